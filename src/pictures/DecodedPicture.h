@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pictures/Palettes.h"
+
+namespace kinetar::pictures {
+
+// The largest picture any reader accepts; a bigger declared size is refused before allocation.
+inline constexpr std::int64_t kMaxPictureSide = 65535;
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 28;
+
+// Raises "Picture is too large " + path unless 0 <= width, height <= 65535 and width x height <= 2^28.
+void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& path);
+
+// Bytes per row at the given depth, padded to a multiple of 4.
+constexpr std::size_t RowStride(std::int64_t width, int bitsPerPixel)
+{
+    return static_cast<std::size_t>((width * bitsPerPixel + 31) / 32 * 4);
+}
+
+// Pixel value x of a packed row at 1, 4 or 8 bits (the leftmost pixel in the high bits).
+inline std::uint8_t PackedPixel(std::span<const std::uint8_t> row, std::int64_t x, int bitsPerPixel)
+{
+    const auto column = static_cast<std::size_t>(x);
+    switch (bitsPerPixel) {
+    case 1:
+        return static_cast<std::uint8_t>((row[column / 8] >> (7 - column % 8)) & 1);
+    case 4:
+        return static_cast<std::uint8_t>((column % 2 == 0) ? row[column / 2] >> 4 : row[column / 2] & 0x0F);
+    default:
+        return row[column];
+    }
+}
+
+// An in-memory raster of 1, 4, 8 or 24 bits per pixel. Row 0 is the top row; each row is padded to a
+// multiple of 4 bytes; 24-bit pixels are blue, green, red; indexed pixels refer to the palette.
+// A newly sized picture is white. Rows are allocated on first access, so sizing and choosing the
+// format of a new picture cost nothing until it is filled.
+class DecodedPicture {
+public:
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    int BitsPerPixel() const { return m_bitsPerPixel; }
+    std::size_t Stride() const { return RowStride(m_width, m_bitsPerPixel); }
+
+    // Resizing keeps the content of the top-left part both sizes share; the rest is white.
+    void SetWidth(std::int32_t width);
+    void SetHeight(std::int32_t height);
+    // Keeps the content, converted to the new depth. 1, 4 and 8 bits install the depth's default
+    // palette first (black and white, 16 colours, the 256-colour halftone table).
+    void SetPixelFormat(int bitsPerPixel);
+
+    const std::vector<PaletteEntry>& Palette() const { return m_palette; }
+    void SetPalette(std::span<const PaletteEntry> entries);  // at most 256 are kept
+    void ClearPalette() { m_palette.clear(); }
+    void MarkPaletteChanged() { m_paletteChanged = true; }
+    bool PaletteChanged() const { return m_paletteChanged; }
+    void AcknowledgePaletteChange() { m_paletteChanged = false; }
+
+    // Row access; any index outside 0 .. height-1 raises "Scan line index out of range".
+    std::span<std::uint8_t> Row(std::int32_t y);
+    std::span<const std::uint8_t> Row(std::int32_t y) const;
+    // Sets every byte of every row, padding included.
+    void Fill(std::uint8_t value);
+
+    // The colour an indexed value shows: its palette entry, or black when the palette has none.
+    PaletteEntry PaletteColor(std::uint32_t index) const
+    {
+        return index < m_palette.size() ? m_palette[index] : PaletteEntry{};
+    }
+    // The colour of pixel (x, y), through the palette for indexed pictures.
+    PaletteEntry PixelColor(std::int32_t x, std::int32_t y) const;
+
+private:
+    void Materialize() const;
+    std::uint8_t WhiteByte() const;
+    void Reshape(std::int32_t width, std::int32_t height);
+
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+    int m_bitsPerPixel = 24;
+    std::vector<PaletteEntry> m_palette;
+    bool m_paletteChanged = false;
+    // Until m_materialized, every pixel is white and m_pixels is empty.
+    mutable std::vector<std::uint8_t> m_pixels;
+    mutable bool m_materialized = false;
+};
+
+}  // namespace kinetar::pictures

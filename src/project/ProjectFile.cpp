@@ -1,0 +1,206 @@
+#include "project/ProjectFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/Error.h"
+
+namespace kinetar::project {
+
+namespace {
+
+// Closes the descriptor on every way out of an operation.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    bool IsOpen() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+FileDescriptor OpenForReading(const std::string& path)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (file.IsOpen() && (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))) {
+        return FileDescriptor(-1);
+    }
+    return file;
+}
+
+// Reads into the caller's bytes as far as the file goes; true only when every byte arrived.
+bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size_t count)
+{
+    const FileDescriptor file = OpenForReading(path);
+    if (!file.IsOpen()) {
+        return false;
+    }
+    auto* target = static_cast<std::uint8_t*>(bytes);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(file.Get(), target + done, count - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool WriteAt(const std::string& path, int openFlags, std::int64_t offset, const void* bytes, std::size_t count)
+{
+    const FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | openFlags, 0666));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const auto* source = static_cast<const std::uint8_t*>(bytes);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::pwrite(file.Get(), source + done, count - done, offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string GetText(const TextField& field)
+{
+    const auto end = std::find(field.begin(), field.end(), '\0');
+    return {field.begin(), end};
+}
+
+void SetText(TextField& field, std::string_view text)
+{
+    if (text.size() > kMaxTextLength) {
+        throw Error("The text is longer than " + std::to_string(kMaxTextLength) + " bytes (" +
+                    std::to_string(text.size()) + "), so it cannot be stored: " + std::string(text));
+    }
+    field.fill('\0');
+    std::copy(text.begin(), text.end(), field.begin());
+}
+
+ProjectHeader NewProjectHeader()
+{
+    ProjectHeader header = BlankProjectHeader();
+    header.ColorDepth = 3;
+    header.FramesPerSecond = 8;
+    header.PlayAfterCreate = 1;
+    return header;
+}
+
+ProjectHeader BlankProjectHeader()
+{
+    return ProjectHeader{};
+}
+
+FrameRecord NewFrameRecord(std::string_view picturePath)
+{
+    FrameRecord record{};
+    SetText(record.PictureFileName, picturePath);
+    record.Stretch = 1;
+    return record;
+}
+
+std::int32_t ProjectFrameCount(const std::string& path)
+{
+    const FileDescriptor file = OpenForReading(path);
+    struct stat status {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0) {
+        return -1;
+    }
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(status.st_size) - kHeaderSize) / kFrameRecordSize);
+}
+
+std::int64_t FrameRecordOffset(std::int32_t index)
+{
+    return kFrameRecordSize * index + kHeaderSize;
+}
+
+bool ReadProjectHeader(const std::string& path, ProjectHeader& header)
+{
+    return ReadAt(path, 0, &header, sizeof header);
+}
+
+bool WriteProjectHeader(const std::string& path, ProjectHeader header)
+{
+    return WriteAt(path, O_CREAT, 0, &header, sizeof header);
+}
+
+bool ReadFrameRecord(const std::string& path, std::int32_t index, FrameRecord& record)
+{
+    if (index < 0) {
+        return false;
+    }
+    return ReadAt(path, FrameRecordOffset(index), &record, sizeof record);
+}
+
+bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord record)
+{
+    if (index < 0) {
+        return false;
+    }
+    return WriteAt(path, 0, FrameRecordOffset(index), &record, sizeof record);
+}
+
+std::string MakeTempFileName()
+{
+    const char* fromEnvironment = std::getenv("TMPDIR");
+    std::string directory = (fromEnvironment != nullptr && *fromEnvironment != '\0') ? fromEnvironment : "/tmp";
+    while (directory.size() > 1 && directory.back() == '/') {
+        directory.pop_back();
+    }
+    std::string name = directory + "/AVIXXXXXX";
+    if (name.size() > kMaxTextLength) {
+        throw Error("The temporary folder's path is too long: " + directory);
+    }
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        throw Error("Can't create a temporary file in " + directory + ": " + std::strerror(errno));
+    }
+    ::close(fd);
+    return name;
+}
+
+int ColorDepthBits(const ProjectHeader& header)
+{
+    switch (header.ColorDepth) {
+    case 0:
+        return 1;
+    case 1:
+        return 4;
+    case 2:
+        return 8;
+    default:
+        return 24;
+    }
+}
+
+}  // namespace kinetar::project

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kinetar::project {
+
+// Little-endian integers stored byte by byte, so the records have no padding and read the same on
+// every host.
+template <typename T>
+class LittleEndian {
+public:
+    constexpr LittleEndian() = default;
+    constexpr LittleEndian(T value) { Set(value); }  // NOLINT(google-explicit-constructor)
+    constexpr operator T() const { return Get(); }   // NOLINT(google-explicit-constructor)
+    constexpr T Get() const
+    {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            value |= std::uint64_t{m_bytes[i]} << (8 * i);
+        }
+        return static_cast<T>(value);
+    }
+    constexpr void Set(T value)
+    {
+        const auto bits = static_cast<std::uint64_t>(value);
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            m_bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        }
+    }
+
+private:
+    std::array<std::uint8_t, sizeof(T)> m_bytes{};
+};
+
+using LeInt32 = LittleEndian<std::int32_t>;
+using LeUInt32 = LittleEndian<std::uint32_t>;
+
+// A text field: at most 260 bytes and a terminating zero.
+inline constexpr std::size_t kTextFieldSize = 261;
+inline constexpr std::size_t kMaxTextLength = kTextFieldSize - 1;
+using TextField = std::array<char, kTextFieldSize>;
+
+// The text up to the first zero byte (the whole field if there is none).
+std::string GetText(const TextField& field);
+// Stores text with its terminating zero and zeroes the bytes after it. A text of more than 260
+// bytes is refused with an Error naming it and the limit; the field is then left as it was.
+void SetText(TextField& field, std::string_view text);
+
+// The codec choice of the last generation, in the field order of the Video for Windows COMPVARS
+// record. All zero means that no codec was ever chosen. Handle and pointer fields are never used.
+struct CodecSettings {
+    LeUInt32 StructSize;
+    LeUInt32 Flags;
+    LeUInt32 CodecHandle;
+    LeUInt32 StreamType;
+    LeUInt32 Handler;
+    LeUInt32 InputFormat;
+    LeUInt32 OutputFormat;
+    LeUInt32 OutputBits;
+    LeUInt32 PreviousBits;
+    LeUInt32 FrameNumber;
+    LeUInt32 KeyFrameInterval;
+    LeUInt32 DataRate;
+    LeUInt32 Quality;
+    LeUInt32 KeyFrameCounter;
+    LeUInt32 CodecState;
+    LeUInt32 CodecStateSize;
+
+    bool operator==(const CodecSettings&) const = default;
+};
+static_assert(sizeof(CodecSettings) == 64);
+
+// The project file: a 360-byte header, then one 292-byte record per frame, no signature, no count.
+struct ProjectHeader {
+    LeInt32 Width;
+    LeInt32 Height;
+    TextField AviFileName{};
+    std::uint8_t ColorDepth = 0;  // 0 = 1 bit, 1 = 4 bits, 2 = 8 bits, anything else 24 bits
+    LeInt32 FramesPerSecond;
+    project::CodecSettings CodecSettings;
+    std::uint8_t PlayAfterCreate = 0;
+    std::array<std::uint8_t, 21> Reserved{};
+};
+static_assert(sizeof(ProjectHeader) == 360);
+static_assert(offsetof(ProjectHeader, AviFileName) == 8);
+static_assert(offsetof(ProjectHeader, ColorDepth) == 269);
+static_assert(offsetof(ProjectHeader, FramesPerSecond) == 270);
+static_assert(offsetof(ProjectHeader, CodecSettings) == 274);
+static_assert(offsetof(ProjectHeader, PlayAfterCreate) == 338);
+
+struct FrameRecord {
+    std::uint8_t Reserved1 = 0;
+    TextField PictureFileName{};
+    std::array<std::uint8_t, 4> Reserved2{};
+    std::uint8_t Stretch = 0;  // 0 = copy to the top-left corner, otherwise stretch to the video size
+    std::array<std::uint8_t, 25> Reserved3{};
+};
+static_assert(sizeof(FrameRecord) == 292);
+static_assert(offsetof(FrameRecord, PictureFileName) == 1);
+static_assert(offsetof(FrameRecord, Stretch) == 266);
+
+inline constexpr std::int64_t kHeaderSize = sizeof(ProjectHeader);
+inline constexpr std::int64_t kFrameRecordSize = sizeof(FrameRecord);
+
+// The header of a project made by the New command: 24 bits, 8 frames per second, play when done.
+ProjectHeader NewProjectHeader();
+// The header of a project created because the path given on the command line did not exist.
+ProjectHeader BlankProjectHeader();
+// A record for an added picture: the picture's path, stretched. Refuses a path over 260 bytes.
+FrameRecord NewFrameRecord(std::string_view picturePath);
+
+// (file size - 360) / 292, truncated toward zero; -1 when the file cannot be opened.
+std::int32_t ProjectFrameCount(const std::string& path);
+std::int64_t FrameRecordOffset(std::int32_t index);
+
+// Each call opens and closes the file. A read that comes up short returns false and leaves the bytes
+// it did not get as the caller had them.
+bool ReadProjectHeader(const std::string& path, ProjectHeader& header);
+// Creates a missing file; never truncates, so the frame records stay.
+bool WriteProjectHeader(const std::string& path, ProjectHeader header);
+bool ReadFrameRecord(const std::string& path, std::int32_t index, FrameRecord& record);
+// Never creates the file; index equal to the frame count appends a record.
+bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord record);
+
+// A new empty file "AVIxxxxxx" in TMPDIR (or /tmp); the caller owns and deletes it.
+std::string MakeTempFileName();
+
+int ColorDepthBits(const ProjectHeader& header);
+
+}  // namespace kinetar::project

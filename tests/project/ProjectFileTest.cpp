@@ -1,0 +1,212 @@
+#include "project/ProjectFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "common/Error.h"
+#include "support/TestFiles.h"
+
+namespace kinetar::project {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::uint8_t> Pattern(std::size_t size)
+{
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    }
+    return bytes;
+}
+
+TEST(ProjectFile, FrameCountFollowsFileSize)
+{
+    const struct {
+        std::size_t size;
+        std::int32_t frames;
+    } rows[] = {{0, -1}, {68, -1}, {69, 0}, {359, 0}, {360, 0}, {651, 0}, {652, 1}, {360 + 292 * 3 + 100, 3}};
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.size);
+        const std::string path = dir.File("p.AVIprj");
+        WriteFile(path, Pattern(row.size));
+        EXPECT_EQ(ProjectFrameCount(path), row.frames);
+    }
+    EXPECT_EQ(ProjectFrameCount(dir.File("missing.AVIprj")), -1);
+    EXPECT_EQ(ProjectFrameCount(dir.Path().string()), -1);
+}
+
+TEST(ProjectFile, FieldsSitAtTheirOffsetsLittleEndian)
+{
+    ProjectHeader header = NewProjectHeader();
+    header.Width = 0x01020304;
+    header.Height = -2;
+    SetText(header.AviFileName, "/v/out.avi");
+    header.FramesPerSecond = 25;
+    header.CodecSettings.Handler = 0x47504A4D;  // "MJPG"
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    ASSERT_TRUE(WriteProjectHeader(path, header));
+    const auto bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 360U);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 8),
+              (std::vector<std::uint8_t>{4, 3, 2, 1, 0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[8])), "/v/out.avi");
+    EXPECT_EQ(bytes[269], 3);
+    EXPECT_EQ(bytes[270], 25);
+    EXPECT_EQ(std::string(bytes.begin() + 274 + 16, bytes.begin() + 274 + 20), "MJPG");
+    EXPECT_EQ(bytes[338], 1);
+}
+
+TEST(ProjectFile, StartingHeaders)
+{
+    const ProjectHeader fresh = NewProjectHeader();
+    EXPECT_EQ(fresh.ColorDepth, 3);
+    EXPECT_EQ(fresh.FramesPerSecond, 8);
+    EXPECT_EQ(fresh.PlayAfterCreate, 1);
+    ProjectHeader expected = BlankProjectHeader();
+    expected.ColorDepth = 3;
+    expected.FramesPerSecond = 8;
+    expected.PlayAfterCreate = 1;
+    EXPECT_EQ(std::memcmp(&fresh, &expected, sizeof fresh), 0);
+
+    const ProjectHeader blank = BlankProjectHeader();
+    const std::vector<std::uint8_t> zeros(360, 0);
+    EXPECT_EQ(std::memcmp(&blank, zeros.data(), 360), 0);
+}
+
+TEST(ProjectFile, HeaderRewriteKeepsRecords)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    auto original = Pattern(360 + 292 * 5);
+    WriteFile(path, original);
+    ProjectHeader header = NewProjectHeader();
+    header.Width = 320;
+    ASSERT_TRUE(WriteProjectHeader(path, header));
+    const auto after = ReadFile(path);
+    ASSERT_EQ(after.size(), original.size());
+    EXPECT_TRUE(std::equal(after.begin() + 360, after.end(), original.begin() + 360));
+    EXPECT_EQ(std::memcmp(after.data(), &header, 360), 0);
+    EXPECT_EQ(ProjectFrameCount(path), 5);
+}
+
+TEST(ProjectFile, WriteHeaderCreatesMissingFileButRecordWriteDoesNot)
+{
+    TempDir dir;
+    const std::string path = dir.File("new.AVIprj");
+    EXPECT_FALSE(WriteFrameRecord(path, 0, NewFrameRecord("/a.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(WriteProjectHeader(path, BlankProjectHeader()));
+    EXPECT_EQ(std::filesystem::file_size(path), 360U);
+    EXPECT_EQ(ProjectFrameCount(path), 0);
+}
+
+TEST(ProjectFile, AppendReadBackAndWalk)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    ASSERT_TRUE(WriteProjectHeader(path, NewProjectHeader()));
+    FrameRecord scratch{};
+    EXPECT_FALSE(ReadFrameRecord(path, 0, scratch));
+    for (int i = 0; i < 3; ++i) {
+        const auto sizeBefore = std::filesystem::file_size(path);
+        FrameRecord record = NewFrameRecord("/pictures/" + std::to_string(i) + ".bmp");
+        record.Stretch = static_cast<std::uint8_t>(i % 2);
+        ASSERT_TRUE(WriteFrameRecord(path, ProjectFrameCount(path), record));
+        EXPECT_EQ(std::filesystem::file_size(path), sizeBefore + 292);
+    }
+    std::vector<std::string> names;
+    FrameRecord record{};
+    for (std::int32_t i = 0; ReadFrameRecord(path, i, record); ++i) {
+        names.push_back(GetText(record.PictureFileName));
+        EXPECT_EQ(record.Stretch, i % 2);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"/pictures/0.bmp", "/pictures/1.bmp", "/pictures/2.bmp"}));
+    EXPECT_EQ(FrameRecordOffset(2), 360 + 584);
+}
+
+TEST(ProjectFile, ShortReadFillsWhatItFoundAndKeepsTheRest)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    const auto bytes = Pattern(360 + 100);
+    WriteFile(path, bytes);
+    FrameRecord record{};
+    std::memset(static_cast<void*>(&record), 0xAA, sizeof record);
+    EXPECT_FALSE(ReadFrameRecord(path, 0, record));
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(&record);
+    EXPECT_TRUE(std::equal(raw, raw + 100, bytes.begin() + 360));
+    EXPECT_TRUE(std::all_of(raw + 100, raw + 292, [](std::uint8_t b) { return b == 0xAA; }));
+
+    ProjectHeader header{};
+    std::memset(static_cast<void*>(&header), 0x55, sizeof header);
+    EXPECT_FALSE(ReadProjectHeader(dir.File("missing"), header));
+    const auto* headerBytes = reinterpret_cast<const std::uint8_t*>(&header);
+    EXPECT_TRUE(std::all_of(headerBytes, headerBytes + 360, [](std::uint8_t b) { return b == 0x55; }));
+}
+
+TEST(ProjectFile, TextFieldsHoldAtMost260Bytes)
+{
+    FrameRecord record = NewFrameRecord(std::string(260, 'p'));
+    EXPECT_EQ(GetText(record.PictureFileName), std::string(260, 'p'));
+    EXPECT_EQ(record.PictureFileName[260], '\0');
+
+    const std::string tooLong(261, 'q');
+    try {
+        SetText(record.PictureFileName, tooLong);
+        FAIL() << "a 261-byte text was stored";
+    } catch (const Error& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("260"), std::string::npos) << message;
+        EXPECT_NE(message.find(tooLong), std::string::npos) << message;
+    }
+    EXPECT_EQ(GetText(record.PictureFileName), std::string(260, 'p')) << "a refused text must not change the field";
+
+    SetText(record.PictureFileName, "short");
+    EXPECT_TRUE(std::all_of(record.PictureFileName.begin() + 5, record.PictureFileName.end(), [](char c) { return c == 0; }));
+}
+
+TEST(ProjectFile, ColorDepthBits)
+{
+    const struct {
+        std::uint8_t code;
+        int bits;
+    } rows[] = {{0, 1}, {1, 4}, {2, 8}, {3, 24}, {7, 24}, {255, 24}};
+    for (const auto& row : rows) {
+        ProjectHeader header{};
+        header.ColorDepth = row.code;
+        EXPECT_EQ(ColorDepthBits(header), row.bits) << int{row.code};
+    }
+}
+
+TEST(ProjectFile, TempFileNamesAreNewEmptyFiles)
+{
+    TempDir dir;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    const std::string first = MakeTempFileName();
+    const std::string second = MakeTempFileName();
+    saved != nullptr ? ::setenv("TMPDIR", savedValue.c_str(), 1) : ::unsetenv("TMPDIR");
+
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        const std::filesystem::path path(name);
+        EXPECT_EQ(path.parent_path(), dir.Path());
+        EXPECT_EQ(path.filename().string().substr(0, 3), "AVI");
+        EXPECT_EQ(std::filesystem::file_size(path), 0U);
+    }
+}
+
+}  // namespace
+}  // namespace kinetar::project
