@@ -150,10 +150,10 @@ namespace {
 
 std::optional<RgbImage> DecodeThroughPpm(const std::string& command)
 {
+    // A decoder that warns about a damaged file may still exit non-zero after writing the whole
+    // picture; the PPM parse decides.
     std::string output;
-    if (RunCommand(command, &output) != 0) {
-        return std::nullopt;
-    }
+    RunCommand(command, &output);
     return ParsePpm(std::span(reinterpret_cast<const std::uint8_t*>(output.data()), output.size()));
 }
 
@@ -162,6 +162,12 @@ std::optional<RgbImage> DecodeThroughPpm(const std::string& command)
 std::optional<RgbImage> DecodeWithImageMagick(const std::string& path)
 {
     return DecodeThroughPpm("/usr/bin/convert " + ShellQuote(path + "[0]") + " -depth 8 ppm:- 2>/dev/null");
+}
+
+std::optional<RgbImage> DecodeWithFfmpeg(const std::string& path)
+{
+    return DecodeThroughPpm("ffmpeg -v quiet -i " + ShellQuote(path) +
+                            " -frames:v 1 -f image2pipe -c:v ppm -pix_fmt rgb24 - 2>/dev/null");
 }
 
 std::optional<RgbImage> DecodeWithPillow(const std::string& path)

@@ -65,6 +65,7 @@ std::optional<RgbImage> ParsePpm(std::span<const std::uint8_t> bytes);
 // The first picture of a file as decoded by another program; nullopt when the program fails.
 std::optional<RgbImage> DecodeWithImageMagick(const std::string& path);
 std::optional<RgbImage> DecodeWithPillow(const std::string& path);
+std::optional<RgbImage> DecodeWithFfmpeg(const std::string& path);
 // The first place two images differ, or an empty string when they are equal.
 std::string FirstDifference(const RgbImage& actual, const RgbImage& expected);
 
