@@ -80,6 +80,9 @@ void ReadUncompressed(ByteCursor& cursor, DecodedPicture& picture, bool topDown,
         // The rows would run out: refuse before the picture's memory is touched.
         throw Error(msg::kReadingPixelsFailed + path);
     }
+    if (stride == 0) {
+        return;
+    }
     for (std::int32_t stored = 0; stored < height; ++stored) {
         const auto row = picture.Row(topDown ? stored : height - 1 - stored);
         const auto bytes = cursor.Take(stride);
