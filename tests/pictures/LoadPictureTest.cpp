@@ -1,0 +1,130 @@
+#include "pictures/LoadPicture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Error.h"
+#include "support/BmpBuilder.h"
+#include "support/TestFiles.h"
+
+namespace kinetar::pictures {
+namespace {
+
+using test::ByteWriter;
+using test::TempDir;
+
+std::string LoadError(const std::string& path)
+{
+    try {
+        (void)LoadPicture(path);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "(loaded)";
+}
+
+std::vector<std::uint8_t> PcxHeader(std::uint8_t version, std::uint8_t planes)
+{
+    ByteWriter header;
+    header.U8(10).U8(version).U8(1).U8(8);  // maker, version, encoding, bits per pixel
+    header.Zeros(61).U8(planes);            // edges, resolution, palette, reserved; plane count at 65
+    header.Zeros(128 - header.Size());
+    return header.Data();
+}
+
+TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)
+{
+    TempDir dir;
+    for (const char* name : {"x.tga", "x.bmp", "x.gif", "x"}) {
+        const std::string path = dir.File(name);
+        EXPECT_EQ(LoadError(path), "Can't open file " + path);
+    }
+    EXPECT_EQ(LoadError(dir.Path().string()), "Can't open file " + dir.Path().string()) << "a folder is no picture";
+    EXPECT_THROW((void)IsBmpFile(dir.File("x.tga")), Error);
+    EXPECT_THROW((void)IsGifFile(dir.File("x.tga")), Error);
+    EXPECT_FALSE(IsTgaFile(dir.File("x.gif"))) << "the TGA test looks at the name only";
+}
+
+TEST(LoadPicture, ContentDecidesBeforeTheName)
+{
+    TempDir dir;
+    const auto bmp = test::BmpBuilder{}.Size(1, 1).Bits(24).Pixels({1, 2, 3, 0}).Build();
+    for (const char* name : {"picture.tga", "picture.gif", "picture.pcx", "picture"}) {
+        const std::string path = dir.File(name);
+        test::WriteFile(path, bmp);
+        const auto picture = LoadPicture(path);
+        EXPECT_EQ(picture->PixelColor(0, 0), (PaletteEntry{3, 2, 1, 0})) << name;
+    }
+}
+
+TEST(LoadPicture, FormatTestsInTheirOrder)
+{
+    auto shortPcx = PcxHeader(5, 1);
+    shortPcx.pop_back();
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        const char* path;
+        PictureFormat expected;
+    } rows[] = {
+        {"13 bytes of BM are not BMP", {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "/p/a.bmp", PictureFormat::Unknown},
+        {"14 bytes of BM are", {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "/p/a.gif", PictureFormat::Bmp},
+        {"PCX version 5, 1 plane", PcxHeader(5, 1), "/p/a.tga", PictureFormat::Pcx},
+        {"PCX version 5, 3 planes", PcxHeader(5, 3), "/p/a", PictureFormat::Pcx},
+        {"127 bytes are not PCX", shortPcx, "/p/a", PictureFormat::Unknown},
+        {"GIF named .TGA is TGA", {'G', 'I', 'F', '8', '9', 'a', 0}, "/p/A.TGA", PictureFormat::Tga},
+        {"anything named .Tga", {}, "/p/b.Tga", PictureFormat::Tga},
+        {"GIF89a", {'G', 'I', 'F', '8', '9', 'a'}, "/p/a.bmp", PictureFormat::Gif},
+        {"GIF87a", {'G', 'I', 'F', '8', '7', 'a'}, "/p/a", PictureFormat::Gif},
+        {"GIF89A is not", {'G', 'I', 'F', '8', '9', 'A'}, "/p/a.gif", PictureFormat::Unknown},
+        {"named .tg", {}, "/p/a.tg", PictureFormat::Unknown},
+        {"named tga without a dot", {}, "/p/tga", PictureFormat::Unknown},
+        {"a dot in the folder only", {}, "/p.tga/a", PictureFormat::Unknown},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DetectPictureFormat(row.bytes, row.path), row.expected) << row.name;
+    }
+}
+
+TEST(LoadPicture, OldPcxIsRefusedAndNoLaterTestIsTried)
+{
+    const struct {
+        std::uint8_t version, planes;
+    } rows[] = {{3, 1}, {0, 3}, {5, 2}, {5, 4}};
+    for (const auto& row : rows) {
+        const std::string path = "/p/old.tga";
+        try {
+            (void)DetectPictureFormat(PcxHeader(row.version, row.planes), path);
+            FAIL() << "version " << int{row.version} << ", planes " << int{row.planes};
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()), "Format of PCX is old. Supported is only version 5.0: " + path);
+        }
+    }
+}
+
+TEST(LoadPicture, UnknownFormat)
+{
+    TempDir dir;
+    for (const char* name : {"empty.bmp", "empty", "empty.gif"}) {
+        const std::string path = dir.File(name);
+        test::WriteFile(path, {});
+        EXPECT_EQ(LoadError(path), "Unknown file format " + path);
+    }
+    const std::string text = dir.File("notes.txt");
+    test::WriteFile(text, std::vector<std::uint8_t>(200, 'x'));
+    EXPECT_EQ(LoadError(text), "Unknown file format " + text);
+}
+
+TEST(LoadPicture, ReaderErrorEndsTheLoad)
+{
+    TempDir dir;
+    const std::string path = dir.File("cut.gif");
+    const auto whole = test::BmpBuilder{}.Size(4, 4).Bits(24).Pixels(std::vector<std::uint8_t>(48, 7)).Build();
+    test::WriteFile(path, std::vector<std::uint8_t>(whole.begin(), whole.begin() + 60));
+    EXPECT_EQ(LoadError(path), "Reading pixels FAILED" + path);
+}
+
+}  // namespace
+}  // namespace kinetar::pictures
