@@ -164,7 +164,8 @@ private:
         if (m_x < end) {
             const auto row = CurrentRow();
             if (!m_nibbles) {
-                std::fill(row.begin() + static_cast<std::ptrdiff_t>(m_x), row.begin() + static_cast<std::ptrdiff_t>(end), value);
+                std::fill(row.begin() + static_cast<std::ptrdiff_t>(m_x),
+                          row.begin() + static_cast<std::ptrdiff_t>(end), value);
             } else {
                 // RLE4: the run alternates the value's two nibbles, high first, wherever it starts.
                 for (std::size_t column = m_x; column < end; ++column) {

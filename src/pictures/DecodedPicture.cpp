@@ -126,7 +126,8 @@ void DecodedPicture::SetPixelFormat(int bitsPerPixel)
     converted.m_height = m_height;
     converted.m_bitsPerPixel = bitsPerPixel;
     const auto defaultPalette = DefaultPalette(bitsPerPixel);
-    converted.m_palette = bitsPerPixel == 24 ? m_palette : std::vector<PaletteEntry>(defaultPalette.begin(), defaultPalette.end());
+    converted.m_palette =
+        bitsPerPixel == 24 ? m_palette : std::vector<PaletteEntry>(defaultPalette.begin(), defaultPalette.end());
     if (m_materialized) {
         converted.Materialize();
         const NearestColorTable nearest(converted.m_palette);
@@ -150,7 +151,8 @@ void DecodedPicture::SetPixelFormat(int bitsPerPixel)
 
 void DecodedPicture::SetPalette(std::span<const PaletteEntry> entries)
 {
-    m_palette.assign(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(entries.size(), 256)));
+    m_palette.assign(entries.begin(),
+                     entries.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(entries.size(), 256)));
 }
 
 std::span<std::uint8_t> DecodedPicture::Row(std::int32_t y)

@@ -8,12 +8,14 @@ namespace {
 
 constexpr std::array<PaletteEntry, 2> kMonochrome{{{0, 0, 0, 0}, {255, 255, 255, 0}}};
 
+// clang-format off
 constexpr std::array<PaletteEntry, 16> kVga{{
     {0, 0, 0, 0},       {128, 0, 0, 0},   {0, 128, 0, 0},   {128, 128, 0, 0},
     {0, 0, 128, 0},     {128, 0, 128, 0}, {0, 128, 128, 0}, {192, 192, 192, 0},
     {128, 128, 128, 0}, {255, 0, 0, 0},   {0, 255, 0, 0},   {255, 255, 0, 0},
     {0, 0, 255, 0},     {255, 0, 255, 0}, {0, 255, 255, 0}, {255, 255, 255, 0},
 }};
+// clang-format on
 
 constexpr std::array<PaletteEntry, 256> MakeHalftone()
 {
@@ -80,7 +82,8 @@ NearestColorTable::NearestColorTable(std::span<const PaletteEntry> palette) : m_
     for (unsigned red = 0; red < 32; ++red) {
         for (unsigned green = 0; green < 32; ++green) {
             for (unsigned blue = 0; blue < 32; ++blue) {
-                m_cells[(red << 10) | (green << 5) | blue] = NearestEntry(palette, widen(red), widen(green), widen(blue));
+                m_cells[(red << 10) | (green << 5) | blue] =
+                    NearestEntry(palette, widen(red), widen(green), widen(blue));
             }
         }
     }

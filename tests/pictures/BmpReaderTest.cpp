@@ -1,11 +1,10 @@
-#include "pictures/BmpReader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/Error.h"
+#include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
 #include "support/TestFiles.h"
 
@@ -73,9 +72,10 @@ TEST(BmpReader, FourColoursAtEveryDepthAndBothRowOrders)
         std::vector<std::uint8_t> topDown = row.topRow;
         topDown.insert(topDown.end(), row.bottomRow.begin(), row.bottomRow.end());
         const auto clrUsed = static_cast<std::uint32_t>(row.palette.size());
-        const auto up = Decode(BmpBuilder{}.Size(2, 2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(bottomUp).Build());
-        const auto down =
-            Decode(BmpBuilder{}.Size(2, -2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(topDown).Build());
+        const auto up = Decode(
+            BmpBuilder{}.Size(2, 2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(bottomUp).Build());
+        const auto down = Decode(
+            BmpBuilder{}.Size(2, -2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(topDown).Build());
         EXPECT_EQ(up.BitsPerPixel(), row.bits);
         EXPECT_EQ(down.Height(), 2);
         if (row.bits == 1) {
@@ -97,7 +97,8 @@ TEST(BmpReader, RowPaddingAtWidthsOneToFour)
         std::vector<std::uint8_t> pixels;
         for (int y = 0; y < 2; ++y) {
             for (std::size_t i = 0; i < stride; ++i) {
-                pixels.push_back(i < static_cast<std::size_t>(width) * 3 ? static_cast<std::uint8_t>(y * 100 + i) : 0xEE);
+                pixels.push_back(i < static_cast<std::size_t>(width) * 3 ? static_cast<std::uint8_t>(y * 100 + i)
+                                                                         : 0xEE);
             }
         }
         const auto picture = Decode(BmpBuilder{}.Size(width, 2).Bits(24).Pixels(pixels).Build());
@@ -111,8 +112,8 @@ TEST(BmpReader, ColourTableFollowsTheDeclaredInformationHeader)
 {
     for (const std::uint32_t infoSize : {40U, 108U, 124U}) {
         SCOPED_TRACE(infoSize);
-        const auto picture =
-            Decode(BmpBuilder{}.InfoSize(infoSize).Size(2, 1).Bits(8).ClrUsed(4).Palette(kFour).Pixels({3, 2, 0, 0}).Build());
+        const auto picture = Decode(
+            BmpBuilder{}.InfoSize(infoSize).Size(2, 1).Bits(8).ClrUsed(4).Palette(kFour).Pixels({3, 2, 0, 0}).Build());
         ASSERT_EQ(picture.Palette().size(), 4U);
         EXPECT_EQ(picture.PixelColor(0, 0), kFour[3]);
         EXPECT_EQ(picture.PixelColor(1, 0), kFour[2]);
@@ -132,27 +133,36 @@ TEST(BmpReader, PaletteSizeFromClrUsedBoundedByTheBitCount)
         std::uint32_t clrUsed;
         std::size_t paletteInFile, expected;
     } rows[] = {
-        {"8 bits, 0 = all", 8, 0, 256, 256}, {"8 bits, 20", 8, 20, 20, 20},      {"8 bits, 300", 8, 300, 300, 256},
-        {"4 bits, 0", 4, 0, 16, 16},         {"1 bit, 5", 1, 5, 5, 2},           {"24 bits, 256", 24, 256, 256, 0},
+        {"8 bits, 0 = all", 8, 0, 256, 256}, {"8 bits, 20", 8, 20, 20, 20}, {"8 bits, 300", 8, 300, 300, 256},
+        {"4 bits, 0", 4, 0, 16, 16},         {"1 bit, 5", 1, 5, 5, 2},      {"24 bits, 256", 24, 256, 256, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::vector<PaletteEntry> palette(many.begin(), many.begin() + static_cast<std::ptrdiff_t>(row.paletteInFile));
-        const auto picture =
-            Decode(BmpBuilder{}.Size(1, 1).Bits(row.bits).ClrUsed(row.clrUsed).Palette(palette).Pixels({0, 0, 0, 0}).Build());
+        const std::vector<PaletteEntry> palette(many.begin(),
+                                                many.begin() + static_cast<std::ptrdiff_t>(row.paletteInFile));
+        const auto picture = Decode(
+            BmpBuilder{}.Size(1, 1).Bits(row.bits).ClrUsed(row.clrUsed).Palette(palette).Pixels({0, 0, 0, 0}).Build());
         EXPECT_EQ(picture.Palette().size(), row.expected);
     }
 }
 
 TEST(BmpReader, PixelsAreReadFromOffBitsWhereverItLies)
 {
-    auto bytes = BmpBuilder{}.Size(1, 1).Bits(8).ClrUsed(2).Palette({{1, 1, 1, 0}, {9, 9, 9, 0}}).OffBits(100).Pixels({1, 0, 0, 0}).Build();
+    auto bytes = BmpBuilder{}
+                     .Size(1, 1)
+                     .Bits(8)
+                     .ClrUsed(2)
+                     .Palette({{1, 1, 1, 0}, {9, 9, 9, 0}})
+                     .OffBits(100)
+                     .Pixels({1, 0, 0, 0})
+                     .Build();
     EXPECT_EQ(Decode(bytes).PixelColor(0, 0), (PaletteEntry{9, 9, 9, 0}));
 }
 
 TEST(BmpReader, IndexBeyondThePaletteShowsBlack)
 {
-    const auto picture = Decode(BmpBuilder{}.Size(3, 1).Bits(8).ClrUsed(1).Palette({{50, 60, 70, 0}}).Pixels({0, 1, 255, 0}).Build());
+    const auto picture =
+        Decode(BmpBuilder{}.Size(3, 1).Bits(8).ClrUsed(1).Palette({{50, 60, 70, 0}}).Pixels({0, 1, 255, 0}).Build());
     EXPECT_EQ(picture.PixelColor(0, 0), (PaletteEntry{50, 60, 70, 0}));
     EXPECT_EQ(picture.PixelColor(1, 0), (PaletteEntry{0, 0, 0, 0}));
     EXPECT_EQ(picture.PixelColor(2, 0), (PaletteEntry{0, 0, 0, 0}));
@@ -173,7 +183,8 @@ TEST(BmpReader, RefusedHeaders)
         {"OS/2 12-byte header", BmpBuilder{}.InfoSize(12), "Unsupported bitmap" + kPath},
         {"16-byte header", BmpBuilder{}.InfoSize(16), "Unsupported bitmap" + kPath},
         {"bit fields", BmpBuilder{}.Compression(3).Pixels({0, 0, 0, 0}), "Unsupported compression of Bitmap " + kPath},
-        {"jpeg", BmpBuilder{}.Bits(8).Palette(kFour).ClrUsed(4).Compression(4), "Unsupported compression of Bitmap " + kPath},
+        {"jpeg", BmpBuilder{}.Bits(8).Palette(kFour).ClrUsed(4).Compression(4),
+         "Unsupported compression of Bitmap " + kPath},
         {"wider than 65535", BmpBuilder{}.Size(65536, 1), "Picture is too large " + kPath},
         {"over 2^28 pixels", BmpBuilder{}.Size(20000, -20000), "Picture is too large " + kPath},
         {"height -2^31", BmpBuilder{}.Size(1, INT32_MIN), "Picture is too large " + kPath},
@@ -187,25 +198,32 @@ TEST(BmpReader, RefusedHeaders)
 // Every cut through the headers and the colour table gives the message of the read that came up short.
 TEST(BmpReader, TruncationTable)
 {
-    const BmpBuilder builder = BmpBuilder{}.Size(2, 2).Bits(8).ClrUsed(4).Palette(kFour).Pixels({0, 1, 0, 0, 2, 3, 0, 0});
+    const BmpBuilder builder =
+        BmpBuilder{}.Size(2, 2).Bits(8).ClrUsed(4).Palette(kFour).Pixels({0, 1, 0, 0, 2, 3, 0, 0});
     const auto whole = builder.Build();
     ASSERT_EQ(ErrorOf(whole), "(no error)");
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         SCOPED_TRACE(cut);
         const std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));
-        const char* expected = cut < 14                          ? "Can't read file header "
-                               : cut < 54                        ? "Can't read file info "
-                               : cut < builder.PixelOffset()     ? "Reading color table FAILED"
-                                                                 : "Reading pixels FAILED";
+        const char* expected = cut < 14                      ? "Can't read file header "
+                               : cut < 54                    ? "Can't read file info "
+                               : cut < builder.PixelOffset() ? "Reading color table FAILED"
+                                                             : "Reading pixels FAILED";
         EXPECT_EQ(ErrorOf(bytes), expected + kPath);
     }
 }
 
-std::vector<std::vector<int>> DecodeRle(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
-                                        std::vector<std::uint8_t> data)
+std::vector<std::vector<int>> DecodeRle(std::int32_t width, std::int32_t height, std::uint16_t bits,
+                                        std::uint32_t compression, std::vector<std::uint8_t> data)
 {
     std::vector<PaletteEntry> palette(bits == 4 ? 16 : 256);
-    return Indices(Decode(BmpBuilder{}.Size(width, height).Bits(bits).Compression(compression).Palette(palette).Pixels(std::move(data)).Build()));
+    return Indices(Decode(BmpBuilder{}
+                              .Size(width, height)
+                              .Bits(bits)
+                              .Compression(compression)
+                              .Palette(palette)
+                              .Pixels(std::move(data))
+                              .Build()));
 }
 
 using Rows = std::vector<std::vector<int>>;
@@ -247,8 +265,16 @@ TEST(BmpReader, Rle4Escapes)
     } rows[] = {
         {"run alternates nibbles from its own start", 6, 1, {1, 0x30, 5, 0x12, 0, 1}, {{3, 1, 2, 1, 2, 1}}},
         {"absolute of 3 has no padding", 4, 1, {0, 3, 0x12, 0x30, 1, 0x70, 0, 1}, {{1, 2, 3, 7}}},
-        {"absolute of 5 has one padding byte", 6, 1, {0, 5, 0x12, 0x34, 0x50, 0xFF, 1, 0x60, 0, 1}, {{1, 2, 3, 4, 5, 6}}},
-        {"end of line and delta", 4, 3, {2, 0x11, 0, 0, 0, 2, 2, 1, 1, 0xF0, 0, 1}, {{0, 0, 15, 0}, {0, 0, 0, 0}, {1, 1, 0, 0}}},
+        {"absolute of 5 has one padding byte",
+         6,
+         1,
+         {0, 5, 0x12, 0x34, 0x50, 0xFF, 1, 0x60, 0, 1},
+         {{1, 2, 3, 4, 5, 6}}},
+        {"end of line and delta",
+         4,
+         3,
+         {2, 0x11, 0, 0, 0, 2, 2, 1, 1, 0xF0, 0, 1},
+         {{0, 0, 15, 0}, {0, 0, 0, 0}, {1, 1, 0, 0}}},
         {"end of bitmap leaves zeros", 3, 2, {3, 0x45, 0, 1}, {{0, 0, 0}, {4, 5, 4}}},
         {"run past the row is cut", 3, 1, {200, 0x9A, 0, 1}, {{9, 10, 9}}},
         {"odd width keeps the last nibble", 5, 1, {5, 0x21}, {{2, 1, 2, 1, 2}}},
@@ -269,8 +295,9 @@ TEST(BmpReader, CompressionDecidesTheDecoderNotTheBitCount)
 TEST(BmpReader, ReusedPictureTakesTheNewFilesState)
 {
     DecodedPicture picture;
-    ReadBmpPicture(BmpBuilder{}.Size(3, 3).Bits(8).ClrUsed(4).Palette(kFour).Pixels(std::vector<std::uint8_t>(12, 2)).Build(), kPath,
-                   picture);
+    ReadBmpPicture(
+        BmpBuilder{}.Size(3, 3).Bits(8).ClrUsed(4).Palette(kFour).Pixels(std::vector<std::uint8_t>(12, 2)).Build(),
+        kPath, picture);
     ReadBmpPicture(BmpBuilder{}.Size(1, 2).Bits(24).Pixels({1, 2, 3, 0, 4, 5, 6, 0}).Build(), kPath, picture);
     EXPECT_EQ(picture.BitsPerPixel(), 24);
     EXPECT_EQ(picture.Width(), 1);

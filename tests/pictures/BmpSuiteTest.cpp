@@ -151,7 +151,8 @@ TEST_P(BmpSuite, DecodesOrRefusesExactly)
     switch (file.expect) {
     case Expect::Pixels: {
         ASSERT_TRUE(picture) << error;
-        const auto reference = file.reference == Reference::Ffmpeg ? test::DecodeWithFfmpeg(path) : test::DecodeWithImageMagick(path);
+        const auto reference =
+            file.reference == Reference::Ffmpeg ? test::DecodeWithFfmpeg(path) : test::DecodeWithImageMagick(path);
         ASSERT_TRUE(reference.has_value()) << "the reference decoder cannot decode " << path;
         EXPECT_EQ(test::FirstDifference(test::ToRgb(*picture), *reference), "");
         break;

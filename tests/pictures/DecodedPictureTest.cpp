@@ -1,8 +1,7 @@
-#include "pictures/DecodedPicture.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "pictures/DecodedPicture.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -117,8 +116,8 @@ TEST(DecodedPicture, SizeBound)
     const struct {
         std::int64_t width, height;
         bool fits;
-    } rows[] = {{65535, 4096, true}, {65536, 1, false}, {1, 65536, false}, {16384, 16384, true},
-                {16385, 16384, false}, {-1, 1, false}, {0, 0, true}};
+    } rows[] = {{65535, 4096, true},   {65536, 1, false}, {1, 65536, false}, {16384, 16384, true},
+                {16385, 16384, false}, {-1, 1, false},    {0, 0, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
         if (row.fits) {

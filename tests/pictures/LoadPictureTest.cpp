@@ -1,11 +1,10 @@
-#include "pictures/LoadPicture.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/Error.h"
+#include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
 #include "support/TestFiles.h"
 

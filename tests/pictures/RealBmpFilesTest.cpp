@@ -39,13 +39,16 @@ const Writer kWriters[] = {
     {"netpbm_4", "/usr/bin/ppmtobmp", "/usr/bin/ppmtobmp -bpp 4 IN > OUT 2>/dev/null", 16, 4, 40, 0},
     {"netpbm_1", "/usr/bin/ppmtobmp", "/usr/bin/ppmtobmp -bpp 1 IN > OUT 2>/dev/null", 2, 1, 40, 0},
     {"pillow_24", "/usr/bin/python3",
-     "/usr/bin/python3 -c \"import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])\" IN OUT", 300, 24, 40, 0},
+     "/usr/bin/python3 -c \"import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])\" IN OUT", 300,
+     24, 40, 0},
     {"pillow_8", "/usr/bin/python3",
-     "/usr/bin/python3 -c \"import sys; from PIL import Image; Image.open(sys.argv[1]).quantize(200).save(sys.argv[2])\" IN OUT",
+     "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+     "Image.open(sys.argv[1]).quantize(200).save(sys.argv[2])\" IN OUT",
      200, 8, 40, 0},
     {"pillow_1", "/usr/bin/python3",
-     "/usr/bin/python3 -c \"import sys; from PIL import Image; Image.open(sys.argv[1]).convert('1').save(sys.argv[2])\" IN OUT", 2,
-     1, 40, 0},
+     "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+     "Image.open(sys.argv[1]).convert('1').save(sys.argv[2])\" IN OUT",
+     2, 1, 40, 0},
     {"ffmpeg_24", "/usr/bin/ffmpeg", "/usr/bin/ffmpeg -v error -y -i IN -c:v bmp -pix_fmt bgr24 OUT", 300, 24, 40, 0},
     {"ffmpeg_8", "/usr/bin/ffmpeg", "/usr/bin/ffmpeg -v error -y -i IN -c:v bmp -pix_fmt pal8 OUT", 300, 8, 40, 0},
     {"ffmpeg_rgb8", "/usr/bin/ffmpeg", "/usr/bin/ffmpeg -v error -y -i IN -c:v bmp -pix_fmt rgb8 OUT", 300, 8, 40, 0},
@@ -67,8 +70,9 @@ std::vector<std::uint8_t> SourcePpm(int width, int height, int colours)
                 const std::uint8_t level = index != 0 ? 255 : 0;
                 bytes.insert(bytes.end(), {level, level, level});
             } else {
-                bytes.insert(bytes.end(), {static_cast<std::uint8_t>(index * 37), static_cast<std::uint8_t>(index * 91 + 7),
-                                           static_cast<std::uint8_t>(index * 151 + 13)});
+                bytes.insert(bytes.end(),
+                             {static_cast<std::uint8_t>(index * 37), static_cast<std::uint8_t>(index * 91 + 7),
+                              static_cast<std::uint8_t>(index * 151 + 13)});
             }
         }
     }

@@ -1,5 +1,3 @@
-#include "project/ProjectFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "project/ProjectFile.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::project {
@@ -173,7 +172,8 @@ TEST(ProjectFile, TextFieldsHoldAtMost260Bytes)
     EXPECT_EQ(GetText(record.PictureFileName), std::string(260, 'p')) << "a refused text must not change the field";
 
     SetText(record.PictureFileName, "short");
-    EXPECT_TRUE(std::all_of(record.PictureFileName.begin() + 5, record.PictureFileName.end(), [](char c) { return c == 0; }));
+    EXPECT_TRUE(
+        std::all_of(record.PictureFileName.begin() + 5, record.PictureFileName.end(), [](char c) { return c == 0; }));
 }
 
 TEST(ProjectFile, ColorDepthBits)

@@ -8,20 +8,20 @@ std::vector<std::uint8_t> BmpBuilder::Build() const
 {
     const std::size_t pixelOffset = PixelOffset();
     ByteWriter out;
-    out.Text("BM");                                                        // bfType
-    out.U32(static_cast<std::uint32_t>(pixelOffset + m_pixels.size()));    // bfSize
-    out.U32(0);                                                            // bfReserved1, bfReserved2
-    out.U32(static_cast<std::uint32_t>(pixelOffset));                      // bfOffBits
-    out.U32(m_infoSize);                                                   // biSize
-    out.I32(m_width);                                                      // biWidth
-    out.I32(m_height);                                                     // biHeight
-    out.U16(1);                                                            // biPlanes
-    out.U16(m_bits);                                                       // biBitCount
-    out.U32(m_compression);                                                // biCompression
-    out.U32(static_cast<std::uint32_t>(m_pixels.size()));                  // biSizeImage
-    out.U32(2835).U32(2835);                                               // resolution
-    out.U32(m_clrUsed);                                                    // biClrUsed
-    out.U32(0);                                                            // biClrImportant
+    out.Text("BM");                                                      // bfType
+    out.U32(static_cast<std::uint32_t>(pixelOffset + m_pixels.size()));  // bfSize
+    out.U32(0);                                                          // bfReserved1, bfReserved2
+    out.U32(static_cast<std::uint32_t>(pixelOffset));                    // bfOffBits
+    out.U32(m_infoSize);                                                 // biSize
+    out.I32(m_width);                                                    // biWidth
+    out.I32(m_height);                                                   // biHeight
+    out.U16(1);                                                          // biPlanes
+    out.U16(m_bits);                                                     // biBitCount
+    out.U32(m_compression);                                              // biCompression
+    out.U32(static_cast<std::uint32_t>(m_pixels.size()));                // biSizeImage
+    out.U32(2835).U32(2835);                                             // resolution
+    out.U32(m_clrUsed);                                                  // biClrUsed
+    out.U32(0);                                                          // biClrImportant
     if (m_infoSize > 40) {
         out.Zeros(m_infoSize - 40);
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -57,7 +57,10 @@ public:
     std::vector<std::uint8_t> Build() const;
     // Where the colour table starts and where the pixels start in the built file.
     std::size_t PaletteOffset() const { return 14 + std::max<std::size_t>(m_infoSize, 40); }
-    std::size_t PixelOffset() const { return m_offBits.value_or(static_cast<std::uint32_t>(PaletteOffset() + 4 * m_palette.size())); }
+    std::size_t PixelOffset() const
+    {
+        return m_offBits.value_or(static_cast<std::uint32_t>(PaletteOffset() + 4 * m_palette.size()));
+    }
 
 private:
     std::int32_t m_width = 1;

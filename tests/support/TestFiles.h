@@ -38,7 +38,10 @@ public:
     ByteWriter& U32(std::uint32_t value);
     ByteWriter& I32(std::int32_t value) { return U32(static_cast<std::uint32_t>(value)); }
     ByteWriter& Bytes(std::span<const std::uint8_t> bytes);
-    ByteWriter& Bytes(std::initializer_list<std::uint8_t> bytes) { return Bytes(std::span(bytes.begin(), bytes.size())); }
+    ByteWriter& Bytes(std::initializer_list<std::uint8_t> bytes)
+    {
+        return Bytes(std::span(bytes.begin(), bytes.size()));
+    }
     ByteWriter& Text(const std::string& text);
     ByteWriter& Zeros(std::size_t count);
     std::size_t Size() const { return m_bytes.size(); }
