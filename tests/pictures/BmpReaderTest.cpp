@@ -288,6 +288,8 @@ TEST(BmpReader, CompressionDecidesTheDecoderNotTheBitCount)
 {
     // Compression 1 at 4 bits: RLE8 bytes land in the 4-bit rows, two pixels each.
     EXPECT_EQ(DecodeRle(4, 1, 4, 1, {2, 0x12, 0, 1}), (Rows{{1, 2, 1, 2}}));
+    // A negative height turns only uncompressed rows over: run-length rows stay bottom-up.
+    EXPECT_EQ(DecodeRle(2, -2, 8, 1, {2, 5, 0, 0, 2, 6, 0, 1}), (Rows{{6, 6}, {5, 5}}));
     // Compression 2 at 8 bits: nibbles land in the 8-bit row's bytes.
     EXPECT_EQ(DecodeRle(2, 1, 8, 2, {4, 0x12, 0, 1}), (Rows{{0x12, 0x12}}));
 }
