@@ -4,12 +4,14 @@
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "support/PixelColors.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
 namespace {
 
 using test::ByteWriter;
+using test::PixelColors;
 using test::ToRgb;
 
 const std::string kPath = "/pictures/a.pcx";
@@ -110,18 +112,6 @@ TEST(PcxReader, ThreePlanesAreRedGreenBlue)
     EXPECT_EQ(image.At(1, 0), 0x020406U);
 }
 
-std::vector<std::uint32_t> Colors(const DecodedPicture& picture)
-{
-    const test::RgbImage image = ToRgb(picture);
-    std::vector<std::uint32_t> colors;
-    for (int y = 0; y < image.Height; ++y) {
-        for (int x = 0; x < image.Width; ++x) {
-            colors.push_back(image.At(x, y));
-        }
-    }
-    return colors;
-}
-
 TEST(PcxReader, LineBufferRules)
 {
     // Three planes of 2 x 3, so the data can end early without reaching a palette block. A line is
@@ -145,7 +135,7 @@ TEST(PcxReader, LineBufferRules)
         SCOPED_TRACE(row.name);
         auto bytes = PcxBuilder{}.Window(0, 0, 1, 2).Planes(3).BytesPerLine(2).Build();
         bytes.insert(bytes.end(), row.data.begin(), row.data.end());
-        EXPECT_EQ(Colors(Read(bytes)), row.colors);
+        EXPECT_EQ(PixelColors(Read(bytes)), row.colors);
     }
 }
 

@@ -4,12 +4,14 @@
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "support/PixelColors.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
 namespace {
 
 using test::ByteWriter;
+using test::PixelColors;
 
 const std::string kPath = "/pictures/a.tga";
 
@@ -77,18 +79,6 @@ std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
     return "no error";
 }
 
-std::vector<std::uint32_t> Colors(const DecodedPicture& picture)
-{
-    const test::RgbImage image = test::ToRgb(picture);
-    std::vector<std::uint32_t> colors;
-    for (int y = 0; y < image.Height; ++y) {
-        for (int x = 0; x < image.Width; ++x) {
-            colors.push_back(image.At(x, y));
-        }
-    }
-    return colors;
-}
-
 // One 2 x 2 picture, top row red and green, bottom row blue and white, in colours 16 bits can hold.
 const std::vector<std::uint32_t> kFourColors = {0xF80000, 0x00F800, 0x0000F8, 0xF8F8F8};
 #define RED 0x00, 0x00, 0xF8
@@ -124,9 +114,9 @@ TEST(TgaReader, OnePictureInEveryTypeAndRowOrder)
         EXPECT_TRUE(picture.PaletteChanged());
         EXPECT_EQ(picture.Palette().size(), row.bits == 8 ? 4U : 0U);
         if (row.name == std::string("24 bits, run-length, top first")) {
-            EXPECT_EQ(Colors(picture), (std::vector<std::uint32_t>{0xF80000, 0xF80000, 0x0000F8, 0x0000F8}));
+            EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0xF80000, 0xF80000, 0x0000F8, 0x0000F8}));
         } else {
-            EXPECT_EQ(Colors(picture), kFourColors);
+            EXPECT_EQ(PixelColors(picture), kFourColors);
         }
     }
 }
@@ -134,7 +124,7 @@ TEST(TgaReader, OnePictureInEveryTypeAndRowOrder)
 TEST(TgaReader, SixteenBitsTakeFiveBitsPerChannel)
 {
     const auto bytes = TgaBuilder{}.Size(3, 1).Depth(16).Data({0x1F, 0x00, 0x00, 0x80, 0xFF, 0x7F}).Build();
-    EXPECT_EQ(Colors(Read(bytes)), (std::vector<std::uint32_t>{0x0000F8, 0x000000, 0xF8F8F8}));
+    EXPECT_EQ(PixelColors(Read(bytes)), (std::vector<std::uint32_t>{0x0000F8, 0x000000, 0xF8F8F8}));
 }
 
 TEST(TgaReader, GreyPicturesGetTheRampWhateverTheHeaderSays)
@@ -144,9 +134,9 @@ TEST(TgaReader, GreyPicturesGetTheRampWhateverTheHeaderSays)
     const DecodedPicture picture = Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 256U);
     EXPECT_EQ(picture.Palette()[77], (PaletteEntry{77, 77, 77, 0}));
-    EXPECT_EQ(Colors(picture), (std::vector<std::uint32_t>{0x0A0A0A, 0xC8C8C8}));
+    EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0x0A0A0A, 0xC8C8C8}));
     const auto rle = TgaBuilder{}.Type(11).Depth(8).Size(2, 1).Data({0x81, 9}).Build();
-    EXPECT_EQ(Colors(Read(rle)), (std::vector<std::uint32_t>{0x090909, 0x090909}));
+    EXPECT_EQ(PixelColors(Read(rle)), (std::vector<std::uint32_t>{0x090909, 0x090909}));
 }
 
 TEST(TgaReader, ColorMapEntriesLandAtTheirFirstIndex)
@@ -157,7 +147,7 @@ TEST(TgaReader, ColorMapEntriesLandAtTheirFirstIndex)
                            .Data({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 7, 7, 7, 8, 8, 8, 0, 2, 3}).Build();
     const DecodedPicture picture = Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 4U);
-    EXPECT_EQ(Colors(picture), (std::vector<std::uint32_t>{0x000000, 0x102030, 0x405060}));
+    EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0x000000, 0x102030, 0x405060}));
 
     // Entries past index 255 are dropped; the picture's palette still gets the declared count.
     auto high = TgaBuilder{}.Type(1).Depth(8).Size(1, 1).ColorMap(1, 254, 3, 24);
@@ -184,7 +174,7 @@ TEST(TgaReader, RunLengthPacketsCrossRowsAndStopAtTheLastRow)
 
     // Pixel bytes missing inside the last packet are black; only packet headers are checked.
     const auto cut = TgaBuilder{}.Type(10).Size(3, 1).Data({0x02, 0x10, 0x20, 0x30, 0x40}).Build();
-    EXPECT_EQ(Colors(Read(cut)), (std::vector<std::uint32_t>{0x302010, 0x000040, 0x000000}));
+    EXPECT_EQ(PixelColors(Read(cut)), (std::vector<std::uint32_t>{0x302010, 0x000040, 0x000000}));
 }
 
 TEST(TgaReader, HeaderChecksInOrder)
@@ -242,7 +232,7 @@ TEST(TgaReader, ReachedThroughLoadPictureByNameOnly)
     const auto bytes = TgaBuilder{}.Size(1, 1).Data({0x10, 0x20, 0x30}).Build();
     test::WriteFile(dir.File("a.TGA"), bytes);
     test::WriteFile(dir.File("a.tg"), bytes);
-    EXPECT_EQ(Colors(*LoadPicture(dir.File("a.TGA"))), (std::vector<std::uint32_t>{0x302010}));
+    EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.TGA"))), (std::vector<std::uint32_t>{0x302010}));
     EXPECT_THROW(LoadPicture(dir.File("a.tg")), Error);
     DecodedPicture picture;
     try {
