@@ -134,7 +134,9 @@ TEST(GifReader, TruncationTable)
     ASSERT_EQ(valid[codeSizeAt], 2);
     for (std::size_t cut = 0; cut < valid.size(); ++cut) {
         SCOPED_TRACE(cut);
-        const std::string expected = cut > codeSizeAt ? "Read GIF error"
+        // Without its block terminator the image is still whole: nothing after the last pixel is read.
+        const std::string expected = cut + 1 == valid.size() ? "no error"
+                                     : cut > codeSizeAt      ? "Read GIF error"
                                      : cut >= 6 && cut < 13 ? "GIF read error"
                                                             : "GIF read error ";
         EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}), expected);
