@@ -78,6 +78,10 @@ void DecodeLine(ByteCursor& cursor, std::vector<std::uint8_t>& line)
         if (!packet) {
             return;
         }
+        if (packet->RunLength == 1) {
+            line[count++] = packet->Value;
+            continue;
+        }
         const std::size_t kept = std::min<std::size_t>(packet->RunLength, line.size() - count);
         std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(count), kept, packet->Value);
         count += packet->RunLength;
@@ -109,23 +113,6 @@ void ConvertPlanarLine(const std::vector<std::uint8_t>& line, std::size_t bytesP
 }
 
 }  // namespace
-
-std::optional<PcxPacket> ReadPcxPacket(ByteCursor& cursor)
-{
-    const auto first = cursor.TryU8();
-    if (!first) {
-        return std::nullopt;
-    }
-    // A byte with both top bits set is a run count; the byte after it is the value.
-    if ((*first & 0xC0) != 0xC0) {
-        return PcxPacket{1, *first};
-    }
-    const auto value = cursor.TryU8();
-    if (!value) {
-        return std::nullopt;
-    }
-    return PcxPacket{static_cast<std::uint8_t>(*first & 0x3F), *value};
-}
 
 void ReadPcxPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture)
 {

@@ -20,7 +20,23 @@ struct PcxPacket {
     std::uint8_t Value = 0;
 };
 
-// One run-length packet; nullopt when the count byte, or the value after it, is missing.
-std::optional<PcxPacket> ReadPcxPacket(ByteCursor& cursor);
+// One run-length packet; nullopt when the count byte, or the value after it, is missing. Inline, as
+// it runs once per byte of most pictures.
+inline std::optional<PcxPacket> ReadPcxPacket(ByteCursor& cursor)
+{
+    const auto first = cursor.TryU8();
+    if (!first) {
+        return std::nullopt;
+    }
+    // A byte with both top bits set is a run count; the byte after it is the value.
+    if ((*first & 0xC0) != 0xC0) {
+        return PcxPacket{1, *first};
+    }
+    const auto value = cursor.TryU8();
+    if (!value) {
+        return std::nullopt;
+    }
+    return PcxPacket{static_cast<std::uint8_t>(*first & 0x3F), *value};
+}
 
 }  // namespace kinetar::pictures

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Times our PCX, TGA and GIF readers against ffmpeg decoding the same large files, whole process
+# against whole process, in the same run. Files are written by independent tools. Prints seconds
+# per decode (best of the runs) and the ratio ours / ffmpeg; below 1.0 means we are faster.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${RUNS:-5}
+width=${WIDTH:-4000}
+height=${HEIGHT:-3000}
+
+cmake --preset ci >/dev/null
+cmake --build --preset ci --target kinetar_decode_picture >/dev/null
+ours=build/ci/bench/kinetar_decode_picture
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A photo-like source: smooth plasma, so run-length coding works as it does on real pictures.
+/usr/bin/convert -size "${width}x${height}" -seed 7 plasma:fractal -depth 8 "$work/source.ppm"
+ppmtopcx -24bit "$work/source.ppm" >"$work/planes.pcx" 2>/dev/null
+/usr/bin/convert "$work/source.ppm" -compress RLE "$work/runs.tga"
+/usr/bin/convert "$work/source.ppm" -colors 256 "$work/colours.gif"
+
+# Best wall-clock time of $runs runs of a command, in seconds.
+best_of() {
+  local best=""
+  for _ in $(seq "$runs"); do
+    local start end took
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+    end=$(date +%s.%N)
+    took=$(echo "$end - $start" | bc -l)
+    if [ -z "$best" ] || [ "$(echo "$took < $best" | bc -l)" = 1 ]; then
+      best=$took
+    fi
+  done
+  echo "$best"
+}
+
+printf '%-14s %10s %10s %8s\n' file ours ffmpeg ratio
+for file in planes.pcx runs.tga colours.gif; do
+  path=$work/$file
+  mine=$(best_of "$ours" "$path")
+  theirs=$(best_of ffmpeg -loglevel error -i "$path" -f rawvideo -y /dev/null)
+  printf '%-14s %9.3fs %9.3fs %8.2f\n' "$file" "$mine" "$theirs" "$(echo "$mine / $theirs" | bc -l)"
+done
