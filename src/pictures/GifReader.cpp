@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -158,25 +160,47 @@ void ExpandRow(const std::uint8_t* work, const GifImageInfo& info, const std::ar
                std::span<std::uint8_t> row)
 {
     const auto width = static_cast<std::size_t>(info.Width);
-    for (std::size_t x = 0; x < width; ++x) {
-        std::uint8_t value = 0;
-        switch (info.WorkBitsPerPixel) {
-        case 8:
-            value = work[x];
-            break;
-        case 4:
-            value = x % 2 == 0 ? HighNibble(work[x / 2]) : LowNibble(work[x / 2]);
-            break;
-        default:
-            value = IsBitSet(work[x / 8], static_cast<unsigned>(7 - x % 8)) ? 1 : 0;
-            break;
+    std::uint8_t* out = row.data();
+    if (info.WorkBitsPerPixel == 8) {
+        for (std::size_t x = 0; x < width; ++x, out += 3) {
+            const Rgb& color = lookup[work[x]];
+            out[0] = color.Blue;
+            out[1] = color.Green;
+            out[2] = color.Red;
         }
+        return;
+    }
+    for (std::size_t x = 0; x < width; ++x, out += 3) {
+        const std::uint8_t value = info.WorkBitsPerPixel == 4
+                                       ? (x % 2 == 0 ? HighNibble(work[x / 2]) : LowNibble(work[x / 2]))
+                                       : (IsBitSet(work[x / 8], static_cast<unsigned>(7 - x % 8)) ? 1 : 0);
         const Rgb& color = lookup[value];
-        row[3 * x] = color.Blue;
-        row[3 * x + 1] = color.Green;
-        row[3 * x + 2] = color.Red;
+        out[0] = color.Blue;
+        out[1] = color.Green;
+        out[2] = color.Red;
     }
 }
+
+// The decoder's work rows, zeroed. Fresh zero pages cost nothing until they are written, which
+// matters when an early end code leaves most of a large image unreached.
+class WorkBuffer {
+public:
+    explicit WorkBuffer(std::size_t size)
+        : m_bytes(static_cast<std::uint8_t*>(std::calloc(size == 0 ? 1 : size, 1))), m_size(size)
+    {
+        if (m_bytes == nullptr) {
+            throw std::bad_alloc();
+        }
+    }
+    WorkBuffer(const WorkBuffer&) = delete;
+    WorkBuffer& operator=(const WorkBuffer&) = delete;
+    ~WorkBuffer() { std::free(m_bytes); }
+    std::span<std::uint8_t> Bytes() { return {m_bytes, m_size}; }
+
+private:
+    std::uint8_t* m_bytes;
+    std::size_t m_size;
+};
 
 }  // namespace
 
@@ -195,14 +219,24 @@ void ReadGifPicture(std::span<const std::uint8_t> bytes, const std::string& path
 
     // Zeroed, so rows an early end code never reaches show colour 0.
     const std::size_t stride = RowStride(info.Width, info.WorkBitsPerPixel);
-    std::vector<std::uint8_t> work(stride * static_cast<std::size_t>(info.Height), 0);
-    DecodeGifImage(cursor, info.Width, info.Height, info.WorkBitsPerPixel, state.Interlaced, state.TableBits, work);
+    WorkBuffer work(stride * static_cast<std::size_t>(info.Height));
+    DecodeGifImage(cursor, info.Width, info.Height, info.WorkBitsPerPixel, state.Interlaced, state.TableBits, work.Bytes());
 
     picture.SetWidth(info.Width);
     picture.SetHeight(info.Height);
     picture.SetPixelFormat(24);
+    // Rows still all zero are copies of one expanded row of colour 0.
+    const std::vector<std::uint8_t> zeroWork(stride, 0);
+    std::vector<std::uint8_t> zeroRow(picture.Stride(), 0);
+    ExpandRow(zeroWork.data(), info, lookup, zeroRow);
     for (std::int32_t r = 0; r < info.Height; ++r) {
-        ExpandRow(work.data() + stride * static_cast<std::size_t>(r), info, lookup, picture.Row(info.Height - 1 - r));
+        const std::uint8_t* workRow = work.Bytes().data() + stride * static_cast<std::size_t>(r);
+        const auto row = picture.Row(info.Height - 1 - r);
+        if (std::memcmp(workRow, zeroWork.data(), stride) == 0) {
+            std::memcpy(row.data(), zeroRow.data(), static_cast<std::size_t>(info.Width) * 3);
+        } else {
+            ExpandRow(workRow, info, lookup, row);
+        }
     }
 }
 
