@@ -85,6 +85,11 @@ TEST(GifReader, BlockWalk)
                       0x0A0A0A, 0x0B0B0B, 0x0C0C0C, 0x0D0D0D, 0x0E0E0E, 0x0F0F0F})
              .Image(5, 2, kNoTable).Pixels(4, sixteen).Trailer().Build(),
          {0x0F0F0F, 0x0E0E0E, 0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606, 0x070707, 0x080808}},
+        // Clear (4), pixel 3, end (5): the pixels never reached show colour 0.
+        {"early end code",
+         FourColorScreen().Image(2, 2, kNoTable).Byte(2).Bytes(test::SubBlocks(test::LzwCodeWriter{}.Code(4, 3).Code(3, 3).Code(5, 3).Bytes()))
+             .Trailer().Build(),
+         {0xFFFFFF, 0xFF0000, 0xFF0000, 0xFF0000}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

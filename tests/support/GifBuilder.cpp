@@ -131,4 +131,10 @@ GifBuilder& GifBuilder::Byte(std::uint8_t value)
     return *this;
 }
 
+GifBuilder& GifBuilder::Bytes(std::span<const std::uint8_t> bytes)
+{
+    m_writer.Bytes(bytes);
+    return *this;
+}
+
 }  // namespace kinetar::test

@@ -45,6 +45,7 @@ public:
     // The code-size byte, then the pixels encoded and cut into sub-blocks.
     GifBuilder& Pixels(int codeSize, std::span<const std::uint8_t> pixels, std::size_t blockSize = 255);
     GifBuilder& Byte(std::uint8_t value);
+    GifBuilder& Bytes(std::span<const std::uint8_t> bytes);
     GifBuilder& Trailer() { return Byte(0x3B); }
     const std::vector<std::uint8_t>& Build() const { return m_writer.Data(); }
 
