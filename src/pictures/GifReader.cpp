@@ -24,7 +24,7 @@ namespace kinetar::pictures {
 
 namespace {
 
-// GIF89a blocks (GIF89a specification, sections 17 to 27): what the walk up to the first image yields.
+// GIF89a blocks (GIF89a, sections 17 to 27): what the walk up to the first image yields.
 struct Rgb {
     std::uint8_t Red = 0;
     std::uint8_t Green = 0;

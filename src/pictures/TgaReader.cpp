@@ -14,7 +14,7 @@ namespace kinetar::pictures {
 
 namespace {
 
-// The 18-byte TGA file header (Truevision TGA file format specification, version 2.0).
+// The 18-byte TGA file header (Truevision TGA file format, version 2.0).
 struct TgaHeader {
     std::uint8_t IdLength = 0;
     std::uint8_t ColorMapType = 0;
@@ -127,7 +127,7 @@ private:
     bool m_topToBottom;
 };
 
-// 16-bit pixels hold 5 bits each of red, green and blue; bit 15 plays no part.
+// 16-bit pixels hold 5 bits each of red, green and blue; bit 15 is ignored.
 void Expand16BitRow(std::span<const std::uint8_t> source, std::uint8_t* row)
 {
     for (std::size_t x = 0; x < source.size() / 2; ++x) {
