@@ -14,11 +14,18 @@ ours=build/ci/bench/kinetar_decode_picture
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# A photo-like source: smooth plasma, so run-length coding works as it does on real pictures.
-/usr/bin/convert -size "${width}x${height}" -seed 7 plasma:fractal -depth 8 "$work/source.ppm"
-ppmtopcx -24bit "$work/source.ppm" >"$work/planes.pcx" 2>/dev/null
-/usr/bin/convert "$work/source.ppm" -compress RLE "$work/runs.tga"
-/usr/bin/convert "$work/source.ppm" -colors 256 "$work/colours.gif"
+# Two sources: plasma noise (few runs) and the same kind of picture at a tenth of the size scaled
+# up, so runs of 10 equal pixels give the run-length and LZW coders something to do.
+/usr/bin/convert -size "${width}x${height}" -seed 7 plasma:fractal -depth 8 "$work/noisy.ppm"
+/usr/bin/convert -size "$((width / 10))x$((height / 10))" -seed 7 plasma:fractal -scale "${width}x${height}!" -depth 8 \
+  "$work/smooth.ppm"
+files=()
+for source in noisy smooth; do
+  ppmtopcx -24bit "$work/$source.ppm" >"$work/$source-planes.pcx" 2>/dev/null
+  /usr/bin/convert "$work/$source.ppm" -compress RLE "$work/$source-runs.tga"
+  /usr/bin/convert "$work/$source.ppm" -colors 256 "$work/$source-colours.gif"
+  files+=("$source-planes.pcx" "$source-runs.tga" "$source-colours.gif")
+done
 
 # Best wall-clock time of $runs runs of a command, in seconds.
 best_of() {
@@ -36,10 +43,11 @@ best_of() {
   echo "$best"
 }
 
-printf '%-14s %10s %10s %8s\n' file ours ffmpeg ratio
-for file in planes.pcx runs.tga colours.gif; do
+printf '%-20s %10s %10s %8s %10s\n' file ours ffmpeg ratio size
+for file in "${files[@]}"; do
   path=$work/$file
   mine=$(best_of "$ours" "$path")
   theirs=$(best_of ffmpeg -loglevel error -i "$path" -f rawvideo -y /dev/null)
-  printf '%-14s %9.3fs %9.3fs %8.2f\n' "$file" "$mine" "$theirs" "$(echo "$mine / $theirs" | bc -l)"
+  printf '%-20s %9.3fs %9.3fs %8.2f %10s\n' "$file" "$mine" "$theirs" "$(echo "$mine / $theirs" | bc -l)" \
+    "$(stat -c %s "$path")"
 done

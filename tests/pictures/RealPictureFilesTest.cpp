@@ -92,6 +92,8 @@ const RealFile kRealFiles[] = {
     {"TGA type 3, bottom first", 0, ".tga", kConvert, kConvert + " {in} -colorspace Gray -compress None {out}", Reference::Pillow},
     {"TGA type 3, top first", 0, ".tga", kPython, Pillow("im.convert(\"L\").save(sys.argv[2], orientation=1)"), Reference::Pillow},
     {"TGA type 11, bottom first", 0, ".tga", "/usr/bin/ppmtotga", "/usr/bin/ppmtotga -mono {in} > {out} 2>/dev/null", Reference::Pillow},
+    {"TGA type 11, top first", 0, ".tga", kPython,
+     Pillow("im.convert(\"L\").save(sys.argv[2], orientation=1, compression=\"tga_rle\")"), Reference::Pillow},
 
     {"GIF 87a, 8 colours", 8, ".gif", "/usr/bin/ppmtogif", "/usr/bin/ppmtogif {in} > {out} 2>/dev/null"},
     {"GIF 87a interlaced, 17 colours", 17, ".gif", "/usr/bin/pamtogif", "/usr/bin/pamtogif -interlace {in} > {out} 2>/dev/null"},
