@@ -11,7 +11,8 @@ namespace kinetar::pictures {
 // rows of RowStride(width, workBitsPerPixel) bytes (1, 4 or 8 bits per pixel, the left pixel in the
 // high bits). Image row y lands in buffer row height - 1 - y. Pixel values stay below
 // 2^tableBits, the size of the colour table in force. Rows the data never reaches keep what the
-// buffer held.
+// buffer held. A buffer or depth that does not fit the image is a caller's mistake:
+// std::invalid_argument.
 void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height, int workBitsPerPixel,
                     bool interlaced, int tableBits, std::span<std::uint8_t> workBuffer);
 
