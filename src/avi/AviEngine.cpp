@@ -88,8 +88,8 @@ public:
     }
 
     // Frees and releases whatever the run holds. The file is closed into a valid AVI; it replaces
-    // the destination when the run reached its frame loop, otherwise it is removed. False when the
-    // file could not be finished or moved.
+    // the destination when the run reached its frame loop, otherwise it is removed. False when
+    // anything could not be written or the file could not be moved.
     bool ReleaseAVIObjects(bool compressorChosen)
     {
         frameDib.reset();
@@ -104,12 +104,14 @@ public:
         compressedStream.reset();
         bool ok = true;
         if (file) {
-            ok = file->Close(positions);
+            bool valid = file->Close(positions);
+            ok = valid && !file->Failed();
             file.reset();
-            if (reachedFrameLoop && ok) {
-                ok = std::rename(m_temporary.c_str(), m_destination.c_str()) == 0;
+            if (reachedFrameLoop && valid) {
+                valid = std::rename(m_temporary.c_str(), m_destination.c_str()) == 0;
+                ok = ok && valid;
             }
-            if (!reachedFrameLoop || !ok) {
+            if (!reachedFrameLoop || !valid) {
                 std::remove(m_temporary.c_str());
             }
         }

@@ -269,12 +269,17 @@ bool AviWriter::EnsureReserve()
     }
     // Real zeros, not a hole: the blocks must be on disk before the frames that need them count.
     static const std::array<std::uint8_t, 64 * 1024> zeros{};
-    const std::int64_t target = needed + kReserveSlack;
-    while (m_allocated < target) {
-        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(target - m_allocated, std::ssize(zeros)));
+    while (m_allocated < needed) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(needed - m_allocated, std::ssize(zeros)));
         if (!WriteAt(m_allocated, std::span(zeros.data(), count))) {
             return false;
         }
+    }
+    // Some room ahead spares small frames a write each; without it the next frame fails instead.
+    const std::int64_t slack = std::min<std::int64_t>(kReserveSlack, std::ssize(zeros));
+    const ssize_t put = ::pwrite(m_fd, zeros.data(), static_cast<std::size_t>(slack), static_cast<off_t>(m_allocated));
+    if (put > 0) {
+        m_allocated += put;
     }
     return true;
 }
@@ -434,23 +439,26 @@ bool AviWriter::Close(std::int64_t sampleCount)
     if (m_fd < 0) {
         return false;
     }
-    bool ok = !m_failed;
-    while (ok && m_segmentOpen && m_totalSamples < sampleCount) {
-        ok = AppendChunk({}, false);
+    bool padded = !m_failed;
+    while (padded && m_segmentOpen && m_totalSamples < sampleCount) {
+        padded = AppendChunk({}, false);
     }
+    // From here on every write lands in room already on disk.
+    m_failed = m_failed || !padded;
+    bool valid = true;
     if (m_segmentOpen) {
-        ok = CloseSegment() && ok;
+        valid = CloseSegment();
     }
-    ok = WriteAt(0, BuildHeader()) && ok;
+    valid = WriteAt(0, BuildHeader()) && valid;
     // Cut off the unused reserve and anything a failed write left behind the last whole frame.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
-        ok = Fail("Cannot write the video file", errno);
+        valid = Fail("Cannot write the video file", errno);
     }
     if (::close(m_fd) != 0) {
-        ok = Fail("Cannot write the video file", errno);
+        valid = Fail("Cannot write the video file", errno);
     }
     m_fd = -1;
-    return ok;
+    return valid;
 }
 
 }  // namespace kinetar::avi

@@ -49,8 +49,8 @@ public:
     // written before it stay.
     bool WriteSample(std::int64_t position, std::span<const std::uint8_t> data, bool keyFrame);
     // Pads with empty samples up to the given count, writes the indexes and the final header and
-    // closes the file. False when something could not be written (the file then still holds the
-    // frames before the failure).
+    // closes the file. True when the file is a valid AVI; Failed() then tells whether it holds
+    // less than was written to it (the frames before the first failure).
     bool Close(std::int64_t sampleCount);
     bool IsOpen() const { return m_fd >= 0; }
 
