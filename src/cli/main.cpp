@@ -230,7 +230,7 @@ int CommandAdd(Arguments arguments)
             throw Error("The picture path is longer than " + std::to_string(project::kMaxTextLength) +
                         " bytes; nothing was added: " + picture);
         }
-        if (!std::filesystem::is_regular_file(picture)) {
+        if (!std::filesystem::exists(picture) || std::filesystem::is_directory(picture)) {
             throw Error("No such picture file; nothing was added: " + picture);
         }
         pictures.push_back(picture);
@@ -408,6 +408,8 @@ int CommandRender(Arguments arguments)
 
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
+    // Reading a picture goes on undisturbed; the run stops at its next progress report.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
 
