@@ -78,9 +78,15 @@ void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame
     const auto colors = picture.BitsPerPixel() == 24 ? std::array<std::array<std::uint8_t, 3>, 256>{} : PaletteBgr(picture);
 
     if (sameSize || !stretch || picture.Width() <= 0 || picture.Height() <= 0) {
-        frame.FillBlack();
         const std::int32_t copyWidth = std::min(width, std::max(picture.Width(), 0));
         const std::int32_t copyHeight = std::min(height, std::max(picture.Height(), 0));
+        // Black only where the picture leaves the frame uncovered.
+        const std::size_t copiedBytes = static_cast<std::size_t>(copyWidth) * 3;
+        for (std::int32_t y = 0; y < height; ++y) {
+            const auto row = frame.Row(y);
+            const std::size_t from = y < copyHeight ? copiedBytes : 0;
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(from), row.end(), std::uint8_t{0});
+        }
         std::vector<std::int32_t> columns(static_cast<std::size_t>(copyWidth));
         for (std::int32_t x = 0; x < copyWidth; ++x) {
             columns[static_cast<std::size_t>(x)] = x;
@@ -116,8 +122,10 @@ FrameDIB::FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel)
       m_bitsPerPixel(bitsPerPixel),
       m_stride(pictures::RowStride(width, bitsPerPixel)),
       m_colors(bitsPerPixel <= 8 ? std::size_t{1} << bitsPerPixel : 0),
-      m_block(FormatSize() + ImageSize())
+      m_block(new std::uint8_t[FormatSize() + ImageSize()])
 {
+    // The pixel rows are left for the conversion to fill, padding included.
+    std::fill(m_block.get(), m_block.get() + FormatSize(), std::uint8_t{0});
     const auto put32 = [this](std::size_t at, std::uint32_t value) {
         for (std::size_t i = 0; i < 4; ++i) {
             m_block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -159,14 +167,18 @@ std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixe
     const std::int32_t width = frame.Width();
     if (bitsPerPixel == 24) {
         for (std::int32_t y = 0; y < frame.Height(); ++y) {
-            std::memcpy(dib->DisplayRow(y).data(), frame.Row(y).data(), frame.RowBytes());
+            const auto row = dib->DisplayRow(y);
+            std::memcpy(row.data(), frame.Row(y).data(), frame.RowBytes());
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(frame.RowBytes()), row.end(), std::uint8_t{0});
         }
         return dib;
     }
     const auto& table = TableFor(bitsPerPixel);
     for (std::int32_t y = 0; y < frame.Height(); ++y) {
         const std::uint8_t* source = frame.Row(y).data();
-        std::uint8_t* target = dib->DisplayRow(y).data();
+        const auto row = dib->DisplayRow(y);
+        std::fill(row.begin(), row.end(), std::uint8_t{0});
+        std::uint8_t* target = row.data();
         for (std::int32_t x = 0; x < width; ++x, source += 3) {
             const std::uint8_t index = table.Lookup(source[2], source[1], source[0]);
             const auto column = static_cast<std::size_t>(x);

@@ -53,15 +53,15 @@ public:
     std::size_t ColorsUsed() const { return m_colors; }
     std::size_t ImageSize() const { return m_stride * static_cast<std::size_t>(m_height); }
     std::size_t FormatSize() const { return 40 + 4 * m_colors; }
-    std::span<const std::uint8_t> Block() const { return m_block; }
+    std::span<const std::uint8_t> Block() const { return {m_block.get(), FormatSize() + ImageSize()}; }
     // The header and the colour table: the stream format.
-    std::span<const std::uint8_t> Format() const { return {m_block.data(), FormatSize()}; }
-    std::span<const std::uint8_t> Pixels() const { return {m_block.data() + FormatSize(), ImageSize()}; }
-    std::span<std::uint8_t> Pixels() { return {m_block.data() + FormatSize(), ImageSize()}; }
+    std::span<const std::uint8_t> Format() const { return {m_block.get(), FormatSize()}; }
+    std::span<const std::uint8_t> Pixels() const { return {m_block.get() + FormatSize(), ImageSize()}; }
+    std::span<std::uint8_t> Pixels() { return {m_block.get() + FormatSize(), ImageSize()}; }
     // Row y of the picture as displayed (row 0 at the top), stored bottom-up in the block.
     std::span<std::uint8_t> DisplayRow(std::int32_t y)
     {
-        return {m_block.data() + FormatSize() + static_cast<std::size_t>(m_height - 1 - y) * m_stride, m_stride};
+        return {m_block.get() + FormatSize() + static_cast<std::size_t>(m_height - 1 - y) * m_stride, m_stride};
     }
 
 private:
@@ -70,7 +70,7 @@ private:
     int m_bitsPerPixel;
     std::size_t m_stride;
     std::size_t m_colors;
-    std::vector<std::uint8_t> m_block;
+    std::unique_ptr<std::uint8_t[]> m_block;
 };
 
 // Converts the frame to 1, 4, 8 or 24 bits. The indexed depths use one fixed table each (the
