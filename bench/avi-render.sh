@@ -34,11 +34,13 @@ project=$work/bench.AVIprj
 "$cli" set "$project" --size 1280x720 --fps 25 --depth 24 --output "$work/ours.avi"
 "$cli" add "$project" --sort end "$work"/in/*.bmp
 
-# measure COMMAND...: one round; prints "seconds peak-KiB". Each round starts without the outputs
-# of the last and with nothing left to write back, so no job pays for another's deletes or writes.
+# measure COMMAND...: one run; prints "seconds peak-KiB". Every run starts with the outputs of the
+# last one deleted and nothing left to write back, and the deletes given time to settle (the disk
+# may discard freed blocks), so no job pays for another's files.
 measure() {
   rm -f "$work/ours.avi" "$work/theirs.avi" "$work/limit.out" "$work/frames.avi"
   sync
+  sleep 2
   /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || { cat "$work/err.txt"; exit 1; }
   cat "$work/time.txt"
 }
@@ -58,10 +60,16 @@ ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" -c:v rawvideo -pix_fmt b
 
 : >"$work/ours.txt"; : >"$work/theirs.txt"; : >"$work/limit.txt"
 export avi_size=$(stat -c %s "$work/ours.avi")
+run_ours() { measure "$cli" render "$project" --quiet >>"$work/ours.txt"; }
+run_theirs() { measure ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" -c:v rawvideo -pix_fmt bgr24 "$work/theirs.avi" >>"$work/theirs.txt"; }
+run_limit() { measure bash -c limit_job >>"$work/limit.txt"; }
 for round in $(seq 1 "$rounds"); do
-  measure "$cli" render "$project" --quiet >>"$work/ours.txt"
-  measure ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" -c:v rawvideo -pix_fmt bgr24 "$work/theirs.avi" >>"$work/theirs.txt"
-  measure bash -c limit_job >>"$work/limit.txt"
+  # The order turns from round to round, so no job always follows the same other one.
+  case $((round % 3)) in
+    1) run_ours; run_theirs; run_limit ;;
+    2) run_theirs; run_limit; run_ours ;;
+    0) run_limit; run_ours; run_theirs ;;
+  esac
   echo "round $round: ours $(tail -n 1 "$work/ours.txt"), ffmpeg $(tail -n 1 "$work/theirs.txt"), limit $(tail -n 1 "$work/limit.txt") (seconds, peak KiB)"
 done
 ours=$(cut -d' ' -f1 "$work/ours.txt" | median)
@@ -69,7 +77,7 @@ theirs=$(cut -d' ' -f1 "$work/theirs.txt" | median)
 limit=$(cut -d' ' -f1 "$work/limit.txt" | median)
 ours_memory=$(cut -d' ' -f2 "$work/ours.txt" | median)
 theirs_memory=$(cut -d' ' -f2 "$work/theirs.txt" | median)
-echo "Sizes: ours $avi_size bytes, ffmpeg $(stat -c %s "$work/theirs.avi") bytes, limit $(stat -c %s "$work/limit.out") bytes"
+echo "Output size: $avi_size bytes"
 
 # Peak memory against the number of frames.
 for frames in 10 1000; do
