@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 
 #include "avi/AviWriter.h"
@@ -139,6 +140,13 @@ private:
     bool m_compressorChosen = false;
 };
 
+// A frame record and its picture, being read.
+struct PendingPicture {
+    bool exists = false;
+    project::FrameRecord record;
+    std::future<std::unique_ptr<pictures::DecodedPicture>> picture;
+};
+
 // Without a chooser: the previous choice when this build has it, else uncompressed.
 bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs)
 {
@@ -226,24 +234,41 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     run.frameDib.reset();
 
     run.reachedFrameLoop = true;
+    // The next frame's picture is read while the current frame is converted and written. The run
+    // still holds one picture, one working frame and one FrameDIB at a time, and every report and
+    // question comes at its frame's turn.
+    const auto startLoading = [&workingCopyPath](std::int32_t index) {
+        PendingPicture pending;
+        pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
+        if (pending.exists) {
+            pending.picture = std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName)] {
+                return pictures::LoadPicture(path);
+            });
+        }
+        return pending;
+    };
+    PendingPicture next = startLoading(0);
     for (std::int32_t i = 0;; ++i) {
-        project::FrameRecord record;
-        if (!project::ReadFrameRecord(workingCopyPath, i, record)) {
+        PendingPicture current = std::move(next);
+        if (!current.exists) {
             break;
         }
         try {
-            run.picture = pictures::LoadPicture(project::GetText(record.PictureFileName));
+            run.picture = current.picture.get();
         } catch (const Error& error) {
             const FrameErrorAnswer answer = services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
                 run.positions = std::int64_t{i} + 1;
+                next = startLoading(i + 1);
                 continue;
             }
             result = kResultStopped;
             run.ReleaseAVIObjects(true);
             return;
         }
-        FitPicture(*run.picture, record.Stretch != 0, *run.workingFrame);
+        FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
+        run.picture.reset();
+        next = startLoading(i + 1);
         run.frameDib = GetFrameDIB(*run.workingFrame, bits);
         bool keyFrame = true;
         const auto sample = run.compressedStream->Compress(*run.frameDib, keyFrame);
@@ -253,7 +278,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             return;
         }
         run.positions = std::int64_t{i} + 1;
-        run.picture.reset();
         run.frameDib.reset();
         if (progress && !progress(ProgressPercent(i, count))) {
             result = kResultStopped;
