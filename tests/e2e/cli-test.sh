@@ -96,6 +96,13 @@ add_sort)
   expect_status 0 "$cli" add p.AVIprj a.bmp A.bmp
   [ "$(frames_listed p.AVIprj | tail -n 2 | tr '\n' ' ')" = "stretch A.bmp stretch a.bmp " ] ||
     fail "equal keys: $(frames_listed p.AVIprj)"
+  # Start numbers: keys are compared as text, so a run over 9 digits stays whole and sorts by its
+  # first digits, and a name without a number ("999999999") goes last.
+  pictures x.bmp:2x2:000000 7a.bmp:2x2:000000 10000000000b.bmp:2x2:000000 010c.bmp:2x2:000000
+  "$cli" new --force p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj --sort start x.bmp 10000000000b.bmp 7a.bmp 010c.bmp
+  [ "$(frames_listed p.AVIprj | tr '\n' ' ')" = "stretch 7a.bmp stretch 010c.bmp stretch 10000000000b.bmp stretch x.bmp " ] ||
+    fail "start-number order: $(frames_listed p.AVIprj)"
   cp p.AVIprj before
   long=$work/$(printf 'd%.0s' {1..130})/$(printf 'e%.0s' {1..130}).bmp
   mkdir -p "$(dirname "$long")" && cp a.bmp "$long"
