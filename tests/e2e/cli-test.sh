@@ -23,8 +23,8 @@ pictures() {
   /usr/bin/python3 - "$@" <<'PY'
 import sys
 from PIL import Image
-for spec in sys.argv[1:]:
-    name, size, color = spec.split(":")
+for item in sys.argv[1:]:
+    name, size, color = item.split(":")
     w, h = map(int, size.split("x"))
     Image.new("RGB", (w, h), tuple(int(color[i:i + 2], 16) for i in (0, 2, 4))).save(name)
 PY
