@@ -8,6 +8,7 @@
 
 namespace kinetar::pictures {
 
+// Colour-mapped and grey 8-bit, true-colour 16 and 24 bits, uncompressed or run-length.
 void ReadTgaPicture(const std::string& path, DecodedPicture& picture);
 void ReadTgaPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture);
 

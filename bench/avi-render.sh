@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The same job done by kinetar-cli and by ffmpeg, in one run: 300 BMP pictures of 1280x720 at
+# 24 bits into an uncompressed AVI, whole process against whole process (wall time and peak
+# memory, the median of several rounds). The limit is the time to read the inputs and write the
+# same number of bytes (cat). Then the peak memory of kinetar-cli for 10 and for 1000 frames.
+#
+# Usage: bench/avi-render.sh [ROUNDS]   (builds the ci preset first; needs ffmpeg and /usr/bin/time)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-5}
+
+cmake --preset ci >/dev/null
+cmake --build --preset ci --target kinetar-cli >/dev/null
+cli=$PWD/build/ci/src/cli/kinetar-cli
+work=$PWD/build/bench-avi
+rm -rf "$work"
+mkdir -p "$work/in"
+trap 'rm -rf "$work"' EXIT
+
+echo "Making 300 pictures of 1280x720..."
+/usr/bin/python3 - "$work/in" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+folder = sys.argv[1]
+base = Image.linear_gradient("L").resize((1280, 720))
+for i in range(300):
+    image = Image.merge("RGB", (base, base.rotate(i, expand=False), base.transpose(Image.FLIP_LEFT_RIGHT)))
+    ImageDraw.Draw(image).rectangle([i * 4, 300, i * 4 + 80, 380], fill=(255, 255, 255))
+    image.save(f"{folder}/{i + 1:04d}.bmp")
+PY
+
+project=$work/bench.AVIprj
+"$cli" new "$project"
+"$cli" set "$project" --size 1280x720 --fps 25 --depth 24 --output "$work/ours.avi"
+"$cli" add "$project" --sort end "$work"/in/*.bmp
+
+# measure COMMAND...: one run; prints "seconds peak-KiB". Every run starts with the outputs of the
+# last one deleted and nothing left to write back, and the deletes given time to settle (the disk
+# may discard freed blocks), so no job pays for another's files.
+measure() {
+  rm -f "$work/ours.avi" "$work/theirs.avi" "$work/limit.out" "$work/frames.avi"
+  sync
+  sleep 2
+  /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || { cat "$work/err.txt"; exit 1; }
+  cat "$work/time.txt"
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+best() { sort -n | head -n 1; }
+
+limit_job() {
+  cat "$work"/in/*.bmp >"$work/limit.out"
+  local missing=$(( avi_size - $(stat -c %s "$work/limit.out") ))
+  if [ "$missing" -gt 0 ]; then head -c "$missing" /dev/zero >>"$work/limit.out"; fi
+}
+export -f limit_job
+export work
+
+# A warm-up of each, so every round reads its inputs from the page cache.
+"$cli" render "$project" --quiet
+ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" -c:v rawvideo -pix_fmt bgr24 "$work/theirs.avi"
+
+: >"$work/ours.txt"; : >"$work/theirs.txt"; : >"$work/limit.txt"
+export avi_size=$(stat -c %s "$work/ours.avi")
+run_ours() { measure "$cli" render "$project" --quiet >>"$work/ours.txt"; }
+run_theirs() { measure ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" -c:v rawvideo -pix_fmt bgr24 "$work/theirs.avi" >>"$work/theirs.txt"; }
+run_limit() { measure bash -c limit_job >>"$work/limit.txt"; }
+for round in $(seq 1 "$rounds"); do
+  # The order turns from round to round, so no job always follows the same other one.
+  case $((round % 3)) in
+    1) run_ours; run_theirs; run_limit ;;
+    2) run_theirs; run_limit; run_ours ;;
+    0) run_limit; run_ours; run_theirs ;;
+  esac
+  echo "round $round: ours $(tail -n 1 "$work/ours.txt"), ffmpeg $(tail -n 1 "$work/theirs.txt"), limit $(tail -n 1 "$work/limit.txt") (seconds, peak KiB)"
+done
+ours=$(cut -d' ' -f1 "$work/ours.txt" | median)
+theirs=$(cut -d' ' -f1 "$work/theirs.txt" | median)
+limit=$(cut -d' ' -f1 "$work/limit.txt" | median)
+ours_best=$(cut -d' ' -f1 "$work/ours.txt" | best)
+theirs_best=$(cut -d' ' -f1 "$work/theirs.txt" | best)
+limit_best=$(cut -d' ' -f1 "$work/limit.txt" | best)
+ours_memory=$(cut -d' ' -f2 "$work/ours.txt" | median)
+theirs_memory=$(cut -d' ' -f2 "$work/theirs.txt" | median)
+echo "Output size: $avi_size bytes"
+
+# Peak memory against the number of frames.
+for frames in 10 1000; do
+  small=$work/frames$frames.AVIprj
+  "$cli" new "$small"
+  "$cli" set "$small" --size 1280x720 --fps 25 --output "$work/frames.avi"
+  for i in $(seq 0 $((frames - 1))); do printf '%s/in/%04d.bmp\n' "$work" $((i % 300 + 1)); done | xargs "$cli" add "$small" --sort name
+  # Adding sorts by name; the order does not matter for memory.
+  measure "$cli" render "$small" --quiet >"$work/memory$frames.txt"
+  rm -f "$work/frames.avi"
+done
+memory10=$(cut -d' ' -f2 "$work/memory10.txt")
+memory1000=$(cut -d' ' -f2 "$work/memory1000.txt")
+
+awk -v ob="$ours_best" -v tb="$theirs_best" -v lb="$limit_best" -v o="$ours" -v t="$theirs" -v l="$limit" -v om="$ours_memory" -v tm="$theirs_memory" -v m10="$memory10" -v m1000="$memory1000" 'BEGIN {
+  printf "medians of the rounds:\n"
+  printf "kinetar-cli render: %.2f s, peak %d KiB\n", o, om
+  printf "ffmpeg:             %.2f s, peak %d KiB\n", t, tm
+  printf "limit (read + write the same bytes): %.2f s\n", l
+  printf "ours / ffmpeg: %.2fx (goal at most 1.0x)\n", o / t
+  printf "ours / limit:  %.2fx (goal at most 1.5x)\n", o / l
+  printf "best rounds: ours %.2f s, ffmpeg %.2f s, limit %.2f s: %.2fx ffmpeg, %.2fx the limit\n", ob, tb, lb, ob / tb, ob / lb
+  printf "peak memory, 10 frames: %d KiB, 1000 frames: %d KiB, difference %.1f%% (goal within 10%%)\n", m10, m1000, 100 * (m1000 - m10) / m10
+}'

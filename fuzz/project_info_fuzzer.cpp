@@ -1,0 +1,34 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "cli/CliProject.h"
+#include "common/Error.h"
+
+// The input is a project file, read the way kinetar-cli info reads one.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const std::string path = [] {
+        std::string pattern = "/tmp/project-info-fuzz-XXXXXX.AVIprj";
+        const int fd = ::mkstemps(pattern.data(), 7);
+        if (fd < 0) {
+            std::abort();
+        }
+        ::close(fd);
+        return pattern;
+    }();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) {
+        std::abort();
+    }
+    ::close(fd);
+    try {
+        (void)kinetar::cli::DescribeProject(path);
+    } catch (const kinetar::Error&) {
+    }
+    return 0;
+}

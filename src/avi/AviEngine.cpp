@@ -1,0 +1,298 @@
+#include "avi/AviEngine.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <future>
+#include <memory>
+
+#include "avi/AviWriter.h"
+#include "common/Error.h"
+#include "pictures/LoadPicture.h"
+
+namespace kinetar::avi {
+
+using project::ProjectHeader;
+
+std::string FrameErrorText(const std::string& message)
+{
+    return message + "\r\nDo you want continue?";
+}
+
+void CheckVideoSettings(const ProjectHeader& header)
+{
+    const auto checkSide = [](const char* name, std::int32_t value) {
+        if (value < kMinVideoSide || value > kMaxVideoSide) {
+            throw Error(std::string("Video ") + name + " " + std::to_string(value) + " is out of range (allowed: " +
+                        std::to_string(kMinVideoSide) + " to " + std::to_string(kMaxVideoSide) + ")");
+        }
+    };
+    checkSide("width", header.Width);
+    checkSide("height", header.Height);
+    if (header.FramesPerSecond < 1) {
+        throw Error("Frames per second " + std::to_string(header.FramesPerSecond.Get()) +
+                    " is out of range (allowed: 1 or more)");
+    }
+}
+
+namespace {
+
+// i x 100 / count: the product a 32-bit integer, the quotient in floating point, truncated.
+int ProgressPercent(std::int32_t index, std::int32_t count)
+{
+    const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(index) * 100U);
+    if (count <= 0) {
+        return 0;
+    }
+    return static_cast<int>(static_cast<double>(product) / static_cast<double>(count));
+}
+
+// The objects one run holds, in the order they are acquired.
+class AviRun {
+public:
+    AviRun() = default;
+    AviRun(const AviRun&) = delete;
+    AviRun& operator=(const AviRun&) = delete;
+    // An unexpected failure passing through still closes the file and drops the temporary one.
+    ~AviRun() { ReleaseAVIObjects(m_compressorChosen); }
+
+    // The destination is written under a temporary name in its own folder.
+    bool OpenFile(const std::string& destination)
+    {
+        if (destination.empty()) {
+            return false;
+        }
+        struct stat status {};
+        if (::stat(destination.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            return false;
+        }
+        const std::filesystem::path path(destination);
+        std::filesystem::path folder = path.parent_path();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        std::string pattern = (folder / ("." + path.filename().string().substr(0, 200) + ".XXXXXX")).string();
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        (void)::fchmod(fd, 0666 & ~mask);
+        m_destination = destination;
+        m_temporary = pattern;
+        file = std::make_unique<AviWriter>(fd);
+        return true;
+    }
+
+    // Frees and releases whatever the run holds. The file is closed into a valid AVI; it replaces
+    // the destination when the run reached its frame loop, otherwise it is removed. False when
+    // anything could not be written or the file could not be moved.
+    bool ReleaseAVIObjects(bool compressorChosen)
+    {
+        frameDib.reset();
+        options.reset();
+        workingFrame.reset();
+        picture.reset();
+        if (compressorChosen) {
+            // Our compressor variables hold no handles or pointers: nothing to hand back.
+            m_compressorChosen = false;
+        }
+        m_streamCreated = false;
+        compressedStream.reset();
+        bool ok = true;
+        if (file) {
+            bool valid = file->Close(positions);
+            ok = valid && !file->Failed();
+            file.reset();
+            if (reachedFrameLoop && valid) {
+                valid = std::rename(m_temporary.c_str(), m_destination.c_str()) == 0;
+                ok = ok && valid;
+            }
+            if (!reachedFrameLoop || !valid) {
+                std::remove(m_temporary.c_str());
+            }
+        }
+        libraryStarted = false;
+        return ok;
+    }
+
+    void StreamCreated() { m_streamCreated = true; }
+    void CompressorChosen() { m_compressorChosen = true; }
+
+    bool libraryStarted = false;
+    std::unique_ptr<AviWriter> file;
+    std::unique_ptr<WorkingFrame> workingFrame;
+    std::unique_ptr<FrameDIB> frameDib;
+    std::unique_ptr<CompressionOptions> options;
+    std::unique_ptr<Compressor> compressedStream;
+    std::unique_ptr<pictures::DecodedPicture> picture;
+    bool reachedFrameLoop = false;
+    std::int64_t positions = 0;  // sample positions processed, skipped ones included
+
+private:
+    std::string m_destination;
+    std::string m_temporary;
+    bool m_streamCreated = false;
+    bool m_compressorChosen = false;
+};
+
+// A frame record and its picture, being read.
+struct PendingPicture {
+    bool exists = false;
+    project::FrameRecord record;
+    std::future<std::unique_ptr<pictures::DecodedPicture>> picture;
+};
+
+// Without a chooser: the previous choice when this build has it, else uncompressed.
+bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs)
+{
+    if (codecs.Find(variables.Handler) == nullptr) {
+        const auto quality = variables.Quality;
+        variables = MakeCodecSettings(kUncompressedFourcc, quality);
+    }
+    return true;
+}
+
+}  // namespace
+
+void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& settingsChanged,
+               const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services)
+{
+    result = kResultDone;
+    CheckVideoSettings(header);
+    const int bits = project::ColorDepthBits(header);
+    const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
+    const CodecRegistry& codecs = services.Codecs != nullptr ? *services.Codecs : CodecRegistry::Default();
+    if (progress) {
+        (void)progress(0);
+    }
+
+    const std::uint32_t version = services.CodecLibraryVersion ? services.CodecLibraryVersion() : CodecLibraryVersionAtRunTime();
+    if (!CodecLibraryMatches(version, CodecLibraryMajorAtBuild())) {
+        result = kResultOldVideoLibrary;
+        return;
+    }
+
+    AviRun run;
+    run.libraryStarted = true;
+    if (!run.OpenFile(project::GetText(header.AviFileName))) {
+        result = kResultCannotOpenFile;
+        run.ReleaseAVIObjects(false);
+        return;
+    }
+
+    run.workingFrame = std::make_unique<WorkingFrame>(header.Width, header.Height);
+    run.frameDib = GetFrameDIB(*run.workingFrame, bits);
+    StreamInfo stream;
+    stream.Rate = static_cast<std::uint32_t>(header.FramesPerSecond.Get());
+    stream.Width = header.Width;
+    stream.Height = header.Height;
+    stream.SuggestedBufferSize = static_cast<std::uint32_t>(run.frameDib->ImageSize());
+    if (!run.file->CreateStream(stream, run.frameDib->Format())) {
+        result = kResultCannotCreateStream;
+        run.ReleaseAVIObjects(false);
+        return;
+    }
+    run.StreamCreated();
+
+    project::CodecSettings variables = header.CodecSettings;
+    variables.StructSize = 64;
+    variables.Flags = kCodecSettingsValid;
+    const bool chosen = services.ChooseCompressor ? services.ChooseCompressor(variables, *run.frameDib)
+                                                  : DefaultChooser(variables, codecs);
+    if (!chosen) {
+        result = kResultStopped;
+        run.ReleaseAVIObjects(false);
+        return;
+    }
+    run.CompressorChosen();
+
+    run.options = std::make_unique<CompressionOptions>(MakeCompressionOptions(variables));
+    const CodecInfo* codec = codecs.Find(run.options->FccHandler);
+    if (codec != nullptr) {
+        run.compressedStream = codec->Make(*run.options);
+    }
+    if (!run.compressedStream) {
+        result = kResultCannotMakeCompressor;
+        run.ReleaseAVIObjects(true);
+        return;
+    }
+
+    const bool formatTaken = (!codec->AcceptsDepth || codec->AcceptsDepth(bits)) &&
+                             run.compressedStream->SetFormat(run.frameDib->Format()) &&
+                             run.file->SetFormat(run.compressedStream->OutputFormat(), codec->Fourcc,
+                                                 run.compressedStream->Compressed());
+    if (!formatTaken) {
+        result = kResultFormatRefused;
+        run.ReleaseAVIObjects(true);
+        return;
+    }
+    run.frameDib.reset();
+
+    run.reachedFrameLoop = true;
+    // The next frame's picture is read while the current frame is converted and written. The run
+    // still holds one picture, one working frame and one FrameDIB at a time, and every report and
+    // question comes at its frame's turn.
+    const auto startLoading = [&workingCopyPath](std::int32_t index) {
+        PendingPicture pending;
+        pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
+        if (pending.exists) {
+            pending.picture = std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName)] {
+                return pictures::LoadPicture(path);
+            });
+        }
+        return pending;
+    };
+    PendingPicture next = startLoading(0);
+    for (std::int32_t i = 0;; ++i) {
+        PendingPicture current = std::move(next);
+        if (!current.exists) {
+            break;
+        }
+        try {
+            run.picture = current.picture.get();
+        } catch (const Error& error) {
+            const FrameErrorAnswer answer = services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
+            if (answer == FrameErrorAnswer::Yes) {
+                run.positions = std::int64_t{i} + 1;
+                next = startLoading(i + 1);
+                continue;
+            }
+            result = kResultStopped;
+            run.ReleaseAVIObjects(true);
+            return;
+        }
+        FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
+        run.picture.reset();
+        next = startLoading(i + 1);
+        run.frameDib = GetFrameDIB(*run.workingFrame, bits);
+        bool keyFrame = true;
+        const auto sample = run.compressedStream->Compress(*run.frameDib, keyFrame);
+        if (!run.file->WriteSample(i, sample, keyFrame)) {
+            result = kResultWriteFailed;
+            run.ReleaseAVIObjects(true);
+            return;
+        }
+        run.positions = std::int64_t{i} + 1;
+        run.frameDib.reset();
+        if (progress && !progress(ProgressPercent(i, count))) {
+            result = kResultStopped;
+            break;
+        }
+    }
+
+    if (!run.ReleaseAVIObjects(true)) {
+        result = kResultWriteFailed;
+        return;
+    }
+    if (!(variables == header.CodecSettings)) {
+        header.CodecSettings = variables;
+        settingsChanged = true;
+    }
+}
+
+}  // namespace kinetar::avi

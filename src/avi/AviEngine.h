@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "avi/Codecs.h"
+#include "avi/FrameFitting.h"
+#include "project/ProjectFile.h"
+
+namespace kinetar::avi {
+
+// Result codes of CreateAVI.
+enum ResultCode : std::uint8_t {
+    kResultDone = 0,
+    kResultOldVideoLibrary = 1,
+    kResultCannotOpenFile = 2,
+    kResultCannotCreateStream = 3,
+    kResultStopped = 4,
+    kResultCannotMakeCompressor = 5,
+    kResultFormatRefused = 6,
+    kResultWriteFailed = 7,
+};
+
+inline constexpr std::int32_t kMinVideoSide = 1;
+inline constexpr std::int32_t kMaxVideoSide = 32767;
+
+// Takes a whole percentage and answers true to go on.
+using ProgressCallback = std::function<bool(int percent)>;
+// Opens on the previous choice (size 64, flags 1) for frames of the given blank format; answers
+// false when cancelled, otherwise true with the choice in the variables.
+using CompressorChooser = std::function<bool(project::CodecSettings& variables, const FrameDIB& inputFormat)>;
+enum class FrameErrorAnswer { Yes, No, Cancel };
+// Asked with the failure's message when a frame's picture cannot be read; Yes skips the frame.
+using FrameErrorQuestion = std::function<FrameErrorAnswer(const std::string& message)>;
+
+inline constexpr const char* kFrameErrorCaption = "File reading error(skiping it)";
+inline constexpr const char* kChooserTitle = "Select compression type...";
+// The question's text: the failure's message, a line break, "Do you want continue?".
+std::string FrameErrorText(const std::string& message);
+
+// What the engine asks of its caller besides progress.
+struct EngineServices {
+    CompressorChooser ChooseCompressor;  // none: the previous choice, else uncompressed
+    FrameErrorQuestion AskFrameError;    // none: Yes
+    const CodecRegistry* Codecs = nullptr;                   // none: CodecRegistry::Default()
+    std::function<std::uint32_t()> CodecLibraryVersion;      // none: the library's own answer
+};
+
+// Raises an Error naming the value and the allowed range unless 1 <= width, height <= 32767 and
+// frames per second >= 1.
+void CheckVideoSettings(const project::ProjectHeader& header);
+
+// Generates the AVI file of the header's settings from the frame records of workingCopyPath. The
+// file is written under a temporary name beside the destination and moved over it once the run
+// has reached its frame loop; a run that ends before leaves an earlier file of that name as it was.
+// settingsChanged is set to true when a new compressor choice was put into header, never to false.
+void CreateAVI(project::ProjectHeader& header, const std::string& workingCopyPath, bool& settingsChanged,
+               const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services = {});
+
+}  // namespace kinetar::avi

@@ -1,0 +1,464 @@
+#include "avi/AviWriter.h"
+
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+namespace kinetar::avi {
+
+namespace {
+
+constexpr std::uint32_t kAvifHasIndex = 0x10;
+constexpr std::uint32_t kAviifKeyFrame = 0x10;
+constexpr std::uint32_t kStandardIndexNonKey = 0x80000000U;
+constexpr std::uint8_t kIndexOfIndexes = 0;
+constexpr std::uint8_t kIndexOfChunks = 1;
+
+constexpr std::int64_t kListHeaderSize = 12;
+constexpr std::int64_t kChunkHeaderSize = 8;
+constexpr std::int64_t kStandardIndexHeader = kChunkHeaderSize + 24;
+constexpr std::int64_t kStandardIndexEntry = 8;
+constexpr std::int64_t kOldIndexEntry = 16;
+constexpr std::int64_t kSuperIndexHeader = 24;
+constexpr std::int64_t kSuperIndexEntrySize = 16;
+constexpr std::int64_t kDmlhSize = 248;
+// Zeros written ahead of the index reserve, so small frames do not extend the file one by one.
+constexpr std::int64_t kReserveSlack = 16 * 1024;
+// Bounds the index entries held in memory for one segment.
+constexpr std::size_t kMaxEntriesPerSegment = std::size_t{1} << 20;
+// A chunk must leave its RIFF's 32-bit size room for the headers around it.
+constexpr std::uint64_t kMaxChunkData = 0xFFFFFFFFULL - 0x10000;
+
+class Bytes {
+public:
+    Bytes& U8(std::uint32_t value)
+    {
+        m_bytes.push_back(static_cast<std::uint8_t>(value));
+        return *this;
+    }
+    Bytes& U16(std::uint32_t value) { return U8(value & 0xFF).U8((value >> 8) & 0xFF); }
+    Bytes& U32(std::uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
+    Bytes& U64(std::uint64_t value)
+    {
+        return U32(static_cast<std::uint32_t>(value)).U32(static_cast<std::uint32_t>(value >> 32));
+    }
+    Bytes& Raw(std::span<const std::uint8_t> bytes)
+    {
+        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
+    Bytes& Zeros(std::size_t count)
+    {
+        m_bytes.insert(m_bytes.end(), count, 0);
+        return *this;
+    }
+    std::size_t Size() const { return m_bytes.size(); }
+    void PatchU32(std::size_t at, std::uint32_t value)
+    {
+        for (int i = 0; i < 4; ++i) {
+            m_bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    }
+    std::vector<std::uint8_t>& Data() { return m_bytes; }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+std::uint32_t U32(std::int64_t value)
+{
+    return static_cast<std::uint32_t>(value);
+}
+
+std::array<std::uint8_t, 8> ChunkHeader(std::uint32_t id, std::uint32_t size)
+{
+    std::array<std::uint8_t, 8> header{};
+    for (int i = 0; i < 4; ++i) {
+        header[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> (8 * i));
+        header[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(size >> (8 * i));
+    }
+    return header;
+}
+
+}  // namespace
+
+AviWriter::AviWriter(int fd) : m_fd(fd) {}
+
+AviWriter::~AviWriter()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+bool AviWriter::Fail(const std::string& what, int error)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_failureMessage = what + (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
+    }
+    return false;
+}
+
+bool AviWriter::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return Fail("Cannot write the video file", put < 0 ? errno : ENOSPC);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    m_allocated = std::max(m_allocated, offset + static_cast<std::int64_t>(bytes.size()));
+    return true;
+}
+
+std::vector<std::uint8_t> AviWriter::BuildHeader() const
+{
+    const std::int64_t framesInFirst = m_firstSegment ? m_totalSamples : m_firstSegmentSamples;
+    const std::uint32_t rate = std::max<std::uint32_t>(m_info.Rate, 1);
+    const std::uint64_t bytesPerSecond = std::uint64_t{m_maxChunkSize} * rate;
+    const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
+
+    Bytes out;
+    out.Raw(ChunkHeader(FourCC('R', 'I', 'F', 'F'), 0)).U32(FourCC('A', 'V', 'I', ' '));
+    const std::size_t hdrlAt = out.Size();
+    out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 0)).U32(FourCC('h', 'd', 'r', 'l'));
+
+    out.Raw(ChunkHeader(FourCC('a', 'v', 'i', 'h'), 56));
+    out.U32((1000000 + rate / 2) / rate);
+    out.U32(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytesPerSecond, 0xFFFFFFFFU)));
+    out.U32(0);  // padding granularity
+    out.U32(kAvifHasIndex);
+    out.U32(U32(framesInFirst));
+    out.U32(0);  // initial frames
+    out.U32(1);  // streams
+    out.U32(std::max(m_maxChunkSize, m_info.SuggestedBufferSize));
+    out.U32(U32(m_info.Width)).U32(U32(m_info.Height));
+    out.Zeros(16);
+
+    const std::size_t strlAt = out.Size();
+    out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 0)).U32(FourCC('s', 't', 'r', 'l'));
+    out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'h'), 56));
+    out.U32(FourCC('v', 'i', 'd', 's')).U32(m_info.Handler);
+    out.U32(0);          // flags
+    out.U16(0).U16(0);   // priority, language
+    out.U32(0);          // initial frames
+    out.U32(1).U32(rate);
+    out.U32(0);          // start
+    out.U32(U32(m_totalSamples));
+    out.U32(m_info.SuggestedBufferSize);
+    out.U32(0).U32(0);   // quality, sample size
+    out.U16(0).U16(0).U16(static_cast<std::uint32_t>(m_info.Width) & 0xFFFF).U16(static_cast<std::uint32_t>(m_info.Height) & 0xFFFF);
+
+    out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'f'), static_cast<std::uint32_t>(m_format.size()))).Raw(m_format);
+    if (m_format.size() % 2 != 0) {
+        out.U8(0);
+    }
+
+    out.Raw(ChunkHeader(FourCC('i', 'n', 'd', 'x'), U32(kSuperIndexHeader + kSuperIndexEntrySize * kSuperIndexEntries)));
+    out.U16(4).U8(0).U8(kIndexOfIndexes);
+    out.U32(static_cast<std::uint32_t>(m_superIndex.size()));
+    out.U32(chunkId);
+    out.Zeros(12);
+    for (const auto& entry : m_superIndex) {
+        out.U64(static_cast<std::uint64_t>(entry.Offset)).U32(entry.Size).U32(entry.Duration);
+    }
+    out.Zeros(static_cast<std::size_t>(kSuperIndexEntrySize) * (kSuperIndexEntries - m_superIndex.size()));
+    out.PatchU32(strlAt + 4, static_cast<std::uint32_t>(out.Size() - strlAt - 8));
+
+    out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), U32(4 + kChunkHeaderSize + kDmlhSize))).U32(FourCC('o', 'd', 'm', 'l'));
+    out.Raw(ChunkHeader(FourCC('d', 'm', 'l', 'h'), U32(kDmlhSize))).U32(U32(m_totalSamples)).Zeros(kDmlhSize - 4);
+    out.PatchU32(hdrlAt + 4, static_cast<std::uint32_t>(out.Size() - hdrlAt - 8));
+
+    const auto junk = static_cast<std::size_t>(kHeaderRegionSize) - out.Size() - static_cast<std::size_t>(kChunkHeaderSize);
+    out.Raw(ChunkHeader(FourCC('J', 'U', 'N', 'K'), static_cast<std::uint32_t>(junk))).Zeros(junk);
+
+    const std::int64_t firstRiffEnd = m_firstSegment ? m_end : m_firstRiffEnd;
+    out.PatchU32(4, U32(firstRiffEnd - 8));
+    return std::move(out.Data());
+}
+
+bool AviWriter::HeaderFits() const
+{
+    // Everything but the format is of fixed size; the format must leave room for a JUNK header.
+    const auto fixed = static_cast<std::int64_t>(12 + 12 + 64 + 12 + 64 + 8 + 8 + kSuperIndexHeader +
+                                                 kSuperIndexEntrySize * kSuperIndexEntries + 12 + 8 + kDmlhSize + 8);
+    return fixed + static_cast<std::int64_t>(m_format.size() + m_format.size() % 2) <= kHeaderRegionSize;
+}
+
+bool AviWriter::CreateStream(const StreamInfo& info, std::span<const std::uint8_t> format)
+{
+    if (m_fd < 0) {
+        return Fail("The video file is not open", 0);
+    }
+    m_info = info;
+    m_format.assign(format.begin(), format.end());
+    if (!HeaderFits()) {
+        return Fail("The stream format does not fit the file header", 0);
+    }
+    m_end = kHeaderRegionSize;
+    if (!WriteAt(0, BuildHeader())) {
+        return false;
+    }
+    m_segmentStart = 0;
+    return OpenMovi();
+}
+
+bool AviWriter::SetFormat(std::span<const std::uint8_t> format, std::uint32_t handler, bool compressed)
+{
+    if (m_failed || m_totalSamples > 0) {
+        return false;
+    }
+    std::vector<std::uint8_t> previous = std::move(m_format);
+    m_format.assign(format.begin(), format.end());
+    if (!HeaderFits()) {
+        m_format = std::move(previous);
+        return false;
+    }
+    m_info.Handler = handler;
+    m_info.Compressed = compressed;
+    return WriteAt(0, BuildHeader());
+}
+
+// The movi list of the current segment, and the reserve behind it.
+bool AviWriter::OpenMovi()
+{
+    m_moviStart = m_end;
+    Bytes list;
+    list.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 4)).U32(FourCC('m', 'o', 'v', 'i'));
+    if (!WriteAt(m_end, list.Data())) {
+        return false;
+    }
+    m_end += kListHeaderSize;
+    m_segmentOpen = true;
+    m_entries.clear();
+    if (!EnsureReserve()) {
+        // Not even an empty segment fits: drop it again.
+        m_end = m_moviStart;
+        m_segmentOpen = false;
+        return false;
+    }
+    return true;
+}
+
+std::int64_t AviWriter::ReserveNeeded(std::size_t entries) const
+{
+    const auto count = static_cast<std::int64_t>(entries);
+    std::int64_t bytes = kStandardIndexHeader + kStandardIndexEntry * count;
+    if (m_firstSegment) {
+        bytes += kChunkHeaderSize + kOldIndexEntry * count;
+    }
+    return bytes;
+}
+
+bool AviWriter::EnsureReserve()
+{
+    const std::int64_t needed = m_end + ReserveNeeded(m_entries.size());
+    if (m_allocated >= needed) {
+        return true;
+    }
+    // Real zeros, not a hole: the blocks must be on disk before the frames that need them count.
+    static const std::array<std::uint8_t, 64 * 1024> zeros{};
+    while (m_allocated < needed) {
+        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(needed - m_allocated, std::ssize(zeros)));
+        if (!WriteAt(m_allocated, std::span(zeros.data(), count))) {
+            return false;
+        }
+    }
+    // Some room ahead spares small frames a write each; without it the next frame fails instead.
+    const std::int64_t slack = std::min<std::int64_t>(kReserveSlack, std::ssize(zeros));
+    const ssize_t put = ::pwrite(m_fd, zeros.data(), static_cast<std::size_t>(slack), static_cast<off_t>(m_allocated));
+    if (put > 0) {
+        m_allocated += put;
+    }
+    return true;
+}
+
+bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
+{
+    if (data.size() > kMaxChunkData) {
+        return Fail("A frame is too large for the video file", 0);
+    }
+    const auto padded = static_cast<std::int64_t>(data.size() + data.size() % 2);
+    const std::int64_t chunkSize = kChunkHeaderSize + padded;
+    const bool segmentFull =
+        !m_entries.empty() && (m_end + chunkSize + ReserveNeeded(m_entries.size() + 1) - m_segmentStart > m_segmentLimit ||
+                               m_entries.size() >= kMaxEntriesPerSegment);
+    if (segmentFull) {
+        if (m_superIndex.size() + 1 >= kSuperIndexEntries) {
+            return Fail("The video file has reached its largest size", 0);
+        }
+        if (!CloseSegment() || !StartSegment()) {
+            return false;
+        }
+    }
+
+    const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
+    const auto header = ChunkHeader(chunkId, static_cast<std::uint32_t>(data.size()));
+    static const std::uint8_t pad = 0;
+    std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
+                                {const_cast<std::uint8_t*>(data.data()), data.size()},
+                                {const_cast<std::uint8_t*>(&pad), data.size() % 2}}};
+    std::size_t done = 0;
+    const auto total = static_cast<std::size_t>(chunkSize);
+    while (done < total) {
+        // Skip the parts already written.
+        std::array<iovec, 3> rest{};
+        int restCount = 0;
+        std::size_t skip = done;
+        for (const auto& part : parts) {
+            if (skip >= part.iov_len) {
+                skip -= part.iov_len;
+                continue;
+            }
+            rest[static_cast<std::size_t>(restCount++)] = {static_cast<std::uint8_t*>(part.iov_base) + skip, part.iov_len - skip};
+            skip = 0;
+        }
+        const ssize_t put = ::pwritev(m_fd, rest.data(), restCount, m_end + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return Fail("Cannot write the video file", put < 0 ? errno : ENOSPC);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    const std::int64_t chunkStart = m_end;
+    m_end += chunkSize;
+    m_allocated = std::max(m_allocated, m_end);
+    m_entries.push_back({chunkStart, static_cast<std::uint32_t>(data.size()), keyFrame});
+    if (!EnsureReserve()) {
+        // The index of this frame has no room: the file ends with the frame before it.
+        m_entries.pop_back();
+        m_end = chunkStart;
+        return false;
+    }
+    m_maxChunkSize = std::max(m_maxChunkSize, static_cast<std::uint32_t>(data.size()));
+    ++m_totalSamples;
+    return true;
+}
+
+bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t> data, bool keyFrame)
+{
+    if (m_failed || !m_segmentOpen) {
+        return false;
+    }
+    while (m_totalSamples < position) {
+        if (!AppendChunk({}, false)) {
+            return false;
+        }
+    }
+    if (position < m_totalSamples) {
+        return Fail("Samples must be written in order", 0);
+    }
+    return AppendChunk(data, keyFrame);
+}
+
+// Writes the standard index (and, in the first segment, the AVI 1.0 index) into the reserve and
+// closes the segment's lists. Never extends the file past the reserve.
+bool AviWriter::CloseSegment()
+{
+    const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
+    bool ok = true;
+    if (!m_entries.empty()) {
+        Bytes index;
+        index.Raw(ChunkHeader(FourCC('i', 'x', '0', '0'), U32(24 + kStandardIndexEntry * std::ssize(m_entries))));
+        index.U16(2).U8(0).U8(kIndexOfChunks);
+        index.U32(static_cast<std::uint32_t>(m_entries.size()));
+        index.U32(chunkId);
+        index.U64(static_cast<std::uint64_t>(m_moviStart));
+        index.U32(0);
+        for (const auto& entry : m_entries) {
+            index.U32(U32(entry.Offset + kChunkHeaderSize - m_moviStart));
+            index.U32(entry.Size | (entry.KeyFrame ? 0U : kStandardIndexNonKey));
+        }
+        ok = WriteAt(m_end, index.Data());
+        if (ok) {
+            m_superIndex.push_back({m_end, static_cast<std::uint32_t>(index.Size()), static_cast<std::uint32_t>(m_entries.size())});
+            m_end += static_cast<std::int64_t>(index.Size());
+        }
+    }
+    Bytes size;
+    size.U32(U32(m_end - m_moviStart - 8));
+    ok = WriteAt(m_moviStart + 4, size.Data()) && ok;
+
+    if (m_firstSegment) {
+        Bytes index;
+        index.Raw(ChunkHeader(FourCC('i', 'd', 'x', '1'), U32(kOldIndexEntry * std::ssize(m_entries))));
+        for (const auto& entry : m_entries) {
+            index.U32(chunkId);
+            index.U32(entry.KeyFrame ? kAviifKeyFrame : 0U);
+            // Offsets count from the "movi" fourcc.
+            index.U32(U32(entry.Offset - (m_moviStart + 8)));
+            index.U32(entry.Size);
+        }
+        ok = WriteAt(m_end, index.Data()) && ok;
+        m_end += static_cast<std::int64_t>(index.Size());
+        m_firstSegment = false;
+        m_firstSegmentSamples = m_totalSamples;
+        m_firstRiffEnd = m_end;
+    } else {
+        Bytes riffSize;
+        riffSize.U32(U32(m_end - m_segmentStart - 8));
+        ok = WriteAt(m_segmentStart + 4, riffSize.Data()) && ok;
+    }
+    m_entries.clear();
+    m_segmentOpen = false;
+    return ok;
+}
+
+bool AviWriter::StartSegment()
+{
+    const std::int64_t start = m_end;
+    Bytes riff;
+    riff.Raw(ChunkHeader(FourCC('R', 'I', 'F', 'F'), 4)).U32(FourCC('A', 'V', 'I', 'X'));
+    if (!WriteAt(start, riff.Data())) {
+        return false;
+    }
+    m_segmentStart = start;
+    m_end = start + kListHeaderSize;
+    if (!OpenMovi()) {
+        m_end = start;
+        return false;
+    }
+    return true;
+}
+
+bool AviWriter::Close(std::int64_t sampleCount)
+{
+    if (m_fd < 0) {
+        return false;
+    }
+    bool padded = !m_failed;
+    while (padded && m_segmentOpen && m_totalSamples < sampleCount) {
+        padded = AppendChunk({}, false);
+    }
+    // From here on every write lands in room already on disk.
+    m_failed = m_failed || !padded;
+    bool valid = true;
+    if (m_segmentOpen) {
+        valid = CloseSegment();
+    }
+    valid = WriteAt(0, BuildHeader()) && valid;
+    // Cut off the unused reserve and anything a failed write left behind the last whole frame.
+    if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
+        valid = Fail("Cannot write the video file", errno);
+    }
+    if (::close(m_fd) != 0) {
+        valid = Fail("Cannot write the video file", errno);
+    }
+    m_fd = -1;
+    return valid;
+}
+
+}  // namespace kinetar::avi

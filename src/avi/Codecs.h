@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "avi/FrameFitting.h"
+#include "project/ProjectFile.h"
+
+namespace kinetar::avi {
+
+// The options a compressor is made with, taken from the compressor variables after the choice.
+struct CompressionOptions {
+    std::uint32_t FccType = 0;
+    std::uint32_t FccHandler = 0;
+    std::uint32_t KeyFrameEvery = 0;
+    std::uint32_t Quality = 0;         // 0 to 10000
+    std::uint32_t BytesPerSecond = 0;
+    std::uint32_t Flags = 0;
+};
+inline constexpr std::uint32_t kCompressValid = 8;
+inline constexpr std::uint32_t kCompressKeyFrames = 4;
+inline constexpr std::uint32_t kCompressDataRate = 2;
+CompressionOptions MakeCompressionOptions(const project::CodecSettings& variables);
+
+// The compressor variables of a choice: size 64, flags 1 (valid), stream type "vidc", the codec's
+// fourcc; handles, pointers and state stay 0.
+project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = 0);
+inline constexpr std::uint32_t kCodecSettingsValid = 1;
+
+// One compressor of a run. Made from the options, given the input format once, then one frame at a
+// time.
+class Compressor {
+public:
+    virtual ~Compressor() = default;
+    // False when the compressor cannot take frames of this format (header and colour table).
+    virtual bool SetFormat(std::span<const std::uint8_t> inputFormat) = 0;
+    // The stream format the file carries.
+    virtual std::vector<std::uint8_t> OutputFormat() const = 0;
+    // True when samples are compressed ("00dc" chunks).
+    virtual bool Compressed() const = 0;
+    // One frame's sample; the span stays valid until the next call or until the frame goes.
+    virtual std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) = 0;
+};
+
+struct CodecInfo {
+    std::uint32_t Fourcc = 0;
+    std::string Name;
+    std::function<bool(int bitsPerPixel)> AcceptsDepth;
+    std::function<std::unique_ptr<Compressor>(const CompressionOptions&)> Make;
+};
+
+// The compressors a chooser can offer.
+class CodecRegistry {
+public:
+    void Add(CodecInfo codec) { m_codecs.push_back(std::move(codec)); }
+    const CodecInfo* Find(std::uint32_t fourcc) const;
+    // Case-insensitive, trailing blanks optional: "dib" finds "DIB ".
+    const CodecInfo* FindByText(std::string_view text) const;
+    std::vector<const CodecInfo*> ForDepth(int bitsPerPixel) const;
+    const std::vector<CodecInfo>& All() const { return m_codecs; }
+
+    // The compressors this build ships.
+    static const CodecRegistry& Default();
+
+private:
+    std::vector<CodecInfo> m_codecs;
+};
+
+inline constexpr std::uint32_t kUncompressedFourcc = 0x20424944;  // "DIB "
+inline constexpr const char* kUncompressedName = "Full Frames (Uncompressed)";
+
+// The four characters of a fourcc.
+std::string FourccText(std::uint32_t fourcc);
+// Up to four characters, blanks added at the end; nullopt for longer or empty text.
+std::optional<std::uint32_t> ParseFourcc(std::string_view text);
+
+// The codec library's version as found at run time and the major version the program was built
+// against; a run needs them to agree.
+std::uint32_t CodecLibraryVersionAtRunTime();
+std::uint32_t CodecLibraryMajorAtBuild();
+bool CodecLibraryMatches(std::uint32_t runTimeVersion, std::uint32_t builtMajor);
+
+}  // namespace kinetar::avi

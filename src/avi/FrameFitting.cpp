@@ -1,0 +1,197 @@
+#include "avi/FrameFitting.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "pictures/Palettes.h"
+
+namespace kinetar::avi {
+
+using pictures::DecodedPicture;
+using pictures::PaletteEntry;
+
+WorkingFrame::WorkingFrame(std::int32_t width, std::int32_t height)
+    : m_width(width), m_height(height), m_pixels(static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(height))
+{
+}
+
+void WorkingFrame::FillBlack()
+{
+    std::fill(m_pixels.begin(), m_pixels.end(), std::uint8_t{0});
+}
+
+namespace {
+
+// The colours of the picture's palette in frame byte order, 256 entries so any index is in range.
+std::array<std::array<std::uint8_t, 3>, 256> PaletteBgr(const DecodedPicture& picture)
+{
+    std::array<std::array<std::uint8_t, 3>, 256> colors{};
+    for (std::uint32_t index = 0; index < colors.size(); ++index) {
+        const PaletteEntry entry = picture.PaletteColor(index);
+        colors[index] = {entry.Blue, entry.Green, entry.Red};
+    }
+    return colors;
+}
+
+// Writes count pixels of source row, starting at source column x of each sampled position, into
+// the frame row. columns[i] is the source column of frame column i.
+void DrawRow(const DecodedPicture& picture, std::span<const std::uint8_t> source,
+             const std::array<std::array<std::uint8_t, 3>, 256>& colors, std::span<const std::int32_t> columns,
+             std::uint8_t* target)
+{
+    const int bits = picture.BitsPerPixel();
+    if (bits == 24) {
+        for (const std::int32_t column : columns) {
+            std::memcpy(target, source.data() + static_cast<std::size_t>(column) * 3, 3);
+            target += 3;
+        }
+        return;
+    }
+    for (const std::int32_t column : columns) {
+        const auto& color = colors[pictures::PackedPixel(source, column, bits)];
+        target[0] = color[0];
+        target[1] = color[1];
+        target[2] = color[2];
+        target += 3;
+    }
+}
+
+// Nearest neighbour: frame position i samples the source at the centre of its cell.
+std::vector<std::int32_t> SampleMap(std::int32_t targetSize, std::int32_t sourceSize)
+{
+    std::vector<std::int32_t> map(static_cast<std::size_t>(targetSize));
+    for (std::int32_t i = 0; i < targetSize; ++i) {
+        const std::int64_t sample = ((2 * std::int64_t{i} + 1) * sourceSize) / (2 * std::int64_t{targetSize});
+        map[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(std::min<std::int64_t>(sample, sourceSize - 1));
+    }
+    return map;
+}
+
+}  // namespace
+
+void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame)
+{
+    const std::int32_t width = frame.Width();
+    const std::int32_t height = frame.Height();
+    const bool sameSize = picture.Width() == width && picture.Height() == height;
+    const auto colors = picture.BitsPerPixel() == 24 ? std::array<std::array<std::uint8_t, 3>, 256>{} : PaletteBgr(picture);
+
+    if (sameSize || !stretch || picture.Width() <= 0 || picture.Height() <= 0) {
+        const std::int32_t copyWidth = std::min(width, std::max(picture.Width(), 0));
+        const std::int32_t copyHeight = std::min(height, std::max(picture.Height(), 0));
+        // Black only where the picture leaves the frame uncovered.
+        const std::size_t copiedBytes = static_cast<std::size_t>(copyWidth) * 3;
+        for (std::int32_t y = 0; y < height; ++y) {
+            const auto row = frame.Row(y);
+            const std::size_t from = y < copyHeight ? copiedBytes : 0;
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(from), row.end(), std::uint8_t{0});
+        }
+        std::vector<std::int32_t> columns(static_cast<std::size_t>(copyWidth));
+        for (std::int32_t x = 0; x < copyWidth; ++x) {
+            columns[static_cast<std::size_t>(x)] = x;
+        }
+        for (std::int32_t y = 0; y < copyHeight; ++y) {
+            const auto source = picture.Row(y);
+            if (picture.BitsPerPixel() == 24) {
+                std::memcpy(frame.Row(y).data(), source.data(), static_cast<std::size_t>(copyWidth) * 3);
+            } else {
+                DrawRow(picture, source, colors, columns, frame.Row(y).data());
+            }
+        }
+        return;
+    }
+
+    const auto columns = SampleMap(width, picture.Width());
+    const auto rows = SampleMap(height, picture.Height());
+    std::int32_t previous = -1;
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::int32_t sourceRow = rows[static_cast<std::size_t>(y)];
+        if (sourceRow == previous) {
+            std::memcpy(frame.Row(y).data(), frame.Row(y - 1).data(), frame.RowBytes());
+            continue;
+        }
+        DrawRow(picture, picture.Row(sourceRow), colors, columns, frame.Row(y).data());
+        previous = sourceRow;
+    }
+}
+
+FrameDIB::FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel)
+    : m_width(width),
+      m_height(height),
+      m_bitsPerPixel(bitsPerPixel),
+      m_stride(pictures::RowStride(width, bitsPerPixel)),
+      m_colors(bitsPerPixel <= 8 ? std::size_t{1} << bitsPerPixel : 0),
+      m_block(new std::uint8_t[FormatSize() + ImageSize()])
+{
+    // The pixel rows are left for the conversion to fill, padding included.
+    std::fill(m_block.get(), m_block.get() + FormatSize(), std::uint8_t{0});
+    const auto put32 = [this](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            m_block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    };
+    put32(0, 40);
+    put32(4, static_cast<std::uint32_t>(width));
+    put32(8, static_cast<std::uint32_t>(height));  // positive: rows bottom-up
+    m_block[12] = 1;                               // planes
+    m_block[14] = static_cast<std::uint8_t>(bitsPerPixel);
+    put32(16, 0);  // uncompressed
+    put32(20, static_cast<std::uint32_t>(ImageSize()));
+    put32(32, static_cast<std::uint32_t>(m_colors));
+    if (m_colors > 0) {
+        const auto table = pictures::DefaultPalette(bitsPerPixel);
+        for (std::size_t i = 0; i < m_colors && i < table.size(); ++i) {
+            m_block[40 + 4 * i] = table[i].Blue;
+            m_block[40 + 4 * i + 1] = table[i].Green;
+            m_block[40 + 4 * i + 2] = table[i].Red;
+        }
+    }
+}
+
+namespace {
+
+const pictures::NearestColorTable& TableFor(int bitsPerPixel)
+{
+    static const pictures::NearestColorTable mono(pictures::DefaultPalette(1));
+    static const pictures::NearestColorTable vga(pictures::DefaultPalette(4));
+    static const pictures::NearestColorTable full(pictures::DefaultPalette(8));
+    return bitsPerPixel == 1 ? mono : bitsPerPixel == 4 ? vga : full;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel)
+{
+    auto dib = std::make_unique<FrameDIB>(frame.Width(), frame.Height(), bitsPerPixel);
+    const std::int32_t width = frame.Width();
+    if (bitsPerPixel == 24) {
+        for (std::int32_t y = 0; y < frame.Height(); ++y) {
+            const auto row = dib->DisplayRow(y);
+            std::memcpy(row.data(), frame.Row(y).data(), frame.RowBytes());
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(frame.RowBytes()), row.end(), std::uint8_t{0});
+        }
+        return dib;
+    }
+    const auto& table = TableFor(bitsPerPixel);
+    for (std::int32_t y = 0; y < frame.Height(); ++y) {
+        const std::uint8_t* source = frame.Row(y).data();
+        const auto row = dib->DisplayRow(y);
+        std::fill(row.begin(), row.end(), std::uint8_t{0});
+        std::uint8_t* target = row.data();
+        for (std::int32_t x = 0; x < width; ++x, source += 3) {
+            const std::uint8_t index = table.Lookup(source[2], source[1], source[0]);
+            const auto column = static_cast<std::size_t>(x);
+            if (bitsPerPixel == 8) {
+                target[column] = index;
+            } else if (bitsPerPixel == 4) {
+                target[column / 2] = static_cast<std::uint8_t>(target[column / 2] | (column % 2 == 0 ? index << 4 : index));
+            } else {
+                target[column / 8] = static_cast<std::uint8_t>(target[column / 8] | (index << (7 - column % 8)));
+            }
+        }
+    }
+    return dib;
+}
+
+}  // namespace kinetar::avi

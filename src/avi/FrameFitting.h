@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "pictures/DecodedPicture.h"
+
+namespace kinetar::avi {
+
+// The full-colour raster every frame is fitted onto: 3 bytes per pixel (blue, green, red), rows
+// top first, no padding. One serves a whole run.
+class WorkingFrame {
+public:
+    WorkingFrame(std::int32_t width, std::int32_t height);
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    std::span<std::uint8_t> Row(std::int32_t y)
+    {
+        return {m_pixels.data() + static_cast<std::size_t>(y) * RowBytes(), RowBytes()};
+    }
+    std::span<const std::uint8_t> Row(std::int32_t y) const
+    {
+        return {m_pixels.data() + static_cast<std::size_t>(y) * RowBytes(), RowBytes()};
+    }
+    std::size_t RowBytes() const { return static_cast<std::size_t>(m_width) * 3; }
+    void FillBlack();
+
+private:
+    std::int32_t m_width;
+    std::int32_t m_height;
+    std::vector<std::uint8_t> m_pixels;
+};
+
+// Puts a picture onto the frame: a picture of the frame's size, or any picture when stretch is
+// false, is copied to the top-left corner of a black frame and cut at the right and bottom;
+// otherwise it is scaled to the whole frame by nearest-neighbour sampling, each axis on its own.
+// Indexed pictures are drawn through their palette; an index beyond the palette shows black.
+void FitPicture(const pictures::DecodedPicture& picture, bool stretch, WorkingFrame& frame);
+
+// A converted frame in one block: a 40-byte bitmap info header, the colour table (2, 16 or 256
+// entries of blue, green, red, 0; none at 24 bits), then the pixel rows bottom-up, each padded to a
+// multiple of 4 bytes.
+class FrameDIB {
+public:
+    FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel);
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    int BitsPerPixel() const { return m_bitsPerPixel; }
+    std::size_t Stride() const { return m_stride; }
+    std::size_t ColorsUsed() const { return m_colors; }
+    std::size_t ImageSize() const { return m_stride * static_cast<std::size_t>(m_height); }
+    std::size_t FormatSize() const { return 40 + 4 * m_colors; }
+    std::span<const std::uint8_t> Block() const { return {m_block.get(), FormatSize() + ImageSize()}; }
+    // The header and the colour table: the stream format.
+    std::span<const std::uint8_t> Format() const { return {m_block.get(), FormatSize()}; }
+    std::span<const std::uint8_t> Pixels() const { return {m_block.get() + FormatSize(), ImageSize()}; }
+    std::span<std::uint8_t> Pixels() { return {m_block.get() + FormatSize(), ImageSize()}; }
+    // Row y of the picture as displayed (row 0 at the top), stored bottom-up in the block.
+    std::span<std::uint8_t> DisplayRow(std::int32_t y)
+    {
+        return {m_block.get() + FormatSize() + static_cast<std::size_t>(m_height - 1 - y) * m_stride, m_stride};
+    }
+
+private:
+    std::int32_t m_width;
+    std::int32_t m_height;
+    int m_bitsPerPixel;
+    std::size_t m_stride;
+    std::size_t m_colors;
+    std::unique_ptr<std::uint8_t[]> m_block;
+};
+
+// Converts the frame to 1, 4, 8 or 24 bits. The indexed depths use one fixed table each (the
+// depth's default palette) and map every pixel to its nearest entry, without dithering, so every
+// frame of a stream shares the table of its format.
+std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel);
+
+}  // namespace kinetar::avi

@@ -1,0 +1,494 @@
+// kinetar-cli: edits projects and generates their videos from the command line.
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "avi/AviEngine.h"
+#include "avi/Codecs.h"
+#include "cli/CliProject.h"
+#include "common/Error.h"
+#include "project/ProjectFile.h"
+
+namespace {
+
+using namespace kinetar;
+using project::FrameRecord;
+using project::ProjectHeader;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+// render: the run could not start (unreadable project, settings out of range).
+constexpr int kExitRenderError = 8;
+
+const char* const kUsage =
+    "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
+    "       kinetar-cli set PROJECT [--size WxH] [--fps N] [--depth 1|4|8|24] [--output FILE.avi] [--play yes|no]\n"
+    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] PICTURE...\n"
+    "       kinetar-cli info PROJECT\n"
+    "       kinetar-cli codecs [--depth BITS]\n"
+    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE.avi] [--quiet]\n";
+
+const char* const kHelp =
+    "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF) into an AVI video.\n"
+    "\n"
+    "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
+    "  set     changes the video settings of a project\n"
+    "  add     appends pictures as frames (stretched unless --no-stretch), sorted by name or number\n"
+    "  info    shows the settings, then one line per frame: index, stretch, path\n"
+    "  codecs  lists the compressors: fourcc, a tab, the name\n"
+    "  render  generates the video; the exit status is the result code\n"
+    "          (0 done, 1 codec library mismatch, 2 cannot open the file, 3 cannot create the stream,\n"
+    "          4 stopped, 5 cannot make the compressor, 6 compressor refuses the format, 7 write failed,\n"
+    "          8 the run could not start)\n"
+    "\n"
+    "Options: --help, --version. Bad usage exits with 2.\n";
+
+struct UsageError {
+    std::string message;
+};
+
+[[noreturn]] void Usage(const std::string& message)
+{
+    throw UsageError{message};
+}
+
+// The command's arguments: options with their values, and the rest in order.
+class Arguments {
+public:
+    Arguments(int argc, char** argv, int first)
+    {
+        for (int i = first; i < argc; ++i) {
+            m_items.emplace_back(argv[i]);
+        }
+    }
+    // Takes "--name VALUE" (or "--name=VALUE") out of the list.
+    std::optional<std::string> Value(const std::string& name)
+    {
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            if (m_items[i] == name) {
+                if (i + 1 >= m_items.size()) {
+                    Usage(name + " needs a value");
+                }
+                std::string value = m_items[i + 1];
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i), m_items.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+                return value;
+            }
+            if (m_items[i].rfind(name + "=", 0) == 0) {
+                std::string value = m_items[i].substr(name.size() + 1);
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
+                return value;
+            }
+        }
+        return std::nullopt;
+    }
+    bool Flag(const std::string& name)
+    {
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            if (m_items[i] == name) {
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
+                return true;
+            }
+        }
+        return false;
+    }
+    // What is left: no unknown options allowed ("--" ends the options).
+    std::vector<std::string> Rest()
+    {
+        std::vector<std::string> rest;
+        bool optionsEnded = false;
+        for (const auto& item : m_items) {
+            if (!optionsEnded && item == "--") {
+                optionsEnded = true;
+            } else if (!optionsEnded && item.size() > 1 && item[0] == '-') {
+                Usage("unknown option " + item);
+            } else {
+                rest.push_back(item);
+            }
+        }
+        return rest;
+    }
+
+private:
+    std::vector<std::string> m_items;
+};
+
+std::string OneProject(Arguments& arguments)
+{
+    auto rest = arguments.Rest();
+    if (rest.size() != 1) {
+        Usage(rest.empty() ? "a project file is needed" : "unexpected argument " + rest[1]);
+    }
+    return rest[0];
+}
+
+std::string Absolute(const std::string& path)
+{
+    return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+std::int32_t ParseNumber(const std::string& text, const std::string& what, std::int64_t low, std::int64_t high)
+{
+    std::size_t used = 0;
+    long long value = 0;
+    try {
+        value = std::stoll(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty() || value < low || value > high) {
+        Usage(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" + text + "'");
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+int CommandNew(Arguments arguments)
+{
+    const bool force = arguments.Flag("--force");
+    const std::string path = OneProject(arguments);
+    if (!force && std::filesystem::exists(path)) {
+        throw Error(path + " already exists; use --force to replace it");
+    }
+    cli::ReplaceProjectFile(path, project::NewProjectHeader(), {});
+    return 0;
+}
+
+int CommandSet(Arguments arguments)
+{
+    const auto size = arguments.Value("--size");
+    const auto fps = arguments.Value("--fps");
+    const auto depth = arguments.Value("--depth");
+    const auto output = arguments.Value("--output");
+    const auto play = arguments.Value("--play");
+    const std::string path = OneProject(arguments);
+
+    std::vector<FrameRecord> records;
+    ProjectHeader header = cli::ReadProject(path, &records);
+    if (size) {
+        const auto cross = size->find_first_of("xX");
+        if (cross == std::string::npos) {
+            Usage("--size must be WIDTHxHEIGHT, not '" + *size + "'");
+        }
+        header.Width = ParseNumber(size->substr(0, cross), "The width", avi::kMinVideoSide, avi::kMaxVideoSide);
+        header.Height = ParseNumber(size->substr(cross + 1), "The height", avi::kMinVideoSide, avi::kMaxVideoSide);
+    }
+    if (fps) {
+        header.FramesPerSecond = ParseNumber(*fps, "--fps", 1, 2147483647);
+    }
+    if (depth) {
+        const std::int32_t bits = ParseNumber(*depth, "--depth", 1, 24);
+        const int code = bits == 1 ? 0 : bits == 4 ? 1 : bits == 8 ? 2 : bits == 24 ? 3 : -1;
+        if (code < 0) {
+            Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
+        }
+        header.ColorDepth = static_cast<std::uint8_t>(code);
+    }
+    if (output) {
+        project::SetText(header.AviFileName, Absolute(*output));
+    }
+    if (play) {
+        if (*play != "yes" && *play != "no") {
+            Usage("--play must be yes or no, not '" + *play + "'");
+        }
+        header.PlayAfterCreate = *play == "yes" ? 1 : 0;
+    }
+    cli::ReplaceProjectFile(path, header, records);
+    return 0;
+}
+
+int CommandAdd(Arguments arguments)
+{
+    const auto sort = arguments.Value("--sort");
+    const bool noStretch = arguments.Flag("--no-stretch");
+    auto rest = arguments.Rest();
+    if (rest.size() < 2) {
+        Usage("a project file and at least one picture are needed");
+    }
+    const std::string path = rest[0];
+    cli::SortMode mode = cli::SortMode::Name;
+    if (sort) {
+        if (*sort == "start") {
+            mode = cli::SortMode::NumberAtStart;
+        } else if (*sort == "end") {
+            mode = cli::SortMode::NumberAtEnd;
+        } else if (*sort != "name") {
+            Usage("--sort must be name, start or end, not '" + *sort + "'");
+        }
+    }
+    std::vector<std::string> pictures;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const std::string picture = Absolute(rest[i]);
+        if (picture.size() > project::kMaxTextLength) {
+            throw Error("The picture path is longer than " + std::to_string(project::kMaxTextLength) +
+                        " bytes; nothing was added: " + picture);
+        }
+        if (!std::filesystem::exists(picture) || std::filesystem::is_directory(picture)) {
+            throw Error("No such picture file; nothing was added: " + picture);
+        }
+        pictures.push_back(picture);
+    }
+    std::vector<FrameRecord> records;
+    const ProjectHeader header = cli::ReadProject(path, &records);
+    for (const auto& picture : cli::SortPictures(pictures, mode)) {
+        FrameRecord record = project::NewFrameRecord(picture);
+        record.Stretch = noStretch ? 0 : 1;
+        records.push_back(record);
+    }
+    cli::ReplaceProjectFile(path, header, records);
+    return 0;
+}
+
+int CommandInfo(Arguments arguments)
+{
+    const std::string path = OneProject(arguments);
+    std::cout << cli::DescribeProject(path);
+    return 0;
+}
+
+int CommandCodecs(Arguments arguments)
+{
+    const auto depth = arguments.Value("--depth");
+    if (!arguments.Rest().empty()) {
+        Usage("codecs takes no arguments");
+    }
+    int bits = 0;
+    if (depth) {
+        bits = ParseNumber(*depth, "--depth", 1, 24);
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+            Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
+        }
+    }
+    const auto& registry = avi::CodecRegistry::Default();
+    for (const auto& codec : registry.All()) {
+        if (bits == 0 || !codec.AcceptsDepth || codec.AcceptsDepth(bits)) {
+            std::cout << avi::FourccText(codec.Fourcc) << "\t" << codec.Name << "\n";
+        }
+    }
+    return 0;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+std::string ResultMessage(std::uint8_t result)
+{
+    switch (result) {
+    case 1: return "Your version of Video for Windows is old. You should have version 1.1 of VfW.";
+    case 2: return "Can't open AVI file.\nIt's probably in use.";
+    case 3: return "Internal error 1: Please contact me with description.";
+    case 5: return "Internal error 2: Please contact me with description.";
+    case 6: return "Selected video codec can't use selected format of AVI";
+    case 7: return "Can't write to drive. Please check free space.\nand try it again.";
+    default: return {};
+    }
+}
+
+// The progress line on a terminal: percent, frame i of N, frames per second, time left.
+class ProgressBar {
+public:
+    ProgressBar(bool shown, std::int32_t frames) : m_shown(shown), m_frames(frames) {}
+    void Frame(std::int32_t done)
+    {
+        if (!m_shown) {
+            return;
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        const double rate = seconds > 0 ? done / seconds : 0;
+        const int percent = m_frames > 0 ? static_cast<int>(100.0 * done / m_frames) : 100;
+        const int filled = percent / 5;
+        const double left = rate > 0 ? (m_frames - done) / rate : 0;
+        std::fprintf(stderr, "\r%3d%% [%s%s] frame %d of %d, %.1f fps, %d:%02d left ", percent,
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(20 - filled), '-').c_str(), done, m_frames, rate,
+                     static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+        m_dirty = true;
+    }
+    // Ends the progress line so that a message gets a line of its own.
+    void Break()
+    {
+        if (m_dirty) {
+            std::fputc('\n', stderr);
+            m_dirty = false;
+        }
+    }
+
+private:
+    bool m_shown;
+    std::int32_t m_frames;
+    bool m_dirty = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+int CommandRender(Arguments arguments)
+{
+    const auto codecText = arguments.Value("--codec");
+    const auto qualityText = arguments.Value("--quality");
+    const auto onError = arguments.Value("--on-error");
+    const auto output = arguments.Value("--output");
+    const bool quiet = arguments.Flag("--quiet");
+    const std::string path = OneProject(arguments);
+    if (onError && *onError != "skip" && *onError != "stop") {
+        Usage("--on-error must be skip or stop, not '" + *onError + "'");
+    }
+    const bool stopOnError = onError && *onError == "stop";
+    const auto& registry = avi::CodecRegistry::Default();
+    const avi::CodecInfo* codec = nullptr;
+    if (codecText) {
+        std::string trimmed = *codecText;
+        while (!trimmed.empty() && trimmed.back() == ' ') {
+            trimmed.pop_back();
+        }
+        codec = registry.FindByText(trimmed);
+        if (codec == nullptr) {
+            Usage("unknown compressor '" + *codecText + "' (kinetar-cli codecs lists them)");
+        }
+    }
+    std::optional<std::uint32_t> quality;
+    if (qualityText) {
+        quality = static_cast<std::uint32_t>(ParseNumber(*qualityText, "--quality", 0, 100)) * 100U;
+    }
+
+    ProjectHeader header;
+    try {
+        header = cli::ReadProject(path, nullptr);
+        cli::ProposeSettings(header, Absolute(path));
+        if (output) {
+            project::SetText(header.AviFileName, Absolute(*output));
+        }
+        avi::CheckVideoSettings(header);
+    } catch (const Error& error) {
+        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        return kExitRenderError;
+    }
+
+    const std::int32_t frames = std::max(project::ProjectFrameCount(path), 0);
+    ProgressBar bar(!quiet && ::isatty(STDERR_FILENO) == 1, frames);
+    std::int32_t processed = 0;
+    bool firstReport = true;
+
+    avi::EngineServices services;
+    // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
+    services.ChooseCompressor = [&](project::CodecSettings& variables, const avi::FrameDIB&) {
+        if (codec != nullptr && variables.Handler != codec->Fourcc) {
+            variables = avi::MakeCodecSettings(codec->Fourcc);
+        } else if (codec == nullptr && header.CodecSettings == project::CodecSettings{}) {
+            variables = avi::MakeCodecSettings(avi::kUncompressedFourcc);
+        }
+        if (quality) {
+            variables.Quality = *quality;
+        }
+        return true;
+    };
+    services.AskFrameError = [&](const std::string& message) {
+        ++processed;
+        bar.Break();
+        std::cerr << message << "\n";
+        return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;
+    };
+    const auto progress = [&](int) {
+        if (firstReport) {
+            firstReport = false;
+        } else {
+            bar.Frame(++processed);
+        }
+        return g_interrupted == 0;
+    };
+
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    // Reading a picture goes on undisturbed; the run stops at its next progress report.
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+
+    bool settingsChanged = false;
+    std::uint8_t result = 0;
+    try {
+        avi::CreateAVI(header, path, settingsChanged, progress, result, services);
+    } catch (const Error& error) {
+        bar.Break();
+        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        return kExitRenderError;
+    }
+    bar.Break();
+    const std::string message = ResultMessage(result);
+    if (!message.empty()) {
+        std::cerr << "kinetar-cli: " << message << "\n";
+    } else if (result == avi::kResultStopped && !quiet) {
+        std::cerr << "kinetar-cli: stopped; the video holds the frames written so far\n";
+    }
+    if ((result == avi::kResultDone || result == avi::kResultStopped) && !quiet) {
+        std::cout << project::GetText(header.AviFileName) << "\n";
+    }
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // A run allocates and frees a picture and a converted frame for every frame. Keeping freed
+    // blocks in the heap spares the kernel mapping and zeroing them anew each time.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+    if (argc < 2) {
+        std::cerr << "kinetar-cli: a command is needed\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        std::cout << kUsage << "\n" << kHelp;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "kinetar-cli " << KINETAR_VERSION << "\n";
+        return 0;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help") {
+            std::cout << kUsage << "\n" << kHelp;
+            return 0;
+        }
+    }
+    try {
+        Arguments arguments(argc, argv, 2);
+        if (command == "new") {
+            return CommandNew(std::move(arguments));
+        }
+        if (command == "set") {
+            return CommandSet(std::move(arguments));
+        }
+        if (command == "add") {
+            return CommandAdd(std::move(arguments));
+        }
+        if (command == "info") {
+            return CommandInfo(std::move(arguments));
+        }
+        if (command == "codecs") {
+            return CommandCodecs(std::move(arguments));
+        }
+        if (command == "render") {
+            return CommandRender(std::move(arguments));
+        }
+        Usage("unknown command " + command);
+    } catch (const UsageError& error) {
+        std::cerr << "kinetar-cli: " << error.message << "\n" << kUsage;
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        return kExitFailure;
+    }
+}

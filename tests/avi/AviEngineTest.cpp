@@ -1,0 +1,506 @@
+#include "avi/AviEngine.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+
+#include "avi/AviWriter.h"
+#include "common/Error.h"
+#include "pictures/Palettes.h"
+#include "support/AviTestSupport.h"
+#include "support/TestFiles.h"
+
+namespace kinetar::avi {
+namespace {
+
+using project::CodecSettings;
+using project::FrameRecord;
+using project::ProjectHeader;
+using test::RgbImage;
+using test::TempDir;
+
+struct Frame {
+    std::string picture;  // a file name in the folder, or a full path
+    std::uint8_t stretch = 1;
+};
+
+// A project in a folder of its own: pictures, the working copy and the destination beside them.
+class Project {
+public:
+    Project(std::int32_t width, std::int32_t height, std::uint8_t colorDepth = 3, std::int32_t fps = 5)
+    {
+        header = project::NewProjectHeader();
+        header.Width = width;
+        header.Height = height;
+        header.ColorDepth = colorDepth;
+        header.FramesPerSecond = fps;
+        project::SetText(header.AviFileName, Avi());
+    }
+    std::string Picture(const std::string& name, const std::vector<std::uint8_t>& bytes) const
+    {
+        test::WriteFile(dir.File(name), bytes);
+        return dir.File(name);
+    }
+    void Frames(const std::vector<Frame>& frames) const
+    {
+        EXPECT_TRUE(project::WriteProjectHeader(Path(), header));
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            FrameRecord record = project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
+            record.Stretch = frames[i].stretch;
+            EXPECT_TRUE(project::WriteFrameRecord(Path(), static_cast<std::int32_t>(i), record));
+        }
+    }
+    std::string Path() const { return dir.File("work.AVIprj"); }
+    std::string Avi() const { return dir.File("out.avi"); }
+    // The files in the folder, so leftovers of a run show.
+    std::set<std::string> Files() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    struct Run {
+        std::uint8_t result = 255;
+        bool settingsChanged = false;
+        std::vector<int> progress;
+        std::vector<std::string> questions;
+        std::vector<CodecSettings> chooserSaw;
+    };
+    // Runs the engine with a recording progress callback; answers and stops come from the test.
+    Run Generate(EngineServices services = {}, int stopAfterReports = -1, FrameErrorAnswer answer = FrameErrorAnswer::Yes)
+    {
+        Run run;
+        const auto chooser = services.ChooseCompressor;
+        services.ChooseCompressor = [&](CodecSettings& variables, const FrameDIB& format) {
+            run.chooserSaw.push_back(variables);
+            if (chooser) {
+                return chooser(variables, format);
+            }
+            variables = MakeCodecSettings(kUncompressedFourcc);
+            return true;
+        };
+        services.AskFrameError = [&](const std::string& message) {
+            run.questions.push_back(message);
+            return answer;
+        };
+        const ProgressCallback progress = [&](int percent) {
+            run.progress.push_back(percent);
+            return stopAfterReports < 0 || static_cast<int>(run.progress.size()) < stopAfterReports;
+        };
+        CreateAVI(header, Path(), run.settingsChanged, progress, run.result, services);
+        return run;
+    }
+
+    TempDir dir;
+    ProjectHeader header;
+};
+
+EngineServices WithChooser(CompressorChooser chooser, const CodecRegistry* codecs = nullptr)
+{
+    EngineServices services;
+    services.ChooseCompressor = std::move(chooser);
+    services.Codecs = codecs;
+    return services;
+}
+
+RgbImage Crop(const RgbImage& image, int width, int height)
+{
+    RgbImage out = test::SolidImage(width, height, 0);
+    for (int y = 0; y < std::min(height, image.Height); ++y) {
+        for (int x = 0; x < std::min(width, image.Width); ++x) {
+            for (int c = 0; c < 3; ++c) {
+                out.Pixels[static_cast<std::size_t>((y * width + x) * 3 + c)] = image.Pixels[static_cast<std::size_t>((y * image.Width + x) * 3 + c)];
+            }
+        }
+    }
+    return out;
+}
+
+TEST(CreateAVI, ProgressReportsFollowTheFramesWritten)
+{
+    const struct {
+        const char* name;
+        int frames;
+        int unreadable;  // index of a frame whose picture cannot be read, or -1
+        std::vector<int> progress;
+        std::vector<std::int64_t> pts;
+    } rows[] = {
+        {"four frames", 4, -1, {0, 0, 25, 50, 75}, {0, 1, 2, 3}},
+        {"one frame", 1, -1, {0, 0}, {0}},
+        {"no frames", 0, -1, {0}, {}},
+        {"frame 2 of 5 skipped", 5, 2, {0, 0, 20, 60, 80}, {0, 1, 3, 4}},
+        {"last frame skipped", 3, 2, {0, 0, 33}, {0, 1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Project project(8, 6);
+        const std::string good = project.Picture("good.bmp", test::Bmp24(test::GradientImage(8, 6)));
+        std::vector<Frame> frames(static_cast<std::size_t>(row.frames), Frame{good});
+        if (row.unreadable >= 0) {
+            frames[static_cast<std::size_t>(row.unreadable)] = Frame{"missing.bmp"};
+        }
+        project.Frames(frames);
+        const auto run = project.Generate();
+        EXPECT_EQ(run.result, kResultDone);
+        EXPECT_EQ(run.progress, row.progress);
+        EXPECT_EQ(run.questions.size(), row.unreadable >= 0 ? 1U : 0U);
+        const auto probed = test::Probe(project.Avi());
+        ASSERT_TRUE(probed.has_value());
+        if (row.frames > 0) {
+            EXPECT_EQ(probed->CountedFrames, row.frames - (row.unreadable >= 0 ? 1 : 0));
+            EXPECT_EQ(probed->HeaderFrames, row.frames);  // skipped positions keep their time
+        }
+        std::vector<std::int64_t> pts;
+        for (const auto& packet : probed->Packets) {
+            pts.push_back(packet.Pts);
+            EXPECT_TRUE(packet.Key);
+        }
+        EXPECT_EQ(pts, row.pts);
+        EXPECT_EQ(probed->FrameRate, "5/1");
+        EXPECT_EQ(project.Files(), (std::set<std::string>{"good.bmp", "work.AVIprj", "out.avi"}));
+    }
+}
+
+TEST(CreateAVI, TheFrameErrorQuestionCarriesTheReadersMessage)
+{
+    Project project(4, 4);
+    project.Picture("junk.bmp", {'B', 'M', 1, 2});  // too short for a bitmap header
+    project.Frames({{"junk.bmp"}});
+    const auto run = project.Generate();
+    ASSERT_EQ(run.questions.size(), 1U);
+    EXPECT_EQ(run.questions[0], "Unknown file format " + project.dir.File("junk.bmp"));
+    EXPECT_EQ(FrameErrorText(run.questions[0]), run.questions[0] + "\r\nDo you want continue?");
+}
+
+TEST(CreateAVI, DecodedFramesAreTheFittedPicturesAt24Bits)
+{
+    Project project(10, 8);
+    const RgbImage same = test::GradientImage(10, 8, 1);
+    const RgbImage large = test::GradientImage(20, 18, 2);
+    const RgbImage small = test::GradientImage(4, 3, 3);
+    // 5x4 blocks of 2x2 pixels: stretched to 10x8 each pixel becomes a 2x2 block.
+    const RgbImage tiny = test::GradientImage(5, 4, 4);
+    project.Picture("same.bmp", test::Bmp24(same));
+    project.Picture("large.bmp", test::Bmp24(large));
+    project.Picture("small.bmp", test::Bmp24(small));
+    project.Picture("tiny.bmp", test::Bmp24(tiny));
+    project.Frames({{"same.bmp", 0}, {"large.bmp", 0}, {"small.bmp", 0}, {"tiny.bmp", 255}, {"large.bmp", 1}});
+    ASSERT_EQ(project.Generate().result, kResultDone);
+
+    const auto frames = test::DecodeVideoFrames(project.Avi());
+    ASSERT_TRUE(frames.has_value());
+    ASSERT_EQ(frames->size(), 5U);
+    EXPECT_EQ(test::FirstDifference((*frames)[0], same), "");
+    EXPECT_EQ(test::FirstDifference((*frames)[1], Crop(large, 10, 8)), "");
+    EXPECT_EQ(test::FirstDifference((*frames)[2], Crop(small, 10, 8)), "");
+    RgbImage doubled = test::SolidImage(10, 8, 0);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                doubled.Pixels[static_cast<std::size_t>((y * 10 + x) * 3 + c)] = tiny.Pixels[static_cast<std::size_t>(((y / 2) * 5 + x / 2) * 3 + c)];
+            }
+        }
+    }
+    EXPECT_EQ(test::FirstDifference((*frames)[3], doubled), "") << "Stretch 255 stretches";
+    // Scaled down, not cut: the last frame column shows the picture's right part.
+    const RgbImage& scaled = (*frames)[4];
+    EXPECT_NE(scaled.At(9, 7), large.At(9, 7));
+    EXPECT_EQ(scaled.At(9, 7) >> 16, large.At(19, 17) >> 16);
+}
+
+TEST(CreateAVI, IndexedDepthsDecodeToTheTableColours)
+{
+    const struct {
+        std::uint8_t code;
+        int bits;
+        int width;
+    } rows[] = {{0, 1, 33}, {1, 4, 7}, {2, 8, 12}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bits);
+        Project project(row.width, 6, row.code);
+        const auto table = pictures::DefaultPalette(row.bits);
+        // Left half: table colours in turn, which must come back exactly; right half: any colours,
+        // which must come back as some table colour.
+        RgbImage image = test::GradientImage(row.width, 6, 5);
+        std::set<std::uint32_t> colors;
+        for (const auto& entry : table) {
+            colors.insert(static_cast<std::uint32_t>(entry.Red) << 16 | static_cast<std::uint32_t>(entry.Green) << 8 | entry.Blue);
+        }
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < row.width / 2; ++x) {
+                const auto& entry = table[static_cast<std::size_t>(y * row.width + x) % table.size()];
+                const auto at = static_cast<std::size_t>((y * row.width + x) * 3);
+                image.Pixels[at] = entry.Red;
+                image.Pixels[at + 1] = entry.Green;
+                image.Pixels[at + 2] = entry.Blue;
+            }
+        }
+        project.Picture("p.bmp", test::Bmp24(image));
+        project.Frames({{"p.bmp"}, {"p.bmp"}});
+        ASSERT_EQ(project.Generate().result, kResultDone);
+        const auto probed = test::Probe(project.Avi());
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->Width, row.width);
+        const auto frames = test::DecodeVideoFrames(project.Avi());
+        ASSERT_TRUE(frames.has_value());
+        ASSERT_EQ(frames->size(), 2U);
+        for (int y = 0; y < 6; ++y) {
+            for (int x = 0; x < row.width; ++x) {
+                const std::uint32_t decoded = (*frames)[1].At(x, y);
+                ASSERT_TRUE(colors.count(decoded) == 1) << x << "," << y;
+                if (x < row.width / 2) {
+                    ASSERT_EQ(decoded, image.At(x, y)) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(CreateAVI, SettingsOutOfRangeAreRefusedBeforeAnyFileIsTouched)
+{
+    const struct {
+        std::int32_t width, height, fps;
+        const char* message;
+    } rows[] = {
+        {0, 10, 5, "Video width 0 is out of range (allowed: 1 to 32767)"},
+        {-3, 10, 5, "Video width -3 is out of range (allowed: 1 to 32767)"},
+        {10, 32768, 5, "Video height 32768 is out of range (allowed: 1 to 32767)"},
+        {10, 10, 0, "Frames per second 0 is out of range (allowed: 1 or more)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        Project project(row.width, row.height, 3, row.fps);
+        project.Frames({});
+        test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1, 2, 3});
+        try {
+            project.Generate();
+            ADD_FAILURE() << "no error";
+        } catch (const Error& error) {
+            EXPECT_STREQ(error.what(), row.message);
+        }
+        EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{1, 2, 3}));
+        EXPECT_EQ(project.Files().size(), 2U);
+    }
+}
+
+TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
+{
+    // A compressor that takes no format, to see result 6.
+    CodecRegistry picky;
+    picky.Add({FourCC('P', 'I', 'C', 'K'), "Picky", nullptr, [](const CompressionOptions&) {
+                   struct Refusing : Compressor {
+                       bool SetFormat(std::span<const std::uint8_t>) override { return false; }
+                       std::vector<std::uint8_t> OutputFormat() const override { return {}; }
+                       bool Compressed() const override { return true; }
+                       std::span<const std::uint8_t> Compress(const FrameDIB&, bool&) override { return {}; }
+                   };
+                   return std::unique_ptr<Compressor>(std::make_unique<Refusing>());
+               }});
+    const auto choose = [](std::uint32_t fourcc) {
+        return [fourcc](CodecSettings& variables, const FrameDIB&) {
+            variables = MakeCodecSettings(fourcc);
+            return true;
+        };
+    };
+    EngineServices otherLibrary;
+    otherLibrary.CodecLibraryVersion = [] { return (CodecLibraryMajorAtBuild() + 1) << 16; };
+    const struct {
+        const char* name;
+        std::uint8_t result;
+        EngineServices services;
+    } rows[] = {
+        {"codec library of another major version", kResultOldVideoLibrary, otherLibrary},
+        {"chooser cancelled", kResultStopped, WithChooser([](CodecSettings&, const FrameDIB&) { return false; })},
+        {"compressor not in this build", kResultCannotMakeCompressor, WithChooser(choose(FourCC('X', 'V', 'I', 'D')))},
+        {"compressor refuses the format", kResultFormatRefused, WithChooser(choose(FourCC('P', 'I', 'C', 'K')), &picky)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Project project(4, 4);
+        project.header.CodecSettings.Handler = 7;
+        const CodecSettings before = project.header.CodecSettings;
+        project.Picture("p.bmp", test::Bmp24(test::GradientImage(4, 4)));
+        project.Frames({{"p.bmp"}});
+        test::WriteFile(project.Avi(), std::vector<std::uint8_t>{9, 9});
+        const auto run = project.Generate(row.services);
+        EXPECT_EQ(run.result, row.result);
+        EXPECT_EQ(run.progress, std::vector<int>{0});
+        EXPECT_FALSE(run.settingsChanged);
+        EXPECT_TRUE(project.header.CodecSettings == before);
+        EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{9, 9}));
+        EXPECT_EQ(project.Files(), (std::set<std::string>{"p.bmp", "work.AVIprj", "out.avi"}));
+    }
+}
+
+TEST(CreateAVI, ADestinationThatCannotBeWrittenGivesResult2)
+{
+    Project project(4, 4);
+    project.Frames({});
+    test::WriteFile(project.dir.File("plain"), std::vector<std::uint8_t>{1});
+    std::filesystem::create_directory(project.dir.File("folder.avi"));
+    for (const std::string& destination : {project.dir.File("no/such/folder/x.avi"), project.dir.File("plain/x.avi"),
+                                          project.dir.File("folder.avi"), std::string()}) {
+        SCOPED_TRACE(destination);
+        project::SetText(project.header.AviFileName, destination);
+        const auto run = project.Generate();
+        EXPECT_EQ(run.result, kResultCannotOpenFile);
+        EXPECT_TRUE(run.chooserSaw.empty());
+    }
+    if (::geteuid() != 0) {
+        // Permissions bind everyone but root.
+        std::filesystem::create_directory(project.dir.File("locked"));
+        std::filesystem::permissions(project.dir.File("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        project::SetText(project.header.AviFileName, project.dir.File("locked/x.avi"));
+        EXPECT_EQ(project.Generate().result, kResultCannotOpenFile);
+    }
+}
+
+TEST(CreateAVI, StopsInsideTheFrameLoopKeepAValidFile)
+{
+    const struct {
+        const char* name;
+        int stopAfterReports;
+        FrameErrorAnswer answer;
+        bool unreadableThird;
+        std::int64_t frames;
+        bool storedBack;
+    } rows[] = {
+        {"callback stops after frame 3", 5, FrameErrorAnswer::Yes, false, 4, true},
+        {"No at an unreadable frame", -1, FrameErrorAnswer::No, true, 2, false},
+        {"Cancel at an unreadable frame", -1, FrameErrorAnswer::Cancel, true, 2, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Project project(6, 4);
+        project.Picture("p.bmp", test::Bmp24(test::GradientImage(6, 4)));
+        std::vector<Frame> frames(6, Frame{"p.bmp"});
+        if (row.unreadableThird) {
+            frames[2] = Frame{"gone.bmp"};
+        }
+        project.Frames(frames);
+        test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1});
+        const auto run = project.Generate({}, row.stopAfterReports, row.answer);
+        EXPECT_EQ(run.result, kResultStopped);
+        EXPECT_EQ(run.settingsChanged, row.storedBack);
+        EXPECT_EQ(project.header.CodecSettings == MakeCodecSettings(kUncompressedFourcc), row.storedBack);
+        const auto probed = test::Probe(project.Avi());
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->CountedFrames, row.frames);
+        EXPECT_EQ(probed->HeaderFrames, row.frames);
+        EXPECT_EQ(project.Files().size(), 3U);
+    }
+}
+
+TEST(CreateAVI, TheChoiceIsStoredBackOnlyWhenItChanged)
+{
+    {
+        // Nothing chosen before: the chooser opens on size 64, flags 1 and zeros.
+        Project project(4, 4);
+        project.Frames({});
+        const auto run = project.Generate();
+        ASSERT_EQ(run.chooserSaw.size(), 1U);
+        CodecSettings expected;
+        expected.StructSize = 64;
+        expected.Flags = 1;
+        EXPECT_TRUE(run.chooserSaw[0] == expected);
+        EXPECT_TRUE(run.settingsChanged);
+        EXPECT_TRUE(project.header.CodecSettings == MakeCodecSettings(kUncompressedFourcc));
+    }
+    for (const bool changedBefore : {false, true}) {
+        SCOPED_TRACE(changedBefore);
+        // The same choice again: not rewritten, and the flag keeps what it had.
+        Project project(4, 4);
+        project.header.CodecSettings = MakeCodecSettings(kUncompressedFourcc);
+        project.Frames({});
+        bool settingsChanged = changedBefore;
+        std::uint8_t result = 255;
+        CreateAVI(project.header, project.Path(), settingsChanged, nullptr, result,
+                  WithChooser([](CodecSettings&, const FrameDIB&) { return true; }));
+        EXPECT_EQ(result, kResultDone);
+        EXPECT_EQ(settingsChanged, changedBefore);
+    }
+}
+
+// Runs the engine in a child process whose files may not grow past the limit (SIGXFSZ ignored, so
+// writes fail with EFBIG as on a full disk); returns the child's result code.
+int GenerateWithFileSizeLimit(Project& project, rlim_t limit)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit bytes{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &bytes);
+        std::signal(SIGXFSZ, SIG_IGN);
+        bool changed = false;
+        std::uint8_t result = 255;
+        CreateAVI(project.header, project.Path(), changed, nullptr, result,
+                  WithChooser([](CodecSettings& variables, const FrameDIB&) {
+                      variables = MakeCodecSettings(kUncompressedFourcc);
+                      return true;
+                  }));
+        ::_exit(result);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
+{
+    // 64x48 at 24 bits: 9216 bytes a frame, 9224 with its chunk header, behind 8192 bytes of
+    // header and the 12 of the movi list. A frame counts only when the room for its index entries
+    // (24 bytes each, 40 for the index headers) is on disk too.
+    const struct {
+        rlim_t limit;
+        int result;
+        std::int64_t frames;
+    } rows[] = {
+        {4000, kResultCannotCreateStream, -1},
+        {8192 + 12 + 5000, kResultWriteFailed, 0},
+        {8192 + 12 + 3 * 9224 + 40 + 3 * 24, kResultWriteFailed, 3},
+        {8192 + 12 + 3 * 9224 + 40 + 3 * 24 - 1, kResultWriteFailed, 2},
+        {8192 + 12 + 7 * 9224 + 9000, kResultWriteFailed, 7},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.limit);
+        Project project(64, 48);
+        project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
+        project.Frames(std::vector<Frame>(10, Frame{"p.bmp"}));
+        test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1});
+        EXPECT_EQ(GenerateWithFileSizeLimit(project, row.limit), row.result);
+        EXPECT_EQ(project.Files().size(), 3U);
+        if (row.frames < 0) {
+            EXPECT_EQ(test::ReadFile(project.Avi()), std::vector<std::uint8_t>{1});
+            continue;
+        }
+        const auto probed = test::Probe(project.Avi());
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(static_cast<std::int64_t>(probed->Packets.size()), row.frames);
+        if (row.frames > 0) {
+            EXPECT_EQ(probed->CountedFrames, row.frames);
+            EXPECT_EQ(probed->HeaderFrames, row.frames);
+        }
+        std::string problem;
+        test::WalkRiff(test::ReadFile(project.Avi()), &problem);
+        EXPECT_EQ(problem, "");
+    }
+}
+
+TEST(CodecLibrary, OnlyTheMajorVersionBuiltAgainstIsAccepted)
+{
+    const std::uint32_t built = CodecLibraryMajorAtBuild();
+    EXPECT_TRUE(CodecLibraryMatches(CodecLibraryVersionAtRunTime(), built));
+    EXPECT_TRUE(CodecLibraryMatches(built << 16 | 0x1234, built));
+    EXPECT_FALSE(CodecLibraryMatches((built + 1) << 16, built));
+    EXPECT_FALSE(CodecLibraryMatches((built - 1) << 16 | 0xFFFF, built));
+}
+
+}  // namespace
+}  // namespace kinetar::avi

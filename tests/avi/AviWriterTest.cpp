@@ -1,0 +1,218 @@
+#include "avi/AviWriter.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <numeric>
+
+#include "support/AviTestSupport.h"
+#include "support/TestFiles.h"
+
+namespace kinetar::avi {
+namespace {
+
+using test::LoadU16;
+using test::LoadU32;
+using test::LoadU64;
+using test::RiffChunk;
+using test::TempDir;
+
+// A 24-bit bitmap info header for a small frame.
+std::vector<std::uint8_t> Format24(std::int32_t width, std::int32_t height)
+{
+    test::ByteWriter out;
+    const auto stride = static_cast<std::uint32_t>((width * 24 + 31) / 32 * 4);
+    out.U32(40).I32(width).I32(height).U16(1).U16(24).U32(0).U32(stride * static_cast<std::uint32_t>(height));
+    out.Zeros(16);
+    return out.Data();
+}
+
+std::vector<std::uint8_t> Sample(std::size_t size, std::uint8_t seed)
+{
+    std::vector<std::uint8_t> bytes(size);
+    std::iota(bytes.begin(), bytes.end(), seed);
+    return bytes;
+}
+
+struct Written {
+    std::vector<std::uint8_t> file;
+    std::vector<RiffChunk> chunks;
+};
+
+// Writes samples of the given sizes (a size below 0 leaves the position out) and walks the result.
+Written WriteFile(const TempDir& dir, const std::vector<int>& sizes, bool compressed, std::int64_t segmentLimit = 0)
+{
+    const std::string path = dir.File("w.avi");
+    AviWriter writer(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (segmentLimit > 0) {
+        writer.SetSegmentLimitForTesting(segmentLimit);
+    }
+    StreamInfo info;
+    info.Rate = 5;
+    info.Width = 4;
+    info.Height = 3;
+    info.SuggestedBufferSize = 48;
+    EXPECT_TRUE(writer.CreateStream(info, Format24(4, 3)));
+    EXPECT_TRUE(writer.SetFormat(Format24(4, 3), FourCC('D', 'I', 'B', ' '), compressed));
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        if (sizes[i] >= 0) {
+            EXPECT_TRUE(writer.WriteSample(static_cast<std::int64_t>(i), Sample(static_cast<std::size_t>(sizes[i]), static_cast<std::uint8_t>(i)), true));
+        }
+    }
+    EXPECT_TRUE(writer.Close(static_cast<std::int64_t>(sizes.size())));
+    Written written;
+    written.file = test::ReadFile(path);
+    std::string problem;
+    written.chunks = test::WalkRiff(written.file, &problem);
+    EXPECT_EQ(problem, "");
+    return written;
+}
+
+TEST(AviWriter, HeadersDescribeTheStream)
+{
+    TempDir dir;
+    const auto written = WriteFile(dir, {48, 48, 48}, false);
+    ASSERT_EQ(written.chunks.size(), 1U);
+    const RiffChunk& riff = written.chunks[0];
+    EXPECT_EQ(test::FourccOf(riff.ListType), "AVI ");
+    EXPECT_EQ(riff.Offset + 8 + riff.Size, written.file.size());
+    const RiffChunk* hdrl = riff.Child("hdrl");
+    ASSERT_NE(hdrl, nullptr);
+    const RiffChunk* avih = hdrl->Child("avih");
+    ASSERT_NE(avih, nullptr);
+    ASSERT_EQ(avih->Size, 56U);
+    const auto& f = written.file;
+    const auto a = avih->DataOffset();
+    EXPECT_EQ(LoadU32(f, a), 200000U);      // microseconds per frame at 5 per second
+    EXPECT_EQ(LoadU32(f, a + 12), 0x10U);   // AVIF_HASINDEX
+    EXPECT_EQ(LoadU32(f, a + 16), 3U);      // total frames
+    EXPECT_EQ(LoadU32(f, a + 24), 1U);      // streams
+    EXPECT_EQ(LoadU32(f, a + 32), 4U);
+    EXPECT_EQ(LoadU32(f, a + 36), 3U);
+
+    const RiffChunk* strl = hdrl->Child("strl");
+    ASSERT_NE(strl, nullptr);
+    const RiffChunk* strh = strl->Child("strh");
+    ASSERT_NE(strh, nullptr);
+    const auto s = strh->DataOffset();
+    EXPECT_EQ(test::FourccOf(LoadU32(f, s)), "vids");
+    EXPECT_EQ(test::FourccOf(LoadU32(f, s + 4)), "DIB ");
+    EXPECT_EQ(LoadU32(f, s + 20), 1U);   // scale
+    EXPECT_EQ(LoadU32(f, s + 24), 5U);   // rate
+    EXPECT_EQ(LoadU32(f, s + 32), 3U);   // length
+    EXPECT_EQ(LoadU32(f, s + 36), 48U);  // suggested buffer
+    EXPECT_EQ(LoadU16(f, s + 48), 0U);
+    EXPECT_EQ(LoadU16(f, s + 50), 0U);
+    EXPECT_EQ(LoadU16(f, s + 52), 4U);
+    EXPECT_EQ(LoadU16(f, s + 54), 3U);
+    const RiffChunk* strf = strl->Child("strf");
+    ASSERT_NE(strf, nullptr);
+    const auto format = Format24(4, 3);
+    EXPECT_TRUE(std::equal(format.begin(), format.end(), f.begin() + static_cast<std::ptrdiff_t>(strf->DataOffset())));
+    const RiffChunk* dmlh = hdrl->Child("odml")->Child("dmlh");
+    ASSERT_NE(dmlh, nullptr);
+    EXPECT_EQ(LoadU32(f, dmlh->DataOffset()), 3U);
+}
+
+// Checks that both indexes of the first segment name exactly the data chunks of its movi list.
+TEST(AviWriter, IndexesPointAtEverySampleAndGapsAreEmptyChunks)
+{
+    TempDir dir;
+    // Position 1 is left out, odd sizes need a pad byte, position 4 is empty at the end.
+    const auto written = WriteFile(dir, {48, -1, 7, 48, -1}, true);
+    const auto& f = written.file;
+    const RiffChunk& riff = written.chunks[0];
+    const RiffChunk* movi = riff.Child("movi");
+    ASSERT_NE(movi, nullptr);
+    const auto samples = movi->ChildrenNamed("00dc");
+    ASSERT_EQ(samples.size(), 5U);
+    const std::vector<std::uint32_t> sizes = {48, 0, 7, 48, 0};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(samples[i]->Size, sizes[i]) << i;
+    }
+    EXPECT_EQ(f[samples[2]->DataOffset()], 2U);  // the sample written at position 2
+
+    const RiffChunk* idx1 = riff.Child("idx1");
+    ASSERT_NE(idx1, nullptr);
+    ASSERT_EQ(idx1->Size, 16U * 5);
+    const RiffChunk* ix00 = movi->Child("ix00");
+    ASSERT_NE(ix00, nullptr);
+    const auto x = ix00->DataOffset();
+    EXPECT_EQ(LoadU16(f, x), 2U);
+    EXPECT_EQ(f[x + 3], 1U);  // an index of chunks
+    ASSERT_EQ(LoadU32(f, x + 4), 5U);
+    const std::uint64_t base = LoadU64(f, x + 12);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto entry = idx1->DataOffset() + 16 * i;
+        EXPECT_EQ(test::FourccOf(LoadU32(f, entry)), "00dc");
+        const bool key = sizes[i] > 0;
+        EXPECT_EQ(LoadU32(f, entry + 4), key ? 0x10U : 0U);
+        EXPECT_EQ(movi->Offset + 8 + LoadU32(f, entry + 8), samples[i]->Offset);  // counted from the "movi" fourcc
+        EXPECT_EQ(LoadU32(f, entry + 12), sizes[i]);
+        const auto standard = x + 24 + 8 * i;
+        EXPECT_EQ(base + LoadU32(f, standard), samples[i]->DataOffset());
+        EXPECT_EQ(LoadU32(f, standard + 4), sizes[i] | (key ? 0U : 0x80000000U));
+    }
+}
+
+TEST(AviWriter, LargeFilesContinueInAvixSegments)
+{
+    TempDir dir;
+    std::vector<int> sizes(40, 5000);
+    sizes[17] = -1;
+    const auto written = WriteFile(dir, sizes, false, 64 * 1024);
+    const auto& f = written.file;
+    ASSERT_GE(written.chunks.size(), 3U);
+    const RiffChunk& first = written.chunks[0];
+    EXPECT_EQ(test::FourccOf(first.ListType), "AVI ");
+    std::size_t samples = 0;
+    std::vector<std::uint64_t> ix00Offsets;
+    for (std::size_t i = 0; i < written.chunks.size(); ++i) {
+        const RiffChunk& riff = written.chunks[i];
+        SCOPED_TRACE(i);
+        EXPECT_LE(riff.Size, 64U * 1024) << "segment over its limit";
+        if (i > 0) {
+            EXPECT_EQ(test::FourccOf(riff.ListType), "AVIX");
+            EXPECT_EQ(riff.Child("idx1"), nullptr);
+        }
+        const RiffChunk* movi = riff.Child("movi");
+        ASSERT_NE(movi, nullptr);
+        const auto chunks = movi->ChildrenNamed("00db");
+        const RiffChunk* ix00 = movi->Child("ix00");
+        ASSERT_NE(ix00, nullptr);
+        EXPECT_EQ(LoadU32(f, ix00->DataOffset() + 4), chunks.size());
+        ix00Offsets.push_back(ix00->Offset);
+        samples += chunks.size();
+    }
+    EXPECT_EQ(samples, 40U);
+
+    // The first segment alone is what an AVI 1.0 reader sees.
+    const auto firstSamples = first.Child("movi")->ChildrenNamed("00db").size();
+    EXPECT_EQ(first.Child("idx1")->Size, 16U * firstSamples);
+    const RiffChunk* hdrl = first.Child("hdrl");
+    EXPECT_EQ(LoadU32(f, hdrl->Child("avih")->DataOffset() + 16), firstSamples);
+    EXPECT_EQ(LoadU32(f, hdrl->Child("odml")->Child("dmlh")->DataOffset()), 40U);
+    EXPECT_EQ(LoadU32(f, hdrl->Child("strl")->Child("strh")->DataOffset() + 32), 40U);
+
+    const RiffChunk* indx = hdrl->Child("strl")->Child("indx");
+    ASSERT_NE(indx, nullptr);
+    const auto super = indx->DataOffset();
+    ASSERT_EQ(LoadU32(f, super + 4), ix00Offsets.size());
+    std::uint32_t duration = 0;
+    for (std::size_t i = 0; i < ix00Offsets.size(); ++i) {
+        EXPECT_EQ(LoadU64(f, super + 24 + 16 * i), ix00Offsets[i]);
+        duration += LoadU32(f, super + 24 + 16 * i + 12);
+    }
+    EXPECT_EQ(duration, 40U);
+
+    const auto probed = test::Probe(dir.File("w.avi"));
+    ASSERT_TRUE(probed.has_value());
+    EXPECT_EQ(probed->CountedFrames, 39);
+    ASSERT_EQ(probed->Packets.size(), 39U);
+    EXPECT_EQ(probed->Packets[17].Pts, 18);  // the gap keeps later frames in their place
+}
+
+}  // namespace
+}  // namespace kinetar::avi

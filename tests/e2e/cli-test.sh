@@ -1,0 +1,238 @@
+#!/usr/bin/env bash
+# One kinetar-cli test case: cli-test.sh CASE PATH-TO-KINETAR-CLI. Fails with the first broken check.
+set -uo pipefail
+case_name=$1
+cli=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/kinetar-cli-test-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+fail() { echo "FAIL ($case_name): $*" >&2; exit 1; }
+# expect_status WANTED COMMAND...: runs it, keeping stdout in out.txt and stderr in err.txt.
+expect_status() {
+  local wanted=$1; shift
+  "$@" >out.txt 2>err.txt
+  local got=$?
+  [ "$got" -eq "$wanted" ] || fail "'$*' exited $got, expected $wanted; stderr: $(cat err.txt)"
+}
+expect_line() {  # expect_line FILE LINE: an exact line
+  grep -qxF -- "$2" "$1" || fail "no line '$2' in $1: $(cat "$1")"
+}
+# pictures NAME:WxH:RRGGBB...: 24-bit bitmaps of one colour each.
+pictures() {
+  /usr/bin/python3 - "$@" <<'PY'
+import sys
+from PIL import Image
+for item in sys.argv[1:]:
+    name, size, color = item.split(":")
+    w, h = map(int, size.split("x"))
+    Image.new("RGB", (w, h), tuple(int(color[i:i + 2], 16) for i in (0, 2, 4))).save(name)
+PY
+}
+probe() {  # probe FILE ENTRY: one stream value as ffprobe reads it
+  ffprobe -v error -count_frames -select_streams v:0 -show_entries "stream=$2" -of default=nw=1:nk=1 "$1"
+}
+frames_listed() {  # the picture names of info's frame lines, in order
+  "$cli" info "$1" | awk -F'\t' 'NF == 3 { n = split($3, p, "/"); printf "%s %s\n", $2, p[n] }'
+}
+
+case $case_name in
+usage)
+  expect_status 2 "$cli"
+  grep -q '^Usage: kinetar-cli' err.txt || fail "no usage line"
+  expect_status 2 "$cli" frobnicate
+  expect_status 2 "$cli" info
+  expect_status 2 "$cli" render p.AVIprj --bogus
+  grep -q "unknown option --bogus" err.txt || fail "bad option not named"
+  expect_status 0 "$cli" --version
+  expect_line out.txt "kinetar-cli 1.0.0"
+  expect_status 0 "$cli" --help
+  grep -q '^Usage: kinetar-cli' out.txt || fail "--help shows no usage"
+  ;;
+
+new_set_info)
+  expect_status 0 "$cli" new p.AVIprj
+  [ "$(stat -c %s p.AVIprj)" -eq 360 ] || fail "a new project is not a 360-byte header"
+  "$cli" info p.AVIprj >info.txt
+  expect_line info.txt "Colour depth: 24 bits"
+  expect_line info.txt "Frames per second: 8"
+  expect_line info.txt "Play after generation: yes"
+  expect_line info.txt "Frames: 0"
+  cp p.AVIprj before
+  "$cli" set p.AVIprj --fps 3
+  expect_status 1 "$cli" new p.AVIprj
+  grep -q "already exists" err.txt || fail "no reason for refusing"
+  "$cli" info p.AVIprj | grep -qx "Frames per second: 3" || fail "new overwrote without --force"
+  expect_status 0 "$cli" new --force p.AVIprj
+  cmp -s p.AVIprj before || fail "--force did not make a new project"
+  expect_status 0 "$cli" set p.AVIprj --size 320x240 --fps 12 --depth 4 --output sub/x.avi --play no
+  "$cli" info p.AVIprj >info.txt
+  expect_line info.txt "Size: 320x240"
+  expect_line info.txt "Colour depth: 4 bits"
+  expect_line info.txt "Frames per second: 12"
+  expect_line info.txt "Destination: $work/sub/x.avi"
+  expect_line info.txt "Play after generation: no"
+  cp p.AVIprj before
+  for bad in "--size 0x10" "--size 10x32768" "--size 10" "--fps 0" "--depth 5" "--play maybe"; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" set p.AVIprj $bad
+  done
+  cmp -s p.AVIprj before || fail "a refused set changed the project"
+  ls -A | grep -q '^\.p\.AVIprj' && fail "a temporary project file was left behind"
+  true
+  ;;
+
+add_sort)
+  pictures f9.bmp:2x2:ff0000 f10.bmp:2x2:00ff00 f100.bmp:2x2:0000ff a.bmp:2x2:000000 A.bmp:2x2:ffffff
+  "$cli" new p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj f9.bmp f10.bmp f100.bmp
+  [ "$(frames_listed p.AVIprj | tr '\n' ' ')" = "stretch f10.bmp stretch f100.bmp stretch f9.bmp " ] ||
+    fail "name order: $(frames_listed p.AVIprj)"
+  "$cli" new --force p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj --sort end --no-stretch f100.bmp f9.bmp f10.bmp
+  [ "$(frames_listed p.AVIprj | tr '\n' ' ')" = "no-stretch f9.bmp no-stretch f10.bmp no-stretch f100.bmp " ] ||
+    fail "end-number order: $(frames_listed p.AVIprj)"
+  # Equal keys go before the earlier ones, whatever their case.
+  expect_status 0 "$cli" add p.AVIprj a.bmp A.bmp
+  [ "$(frames_listed p.AVIprj | tail -n 2 | tr '\n' ' ')" = "stretch A.bmp stretch a.bmp " ] ||
+    fail "equal keys: $(frames_listed p.AVIprj)"
+  # Start numbers: keys are compared as text, so a run over 9 digits stays whole and sorts by its
+  # first digits, and a name without a number ("999999999") goes last.
+  pictures x.bmp:2x2:000000 7a.bmp:2x2:000000 10000000000b.bmp:2x2:000000 010c.bmp:2x2:000000
+  "$cli" new --force p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj --sort start x.bmp 10000000000b.bmp 7a.bmp 010c.bmp
+  [ "$(frames_listed p.AVIprj | tr '\n' ' ')" = "stretch 7a.bmp stretch 010c.bmp stretch 10000000000b.bmp stretch x.bmp " ] ||
+    fail "start-number order: $(frames_listed p.AVIprj)"
+  cp p.AVIprj before
+  long=$work/$(printf 'd%.0s' {1..130})/$(printf 'e%.0s' {1..130}).bmp
+  mkdir -p "$(dirname "$long")" && cp a.bmp "$long"
+  expect_status 1 "$cli" add p.AVIprj a.bmp "$long"
+  grep -q "longer than 260 bytes" err.txt || fail "no clear message for a long path: $(cat err.txt)"
+  expect_status 1 "$cli" add p.AVIprj a.bmp missing.bmp
+  cmp -s p.AVIprj before || fail "a refused add changed the project"
+  ;;
+
+render_defaults)
+  pictures first.bmp:64x48:102030 second.bmp:32x16:405060
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj first.bmp second.bmp
+  cp p.AVIprj before
+  expect_status 0 "$cli" render p.AVIprj --quiet
+  [ -s err.txt ] && fail "--quiet still wrote: $(cat err.txt)"
+  cmp -s p.AVIprj before || fail "render changed the project"
+  [ "$(probe p.avi width),$(probe p.avi height)" = "64,48" ] || fail "size not taken from the first picture"
+  [ "$(probe p.avi nb_read_frames)" = 2 ] || fail "frame count"
+  [ "$(probe p.avi r_frame_rate)" = 8/1 ] || fail "rate"
+  expect_status 0 "$cli" render p.AVIprj --output other.avi
+  expect_line out.txt "$work/other.avi"
+  [ "$(probe other.avi nb_read_frames)" = 2 ] || fail "--output"
+  ;;
+
+render_on_error)
+  pictures good.bmp:16x8:ff8000
+  printf 'not a picture' >bad.bmp
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj good.bmp
+  "$cli" add p.AVIprj bad.bmp
+  "$cli" add p.AVIprj good.bmp
+  expect_status 0 "$cli" render p.AVIprj
+  expect_line err.txt "Unknown file format $work/bad.bmp"
+  [ "$(probe p.avi nb_frames),$(probe p.avi nb_read_frames)" = "3,2" ] || fail "skip keeps the gap"
+  expect_status 4 "$cli" render p.AVIprj --on-error stop
+  expect_line err.txt "Unknown file format $work/bad.bmp"
+  [ "$(probe p.avi nb_read_frames)" = 1 ] || fail "stop keeps the frames before"
+  expect_status 2 "$cli" render p.AVIprj --on-error maybe
+  ;;
+
+render_codec)
+  expect_status 0 "$cli" codecs
+  [ "$(cat out.txt)" = "$(printf 'DIB \tFull Frames (Uncompressed)')" ] || fail "codecs: $(cat out.txt)"
+  expect_status 0 "$cli" codecs --depth 1
+  grep -q '^DIB ' out.txt || fail "uncompressed takes 1 bit"
+  pictures a.bmp:8x8:00ff00
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  for codec in DIB dib "DIB " Dib; do
+    expect_status 0 "$cli" render p.AVIprj --codec "$codec" --quiet
+    [ "$(probe p.avi codec_name)" = rawvideo ] || fail "codec $codec"
+  done
+  expect_status 2 "$cli" render p.AVIprj --codec XVID
+  grep -q "unknown compressor" err.txt || fail "no message for an unknown codec"
+  expect_status 2 "$cli" render p.AVIprj --quality 101
+  ;;
+
+render_full_disk)
+  pictures a.bmp:320x240:336699
+  "$cli" new p.AVIprj
+  for i in 1 2 3 4 5 6 7 8 9 10; do "$cli" add p.AVIprj a.bmp; done
+  # A 600 KiB file size limit (SIGXFSZ ignored) stands for a full disk: 230400 bytes a frame.
+  ( ulimit -f 600; trap '' XFSZ; exec "$cli" render p.AVIprj ) >out.txt 2>err.txt
+  status=$?
+  [ "$status" -eq 7 ] || fail "exit $status, expected 7: $(cat err.txt)"
+  grep -q "Can't write to drive. Please check free space." err.txt || fail "no message: $(cat err.txt)"
+  [ "$(probe p.avi nb_read_frames)" = 2 ] || fail "the file left is not read as 2 whole frames"
+  ;;
+
+render_unwritable)
+  pictures a.bmp:8x8:00ff00
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  expect_status 2 "$cli" render p.AVIprj --output "$work/no/such/folder/x.avi"
+  grep -q "Can't open AVI file." err.txt || fail "no message: $(cat err.txt)"
+  ;;
+
+render_interrupt)
+  /usr/bin/python3 -c 'from PIL import Image; Image.new("RGB", (1280, 720), (1, 2, 3)).save("a.bmp")'
+  "$cli" new p.AVIprj
+  for i in $(seq 1 300); do echo a.bmp; done | xargs "$cli" add p.AVIprj
+  "$cli" render p.AVIprj >out.txt 2>err.txt &
+  pid=$!
+  # Ctrl-C once the run is inside its frame loop: its temporary file has grown past a few frames.
+  for _ in $(seq 1 200); do
+    temporary=$(ls -A | grep '^\.p\.avi\.' | head -n 1)
+    [ -n "$temporary" ] && [ "$(stat -c %s "$temporary" 2>/dev/null || echo 0)" -gt 10000000 ] && break
+    sleep 0.05
+  done
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 4 ] || fail "exit $status, expected 4: $(cat err.txt)"
+  frames=$(probe p.avi nb_read_frames)
+  [ "$frames" -ge 3 ] && [ "$frames" -lt 300 ] || fail "$frames frames after Ctrl-C"
+  [ "$(probe p.avi nb_frames)" = "$frames" ] || fail "the header does not count the frames written"
+  ;;
+
+render_invalid)
+  printf 'x' >bad.bmp
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj bad.bmp
+  expect_status 8 "$cli" render p.AVIprj
+  grep -q "Video width 0 is out of range (allowed: 1 to 32767)" err.txt || fail "no message: $(cat err.txt)"
+  [ -e p.avi ] && fail "a file was written"
+  expect_status 8 "$cli" render missing.AVIprj
+  grep -q "Can't read project file missing.AVIprj" err.txt || fail "no message: $(cat err.txt)"
+  ;;
+
+large_file)
+  # 1280x720 at 24 bits is 2764800 bytes a frame: 400 frames make about 1.03 GiB.
+  /usr/bin/python3 - <<'PY'
+from PIL import Image
+for i in range(4):
+    Image.new("RGB", (1280, 720), (i * 60, 255 - i * 60, 128)).save(f"big{i}.bmp")
+PY
+  "$cli" new p.AVIprj
+  for i in $(seq 0 99); do echo big0.bmp big1.bmp big2.bmp big3.bmp; done | xargs "$cli" add p.AVIprj --sort name 2>err.txt ||
+    fail "add: $(cat err.txt)"
+  [ "$("$cli" info p.AVIprj | grep -c $'\t')" -eq 400 ] || fail "400 frames expected"
+  expect_status 0 "$cli" render p.AVIprj --quiet
+  size=$(stat -c %s p.avi)
+  [ "$size" -gt 1073741824 ] || fail "the video is only $size bytes"
+  [ "$(probe p.avi nb_read_frames)" = 400 ] || fail "ffprobe does not count all 400 frames"
+  rm -f p.avi
+  ;;
+
+*)
+  fail "no such case"
+  ;;
+esac
+echo "ok ($case_name)"
