@@ -58,7 +58,8 @@ std::optional<std::uint32_t> ParseFourcc(std::string_view text)
 
 const CodecInfo* CodecRegistry::Find(std::uint32_t fourcc) const
 {
-    const auto found = std::find_if(m_codecs.begin(), m_codecs.end(), [&](const CodecInfo& codec) { return codec.Fourcc == fourcc; });
+    const auto found =
+        std::find_if(m_codecs.begin(), m_codecs.end(), [&](const CodecInfo& codec) { return codec.Fourcc == fourcc; });
     return found == m_codecs.end() ? nullptr : &*found;
 }
 
@@ -76,7 +77,8 @@ const CodecInfo* CodecRegistry::FindByText(std::string_view text) const
         return letters;
     };
     const std::string key = upper(*wanted);
-    const auto found = std::find_if(m_codecs.begin(), m_codecs.end(), [&](const CodecInfo& codec) { return upper(codec.Fourcc) == key; });
+    const auto found = std::find_if(m_codecs.begin(), m_codecs.end(),
+                                    [&](const CodecInfo& codec) { return upper(codec.Fourcc) == key; });
     return found == m_codecs.end() ? nullptr : &*found;
 }
 
@@ -124,6 +126,9 @@ const CodecRegistry& CodecRegistry::Default()
         CodecRegistry codecs;
         codecs.Add({kUncompressedFourcc, kUncompressedName, nullptr,
                     [](const CompressionOptions&) { return std::make_unique<UncompressedCompressor>(); }});
+        codecs.Add({kRleFourcc, "Microsoft RLE, 4 and 8 bits (plays on Windows)",
+                    [](int bits) { return bits == 4 || bits == 8; }, MakeRleCompressor, false, false});
+        AddLibraryCodecs(codecs);
         return codecs;
     }();
     return registry;

@@ -14,12 +14,16 @@
 
 namespace kinetar::avi {
 
+// A quality of kQualityDefault leaves the codec at its own default.
+inline constexpr std::uint32_t kQualityDefault = 0xFFFFFFFF;
+inline constexpr std::uint32_t kQualityMax = 10000;
+
 // The options a compressor is made with, taken from the compressor variables after the choice.
 struct CompressionOptions {
     std::uint32_t FccType = 0;
     std::uint32_t FccHandler = 0;
     std::uint32_t KeyFrameEvery = 0;
-    std::uint32_t Quality = 0;         // 0 to 10000
+    std::uint32_t Quality = kQualityDefault;  // 0 to 10000, or kQualityDefault
     std::uint32_t BytesPerSecond = 0;
     std::uint32_t Flags = 0;
 };
@@ -30,7 +34,7 @@ CompressionOptions MakeCompressionOptions(const project::CodecSettings& variable
 
 // The compressor variables of a choice: size 64, flags 1 (valid), stream type "vidc", the codec's
 // fourcc; handles, pointers and state stay 0.
-project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = 0);
+project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = kQualityDefault);
 inline constexpr std::uint32_t kCodecSettingsValid = 1;
 
 // One compressor of a run. Made from the options, given the input format once, then one frame at a
@@ -51,8 +55,10 @@ public:
 struct CodecInfo {
     std::uint32_t Fourcc = 0;
     std::string Name;
-    std::function<bool(int bitsPerPixel)> AcceptsDepth;
+    std::function<bool(int bitsPerPixel)> AcceptsDepth;  // none: every depth
     std::function<std::unique_ptr<Compressor>(const CompressionOptions&)> Make;
+    bool HasQuality = false;    // the chooser offers a quality for it
+    bool EveryFrameKey = true;  // intra-only: every sample is a key frame
 };
 
 // The compressors a chooser can offer.
@@ -73,12 +79,17 @@ private:
 };
 
 inline constexpr std::uint32_t kUncompressedFourcc = 0x20424944;  // "DIB "
+inline constexpr std::uint32_t kRleFourcc = 0x656C726D;           // "mrle"
 inline constexpr const char* kUncompressedName = "Full Frames (Uncompressed)";
 
 // The four characters of a fourcc.
 std::string FourccText(std::uint32_t fourcc);
 // Up to four characters, blanks added at the end; nullopt for longer or empty text.
 std::optional<std::uint32_t> ParseFourcc(std::string_view text);
+
+// The run-length compressor (4 and 8 bits) and the codec library's encoders this build has.
+std::unique_ptr<Compressor> MakeRleCompressor(const CompressionOptions& options);
+void AddLibraryCodecs(CodecRegistry& registry);
 
 // The codec library's version as found at run time and the major version the program was built
 // against; a run needs them to agree.

@@ -215,7 +215,7 @@ std::string CompressorText(const project::CodecSettings& settings)
     const auto* codec = avi::CodecRegistry::Default().Find(settings.Handler);
     std::string text = Printable(avi::FourccText(settings.Handler));
     text += codec != nullptr ? " (" + codec->Name + ")" : " (not available in this build)";
-    if (settings.Quality != 0) {
+    if (settings.Quality <= avi::kQualityMax) {
         text += ", quality " + std::to_string(settings.Quality / 100) + "%";
     }
     return text;

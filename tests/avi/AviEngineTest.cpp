@@ -319,7 +319,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
     } rows[] = {
         {"codec library of another major version", kResultOldVideoLibrary, otherLibrary},
         {"chooser cancelled", kResultStopped, WithChooser([](CodecSettings&, const FrameDIB&) { return false; })},
-        {"compressor not in this build", kResultCannotMakeCompressor, WithChooser(choose(FourCC('X', 'V', 'I', 'D')))},
+        {"compressor not in this build", kResultCannotMakeCompressor, WithChooser(choose(FourCC('x', 'y', 'z', 'w')))},
         {"compressor refuses the format", kResultFormatRefused, WithChooser(choose(FourCC('P', 'I', 'C', 'K')), &picky)},
     };
     for (const auto& row : rows) {

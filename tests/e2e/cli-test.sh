@@ -146,9 +146,13 @@ render_on_error)
 
 render_codec)
   expect_status 0 "$cli" codecs
-  [ "$(cat out.txt)" = "$(printf 'DIB \tFull Frames (Uncompressed)')" ] || fail "codecs: $(cat out.txt)"
+  [ "$(head -n 1 out.txt)" = "$(printf 'DIB \tFull Frames (Uncompressed)')" ] || fail "codecs: $(cat out.txt)"
+  grep -q "^mrle$(printf '\t')" out.txt || fail "no run-length compressor: $(cat out.txt)"
+  [ "$(cut -f 1 out.txt | sort | uniq -d)" = "" ] || fail "a fourcc listed twice: $(cat out.txt)"
   expect_status 0 "$cli" codecs --depth 1
   grep -q '^DIB ' out.txt || fail "uncompressed takes 1 bit"
+  ! grep -q '^mrle' out.txt || fail "run-length offered at 1 bit"
+  ! grep -q '^MJPG' out.txt || fail "Motion JPEG offered at 1 bit"
   pictures a.bmp:8x8:00ff00
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj a.bmp
@@ -156,8 +160,13 @@ render_codec)
     expect_status 0 "$cli" render p.AVIprj --codec "$codec" --quiet
     [ "$(probe p.avi codec_name)" = rawvideo ] || fail "codec $codec"
   done
-  expect_status 2 "$cli" render p.AVIprj --codec XVID
+  expect_status 2 "$cli" render p.AVIprj --codec XYZW
   grep -q "unknown compressor" err.txt || fail "no message for an unknown codec"
+  expect_status 0 "$cli" render p.AVIprj --codec mjpg --quality 80 --quiet
+  [ "$(probe p.avi codec_name)" = mjpeg ] || fail "codec MJPG"
+  "$cli" set p.AVIprj --depth 1
+  expect_status 6 "$cli" render p.AVIprj --codec MJPG --quiet
+  grep -q "Selected video codec can't use selected format of AVI" err.txt || fail "no message for result 6: $(cat err.txt)"
   expect_status 2 "$cli" render p.AVIprj --quality 101
   ;;
 

@@ -1,0 +1,373 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include "avi/AviWriter.h"
+#include "avi/Codecs.h"
+
+namespace kinetar::avi {
+
+namespace {
+
+// How a codec takes its pictures.
+enum class Input {
+    Yuv420,         // 4:2:0, limited range
+    YuvJ420,        // 4:2:0, full range (JPEG)
+    Bgr0,           // 8 bits a channel
+    Rgb24,          // 8 bits a channel
+    Gbrp,           // planar 8 bits a channel
+    Rgb555,         // 5 bits a channel
+    PaletteOrRgb,   // 1 bit as is, 4 and 8 bits as 8-bit indices, else Rgb24
+    PaletteOrBgr0,  // 1, 4 and 8 bits as 8-bit indices, else Bgr0
+};
+
+enum class QualityScale { None, QScale, Crf };
+
+constexpr unsigned Depth(int bits)
+{
+    return bits == 1 ? 1U : bits == 4 ? 2U : bits == 8 ? 4U : 8U;
+}
+constexpr unsigned kOnly24 = Depth(24);
+constexpr unsigned kAllDepths = Depth(1) | Depth(4) | Depth(8) | Depth(24);
+
+struct LibraryCodec {
+    std::uint32_t Fourcc;
+    const char* Encoder;
+    const char* Name;
+    Input Format;
+    unsigned Depths;
+    QualityScale Quality;
+    bool EveryFrameKey;
+    int SizeMultiple;     // both sides must be multiples of it
+    const char* Options;  // encoder options, "key=value:key=value"
+};
+
+// The encoders the chooser may offer, each only when the installed library has it. "Plays on
+// Windows" marks the formats a stock Windows install decodes without extra codecs.
+const LibraryCodec kLibraryCodecs[] = {
+    {FourCC('M', 'J', 'P', 'G'), "mjpeg", "Motion JPEG (plays on Windows)", Input::YuvJ420, kOnly24,
+     QualityScale::QScale, true, 1, ""},
+    {FourCC('X', 'V', 'I', 'D'), "mpeg4", "MPEG-4 Part 2, Xvid compatible (plays on Windows)", Input::Yuv420, kOnly24,
+     QualityScale::QScale, false, 1, ""},
+    // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
+    // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
+    {FourCC('H', '2', '6', '4'), "libx264", "H.264 (plays on Windows)", Input::Yuv420, kOnly24, QualityScale::Crf,
+     false, 2, "preset=veryfast:tune=zerolatency:bf=0:keyint_min=1"},
+    {FourCC('M', 'S', 'V', 'C'), "msvideo1", "Microsoft Video 1, 16-bit colour (plays on Windows)", Input::Rgb555,
+     kOnly24, QualityScale::None, false, 4, ""},
+    {FourCC('F', 'F', 'V', '1'), "ffv1", "FFV1, lossless (needs an extra codec on Windows)", Input::Bgr0, kOnly24,
+     QualityScale::None, true, 1, "level=3:slices=4"},
+    {FourCC('H', 'F', 'Y', 'U'), "huffyuv", "HuffYUV, lossless (needs an extra codec on Windows)", Input::Rgb24,
+     kOnly24, QualityScale::None, true, 1, ""},
+    {FourCC('U', 'L', 'R', 'G'), "utvideo", "Ut Video, lossless (needs an extra codec on Windows)", Input::Gbrp,
+     kOnly24, QualityScale::None, true, 1, ""},
+    {FourCC('M', '8', 'R', 'G'), "magicyuv", "MagicYUV, lossless (needs an extra codec on Windows)", Input::Gbrp,
+     kOnly24, QualityScale::None, true, 1, ""},
+    {FourCC('Z', 'M', 'B', 'V'), "zmbv",
+     "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)", Input::PaletteOrBgr0, kAllDepths,
+     QualityScale::None, false, 1, ""},
+    {FourCC('M', 'P', 'N', 'G'), "png", "PNG, lossless (needs an extra codec on Windows)", Input::PaletteOrRgb,
+     Depth(1) | Depth(4) | Depth(8) | Depth(24), QualityScale::None, true, 1, ""},
+    {FourCC('c', 'v', 'i', 'd'), "cinepak", "Cinepak (very slow: under one frame a second at 720p)", Input::Rgb24,
+     kOnly24, QualityScale::None, false, 4, ""},
+};
+
+std::int32_t I32At(std::span<const std::uint8_t> bytes, std::size_t at)
+{
+    return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+                                     (std::uint32_t{bytes[at + 3]} << 24));
+}
+
+void PutU16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
+{
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+// One encoder of the codec library behind the compressor seam. Frames are converted once, from the
+// bitmap's bottom-up rows into the encoder's own picture; the sample is the encoder's packet.
+class LibraryCompressor final : public Compressor {
+public:
+    LibraryCompressor(const LibraryCodec& codec, const CompressionOptions& options) : m_codec(codec), m_options(options)
+    {
+    }
+    LibraryCompressor(const LibraryCompressor&) = delete;
+    LibraryCompressor& operator=(const LibraryCompressor&) = delete;
+    ~LibraryCompressor() override
+    {
+        sws_freeContext(m_scaler);
+        av_packet_free(&m_packet);
+        av_frame_free(&m_frame);
+        avcodec_free_context(&m_context);
+    }
+
+    bool SetFormat(std::span<const std::uint8_t> inputFormat) override
+    {
+        if (inputFormat.size() < 40) {
+            return false;
+        }
+        m_width = I32At(inputFormat, 4);
+        m_height = I32At(inputFormat, 8);
+        m_bits = inputFormat[14] | (inputFormat[15] << 8);
+        if (m_width <= 0 || m_height <= 0 || I32At(inputFormat, 16) != 0 || (m_codec.Depths & Depth(m_bits)) == 0 ||
+            m_width % m_codec.SizeMultiple != 0 || m_height % m_codec.SizeMultiple != 0) {
+            return false;
+        }
+        const std::size_t colours = (inputFormat.size() - 40) / 4;
+        m_inputPalette.assign(256, 0xFF000000U);
+        for (std::size_t i = 0; i < colours && i < 256; ++i) {
+            const auto* entry = &inputFormat[40 + 4 * i];  // blue, green, red, 0
+            m_inputPalette[i] =
+                0xFF000000U | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) | entry[0];
+        }
+        return Open() && MakeOutputFormat();
+    }
+
+    std::vector<std::uint8_t> OutputFormat() const override { return m_outputFormat; }
+    bool Compressed() const override { return true; }
+
+    std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) override
+    {
+        keyFrame = false;
+        if (av_frame_make_writable(m_frame) < 0) {
+            return {};
+        }
+        Convert(frame);
+        m_frame->pts = m_frameNumber++;
+        if (m_quality > 0) {
+            m_frame->quality = m_quality;
+        }
+        if (avcodec_send_frame(m_context, m_frame) < 0 || avcodec_receive_packet(m_context, m_packet) < 0) {
+            return {};
+        }
+        keyFrame = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;
+        return {m_packet->data, static_cast<std::size_t>(m_packet->size)};
+    }
+
+private:
+    AVPixelFormat PixelFormat() const
+    {
+        switch (m_codec.Format) {
+        case Input::Yuv420:
+            return AV_PIX_FMT_YUV420P;
+        case Input::YuvJ420:
+            return AV_PIX_FMT_YUVJ420P;
+        case Input::Bgr0:
+            return AV_PIX_FMT_BGR0;
+        case Input::Rgb24:
+            return AV_PIX_FMT_RGB24;
+        case Input::Gbrp:
+            return AV_PIX_FMT_GBRP;
+        case Input::Rgb555:
+            return AV_PIX_FMT_RGB555LE;
+        case Input::PaletteOrRgb:
+            return m_bits == 1 ? AV_PIX_FMT_MONOBLACK : m_bits == 24 ? AV_PIX_FMT_RGB24 : AV_PIX_FMT_PAL8;
+        case Input::PaletteOrBgr0:
+            return m_bits == 24 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_PAL8;
+        }
+        return AV_PIX_FMT_NONE;
+    }
+
+    // The stored quality, 0 to 10000, on the codec's own scale.
+    void ApplyQuality(AVDictionary*& options)
+    {
+        const bool chosen = m_options.Quality <= kQualityMax;
+        const double fraction = chosen ? m_options.Quality / static_cast<double>(kQualityMax) : 0.0;
+        if (m_codec.Quality == QualityScale::QScale) {
+            // 2 (best) to 31; by default 4, a good picture at a fair size.
+            const int qscale = chosen ? static_cast<int>(std::lround(31.0 - fraction * 29.0)) : 4;
+            m_context->flags |= AV_CODEC_FLAG_QSCALE;
+            m_quality = FF_QP2LAMBDA * qscale;
+            m_context->global_quality = m_quality;
+        } else if (m_codec.Quality == QualityScale::Crf) {
+            // Constant rate factor 51 (worst) to 0 (lossless); by default the encoder's 23.
+            const double crf = chosen ? 51.0 - fraction * 51.0 : 23.0;
+            av_dict_set(&options, "crf", std::to_string(crf).c_str(), 0);
+        }
+    }
+
+    bool Open()
+    {
+        const AVCodec* encoder = avcodec_find_encoder_by_name(m_codec.Encoder);
+        m_context = encoder != nullptr ? avcodec_alloc_context3(encoder) : nullptr;
+        m_frame = av_frame_alloc();
+        m_packet = av_packet_alloc();
+        if (m_context == nullptr || m_frame == nullptr || m_packet == nullptr) {
+            return false;
+        }
+        m_context->width = m_width;
+        m_context->height = m_height;
+        m_context->pix_fmt = PixelFormat();
+        m_context->time_base = {1, 25};
+        m_context->codec_tag = m_codec.Fourcc;
+        m_context->max_b_frames = 0;
+        // Slice threads only: frame threads would hold packets back, and every frame's sample must
+        // be written at its own turn.
+        m_context->thread_count = 0;
+        m_context->thread_type = FF_THREAD_SLICE;
+        if (m_codec.EveryFrameKey) {
+            // FFV1 carries its coder state from frame to frame unless every frame starts a group.
+            m_context->gop_size = 1;
+        } else if (m_options.KeyFrameEvery != 0) {
+            m_context->gop_size = static_cast<int>(std::min<std::uint32_t>(m_options.KeyFrameEvery, 1000000));
+            // Microsoft Video 1 and Zip Motion Blocks take their interval from the minimum.
+            m_context->keyint_min = m_context->gop_size;
+        }
+        AVDictionary* options = nullptr;
+        av_dict_parse_string(&options, m_codec.Options, "=", ":", 0);
+        ApplyQuality(options);
+        const int opened = avcodec_open2(m_context, encoder, &options);
+        av_dict_free(&options);
+        if (opened < 0) {
+            return false;
+        }
+        m_frame->format = m_context->pix_fmt;
+        m_frame->width = m_width;
+        m_frame->height = m_height;
+        if (av_frame_get_buffer(m_frame, 0) < 0) {
+            return false;
+        }
+        if (m_bits == 24 && m_context->pix_fmt != AV_PIX_FMT_RGB555LE) {
+            m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR24, m_width, m_height, m_context->pix_fmt,
+                                      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+            if (m_scaler == nullptr) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // BITMAPINFOHEADER with the codec's fourcc, then the colour table (indexed input) or the
+    // encoder's extradata, as AVI readers expect them behind the header.
+    bool MakeOutputFormat()
+    {
+        const bool palette = m_context->pix_fmt == AV_PIX_FMT_PAL8 || m_context->pix_fmt == AV_PIX_FMT_MONOBLACK;
+        const int bits = palette                                     ? (m_context->pix_fmt == AV_PIX_FMT_PAL8 ? 8 : 1)
+                         : m_context->bits_per_coded_sample > 0      ? m_context->bits_per_coded_sample
+                         : m_context->pix_fmt == AV_PIX_FMT_RGB555LE ? 16
+                                                                     : 24;
+        const std::size_t colours = palette ? (bits == 8 ? 256 : 2) : 0;
+        const std::size_t extra = palette ? 0 : static_cast<std::size_t>(std::max(m_context->extradata_size, 0));
+        m_outputFormat.assign(40 + 4 * colours + extra, 0);
+        PutU32(m_outputFormat, 0, static_cast<std::uint32_t>(40 + extra));
+        PutU32(m_outputFormat, 4, static_cast<std::uint32_t>(m_width));
+        PutU32(m_outputFormat, 8, static_cast<std::uint32_t>(m_height));
+        PutU16(m_outputFormat, 12, 1);
+        PutU16(m_outputFormat, 14, static_cast<std::uint32_t>(bits));
+        PutU32(m_outputFormat, 16, m_codec.Fourcc);
+        PutU32(m_outputFormat, 20,
+               static_cast<std::uint32_t>(static_cast<std::int64_t>(m_width) * m_height * std::max(bits, 8) / 8));
+        PutU32(m_outputFormat, 32, static_cast<std::uint32_t>(colours));
+        for (std::size_t i = 0; i < colours; ++i) {
+            const std::uint32_t argb = m_inputPalette[i];
+            m_outputFormat[40 + 4 * i] = static_cast<std::uint8_t>(argb);
+            m_outputFormat[40 + 4 * i + 1] = static_cast<std::uint8_t>(argb >> 8);
+            m_outputFormat[40 + 4 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
+        }
+        if (extra > 0) {
+            std::memcpy(m_outputFormat.data() + 40, m_context->extradata, extra);
+        }
+        return true;
+    }
+
+    void Convert(const FrameDIB& frame)
+    {
+        const auto pixels = frame.Pixels();
+        const std::size_t stride = frame.Stride();
+        const auto storedRow = [&](std::int32_t y) {
+            return pixels.data() + stride * static_cast<std::size_t>(m_height - 1 - y);
+        };
+        if (m_scaler != nullptr) {
+            // A negative stride walks the bottom-up rows top first.
+            const std::uint8_t* source[1] = {storedRow(0)};
+            const int sourceStride[1] = {-static_cast<int>(stride)};
+            sws_scale(m_scaler, source, sourceStride, 0, m_height, m_frame->data, m_frame->linesize);
+            return;
+        }
+        for (std::int32_t y = 0; y < m_height; ++y) {
+            const std::uint8_t* from = storedRow(y);
+            std::uint8_t* to = m_frame->data[0] + static_cast<std::ptrdiff_t>(y) * m_frame->linesize[0];
+            switch (m_context->pix_fmt) {
+            case AV_PIX_FMT_RGB555LE:
+                for (std::int32_t x = 0; x < m_width; ++x) {
+                    const std::uint8_t* bgr = from + 3 * static_cast<std::size_t>(x);
+                    const auto value =
+                        static_cast<std::uint16_t>(((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
+                    to[2 * x] = static_cast<std::uint8_t>(value);
+                    to[2 * x + 1] = static_cast<std::uint8_t>(value >> 8);
+                }
+                break;
+            case AV_PIX_FMT_MONOBLACK:
+                std::memcpy(to, from, static_cast<std::size_t>((m_width + 7) / 8));
+                break;
+            default:  // 8-bit indices, from 1, 4 or 8 bits
+                for (std::int32_t x = 0; x < m_width; ++x) {
+                    const auto column = static_cast<std::size_t>(x);
+                    to[x] = m_bits == 8   ? from[column]
+                            : m_bits == 4 ? static_cast<std::uint8_t>(column % 2 == 0 ? from[column / 2] >> 4
+                                                                                      : from[column / 2] & 0x0F)
+                                          : static_cast<std::uint8_t>((from[column / 8] >> (7 - column % 8)) & 1);
+                }
+                break;
+            }
+        }
+        if (m_context->pix_fmt == AV_PIX_FMT_PAL8) {
+            std::memcpy(m_frame->data[1], m_inputPalette.data(), 256 * 4);
+        }
+    }
+
+    const LibraryCodec& m_codec;
+    CompressionOptions m_options;
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+    int m_bits = 0;
+    int m_quality = 0;
+    std::int64_t m_frameNumber = 0;
+    std::vector<std::uint32_t> m_inputPalette;
+    std::vector<std::uint8_t> m_outputFormat;
+    AVCodecContext* m_context = nullptr;
+    AVFrame* m_frame = nullptr;
+    AVPacket* m_packet = nullptr;
+    SwsContext* m_scaler = nullptr;
+};
+
+}  // namespace
+
+void AddLibraryCodecs(CodecRegistry& registry)
+{
+    av_log_set_level(AV_LOG_ERROR);
+    for (const LibraryCodec& codec : kLibraryCodecs) {
+        if (avcodec_find_encoder_by_name(codec.Encoder) == nullptr) {
+            continue;
+        }
+        CodecInfo info;
+        info.Fourcc = codec.Fourcc;
+        info.Name = codec.Name;
+        info.AcceptsDepth = [depths = codec.Depths](int bits) { return (depths & Depth(bits)) != 0; };
+        info.Make = [&codec](const CompressionOptions& options) -> std::unique_ptr<Compressor> {
+            return std::make_unique<LibraryCompressor>(codec, options);
+        };
+        info.HasQuality = codec.Quality != QualityScale::None;
+        info.EveryFrameKey = codec.EveryFrameKey;
+        registry.Add(std::move(info));
+    }
+}
+
+}  // namespace kinetar::avi

@@ -1,0 +1,83 @@
+#include <vector>
+
+#include "avi/Codecs.h"
+#include "avi/RleEncoder.h"
+
+namespace kinetar::avi {
+
+namespace {
+
+std::int32_t I32At(std::span<const std::uint8_t> bytes, std::size_t at)
+{
+    return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+                                     (std::uint32_t{bytes[at + 3]} << 24));
+}
+
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+// Windows bitmap run-length frames (BI_RLE8 / BI_RLE4). A key frame codes every pixel; the frames
+// between skip what did not change since the frame before.
+class RleCompressor final : public Compressor {
+public:
+    explicit RleCompressor(const CompressionOptions& options)
+        : m_keyFrameEvery(options.KeyFrameEvery != 0 ? options.KeyFrameEvery : kDefaultKeyFrameEvery)
+    {
+    }
+
+    bool SetFormat(std::span<const std::uint8_t> inputFormat) override
+    {
+        if (inputFormat.size() < 40) {
+            return false;
+        }
+        const int bits = inputFormat[14] | (inputFormat[15] << 8);
+        const std::int32_t compression = I32At(inputFormat, 16);
+        if ((bits != 4 && bits != 8) || compression != 0) {
+            return false;
+        }
+        m_format.assign(inputFormat.begin(), inputFormat.end());
+        PutU32(m_format, 16, bits == 8 ? 1U : 2U);  // biCompression: BI_RLE8 or BI_RLE4
+        return true;
+    }
+    std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
+    bool Compressed() const override { return true; }
+
+    std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) override
+    {
+        const IndexedRows rows{frame.Pixels(), frame.Width(), frame.Height(), frame.Stride(), frame.BitsPerPixel()};
+        keyFrame = m_previous.empty() || m_framesSinceKey + 1 >= m_keyFrameEvery;
+        m_sample.clear();
+        if (keyFrame) {
+            EncodeRle(rows, nullptr, m_sample);
+            m_framesSinceKey = 0;
+        } else {
+            const IndexedRows previous{m_previous, frame.Width(), frame.Height(), frame.Stride(), frame.BitsPerPixel()};
+            EncodeRle(rows, &previous, m_sample);
+            ++m_framesSinceKey;
+        }
+        m_previous.assign(rows.Pixels.begin(), rows.Pixels.end());
+        return m_sample;
+    }
+
+private:
+    static constexpr std::uint32_t kDefaultKeyFrameEvery = 25;
+
+    std::uint32_t m_keyFrameEvery;
+    std::uint32_t m_framesSinceKey = 0;
+    std::vector<std::uint8_t> m_format;
+    std::vector<std::uint8_t> m_previous;
+    std::vector<std::uint8_t> m_sample;
+};
+
+}  // namespace
+
+std::unique_ptr<Compressor> MakeRleCompressor(const CompressionOptions& options)
+{
+    return std::make_unique<RleCompressor>(options);
+}
+
+}  // namespace kinetar::avi
