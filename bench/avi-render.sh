@@ -18,16 +18,7 @@ mkdir -p "$work/in"
 trap 'rm -rf "$work"' EXIT
 
 echo "Making 300 pictures of 1280x720..."
-/usr/bin/python3 - "$work/in" <<'PY'
-import sys
-from PIL import Image, ImageDraw
-folder = sys.argv[1]
-base = Image.linear_gradient("L").resize((1280, 720))
-for i in range(300):
-    image = Image.merge("RGB", (base, base.rotate(i, expand=False), base.transpose(Image.FLIP_LEFT_RIGHT)))
-    ImageDraw.Draw(image).rectangle([i * 4, 300, i * 4 + 80, 380], fill=(255, 255, 255))
-    image.save(f"{folder}/{i + 1:04d}.bmp")
-PY
+/usr/bin/python3 bench/make-pictures.py "$work/in" 300
 
 project=$work/bench.AVIprj
 "$cli" new "$project"
