@@ -50,13 +50,16 @@ struct LibraryCodec {
     bool EveryFrameKey;
     int SizeMultiple;     // both sides must be multiples of it
     const char* Options;  // encoder options, "key=value:key=value"
+    // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its
+    // files grow by half, so it encodes on one thread.
+    bool SliceThreads = true;
 };
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
 // Windows" marks the formats a stock Windows install decodes without extra codecs.
 const LibraryCodec kLibraryCodecs[] = {
     {FourCC('M', 'J', 'P', 'G'), "mjpeg", "Motion JPEG (plays on Windows)", Input::YuvJ420, kOnly24,
-     QualityScale::QScale, true, 1, ""},
+     QualityScale::QScale, true, 1, "", false},
     {FourCC('X', 'V', 'I', 'D'), "mpeg4", "MPEG-4 Part 2, Xvid compatible (plays on Windows)", Input::Yuv420, kOnly24,
      QualityScale::QScale, false, 1, ""},
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
@@ -220,7 +223,7 @@ private:
         m_context->max_b_frames = 0;
         // Slice threads only: frame threads would hold packets back, and every frame's sample must
         // be written at its own turn.
-        m_context->thread_count = 0;
+        m_context->thread_count = m_codec.SliceThreads ? 0 : 1;
         m_context->thread_type = FF_THREAD_SLICE;
         if (m_codec.EveryFrameKey) {
             // FFV1 carries its coder state from frame to frame unless every frame starts a group.
@@ -246,7 +249,7 @@ private:
         }
         if (m_bits == 24 && m_context->pix_fmt != AV_PIX_FMT_RGB555LE) {
             m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR24, m_width, m_height, m_context->pix_fmt,
-                                      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+                                      SWS_BICUBIC, nullptr, nullptr, nullptr);
             if (m_scaler == nullptr) {
                 return false;
             }
