@@ -26,7 +26,7 @@ project=$work/bench.AVIprj
 # The settings our compressors use at their default quality.
 declare -A theirs_args=(
   [MJPG]="-c:v mjpeg -q:v 4 -pix_fmt yuvj420p -vtag MJPG"
-  [H264]="-c:v libx264 -preset veryfast -tune zerolatency -crf 23 -bf 0 -keyint_min 1 -pix_fmt yuv420p"
+  [H264]="-c:v libx264 -preset veryfast -crf 23 -bf 0 -keyint_min 1 -pix_fmt yuv420p -vtag H264"
 )
 
 seconds() {  # seconds COMMAND...: wall time of one run

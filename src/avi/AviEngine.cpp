@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -247,6 +248,19 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         }
         return pending;
     };
+    // Samples come back in the order of their frames, some a frame or two late (an encoder on
+    // several threads); each goes to the position of the oldest frame still waiting for one.
+    std::deque<std::int64_t> waiting;
+    const SampleSink sink = [&](std::span<const std::uint8_t> sample, bool keyFrame) {
+        if (waiting.empty()) {
+            return false;
+        }
+        const std::int64_t position = waiting.front();
+        waiting.pop_front();
+        return run.file->WriteSample(position, sample, keyFrame);
+    };
+    const auto flush = [&] { return run.compressedStream->Flush(sink) && waiting.empty(); };
+
     PendingPicture next = startLoading(0);
     for (std::int32_t i = 0;; ++i) {
         PendingPicture current = std::move(next);
@@ -262,7 +276,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 next = startLoading(i + 1);
                 continue;
             }
-            result = kResultStopped;
+            result = flush() ? kResultStopped : kResultWriteFailed;
             run.ReleaseAVIObjects(true);
             return;
         }
@@ -270,9 +284,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         run.picture.reset();
         next = startLoading(i + 1);
         run.frameDib = GetFrameDIB(*run.workingFrame, bits);
-        bool keyFrame = true;
-        const auto sample = run.compressedStream->Compress(*run.frameDib, keyFrame);
-        if (!run.file->WriteSample(i, sample, keyFrame)) {
+        waiting.push_back(i);
+        if (!run.compressedStream->Compress(*run.frameDib, sink)) {
             result = kResultWriteFailed;
             run.ReleaseAVIObjects(true);
             return;
@@ -285,7 +298,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         }
     }
 
-    if (!run.ReleaseAVIObjects(true)) {
+    const bool flushed = flush();
+    if (!run.ReleaseAVIObjects(true) || !flushed) {
         result = kResultWriteFailed;
         return;
     }

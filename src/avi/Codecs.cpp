@@ -108,11 +108,7 @@ public:
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return false; }
-    std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) override
-    {
-        keyFrame = true;
-        return frame.Pixels();
-    }
+    bool Compress(const FrameDIB& frame, const SampleSink& sink) override { return sink(frame.Pixels(), true); }
 
 private:
     std::vector<std::uint8_t> m_format;

@@ -37,6 +37,9 @@ CompressionOptions MakeCompressionOptions(const project::CodecSettings& variable
 project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = kQualityDefault);
 inline constexpr std::uint32_t kCodecSettingsValid = 1;
 
+// Receives one sample; false when it could not be written.
+using SampleSink = std::function<bool(std::span<const std::uint8_t> sample, bool keyFrame)>;
+
 // One compressor of a run. Made from the options, given the input format once, then one frame at a
 // time.
 class Compressor {
@@ -48,8 +51,12 @@ public:
     virtual std::vector<std::uint8_t> OutputFormat() const = 0;
     // True when samples are compressed ("00dc" chunks).
     virtual bool Compressed() const = 0;
-    // One frame's sample; the span stays valid until the next call or until the frame goes.
-    virtual std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) = 0;
+    // Takes one frame and hands every sample that is ready to the sink, oldest first: one per
+    // frame, in the order of the frames, though an encoder working on several frames at once
+    // may answer a frame later. False when the sink or the encoder failed.
+    virtual bool Compress(const FrameDIB& frame, const SampleSink& sink) = 0;
+    // Hands out the samples still held back, at the end of a run.
+    virtual bool Flush(const SampleSink& /*sink*/) { return true; }
 };
 
 struct CodecInfo {

@@ -51,7 +51,7 @@ struct LibraryCodec {
     int SizeMultiple;     // both sides must be multiples of it
     const char* Options;  // encoder options, "key=value:key=value"
     // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its
-    // files grow by half, so it encodes on one thread.
+    // files grow by half, so it takes frame threads only.
     bool SliceThreads = true;
 };
 
@@ -64,8 +64,9 @@ const LibraryCodec kLibraryCodecs[] = {
      QualityScale::QScale, false, 1, ""},
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
     // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
+    // No B-frames: AVI has no room for a decoding order that differs from the display order.
     {FourCC('H', '2', '6', '4'), "libx264", "H.264 (plays on Windows)", Input::Yuv420, kOnly24, QualityScale::Crf,
-     false, 2, "preset=veryfast:tune=zerolatency:bf=0:keyint_min=1"},
+     false, 2, "preset=veryfast:bf=0:keyint_min=1"},
     {FourCC('M', 'S', 'V', 'C'), "msvideo1", "Microsoft Video 1, 16-bit colour (plays on Windows)", Input::Rgb555,
      kOnly24, QualityScale::None, false, 4, ""},
     {FourCC('F', 'F', 'V', '1'), "ffv1", "FFV1, lossless (needs an extra codec on Windows)", Input::Bgr0, kOnly24,
@@ -116,6 +117,7 @@ public:
     ~LibraryCompressor() override
     {
         sws_freeContext(m_scaler);
+        av_frame_free(&m_source);
         av_packet_free(&m_packet);
         av_frame_free(&m_frame);
         avcodec_free_context(&m_context);
@@ -146,25 +148,56 @@ public:
     std::vector<std::uint8_t> OutputFormat() const override { return m_outputFormat; }
     bool Compressed() const override { return true; }
 
-    std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) override
+    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
     {
-        keyFrame = false;
-        if (av_frame_make_writable(m_frame) < 0) {
-            return {};
+        if (!av_frame_is_writable(m_frame) && !NewPicture()) {
+            return false;
         }
         Convert(frame);
         m_frame->pts = m_frameNumber++;
         if (m_quality > 0) {
             m_frame->quality = m_quality;
         }
-        if (avcodec_send_frame(m_context, m_frame) < 0 || avcodec_receive_packet(m_context, m_packet) < 0) {
-            return {};
-        }
-        keyFrame = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;
-        return {m_packet->data, static_cast<std::size_t>(m_packet->size)};
+        return avcodec_send_frame(m_context, m_frame) >= 0 && Drain(sink);
+    }
+
+    bool Flush(const SampleSink& sink) override
+    {
+        return avcodec_send_frame(m_context, nullptr) >= 0 && Drain(sink);
     }
 
 private:
+    // A fresh picture buffer: an encoder on several threads still reads the one before, and
+    // every pixel of the new one is written anyway, so nothing is copied over.
+    bool NewPicture()
+    {
+        av_frame_unref(m_frame);
+        m_frame->format = m_context->pix_fmt;
+        m_frame->width = m_width;
+        m_frame->height = m_height;
+        return av_frame_get_buffer(m_frame, 0) >= 0;
+    }
+
+    // Hands every packet the encoder has finished to the sink.
+    bool Drain(const SampleSink& sink)
+    {
+        for (;;) {
+            const int received = avcodec_receive_packet(m_context, m_packet);
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+                return true;
+            }
+            if (received < 0) {
+                return false;
+            }
+            const bool written = sink({m_packet->data, static_cast<std::size_t>(m_packet->size)},
+                                      (m_packet->flags & AV_PKT_FLAG_KEY) != 0);
+            av_packet_unref(m_packet);
+            if (!written) {
+                return false;
+            }
+        }
+    }
+
     AVPixelFormat PixelFormat() const
     {
         switch (m_codec.Format) {
@@ -221,10 +254,10 @@ private:
         m_context->time_base = {1, 25};
         m_context->codec_tag = m_codec.Fourcc;
         m_context->max_b_frames = 0;
-        // Slice threads only: frame threads would hold packets back, and every frame's sample must
-        // be written at its own turn.
-        m_context->thread_count = m_codec.SliceThreads ? 0 : 1;
-        m_context->thread_type = FF_THREAD_SLICE;
+        // Both cores. Frame threads hold packets back a frame or two; the engine writes each at its
+        // frame's position when it comes.
+        m_context->thread_count = 0;
+        m_context->thread_type = m_codec.SliceThreads ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_FRAME;
         if (m_codec.EveryFrameKey) {
             // FFV1 carries its coder state from frame to frame unless every frame starts a group.
             m_context->gop_size = 1;
@@ -241,18 +274,30 @@ private:
         if (opened < 0) {
             return false;
         }
-        m_frame->format = m_context->pix_fmt;
-        m_frame->width = m_width;
-        m_frame->height = m_height;
-        if (av_frame_get_buffer(m_frame, 0) < 0) {
+        if (!NewPicture()) {
             return false;
         }
         if (m_bits == 24 && m_context->pix_fmt != AV_PIX_FMT_RGB555LE) {
-            m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR24, m_width, m_height, m_context->pix_fmt,
-                                      SWS_BICUBIC, nullptr, nullptr, nullptr);
-            if (m_scaler == nullptr) {
+            // The conversion runs on both cores too: it would otherwise keep the encoder's threads waiting.
+            m_scaler = sws_alloc_context();
+            m_source = av_frame_alloc();
+            if (m_scaler == nullptr || m_source == nullptr) {
                 return false;
             }
+            av_opt_set_int(m_scaler, "srcw", m_width, 0);
+            av_opt_set_int(m_scaler, "srch", m_height, 0);
+            av_opt_set_int(m_scaler, "src_format", AV_PIX_FMT_BGR24, 0);
+            av_opt_set_int(m_scaler, "dstw", m_width, 0);
+            av_opt_set_int(m_scaler, "dsth", m_height, 0);
+            av_opt_set_int(m_scaler, "dst_format", m_context->pix_fmt, 0);
+            av_opt_set_int(m_scaler, "sws_flags", SWS_BICUBIC, 0);
+            av_opt_set_int(m_scaler, "threads", 0, 0);
+            if (sws_init_context(m_scaler, nullptr, nullptr) < 0) {
+                return false;
+            }
+            m_source->format = AV_PIX_FMT_BGR24;
+            m_source->width = m_width;
+            m_source->height = m_height;
         }
         return true;
     }
@@ -299,9 +344,9 @@ private:
         };
         if (m_scaler != nullptr) {
             // A negative stride walks the bottom-up rows top first.
-            const std::uint8_t* source[1] = {storedRow(0)};
-            const int sourceStride[1] = {-static_cast<int>(stride)};
-            sws_scale(m_scaler, source, sourceStride, 0, m_height, m_frame->data, m_frame->linesize);
+            m_source->data[0] = const_cast<std::uint8_t*>(storedRow(0));
+            m_source->linesize[0] = -static_cast<int>(stride);
+            (void)sws_scale_frame(m_scaler, m_frame, m_source);
             return;
         }
         for (std::int32_t y = 0; y < m_height; ++y) {
@@ -349,6 +394,7 @@ private:
     AVFrame* m_frame = nullptr;
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
+    AVFrame* m_source = nullptr;  // the bitmap's rows, borrowed for each conversion
 };
 
 }  // namespace

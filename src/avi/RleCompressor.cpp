@@ -46,10 +46,10 @@ public:
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return true; }
 
-    std::span<const std::uint8_t> Compress(const FrameDIB& frame, bool& keyFrame) override
+    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
     {
         const IndexedRows rows{frame.Pixels(), frame.Width(), frame.Height(), frame.Stride(), frame.BitsPerPixel()};
-        keyFrame = m_previous.empty() || m_framesSinceKey + 1 >= m_keyFrameEvery;
+        const bool keyFrame = m_previous.empty() || m_framesSinceKey + 1 >= m_keyFrameEvery;
         m_sample.clear();
         if (keyFrame) {
             EncodeRle(rows, nullptr, m_sample);
@@ -60,7 +60,7 @@ public:
             ++m_framesSinceKey;
         }
         m_previous.assign(rows.Pixels.begin(), rows.Pixels.end());
-        return m_sample;
+        return sink(m_sample, keyFrame);
     }
 
 private:
