@@ -172,7 +172,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         (void)progress(0);
     }
 
-    const std::uint32_t version = services.CodecLibraryVersion ? services.CodecLibraryVersion() : CodecLibraryVersionAtRunTime();
+    const std::uint32_t version =
+        services.CodecLibraryVersion ? services.CodecLibraryVersion() : CodecLibraryVersionAtRunTime();
     if (!CodecLibraryMatches(version, CodecLibraryMajorAtBuild())) {
         result = kResultOldVideoLibrary;
         return;
@@ -223,10 +224,10 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         return;
     }
 
-    const bool formatTaken = (!codec->AcceptsDepth || codec->AcceptsDepth(bits)) &&
-                             run.compressedStream->SetFormat(run.frameDib->Format()) &&
-                             run.file->SetFormat(run.compressedStream->OutputFormat(), codec->Fourcc,
-                                                 run.compressedStream->Compressed());
+    const bool formatTaken =
+        (!codec->AcceptsDepth || codec->AcceptsDepth(bits)) &&
+        run.compressedStream->SetFormat(run.frameDib->Format()) &&
+        run.file->SetFormat(run.compressedStream->OutputFormat(), codec->Fourcc, run.compressedStream->Compressed());
     if (!formatTaken) {
         result = kResultFormatRefused;
         run.ReleaseAVIObjects(true);
@@ -270,7 +271,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         try {
             run.picture = current.picture.get();
         } catch (const Error& error) {
-            const FrameErrorAnswer answer = services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
+            const FrameErrorAnswer answer =
+                services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
                 run.positions = std::int64_t{i} + 1;
                 next = startLoading(i + 1);

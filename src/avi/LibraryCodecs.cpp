@@ -161,10 +161,7 @@ public:
         return avcodec_send_frame(m_context, m_frame) >= 0 && Drain(sink);
     }
 
-    bool Flush(const SampleSink& sink) override
-    {
-        return avcodec_send_frame(m_context, nullptr) >= 0 && Drain(sink);
-    }
+    bool Flush(const SampleSink& sink) override { return avcodec_send_frame(m_context, nullptr) >= 0 && Drain(sink); }
 
 private:
     // A fresh picture buffer: an encoder on several threads still reads the one before, and

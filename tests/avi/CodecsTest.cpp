@@ -308,5 +308,98 @@ TEST(Codecs, QualityReachesTheEncoder)
     }
 }
 
+// Full frames handed out two frames late, as an encoder on several threads does.
+class LaggingCompressor final : public Compressor {
+public:
+    bool SetFormat(std::span<const std::uint8_t> inputFormat) override
+    {
+        m_format.assign(inputFormat.begin(), inputFormat.end());
+        return true;
+    }
+    std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
+    bool Compressed() const override { return false; }
+    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    {
+        m_held.emplace_back(frame.Pixels().begin(), frame.Pixels().end());
+        return m_held.size() <= 2 || Release(sink);
+    }
+    bool Flush(const SampleSink& sink) override
+    {
+        while (!m_held.empty()) {
+            if (!Release(sink)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool Release(const SampleSink& sink)
+    {
+        const bool written = sink(m_held.front(), true);
+        m_held.erase(m_held.begin());
+        return written;
+    }
+
+    std::vector<std::uint8_t> m_format;
+    std::vector<std::vector<std::uint8_t>> m_held;
+};
+
+TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
+{
+    CodecRegistry lagging;
+    lagging.Add({FourCC('L', 'A', 'G', '2'), "Lagging", nullptr, [](const CompressionOptions&) {
+                     return std::unique_ptr<Compressor>(std::make_unique<LaggingCompressor>());
+                 }});
+    for (const int stopAfter : {-1, 4}) {
+        // Stopped at the report after frame 3, with frames still held back: they are written too.
+        SCOPED_TRACE(stopAfter < 0 ? "whole run" : "stopped after four reports");
+        CodecRun run(24, 32, 24);
+        // Frame 2 cannot be read and is skipped: its position stays empty.
+        ASSERT_TRUE(project::WriteFrameRecord(run.Project(), 2, project::NewFrameRecord("/missing/picture.bmp")));
+        const auto render = [&](const std::string& name, std::uint32_t fourcc, const CodecRegistry* codecs) {
+            project::SetText(run.Header().AviFileName, run.Avi(name));
+            EngineServices services;
+            services.Codecs = codecs;
+            services.ChooseCompressor = [fourcc](CodecSettings& variables, const FrameDIB&) {
+                variables = MakeCodecSettings(fourcc);
+                return true;
+            };
+            int reports = 0;
+            bool changed = false;
+            std::uint8_t result = 255;
+            CreateAVI(
+                run.Header(), run.Project(), changed, [&](int) { return stopAfter < 0 || ++reports < stopAfter; },
+                result, services);
+            return result;
+        };
+        const std::uint8_t expected = stopAfter < 0 ? kResultDone : kResultStopped;
+        ASSERT_EQ(render("late", FourCC('L', 'A', 'G', '2'), &lagging), expected);
+        ASSERT_EQ(render("plain", kUncompressedFourcc, nullptr), expected);
+        const auto late = test::ReadFile(run.Avi("late"));
+        const auto plain = test::ReadFile(run.Avi("plain"));
+        EXPECT_EQ(late.size(), plain.size());
+        const auto probedLate = test::Probe(run.Avi("late"));
+        const auto probedPlain = test::Probe(run.Avi("plain"));
+        ASSERT_TRUE(probedLate && probedPlain);
+        std::vector<std::int64_t> latePts;
+        std::vector<std::int64_t> plainPts;
+        for (const auto& packet : probedLate->Packets) {
+            latePts.push_back(packet.Pts);
+        }
+        for (const auto& packet : probedPlain->Packets) {
+            plainPts.push_back(packet.Pts);
+        }
+        // The skipped frame 2 keeps its place: later frames keep their time.
+        EXPECT_EQ(latePts,
+                  stopAfter < 0 ? (std::vector<std::int64_t>{0, 1, 3, 4, 5}) : (std::vector<std::int64_t>{0, 1, 3}));
+        EXPECT_EQ(latePts, plainPts);
+        const auto lateFrames = test::DecodeVideoFrames(run.Avi("late"));
+        const auto plainFrames = test::DecodeVideoFrames(run.Avi("plain"));
+        ASSERT_TRUE(lateFrames && plainFrames);
+        EXPECT_EQ(*lateFrames, *plainFrames);
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::avi
