@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
+#include "support/ReaderCalls.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -19,19 +20,12 @@ const std::string kPath = "/pictures/p.bmp";
 
 DecodedPicture Decode(const std::vector<std::uint8_t>& bytes)
 {
-    DecodedPicture picture;
-    ReadBmpPicture(bytes, kPath, picture);
-    return picture;
+    return test::ReadWith(ReadBmpPicture, bytes, kPath);
 }
 
 std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
 {
-    try {
-        (void)Decode(bytes);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(no error)";
+    return test::ErrorFrom(ReadBmpPicture, bytes, kPath);
 }
 
 // Pixel values of the picture's rows, top row first, as one value per pixel.
@@ -201,7 +195,7 @@ TEST(BmpReader, TruncationTable)
     const BmpBuilder builder =
         BmpBuilder{}.Size(2, 2).Bits(8).ClrUsed(4).Palette(kFour).Pixels({0, 1, 0, 0, 2, 3, 0, 0});
     const auto whole = builder.Build();
-    ASSERT_EQ(ErrorOf(whole), "(no error)");
+    ASSERT_EQ(ErrorOf(whole), "no error");
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         SCOPED_TRACE(cut);
         const std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));

@@ -6,6 +6,7 @@
 #include "pictures/LoadPicture.h"
 #include "support/GifBuilder.h"
 #include "support/PixelColors.h"
+#include "support/ReaderCalls.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -31,19 +32,12 @@ GifBuilder FourColorScreen(std::uint16_t width = 2, std::uint16_t height = 2)
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
 {
-    DecodedPicture picture;
-    ReadGifPicture(bytes, kPath, picture);
-    return picture;
+    return test::ReadWith(ReadGifPicture, bytes, kPath);
 }
 
 std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
 {
-    try {
-        Read(bytes);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
+    return test::ErrorFrom(ReadGifPicture, bytes, kPath);
 }
 
 TEST(GifReader, BlockWalk)

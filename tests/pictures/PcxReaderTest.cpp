@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/PixelColors.h"
+#include "support/ReaderCalls.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -66,19 +67,12 @@ private:
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
 {
-    DecodedPicture picture;
-    ReadPcxPicture(bytes, kPath, picture);
-    return picture;
+    return test::ReadWith(ReadPcxPicture, bytes, kPath);
 }
 
 std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
 {
-    try {
-        Read(bytes);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
+    return test::ErrorFrom(ReadPcxPicture, bytes, kPath);
 }
 
 // The grey level of every pixel, top row first (the fixtures' palette entry i is grey i).

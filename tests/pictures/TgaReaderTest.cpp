@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/PixelColors.h"
+#include "support/ReaderCalls.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -64,19 +65,12 @@ private:
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
 {
-    DecodedPicture picture;
-    ReadTgaPicture(bytes, kPath, picture);
-    return picture;
+    return test::ReadWith(ReadTgaPicture, bytes, kPath);
 }
 
 std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
 {
-    try {
-        Read(bytes);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
+    return test::ErrorFrom(ReadTgaPicture, bytes, kPath);
 }
 
 // One 2 x 2 picture, top row red and green, bottom row blue and white, in colours 16 bits can hold.
