@@ -83,6 +83,7 @@ void ReadUncompressed(ByteCursor& cursor, DecodedPicture& picture, bool topDown,
     if (stride == 0) {
         return;
     }
+    picture.AllocateRowsToOverwrite();
     for (std::int32_t stored = 0; stored < height; ++stored) {
         const auto row = picture.Row(topDown ? stored : height - 1 - stored);
         const auto bytes = cursor.Take(stride);

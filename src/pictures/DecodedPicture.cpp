@@ -185,6 +185,14 @@ void DecodedPicture::Fill(std::uint8_t value)
     }
 }
 
+void DecodedPicture::AllocateRowsToOverwrite()
+{
+    if (!m_materialized) {
+        m_pixels.resize(Stride() * static_cast<std::size_t>(m_height));
+        m_materialized = true;
+    }
+}
+
 PaletteEntry DecodedPicture::PixelColor(std::int32_t x, std::int32_t y) const
 {
     const auto row = Row(y);

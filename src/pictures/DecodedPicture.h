@@ -4,11 +4,32 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pictures/Palettes.h"
 
 namespace kinetar::pictures {
+
+// Leaves new bytes uninitialised on resize, so memory a reader overwrites at once is not cleared
+// first.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* place) noexcept
+    {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args)
+    {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
 
 // The largest picture any reader accepts; a bigger declared size is refused before allocation.
 inline constexpr std::int64_t kMaxPictureSide = 65535;
@@ -74,6 +95,9 @@ public:
     std::span<const std::uint8_t> Row(std::int32_t y) const;
     // Sets every byte of every row, padding included.
     void Fill(std::uint8_t value);
+    // Gives a new picture its rows without making them white, for a reader that writes every byte
+    // of every row (padding included) before anyone reads them.
+    void AllocateRowsToOverwrite();
 
     // The colour an indexed value shows: its palette entry, or black when the palette has none.
     PaletteEntry PaletteColor(std::uint32_t index) const
@@ -94,7 +118,7 @@ private:
     std::vector<PaletteEntry> m_palette;
     bool m_paletteChanged = false;
     // Until m_materialized, every pixel is white and m_pixels is empty.
-    mutable std::vector<std::uint8_t> m_pixels;
+    mutable std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>> m_pixels;
     mutable bool m_materialized = false;
 };
 

@@ -243,6 +243,8 @@ void ReadTgaPicture(std::span<const std::uint8_t> bytes, const std::string& path
         DecodeUncompressed(cursor, header, buffer);
     }
     const std::int32_t height = picture.Height();
+    // Whole rows, padding included, replace whatever the picture held.
+    picture.AllocateRowsToOverwrite();
     for (std::int32_t r = 0; r < height; ++r) {
         std::memcpy(picture.Row(height - 1 - r).data(), buffer.Row(static_cast<std::size_t>(r)), buffer.Stride());
     }
