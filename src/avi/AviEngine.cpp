@@ -282,10 +282,17 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             run.ReleaseAVIObjects(true);
             return;
         }
-        FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
-        run.picture.reset();
-        next = startLoading(i + 1);
-        run.frameDib = GetFrameDIB(*run.workingFrame, bits);
+        if (run.picture->BitsPerPixel() == 24 && run.picture->Width() == run.workingFrame->Width() &&
+            run.picture->Height() == run.workingFrame->Height()) {
+            run.frameDib = GetFrameDIB(*run.picture, bits);  // fitting would only copy it
+            run.picture.reset();
+            next = startLoading(i + 1);
+        } else {
+            FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
+            run.picture.reset();
+            next = startLoading(i + 1);
+            run.frameDib = GetFrameDIB(*run.workingFrame, bits);
+        }
         waiting.push_back(i);
         if (!run.compressedStream->Compress(*run.frameDib, sink)) {
             result = kResultWriteFailed;

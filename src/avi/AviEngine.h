@@ -41,10 +41,10 @@ std::string FrameErrorText(const std::string& message);
 
 // What the engine asks of its caller besides progress.
 struct EngineServices {
-    CompressorChooser ChooseCompressor;  // none: the previous choice, else uncompressed
-    FrameErrorQuestion AskFrameError;    // none: Yes
-    const CodecRegistry* Codecs = nullptr;                   // none: CodecRegistry::Default()
-    std::function<std::uint32_t()> CodecLibraryVersion;      // none: the library's own answer
+    CompressorChooser ChooseCompressor;                  // none: the previous choice, else uncompressed
+    FrameErrorQuestion AskFrameError;                    // none: Yes
+    const CodecRegistry* Codecs = nullptr;               // none: CodecRegistry::Default()
+    std::function<std::uint32_t()> CodecLibraryVersion;  // none: the library's own answer
 };
 
 // Raises an Error naming the value and the allowed range unless 1 <= width, height <= 32767 and

@@ -150,22 +150,26 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 0)).U32(FourCC('s', 't', 'r', 'l'));
     out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'h'), 56));
     out.U32(FourCC('v', 'i', 'd', 's')).U32(m_info.Handler);
-    out.U32(0);          // flags
-    out.U16(0).U16(0);   // priority, language
-    out.U32(0);          // initial frames
+    out.U32(0);         // flags
+    out.U16(0).U16(0);  // priority, language
+    out.U32(0);         // initial frames
     out.U32(1).U32(rate);
-    out.U32(0);          // start
+    out.U32(0);  // start
     out.U32(U32(m_totalSamples));
     out.U32(m_info.SuggestedBufferSize);
-    out.U32(0).U32(0);   // quality, sample size
-    out.U16(0).U16(0).U16(static_cast<std::uint32_t>(m_info.Width) & 0xFFFF).U16(static_cast<std::uint32_t>(m_info.Height) & 0xFFFF);
+    out.U32(0).U32(0);  // quality, sample size
+    out.U16(0)
+        .U16(0)
+        .U16(static_cast<std::uint32_t>(m_info.Width) & 0xFFFF)
+        .U16(static_cast<std::uint32_t>(m_info.Height) & 0xFFFF);
 
     out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'f'), static_cast<std::uint32_t>(m_format.size()))).Raw(m_format);
     if (m_format.size() % 2 != 0) {
         out.U8(0);
     }
 
-    out.Raw(ChunkHeader(FourCC('i', 'n', 'd', 'x'), U32(kSuperIndexHeader + kSuperIndexEntrySize * kSuperIndexEntries)));
+    out.Raw(
+        ChunkHeader(FourCC('i', 'n', 'd', 'x'), U32(kSuperIndexHeader + kSuperIndexEntrySize * kSuperIndexEntries)));
     out.U16(4).U8(0).U8(kIndexOfIndexes);
     out.U32(static_cast<std::uint32_t>(m_superIndex.size()));
     out.U32(chunkId);
@@ -176,11 +180,13 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     out.Zeros(static_cast<std::size_t>(kSuperIndexEntrySize) * (kSuperIndexEntries - m_superIndex.size()));
     out.PatchU32(strlAt + 4, static_cast<std::uint32_t>(out.Size() - strlAt - 8));
 
-    out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), U32(4 + kChunkHeaderSize + kDmlhSize))).U32(FourCC('o', 'd', 'm', 'l'));
+    out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), U32(4 + kChunkHeaderSize + kDmlhSize)))
+        .U32(FourCC('o', 'd', 'm', 'l'));
     out.Raw(ChunkHeader(FourCC('d', 'm', 'l', 'h'), U32(kDmlhSize))).U32(U32(m_totalSamples)).Zeros(kDmlhSize - 4);
     out.PatchU32(hdrlAt + 4, static_cast<std::uint32_t>(out.Size() - hdrlAt - 8));
 
-    const auto junk = static_cast<std::size_t>(kHeaderRegionSize) - out.Size() - static_cast<std::size_t>(kChunkHeaderSize);
+    const auto junk =
+        static_cast<std::size_t>(kHeaderRegionSize) - out.Size() - static_cast<std::size_t>(kChunkHeaderSize);
     out.Raw(ChunkHeader(FourCC('J', 'U', 'N', 'K'), static_cast<std::uint32_t>(junk))).Zeros(junk);
 
     const std::int64_t firstRiffEnd = m_firstSegment ? m_end : m_firstRiffEnd;
@@ -292,8 +298,9 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
     const auto padded = static_cast<std::int64_t>(data.size() + data.size() % 2);
     const std::int64_t chunkSize = kChunkHeaderSize + padded;
     const bool segmentFull =
-        !m_entries.empty() && (m_end + chunkSize + ReserveNeeded(m_entries.size() + 1) - m_segmentStart > m_segmentLimit ||
-                               m_entries.size() >= kMaxEntriesPerSegment);
+        !m_entries.empty() &&
+        (m_end + chunkSize + ReserveNeeded(m_entries.size() + 1) - m_segmentStart > m_segmentLimit ||
+         m_entries.size() >= kMaxEntriesPerSegment);
     if (segmentFull) {
         if (m_superIndex.size() + 1 >= kSuperIndexEntries) {
             return Fail("The video file has reached its largest size", 0);
@@ -321,7 +328,8 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
                 skip -= part.iov_len;
                 continue;
             }
-            rest[static_cast<std::size_t>(restCount++)] = {static_cast<std::uint8_t*>(part.iov_base) + skip, part.iov_len - skip};
+            rest[static_cast<std::size_t>(restCount++)] = {static_cast<std::uint8_t*>(part.iov_base) + skip,
+                                                           part.iov_len - skip};
             skip = 0;
         }
         const ssize_t put = ::pwritev(m_fd, rest.data(), restCount, m_end + static_cast<off_t>(done));
@@ -384,7 +392,8 @@ bool AviWriter::CloseSegment()
         }
         ok = WriteAt(m_end, index.Data());
         if (ok) {
-            m_superIndex.push_back({m_end, static_cast<std::uint32_t>(index.Size()), static_cast<std::uint32_t>(m_entries.size())});
+            m_superIndex.push_back(
+                {m_end, static_cast<std::uint32_t>(index.Size()), static_cast<std::uint32_t>(m_entries.size())});
             m_end += static_cast<std::int64_t>(index.Size());
         }
     }

@@ -22,7 +22,7 @@ struct StreamInfo {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     std::uint32_t SuggestedBufferSize = 0;
-    bool Compressed = false;    // "00dc" chunks instead of "00db"
+    bool Compressed = false;  // "00dc" chunks instead of "00db"
 };
 
 // Writes a RIFF AVI file with one video stream, growing into OpenDML (AVIX) segments past 1 GiB.

@@ -75,7 +75,8 @@ void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame
     const std::int32_t width = frame.Width();
     const std::int32_t height = frame.Height();
     const bool sameSize = picture.Width() == width && picture.Height() == height;
-    const auto colors = picture.BitsPerPixel() == 24 ? std::array<std::array<std::uint8_t, 3>, 256>{} : PaletteBgr(picture);
+    const auto colors =
+        picture.BitsPerPixel() == 24 ? std::array<std::array<std::uint8_t, 3>, 256>{} : PaletteBgr(picture);
 
     if (sameSize || !stretch || picture.Width() <= 0 || picture.Height() <= 0) {
         const std::int32_t copyWidth = std::min(width, std::max(picture.Width(), 0));
@@ -159,23 +160,23 @@ const pictures::NearestColorTable& TableFor(int bitsPerPixel)
     return bitsPerPixel == 1 ? mono : bitsPerPixel == 4 ? vga : full;
 }
 
-}  // namespace
-
-std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel)
+// Converts rows of blue, green, red pixels, top row first, into a new FrameDIB.
+template <typename RowOf>
+std::unique_ptr<FrameDIB> ConvertRows(std::int32_t width, std::int32_t height, RowOf rowOf, int bitsPerPixel)
 {
-    auto dib = std::make_unique<FrameDIB>(frame.Width(), frame.Height(), bitsPerPixel);
-    const std::int32_t width = frame.Width();
+    auto dib = std::make_unique<FrameDIB>(width, height, bitsPerPixel);
+    const auto rowBytes = static_cast<std::size_t>(width) * 3;
     if (bitsPerPixel == 24) {
-        for (std::int32_t y = 0; y < frame.Height(); ++y) {
+        for (std::int32_t y = 0; y < height; ++y) {
             const auto row = dib->DisplayRow(y);
-            std::memcpy(row.data(), frame.Row(y).data(), frame.RowBytes());
-            std::fill(row.begin() + static_cast<std::ptrdiff_t>(frame.RowBytes()), row.end(), std::uint8_t{0});
+            std::memcpy(row.data(), rowOf(y), rowBytes);
+            std::fill(row.begin() + static_cast<std::ptrdiff_t>(rowBytes), row.end(), std::uint8_t{0});
         }
         return dib;
     }
     const auto& table = TableFor(bitsPerPixel);
-    for (std::int32_t y = 0; y < frame.Height(); ++y) {
-        const std::uint8_t* source = frame.Row(y).data();
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* source = rowOf(y);
         const auto row = dib->DisplayRow(y);
         std::fill(row.begin(), row.end(), std::uint8_t{0});
         std::uint8_t* target = row.data();
@@ -185,13 +186,28 @@ std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixe
             if (bitsPerPixel == 8) {
                 target[column] = index;
             } else if (bitsPerPixel == 4) {
-                target[column / 2] = static_cast<std::uint8_t>(target[column / 2] | (column % 2 == 0 ? index << 4 : index));
+                target[column / 2] =
+                    static_cast<std::uint8_t>(target[column / 2] | (column % 2 == 0 ? index << 4 : index));
             } else {
                 target[column / 8] = static_cast<std::uint8_t>(target[column / 8] | (index << (7 - column % 8)));
             }
         }
     }
     return dib;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel)
+{
+    return ConvertRows(
+        frame.Width(), frame.Height(), [&frame](std::int32_t y) { return frame.Row(y).data(); }, bitsPerPixel);
+}
+
+std::unique_ptr<FrameDIB> GetFrameDIB(const pictures::DecodedPicture& picture, int bitsPerPixel)
+{
+    return ConvertRows(
+        picture.Width(), picture.Height(), [&picture](std::int32_t y) { return picture.Row(y).data(); }, bitsPerPixel);
 }
 
 }  // namespace kinetar::avi

@@ -77,5 +77,7 @@ private:
 // depth's default palette) and map every pixel to its nearest entry, without dithering, so every
 // frame of a stream shares the table of its format.
 std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel);
+// The same straight from a 24-bit picture of the frame's size, which fitting would only copy.
+std::unique_ptr<FrameDIB> GetFrameDIB(const pictures::DecodedPicture& picture, int bitsPerPixel);
 
 }  // namespace kinetar::avi

@@ -108,9 +108,9 @@ public:
                                                     : static_cast<std::uint8_t>(m_current[column / 2] | value);
             break;
         default:
-            m_current[column / 8] = column % 8 == 0
-                                        ? static_cast<std::uint8_t>(value << 7)
-                                        : static_cast<std::uint8_t>(m_current[column / 8] | (value << (7 - column % 8)));
+            m_current[column / 8] =
+                column % 8 == 0 ? static_cast<std::uint8_t>(value << 7)
+                                : static_cast<std::uint8_t>(m_current[column / 8] | (value << (7 - column % 8)));
             break;
         }
         if (++m_column == m_width) {
@@ -176,10 +176,11 @@ std::int32_t NextInterlacedRow(std::int32_t row, std::int32_t height, int& pass)
     }
 }
 
-void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height, int workBitsPerPixel,
-                    bool interlaced, int tableBits, std::span<std::uint8_t> workBuffer)
+void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height, int workBitsPerPixel, bool interlaced,
+                    int tableBits, std::span<std::uint8_t> workBuffer)
 {
-    if (width < 0 || height < 0 || workBuffer.size() < RowStride(width, workBitsPerPixel) * static_cast<std::size_t>(height) ||
+    if (width < 0 || height < 0 ||
+        workBuffer.size() < RowStride(width, workBitsPerPixel) * static_cast<std::size_t>(height) ||
         (workBitsPerPixel != 1 && workBitsPerPixel != 4 && workBitsPerPixel != 8) || tableBits < 1 ||
         tableBits > workBitsPerPixel) {
         throw std::invalid_argument("DecodeGifImage: the work buffer does not fit the image");

@@ -13,8 +13,8 @@ namespace kinetar::pictures {
 // 2^tableBits, the size of the colour table in force. Rows the data never reaches keep what the
 // buffer held. A buffer or depth that does not fit the image is a caller's mistake:
 // std::invalid_argument.
-void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height, int workBitsPerPixel,
-                    bool interlaced, int tableBits, std::span<std::uint8_t> workBuffer);
+void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height, int workBitsPerPixel, bool interlaced,
+                    int tableBits, std::span<std::uint8_t> workBuffer);
 
 // The image row after this one in interlaced order (rows 0, 8, 16 ..., then 4, 12 ..., then 2, 6 ...,
 // then 1, 3 ...); moves pass on from 0 to 3. A result at or beyond height means the image is full.

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -220,7 +220,8 @@ void ReadGifPicture(std::span<const std::uint8_t> bytes, const std::string& path
     // Zeroed, so rows an early end code never reaches show colour 0.
     const std::size_t stride = RowStride(info.Width, info.WorkBitsPerPixel);
     WorkBuffer work(stride * static_cast<std::size_t>(info.Height));
-    DecodeGifImage(cursor, info.Width, info.Height, info.WorkBitsPerPixel, state.Interlaced, state.TableBits, work.Bytes());
+    DecodeGifImage(cursor, info.Width, info.Height, info.WorkBitsPerPixel, state.Interlaced, state.TableBits,
+                   work.Bytes());
 
     picture.SetWidth(info.Width);
     picture.SetHeight(info.Height);

@@ -31,10 +31,22 @@ struct TgaHeader {
 constexpr std::size_t kHeaderSize = 18;
 constexpr unsigned kTopToBottomBit = 5;
 
-bool IsColorMapped(const TgaHeader& header) { return header.ImageType == 1 || header.ImageType == 9; }
-bool IsTrueColor(const TgaHeader& header) { return header.ImageType == 2 || header.ImageType == 10; }
-bool IsGrey(const TgaHeader& header) { return header.ImageType == 3 || header.ImageType == 11; }
-bool IsRunLength(const TgaHeader& header) { return header.ImageType >= 9; }
+bool IsColorMapped(const TgaHeader& header)
+{
+    return header.ImageType == 1 || header.ImageType == 9;
+}
+bool IsTrueColor(const TgaHeader& header)
+{
+    return header.ImageType == 2 || header.ImageType == 10;
+}
+bool IsGrey(const TgaHeader& header)
+{
+    return header.ImageType == 3 || header.ImageType == 11;
+}
+bool IsRunLength(const TgaHeader& header)
+{
+    return header.ImageType >= 9;
+}
 
 TgaHeader ReadHeader(ByteCursor& cursor)
 {
