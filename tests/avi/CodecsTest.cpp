@@ -122,6 +122,11 @@ struct CodecCase {
     int bits;
 };
 
+void PrintTo(const CodecCase& c, std::ostream* out)
+{
+    *out << FourccText(c.fourcc) << " at " << c.bits << " bits";
+}
+
 std::vector<CodecCase> EveryCodecAtEveryDepth()
 {
     std::vector<CodecCase> cases;

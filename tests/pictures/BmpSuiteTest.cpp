@@ -127,6 +127,11 @@ const SuiteFile kFiles[] = {
     {"b/rletopdown.bmp", Expect::EitherResult},
 };
 
+void PrintTo(const SuiteFile& file, std::ostream* out)
+{
+    *out << file.name;
+}
+
 class BmpSuite : public ::testing::TestWithParam<SuiteFile> {
 protected:
     void SetUp() override

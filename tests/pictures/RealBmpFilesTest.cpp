@@ -56,6 +56,11 @@ const Writer kWriters[] = {
     {"ffmpeg_1", "/usr/bin/ffmpeg", "/usr/bin/ffmpeg -v error -y -i IN -c:v bmp -pix_fmt monob OUT", 2, 1, 40, 0},
 };
 
+void PrintTo(const Writer& writer, std::ostream* out)
+{
+    *out << writer.name;
+}
+
 const std::pair<int, int> kSizes[] = {{1, 2}, {2, 3}, {3, 1}, {4, 4}, {5, 3}, {33, 17}};
 
 // A picture of the given number of distinct colours; with 2 they are black and white.
