@@ -37,6 +37,32 @@ project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t qua
     return settings;
 }
 
+std::optional<BitmapFormat> ParseBitmapFormat(std::span<const std::uint8_t> format)
+{
+    if (format.size() < 40) {
+        return std::nullopt;
+    }
+    const auto u32 = [&format](std::size_t at) {
+        return std::uint32_t{format[at]} | (std::uint32_t{format[at + 1]} << 8) |
+               (std::uint32_t{format[at + 2]} << 16) | (std::uint32_t{format[at + 3]} << 24);
+    };
+    return BitmapFormat{static_cast<std::int32_t>(u32(4)), static_cast<std::int32_t>(u32(8)),
+                        format[14] | (format[15] << 8), u32(16)};
+}
+
+void StoreU16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
+{
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void StoreU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
 std::string FourccText(std::uint32_t fourcc)
 {
     std::string text(4, ' ');

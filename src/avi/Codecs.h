@@ -37,6 +37,19 @@ CompressionOptions MakeCompressionOptions(const project::CodecSettings& variable
 project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = kQualityDefault);
 inline constexpr std::uint32_t kCodecSettingsValid = 1;
 
+// The fields of the BITMAPINFOHEADER that opens a frame format which compressors look at.
+struct BitmapFormat {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    int BitCount = 0;
+    std::uint32_t Compression = 0;
+};
+// Nullopt when the format is shorter than the 40-byte header.
+std::optional<BitmapFormat> ParseBitmapFormat(std::span<const std::uint8_t> format);
+// Little-endian stores into a format being built.
+void StoreU16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
+void StoreU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
+
 // Receives one sample; false when it could not be written.
 using SampleSink = std::function<bool(std::span<const std::uint8_t> sample, bool keyFrame)>;
 

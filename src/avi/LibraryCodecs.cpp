@@ -86,25 +86,6 @@ const LibraryCodec kLibraryCodecs[] = {
      kOnly24, QualityScale::None, false, 4, ""},
 };
 
-std::int32_t I32At(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-                                     (std::uint32_t{bytes[at + 3]} << 24));
-}
-
-void PutU16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
-{
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
 // One encoder of the codec library behind the compressor seam. Frames are converted once, from the
 // bitmap's bottom-up rows into the encoder's own picture; the sample is the encoder's packet.
 class LibraryCompressor final : public Compressor {
@@ -125,13 +106,14 @@ public:
 
     bool SetFormat(std::span<const std::uint8_t> inputFormat) override
     {
-        if (inputFormat.size() < 40) {
+        const auto format = ParseBitmapFormat(inputFormat);
+        if (!format) {
             return false;
         }
-        m_width = I32At(inputFormat, 4);
-        m_height = I32At(inputFormat, 8);
-        m_bits = inputFormat[14] | (inputFormat[15] << 8);
-        if (m_width <= 0 || m_height <= 0 || I32At(inputFormat, 16) != 0 || (m_codec.Depths & Depth(m_bits)) == 0 ||
+        m_width = format->Width;
+        m_height = format->Height;
+        m_bits = format->BitCount;
+        if (m_width <= 0 || m_height <= 0 || format->Compression != 0 || (m_codec.Depths & Depth(m_bits)) == 0 ||
             m_width % m_codec.SizeMultiple != 0 || m_height % m_codec.SizeMultiple != 0) {
             return false;
         }
@@ -311,15 +293,15 @@ private:
         const std::size_t colours = palette ? (bits == 8 ? 256 : 2) : 0;
         const std::size_t extra = palette ? 0 : static_cast<std::size_t>(std::max(m_context->extradata_size, 0));
         m_outputFormat.assign(40 + 4 * colours + extra, 0);
-        PutU32(m_outputFormat, 0, static_cast<std::uint32_t>(40 + extra));
-        PutU32(m_outputFormat, 4, static_cast<std::uint32_t>(m_width));
-        PutU32(m_outputFormat, 8, static_cast<std::uint32_t>(m_height));
-        PutU16(m_outputFormat, 12, 1);
-        PutU16(m_outputFormat, 14, static_cast<std::uint32_t>(bits));
-        PutU32(m_outputFormat, 16, m_codec.Fourcc);
-        PutU32(m_outputFormat, 20,
-               static_cast<std::uint32_t>(static_cast<std::int64_t>(m_width) * m_height * std::max(bits, 8) / 8));
-        PutU32(m_outputFormat, 32, static_cast<std::uint32_t>(colours));
+        StoreU32(m_outputFormat, 0, static_cast<std::uint32_t>(40 + extra));
+        StoreU32(m_outputFormat, 4, static_cast<std::uint32_t>(m_width));
+        StoreU32(m_outputFormat, 8, static_cast<std::uint32_t>(m_height));
+        StoreU16(m_outputFormat, 12, 1);
+        StoreU16(m_outputFormat, 14, static_cast<std::uint32_t>(bits));
+        StoreU32(m_outputFormat, 16, m_codec.Fourcc);
+        StoreU32(m_outputFormat, 20,
+                 static_cast<std::uint32_t>(static_cast<std::int64_t>(m_width) * m_height * std::max(bits, 8) / 8));
+        StoreU32(m_outputFormat, 32, static_cast<std::uint32_t>(colours));
         for (std::size_t i = 0; i < colours; ++i) {
             const std::uint32_t argb = m_inputPalette[i];
             m_outputFormat[40 + 4 * i] = static_cast<std::uint8_t>(argb);

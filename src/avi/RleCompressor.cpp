@@ -7,19 +7,6 @@ namespace kinetar::avi {
 
 namespace {
 
-std::int32_t I32At(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::int32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-                                     (std::uint32_t{bytes[at + 3]} << 24));
-}
-
-void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
 // Windows bitmap run-length frames (BI_RLE8 / BI_RLE4). A key frame codes every pixel; the frames
 // between skip what did not change since the frame before.
 class RleCompressor final : public Compressor {
@@ -31,16 +18,12 @@ public:
 
     bool SetFormat(std::span<const std::uint8_t> inputFormat) override
     {
-        if (inputFormat.size() < 40) {
-            return false;
-        }
-        const int bits = inputFormat[14] | (inputFormat[15] << 8);
-        const std::int32_t compression = I32At(inputFormat, 16);
-        if ((bits != 4 && bits != 8) || compression != 0) {
+        const auto format = ParseBitmapFormat(inputFormat);
+        if (!format || (format->BitCount != 4 && format->BitCount != 8) || format->Compression != 0) {
             return false;
         }
         m_format.assign(inputFormat.begin(), inputFormat.end());
-        PutU32(m_format, 16, bits == 8 ? 1U : 2U);  // biCompression: BI_RLE8 or BI_RLE4
+        StoreU32(m_format, 16, format->BitCount == 8 ? 1U : 2U);  // biCompression: BI_RLE8 or BI_RLE4
         return true;
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
