@@ -12,6 +12,7 @@
 
 #include "avi/AviWriter.h"
 #include "common/Error.h"
+#include "common/SiblingFile.h"
 #include "pictures/LoadPicture.h"
 
 namespace kinetar::avi {
@@ -70,13 +71,8 @@ public:
         if (::stat(destination.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
             return false;
         }
-        const std::filesystem::path path(destination);
-        std::filesystem::path folder = path.parent_path();
-        if (folder.empty()) {
-            folder = ".";
-        }
-        std::string pattern = (folder / ("." + path.filename().string().substr(0, 200) + ".XXXXXX")).string();
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        std::string pattern;
+        const int fd = CreateSiblingFile(destination, pattern);
         if (fd < 0) {
             return false;
         }

@@ -14,6 +14,7 @@
 #include "avi/AviWriter.h"
 #include "avi/Codecs.h"
 #include "common/Error.h"
+#include "common/SiblingFile.h"
 #include "pictures/LoadPicture.h"
 
 namespace kinetar::cli {
@@ -76,8 +77,9 @@ std::vector<std::string> SortPictures(const std::vector<std::string>& paths, Sor
     std::vector<std::pair<std::string, std::string>> ordered;  // folded key, path
     for (const auto& path : paths) {
         std::string key = Folded(PictureSortKey(path, mode));
-        const auto at = std::lower_bound(ordered.begin(), ordered.end(), key,
-                                         [](const auto& entry, const std::string& wanted) { return entry.first < wanted; });
+        const auto at =
+            std::lower_bound(ordered.begin(), ordered.end(), key,
+                             [](const auto& entry, const std::string& wanted) { return entry.first < wanted; });
         ordered.insert(at, {std::move(key), path});
     }
     std::vector<std::string> sorted;
@@ -128,13 +130,8 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
 
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
 {
-    const std::filesystem::path target(path);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    std::string temporary = (folder / ("." + target.filename().string().substr(0, 200) + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    std::string temporary;
+    const int fd = CreateSiblingFile(path, temporary);
     if (fd < 0) {
         throw Error("Can't write project file " + path + ": " + std::strerror(errno));
     }
