@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "avi/AviEngine.h"
-#include "avi/Codecs.h"
+#include "avi/codecs/CodecRegistry.h"
+#include "avi/engine/AviEngine.h"
+#include "avi/engine/VideoSettings.h"
+#include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
 #include "common/Error.h"
+#include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
 
 namespace {
@@ -36,7 +39,8 @@ const char* const kUsage =
     "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] PICTURE...\n"
     "       kinetar-cli info PROJECT\n"
     "       kinetar-cli codecs [--depth BITS]\n"
-    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE.avi] [--quiet]\n";
+    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE.avi] "
+    "[--quiet]\n";
 
 const char* const kHelp =
     "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF) into an AVI video.\n"
@@ -80,7 +84,8 @@ public:
                     Usage(name + " needs a value");
                 }
                 std::string value = m_items[i + 1];
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i), m_items.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i),
+                              m_items.begin() + static_cast<std::ptrdiff_t>(i) + 2);
                 return value;
             }
             if (m_items[i].rfind(name + "=", 0) == 0) {
@@ -146,7 +151,8 @@ std::int32_t ParseNumber(const std::string& text, const std::string& what, std::
         used = 0;
     }
     if (used != text.size() || text.empty() || value < low || value > high) {
-        Usage(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" + text + "'");
+        Usage(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
+              text + "'");
     }
     return static_cast<std::int32_t>(value);
 }
@@ -158,7 +164,7 @@ int CommandNew(Arguments arguments)
     if (!force && std::filesystem::exists(path)) {
         throw Error(path + " already exists; use --force to replace it");
     }
-    cli::ReplaceProjectFile(path, project::NewProjectHeader(), {});
+    project::ReplaceProjectFile(path, project::NewProjectHeader(), {});
     return 0;
 }
 
@@ -172,7 +178,7 @@ int CommandSet(Arguments arguments)
     const std::string path = OneProject(arguments);
 
     std::vector<FrameRecord> records;
-    ProjectHeader header = cli::ReadProject(path, &records);
+    ProjectHeader header = project::ReadProject(path, &records);
     if (size) {
         const auto cross = size->find_first_of("xX");
         if (cross == std::string::npos) {
@@ -185,12 +191,11 @@ int CommandSet(Arguments arguments)
         header.FramesPerSecond = ParseNumber(*fps, "--fps", 1, 2147483647);
     }
     if (depth) {
-        const std::int32_t bits = ParseNumber(*depth, "--depth", 1, 24);
-        const int code = bits == 1 ? 0 : bits == 4 ? 1 : bits == 8 ? 2 : bits == 24 ? 3 : -1;
-        if (code < 0) {
+        const auto code = project::ColorDepthCode(ParseNumber(*depth, "--depth", 1, 24));
+        if (!code) {
             Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
         }
-        header.ColorDepth = static_cast<std::uint8_t>(code);
+        header.ColorDepth = *code;
     }
     if (output) {
         project::SetText(header.AviFileName, Absolute(*output));
@@ -201,7 +206,7 @@ int CommandSet(Arguments arguments)
         }
         header.PlayAfterCreate = *play == "yes" ? 1 : 0;
     }
-    cli::ReplaceProjectFile(path, header, records);
+    project::ReplaceProjectFile(path, header, records);
     return 0;
 }
 
@@ -214,12 +219,12 @@ int CommandAdd(Arguments arguments)
         Usage("a project file and at least one picture are needed");
     }
     const std::string path = rest[0];
-    cli::SortMode mode = cli::SortMode::Name;
+    project::SortMode mode = project::SortMode::Name;
     if (sort) {
         if (*sort == "start") {
-            mode = cli::SortMode::NumberAtStart;
+            mode = project::SortMode::NumberAtStart;
         } else if (*sort == "end") {
-            mode = cli::SortMode::NumberAtEnd;
+            mode = project::SortMode::NumberAtEnd;
         } else if (*sort != "name") {
             Usage("--sort must be name, start or end, not '" + *sort + "'");
         }
@@ -237,13 +242,13 @@ int CommandAdd(Arguments arguments)
         pictures.push_back(picture);
     }
     std::vector<FrameRecord> records;
-    const ProjectHeader header = cli::ReadProject(path, &records);
-    for (const auto& picture : cli::SortPictures(pictures, mode)) {
+    const ProjectHeader header = project::ReadProject(path, &records);
+    for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
         FrameRecord record = project::NewFrameRecord(picture);
         record.Stretch = noStretch ? 0 : 1;
         records.push_back(record);
     }
-    cli::ReplaceProjectFile(path, header, records);
+    project::ReplaceProjectFile(path, header, records);
     return 0;
 }
 
@@ -263,13 +268,13 @@ int CommandCodecs(Arguments arguments)
     int bits = 0;
     if (depth) {
         bits = ParseNumber(*depth, "--depth", 1, 24);
-        if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+        if (!project::ColorDepthCode(bits)) {
             Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
         }
     }
     const auto& registry = avi::CodecRegistry::Default();
     for (const auto& codec : registry.All()) {
-        if (bits == 0 || !codec.AcceptsDepth || codec.AcceptsDepth(bits)) {
+        if (bits == 0 || codec.Takes(bits)) {
             std::cout << avi::FourccText(codec.Fourcc) << "\t" << codec.Name << "\n";
         }
     }
@@ -283,17 +288,13 @@ extern "C" void OnInterrupt(int)
     g_interrupted = 1;
 }
 
-std::string ResultMessage(std::uint8_t result)
+// A message for the terminal: its line breaks as the terminal's.
+std::string TerminalText(std::string text)
 {
-    switch (result) {
-    case 1: return "Your version of Video for Windows is old. You should have version 1.1 of VfW.";
-    case 2: return "Can't open AVI file.\nIt's probably in use.";
-    case 3: return "Internal error 1: Please contact me with description.";
-    case 5: return "Internal error 2: Please contact me with description.";
-    case 6: return "Selected video codec can't use selected format of AVI";
-    case 7: return "Can't write to drive. Please check free space.\nand try it again.";
-    default: return {};
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
     }
+    return text;
 }
 
 // The progress line on a terminal: percent, frame i of N, frames per second, time left.
@@ -363,8 +364,8 @@ int CommandRender(Arguments arguments)
 
     ProjectHeader header;
     try {
-        header = cli::ReadProject(path, nullptr);
-        cli::ProposeSettings(header, Absolute(path));
+        header = project::ReadProject(path, nullptr);
+        avi::ProposeSettings(header, Absolute(path), path);
         if (output) {
             project::SetText(header.AviFileName, Absolute(*output));
         }
@@ -424,7 +425,7 @@ int CommandRender(Arguments arguments)
         return kExitRenderError;
     }
     bar.Break();
-    const std::string message = ResultMessage(result);
+    const std::string message = TerminalText(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
     if (!message.empty()) {
         std::cerr << "kinetar-cli: " << message << "\n";
     } else if (result == avi::kResultStopped && !quiet) {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/Error.h"
+#include "common/SiblingFile.h"
 
 namespace kinetar::project {
 
@@ -189,6 +190,22 @@ std::string MakeTempFileName()
     return name;
 }
 
+std::optional<std::uint8_t> ColorDepthCode(int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1:
+        return 0;
+    case 4:
+        return 1;
+    case 8:
+        return 2;
+    case 24:
+        return 3;
+    default:
+        return std::nullopt;
+    }
+}
+
 int ColorDepthBits(const ProjectHeader& header)
 {
     switch (header.ColorDepth) {
@@ -200,6 +217,87 @@ int ColorDepthBits(const ProjectHeader& header)
         return 8;
     default:
         return 24;
+    }
+}
+
+std::string FileNameWithoutExtension(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string DefaultAviFileName(const std::string& projectPath)
+{
+    const auto slash = projectPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : projectPath.substr(0, slash + 1);
+    return folder + FileNameWithoutExtension(projectPath) + ".avi";
+}
+
+ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records)
+{
+    ProjectHeader header;
+    if (!ReadProjectHeader(path, header)) {
+        throw Error("Can't read project file " + path);
+    }
+    if (records != nullptr) {
+        FrameRecord record;
+        for (std::int32_t i = 0; ReadFrameRecord(path, i, record); ++i) {
+            records->push_back(record);
+        }
+    }
+    return header;
+}
+
+void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
+{
+    std::string temporary;
+    const int fd = CreateSiblingFile(path, temporary);
+    if (fd < 0) {
+        throw Error("Can't write project file " + path + ": " + std::strerror(errno));
+    }
+    struct stat status {};
+    mode_t mode = 0666;
+    if (::stat(path.c_str(), &status) == 0) {
+        mode = status.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    (void)::fchmod(fd, mode);
+
+    std::vector<std::uint8_t> bytes(sizeof(ProjectHeader) + records.size() * sizeof(FrameRecord));
+    std::memcpy(bytes.data(), &header, sizeof(ProjectHeader));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
+    }
+    std::size_t done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            error = put < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        std::remove(temporary.c_str());
+        throw Error("Can't write project file " + path + ": " + std::strerror(error));
     }
 }
 

@@ -3,8 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kinetar::project {
 
@@ -130,5 +132,20 @@ bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord r
 std::string MakeTempFileName();
 
 int ColorDepthBits(const ProjectHeader& header);
+// The ColorDepth code of 1, 4, 8 or 24 bits; nullopt for any other depth.
+std::optional<std::uint8_t> ColorDepthCode(int bitsPerPixel);
+
+// The last part of a path ("/" separates) up to its last ".".
+std::string FileNameWithoutExtension(const std::string& path);
+// The video a project makes by default: the project's folder, its name without the extension,
+// and ".avi".
+std::string DefaultAviFileName(const std::string& projectPath);
+
+// The header and every frame record of a project file; raises an Error when the header cannot be
+// read.
+ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records);
+// Replaces the whole project file with a header and records at once: a reader sees either the old
+// file or the new one, never a mix. Raises an Error when that fails; the old file then stays.
+void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records);
 
 }  // namespace kinetar::project

@@ -1,5 +1,3 @@
-#include "avi/AviEngine.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,7 +7,9 @@
 #include <filesystem>
 #include <set>
 
-#include "avi/AviWriter.h"
+#include "avi/codecs/CodecLibraryVersion.h"
+#include "avi/engine/AviEngine.h"
+#include "avi/writer/AviWriter.h"
 #include "common/Error.h"
 #include "pictures/Palettes.h"
 #include "support/AviTestSupport.h"
@@ -50,7 +50,8 @@ public:
     {
         EXPECT_TRUE(project::WriteProjectHeader(Path(), header));
         for (std::size_t i = 0; i < frames.size(); ++i) {
-            FrameRecord record = project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
+            FrameRecord record =
+                project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
             record.Stretch = frames[i].stretch;
             EXPECT_TRUE(project::WriteFrameRecord(Path(), static_cast<std::int32_t>(i), record));
         }
@@ -75,7 +76,8 @@ public:
         std::vector<CodecSettings> chooserSaw;
     };
     // Runs the engine with a recording progress callback; answers and stops come from the test.
-    Run Generate(EngineServices services = {}, int stopAfterReports = -1, FrameErrorAnswer answer = FrameErrorAnswer::Yes)
+    Run Generate(EngineServices services = {}, int stopAfterReports = -1,
+                 FrameErrorAnswer answer = FrameErrorAnswer::Yes)
     {
         Run run;
         const auto chooser = services.ChooseCompressor;
@@ -117,7 +119,8 @@ RgbImage Crop(const RgbImage& image, int width, int height)
     for (int y = 0; y < std::min(height, image.Height); ++y) {
         for (int x = 0; x < std::min(width, image.Width); ++x) {
             for (int c = 0; c < 3; ++c) {
-                out.Pixels[static_cast<std::size_t>((y * width + x) * 3 + c)] = image.Pixels[static_cast<std::size_t>((y * image.Width + x) * 3 + c)];
+                out.Pixels[static_cast<std::size_t>((y * width + x) * 3 + c)] =
+                    image.Pixels[static_cast<std::size_t>((y * image.Width + x) * 3 + c)];
             }
         }
     }
@@ -205,7 +208,8 @@ TEST(CreateAVI, DecodedFramesAreTheFittedPicturesAt24Bits)
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 10; ++x) {
             for (int c = 0; c < 3; ++c) {
-                doubled.Pixels[static_cast<std::size_t>((y * 10 + x) * 3 + c)] = tiny.Pixels[static_cast<std::size_t>(((y / 2) * 5 + x / 2) * 3 + c)];
+                doubled.Pixels[static_cast<std::size_t>((y * 10 + x) * 3 + c)] =
+                    tiny.Pixels[static_cast<std::size_t>(((y / 2) * 5 + x / 2) * 3 + c)];
             }
         }
     }
@@ -232,7 +236,8 @@ TEST(CreateAVI, IndexedDepthsDecodeToTheTableColours)
         RgbImage image = test::GradientImage(row.width, 6, 5);
         std::set<std::uint32_t> colors;
         for (const auto& entry : table) {
-            colors.insert(static_cast<std::uint32_t>(entry.Red) << 16 | static_cast<std::uint32_t>(entry.Green) << 8 | entry.Blue);
+            colors.insert(static_cast<std::uint32_t>(entry.Red) << 16 | static_cast<std::uint32_t>(entry.Green) << 8 |
+                          entry.Blue);
         }
         for (int y = 0; y < 6; ++y) {
             for (int x = 0; x < row.width / 2; ++x) {
@@ -295,7 +300,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
 {
     // A compressor that takes no format, to see result 6.
     CodecRegistry picky;
-    picky.Add({FourCC('P', 'I', 'C', 'K'), "Picky", nullptr, [](const CompressionOptions&) {
+    picky.Add({.Fourcc = FourCC('P', 'I', 'C', 'K'), .Name = "Picky", .Make = [](const CompressionOptions&) {
                    struct Refusing : Compressor {
                        bool SetFormat(std::span<const std::uint8_t>) override { return false; }
                        std::vector<std::uint8_t> OutputFormat() const override { return {}; }
@@ -320,7 +325,8 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
         {"codec library of another major version", kResultOldVideoLibrary, otherLibrary},
         {"chooser cancelled", kResultStopped, WithChooser([](CodecSettings&, const FrameDIB&) { return false; })},
         {"compressor not in this build", kResultCannotMakeCompressor, WithChooser(choose(FourCC('x', 'y', 'z', 'w')))},
-        {"compressor refuses the format", kResultFormatRefused, WithChooser(choose(FourCC('P', 'I', 'C', 'K')), &picky)},
+        {"compressor refuses the format", kResultFormatRefused,
+         WithChooser(choose(FourCC('P', 'I', 'C', 'K')), &picky)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -347,7 +353,7 @@ TEST(CreateAVI, ADestinationThatCannotBeWrittenGivesResult2)
     test::WriteFile(project.dir.File("plain"), std::vector<std::uint8_t>{1});
     std::filesystem::create_directory(project.dir.File("folder.avi"));
     for (const std::string& destination : {project.dir.File("no/such/folder/x.avi"), project.dir.File("plain/x.avi"),
-                                          project.dir.File("folder.avi"), std::string()}) {
+                                           project.dir.File("folder.avi"), std::string()}) {
         SCOPED_TRACE(destination);
         project::SetText(project.header.AviFileName, destination);
         const auto run = project.Generate();
@@ -357,7 +363,8 @@ TEST(CreateAVI, ADestinationThatCannotBeWrittenGivesResult2)
     if (::geteuid() != 0) {
         // Permissions bind everyone but root.
         std::filesystem::create_directory(project.dir.File("locked"));
-        std::filesystem::permissions(project.dir.File("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(project.dir.File("locked"),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         project::SetText(project.header.AviFileName, project.dir.File("locked/x.avi"));
         EXPECT_EQ(project.Generate().result, kResultCannotOpenFile);
     }

@@ -1,11 +1,10 @@
-#include "avi/AviWriter.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <numeric>
 
+#include "avi/writer/AviWriter.h"
 #include "support/AviTestSupport.h"
 #include "support/TestFiles.h"
 
@@ -57,7 +56,9 @@ Written WriteFile(const TempDir& dir, const std::vector<int>& sizes, bool compre
     EXPECT_TRUE(writer.SetFormat(Format24(4, 3), FourCC('D', 'I', 'B', ' '), compressed));
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         if (sizes[i] >= 0) {
-            EXPECT_TRUE(writer.WriteSample(static_cast<std::int64_t>(i), Sample(static_cast<std::size_t>(sizes[i]), static_cast<std::uint8_t>(i)), true));
+            EXPECT_TRUE(writer.WriteSample(static_cast<std::int64_t>(i),
+                                           Sample(static_cast<std::size_t>(sizes[i]), static_cast<std::uint8_t>(i)),
+                                           true));
         }
     }
     EXPECT_TRUE(writer.Close(static_cast<std::int64_t>(sizes.size())));
@@ -84,10 +85,10 @@ TEST(AviWriter, HeadersDescribeTheStream)
     ASSERT_EQ(avih->Size, 56U);
     const auto& f = written.file;
     const auto a = avih->DataOffset();
-    EXPECT_EQ(LoadU32(f, a), 200000U);      // microseconds per frame at 5 per second
-    EXPECT_EQ(LoadU32(f, a + 12), 0x10U);   // AVIF_HASINDEX
-    EXPECT_EQ(LoadU32(f, a + 16), 3U);      // total frames
-    EXPECT_EQ(LoadU32(f, a + 24), 1U);      // streams
+    EXPECT_EQ(LoadU32(f, a), 200000U);     // microseconds per frame at 5 per second
+    EXPECT_EQ(LoadU32(f, a + 12), 0x10U);  // AVIF_HASINDEX
+    EXPECT_EQ(LoadU32(f, a + 16), 3U);     // total frames
+    EXPECT_EQ(LoadU32(f, a + 24), 1U);     // streams
     EXPECT_EQ(LoadU32(f, a + 32), 4U);
     EXPECT_EQ(LoadU32(f, a + 36), 3U);
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "avi/AviEngine.h"
-#include "avi/AviWriter.h"
-#include "avi/Codecs.h"
+#include "avi/codecs/CodecRegistry.h"
+#include "avi/engine/AviEngine.h"
+#include "avi/writer/AviWriter.h"
 #include "support/AviTestSupport.h"
 #include "support/TestFiles.h"
 
@@ -132,7 +132,7 @@ std::vector<CodecCase> EveryCodecAtEveryDepth()
     std::vector<CodecCase> cases;
     for (const CodecInfo& codec : CodecRegistry::Default().All()) {
         for (const int bits : {1, 4, 8, 24}) {
-            if (!codec.AcceptsDepth || codec.AcceptsDepth(bits)) {
+            if (codec.Takes(bits)) {
                 cases.push_back({codec.Fourcc, bits});
             }
         }
@@ -353,7 +353,7 @@ private:
 TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
 {
     CodecRegistry lagging;
-    lagging.Add({FourCC('L', 'A', 'G', '2'), "Lagging", nullptr, [](const CompressionOptions&) {
+    lagging.Add({.Fourcc = FourCC('L', 'A', 'G', '2'), .Name = "Lagging", .Make = [](const CompressionOptions&) {
                      return std::unique_ptr<Compressor>(std::make_unique<LaggingCompressor>());
                  }});
     for (const int stopAfter : {-1, 4}) {

@@ -1,7 +1,6 @@
-#include "avi/FrameFitting.h"
-
 #include <gtest/gtest.h>
 
+#include "avi/frames/FrameDIB.h"
 #include "pictures/Palettes.h"
 #include "support/TestFiles.h"
 
@@ -72,7 +71,9 @@ TEST(FitPicture, StretchScalesEachAxisByNearestNeighbour)
 {
     // 2x2 blocks of one colour each: halving keeps one pixel per block, doubling makes blocks of
     // 4x4; the width and height factors differ (x2 and x1).
-    const auto blocks = [](int x, int y) { return static_cast<std::uint32_t>(0x010000 * (x / 2 + 1) + 0x000100 * (y / 2 + 1)); };
+    const auto blocks = [](int x, int y) {
+        return static_cast<std::uint32_t>(0x010000 * (x / 2 + 1) + 0x000100 * (y / 2 + 1));
+    };
     {
         WorkingFrame frame(3, 2);
         FitPicture(Picture24(6, 4, blocks), true, frame);
@@ -114,10 +115,12 @@ TEST(FitPicture, IndexedPicturesAreDrawnThroughTheirPalette)
                 if (bits == 8) {
                     row[column] = value;
                 } else if (bits == 4) {
-                    row[column / 2] = static_cast<std::uint8_t>(column % 2 == 0 ? (row[column / 2] & 0x0F) | value << 4 : (row[column / 2] & 0xF0) | value);
+                    row[column / 2] = static_cast<std::uint8_t>(column % 2 == 0 ? (row[column / 2] & 0x0F) | value << 4
+                                                                                : (row[column / 2] & 0xF0) | value);
                 } else {
                     const auto mask = static_cast<std::uint8_t>(0x80 >> (column % 8));
-                    row[column / 8] = static_cast<std::uint8_t>(value != 0 ? row[column / 8] | mask : row[column / 8] & ~mask);
+                    row[column / 8] =
+                        static_cast<std::uint8_t>(value != 0 ? row[column / 8] | mask : row[column / 8] & ~mask);
                 }
             }
         }
@@ -147,8 +150,19 @@ TEST(GetFrameDIB, HeaderTableAndStridePerDepth)
         EXPECT_EQ(dib->Stride(), row.stride);
         EXPECT_EQ(dib->FormatSize(), row.formatSize);
         EXPECT_EQ(block.size(), row.formatSize + row.stride * 3);
-        EXPECT_EQ(test::ByteWriter().U32(40).I32(row.width).I32(3).U16(1).U16(static_cast<std::uint32_t>(row.bits)).U32(0)
-                      .U32(static_cast<std::uint32_t>(row.stride * 3)).U32(0).U32(0).U32(row.colorsUsed).U32(0).Data(),
+        EXPECT_EQ(test::ByteWriter()
+                      .U32(40)
+                      .I32(row.width)
+                      .I32(3)
+                      .U16(1)
+                      .U16(static_cast<std::uint32_t>(row.bits))
+                      .U32(0)
+                      .U32(static_cast<std::uint32_t>(row.stride * 3))
+                      .U32(0)
+                      .U32(0)
+                      .U32(row.colorsUsed)
+                      .U32(0)
+                      .Data(),
                   std::vector<std::uint8_t>(block.begin(), block.begin() + 40));
         const auto table = pictures::DefaultPalette(row.bits);
         for (std::size_t i = 0; i < row.colorsUsed; ++i) {
@@ -169,12 +183,14 @@ TEST(GetFrameDIB, RowsAreStoredBottomUpWithTableIndexes)
         WorkingFrame frame(3, height);
         const auto table = bits == 24 ? std::span<const pictures::PaletteEntry>() : pictures::DefaultPalette(bits);
         // The 8-bit table repeats white at its end; the lowest index of a colour is the one used.
-        const std::uint8_t last = bits == 24 ? 0 : pictures::NearestEntry(table, table.back().Red, table.back().Green, table.back().Blue);
+        const std::uint8_t last =
+            bits == 24 ? 0 : pictures::NearestEntry(table, table.back().Red, table.back().Green, table.back().Blue);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < 3; ++x) {
                 const auto row = frame.Row(y);
-                const pictures::PaletteEntry color = bits == 24 ? pictures::PaletteEntry{static_cast<std::uint8_t>(y * 100 + x), 7, 9, 0}
-                                                                : table[y == 0 ? 0 : table.size() - 1];
+                const pictures::PaletteEntry color =
+                    bits == 24 ? pictures::PaletteEntry{static_cast<std::uint8_t>(y * 100 + x), 7, 9, 0}
+                               : table[y == 0 ? 0 : table.size() - 1];
                 row[3 * static_cast<std::size_t>(x)] = color.Blue;
                 row[3 * static_cast<std::size_t>(x) + 1] = color.Green;
                 row[3 * static_cast<std::size_t>(x) + 2] = color.Red;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "avi/RleEncoder.h"
+#include "avi/codecs/RleEncoder.h"
 #include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
 

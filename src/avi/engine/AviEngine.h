@@ -4,26 +4,12 @@
 #include <functional>
 #include <string>
 
-#include "avi/Codecs.h"
-#include "avi/FrameFitting.h"
+#include "avi/codecs/CodecRegistry.h"
+#include "avi/engine/ResultCode.h"
+#include "avi/frames/FrameDIB.h"
 #include "project/ProjectFile.h"
 
 namespace kinetar::avi {
-
-// Result codes of CreateAVI.
-enum ResultCode : std::uint8_t {
-    kResultDone = 0,
-    kResultOldVideoLibrary = 1,
-    kResultCannotOpenFile = 2,
-    kResultCannotCreateStream = 3,
-    kResultStopped = 4,
-    kResultCannotMakeCompressor = 5,
-    kResultFormatRefused = 6,
-    kResultWriteFailed = 7,
-};
-
-inline constexpr std::int32_t kMinVideoSide = 1;
-inline constexpr std::int32_t kMaxVideoSide = 32767;
 
 // Takes a whole percentage and answers true to go on.
 using ProgressCallback = std::function<bool(int percent)>;
@@ -46,10 +32,6 @@ struct EngineServices {
     const CodecRegistry* Codecs = nullptr;               // none: CodecRegistry::Default()
     std::function<std::uint32_t()> CodecLibraryVersion;  // none: the library's own answer
 };
-
-// Raises an Error naming the value and the allowed range unless 1 <= width, height <= 32767 and
-// frames per second >= 1.
-void CheckVideoSettings(const project::ProjectHeader& header);
 
 // Generates the AVI file of the header's settings from the frame records of workingCopyPath. The
 // file is written under a temporary name beside the destination and moved over it once the run

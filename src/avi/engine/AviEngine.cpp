@@ -1,4 +1,4 @@
-#include "avi/AviEngine.h"
+#include "avi/engine/AviEngine.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,9 @@
 #include <future>
 #include <memory>
 
-#include "avi/AviWriter.h"
+#include "avi/codecs/CodecLibraryVersion.h"
+#include "avi/engine/VideoSettings.h"
+#include "avi/writer/AviWriter.h"
 #include "common/Error.h"
 #include "common/SiblingFile.h"
 #include "pictures/LoadPicture.h"
@@ -22,22 +24,6 @@ using project::ProjectHeader;
 std::string FrameErrorText(const std::string& message)
 {
     return message + "\r\nDo you want continue?";
-}
-
-void CheckVideoSettings(const ProjectHeader& header)
-{
-    const auto checkSide = [](const char* name, std::int32_t value) {
-        if (value < kMinVideoSide || value > kMaxVideoSide) {
-            throw Error(std::string("Video ") + name + " " + std::to_string(value) + " is out of range (allowed: " +
-                        std::to_string(kMinVideoSide) + " to " + std::to_string(kMaxVideoSide) + ")");
-        }
-    };
-    checkSide("width", header.Width);
-    checkSide("height", header.Height);
-    if (header.FramesPerSecond < 1) {
-        throw Error("Frames per second " + std::to_string(header.FramesPerSecond.Get()) +
-                    " is out of range (allowed: 1 or more)");
-    }
 }
 
 namespace {
@@ -59,7 +45,7 @@ public:
     AviRun(const AviRun&) = delete;
     AviRun& operator=(const AviRun&) = delete;
     // An unexpected failure passing through still closes the file and drops the temporary one.
-    ~AviRun() { ReleaseAVIObjects(m_compressorChosen); }
+    ~AviRun() { ReleaseAVIObjects(false); }
 
     // The destination is written under a temporary name in its own folder.
     bool OpenFile(const std::string& destination)
@@ -88,17 +74,14 @@ public:
     // Frees and releases whatever the run holds. The file is closed into a valid AVI; it replaces
     // the destination when the run reached its frame loop, otherwise it is removed. False when
     // anything could not be written or the file could not be moved.
-    bool ReleaseAVIObjects(bool compressorChosen)
+    // Our compressor variables hold no handles or pointers, so a chosen compressor has nothing to
+    // hand back.
+    bool ReleaseAVIObjects(bool /*compressorChosen*/)
     {
         frameDib.reset();
         options.reset();
         workingFrame.reset();
         picture.reset();
-        if (compressorChosen) {
-            // Our compressor variables hold no handles or pointers: nothing to hand back.
-            m_compressorChosen = false;
-        }
-        m_streamCreated = false;
         compressedStream.reset();
         bool ok = true;
         if (file) {
@@ -113,14 +96,9 @@ public:
                 std::remove(m_temporary.c_str());
             }
         }
-        libraryStarted = false;
         return ok;
     }
 
-    void StreamCreated() { m_streamCreated = true; }
-    void CompressorChosen() { m_compressorChosen = true; }
-
-    bool libraryStarted = false;
     std::unique_ptr<AviWriter> file;
     std::unique_ptr<WorkingFrame> workingFrame;
     std::unique_ptr<FrameDIB> frameDib;
@@ -133,8 +111,6 @@ public:
 private:
     std::string m_destination;
     std::string m_temporary;
-    bool m_streamCreated = false;
-    bool m_compressorChosen = false;
 };
 
 // A frame record and its picture, being read.
@@ -176,7 +152,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     }
 
     AviRun run;
-    run.libraryStarted = true;
     if (!run.OpenFile(project::GetText(header.AviFileName))) {
         result = kResultCannotOpenFile;
         run.ReleaseAVIObjects(false);
@@ -195,7 +170,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         run.ReleaseAVIObjects(false);
         return;
     }
-    run.StreamCreated();
 
     project::CodecSettings variables = header.CodecSettings;
     variables.StructSize = 64;
@@ -207,7 +181,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         run.ReleaseAVIObjects(false);
         return;
     }
-    run.CompressorChosen();
 
     run.options = std::make_unique<CompressionOptions>(MakeCompressionOptions(variables));
     const CodecInfo* codec = codecs.Find(run.options->FccHandler);
@@ -221,8 +194,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     }
 
     const bool formatTaken =
-        (!codec->AcceptsDepth || codec->AcceptsDepth(bits)) &&
-        run.compressedStream->SetFormat(run.frameDib->Format()) &&
+        codec->Takes(bits) && run.compressedStream->SetFormat(run.frameDib->Format()) &&
         run.file->SetFormat(run.compressedStream->OutputFormat(), codec->Fourcc, run.compressedStream->Compressed());
     if (!formatTaken) {
         result = kResultFormatRefused;

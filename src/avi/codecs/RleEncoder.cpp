@@ -1,4 +1,4 @@
-#include "avi/RleEncoder.h"
+#include "avi/codecs/RleEncoder.h"
 
 #include <algorithm>
 

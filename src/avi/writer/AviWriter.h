@@ -5,15 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace kinetar::avi {
+#include "avi/writer/FourCC.h"
 
-inline constexpr std::uint32_t FourCC(char a, char b, char c, char d)
-{
-    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24;
-}
+namespace kinetar::avi {
 
 // What the one video stream of a file carries.
 struct StreamInfo {

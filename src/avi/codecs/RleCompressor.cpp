@@ -1,7 +1,9 @@
+#include "avi/codecs/RleCompressor.h"
+
 #include <vector>
 
-#include "avi/Codecs.h"
-#include "avi/RleEncoder.h"
+#include "avi/codecs/RleEncoder.h"
+#include "avi/frames/BitmapInfoHeader.h"
 
 namespace kinetar::avi {
 
@@ -18,12 +20,13 @@ public:
 
     bool SetFormat(std::span<const std::uint8_t> inputFormat) override
     {
-        const auto format = ParseBitmapFormat(inputFormat);
+        auto format = BitmapInfoHeader::Parse(inputFormat);
         if (!format || (format->BitCount != 4 && format->BitCount != 8) || format->Compression != 0) {
             return false;
         }
         m_format.assign(inputFormat.begin(), inputFormat.end());
-        StoreU32(m_format, 16, format->BitCount == 8 ? 1U : 2U);  // biCompression: BI_RLE8 or BI_RLE4
+        format->Compression = format->BitCount == 8 ? 1U : 2U;  // BI_RLE8 or BI_RLE4
+        format->Write(m_format);
         return true;
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }

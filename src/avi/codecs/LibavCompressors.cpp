@@ -1,3 +1,5 @@
+#include "avi/codecs/LibavCompressors.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,8 +14,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "avi/AviWriter.h"
-#include "avi/Codecs.h"
+#include "avi/frames/BitmapInfoHeader.h"
+#include "avi/writer/FourCC.h"
 
 namespace kinetar::avi {
 
@@ -33,12 +35,7 @@ enum class Input {
 
 enum class QualityScale { None, QScale, Crf };
 
-constexpr unsigned Depth(int bits)
-{
-    return bits == 1 ? 1U : bits == 4 ? 2U : bits == 8 ? 4U : 8U;
-}
-constexpr unsigned kOnly24 = Depth(24);
-constexpr unsigned kAllDepths = Depth(1) | Depth(4) | Depth(8) | Depth(24);
+constexpr unsigned kOnly24 = DepthBit(24);
 
 struct LibraryCodec {
     std::uint32_t Fourcc;
@@ -78,10 +75,10 @@ const LibraryCodec kLibraryCodecs[] = {
     {FourCC('M', '8', 'R', 'G'), "magicyuv", "MagicYUV, lossless (needs an extra codec on Windows)", Input::Gbrp,
      kOnly24, QualityScale::None, true, 1, ""},
     {FourCC('Z', 'M', 'B', 'V'), "zmbv",
-     "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)", Input::PaletteOrBgr0, kAllDepths,
-     QualityScale::None, false, 1, ""},
+     "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)", Input::PaletteOrBgr0,
+     kEveryDepth, QualityScale::None, false, 1, ""},
     {FourCC('M', 'P', 'N', 'G'), "png", "PNG, lossless (needs an extra codec on Windows)", Input::PaletteOrRgb,
-     Depth(1) | Depth(4) | Depth(8) | Depth(24), QualityScale::None, true, 1, ""},
+     kEveryDepth, QualityScale::None, true, 1, ""},
     {FourCC('c', 'v', 'i', 'd'), "cinepak", "Cinepak (very slow: under one frame a second at 720p)", Input::Rgb24,
      kOnly24, QualityScale::None, false, 4, ""},
 };
@@ -106,14 +103,14 @@ public:
 
     bool SetFormat(std::span<const std::uint8_t> inputFormat) override
     {
-        const auto format = ParseBitmapFormat(inputFormat);
+        const auto format = BitmapInfoHeader::Parse(inputFormat);
         if (!format) {
             return false;
         }
         m_width = format->Width;
         m_height = format->Height;
         m_bits = format->BitCount;
-        if (m_width <= 0 || m_height <= 0 || format->Compression != 0 || (m_codec.Depths & Depth(m_bits)) == 0 ||
+        if (m_width <= 0 || m_height <= 0 || format->Compression != 0 || (m_codec.Depths & DepthBit(m_bits)) == 0 ||
             m_width % m_codec.SizeMultiple != 0 || m_height % m_codec.SizeMultiple != 0) {
             return false;
         }
@@ -292,16 +289,18 @@ private:
                                                                      : 24;
         const std::size_t colours = palette ? (bits == 8 ? 256 : 2) : 0;
         const std::size_t extra = palette ? 0 : static_cast<std::size_t>(std::max(m_context->extradata_size, 0));
-        m_outputFormat.assign(40 + 4 * colours + extra, 0);
-        StoreU32(m_outputFormat, 0, static_cast<std::uint32_t>(40 + extra));
-        StoreU32(m_outputFormat, 4, static_cast<std::uint32_t>(m_width));
-        StoreU32(m_outputFormat, 8, static_cast<std::uint32_t>(m_height));
-        StoreU16(m_outputFormat, 12, 1);
-        StoreU16(m_outputFormat, 14, static_cast<std::uint32_t>(bits));
-        StoreU32(m_outputFormat, 16, m_codec.Fourcc);
-        StoreU32(m_outputFormat, 20,
-                 static_cast<std::uint32_t>(static_cast<std::int64_t>(m_width) * m_height * std::max(bits, 8) / 8));
-        StoreU32(m_outputFormat, 32, static_cast<std::uint32_t>(colours));
+        m_outputFormat.assign(BitmapInfoHeader::kSize + 4 * colours + extra, 0);
+        const BitmapInfoHeader header{
+            .Size = static_cast<std::uint32_t>(BitmapInfoHeader::kSize + extra),
+            .Width = m_width,
+            .Height = m_height,
+            .BitCount = static_cast<std::uint16_t>(bits),
+            .Compression = m_codec.Fourcc,
+            .SizeImage =
+                static_cast<std::uint32_t>(static_cast<std::int64_t>(m_width) * m_height * std::max(bits, 8) / 8),
+            .ClrUsed = static_cast<std::uint32_t>(colours),
+        };
+        header.Write(m_outputFormat);
         for (std::size_t i = 0; i < colours; ++i) {
             const std::uint32_t argb = m_inputPalette[i];
             m_outputFormat[40 + 4 * i] = static_cast<std::uint8_t>(argb);
@@ -378,23 +377,21 @@ private:
 
 }  // namespace
 
-void AddLibraryCodecs(CodecRegistry& registry)
+void AddLibavCompressors(CodecRegistry& registry)
 {
     av_log_set_level(AV_LOG_ERROR);
     for (const LibraryCodec& codec : kLibraryCodecs) {
         if (avcodec_find_encoder_by_name(codec.Encoder) == nullptr) {
             continue;
         }
-        CodecInfo info;
-        info.Fourcc = codec.Fourcc;
-        info.Name = codec.Name;
-        info.AcceptsDepth = [depths = codec.Depths](int bits) { return (depths & Depth(bits)) != 0; };
-        info.Make = [&codec](const CompressionOptions& options) -> std::unique_ptr<Compressor> {
-            return std::make_unique<LibraryCompressor>(codec, options);
-        };
-        info.HasQuality = codec.Quality != QualityScale::None;
-        info.EveryFrameKey = codec.EveryFrameKey;
-        registry.Add(std::move(info));
+        registry.Add({.Fourcc = codec.Fourcc,
+                      .Name = codec.Name,
+                      .Depths = codec.Depths,
+                      .Make = [&codec](const CompressionOptions& options) -> std::unique_ptr<Compressor> {
+                          return std::make_unique<LibraryCompressor>(codec, options);
+                      },
+                      .HasQuality = codec.Quality != QualityScale::None,
+                      .EveryFrameKey = codec.EveryFrameKey});
     }
 }
 

@@ -1,10 +1,8 @@
-#include <cstdint>
+#include "avi/codecs/CodecLibraryVersion.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
-
-#include "avi/Codecs.h"
 
 namespace kinetar::avi {
 

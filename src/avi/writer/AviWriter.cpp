@@ -1,4 +1,4 @@
-#include "avi/AviWriter.h"
+#include "avi/writer/AviWriter.h"
 
 #include <sys/uio.h>
 #include <unistd.h>

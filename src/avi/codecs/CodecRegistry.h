@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "avi/codecs/Compressor.h"
+#include "project/ProjectFile.h"
+
+namespace kinetar::avi {
+
+CompressionOptions MakeCompressionOptions(const project::CodecSettings& variables);
+
+// The compressor variables of a choice: size 64, flags 1 (valid), stream type "vidc", the codec's
+// fourcc; handles, pointers and state stay 0.
+project::CodecSettings MakeCodecSettings(std::uint32_t fourcc, std::uint32_t quality = kQualityDefault);
+inline constexpr std::uint32_t kCodecSettingsValid = 1;
+
+// The frame depths a codec takes, one bit each.
+constexpr unsigned DepthBit(int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1:
+        return 1U;
+    case 4:
+        return 2U;
+    case 8:
+        return 4U;
+    case 24:
+        return 8U;
+    default:
+        return 0U;
+    }
+}
+inline constexpr unsigned kEveryDepth = DepthBit(1) | DepthBit(4) | DepthBit(8) | DepthBit(24);
+
+struct CodecInfo {
+    std::uint32_t Fourcc = 0;
+    std::string Name;
+    unsigned Depths = kEveryDepth;
+    std::function<std::unique_ptr<Compressor>(const CompressionOptions&)> Make;
+    bool HasQuality = false;    // the chooser offers a quality for it
+    bool EveryFrameKey = true;  // intra-only: every sample is a key frame
+
+    bool Takes(int bitsPerPixel) const { return (Depths & DepthBit(bitsPerPixel)) != 0; }
+};
+
+// The compressors a chooser can offer.
+class CodecRegistry {
+public:
+    void Add(CodecInfo codec) { m_codecs.push_back(std::move(codec)); }
+    const CodecInfo* Find(std::uint32_t fourcc) const;
+    // Case-insensitive, trailing blanks optional: "dib" finds "DIB ".
+    const CodecInfo* FindByText(std::string_view text) const;
+    std::vector<const CodecInfo*> ForDepth(int bitsPerPixel) const;
+    const std::vector<CodecInfo>& All() const { return m_codecs; }
+
+    // The compressors this build ships.
+    static const CodecRegistry& Default();
+
+private:
+    std::vector<CodecInfo> m_codecs;
+};
+
+inline constexpr std::uint32_t kUncompressedFourcc = 0x20424944;  // "DIB "
+inline constexpr std::uint32_t kRleFourcc = 0x656C726D;           // "mrle"
+inline constexpr const char* kUncompressedName = "Full Frames (Uncompressed)";
+
+}  // namespace kinetar::avi

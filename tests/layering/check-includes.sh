@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Checks the include lines of every source file under SRC against the layering: each folder may
+# include only the folders it builds on, Qt only in the desktop layers, the codec libraries only
+# in avi/codecs. Prints every wrong include and exits 1 when there is one.
+#   check-includes.sh SRC
+set -uo pipefail
+src=${1:?usage: check-includes.sh SRC}
+
+# folder -> the project folders its files may include (besides its own)
+declare -A allowed=(
+  [common]=""
+  [project]="common"
+  [pictures]="common"
+  [avi/writer]="common"
+  [avi/frames]="common pictures"
+  [avi/codecs]="common project avi/frames avi/writer"
+  [avi/engine]="common project pictures avi/frames avi/writer avi/codecs"
+  [settings]="common project"
+  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/engine settings"
+  [cli]="common project pictures avi/frames avi/writer avi/codecs avi/engine"
+)
+qt_layers=" settings ui "
+codec_layers=" avi/codecs "
+
+# The layer of a path relative to SRC: avi/<job> for the video layers, else the first folder.
+layer_of() {
+  case $1 in
+    avi/*/*) echo "${1%%/*}/$(echo "$1" | cut -d/ -f2)" ;;
+    */*) echo "${1%%/*}" ;;
+    *) echo "" ;;
+  esac
+}
+
+wrong=0
+while IFS= read -r -d '' file; do
+  relative=${file#"$src"/}
+  layer=$(layer_of "$relative")
+  if [ -z "$layer" ] || [ -z "${allowed[$layer]+set}" ]; then
+    echo "$relative: not in a known layer"
+    wrong=1
+    continue
+  fi
+  while IFS= read -r line; do
+    if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
+      target=$(layer_of "${BASH_REMATCH[1]}")
+      if [ "$target" != "$layer" ] && [[ " ${allowed[$layer]} " != *" $target "* ]]; then
+        echo "$relative: $layer may not include ${BASH_REMATCH[1]}"
+        wrong=1
+      fi
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)\> ]]; then
+      if [[ $qt_layers != *" $layer "* ]]; then
+        echo "$relative: $layer may not include Qt (<${BASH_REMATCH[1]}>)"
+        wrong=1
+      fi
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<((libav|libsw)[a-z]*/[^>]*|jpeglib\.h|turbojpeg\.h)\> ]]; then
+      if [[ $codec_layers != *" $layer "* ]]; then
+        echo "$relative: $layer may not include the codec libraries (<${BASH_REMATCH[1]}>)"
+        wrong=1
+      fi
+    fi
+  done <"$file"
+done < <(find "$src" -type f \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z)
+
+if [ "$wrong" -eq 0 ]; then
+  echo "layering: every include follows the layers"
+fi
+exit "$wrong"

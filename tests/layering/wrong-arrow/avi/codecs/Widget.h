@@ -1,0 +1,4 @@
+#pragma once
+
+// The codecs know no Qt.
+#include <QWidget>
