@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "avi/engine/ResultCode.h"
+#include "avi/engine/VideoSettings.h"
+#include "support/BmpBuilder.h"
+#include "support/TestFiles.h"
+
+namespace kinetar::avi {
+namespace {
+
+TEST(ResultMessage, TheSettingsWindowsTexts)
+{
+    const struct {
+        ResultCode result;
+        const char* text;
+    } rows[] = {
+        {kResultDone, ""},
+        {kResultOldVideoLibrary, "Your version of Video for Windows is old. You should have version 1.1 of VfW."},
+        {kResultCannotOpenFile, "Can't open AVI file.\r\nIt's probably in use."},
+        {kResultCannotCreateStream, "Internal error 1: Please contact me with description."},
+        {kResultStopped, ""},
+        {kResultCannotMakeCompressor, "Internal error 2: Please contact me with description."},
+        {kResultFormatRefused, "Selected video codec can't use selected format of AVI"},
+        {kResultWriteFailed, "Can't write to drive. Please check free space.\r\nand try it again."},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ResultMessage(row.result), row.text) << int{row.result};
+    }
+}
+
+TEST(ProposeSettings, SizeFromTheFirstPictureDestinationFromTheProjectsName)
+{
+    test::TempDir dir;
+    const std::string picture = dir.File("first.bmp");
+    test::WriteFile(picture, test::BmpBuilder{}.Size(3, 2).Bits(24).Pixels(std::vector<std::uint8_t>(24, 0)).Build());
+    const std::string project = dir.File("Trip.AVIprj");
+    const std::string workingCopy = dir.File("AVI123456");
+
+    const struct {
+        const char* name;
+        std::int32_t width;
+        std::int32_t height;
+        const char* destination;
+        const char* firstPicture;  // nullptr: the project has no frames
+        std::int32_t proposedWidth;
+        std::int32_t proposedHeight;
+        std::string proposedDestination;
+        bool proposed;
+    } rows[] = {
+        {"nothing set", 0, 0, "", picture.c_str(), 3, 2, dir.File("Trip.avi"), true},
+        {"height missing", 640, 0, "/v/x.avi", picture.c_str(), 3, 2, "/v/x.avi", true},
+        {"all set", 640, 480, "/v/x.avi", picture.c_str(), 640, 480, "/v/x.avi", false},
+        {"unreadable first picture", 0, 0, "/v/x.avi", "/missing/first.bmp", 0, 0, "/v/x.avi", false},
+        {"no frames", 0, 5, "", nullptr, 0, 5, dir.File("Trip.avi"), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        project::ProjectHeader header = project::NewProjectHeader();
+        header.Width = row.width;
+        header.Height = row.height;
+        project::SetText(header.AviFileName, row.destination);
+        std::filesystem::remove(workingCopy);
+        ASSERT_TRUE(project::WriteProjectHeader(workingCopy, header));
+        if (row.firstPicture != nullptr) {
+            ASSERT_TRUE(project::WriteFrameRecord(workingCopy, 0, project::NewFrameRecord(row.firstPicture)));
+        }
+
+        EXPECT_EQ(ProposeSettings(header, project, workingCopy), row.proposed);
+        EXPECT_EQ(header.Width, row.proposedWidth);
+        EXPECT_EQ(header.Height, row.proposedHeight);
+        EXPECT_EQ(project::GetText(header.AviFileName), row.proposedDestination);
+    }
+}
+
+}  // namespace
+}  // namespace kinetar::avi
