@@ -157,6 +157,16 @@ std::int32_t ParseNumber(const std::string& text, const std::string& what, std::
     return static_cast<std::int32_t>(value);
 }
 
+// 1, 4, 8 or 24 bits per pixel.
+int ParseDepth(const std::string& text)
+{
+    const std::int32_t bits = ParseNumber(text, "--depth", 1, 24);
+    if (!project::ColorDepthCode(bits)) {
+        Usage("--depth must be 1, 4, 8 or 24, not '" + text + "'");
+    }
+    return bits;
+}
+
 int CommandNew(Arguments arguments)
 {
     const bool force = arguments.Flag("--force");
@@ -191,11 +201,7 @@ int CommandSet(Arguments arguments)
         header.FramesPerSecond = ParseNumber(*fps, "--fps", 1, 2147483647);
     }
     if (depth) {
-        const auto code = project::ColorDepthCode(ParseNumber(*depth, "--depth", 1, 24));
-        if (!code) {
-            Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
-        }
-        header.ColorDepth = *code;
+        header.ColorDepth = *project::ColorDepthCode(ParseDepth(*depth));
     }
     if (output) {
         project::SetText(header.AviFileName, Absolute(*output));
@@ -267,10 +273,7 @@ int CommandCodecs(Arguments arguments)
     }
     int bits = 0;
     if (depth) {
-        bits = ParseNumber(*depth, "--depth", 1, 24);
-        if (!project::ColorDepthCode(bits)) {
-            Usage("--depth must be 1, 4, 8 or 24, not '" + *depth + "'");
-        }
+        bits = ParseDepth(*depth);
     }
     const auto& registry = avi::CodecRegistry::Default();
     for (const auto& codec : registry.All()) {
