@@ -35,52 +35,88 @@ enum class Input {
 
 enum class QualityScale { None, QScale, Crf };
 
-constexpr unsigned kOnly24 = DepthBit(24);
-
+// Defaults are those of most rows: 24 bits only, no quality, every frame a key frame, any size.
 struct LibraryCodec {
-    std::uint32_t Fourcc;
-    const char* Encoder;
-    const char* Name;
-    Input Format;
-    unsigned Depths;
-    QualityScale Quality;
-    bool EveryFrameKey;
-    int SizeMultiple;     // both sides must be multiples of it
-    const char* Options;  // encoder options, "key=value:key=value"
-    // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its
-    // files grow by half, so it takes frame threads only.
+    std::uint32_t Fourcc = 0;
+    const char* Encoder = "";
+    const char* Name = "";
+    Input Format = Input::Rgb24;
+    unsigned Depths = DepthBit(24);
+    QualityScale Quality = QualityScale::None;
+    bool EveryFrameKey = true;
+    int SizeMultiple = 1;      // both sides must be multiples of it
+    const char* Options = "";  // encoder options, "key=value:key=value"
     bool SliceThreads = true;
 };
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
 // Windows" marks the formats a stock Windows install decodes without extra codecs.
 const LibraryCodec kLibraryCodecs[] = {
-    {FourCC('M', 'J', 'P', 'G'), "mjpeg", "Motion JPEG (plays on Windows)", Input::YuvJ420, kOnly24,
-     QualityScale::QScale, true, 1, "", false},
-    {FourCC('X', 'V', 'I', 'D'), "mpeg4", "MPEG-4 Part 2, Xvid compatible (plays on Windows)", Input::Yuv420, kOnly24,
-     QualityScale::QScale, false, 1, ""},
+    // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its files
+    // grow by half, so it takes frame threads only.
+    {.Fourcc = FourCC('M', 'J', 'P', 'G'),
+     .Encoder = "mjpeg",
+     .Name = "Motion JPEG (plays on Windows)",
+     .Format = Input::YuvJ420,
+     .Quality = QualityScale::QScale,
+     .SliceThreads = false},
+    {.Fourcc = FourCC('X', 'V', 'I', 'D'),
+     .Encoder = "mpeg4",
+     .Name = "MPEG-4 Part 2, Xvid compatible (plays on Windows)",
+     .Format = Input::Yuv420,
+     .Quality = QualityScale::QScale,
+     .EveryFrameKey = false},
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
     // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
     // No B-frames: AVI has no room for a decoding order that differs from the display order.
-    {FourCC('H', '2', '6', '4'), "libx264", "H.264 (plays on Windows)", Input::Yuv420, kOnly24, QualityScale::Crf,
-     false, 2, "preset=veryfast:bf=0:keyint_min=1"},
-    {FourCC('M', 'S', 'V', 'C'), "msvideo1", "Microsoft Video 1, 16-bit colour (plays on Windows)", Input::Rgb555,
-     kOnly24, QualityScale::None, false, 4, ""},
-    {FourCC('F', 'F', 'V', '1'), "ffv1", "FFV1, lossless (needs an extra codec on Windows)", Input::Bgr0, kOnly24,
-     QualityScale::None, true, 1, "level=3:slices=4"},
-    {FourCC('H', 'F', 'Y', 'U'), "huffyuv", "HuffYUV, lossless (needs an extra codec on Windows)", Input::Rgb24,
-     kOnly24, QualityScale::None, true, 1, ""},
-    {FourCC('U', 'L', 'R', 'G'), "utvideo", "Ut Video, lossless (needs an extra codec on Windows)", Input::Gbrp,
-     kOnly24, QualityScale::None, true, 1, ""},
-    {FourCC('M', '8', 'R', 'G'), "magicyuv", "MagicYUV, lossless (needs an extra codec on Windows)", Input::Gbrp,
-     kOnly24, QualityScale::None, true, 1, ""},
-    {FourCC('Z', 'M', 'B', 'V'), "zmbv",
-     "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)", Input::PaletteOrBgr0,
-     kEveryDepth, QualityScale::None, false, 1, ""},
-    {FourCC('M', 'P', 'N', 'G'), "png", "PNG, lossless (needs an extra codec on Windows)", Input::PaletteOrRgb,
-     kEveryDepth, QualityScale::None, true, 1, ""},
-    {FourCC('c', 'v', 'i', 'd'), "cinepak", "Cinepak (very slow: under one frame a second at 720p)", Input::Rgb24,
-     kOnly24, QualityScale::None, false, 4, ""},
+    {.Fourcc = FourCC('H', '2', '6', '4'),
+     .Encoder = "libx264",
+     .Name = "H.264 (plays on Windows)",
+     .Format = Input::Yuv420,
+     .Quality = QualityScale::Crf,
+     .EveryFrameKey = false,
+     .SizeMultiple = 2,
+     .Options = "preset=veryfast:bf=0:keyint_min=1"},
+    {.Fourcc = FourCC('M', 'S', 'V', 'C'),
+     .Encoder = "msvideo1",
+     .Name = "Microsoft Video 1, 16-bit colour (plays on Windows)",
+     .Format = Input::Rgb555,
+     .EveryFrameKey = false,
+     .SizeMultiple = 4},
+    {.Fourcc = FourCC('F', 'F', 'V', '1'),
+     .Encoder = "ffv1",
+     .Name = "FFV1, lossless (needs an extra codec on Windows)",
+     .Format = Input::Bgr0,
+     .Options = "level=3:slices=4"},
+    {.Fourcc = FourCC('H', 'F', 'Y', 'U'),
+     .Encoder = "huffyuv",
+     .Name = "HuffYUV, lossless (needs an extra codec on Windows)",
+     .Format = Input::Rgb24},
+    {.Fourcc = FourCC('U', 'L', 'R', 'G'),
+     .Encoder = "utvideo",
+     .Name = "Ut Video, lossless (needs an extra codec on Windows)",
+     .Format = Input::Gbrp},
+    {.Fourcc = FourCC('M', '8', 'R', 'G'),
+     .Encoder = "magicyuv",
+     .Name = "MagicYUV, lossless (needs an extra codec on Windows)",
+     .Format = Input::Gbrp},
+    {.Fourcc = FourCC('Z', 'M', 'B', 'V'),
+     .Encoder = "zmbv",
+     .Name = "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)",
+     .Format = Input::PaletteOrBgr0,
+     .Depths = kEveryDepth,
+     .EveryFrameKey = false},
+    {.Fourcc = FourCC('M', 'P', 'N', 'G'),
+     .Encoder = "png",
+     .Name = "PNG, lossless (needs an extra codec on Windows)",
+     .Format = Input::PaletteOrRgb,
+     .Depths = kEveryDepth},
+    {.Fourcc = FourCC('c', 'v', 'i', 'd'),
+     .Encoder = "cinepak",
+     .Name = "Cinepak (very slow: under one frame a second at 720p)",
+     .Format = Input::Rgb24,
+     .EveryFrameKey = false,
+     .SizeMultiple = 4},
 };
 
 // One encoder of the codec library behind the compressor seam. Frames are converted once, from the
