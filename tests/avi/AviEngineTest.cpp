@@ -12,7 +12,10 @@
 #include "avi/writer/AviWriter.h"
 #include "common/Error.h"
 #include "pictures/Palettes.h"
-#include "support/AviTestSupport.h"
+#include "support/BmpBuilder.h"
+#include "support/ExternalTools.h"
+#include "support/RgbImage.h"
+#include "support/RiffWalker.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -494,9 +497,7 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
             EXPECT_EQ(probed->CountedFrames, row.frames);
             EXPECT_EQ(probed->HeaderFrames, row.frames);
         }
-        std::string problem;
-        test::WalkRiff(test::ReadFile(project.Avi()), &problem);
-        EXPECT_EQ(problem, "");
+        EXPECT_EQ(test::WalkRiffFile(project.Avi()).Problem, "");
     }
 }
 

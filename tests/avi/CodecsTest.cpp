@@ -10,7 +10,10 @@
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
-#include "support/AviTestSupport.h"
+#include "support/BmpBuilder.h"
+#include "support/ByteWriter.h"
+#include "support/ExternalTools.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -86,22 +89,6 @@ private:
 bool DecoderReportsKeyFrames(std::uint32_t fourcc)
 {
     return fourcc != kRleFourcc && fourcc != FourCC('M', 'S', 'V', 'C') && fourcc != FourCC('c', 'v', 'i', 'd');
-}
-
-// Whether the decoder found each frame to be a key frame, in order.
-std::vector<bool> DecodedKeyFrames(const std::string& path)
-{
-    std::string output;
-    test::RunCommand(
-        "ffprobe -v error -select_streams v -show_entries frame=key_frame -of csv=p=0 " + test::ShellQuote(path),
-        &output);
-    std::vector<bool> keys;
-    for (const char c : output) {
-        if (c == '0' || c == '1') {
-            keys.push_back(c == '1');
-        }
-    }
-    return keys;
 }
 
 double Psnr(const RgbImage& actual, const RgbImage& expected)
@@ -197,7 +184,7 @@ TEST_P(EveryCompressor, RoundTripsThroughAnIndependentDecoder)
     ASSERT_EQ(probed->Packets.size(), 6U);
     // The index marks a key frame exactly where the decoder finds one: every frame of an intra-only
     // codec; for the others the first and then at least every second, with inter frames between.
-    const auto decodedKeys = DecodedKeyFrames(run.Avi("coded"));
+    const auto decodedKeys = test::DecodedKeyFrames(run.Avi("coded"));
     ASSERT_EQ(decodedKeys.size(), 6U);
     int sinceKey = 0;
     bool interFrames = false;

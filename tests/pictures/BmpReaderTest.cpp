@@ -7,12 +7,13 @@
 #include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
 #include "support/ReaderCalls.h"
-#include "support/TestFiles.h"
+#include "support/RgbImage.h"
 
 namespace kinetar::pictures {
 namespace {
 
 using test::BmpBuilder;
+using test::PixelIndices;
 using test::RgbImage;
 using test::ToRgb;
 
@@ -26,20 +27,6 @@ DecodedPicture Decode(const std::vector<std::uint8_t>& bytes)
 std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
 {
     return test::ErrorFrom(ReadBmpPicture, bytes, kPath);
-}
-
-// Pixel values of the picture's rows, top row first, as one value per pixel.
-std::vector<std::vector<int>> Indices(const DecodedPicture& picture)
-{
-    std::vector<std::vector<int>> rows;
-    for (int y = 0; y < picture.Height(); ++y) {
-        std::vector<int> row;
-        for (int x = 0; x < picture.Width(); ++x) {
-            row.push_back(PackedPixel(picture.Row(y), x, picture.BitsPerPixel()));
-        }
-        rows.push_back(row);
-    }
-    return rows;
 }
 
 const std::vector<PaletteEntry> kFour = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {255, 255, 0, 0}};
@@ -74,8 +61,8 @@ TEST(BmpReader, FourColoursAtEveryDepthAndBothRowOrders)
         EXPECT_EQ(down.Height(), 2);
         if (row.bits == 1) {
             // Two colours only: index 1 (red) on the diagonal from the top left.
-            EXPECT_EQ(Indices(up), (std::vector<std::vector<int>>{{1, 0}, {0, 1}}));
-            EXPECT_EQ(Indices(down), Indices(up));
+            EXPECT_EQ(PixelIndices(up), (std::vector<std::vector<int>>{{1, 0}, {0, 1}}));
+            EXPECT_EQ(PixelIndices(down), PixelIndices(up));
             continue;
         }
         EXPECT_EQ(test::FirstDifference(ToRgb(up), expected), "");
@@ -211,13 +198,13 @@ std::vector<std::vector<int>> DecodeRle(std::int32_t width, std::int32_t height,
                                         std::uint32_t compression, std::vector<std::uint8_t> data)
 {
     std::vector<PaletteEntry> palette(bits == 4 ? 16 : 256);
-    return Indices(Decode(BmpBuilder{}
-                              .Size(width, height)
-                              .Bits(bits)
-                              .Compression(compression)
-                              .Palette(palette)
-                              .Pixels(std::move(data))
-                              .Build()));
+    return PixelIndices(Decode(BmpBuilder{}
+                                   .Size(width, height)
+                                   .Bits(bits)
+                                   .Compression(compression)
+                                   .Palette(palette)
+                                   .Pixels(std::move(data))
+                                   .Build()));
 }
 
 using Rows = std::vector<std::vector<int>>;

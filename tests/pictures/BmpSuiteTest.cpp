@@ -6,6 +6,7 @@
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "support/ExternalTools.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {

@@ -1,12 +1,11 @@
-#include "pictures/GifReader.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "pictures/GifReader.h"
 #include "pictures/LoadPicture.h"
 #include "support/GifBuilder.h"
-#include "support/PixelColors.h"
 #include "support/ReaderCalls.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -27,7 +26,8 @@ constexpr std::uint8_t kInterlaced = 0x40;
 
 GifBuilder FourColorScreen(std::uint16_t width = 2, std::uint16_t height = 2)
 {
-    return std::move(GifBuilder{}.Signature().Screen(width, height, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    return std::move(
+        GifBuilder{}.Signature().Screen(width, height, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
 }
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
@@ -50,8 +50,16 @@ TEST(GifReader, BlockWalk)
         std::vector<std::uint32_t> colors;
     } rows[] = {
         {"global table", FourColorScreen().Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(), fourColors},
-        {"87a", GifBuilder{}.Signature("GIF87a").Screen(2, 2, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF})
-                    .Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(), fourColors},
+        {"87a",
+         GifBuilder{}
+             .Signature("GIF87a")
+             .Screen(2, 2, kFourColors)
+             .Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF})
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
+         fourColors},
         {"no table at all: 0 black, 1 white",
          GifBuilder{}.Signature().Screen(2, 1, kNoTable).Image(2, 1, kNoTable).Pixels(2, {{1, 0}}).Trailer().Build(),
          {0xFFFFFF, 0x000000}},
@@ -64,25 +72,43 @@ TEST(GifReader, BlockWalk)
              .Extension(0xFE, {"a comment", "in two sub-blocks"})
              .Extension(0xF9, {std::string("\x01\x00\x00\x02", 4)})  // transparent index 2
              .Extension(0x99, {"unknown"})
-             .Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(),
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
          fourColors},
         {"first image only, at its own size",
-         FourColorScreen(9, 9).Image(1, 2, kNoTable).Pixels(2, {{3, 2}}).Image(2, 2, kNoTable).Pixels(2, kFourPixels)
-             .Trailer().Build(),
+         FourColorScreen(9, 9)
+             .Image(1, 2, kNoTable)
+             .Pixels(2, {{3, 2}})
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
          {0xFFFFFF, 0x0000FF}},
-        {"interlaced", FourColorScreen().Image(1, 4, kInterlaced).Pixels(2, {{0, 2, 1, 3}}).Trailer().Build(),
+        {"interlaced",
+         FourColorScreen().Image(1, 4, kInterlaced).Pixels(2, {{0, 2, 1, 3}}).Trailer().Build(),
          {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
         // 16 colours pack two to a byte; a width of 5 leaves padding that is never expanded.
         {"16 colours, width 5",
-         GifBuilder{}.Signature().Screen(5, 2, kSixteenColors)
+         GifBuilder{}
+             .Signature()
+             .Screen(5, 2, kSixteenColors)
              .Colors({0, 0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606, 0x070707, 0x080808, 0x090909,
                       0x0A0A0A, 0x0B0B0B, 0x0C0C0C, 0x0D0D0D, 0x0E0E0E, 0x0F0F0F})
-             .Image(5, 2, kNoTable).Pixels(4, sixteen).Trailer().Build(),
+             .Image(5, 2, kNoTable)
+             .Pixels(4, sixteen)
+             .Trailer()
+             .Build(),
          {0x0F0F0F, 0x0E0E0E, 0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606, 0x070707, 0x080808}},
         // Clear (4), pixel 3, end (5): the pixels never reached show colour 0.
         {"early end code",
-         FourColorScreen().Image(2, 2, kNoTable).Byte(2).Bytes(test::SubBlocks(test::LzwCodeWriter{}.Code(4, 3).Code(3, 3).Code(5, 3).Bytes()))
-             .Trailer().Build(),
+         FourColorScreen()
+             .Image(2, 2, kNoTable)
+             .Byte(2)
+             .Bytes(test::SubBlocks(test::LzwCodeWriter{}.Code(4, 3).Code(3, 3).Code(5, 3).Bytes()))
+             .Trailer()
+             .Build(),
          {0xFFFFFF, 0xFF0000, 0xFF0000, 0xFF0000}},
     };
     for (const auto& row : rows) {
@@ -97,8 +123,8 @@ TEST(GifReader, BlockWalk)
 
 TEST(GifReader, Refusals)
 {
-    const std::string report =
-        std::string("Intenal error: Please send me this GIF to email ") + KINETAR_SUPPORT_EMAIL + " (UGIFPICTURE, line 142)";
+    const std::string report = std::string("Intenal error: Please send me this GIF to email ") + KINETAR_SUPPORT_EMAIL +
+                               " (UGIFPICTURE, line 142)";
     const struct {
         const char* name;
         std::vector<std::uint8_t> bytes;
@@ -123,9 +149,11 @@ TEST(GifReader, TruncationTable)
 {
     const auto valid = GifBuilder{}
                            .Signature()
-                           .Screen(2, 2, kTwoColors).Colors({0x000000, 0xFFFFFF})
+                           .Screen(2, 2, kTwoColors)
+                           .Colors({0x000000, 0xFFFFFF})
                            .Extension(0xFE, {"ab", "cd"})
-                           .Image(2, 2, kFourColors).Colors({1, 2, 3, 4})
+                           .Image(2, 2, kFourColors)
+                           .Colors({1, 2, 3, 4})
                            .Pixels(2, kFourPixels)
                            .Build();
     ASSERT_EQ(ErrorOf(valid), "no error");
@@ -136,8 +164,8 @@ TEST(GifReader, TruncationTable)
         // Without its block terminator the image is still whole: nothing after the last pixel is read.
         const std::string expected = cut + 1 == valid.size() ? "no error"
                                      : cut > codeSizeAt      ? "Read GIF error"
-                                     : cut >= 6 && cut < 13 ? "GIF read error"
-                                                            : "GIF read error ";
+                                     : cut >= 6 && cut < 13  ? "GIF read error"
+                                                             : "GIF read error ";
         EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}), expected);
     }
 }
@@ -160,7 +188,8 @@ TEST(GifReader, FilesAndTheFormatTest)
     const auto bytes = FourColorScreen().Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build();
     test::WriteFile(dir.File("a.bin"), bytes);
     test::WriteFile(dir.File("a.tga"), bytes);
-    EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.bin"))), (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.bin"))),
+              (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
     EXPECT_THROW(LoadPicture(dir.File("a.tga")), Error) << "a GIF named .tga goes to the TGA reader";
 
     const std::string missing = dir.File("missing.gif");

@@ -1,11 +1,11 @@
-#include "pictures/TgaReader.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
-#include "support/PixelColors.h"
+#include "pictures/TgaReader.h"
+#include "support/ByteWriter.h"
 #include "support/ReaderCalls.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -19,18 +19,46 @@ const std::string kPath = "/pictures/a.tga";
 // An 18-byte TGA header, then the image ID, the colour map and the pixel data.
 class TgaBuilder {
 public:
-    TgaBuilder& Type(std::uint8_t type) { m_type = type; return *this; }
-    TgaBuilder& Id(std::size_t length) { m_id.assign(length, 'i'); return *this; }
+    TgaBuilder& Type(std::uint8_t type)
+    {
+        m_type = type;
+        return *this;
+    }
+    TgaBuilder& Id(std::size_t length)
+    {
+        m_id.assign(length, 'i');
+        return *this;
+    }
     TgaBuilder& ColorMap(std::uint8_t mapType, std::uint16_t first, std::uint16_t length, std::uint8_t entryBits)
     {
         m_mapType = mapType, m_first = first, m_length = length, m_entryBits = entryBits;
         return *this;
     }
-    TgaBuilder& Size(std::uint16_t width, std::uint16_t height) { m_width = width, m_height = height; return *this; }
-    TgaBuilder& Depth(std::uint8_t depth) { m_depth = depth; return *this; }
-    TgaBuilder& Descriptor(std::uint8_t descriptor) { m_descriptor = descriptor; return *this; }
-    TgaBuilder& Data(std::initializer_list<std::uint8_t> bytes) { m_data.Bytes(bytes); return *this; }
-    TgaBuilder& Data(const std::vector<std::uint8_t>& bytes) { m_data.Bytes(bytes); return *this; }
+    TgaBuilder& Size(std::uint16_t width, std::uint16_t height)
+    {
+        m_width = width, m_height = height;
+        return *this;
+    }
+    TgaBuilder& Depth(std::uint8_t depth)
+    {
+        m_depth = depth;
+        return *this;
+    }
+    TgaBuilder& Descriptor(std::uint8_t descriptor)
+    {
+        m_descriptor = descriptor;
+        return *this;
+    }
+    TgaBuilder& Data(std::initializer_list<std::uint8_t> bytes)
+    {
+        m_data.Bytes(bytes);
+        return *this;
+    }
+    TgaBuilder& Data(const std::vector<std::uint8_t>& bytes)
+    {
+        m_data.Bytes(bytes);
+        return *this;
+    }
     std::vector<std::uint8_t> Build() const
     {
         ByteWriter file;
@@ -96,7 +124,8 @@ TEST(TgaReader, OnePictureInEveryTypeAndRowOrder)
         {"16 bits", TgaBuilder{}.Depth(16).Data({0x1F, 0x00, 0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03}).Build(), 24},
         // A raw packet of three pixels runs on into the next row, then a run of one.
         {"24 bits, run-length", TgaBuilder{}.Type(10).Data({0x02, BLUE, WHITE, RED, 0x80, GREEN}).Build(), 24},
-        {"24 bits, run-length, top first", TgaBuilder{}.Type(10).Descriptor(0x20).Data({0x81, RED, 0x81, BLUE}).Build(), 24},
+        {"24 bits, run-length, top first", TgaBuilder{}.Type(10).Descriptor(0x20).Data({0x81, RED, 0x81, BLUE}).Build(),
+         24},
         {"colour-mapped", map(TgaBuilder{}).Data({2, 3, 0, 1}).Build(), 8},
         {"colour-mapped, top first", map(TgaBuilder{}).Descriptor(0x20).Data({0, 1, 2, 3}).Build(), 8},
         {"colour-mapped, run-length", map(TgaBuilder{}).Type(9).Data({0x01, 2, 3, 0x01, 0, 1}).Build(), 8},
@@ -124,7 +153,8 @@ TEST(TgaReader, SixteenBitsTakeFiveBitsPerChannel)
 TEST(TgaReader, GreyPicturesGetTheRampWhateverTheHeaderSays)
 {
     // The declared colour map (2 entries of 24 bits) is skipped, not used.
-    const auto bytes = TgaBuilder{}.Type(3).Depth(8).Size(2, 1).ColorMap(1, 0, 2, 24).Data({1, 2, 3, 4, 5, 6, 10, 200}).Build();
+    const auto bytes =
+        TgaBuilder{}.Type(3).Depth(8).Size(2, 1).ColorMap(1, 0, 2, 24).Data({1, 2, 3, 4, 5, 6, 10, 200}).Build();
     const DecodedPicture picture = Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 256U);
     EXPECT_EQ(picture.Palette()[77], (PaletteEntry{77, 77, 77, 0}));
@@ -137,8 +167,13 @@ TEST(TgaReader, ColorMapEntriesLandAtTheirFirstIndex)
 {
     // Four entries from index 2 on; the palette keeps the map length, so indices 2 and 3 show the
     // first two entries and index 0 the black that entries start as.
-    const auto bytes = TgaBuilder{}.Type(1).Depth(8).Size(3, 1).ColorMap(1, 2, 4, 24)
-                           .Data({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 7, 7, 7, 8, 8, 8, 0, 2, 3}).Build();
+    const auto bytes = TgaBuilder{}
+                           .Type(1)
+                           .Depth(8)
+                           .Size(3, 1)
+                           .ColorMap(1, 2, 4, 24)
+                           .Data({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 7, 7, 7, 8, 8, 8, 0, 2, 3})
+                           .Build();
     const DecodedPicture picture = Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 4U);
     EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0x000000, 0x102030, 0x405060}));
@@ -205,7 +240,8 @@ TEST(TgaReader, HeaderChecksInOrder)
 TEST(TgaReader, TruncationTable)
 {
     // A 255-byte image ID, two map entries, 2 x 2 indices; a cut anywhere is reported.
-    const auto valid = TgaBuilder{}.Type(1).Id(255).ColorMap(1, 0, 2, 24).Depth(8).Data({1, 2, 3, 4, 5, 6, 0, 1, 1, 0}).Build();
+    const auto valid =
+        TgaBuilder{}.Type(1).Id(255).ColorMap(1, 0, 2, 24).Depth(8).Data({1, 2, 3, 4, 5, 6, 0, 1, 1, 0}).Build();
     ASSERT_EQ(ErrorOf(valid), "no error");
     for (std::size_t cut = 0; cut < valid.size(); ++cut) {
         SCOPED_TRACE(cut);
