@@ -6,13 +6,12 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
-#include "support/ByteWriter.h"
+#include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
 using test::TempDir;
 
 std::string LoadError(const std::string& path)
@@ -25,13 +24,10 @@ std::string LoadError(const std::string& path)
     return "(loaded)";
 }
 
+// A PCX header alone: a blank window and no lines.
 std::vector<std::uint8_t> PcxHeader(std::uint8_t version, std::uint8_t planes)
 {
-    ByteWriter header;
-    header.U8(10).U8(version).U8(1).U8(8);  // maker, version, encoding, bits per pixel
-    header.Zeros(61).U8(planes);            // edges, resolution, palette, reserved; plane count at 65
-    header.Zeros(128 - header.Size());
-    return header.Data();
+    return test::PcxBuilder{}.Version(version).Planes(planes).BytesPerLine(0).Build();
 }
 
 TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)

@@ -3,7 +3,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/PcxReader.h"
-#include "support/ByteWriter.h"
+#include "support/PcxBuilder.h"
 #include "support/ReaderCalls.h"
 #include "support/RgbImage.h"
 #include "support/TestFiles.h"
@@ -11,73 +11,11 @@
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
+using test::PcxBuilder;
 using test::PixelColors;
 using test::ToRgb;
 
 const std::string kPath = "/pictures/a.pcx";
-
-// A version-5 PCX file: the 128-byte header, the packed lines, and for one plane the palette block.
-class PcxBuilder {
-public:
-    PcxBuilder& Window(std::int16_t left, std::int16_t top, std::int16_t right, std::int16_t bottom)
-    {
-        m_left = left, m_top = top, m_right = right, m_bottom = bottom;
-        return *this;
-    }
-    PcxBuilder& Planes(std::uint8_t planes)
-    {
-        m_planes = planes;
-        return *this;
-    }
-    PcxBuilder& BytesPerLine(std::int16_t bytes)
-    {
-        m_bytesPerLine = bytes;
-        return *this;
-    }
-    PcxBuilder& Data(std::initializer_list<std::uint8_t> bytes)
-    {
-        m_data.Bytes(bytes);
-        return *this;
-    }
-    // Entry i is grey level i unless given; the marker is 12 unless given.
-    PcxBuilder& Palette(std::uint8_t marker = 12)
-    {
-        m_palette.U8(marker);
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            m_palette.U8(i).U8(i).U8(i);
-        }
-        return *this;
-    }
-    std::vector<std::uint8_t> Build() const
-    {
-        ByteWriter file;
-        file.U8(10)  // maker mark
-            .U8(5)   // version
-            .U8(1)   // encoding: run-length
-            .U8(8)   // bits per pixel per plane
-            .U16(static_cast<std::uint16_t>(m_left))
-            .U16(static_cast<std::uint16_t>(m_top))
-            .U16(static_cast<std::uint16_t>(m_right))
-            .U16(static_cast<std::uint16_t>(m_bottom))
-            .Zeros(4)   // resolution
-            .Zeros(48)  // 16-colour header palette
-            .U8(0)      // reserved
-            .U8(m_planes)
-            .U16(static_cast<std::uint16_t>(m_bytesPerLine))
-            .Zeros(60)  // palette type, screen size, filler
-            .Bytes(m_data.Data())
-            .Bytes(m_palette.Data());
-        return file.Data();
-    }
-
-private:
-    std::int16_t m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
-    std::uint8_t m_planes = 1;
-    std::int16_t m_bytesPerLine = 2;
-    ByteWriter m_data;
-    ByteWriter m_palette;
-};
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
 {

@@ -3,93 +3,18 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/TgaReader.h"
-#include "support/ByteWriter.h"
 #include "support/ReaderCalls.h"
 #include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/TgaBuilder.h"
 
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
 using test::PixelColors;
+using test::TgaBuilder;
 
 const std::string kPath = "/pictures/a.tga";
-
-// An 18-byte TGA header, then the image ID, the colour map and the pixel data.
-class TgaBuilder {
-public:
-    TgaBuilder& Type(std::uint8_t type)
-    {
-        m_type = type;
-        return *this;
-    }
-    TgaBuilder& Id(std::size_t length)
-    {
-        m_id.assign(length, 'i');
-        return *this;
-    }
-    TgaBuilder& ColorMap(std::uint8_t mapType, std::uint16_t first, std::uint16_t length, std::uint8_t entryBits)
-    {
-        m_mapType = mapType, m_first = first, m_length = length, m_entryBits = entryBits;
-        return *this;
-    }
-    TgaBuilder& Size(std::uint16_t width, std::uint16_t height)
-    {
-        m_width = width, m_height = height;
-        return *this;
-    }
-    TgaBuilder& Depth(std::uint8_t depth)
-    {
-        m_depth = depth;
-        return *this;
-    }
-    TgaBuilder& Descriptor(std::uint8_t descriptor)
-    {
-        m_descriptor = descriptor;
-        return *this;
-    }
-    TgaBuilder& Data(std::initializer_list<std::uint8_t> bytes)
-    {
-        m_data.Bytes(bytes);
-        return *this;
-    }
-    TgaBuilder& Data(const std::vector<std::uint8_t>& bytes)
-    {
-        m_data.Bytes(bytes);
-        return *this;
-    }
-    std::vector<std::uint8_t> Build() const
-    {
-        ByteWriter file;
-        file.U8(static_cast<std::uint32_t>(m_id.size()))
-            .U8(m_mapType)
-            .U8(m_type)
-            .U16(m_first)
-            .U16(m_length)
-            .U8(m_entryBits)
-            .U16(0)  // x origin
-            .U16(0)  // y origin
-            .U16(m_width)
-            .U16(m_height)
-            .U8(m_depth)
-            .U8(m_descriptor)
-            .Text(m_id)
-            .Bytes(m_data.Data());
-        return file.Data();
-    }
-
-private:
-    std::uint8_t m_type = 2;
-    std::string m_id;
-    std::uint8_t m_mapType = 0;
-    std::uint16_t m_first = 0, m_length = 0;
-    std::uint8_t m_entryBits = 0;
-    std::uint16_t m_width = 2, m_height = 2;
-    std::uint8_t m_depth = 24;
-    std::uint8_t m_descriptor = 0;
-    ByteWriter m_data;
-};
 
 DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
 {
