@@ -10,9 +10,9 @@
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
-#include "common/Error.h"
 #include "pictures/Palettes.h"
 #include "support/BmpBuilder.h"
+#include "support/ErrorText.h"
 #include "support/ExternalTools.h"
 #include "support/RgbImage.h"
 #include "support/RiffWalker.h"
@@ -288,12 +288,7 @@ TEST(CreateAVI, SettingsOutOfRangeAreRefusedBeforeAnyFileIsTouched)
         Project project(row.width, row.height, 3, row.fps);
         project.Frames({});
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1, 2, 3});
-        try {
-            project.Generate();
-            ADD_FAILURE() << "no error";
-        } catch (const Error& error) {
-            EXPECT_STREQ(error.what(), row.message);
-        }
+        EXPECT_EQ(test::ErrorText([&] { project.Generate(); }), row.message);
         EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{1, 2, 3}));
         EXPECT_EQ(project.Files().size(), 2U);
     }

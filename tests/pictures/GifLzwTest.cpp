@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "common/Error.h"
 #include "pictures/DecodedPicture.h"
 #include "pictures/GifLzw.h"
 #include "support/ByteWriter.h"
+#include "support/ErrorText.h"
 #include "support/GifBuilder.h"
 
 namespace kinetar::pictures {
@@ -54,12 +54,7 @@ std::vector<std::uint8_t> Codes(std::initializer_list<std::pair<std::uint32_t, i
 
 std::string ErrorOf(int codeSize, const std::vector<std::uint8_t>& blocks, const Image& image)
 {
-    try {
-        Decode(codeSize, blocks, image);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
+    return test::ErrorText([&] { Decode(codeSize, blocks, image); });
 }
 
 TEST(GifLzw, CodeSizeTwoToNineIsAccepted)
@@ -72,12 +67,7 @@ TEST(GifLzw, CodeSizeTwoToNineIsAccepted)
     std::vector<std::uint8_t> work(4);
     std::vector<std::uint8_t> nothing;
     ByteCursor empty(nothing);
-    try {
-        DecodeGifImage(empty, 1, 1, 8, false, 8, work);
-        FAIL() << "a missing code-size byte must fail";
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(), "GIF read error ");
-    }
+    EXPECT_EQ(test::ErrorText([&] { DecodeGifImage(empty, 1, 1, 8, false, 8, work); }), "GIF read error ");
 }
 
 TEST(GifLzw, HandWrittenCodeStreams)

@@ -3,10 +3,12 @@
 #include "common/Error.h"
 #include "pictures/GifReader.h"
 #include "pictures/LoadPicture.h"
+#include "support/ErrorText.h"
 #include "support/GifBuilder.h"
 #include "support/ReaderCalls.h"
 #include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -30,15 +32,7 @@ GifBuilder FourColorScreen(std::uint16_t width = 2, std::uint16_t height = 2)
         GifBuilder{}.Signature().Screen(width, height, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
 }
 
-DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadGifPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadGifPicture, bytes, kPath);
-}
+const test::ReaderCalls kReader(ReadGifPicture, kPath);
 
 TEST(GifReader, BlockWalk)
 {
@@ -113,7 +107,7 @@ TEST(GifReader, BlockWalk)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const DecodedPicture picture = Read(row.bytes);
+        const DecodedPicture picture = kReader.Read(row.bytes);
         EXPECT_EQ(picture.BitsPerPixel(), 24);
         EXPECT_TRUE(picture.Palette().empty());
         EXPECT_FALSE(picture.PaletteChanged()) << "the reader leaves the palette alone";
@@ -141,7 +135,7 @@ TEST(GifReader, Refusals)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ErrorOf(row.bytes), row.message);
+        EXPECT_EQ(kReader.ErrorOf(row.bytes), row.message);
     }
 }
 
@@ -156,18 +150,14 @@ TEST(GifReader, TruncationTable)
                            .Colors({1, 2, 3, 4})
                            .Pixels(2, kFourPixels)
                            .Build();
-    ASSERT_EQ(ErrorOf(valid), "no error");
+    ASSERT_NO_THROW(kReader.Read(valid));
     const std::size_t codeSizeAt = 6 + 7 + 6 + 9 + 10 + 12;  // signature, screen, table, comment, image, table
     ASSERT_EQ(valid[codeSizeAt], 2);
-    for (std::size_t cut = 0; cut < valid.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        // Without its block terminator the image is still whole: nothing after the last pixel is read.
-        const std::string expected = cut + 1 == valid.size() ? "no error"
-                                     : cut > codeSizeAt      ? "Read GIF error"
-                                     : cut >= 6 && cut < 13  ? "GIF read error"
-                                                             : "GIF read error ";
-        EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}), expected);
-    }
+    test::ExpectTruncations(valid, 0, valid.size() - 1, kReader.Reads(), [&](std::size_t cut) {
+        return cut > codeSizeAt ? "Read GIF error" : cut >= 6 && cut < 13 ? "GIF read error" : "GIF read error ";
+    });
+    // Without its block terminator the image is still whole: nothing after the last pixel is read.
+    EXPECT_NO_THROW(kReader.Read({valid.begin(), valid.end() - 1}));
 }
 
 TEST(GifReader, FailureLeavesThePictureAlone)
@@ -194,18 +184,8 @@ TEST(GifReader, FilesAndTheFormatTest)
 
     const std::string missing = dir.File("missing.gif");
     DecodedPicture picture;
-    try {
-        ReadGifPicture(missing, picture);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(), "GIF read error ");
-    }
-    try {
-        (void)IsGifFile(missing);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), "Can't open file " + missing);
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReadGifPicture(missing, picture); }), "GIF read error ");
+    EXPECT_EQ(test::ErrorText([&] { (void)IsGifFile(missing); }), "Can't open file " + missing);
 }
 
 }  // namespace

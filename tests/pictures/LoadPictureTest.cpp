@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
+#include "support/ErrorText.h"
 #include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
 
@@ -16,12 +17,7 @@ using test::TempDir;
 
 std::string LoadError(const std::string& path)
 {
-    try {
-        (void)LoadPicture(path);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(loaded)";
+    return test::ErrorText([&] { (void)LoadPicture(path); });
 }
 
 // A PCX header alone: a blank window and no lines.
@@ -91,12 +87,9 @@ TEST(LoadPicture, OldPcxIsRefusedAndNoLaterTestIsTried)
     } rows[] = {{3, 1}, {0, 3}, {5, 2}, {5, 4}};
     for (const auto& row : rows) {
         const std::string path = "/p/old.tga";
-        try {
-            (void)DetectPictureFormat(PcxHeader(row.version, row.planes), path);
-            FAIL() << "version " << int{row.version} << ", planes " << int{row.planes};
-        } catch (const Error& error) {
-            EXPECT_EQ(std::string(error.what()), "Format of PCX is old. Supported is only version 5.0: " + path);
-        }
+        SCOPED_TRACE("version " + std::to_string(row.version) + ", planes " + std::to_string(row.planes));
+        EXPECT_EQ(test::ErrorText([&] { (void)DetectPictureFormat(PcxHeader(row.version, row.planes), path); }),
+                  "Format of PCX is old. Supported is only version 5.0: " + path);
     }
 }
 

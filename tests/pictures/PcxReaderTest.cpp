@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/PcxReader.h"
+#include "support/ErrorText.h"
 #include "support/PcxBuilder.h"
 #include "support/ReaderCalls.h"
 #include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -17,15 +18,7 @@ using test::ToRgb;
 
 const std::string kPath = "/pictures/a.pcx";
 
-DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadPcxPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadPcxPicture, bytes, kPath);
-}
+const test::ReaderCalls kReader(ReadPcxPicture, kPath);
 
 // The grey level of every pixel, top row first (the fixtures' palette entry i is grey i).
 std::vector<int> Greys(const DecodedPicture& picture)
@@ -43,7 +36,7 @@ TEST(PcxReader, OnePlaneGoesThroughTheEndPalette)
     // 3 x 2 with 4 bytes per line: the fourth byte of each line is not shown.
     const auto bytes =
         PcxBuilder{}.Window(0, 0, 2, 1).BytesPerLine(4).Data({7, 8, 9, 99, 0xC3, 50, 60}).Palette().Build();
-    const DecodedPicture picture = Read(bytes);
+    const DecodedPicture picture = kReader.Read(bytes);
     EXPECT_EQ(picture.BitsPerPixel(), 24);
     EXPECT_TRUE(picture.Palette().empty());
     EXPECT_TRUE(picture.PaletteChanged());
@@ -55,7 +48,7 @@ TEST(PcxReader, ThreePlanesAreRedGreenBlue)
     // 2 x 1 with 3 bytes per plane; no palette block.
     const auto bytes =
         PcxBuilder{}.Window(0, 0, 1, 0).Planes(3).BytesPerLine(3).Data({1, 2, 77, 3, 4, 77, 5, 6, 77}).Build();
-    const test::RgbImage image = ToRgb(Read(bytes));
+    const test::RgbImage image = ToRgb(kReader.Read(bytes));
     EXPECT_EQ(image.At(0, 0), 0x010305U);
     EXPECT_EQ(image.At(1, 0), 0x020406U);
 }
@@ -84,14 +77,14 @@ TEST(PcxReader, LineBufferRules)
         SCOPED_TRACE(row.name);
         auto bytes = PcxBuilder{}.Window(0, 0, 1, 2).Planes(3).BytesPerLine(2).Build();
         bytes.insert(bytes.end(), row.data.begin(), row.data.end());
-        EXPECT_EQ(PixelColors(Read(bytes)), row.colors);
+        EXPECT_EQ(PixelColors(kReader.Read(bytes)), row.colors);
     }
 }
 
 TEST(PcxReader, EdgesGiveSizeEitherWayRound)
 {
     const auto bytes = PcxBuilder{}.Window(5, 10, 2, 10).BytesPerLine(4).Data({1, 2, 3, 4}).Palette().Build();
-    const DecodedPicture picture = Read(bytes);
+    const DecodedPicture picture = kReader.Read(bytes);
     EXPECT_EQ(picture.Width(), 4);
     EXPECT_EQ(picture.Height(), 1);
 }
@@ -115,14 +108,10 @@ TEST(PcxReader, Refusals)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ErrorOf(row.bytes), row.message);
+        EXPECT_EQ(kReader.ErrorOf(row.bytes), row.message);
     }
     const auto valid = PcxBuilder{}.Window(0, 0, 1, 0).Data({1, 2}).Palette().Build();
-    for (std::size_t cut = 0; cut < 128; ++cut) {
-        SCOPED_TRACE(cut);
-        EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}),
-                  "Can't read soubor " + kPath);
-    }
+    test::ExpectTruncations(valid, 0, 128, kReader.Reads(), "Can't read soubor " + kPath);
 }
 
 TEST(PcxReader, ReachedThroughLoadPicture)
@@ -132,12 +121,8 @@ TEST(PcxReader, ReachedThroughLoadPicture)
     test::WriteFile(path, PcxBuilder{}.Window(0, 0, 1, 0).Data({3, 4}).Palette().Build());
     EXPECT_EQ(Greys(*LoadPicture(path)), (std::vector<int>{3, 4}));
     DecodedPicture picture;
-    try {
-        ReadPcxPicture(dir.File("missing.pcx"), picture);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), "Can't open file " + dir.File("missing.pcx"));
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReadPcxPicture(dir.File("missing.pcx"), picture); }),
+              "Can't open file " + dir.File("missing.pcx"));
 }
 
 }  // namespace
