@@ -2,59 +2,6 @@
 
 namespace kinetar::test {
 
-TgaBuilder& TgaBuilder::Type(std::uint8_t type)
-{
-    m_type = type;
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Id(std::size_t length)
-{
-    m_id.assign(length, 'i');
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::ColorMap(std::uint8_t mapType, std::uint16_t first, std::uint16_t length,
-                                 std::uint8_t entryBits)
-{
-    m_mapType = mapType;
-    m_first = first;
-    m_length = length;
-    m_entryBits = entryBits;
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Size(std::uint16_t width, std::uint16_t height)
-{
-    m_width = width;
-    m_height = height;
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Depth(std::uint8_t depth)
-{
-    m_depth = depth;
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Descriptor(std::uint8_t descriptor)
-{
-    m_descriptor = descriptor;
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Data(std::initializer_list<std::uint8_t> bytes)
-{
-    m_data.Bytes(bytes);
-    return *this;
-}
-
-TgaBuilder& TgaBuilder::Data(const std::vector<std::uint8_t>& bytes)
-{
-    m_data.Bytes(bytes);
-    return *this;
-}
-
 std::vector<std::uint8_t> TgaBuilder::Build() const
 {
     ByteWriter file;
