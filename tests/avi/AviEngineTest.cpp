@@ -10,108 +10,23 @@
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
-#include "common/Error.h"
 #include "pictures/Palettes.h"
-#include "support/AviTestSupport.h"
+#include "support/BmpBuilder.h"
+#include "support/EngineRun.h"
+#include "support/ErrorText.h"
+#include "support/RgbImage.h"
+#include "support/RiffWalker.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
 namespace {
 
 using project::CodecSettings;
-using project::FrameRecord;
-using project::ProjectHeader;
+using test::Choosing;
+using test::EngineRun;
+using test::ProjectFrame;
 using test::RgbImage;
-using test::TempDir;
-
-struct Frame {
-    std::string picture;  // a file name in the folder, or a full path
-    std::uint8_t stretch = 1;
-};
-
-// A project in a folder of its own: pictures, the working copy and the destination beside them.
-class Project {
-public:
-    Project(std::int32_t width, std::int32_t height, std::uint8_t colorDepth = 3, std::int32_t fps = 5)
-    {
-        header = project::NewProjectHeader();
-        header.Width = width;
-        header.Height = height;
-        header.ColorDepth = colorDepth;
-        header.FramesPerSecond = fps;
-        project::SetText(header.AviFileName, Avi());
-    }
-    std::string Picture(const std::string& name, const std::vector<std::uint8_t>& bytes) const
-    {
-        test::WriteFile(dir.File(name), bytes);
-        return dir.File(name);
-    }
-    void Frames(const std::vector<Frame>& frames) const
-    {
-        EXPECT_TRUE(project::WriteProjectHeader(Path(), header));
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            FrameRecord record =
-                project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
-            record.Stretch = frames[i].stretch;
-            EXPECT_TRUE(project::WriteFrameRecord(Path(), static_cast<std::int32_t>(i), record));
-        }
-    }
-    std::string Path() const { return dir.File("work.AVIprj"); }
-    std::string Avi() const { return dir.File("out.avi"); }
-    // The files in the folder, so leftovers of a run show.
-    std::set<std::string> Files() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    struct Run {
-        std::uint8_t result = 255;
-        bool settingsChanged = false;
-        std::vector<int> progress;
-        std::vector<std::string> questions;
-        std::vector<CodecSettings> chooserSaw;
-    };
-    // Runs the engine with a recording progress callback; answers and stops come from the test.
-    Run Generate(EngineServices services = {}, int stopAfterReports = -1,
-                 FrameErrorAnswer answer = FrameErrorAnswer::Yes)
-    {
-        Run run;
-        const auto chooser = services.ChooseCompressor;
-        services.ChooseCompressor = [&](CodecSettings& variables, const FrameDIB& format) {
-            run.chooserSaw.push_back(variables);
-            if (chooser) {
-                return chooser(variables, format);
-            }
-            variables = MakeCodecSettings(kUncompressedFourcc);
-            return true;
-        };
-        services.AskFrameError = [&](const std::string& message) {
-            run.questions.push_back(message);
-            return answer;
-        };
-        const ProgressCallback progress = [&](int percent) {
-            run.progress.push_back(percent);
-            return stopAfterReports < 0 || static_cast<int>(run.progress.size()) < stopAfterReports;
-        };
-        CreateAVI(header, Path(), run.settingsChanged, progress, run.result, services);
-        return run;
-    }
-
-    TempDir dir;
-    ProjectHeader header;
-};
-
-EngineServices WithChooser(CompressorChooser chooser, const CodecRegistry* codecs = nullptr)
-{
-    EngineServices services;
-    services.ChooseCompressor = std::move(chooser);
-    services.Codecs = codecs;
-    return services;
-}
+using test::WithChooser;
 
 RgbImage Crop(const RgbImage& image, int width, int height)
 {
@@ -144,18 +59,18 @@ TEST(CreateAVI, ProgressReportsFollowTheFramesWritten)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Project project(8, 6);
+        EngineRun project(8, 6);
         const std::string good = project.Picture("good.bmp", test::Bmp24(test::GradientImage(8, 6)));
-        std::vector<Frame> frames(static_cast<std::size_t>(row.frames), Frame{good});
+        std::vector<ProjectFrame> frames(static_cast<std::size_t>(row.frames), ProjectFrame{good});
         if (row.unreadable >= 0) {
-            frames[static_cast<std::size_t>(row.unreadable)] = Frame{"missing.bmp"};
+            frames[static_cast<std::size_t>(row.unreadable)] = ProjectFrame{"missing.bmp"};
         }
         project.Frames(frames);
         const auto run = project.Generate();
         EXPECT_EQ(run.result, kResultDone);
         EXPECT_EQ(run.progress, row.progress);
         EXPECT_EQ(run.questions.size(), row.unreadable >= 0 ? 1U : 0U);
-        const auto probed = test::Probe(project.Avi());
+        const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         if (row.frames > 0) {
             EXPECT_EQ(probed->CountedFrames, row.frames - (row.unreadable >= 0 ? 1 : 0));
@@ -174,7 +89,7 @@ TEST(CreateAVI, ProgressReportsFollowTheFramesWritten)
 
 TEST(CreateAVI, TheFrameErrorQuestionCarriesTheReadersMessage)
 {
-    Project project(4, 4);
+    EngineRun project(4, 4);
     project.Picture("junk.bmp", {'B', 'M', 1, 2});  // too short for a bitmap header
     project.Frames({{"junk.bmp"}});
     const auto run = project.Generate();
@@ -185,7 +100,7 @@ TEST(CreateAVI, TheFrameErrorQuestionCarriesTheReadersMessage)
 
 TEST(CreateAVI, DecodedFramesAreTheFittedPicturesAt24Bits)
 {
-    Project project(10, 8);
+    EngineRun project(10, 8);
     const RgbImage same = test::GradientImage(10, 8, 1);
     const RgbImage large = test::GradientImage(20, 18, 2);
     const RgbImage small = test::GradientImage(4, 3, 3);
@@ -198,7 +113,7 @@ TEST(CreateAVI, DecodedFramesAreTheFittedPicturesAt24Bits)
     project.Frames({{"same.bmp", 0}, {"large.bmp", 0}, {"small.bmp", 0}, {"tiny.bmp", 255}, {"large.bmp", 1}});
     ASSERT_EQ(project.Generate().result, kResultDone);
 
-    const auto frames = test::DecodeVideoFrames(project.Avi());
+    const auto frames = project.DecodedFrames();
     ASSERT_TRUE(frames.has_value());
     ASSERT_EQ(frames->size(), 5U);
     EXPECT_EQ(test::FirstDifference((*frames)[0], same), "");
@@ -229,7 +144,7 @@ TEST(CreateAVI, IndexedDepthsDecodeToTheTableColours)
     } rows[] = {{0, 1, 33}, {1, 4, 7}, {2, 8, 12}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.bits);
-        Project project(row.width, 6, row.code);
+        EngineRun project(row.width, 6, row.code);
         const auto table = pictures::DefaultPalette(row.bits);
         // Left half: table colours in turn, which must come back exactly; right half: any colours,
         // which must come back as some table colour.
@@ -251,10 +166,10 @@ TEST(CreateAVI, IndexedDepthsDecodeToTheTableColours)
         project.Picture("p.bmp", test::Bmp24(image));
         project.Frames({{"p.bmp"}, {"p.bmp"}});
         ASSERT_EQ(project.Generate().result, kResultDone);
-        const auto probed = test::Probe(project.Avi());
+        const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         EXPECT_EQ(probed->Width, row.width);
-        const auto frames = test::DecodeVideoFrames(project.Avi());
+        const auto frames = project.DecodedFrames();
         ASSERT_TRUE(frames.has_value());
         ASSERT_EQ(frames->size(), 2U);
         for (int y = 0; y < 6; ++y) {
@@ -282,15 +197,10 @@ TEST(CreateAVI, SettingsOutOfRangeAreRefusedBeforeAnyFileIsTouched)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
-        Project project(row.width, row.height, 3, row.fps);
+        EngineRun project(row.width, row.height, 3, row.fps);
         project.Frames({});
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1, 2, 3});
-        try {
-            project.Generate();
-            ADD_FAILURE() << "no error";
-        } catch (const Error& error) {
-            EXPECT_STREQ(error.what(), row.message);
-        }
+        EXPECT_EQ(test::ErrorText([&] { project.Generate(); }), row.message);
         EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{1, 2, 3}));
         EXPECT_EQ(project.Files().size(), 2U);
     }
@@ -309,12 +219,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
                    };
                    return std::unique_ptr<Compressor>(std::make_unique<Refusing>());
                }});
-    const auto choose = [](std::uint32_t fourcc) {
-        return [fourcc](CodecSettings& variables, const FrameDIB&) {
-            variables = MakeCodecSettings(fourcc);
-            return true;
-        };
-    };
+    const auto choose = [](std::uint32_t fourcc) { return Choosing(MakeCodecSettings(fourcc)); };
     EngineServices otherLibrary;
     otherLibrary.CodecLibraryVersion = [] { return (CodecLibraryMajorAtBuild() + 1) << 16; };
     const struct {
@@ -330,7 +235,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Project project(4, 4);
+        EngineRun project(4, 4);
         project.header.CodecSettings.Handler = 7;
         const CodecSettings before = project.header.CodecSettings;
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(4, 4)));
@@ -348,7 +253,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
 
 TEST(CreateAVI, ADestinationThatCannotBeWrittenGivesResult2)
 {
-    Project project(4, 4);
+    EngineRun project(4, 4);
     project.Frames({});
     test::WriteFile(project.dir.File("plain"), std::vector<std::uint8_t>{1});
     std::filesystem::create_directory(project.dir.File("folder.avi"));
@@ -386,19 +291,19 @@ TEST(CreateAVI, StopsInsideTheFrameLoopKeepAValidFile)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Project project(6, 4);
+        EngineRun project(6, 4);
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(6, 4)));
-        std::vector<Frame> frames(6, Frame{"p.bmp"});
+        std::vector<ProjectFrame> frames(6, ProjectFrame{"p.bmp"});
         if (row.unreadableThird) {
-            frames[2] = Frame{"gone.bmp"};
+            frames[2] = ProjectFrame{"gone.bmp"};
         }
         project.Frames(frames);
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1});
-        const auto run = project.Generate({}, row.stopAfterReports, row.answer);
+        const auto run = project.Generate({}, {.stopAfterReports = row.stopAfterReports, .answer = row.answer});
         EXPECT_EQ(run.result, kResultStopped);
         EXPECT_EQ(run.settingsChanged, row.storedBack);
         EXPECT_EQ(project.header.CodecSettings == MakeCodecSettings(kUncompressedFourcc), row.storedBack);
-        const auto probed = test::Probe(project.Avi());
+        const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         EXPECT_EQ(probed->CountedFrames, row.frames);
         EXPECT_EQ(probed->HeaderFrames, row.frames);
@@ -410,7 +315,7 @@ TEST(CreateAVI, TheChoiceIsStoredBackOnlyWhenItChanged)
 {
     {
         // Nothing chosen before: the chooser opens on size 64, flags 1 and zeros.
-        Project project(4, 4);
+        EngineRun project(4, 4);
         project.Frames({});
         const auto run = project.Generate();
         ASSERT_EQ(run.chooserSaw.size(), 1U);
@@ -424,35 +329,28 @@ TEST(CreateAVI, TheChoiceIsStoredBackOnlyWhenItChanged)
     for (const bool changedBefore : {false, true}) {
         SCOPED_TRACE(changedBefore);
         // The same choice again: not rewritten, and the flag keeps what it had.
-        Project project(4, 4);
+        EngineRun project(4, 4);
         project.header.CodecSettings = MakeCodecSettings(kUncompressedFourcc);
         project.Frames({});
-        bool settingsChanged = changedBefore;
-        std::uint8_t result = 255;
-        CreateAVI(project.header, project.Path(), settingsChanged, nullptr, result,
-                  WithChooser([](CodecSettings&, const FrameDIB&) { return true; }));
-        EXPECT_EQ(result, kResultDone);
-        EXPECT_EQ(settingsChanged, changedBefore);
+        const auto run = project.Generate(WithChooser([](CodecSettings&, const FrameDIB&) { return true; }),
+                                          {.settingsChangedBefore = changedBefore, .reportProgress = false});
+        EXPECT_EQ(run.result, kResultDone);
+        EXPECT_EQ(run.settingsChanged, changedBefore);
     }
 }
 
 // Runs the engine in a child process whose files may not grow past the limit (SIGXFSZ ignored, so
 // writes fail with EFBIG as on a full disk); returns the child's result code.
-int GenerateWithFileSizeLimit(Project& project, rlim_t limit)
+int GenerateWithFileSizeLimit(EngineRun& project, rlim_t limit)
 {
     const pid_t child = ::fork();
     if (child == 0) {
         const rlimit bytes{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &bytes);
         std::signal(SIGXFSZ, SIG_IGN);
-        bool changed = false;
-        std::uint8_t result = 255;
-        CreateAVI(project.header, project.Path(), changed, nullptr, result,
-                  WithChooser([](CodecSettings& variables, const FrameDIB&) {
-                      variables = MakeCodecSettings(kUncompressedFourcc);
-                      return true;
-                  }));
-        ::_exit(result);
+        ::_exit(
+            project.Generate(WithChooser(Choosing(MakeCodecSettings(kUncompressedFourcc))), {.reportProgress = false})
+                .result);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -477,9 +375,9 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.limit);
-        Project project(64, 48);
+        EngineRun project(64, 48);
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
-        project.Frames(std::vector<Frame>(10, Frame{"p.bmp"}));
+        project.Frames(std::vector<ProjectFrame>(10, ProjectFrame{"p.bmp"}));
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1});
         EXPECT_EQ(GenerateWithFileSizeLimit(project, row.limit), row.result);
         EXPECT_EQ(project.Files().size(), 3U);
@@ -487,16 +385,14 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
             EXPECT_EQ(test::ReadFile(project.Avi()), std::vector<std::uint8_t>{1});
             continue;
         }
-        const auto probed = test::Probe(project.Avi());
+        const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         EXPECT_EQ(static_cast<std::int64_t>(probed->Packets.size()), row.frames);
         if (row.frames > 0) {
             EXPECT_EQ(probed->CountedFrames, row.frames);
             EXPECT_EQ(probed->HeaderFrames, row.frames);
         }
-        std::string problem;
-        test::WalkRiff(test::ReadFile(project.Avi()), &problem);
-        EXPECT_EQ(problem, "");
+        EXPECT_EQ(test::WalkRiffFile(project.Avi()).Problem, "");
     }
 }
 

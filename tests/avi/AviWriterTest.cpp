@@ -5,7 +5,10 @@
 #include <numeric>
 
 #include "avi/writer/AviWriter.h"
-#include "support/AviTestSupport.h"
+#include "support/BmpBuilder.h"
+#include "support/ByteWriter.h"
+#include "support/ExternalTools.h"
+#include "support/RiffWalker.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -15,16 +18,19 @@ using test::LoadU16;
 using test::LoadU32;
 using test::LoadU64;
 using test::RiffChunk;
+using test::RiffFile;
 using test::TempDir;
 
 // A 24-bit bitmap info header for a small frame.
 std::vector<std::uint8_t> Format24(std::int32_t width, std::int32_t height)
 {
-    test::ByteWriter out;
     const auto stride = static_cast<std::uint32_t>((width * 24 + 31) / 32 * 4);
-    out.U32(40).I32(width).I32(height).U16(1).U16(24).U32(0).U32(stride * static_cast<std::uint32_t>(height));
-    out.Zeros(16);
-    return out.Data();
+    return test::BmpBuilder{}
+        .Size(width, height)
+        .Bits(24)
+        .ImageSize(stride * static_cast<std::uint32_t>(height))
+        .Resolution(0, 0)
+        .InfoHeader();
 }
 
 std::vector<std::uint8_t> Sample(std::size_t size, std::uint8_t seed)
@@ -34,13 +40,8 @@ std::vector<std::uint8_t> Sample(std::size_t size, std::uint8_t seed)
     return bytes;
 }
 
-struct Written {
-    std::vector<std::uint8_t> file;
-    std::vector<RiffChunk> chunks;
-};
-
 // Writes samples of the given sizes (a size below 0 leaves the position out) and walks the result.
-Written WriteFile(const TempDir& dir, const std::vector<int>& sizes, bool compressed, std::int64_t segmentLimit = 0)
+RiffFile WriteFile(const TempDir& dir, const std::vector<int>& sizes, bool compressed, std::int64_t segmentLimit = 0)
 {
     const std::string path = dir.File("w.avi");
     AviWriter writer(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
@@ -62,11 +63,8 @@ Written WriteFile(const TempDir& dir, const std::vector<int>& sizes, bool compre
         }
     }
     EXPECT_TRUE(writer.Close(static_cast<std::int64_t>(sizes.size())));
-    Written written;
-    written.file = test::ReadFile(path);
-    std::string problem;
-    written.chunks = test::WalkRiff(written.file, &problem);
-    EXPECT_EQ(problem, "");
+    RiffFile written = test::WalkRiffFile(path);
+    EXPECT_EQ(written.Problem, "");
     return written;
 }
 
@@ -74,16 +72,16 @@ TEST(AviWriter, HeadersDescribeTheStream)
 {
     TempDir dir;
     const auto written = WriteFile(dir, {48, 48, 48}, false);
-    ASSERT_EQ(written.chunks.size(), 1U);
-    const RiffChunk& riff = written.chunks[0];
+    ASSERT_EQ(written.Chunks.size(), 1U);
+    const RiffChunk& riff = written.Chunks[0];
     EXPECT_EQ(test::FourccOf(riff.ListType), "AVI ");
-    EXPECT_EQ(riff.Offset + 8 + riff.Size, written.file.size());
+    EXPECT_EQ(riff.Offset + 8 + riff.Size, written.Bytes.size());
     const RiffChunk* hdrl = riff.Child("hdrl");
     ASSERT_NE(hdrl, nullptr);
     const RiffChunk* avih = hdrl->Child("avih");
     ASSERT_NE(avih, nullptr);
     ASSERT_EQ(avih->Size, 56U);
-    const auto& f = written.file;
+    const auto& f = written.Bytes;
     const auto a = avih->DataOffset();
     EXPECT_EQ(LoadU32(f, a), 200000U);     // microseconds per frame at 5 per second
     EXPECT_EQ(LoadU32(f, a + 12), 0x10U);  // AVIF_HASINDEX
@@ -122,8 +120,8 @@ TEST(AviWriter, IndexesPointAtEverySampleAndGapsAreEmptyChunks)
     TempDir dir;
     // Position 1 is left out, odd sizes need a pad byte, position 4 is empty at the end.
     const auto written = WriteFile(dir, {48, -1, 7, 48, -1}, true);
-    const auto& f = written.file;
-    const RiffChunk& riff = written.chunks[0];
+    const auto& f = written.Bytes;
+    const RiffChunk& riff = written.Chunks[0];
     const RiffChunk* movi = riff.Child("movi");
     ASSERT_NE(movi, nullptr);
     const auto samples = movi->ChildrenNamed("00dc");
@@ -164,14 +162,14 @@ TEST(AviWriter, LargeFilesContinueInAvixSegments)
     std::vector<int> sizes(40, 5000);
     sizes[17] = -1;
     const auto written = WriteFile(dir, sizes, false, 64 * 1024);
-    const auto& f = written.file;
-    ASSERT_GE(written.chunks.size(), 3U);
-    const RiffChunk& first = written.chunks[0];
+    const auto& f = written.Bytes;
+    ASSERT_GE(written.Chunks.size(), 3U);
+    const RiffChunk& first = written.Chunks[0];
     EXPECT_EQ(test::FourccOf(first.ListType), "AVI ");
     std::size_t samples = 0;
     std::vector<std::uint64_t> ix00Offsets;
-    for (std::size_t i = 0; i < written.chunks.size(); ++i) {
-        const RiffChunk& riff = written.chunks[i];
+    for (std::size_t i = 0; i < written.Chunks.size(); ++i) {
+        const RiffChunk& riff = written.Chunks[i];
         SCOPED_TRACE(i);
         EXPECT_LE(riff.Size, 64U * 1024) << "segment over its limit";
         if (i > 0) {

@@ -10,13 +10,18 @@
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
-#include "support/AviTestSupport.h"
+#include "support/BmpBuilder.h"
+#include "support/ByteWriter.h"
+#include "support/EngineRun.h"
+#include "support/ExternalTools.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
 namespace {
 
 using project::CodecSettings;
+using test::EngineRun;
 using test::RgbImage;
 
 std::uint8_t DepthCode(int bits)
@@ -39,69 +44,32 @@ RgbImage SmoothImage(int width, int height, int seed)
     return image;
 }
 
-// Six frames of changing pictures, fitted to the video size, rendered with one compressor.
-class CodecRun {
+// Six frames of changing pictures, fitted to the video size, at 6 frames a second.
+class CodecRun : public EngineRun {
 public:
     explicit CodecRun(int bits, std::int32_t width = 160, std::int32_t height = 120)
+        : EngineRun(width, height, DepthCode(bits), 6)
     {
-        m_header = project::NewProjectHeader();
-        m_header.Width = width;
-        m_header.Height = height;
-        m_header.ColorDepth = DepthCode(bits);
-        m_header.FramesPerSecond = 6;
-        EXPECT_TRUE(project::WriteProjectHeader(Project(), m_header));
+        std::vector<test::ProjectFrame> frames;
         for (int i = 0; i < 6; ++i) {
             // Frames 2 and 3 are the same, so inter frames have runs of nothing to code.
-            const std::string picture = m_dir.File("p" + std::to_string(i) + ".bmp");
-            test::WriteFile(picture, test::Bmp24(SmoothImage(width, height, i == 3 ? 2 : i * 9)));
-            EXPECT_TRUE(project::WriteFrameRecord(Project(), i, project::NewFrameRecord(picture)));
+            const RgbImage picture = SmoothImage(width, height, i == 3 ? 2 : i * 9);
+            frames.push_back({Picture("p" + std::to_string(i) + ".bmp", test::Bmp24(picture))});
         }
+        Frames(frames);
     }
 
-    // Renders into name.avi with the given choice; returns the result code.
+    // Renders name.avi with the given choice and no progress callback; returns the result code.
     std::uint8_t Render(const std::string& name, const CodecSettings& choice)
     {
-        project::SetText(m_header.AviFileName, Avi(name));
-        EngineServices services;
-        services.ChooseCompressor = [&](CodecSettings& variables, const FrameDIB&) {
-            variables = choice;
-            return true;
-        };
-        bool changed = false;
-        std::uint8_t result = 255;
-        CreateAVI(m_header, Project(), changed, nullptr, result, services);
-        return result;
+        return GenerateInto(name, test::WithChooser(test::Choosing(choice)), {.reportProgress = false}).result;
     }
-
-    std::string Avi(const std::string& name) const { return m_dir.File(name + ".avi"); }
-    project::ProjectHeader& Header() { return m_header; }
-    std::string Project() const { return m_dir.File("work.AVIprj"); }
-
-private:
-    test::TempDir m_dir;
-    project::ProjectHeader m_header;
 };
 
 // The run-length, Microsoft Video 1 and Cinepak decoders do not say which frames they could start on.
 bool DecoderReportsKeyFrames(std::uint32_t fourcc)
 {
     return fourcc != kRleFourcc && fourcc != FourCC('M', 'S', 'V', 'C') && fourcc != FourCC('c', 'v', 'i', 'd');
-}
-
-// Whether the decoder found each frame to be a key frame, in order.
-std::vector<bool> DecodedKeyFrames(const std::string& path)
-{
-    std::string output;
-    test::RunCommand(
-        "ffprobe -v error -select_streams v -show_entries frame=key_frame -of csv=p=0 " + test::ShellQuote(path),
-        &output);
-    std::vector<bool> keys;
-    for (const char c : output) {
-        if (c == '0' || c == '1') {
-            keys.push_back(c == '1');
-        }
-    }
-    return keys;
 }
 
 double Psnr(const RgbImage& actual, const RgbImage& expected)
@@ -189,7 +157,7 @@ TEST_P(EveryCompressor, RoundTripsThroughAnIndependentDecoder)
     ASSERT_EQ(run.Render("coded", choice), kResultDone);
     ASSERT_EQ(run.Render("plain", MakeCodecSettings(kUncompressedFourcc)), kResultDone);
 
-    const auto probed = test::Probe(run.Avi("coded"));
+    const auto probed = run.Probe("coded");
     ASSERT_TRUE(probed.has_value());
     EXPECT_EQ(probed->FrameRate, "6/1");
     EXPECT_EQ(probed->Width, 64);
@@ -197,7 +165,7 @@ TEST_P(EveryCompressor, RoundTripsThroughAnIndependentDecoder)
     ASSERT_EQ(probed->Packets.size(), 6U);
     // The index marks a key frame exactly where the decoder finds one: every frame of an intra-only
     // codec; for the others the first and then at least every second, with inter frames between.
-    const auto decodedKeys = DecodedKeyFrames(run.Avi("coded"));
+    const auto decodedKeys = test::DecodedKeyFrames(run.Avi("coded"));
     ASSERT_EQ(decodedKeys.size(), 6U);
     int sinceKey = 0;
     bool interFrames = false;
@@ -219,8 +187,8 @@ TEST_P(EveryCompressor, RoundTripsThroughAnIndependentDecoder)
     }
     EXPECT_EQ(probed->Codec, DecoderName(c.fourcc));
 
-    const auto coded = test::DecodeVideoFrames(run.Avi("coded"));
-    const auto plain = test::DecodeVideoFrames(run.Avi("plain"));
+    const auto coded = run.DecodedFrames("coded");
+    const auto plain = run.DecodedFrames("plain");
     ASSERT_TRUE(coded.has_value());
     ASSERT_TRUE(plain.has_value());
     ASSERT_EQ(coded->size(), 6U);
@@ -288,17 +256,12 @@ TEST(Codecs, TheSameChoiceAgainStoresNothingBack)
     EXPECT_EQ(std::memcmp(&choice, expected.data(), 64), 0);
 
     ASSERT_EQ(run.Render("first", choice), kResultDone);
-    EXPECT_EQ(run.Header().CodecSettings, choice);
-    bool changed = false;
-    std::uint8_t result = 255;
-    EngineServices services;
-    services.ChooseCompressor = [&](CodecSettings& variables, const FrameDIB&) {
-        variables = MakeCodecSettings(FourCC('M', 'J', 'P', 'G'), 6000);
-        return true;
-    };
-    CreateAVI(run.Header(), run.Project(), changed, nullptr, result, services);
-    EXPECT_EQ(result, kResultDone);
-    EXPECT_FALSE(changed) << "byte-identical choice, nothing to store";
+    EXPECT_EQ(run.header.CodecSettings, choice);
+    const auto again =
+        run.Generate(test::WithChooser(test::Choosing(MakeCodecSettings(FourCC('M', 'J', 'P', 'G'), 6000))),
+                     {.reportProgress = false});
+    EXPECT_EQ(again.result, kResultDone);
+    EXPECT_FALSE(again.settingsChanged) << "byte-identical choice, nothing to store";
 }
 
 TEST(Codecs, QualityReachesTheEncoder)
@@ -361,22 +324,12 @@ TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
         SCOPED_TRACE(stopAfter < 0 ? "whole run" : "stopped after four reports");
         CodecRun run(24, 32, 24);
         // Frame 2 cannot be read and is skipped: its position stays empty.
-        ASSERT_TRUE(project::WriteFrameRecord(run.Project(), 2, project::NewFrameRecord("/missing/picture.bmp")));
+        ASSERT_TRUE(project::WriteFrameRecord(run.Path(), 2, project::NewFrameRecord("/missing/picture.bmp")));
         const auto render = [&](const std::string& name, std::uint32_t fourcc, const CodecRegistry* codecs) {
-            project::SetText(run.Header().AviFileName, run.Avi(name));
-            EngineServices services;
-            services.Codecs = codecs;
-            services.ChooseCompressor = [fourcc](CodecSettings& variables, const FrameDIB&) {
-                variables = MakeCodecSettings(fourcc);
-                return true;
-            };
-            int reports = 0;
-            bool changed = false;
-            std::uint8_t result = 255;
-            CreateAVI(
-                run.Header(), run.Project(), changed, [&](int) { return stopAfter < 0 || ++reports < stopAfter; },
-                result, services);
-            return result;
+            return run
+                .GenerateInto(name, test::WithChooser(test::Choosing(MakeCodecSettings(fourcc)), codecs),
+                              {.stopAfterReports = stopAfter})
+                .result;
         };
         const std::uint8_t expected = stopAfter < 0 ? kResultDone : kResultStopped;
         ASSERT_EQ(render("late", FourCC('L', 'A', 'G', '2'), &lagging), expected);
@@ -384,8 +337,8 @@ TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
         const auto late = test::ReadFile(run.Avi("late"));
         const auto plain = test::ReadFile(run.Avi("plain"));
         EXPECT_EQ(late.size(), plain.size());
-        const auto probedLate = test::Probe(run.Avi("late"));
-        const auto probedPlain = test::Probe(run.Avi("plain"));
+        const auto probedLate = run.Probe("late");
+        const auto probedPlain = run.Probe("plain");
         ASSERT_TRUE(probedLate && probedPlain);
         std::vector<std::int64_t> latePts;
         std::vector<std::int64_t> plainPts;
@@ -399,8 +352,8 @@ TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
         EXPECT_EQ(latePts,
                   stopAfter < 0 ? (std::vector<std::int64_t>{0, 1, 3, 4, 5}) : (std::vector<std::int64_t>{0, 1, 3}));
         EXPECT_EQ(latePts, plainPts);
-        const auto lateFrames = test::DecodeVideoFrames(run.Avi("late"));
-        const auto plainFrames = test::DecodeVideoFrames(run.Avi("plain"));
+        const auto lateFrames = run.DecodedFrames("late");
+        const auto plainFrames = run.DecodedFrames("plain");
         ASSERT_TRUE(lateFrames && plainFrames);
         EXPECT_EQ(*lateFrames, *plainFrames);
     }

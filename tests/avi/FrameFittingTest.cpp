@@ -2,7 +2,7 @@
 
 #include "avi/frames/FrameDIB.h"
 #include "pictures/Palettes.h"
-#include "support/TestFiles.h"
+#include "support/BmpBuilder.h"
 
 namespace kinetar::avi {
 namespace {
@@ -150,19 +150,13 @@ TEST(GetFrameDIB, HeaderTableAndStridePerDepth)
         EXPECT_EQ(dib->Stride(), row.stride);
         EXPECT_EQ(dib->FormatSize(), row.formatSize);
         EXPECT_EQ(block.size(), row.formatSize + row.stride * 3);
-        EXPECT_EQ(test::ByteWriter()
-                      .U32(40)
-                      .I32(row.width)
-                      .I32(3)
-                      .U16(1)
-                      .U16(static_cast<std::uint32_t>(row.bits))
-                      .U32(0)
-                      .U32(static_cast<std::uint32_t>(row.stride * 3))
-                      .U32(0)
-                      .U32(0)
-                      .U32(row.colorsUsed)
-                      .U32(0)
-                      .Data(),
+        EXPECT_EQ(test::BmpBuilder{}
+                      .Size(row.width, 3)
+                      .Bits(static_cast<std::uint16_t>(row.bits))
+                      .ImageSize(static_cast<std::uint32_t>(row.stride * 3))
+                      .Resolution(0, 0)
+                      .ClrUsed(row.colorsUsed)
+                      .InfoHeader(),
                   std::vector<std::uint8_t>(block.begin(), block.begin() + 40));
         const auto table = pictures::DefaultPalette(row.bits);
         for (std::size_t i = 0; i < row.colorsUsed; ++i) {

@@ -7,6 +7,7 @@
 #include "avi/codecs/RleEncoder.h"
 #include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
+#include "support/RgbImage.h"
 
 namespace kinetar::avi {
 namespace {
@@ -59,15 +60,7 @@ Rows DecodeWithBmpReader(const std::vector<std::uint8_t>& data, std::int32_t wid
                           .Build();
     pictures::DecodedPicture picture;
     pictures::ReadBmpPicture(file, "/rle.bmp", picture);
-    Rows rows;
-    for (std::int32_t y = 0; y < height; ++y) {
-        std::vector<int> row;
-        for (std::int32_t x = 0; x < width; ++x) {
-            row.push_back(pictures::PackedPixel(picture.Row(y), x, bits));
-        }
-        rows.push_back(row);
-    }
-    return rows;
+    return test::PixelIndices(picture);
 }
 
 TEST(RleEncoder, KeyFramesHitEveryCodeAndDecodeBack)

@@ -3,44 +3,23 @@
 #include <string>
 #include <vector>
 
-#include "common/Error.h"
 #include "pictures/BmpReader.h"
 #include "support/BmpBuilder.h"
 #include "support/ReaderCalls.h"
-#include "support/TestFiles.h"
+#include "support/RgbImage.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
 
 using test::BmpBuilder;
+using test::PixelIndices;
 using test::RgbImage;
 using test::ToRgb;
 
 const std::string kPath = "/pictures/p.bmp";
 
-DecodedPicture Decode(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadBmpPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadBmpPicture, bytes, kPath);
-}
-
-// Pixel values of the picture's rows, top row first, as one value per pixel.
-std::vector<std::vector<int>> Indices(const DecodedPicture& picture)
-{
-    std::vector<std::vector<int>> rows;
-    for (int y = 0; y < picture.Height(); ++y) {
-        std::vector<int> row;
-        for (int x = 0; x < picture.Width(); ++x) {
-            row.push_back(PackedPixel(picture.Row(y), x, picture.BitsPerPixel()));
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
+const test::ReaderCalls kReader(ReadBmpPicture, kPath);
 
 const std::vector<PaletteEntry> kFour = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {255, 255, 0, 0}};
 
@@ -66,16 +45,16 @@ TEST(BmpReader, FourColoursAtEveryDepthAndBothRowOrders)
         std::vector<std::uint8_t> topDown = row.topRow;
         topDown.insert(topDown.end(), row.bottomRow.begin(), row.bottomRow.end());
         const auto clrUsed = static_cast<std::uint32_t>(row.palette.size());
-        const auto up = Decode(
+        const auto up = kReader.Read(
             BmpBuilder{}.Size(2, 2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(bottomUp).Build());
-        const auto down = Decode(
+        const auto down = kReader.Read(
             BmpBuilder{}.Size(2, -2).Bits(row.bits).ClrUsed(clrUsed).Palette(row.palette).Pixels(topDown).Build());
         EXPECT_EQ(up.BitsPerPixel(), row.bits);
         EXPECT_EQ(down.Height(), 2);
         if (row.bits == 1) {
             // Two colours only: index 1 (red) on the diagonal from the top left.
-            EXPECT_EQ(Indices(up), (std::vector<std::vector<int>>{{1, 0}, {0, 1}}));
-            EXPECT_EQ(Indices(down), Indices(up));
+            EXPECT_EQ(PixelIndices(up), (std::vector<std::vector<int>>{{1, 0}, {0, 1}}));
+            EXPECT_EQ(PixelIndices(down), PixelIndices(up));
             continue;
         }
         EXPECT_EQ(test::FirstDifference(ToRgb(up), expected), "");
@@ -95,7 +74,7 @@ TEST(BmpReader, RowPaddingAtWidthsOneToFour)
                                                                          : 0xEE);
             }
         }
-        const auto picture = Decode(BmpBuilder{}.Size(width, 2).Bits(24).Pixels(pixels).Build());
+        const auto picture = kReader.Read(BmpBuilder{}.Size(width, 2).Bits(24).Pixels(pixels).Build());
         // The first stored row is the bottom one.
         EXPECT_EQ(picture.PixelColor(width - 1, 1).Blue, static_cast<std::uint8_t>((width - 1) * 3));
         EXPECT_EQ(picture.PixelColor(0, 0).Red, 102);
@@ -106,7 +85,7 @@ TEST(BmpReader, ColourTableFollowsTheDeclaredInformationHeader)
 {
     for (const std::uint32_t infoSize : {40U, 108U, 124U}) {
         SCOPED_TRACE(infoSize);
-        const auto picture = Decode(
+        const auto picture = kReader.Read(
             BmpBuilder{}.InfoSize(infoSize).Size(2, 1).Bits(8).ClrUsed(4).Palette(kFour).Pixels({3, 2, 0, 0}).Build());
         ASSERT_EQ(picture.Palette().size(), 4U);
         EXPECT_EQ(picture.PixelColor(0, 0), kFour[3]);
@@ -134,7 +113,7 @@ TEST(BmpReader, PaletteSizeFromClrUsedBoundedByTheBitCount)
         SCOPED_TRACE(row.name);
         const std::vector<PaletteEntry> palette(many.begin(),
                                                 many.begin() + static_cast<std::ptrdiff_t>(row.paletteInFile));
-        const auto picture = Decode(
+        const auto picture = kReader.Read(
             BmpBuilder{}.Size(1, 1).Bits(row.bits).ClrUsed(row.clrUsed).Palette(palette).Pixels({0, 0, 0, 0}).Build());
         EXPECT_EQ(picture.Palette().size(), row.expected);
     }
@@ -150,13 +129,13 @@ TEST(BmpReader, PixelsAreReadFromOffBitsWhereverItLies)
                      .OffBits(100)
                      .Pixels({1, 0, 0, 0})
                      .Build();
-    EXPECT_EQ(Decode(bytes).PixelColor(0, 0), (PaletteEntry{9, 9, 9, 0}));
+    EXPECT_EQ(kReader.Read(bytes).PixelColor(0, 0), (PaletteEntry{9, 9, 9, 0}));
 }
 
 TEST(BmpReader, IndexBeyondThePaletteShowsBlack)
 {
-    const auto picture =
-        Decode(BmpBuilder{}.Size(3, 1).Bits(8).ClrUsed(1).Palette({{50, 60, 70, 0}}).Pixels({0, 1, 255, 0}).Build());
+    const auto picture = kReader.Read(
+        BmpBuilder{}.Size(3, 1).Bits(8).ClrUsed(1).Palette({{50, 60, 70, 0}}).Pixels({0, 1, 255, 0}).Build());
     EXPECT_EQ(picture.PixelColor(0, 0), (PaletteEntry{50, 60, 70, 0}));
     EXPECT_EQ(picture.PixelColor(1, 0), (PaletteEntry{0, 0, 0, 0}));
     EXPECT_EQ(picture.PixelColor(2, 0), (PaletteEntry{0, 0, 0, 0}));
@@ -185,7 +164,7 @@ TEST(BmpReader, RefusedHeaders)
         {"pixels cut short", BmpBuilder{}.Size(2, 2).Pixels({1, 2, 3, 4, 5, 6, 7, 8}), "Reading pixels FAILED" + kPath},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(ErrorOf(row.builder.Build()), row.message) << row.name;
+        EXPECT_EQ(kReader.ErrorOf(row.builder.Build()), row.message) << row.name;
     }
 }
 
@@ -195,29 +174,27 @@ TEST(BmpReader, TruncationTable)
     const BmpBuilder builder =
         BmpBuilder{}.Size(2, 2).Bits(8).ClrUsed(4).Palette(kFour).Pixels({0, 1, 0, 0, 2, 3, 0, 0});
     const auto whole = builder.Build();
-    ASSERT_EQ(ErrorOf(whole), "no error");
-    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        const std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut));
+    ASSERT_NO_THROW(kReader.Read(whole));
+    test::ExpectTruncations(whole, 0, whole.size(), kReader.Reads(), [&](std::size_t cut) {
         const char* expected = cut < 14                      ? "Can't read file header "
                                : cut < 54                    ? "Can't read file info "
                                : cut < builder.PixelOffset() ? "Reading color table FAILED"
                                                              : "Reading pixels FAILED";
-        EXPECT_EQ(ErrorOf(bytes), expected + kPath);
-    }
+        return expected + kPath;
+    });
 }
 
 std::vector<std::vector<int>> DecodeRle(std::int32_t width, std::int32_t height, std::uint16_t bits,
                                         std::uint32_t compression, std::vector<std::uint8_t> data)
 {
     std::vector<PaletteEntry> palette(bits == 4 ? 16 : 256);
-    return Indices(Decode(BmpBuilder{}
-                              .Size(width, height)
-                              .Bits(bits)
-                              .Compression(compression)
-                              .Palette(palette)
-                              .Pixels(std::move(data))
-                              .Build()));
+    return PixelIndices(kReader.Read(BmpBuilder{}
+                                         .Size(width, height)
+                                         .Bits(bits)
+                                         .Compression(compression)
+                                         .Palette(palette)
+                                         .Pixels(std::move(data))
+                                         .Build()));
 }
 
 using Rows = std::vector<std::vector<int>>;

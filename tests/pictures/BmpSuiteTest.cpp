@@ -4,8 +4,9 @@
 #include <set>
 #include <string>
 
-#include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "support/ErrorText.h"
+#include "support/ExternalTools.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
@@ -147,12 +148,7 @@ TEST_P(BmpSuite, DecodesOrRefusesExactly)
     const SuiteFile& file = GetParam();
     const std::string path = (kSuite / file.name).string();
     std::unique_ptr<DecodedPicture> picture;
-    std::string error;
-    try {
-        picture = LoadPicture(path);
-    } catch (const Error& e) {
-        error = e.what();
-    }
+    const std::string error = test::ThrownError([&] { picture = LoadPicture(path); }).value_or("");
     switch (file.expect) {
     case Expect::Pixels: {
         ASSERT_TRUE(picture) << error;

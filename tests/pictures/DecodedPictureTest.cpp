@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "common/Error.h"
 #include "pictures/DecodedPicture.h"
+#include "support/ErrorText.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -87,12 +87,8 @@ TEST(DecodedPicture, ScanLineOutOfRange)
     picture.SetWidth(4);
     picture.SetHeight(2);
     for (const int y : {-1, 2, 100}) {
-        try {
-            (void)picture.Row(y);
-            FAIL() << "row " << y << " was handed out";
-        } catch (const Error& error) {
-            EXPECT_STREQ(error.what(), "Scan line index out of range");
-        }
+        SCOPED_TRACE(y);
+        EXPECT_EQ(test::ErrorText([&] { (void)picture.Row(y); }), "Scan line index out of range");
     }
     EXPECT_NO_THROW((void)picture.Row(1));
 }
@@ -123,12 +119,8 @@ TEST(DecodedPicture, SizeBound)
         if (row.fits) {
             EXPECT_NO_THROW(CheckPictureSize(row.width, row.height, "/p.bmp"));
         } else {
-            try {
-                CheckPictureSize(row.width, row.height, "/p.bmp");
-                FAIL();
-            } catch (const Error& error) {
-                EXPECT_STREQ(error.what(), "Picture is too large /p.bmp");
-            }
+            EXPECT_EQ(test::ErrorText([&] { CheckPictureSize(row.width, row.height, "/p.bmp"); }),
+                      "Picture is too large /p.bmp");
         }
     }
 }

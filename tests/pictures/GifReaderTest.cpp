@@ -1,13 +1,14 @@
-#include "pictures/GifReader.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "pictures/GifReader.h"
 #include "pictures/LoadPicture.h"
+#include "support/ErrorText.h"
 #include "support/GifBuilder.h"
-#include "support/PixelColors.h"
 #include "support/ReaderCalls.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -27,18 +28,11 @@ constexpr std::uint8_t kInterlaced = 0x40;
 
 GifBuilder FourColorScreen(std::uint16_t width = 2, std::uint16_t height = 2)
 {
-    return std::move(GifBuilder{}.Signature().Screen(width, height, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    return std::move(
+        GifBuilder{}.Signature().Screen(width, height, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
 }
 
-DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadGifPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadGifPicture, bytes, kPath);
-}
+const test::ReaderCalls kReader(ReadGifPicture, kPath);
 
 TEST(GifReader, BlockWalk)
 {
@@ -50,8 +44,16 @@ TEST(GifReader, BlockWalk)
         std::vector<std::uint32_t> colors;
     } rows[] = {
         {"global table", FourColorScreen().Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(), fourColors},
-        {"87a", GifBuilder{}.Signature("GIF87a").Screen(2, 2, kFourColors).Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF})
-                    .Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(), fourColors},
+        {"87a",
+         GifBuilder{}
+             .Signature("GIF87a")
+             .Screen(2, 2, kFourColors)
+             .Colors({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF})
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
+         fourColors},
         {"no table at all: 0 black, 1 white",
          GifBuilder{}.Signature().Screen(2, 1, kNoTable).Image(2, 1, kNoTable).Pixels(2, {{1, 0}}).Trailer().Build(),
          {0xFFFFFF, 0x000000}},
@@ -64,30 +66,48 @@ TEST(GifReader, BlockWalk)
              .Extension(0xFE, {"a comment", "in two sub-blocks"})
              .Extension(0xF9, {std::string("\x01\x00\x00\x02", 4)})  // transparent index 2
              .Extension(0x99, {"unknown"})
-             .Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build(),
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
          fourColors},
         {"first image only, at its own size",
-         FourColorScreen(9, 9).Image(1, 2, kNoTable).Pixels(2, {{3, 2}}).Image(2, 2, kNoTable).Pixels(2, kFourPixels)
-             .Trailer().Build(),
+         FourColorScreen(9, 9)
+             .Image(1, 2, kNoTable)
+             .Pixels(2, {{3, 2}})
+             .Image(2, 2, kNoTable)
+             .Pixels(2, kFourPixels)
+             .Trailer()
+             .Build(),
          {0xFFFFFF, 0x0000FF}},
-        {"interlaced", FourColorScreen().Image(1, 4, kInterlaced).Pixels(2, {{0, 2, 1, 3}}).Trailer().Build(),
+        {"interlaced",
+         FourColorScreen().Image(1, 4, kInterlaced).Pixels(2, {{0, 2, 1, 3}}).Trailer().Build(),
          {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}},
         // 16 colours pack two to a byte; a width of 5 leaves padding that is never expanded.
         {"16 colours, width 5",
-         GifBuilder{}.Signature().Screen(5, 2, kSixteenColors)
+         GifBuilder{}
+             .Signature()
+             .Screen(5, 2, kSixteenColors)
              .Colors({0, 0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606, 0x070707, 0x080808, 0x090909,
                       0x0A0A0A, 0x0B0B0B, 0x0C0C0C, 0x0D0D0D, 0x0E0E0E, 0x0F0F0F})
-             .Image(5, 2, kNoTable).Pixels(4, sixteen).Trailer().Build(),
+             .Image(5, 2, kNoTable)
+             .Pixels(4, sixteen)
+             .Trailer()
+             .Build(),
          {0x0F0F0F, 0x0E0E0E, 0x010101, 0x020202, 0x030303, 0x040404, 0x050505, 0x060606, 0x070707, 0x080808}},
         // Clear (4), pixel 3, end (5): the pixels never reached show colour 0.
         {"early end code",
-         FourColorScreen().Image(2, 2, kNoTable).Byte(2).Bytes(test::SubBlocks(test::LzwCodeWriter{}.Code(4, 3).Code(3, 3).Code(5, 3).Bytes()))
-             .Trailer().Build(),
+         FourColorScreen()
+             .Image(2, 2, kNoTable)
+             .Byte(2)
+             .Bytes(test::SubBlocks(test::LzwCodeWriter{}.Code(4, 3).Code(3, 3).Code(5, 3).Bytes()))
+             .Trailer()
+             .Build(),
          {0xFFFFFF, 0xFF0000, 0xFF0000, 0xFF0000}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const DecodedPicture picture = Read(row.bytes);
+        const DecodedPicture picture = kReader.Read(row.bytes);
         EXPECT_EQ(picture.BitsPerPixel(), 24);
         EXPECT_TRUE(picture.Palette().empty());
         EXPECT_FALSE(picture.PaletteChanged()) << "the reader leaves the palette alone";
@@ -97,8 +117,8 @@ TEST(GifReader, BlockWalk)
 
 TEST(GifReader, Refusals)
 {
-    const std::string report =
-        std::string("Intenal error: Please send me this GIF to email ") + KINETAR_SUPPORT_EMAIL + " (UGIFPICTURE, line 142)";
+    const std::string report = std::string("Intenal error: Please send me this GIF to email ") + KINETAR_SUPPORT_EMAIL +
+                               " (UGIFPICTURE, line 142)";
     const struct {
         const char* name;
         std::vector<std::uint8_t> bytes;
@@ -115,7 +135,7 @@ TEST(GifReader, Refusals)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ErrorOf(row.bytes), row.message);
+        EXPECT_EQ(kReader.ErrorOf(row.bytes), row.message);
     }
 }
 
@@ -123,23 +143,21 @@ TEST(GifReader, TruncationTable)
 {
     const auto valid = GifBuilder{}
                            .Signature()
-                           .Screen(2, 2, kTwoColors).Colors({0x000000, 0xFFFFFF})
+                           .Screen(2, 2, kTwoColors)
+                           .Colors({0x000000, 0xFFFFFF})
                            .Extension(0xFE, {"ab", "cd"})
-                           .Image(2, 2, kFourColors).Colors({1, 2, 3, 4})
+                           .Image(2, 2, kFourColors)
+                           .Colors({1, 2, 3, 4})
                            .Pixels(2, kFourPixels)
                            .Build();
-    ASSERT_EQ(ErrorOf(valid), "no error");
+    ASSERT_NO_THROW(kReader.Read(valid));
     const std::size_t codeSizeAt = 6 + 7 + 6 + 9 + 10 + 12;  // signature, screen, table, comment, image, table
     ASSERT_EQ(valid[codeSizeAt], 2);
-    for (std::size_t cut = 0; cut < valid.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        // Without its block terminator the image is still whole: nothing after the last pixel is read.
-        const std::string expected = cut + 1 == valid.size() ? "no error"
-                                     : cut > codeSizeAt      ? "Read GIF error"
-                                     : cut >= 6 && cut < 13 ? "GIF read error"
-                                                            : "GIF read error ";
-        EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}), expected);
-    }
+    test::ExpectTruncations(valid, 0, valid.size() - 1, kReader.Reads(), [&](std::size_t cut) {
+        return cut > codeSizeAt ? "Read GIF error" : cut >= 6 && cut < 13 ? "GIF read error" : "GIF read error ";
+    });
+    // Without its block terminator the image is still whole: nothing after the last pixel is read.
+    EXPECT_NO_THROW(kReader.Read({valid.begin(), valid.end() - 1}));
 }
 
 TEST(GifReader, FailureLeavesThePictureAlone)
@@ -160,23 +178,14 @@ TEST(GifReader, FilesAndTheFormatTest)
     const auto bytes = FourColorScreen().Image(2, 2, kNoTable).Pixels(2, kFourPixels).Trailer().Build();
     test::WriteFile(dir.File("a.bin"), bytes);
     test::WriteFile(dir.File("a.tga"), bytes);
-    EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.bin"))), (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+    EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.bin"))),
+              (std::vector<std::uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
     EXPECT_THROW(LoadPicture(dir.File("a.tga")), Error) << "a GIF named .tga goes to the TGA reader";
 
     const std::string missing = dir.File("missing.gif");
     DecodedPicture picture;
-    try {
-        ReadGifPicture(missing, picture);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(), "GIF read error ");
-    }
-    try {
-        (void)IsGifFile(missing);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), "Can't open file " + missing);
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReadGifPicture(missing, picture); }), "GIF read error ");
+    EXPECT_EQ(test::ErrorText([&] { (void)IsGifFile(missing); }), "Can't open file " + missing);
 }
 
 }  // namespace

@@ -6,31 +6,24 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
+#include "support/ErrorText.h"
+#include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
 using test::TempDir;
 
 std::string LoadError(const std::string& path)
 {
-    try {
-        (void)LoadPicture(path);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "(loaded)";
+    return test::ErrorText([&] { (void)LoadPicture(path); });
 }
 
+// A PCX header alone: a blank window and no lines.
 std::vector<std::uint8_t> PcxHeader(std::uint8_t version, std::uint8_t planes)
 {
-    ByteWriter header;
-    header.U8(10).U8(version).U8(1).U8(8);  // maker, version, encoding, bits per pixel
-    header.Zeros(61).U8(planes);            // edges, resolution, palette, reserved; plane count at 65
-    header.Zeros(128 - header.Size());
-    return header.Data();
+    return test::PcxBuilder{}.Version(version).Planes(planes).BytesPerLine(0).Build();
 }
 
 TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)
@@ -94,12 +87,9 @@ TEST(LoadPicture, OldPcxIsRefusedAndNoLaterTestIsTried)
     } rows[] = {{3, 1}, {0, 3}, {5, 2}, {5, 4}};
     for (const auto& row : rows) {
         const std::string path = "/p/old.tga";
-        try {
-            (void)DetectPictureFormat(PcxHeader(row.version, row.planes), path);
-            FAIL() << "version " << int{row.version} << ", planes " << int{row.planes};
-        } catch (const Error& error) {
-            EXPECT_EQ(std::string(error.what()), "Format of PCX is old. Supported is only version 5.0: " + path);
-        }
+        SCOPED_TRACE("version " + std::to_string(row.version) + ", planes " + std::to_string(row.planes));
+        EXPECT_EQ(test::ErrorText([&] { (void)DetectPictureFormat(PcxHeader(row.version, row.planes), path); }),
+                  "Format of PCX is old. Supported is only version 5.0: " + path);
     }
 }
 

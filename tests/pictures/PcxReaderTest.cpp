@@ -1,79 +1,24 @@
-#include "pictures/PcxReader.h"
-
 #include <gtest/gtest.h>
 
-#include "common/Error.h"
 #include "pictures/LoadPicture.h"
-#include "support/PixelColors.h"
+#include "pictures/PcxReader.h"
+#include "support/ErrorText.h"
+#include "support/PcxBuilder.h"
 #include "support/ReaderCalls.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
+using test::PcxBuilder;
 using test::PixelColors;
 using test::ToRgb;
 
 const std::string kPath = "/pictures/a.pcx";
 
-// A version-5 PCX file: the 128-byte header, the packed lines, and for one plane the palette block.
-class PcxBuilder {
-public:
-    PcxBuilder& Window(std::int16_t left, std::int16_t top, std::int16_t right, std::int16_t bottom)
-    {
-        m_left = left, m_top = top, m_right = right, m_bottom = bottom;
-        return *this;
-    }
-    PcxBuilder& Planes(std::uint8_t planes) { m_planes = planes; return *this; }
-    PcxBuilder& BytesPerLine(std::int16_t bytes) { m_bytesPerLine = bytes; return *this; }
-    PcxBuilder& Data(std::initializer_list<std::uint8_t> bytes) { m_data.Bytes(bytes); return *this; }
-    // Entry i is grey level i unless given; the marker is 12 unless given.
-    PcxBuilder& Palette(std::uint8_t marker = 12)
-    {
-        m_palette.U8(marker);
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            m_palette.U8(i).U8(i).U8(i);
-        }
-        return *this;
-    }
-    std::vector<std::uint8_t> Build() const
-    {
-        ByteWriter file;
-        file.U8(10)                          // maker mark
-            .U8(5)                           // version
-            .U8(1)                           // encoding: run-length
-            .U8(8)                           // bits per pixel per plane
-            .U16(static_cast<std::uint16_t>(m_left)).U16(static_cast<std::uint16_t>(m_top))
-            .U16(static_cast<std::uint16_t>(m_right)).U16(static_cast<std::uint16_t>(m_bottom))
-            .Zeros(4)                        // resolution
-            .Zeros(48)                       // 16-colour header palette
-            .U8(0)                           // reserved
-            .U8(m_planes)
-            .U16(static_cast<std::uint16_t>(m_bytesPerLine))
-            .Zeros(60)                       // palette type, screen size, filler
-            .Bytes(m_data.Data())
-            .Bytes(m_palette.Data());
-        return file.Data();
-    }
-
-private:
-    std::int16_t m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
-    std::uint8_t m_planes = 1;
-    std::int16_t m_bytesPerLine = 2;
-    ByteWriter m_data;
-    ByteWriter m_palette;
-};
-
-DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadPcxPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadPcxPicture, bytes, kPath);
-}
+const test::ReaderCalls kReader(ReadPcxPicture, kPath);
 
 // The grey level of every pixel, top row first (the fixtures' palette entry i is grey i).
 std::vector<int> Greys(const DecodedPicture& picture)
@@ -89,8 +34,9 @@ std::vector<int> Greys(const DecodedPicture& picture)
 TEST(PcxReader, OnePlaneGoesThroughTheEndPalette)
 {
     // 3 x 2 with 4 bytes per line: the fourth byte of each line is not shown.
-    const auto bytes = PcxBuilder{}.Window(0, 0, 2, 1).BytesPerLine(4).Data({7, 8, 9, 99, 0xC3, 50, 60}).Palette().Build();
-    const DecodedPicture picture = Read(bytes);
+    const auto bytes =
+        PcxBuilder{}.Window(0, 0, 2, 1).BytesPerLine(4).Data({7, 8, 9, 99, 0xC3, 50, 60}).Palette().Build();
+    const DecodedPicture picture = kReader.Read(bytes);
     EXPECT_EQ(picture.BitsPerPixel(), 24);
     EXPECT_TRUE(picture.Palette().empty());
     EXPECT_TRUE(picture.PaletteChanged());
@@ -100,8 +46,9 @@ TEST(PcxReader, OnePlaneGoesThroughTheEndPalette)
 TEST(PcxReader, ThreePlanesAreRedGreenBlue)
 {
     // 2 x 1 with 3 bytes per plane; no palette block.
-    const auto bytes = PcxBuilder{}.Window(0, 0, 1, 0).Planes(3).BytesPerLine(3).Data({1, 2, 77, 3, 4, 77, 5, 6, 77}).Build();
-    const test::RgbImage image = ToRgb(Read(bytes));
+    const auto bytes =
+        PcxBuilder{}.Window(0, 0, 1, 0).Planes(3).BytesPerLine(3).Data({1, 2, 77, 3, 4, 77, 5, 6, 77}).Build();
+    const test::RgbImage image = ToRgb(kReader.Read(bytes));
     EXPECT_EQ(image.At(0, 0), 0x010305U);
     EXPECT_EQ(image.At(1, 0), 0x020406U);
 }
@@ -118,7 +65,8 @@ TEST(PcxReader, LineBufferRules)
     } rows[] = {
         {"run cut at the end of the line", {0xC7, 1, 2, 2, 2, 2, 2, 2, 0xC6, 3}, {one, one, two, two, three, three}},
         {"count 192 makes nothing", {0xC0, 9, 0xC6, 1, 0xC6, 2, 0xC6, 3}, {one, one, two, two, three, three}},
-        {"values of 192 up need a run of one", {0xC2, 0xC8, 0xC2, 0xFF, 0xC2, 0xC0, 0xC6, 2, 0xC6, 3},
+        {"values of 192 up need a run of one",
+         {0xC2, 0xC8, 0xC2, 0xFF, 0xC2, 0xC0, 0xC6, 2, 0xC6, 3},
          {0xC8FFC0, 0xC8FFC0, two, two, three, three}},
         // The line being decoded keeps the tail of the line before; later rows repeat it.
         {"data ends inside row 1", {0xC6, 1, 0xC2, 2}, {one, one, 0x020101, 0x020101, 0x020101, 0x020101}},
@@ -129,14 +77,14 @@ TEST(PcxReader, LineBufferRules)
         SCOPED_TRACE(row.name);
         auto bytes = PcxBuilder{}.Window(0, 0, 1, 2).Planes(3).BytesPerLine(2).Build();
         bytes.insert(bytes.end(), row.data.begin(), row.data.end());
-        EXPECT_EQ(PixelColors(Read(bytes)), row.colors);
+        EXPECT_EQ(PixelColors(kReader.Read(bytes)), row.colors);
     }
 }
 
 TEST(PcxReader, EdgesGiveSizeEitherWayRound)
 {
     const auto bytes = PcxBuilder{}.Window(5, 10, 2, 10).BytesPerLine(4).Data({1, 2, 3, 4}).Palette().Build();
-    const DecodedPicture picture = Read(bytes);
+    const DecodedPicture picture = kReader.Read(bytes);
     EXPECT_EQ(picture.Width(), 4);
     EXPECT_EQ(picture.Height(), 1);
 }
@@ -149,22 +97,21 @@ TEST(PcxReader, Refusals)
         std::string message;
     } rows[] = {
         {"bytes per line 0", PcxBuilder{}.BytesPerLine(0).Data({1}).Palette().Build(), "Bad PCX format: " + kPath},
-        {"bytes per line negative", PcxBuilder{}.BytesPerLine(-2).Data({1}).Palette().Build(), "Bad PCX format: " + kPath},
+        {"bytes per line negative", PcxBuilder{}.BytesPerLine(-2).Data({1}).Palette().Build(),
+         "Bad PCX format: " + kPath},
         {"no palette marker", PcxBuilder{}.Data({1, 2}).Palette(11).Build(), "Bad PCX format: " + kPath},
         {"too short for a palette", PcxBuilder{}.Data({1, 2, 12}).Build(), "Bad PCX format: " + kPath},
         {"two planes", PcxBuilder{}.Planes(2).Data({1, 2, 3, 4}).Build(),
          "Format of PCX is old. Supported is only version 5.0: " + kPath},
-        {"65536 wide", PcxBuilder{}.Window(-32768, 0, 32767, 0).Data({1}).Palette().Build(), "Picture is too large " + kPath},
+        {"65536 wide", PcxBuilder{}.Window(-32768, 0, 32767, 0).Data({1}).Palette().Build(),
+         "Picture is too large " + kPath},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ErrorOf(row.bytes), row.message);
+        EXPECT_EQ(kReader.ErrorOf(row.bytes), row.message);
     }
     const auto valid = PcxBuilder{}.Window(0, 0, 1, 0).Data({1, 2}).Palette().Build();
-    for (std::size_t cut = 0; cut < 128; ++cut) {
-        SCOPED_TRACE(cut);
-        EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}), "Can't read soubor " + kPath);
-    }
+    test::ExpectTruncations(valid, 0, 128, kReader.Reads(), "Can't read soubor " + kPath);
 }
 
 TEST(PcxReader, ReachedThroughLoadPicture)
@@ -174,12 +121,8 @@ TEST(PcxReader, ReachedThroughLoadPicture)
     test::WriteFile(path, PcxBuilder{}.Window(0, 0, 1, 0).Data({3, 4}).Palette().Build());
     EXPECT_EQ(Greys(*LoadPicture(path)), (std::vector<int>{3, 4}));
     DecodedPicture picture;
-    try {
-        ReadPcxPicture(dir.File("missing.pcx"), picture);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), "Can't open file " + dir.File("missing.pcx"));
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReadPcxPicture(dir.File("missing.pcx"), picture); }),
+              "Can't open file " + dir.File("missing.pcx"));
 }
 
 }  // namespace

@@ -1,77 +1,24 @@
-#include "pictures/TgaReader.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
-#include "support/PixelColors.h"
+#include "pictures/TgaReader.h"
+#include "support/ErrorText.h"
 #include "support/ReaderCalls.h"
+#include "support/RgbImage.h"
 #include "support/TestFiles.h"
+#include "support/TgaBuilder.h"
+#include "support/Truncation.h"
 
 namespace kinetar::pictures {
 namespace {
 
-using test::ByteWriter;
 using test::PixelColors;
+using test::TgaBuilder;
 
 const std::string kPath = "/pictures/a.tga";
 
-// An 18-byte TGA header, then the image ID, the colour map and the pixel data.
-class TgaBuilder {
-public:
-    TgaBuilder& Type(std::uint8_t type) { m_type = type; return *this; }
-    TgaBuilder& Id(std::size_t length) { m_id.assign(length, 'i'); return *this; }
-    TgaBuilder& ColorMap(std::uint8_t mapType, std::uint16_t first, std::uint16_t length, std::uint8_t entryBits)
-    {
-        m_mapType = mapType, m_first = first, m_length = length, m_entryBits = entryBits;
-        return *this;
-    }
-    TgaBuilder& Size(std::uint16_t width, std::uint16_t height) { m_width = width, m_height = height; return *this; }
-    TgaBuilder& Depth(std::uint8_t depth) { m_depth = depth; return *this; }
-    TgaBuilder& Descriptor(std::uint8_t descriptor) { m_descriptor = descriptor; return *this; }
-    TgaBuilder& Data(std::initializer_list<std::uint8_t> bytes) { m_data.Bytes(bytes); return *this; }
-    TgaBuilder& Data(const std::vector<std::uint8_t>& bytes) { m_data.Bytes(bytes); return *this; }
-    std::vector<std::uint8_t> Build() const
-    {
-        ByteWriter file;
-        file.U8(static_cast<std::uint32_t>(m_id.size()))
-            .U8(m_mapType)
-            .U8(m_type)
-            .U16(m_first)
-            .U16(m_length)
-            .U8(m_entryBits)
-            .U16(0)  // x origin
-            .U16(0)  // y origin
-            .U16(m_width)
-            .U16(m_height)
-            .U8(m_depth)
-            .U8(m_descriptor)
-            .Text(m_id)
-            .Bytes(m_data.Data());
-        return file.Data();
-    }
-
-private:
-    std::uint8_t m_type = 2;
-    std::string m_id;
-    std::uint8_t m_mapType = 0;
-    std::uint16_t m_first = 0, m_length = 0;
-    std::uint8_t m_entryBits = 0;
-    std::uint16_t m_width = 2, m_height = 2;
-    std::uint8_t m_depth = 24;
-    std::uint8_t m_descriptor = 0;
-    ByteWriter m_data;
-};
-
-DecodedPicture Read(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ReadWith(ReadTgaPicture, bytes, kPath);
-}
-
-std::string ErrorOf(const std::vector<std::uint8_t>& bytes)
-{
-    return test::ErrorFrom(ReadTgaPicture, bytes, kPath);
-}
+const test::ReaderCalls kReader(ReadTgaPicture, kPath);
 
 // One 2 x 2 picture, top row red and green, bottom row blue and white, in colours 16 bits can hold.
 const std::vector<std::uint32_t> kFourColors = {0xF80000, 0x00F800, 0x0000F8, 0xF8F8F8};
@@ -96,14 +43,15 @@ TEST(TgaReader, OnePictureInEveryTypeAndRowOrder)
         {"16 bits", TgaBuilder{}.Depth(16).Data({0x1F, 0x00, 0xFF, 0x7F, 0x00, 0x7C, 0xE0, 0x03}).Build(), 24},
         // A raw packet of three pixels runs on into the next row, then a run of one.
         {"24 bits, run-length", TgaBuilder{}.Type(10).Data({0x02, BLUE, WHITE, RED, 0x80, GREEN}).Build(), 24},
-        {"24 bits, run-length, top first", TgaBuilder{}.Type(10).Descriptor(0x20).Data({0x81, RED, 0x81, BLUE}).Build(), 24},
+        {"24 bits, run-length, top first", TgaBuilder{}.Type(10).Descriptor(0x20).Data({0x81, RED, 0x81, BLUE}).Build(),
+         24},
         {"colour-mapped", map(TgaBuilder{}).Data({2, 3, 0, 1}).Build(), 8},
         {"colour-mapped, top first", map(TgaBuilder{}).Descriptor(0x20).Data({0, 1, 2, 3}).Build(), 8},
         {"colour-mapped, run-length", map(TgaBuilder{}).Type(9).Data({0x01, 2, 3, 0x01, 0, 1}).Build(), 8},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const DecodedPicture picture = Read(row.bytes);
+        const DecodedPicture picture = kReader.Read(row.bytes);
         EXPECT_EQ(picture.BitsPerPixel(), row.bits);
         EXPECT_TRUE(picture.PaletteChanged());
         EXPECT_EQ(picture.Palette().size(), row.bits == 8 ? 4U : 0U);
@@ -118,34 +66,40 @@ TEST(TgaReader, OnePictureInEveryTypeAndRowOrder)
 TEST(TgaReader, SixteenBitsTakeFiveBitsPerChannel)
 {
     const auto bytes = TgaBuilder{}.Size(3, 1).Depth(16).Data({0x1F, 0x00, 0x00, 0x80, 0xFF, 0x7F}).Build();
-    EXPECT_EQ(PixelColors(Read(bytes)), (std::vector<std::uint32_t>{0x0000F8, 0x000000, 0xF8F8F8}));
+    EXPECT_EQ(PixelColors(kReader.Read(bytes)), (std::vector<std::uint32_t>{0x0000F8, 0x000000, 0xF8F8F8}));
 }
 
 TEST(TgaReader, GreyPicturesGetTheRampWhateverTheHeaderSays)
 {
     // The declared colour map (2 entries of 24 bits) is skipped, not used.
-    const auto bytes = TgaBuilder{}.Type(3).Depth(8).Size(2, 1).ColorMap(1, 0, 2, 24).Data({1, 2, 3, 4, 5, 6, 10, 200}).Build();
-    const DecodedPicture picture = Read(bytes);
+    const auto bytes =
+        TgaBuilder{}.Type(3).Depth(8).Size(2, 1).ColorMap(1, 0, 2, 24).Data({1, 2, 3, 4, 5, 6, 10, 200}).Build();
+    const DecodedPicture picture = kReader.Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 256U);
     EXPECT_EQ(picture.Palette()[77], (PaletteEntry{77, 77, 77, 0}));
     EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0x0A0A0A, 0xC8C8C8}));
     const auto rle = TgaBuilder{}.Type(11).Depth(8).Size(2, 1).Data({0x81, 9}).Build();
-    EXPECT_EQ(PixelColors(Read(rle)), (std::vector<std::uint32_t>{0x090909, 0x090909}));
+    EXPECT_EQ(PixelColors(kReader.Read(rle)), (std::vector<std::uint32_t>{0x090909, 0x090909}));
 }
 
 TEST(TgaReader, ColorMapEntriesLandAtTheirFirstIndex)
 {
     // Four entries from index 2 on; the palette keeps the map length, so indices 2 and 3 show the
     // first two entries and index 0 the black that entries start as.
-    const auto bytes = TgaBuilder{}.Type(1).Depth(8).Size(3, 1).ColorMap(1, 2, 4, 24)
-                           .Data({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 7, 7, 7, 8, 8, 8, 0, 2, 3}).Build();
-    const DecodedPicture picture = Read(bytes);
+    const auto bytes = TgaBuilder{}
+                           .Type(1)
+                           .Depth(8)
+                           .Size(3, 1)
+                           .ColorMap(1, 2, 4, 24)
+                           .Data({0x30, 0x20, 0x10, 0x60, 0x50, 0x40, 7, 7, 7, 8, 8, 8, 0, 2, 3})
+                           .Build();
+    const DecodedPicture picture = kReader.Read(bytes);
     ASSERT_EQ(picture.Palette().size(), 4U);
     EXPECT_EQ(PixelColors(picture), (std::vector<std::uint32_t>{0x000000, 0x102030, 0x405060}));
 
     // Entries past index 255 are dropped; the picture's palette still gets the declared count.
     auto high = TgaBuilder{}.Type(1).Depth(8).Size(1, 1).ColorMap(1, 254, 3, 24);
-    const DecodedPicture dropped = Read(high.Data({1, 1, 1, 2, 2, 2, 3, 3, 3, 0}).Build());
+    const DecodedPicture dropped = kReader.Read(high.Data({1, 1, 1, 2, 2, 2, 3, 3, 3, 0}).Build());
     EXPECT_EQ(dropped.Palette().size(), 3U);
 }
 
@@ -156,7 +110,7 @@ TEST(TgaReader, RunLengthPacketsCrossRowsAndStopAtTheLastRow)
     std::vector<std::uint8_t> data{0x75};
     data.insert(data.end(), 118, 1);
     data.insert(data.end(), {0xFF, 9, 0xFF, 5});
-    const DecodedPicture picture = Read(TgaBuilder{}.Type(11).Depth(8).Size(128, 2).Data(data).Build());
+    const DecodedPicture picture = kReader.Read(TgaBuilder{}.Type(11).Depth(8).Size(128, 2).Data(data).Build());
     const auto bottom = picture.Row(1);
     const auto top = picture.Row(0);
     EXPECT_EQ(bottom[117], 1);
@@ -168,7 +122,7 @@ TEST(TgaReader, RunLengthPacketsCrossRowsAndStopAtTheLastRow)
 
     // Pixel bytes missing inside the last packet are black; only packet headers are checked.
     const auto cut = TgaBuilder{}.Type(10).Size(3, 1).Data({0x02, 0x10, 0x20, 0x30, 0x40}).Build();
-    EXPECT_EQ(PixelColors(Read(cut)), (std::vector<std::uint32_t>{0x302010, 0x000040, 0x000000}));
+    EXPECT_EQ(PixelColors(kReader.Read(cut)), (std::vector<std::uint32_t>{0x302010, 0x000040, 0x000000}));
 }
 
 TEST(TgaReader, HeaderChecksInOrder)
@@ -198,26 +152,22 @@ TEST(TgaReader, HeaderChecksInOrder)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(ErrorOf(row.builder.Build()), row.message);
+        EXPECT_EQ(kReader.ErrorOf(row.builder.Build()), row.message);
     }
 }
 
 TEST(TgaReader, TruncationTable)
 {
     // A 255-byte image ID, two map entries, 2 x 2 indices; a cut anywhere is reported.
-    const auto valid = TgaBuilder{}.Type(1).Id(255).ColorMap(1, 0, 2, 24).Depth(8).Data({1, 2, 3, 4, 5, 6, 0, 1, 1, 0}).Build();
-    ASSERT_EQ(ErrorOf(valid), "no error");
-    for (std::size_t cut = 0; cut < valid.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        EXPECT_EQ(ErrorOf({valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(cut)}),
-                  cut < 18 ? "Can't read soubor " + kPath : std::string("Read TGA error "));
-    }
+    const auto valid =
+        TgaBuilder{}.Type(1).Id(255).ColorMap(1, 0, 2, 24).Depth(8).Data({1, 2, 3, 4, 5, 6, 0, 1, 1, 0}).Build();
+    ASSERT_NO_THROW(kReader.Read(valid));
+    test::ExpectTruncations(valid, 0, valid.size(), kReader.Reads(), [](std::size_t cut) {
+        return cut < 18 ? "Can't read soubor " + kPath : std::string("Read TGA error ");
+    });
     // Run-length: every cut before the last packet header leaves a header unread.
     const auto rle = TgaBuilder{}.Type(10).Data({0x80, RED, 0x80, GREEN, 0x81, BLUE}).Build();
-    for (std::size_t cut = 18; cut <= 22; ++cut) {
-        SCOPED_TRACE(cut);
-        EXPECT_EQ(ErrorOf({rle.begin(), rle.begin() + static_cast<std::ptrdiff_t>(cut)}), "Read TGA error ");
-    }
+    test::ExpectTruncations(rle, 18, 23, kReader.Reads(), "Read TGA error ");
 }
 
 TEST(TgaReader, ReachedThroughLoadPictureByNameOnly)
@@ -229,12 +179,8 @@ TEST(TgaReader, ReachedThroughLoadPictureByNameOnly)
     EXPECT_EQ(PixelColors(*LoadPicture(dir.File("a.TGA"))), (std::vector<std::uint32_t>{0x302010}));
     EXPECT_THROW(LoadPicture(dir.File("a.tg")), Error);
     DecodedPicture picture;
-    try {
-        ReadTgaPicture(dir.File("missing.tga"), picture);
-        FAIL() << "a missing file must fail";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.what(), "Can't open file " + dir.File("missing.tga"));
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReadTgaPicture(dir.File("missing.tga"), picture); }),
+              "Can't open file " + dir.File("missing.tga"));
 }
 
 }  // namespace

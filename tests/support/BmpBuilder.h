@@ -9,6 +9,8 @@
 
 namespace kinetar::test {
 
+struct RgbImage;
+
 // Builds a BMP file field by field: a 14-byte file header, an information header of InfoSize bytes
 // (only the first 40 are filled; the rest is zero), the colour table, then the pixel bytes as given.
 class BmpBuilder {
@@ -54,7 +56,21 @@ public:
         m_pixels = std::move(bytes);
         return *this;
     }
+    // biSizeImage; unless given, the size of the pixel bytes.
+    BmpBuilder& ImageSize(std::uint32_t size)
+    {
+        m_imageSize = size;
+        return *this;
+    }
+    BmpBuilder& Resolution(std::int32_t xPelsPerMeter, std::int32_t yPelsPerMeter)
+    {
+        m_xPelsPerMeter = xPelsPerMeter;
+        m_yPelsPerMeter = yPelsPerMeter;
+        return *this;
+    }
     std::vector<std::uint8_t> Build() const;
+    // The information header alone, as video streams carry it.
+    std::vector<std::uint8_t> InfoHeader() const;
     // Where the colour table starts and where the pixels start in the built file.
     std::size_t PaletteOffset() const { return 14 + std::max<std::size_t>(m_infoSize, 40); }
     std::size_t PixelOffset() const
@@ -72,6 +88,12 @@ private:
     std::vector<pictures::PaletteEntry> m_palette;
     std::optional<std::uint32_t> m_offBits;
     std::vector<std::uint8_t> m_pixels;
+    std::optional<std::uint32_t> m_imageSize;
+    std::int32_t m_xPelsPerMeter = 2835;
+    std::int32_t m_yPelsPerMeter = 2835;
 };
+
+// A 24-bit bitmap of the image, rows stored bottom-up.
+std::vector<std::uint8_t> Bmp24(const RgbImage& image);
 
 }  // namespace kinetar::test

@@ -32,9 +32,10 @@ LzwEncoding LzwEncode(std::span<const std::uint8_t> pixels, int codeSize, bool c
     // The decoder adds an entry for every code after the first one since a clear, one step behind
     // the encoder, and widens when its next free code reaches a power of two.
     const auto emit = [&](std::uint32_t code) {
-        const int width = sinceClear == 0 ? initialWidth
-                                          : std::min(12, std::max(initialWidth, static_cast<int>(std::bit_width(
-                                                                                     firstFree + sinceClear - 1))));
+        const int width =
+            sinceClear == 0
+                ? initialWidth
+                : std::min(12, std::max(initialWidth, static_cast<int>(std::bit_width(firstFree + sinceClear - 1))));
         writer.Code(code, width);
         ++sinceClear;
     };

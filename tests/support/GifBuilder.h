@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TestFiles.h"
+#include "support/ByteWriter.h"
 
 namespace kinetar::test {
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "common/Error.h"
 #include "pictures/DecodedPicture.h"
 
 namespace kinetar::test {
@@ -13,23 +13,20 @@ namespace kinetar::test {
 // A picture reader on bytes in memory, as each format's reader offers one.
 using PictureReader = void (*)(std::span<const std::uint8_t>, const std::string&, pictures::DecodedPicture&);
 
-inline pictures::DecodedPicture ReadWith(PictureReader reader, const std::vector<std::uint8_t>& bytes,
-                                         const std::string& path)
-{
-    pictures::DecodedPicture picture;
-    reader(bytes, path, picture);
-    return picture;
-}
+// One format's reader bound to the path its messages name, so tests call it on bytes alone.
+class ReaderCalls {
+public:
+    ReaderCalls(PictureReader reader, std::string path) : m_reader(reader), m_path(std::move(path)) {}
 
-// The reader's message for the bytes, or "no error".
-inline std::string ErrorFrom(PictureReader reader, const std::vector<std::uint8_t>& bytes, const std::string& path)
-{
-    try {
-        (void)ReadWith(reader, bytes, path);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "no error";
-}
+    pictures::DecodedPicture Read(const std::vector<std::uint8_t>& bytes) const;
+    // The message the reader refuses the bytes with; bytes it reads fail the test.
+    std::string ErrorOf(const std::vector<std::uint8_t>& bytes) const;
+    // Read as a plain callable, as truncation tables take it.
+    std::function<void(const std::vector<std::uint8_t>&)> Reads() const;
+
+private:
+    PictureReader m_reader;
+    std::string m_path;
+};
 
 }  // namespace kinetar::test
