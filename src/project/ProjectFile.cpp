@@ -11,6 +11,7 @@
 
 #include "common/Error.h"
 #include "common/SiblingFile.h"
+#include "common/WriteAll.h"
 
 namespace kinetar::project {
 
@@ -72,22 +73,7 @@ bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size
 bool WriteAt(const std::string& path, int openFlags, std::int64_t offset, const void* bytes, std::size_t count)
 {
     const FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | openFlags, 0666));
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const auto* source = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put = ::pwrite(file.Get(), source + done, count - done, offset + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+    return file.IsOpen() && WriteAll(file.Get(), offset, {static_cast<const std::uint8_t*>(bytes), count}) == 0;
 }
 
 }  // namespace
@@ -273,19 +259,7 @@ void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, co
     for (std::size_t i = 0; i < records.size(); ++i) {
         std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
     }
-    std::size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            error = put < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    int error = WriteAll(fd, 0, bytes);
     if (error == 0 && ::fsync(fd) != 0) {
         error = errno;
     }
