@@ -135,6 +135,20 @@ int ReplacingFile::ReleaseDescriptor()
     return std::exchange(m_fd, -1);
 }
 
+void ReplacingFile::DropDestinationCache() const
+{
+    // O_NONBLOCK: a FIFO in the destination's place must not hold the open up.
+    const int fd = ::open(m_destination.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    }
+    ::close(fd);
+}
+
 int ReplacingFile::Commit(ReplaceMethod method)
 {
     if (!IsOpen()) {

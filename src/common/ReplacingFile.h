@@ -44,6 +44,11 @@ public:
     // Hands the descriptor over: from now on the caller closes it, before Commit().
     int ReleaseDescriptor();
 
+    // Drops the destination's pages from the page cache, leaving the file itself as it is. They are
+    // of no more use once a new file is on its way, and writing a large new file takes fresh
+    // memory while they stay (measured on a virtual machine: twice the time of a fresh output).
+    void DropDestinationCache() const;
+
     // Closes the descriptor if this object still holds it, then replaces the destination. Returns
     // 0 or the errno; on failure the destination is untouched.
     int Commit(ReplaceMethod method = ReplaceMethod::Exchange);

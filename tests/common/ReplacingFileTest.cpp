@@ -1,5 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -220,6 +224,53 @@ TEST_F(ReplacingFileTest, AFileTakesItsTemporaryNameInTheWorkingFolder)
     }
     fs::current_path(saved);
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"plain"});
+}
+
+// How many of a file's pages are in memory.
+std::size_t ResidentPages(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    struct stat status {};
+    ::fstat(fd, &status);
+    const auto size = static_cast<std::size_t>(status.st_size);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    EXPECT_NE(map, MAP_FAILED);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident((size + page - 1) / page);
+    EXPECT_EQ(::mincore(map, size, resident.data()), 0);
+    ::munmap(map, size);
+    return static_cast<std::size_t>(
+        std::count_if(resident.begin(), resident.end(), [](unsigned char bits) { return (bits & 1) != 0; }));
+}
+
+TEST_F(ReplacingFileTest, DroppingTheDestinationsCacheLeavesItsContents)
+{
+    TempDir dir;
+    struct statfs fileSystem {};
+    ASSERT_EQ(::statfs(dir.Path().c_str(), &fileSystem), 0);
+    if (fileSystem.f_type == TMPFS_MAGIC) {
+        GTEST_SKIP() << "tmpfs files live in the cache";
+    }
+    const std::string destination = dir.File("out.avi");
+    const std::string contents(1 << 20, 'v');
+    Put(destination, contents);
+    ASSERT_EQ(Get(destination), contents);  // read back, so it is in the cache and written out
+    {
+        const int fd = ::open(destination.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::fdatasync(fd), 0);
+        ::close(fd);
+    }
+    ASSERT_GT(ResidentPages(destination), 0U);
+
+    ReplacingFile file(destination);
+    file.DropDestinationCache();
+    EXPECT_EQ(ResidentPages(destination), 0U);
+    EXPECT_EQ(Get(destination), contents);
+    // Nothing else than the destination and its coming replacement: also for a missing one.
+    ReplacingFile(dir.File("missing")).DropDestinationCache();
+    EXPECT_EQ(Names(dir.Path()).size(), 2U);
 }
 
 // A reader opening the destination all along never misses it and never sees a part of a file.

@@ -59,6 +59,7 @@ public:
             m_output.reset();
             return false;
         }
+        m_output->DropDestinationCache();
         file = std::make_unique<AviWriter>(m_output->Descriptor());
         (void)m_output->ReleaseDescriptor();  // the writer closes it
         return true;
