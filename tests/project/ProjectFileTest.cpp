@@ -208,55 +208,31 @@ TEST(ProjectFile, TempFileNamesAreNewEmptyFiles)
     }
 }
 
-TEST(ProjectFile, ReplaceWritesTheWholeProjectAndKeepsTheMode)
-{
-    const mode_t savedUmask = ::umask(022);
-    const struct {
-        const char* name;
-        bool exists;
-        mode_t expectedMode;
-    } rows[] = {{"over an existing project", true, 0604}, {"a new project", false, 0644}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir dir;
-        const std::string path = dir.File("p.AVIprj");
-        if (row.exists) {
-            WriteFile(path, Pattern(360 + 292 * 4));
-            ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
-        }
-        ProjectHeader header = NewProjectHeader();
-        header.Width = 640;
-        const std::vector<FrameRecord> records = {NewFrameRecord("/a.bmp"), NewFrameRecord("/b.bmp")};
-        ReplaceProjectFile(path, header, records);
-
-        std::vector<FrameRecord> readBack;
-        EXPECT_EQ(ReadProject(path, &readBack).Width, 640);
-        ASSERT_EQ(readBack.size(), 2U);
-        EXPECT_EQ(GetText(readBack[1].PictureFileName), "/b.bmp");
-        EXPECT_EQ(std::filesystem::file_size(path), 360U + 292 * 2);
-        struct stat status {};
-        ASSERT_EQ(::stat(path.c_str(), &status), 0);
-        EXPECT_EQ(status.st_mode & 07777, row.expectedMode);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-    }
-    ::umask(savedUmask);
-}
-
-TEST(ProjectFile, ReplaceRefusesAFolderAndLeavesIt)
+TEST(ProjectFile, ReplaceKeepsTheModeAndRefusesAFolder)
 {
     TempDir dir;
     const std::string path = dir.File("p.AVIprj");
-    std::filesystem::create_directory(path);
-    WriteFile(path + "/inside", Pattern(3));
+    WriteFile(path, Pattern(360 + 292 * 4));
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    ProjectHeader header = NewProjectHeader();
+    header.Width = 640;
+    ReplaceProjectFile(path, header, {NewFrameRecord("/a.bmp"), NewFrameRecord("/b.bmp")});
+    std::vector<FrameRecord> records;
+    EXPECT_EQ(ReadProject(path, &records).Width, 640);
+    ASSERT_EQ(records.size(), 2U);
+    EXPECT_EQ(GetText(records[1].PictureFileName), "/b.bmp");
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0604));
+
+    const std::string folder = dir.File("folder.AVIprj");
+    std::filesystem::create_directory(folder);
     try {
-        ReplaceProjectFile(path, NewProjectHeader(), {});
+        ReplaceProjectFile(folder, header, {});
         ADD_FAILURE() << "a folder was replaced";
     } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()), "Can't write project file " + path + ": " + std::strerror(EISDIR));
+        EXPECT_EQ(std::string(error.what()), "Can't write project file " + folder + ": " + std::strerror(EISDIR));
     }
-    EXPECT_TRUE(std::filesystem::is_directory(path));
-    EXPECT_EQ(ReadFile(path + "/inside"), Pattern(3));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
 }  // namespace
