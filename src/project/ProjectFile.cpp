@@ -10,7 +10,8 @@
 #include <cstring>
 
 #include "common/Error.h"
-#include "common/SiblingFile.h"
+#include "common/ReplacingFile.h"
+#include "common/WriteAll.h"
 
 namespace kinetar::project {
 
@@ -72,22 +73,7 @@ bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size
 bool WriteAt(const std::string& path, int openFlags, std::int64_t offset, const void* bytes, std::size_t count)
 {
     const FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | openFlags, 0666));
-    if (!file.IsOpen()) {
-        return false;
-    }
-    const auto* source = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put = ::pwrite(file.Get(), source + done, count - done, offset + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+    return file.IsOpen() && WriteAll(file.Get(), offset, {static_cast<const std::uint8_t*>(bytes), count}) == 0;
 }
 
 }  // namespace
@@ -252,51 +238,24 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
 
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
 {
-    std::string temporary;
-    const int fd = CreateSiblingFile(path, temporary);
-    if (fd < 0) {
-        throw Error("Can't write project file " + path + ": " + std::strerror(errno));
+    ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
+    if (!file.IsOpen()) {
+        throw Error("Can't write project file " + path + ": " + std::strerror(file.CreateError()));
     }
-    struct stat status {};
-    mode_t mode = 0666;
-    if (::stat(path.c_str(), &status) == 0) {
-        mode = status.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    (void)::fchmod(fd, mode);
-
     std::vector<std::uint8_t> bytes(sizeof(ProjectHeader) + records.size() * sizeof(FrameRecord));
     std::memcpy(bytes.data(), &header, sizeof(ProjectHeader));
     for (std::size_t i = 0; i < records.size(); ++i) {
         std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
     }
-    std::size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            error = put < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
+    int error = WriteAll(file.Descriptor(), 0, bytes);
+    // On disk before it takes the project's name, so a crash leaves the old project or the new one.
+    if (error == 0 && ::fsync(file.Descriptor()) != 0) {
         error = errno;
     }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = file.Commit();
     }
     if (error != 0) {
-        std::remove(temporary.c_str());
         throw Error("Can't write project file " + path + ": " + std::strerror(error));
     }
 }

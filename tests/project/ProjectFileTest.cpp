@@ -203,5 +203,32 @@ TEST(ProjectFile, TempFileNamesAreNewEmptyFiles)
     }
 }
 
+TEST(ProjectFile, ReplaceKeepsTheModeAndRefusesAFolder)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    WriteFile(path, Pattern(360 + 292 * 4));
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    ProjectHeader header = NewProjectHeader();
+    header.Width = 640;
+    ReplaceProjectFile(path, header, {NewFrameRecord("/a.bmp"), NewFrameRecord("/b.bmp")});
+    std::vector<FrameRecord> records;
+    EXPECT_EQ(ReadProject(path, &records).Width, 640);
+    ASSERT_EQ(records.size(), 2U);
+    EXPECT_EQ(GetText(records[1].PictureFileName), "/b.bmp");
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0604));
+
+    const std::string folder = dir.File("folder.AVIprj");
+    std::filesystem::create_directory(folder);
+    try {
+        ReplaceProjectFile(folder, header, {});
+        ADD_FAILURE() << "a folder was replaced";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()), "Can't write project file " + folder + ": " + std::strerror(EISDIR));
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+}
+
 }  // namespace
 }  // namespace kinetar::project

@@ -1,20 +1,17 @@
 #include "avi/engine/AviEngine.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <deque>
-#include <filesystem>
 #include <future>
 #include <memory>
+#include <optional>
 
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/writer/AviWriter.h"
 #include "common/Error.h"
-#include "common/SiblingFile.h"
+#include "common/ReplacingFile.h"
 #include "pictures/LoadPicture.h"
 
 namespace kinetar::avi {
@@ -57,17 +54,14 @@ public:
         if (::stat(destination.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
             return false;
         }
-        std::string pattern;
-        const int fd = CreateSiblingFile(destination, pattern);
-        if (fd < 0) {
+        m_output.emplace(destination);
+        if (!m_output->IsOpen()) {
+            m_output.reset();
             return false;
         }
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        (void)::fchmod(fd, 0666 & ~mask);
-        m_destination = destination;
-        m_temporary = pattern;
-        file = std::make_unique<AviWriter>(fd);
+        m_output->DropDestinationCache();
+        file = std::make_unique<AviWriter>(m_output->Descriptor());
+        (void)m_output->ReleaseDescriptor();  // the writer closes it
         return true;
     }
 
@@ -89,12 +83,10 @@ public:
             ok = valid && !file->Failed();
             file.reset();
             if (reachedFrameLoop && valid) {
-                valid = std::rename(m_temporary.c_str(), m_destination.c_str()) == 0;
+                valid = m_output->Commit() == 0;
                 ok = ok && valid;
             }
-            if (!reachedFrameLoop || !valid) {
-                std::remove(m_temporary.c_str());
-            }
+            m_output.reset();  // removes the temporary file unless it took the destination's name
         }
         return ok;
     }
@@ -109,8 +101,7 @@ public:
     std::int64_t positions = 0;  // sample positions processed, skipped ones included
 
 private:
-    std::string m_destination;
-    std::string m_temporary;
+    std::optional<ReplacingFile> m_output;
 };
 
 // A frame record and its picture, being read.

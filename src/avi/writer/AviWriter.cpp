@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "common/WriteAll.h"
+
 namespace kinetar::avi {
 
 namespace {
@@ -107,16 +109,8 @@ bool AviWriter::Fail(const std::string& what, int error)
 
 bool AviWriter::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return Fail("Cannot write the video file", put < 0 ? errno : ENOSPC);
-        }
-        done += static_cast<std::size_t>(put);
+    if (const int error = WriteAll(m_fd, offset, bytes); error != 0) {
+        return Fail("Cannot write the video file", error);
     }
     m_allocated = std::max(m_allocated, offset + static_cast<std::int64_t>(bytes.size()));
     return true;
@@ -316,30 +310,8 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
     std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
                                 {const_cast<std::uint8_t*>(data.data()), data.size()},
                                 {const_cast<std::uint8_t*>(&pad), data.size() % 2}}};
-    std::size_t done = 0;
-    const auto total = static_cast<std::size_t>(chunkSize);
-    while (done < total) {
-        // Skip the parts already written.
-        std::array<iovec, 3> rest{};
-        int restCount = 0;
-        std::size_t skip = done;
-        for (const auto& part : parts) {
-            if (skip >= part.iov_len) {
-                skip -= part.iov_len;
-                continue;
-            }
-            rest[static_cast<std::size_t>(restCount++)] = {static_cast<std::uint8_t*>(part.iov_base) + skip,
-                                                           part.iov_len - skip};
-            skip = 0;
-        }
-        const ssize_t put = ::pwritev(m_fd, rest.data(), restCount, m_end + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return Fail("Cannot write the video file", put < 0 ? errno : ENOSPC);
-        }
-        done += static_cast<std::size_t>(put);
+    if (const int error = WriteAll(m_fd, m_end, parts); error != 0) {
+        return Fail("Cannot write the video file", error);
     }
     const std::int64_t chunkStart = m_end;
     m_end += chunkSize;

@@ -1,0 +1,75 @@
+#include "common/WriteAll.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstddef>
+
+namespace kinetar {
+
+int WriteAll(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return put < 0 ? errno : ENOSPC;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
+{
+    // At most this many parts go to one call, well under IOV_MAX.
+    constexpr std::size_t kBatch = 64;
+    std::size_t first = 0;  // the first part not yet wholly written
+    std::size_t skip = 0;   // bytes of that part already written
+    auto position = static_cast<off_t>(offset);
+    while (true) {
+        while (first < parts.size() && skip >= parts[first].iov_len) {
+            skip = 0;
+            ++first;
+        }
+        if (first == parts.size()) {
+            return 0;
+        }
+        std::array<iovec, kBatch> batch{};
+        const std::size_t count = std::min(kBatch, parts.size() - first);
+        std::copy_n(parts.begin() + static_cast<std::ptrdiff_t>(first), count, batch.begin());
+        batch[0].iov_base = static_cast<std::uint8_t*>(batch[0].iov_base) + skip;
+        batch[0].iov_len -= skip;
+        const ssize_t put = ::pwritev(fd, batch.data(), static_cast<int>(count), position);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        // The first part holds at least one byte still to write, so nothing written is a failure.
+        if (put <= 0) {
+            return put < 0 ? errno : ENOSPC;
+        }
+        position += put;
+        // Walk past what was written.
+        auto left = static_cast<std::size_t>(put);
+        while (left > 0) {
+            const std::size_t inPart = parts[first].iov_len - skip;
+            if (left < inPart) {
+                skip += left;
+                left = 0;
+            } else {
+                left -= inPart;
+                skip = 0;
+                ++first;
+            }
+        }
+    }
+}
+
+}  // namespace kinetar

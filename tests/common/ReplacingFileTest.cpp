@@ -1,0 +1,200 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/ReplacingFile.h"
+#include "common/WriteAll.h"
+#include "support/TestFiles.h"
+
+namespace kinetar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+void Put(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Get(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Names(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void Write(const ReplacingFile& file, const std::string& text)
+{
+    ASSERT_EQ(WriteAll(file.Descriptor(), 0, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}), 0);
+}
+
+enum class Before { File, Nothing, Symlink, Folder };
+
+// Rename is also what the exchange falls back on where a file system refuses it.
+TEST(ReplacingFile, CommitReplacesTheDestinationAsARenameWould)
+{
+    using P = ReplacingFile::Permissions;
+    const struct {
+        const char* name;
+        Before before;
+        P permissions;
+        int error;
+        mode_t mode;  // of the destination afterwards, under umask 022
+        std::vector<std::string> names;
+    } rows[] = {
+        {"file, mode kept", Before::File, P::KeepDestination, 0, 0610, {"out"}},
+        {"file, a new file's mode", Before::File, P::NewFile, 0, 0644, {"out"}},
+        {"nothing, mode asked to be kept", Before::Nothing, P::KeepDestination, 0, 0644, {"out"}},
+        {"symlink: the link itself goes", Before::Symlink, P::NewFile, 0, 0644, {"out", "target"}},
+        {"folder: refused, and it stays", Before::Folder, P::NewFile, EISDIR, 0700, {"out"}},
+    };
+    const mode_t savedUmask = ::umask(022);
+    for (const ReplaceMethod method : {ReplaceMethod::Exchange, ReplaceMethod::Rename}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(method == ReplaceMethod::Exchange ? "exchange, " : "rename, ") + row.name);
+            TempDir dir;
+            const std::string destination = dir.File("out");
+            if (row.before == Before::File) {
+                Put(destination, "old");
+                ::chmod(destination.c_str(), 0610);
+            } else if (row.before == Before::Symlink) {
+                Put(dir.File("target"), "old");
+                fs::create_symlink(dir.File("target"), destination);
+            } else if (row.before == Before::Folder) {
+                fs::create_directory(destination);
+                ::chmod(destination.c_str(), 0700);
+            }
+            {
+                ReplacingFile file(destination, row.permissions);
+                ASSERT_TRUE(file.IsOpen());
+                EXPECT_EQ(fs::path(file.TemporaryPath()).parent_path(), dir.Path());
+                EXPECT_EQ(fs::path(file.TemporaryPath()).filename().string().rfind(".out.", 0), 0U);
+                Write(file, "new");
+                if (row.before == Before::File) {
+                    EXPECT_EQ(Get(destination), "old");
+                }
+                EXPECT_EQ(file.Commit(method), row.error);
+            }
+            struct stat status {};
+            ASSERT_EQ(::lstat(destination.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, row.mode);
+            EXPECT_EQ(S_ISDIR(status.st_mode) ? "a folder" : Get(destination), row.error == 0 ? "new" : "a folder");
+            EXPECT_EQ(Names(dir.Path()), row.names);
+            if (row.before == Before::Symlink) {
+                EXPECT_EQ(Get(dir.File("target")), "old");
+            }
+        }
+    }
+    ::umask(savedUmask);
+}
+
+TEST(ReplacingFile, WithoutCommitTheDestinationStaysAndTheTemporaryGoes)
+{
+    for (const bool destinationExists : {true, false}) {
+        SCOPED_TRACE(destinationExists);
+        TempDir dir;
+        const std::string destination = dir.File("p.AVIprj");
+        if (destinationExists) {
+            Put(destination, "old");
+        }
+        {
+            ReplacingFile file(destination, ReplacingFile::Permissions::KeepDestination);
+            Write(file, "new");
+            EXPECT_TRUE(fs::exists(file.TemporaryPath()));
+        }
+        EXPECT_EQ(Names(dir.Path()),
+                  destinationExists ? std::vector<std::string>{"p.AVIprj"} : std::vector<std::string>{});
+        EXPECT_EQ(Get(destination), destinationExists ? "old" : "");
+    }
+    ReplacingFile nowhere("/no/such/folder/out");
+    EXPECT_FALSE(nowhere.IsOpen());
+    EXPECT_EQ(nowhere.CreateError(), ENOENT);
+    EXPECT_EQ(nowhere.Commit(), ENOENT);
+}
+
+// A reader opening the destination all along never misses it and never sees part of a file.
+TEST(ReplacingFile, TheDestinationIsAlwaysOneWholeFile)
+{
+    TempDir dir;
+    const std::string destination = dir.File("out");
+    const std::string texts[] = {std::string(4096, 'a'), std::string(8192, 'b')};
+    Put(destination, texts[0]);
+    std::atomic<bool> done{false};
+    std::atomic<int> wrong{0};
+    std::thread reader([&] {
+        while (!done) {
+            const std::string seen = Get(destination);
+            wrong += seen != texts[0] && seen != texts[1] ? 1 : 0;
+        }
+    });
+    for (int i = 1; i <= 300; ++i) {
+        ReplacingFile file(destination);
+        Write(file, texts[i % 2]);
+        ASSERT_EQ(file.Commit(i % 3 == 0 ? ReplaceMethod::Rename : ReplaceMethod::Exchange), 0);
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out"});
+}
+
+std::size_t ResidentPages(const std::string& path, std::size_t size)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    std::vector<unsigned char> resident(size / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+    EXPECT_EQ(::mincore(map, size, resident.data()), 0);
+    ::munmap(map, size);
+    return static_cast<std::size_t>(
+        std::count_if(resident.begin(), resident.end(), [](auto bits) { return bits & 1; }));
+}
+
+TEST(ReplacingFile, DroppingTheDestinationsCacheLeavesItsContents)
+{
+    TempDir dir;
+    struct statfs fileSystem {};
+    ASSERT_EQ(::statfs(dir.Path().c_str(), &fileSystem), 0);
+    if (fileSystem.f_type == TMPFS_MAGIC) {
+        GTEST_SKIP() << "tmpfs files live in the cache";
+    }
+    const std::string destination = dir.File("out");
+    const std::string contents(1 << 20, 'v');
+    Put(destination, contents);
+    const int fd = ::open(destination.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::fdatasync(fd), 0);  // dirty pages are not dropped
+    ::close(fd);
+    ASSERT_EQ(Get(destination), contents);
+    ASSERT_GT(ResidentPages(destination, contents.size()), 0U);
+
+    ReplacingFile(destination).DropDestinationCache();
+    EXPECT_EQ(ResidentPages(destination, contents.size()), 0U);
+    EXPECT_EQ(Get(destination), contents);
+}
+
+}  // namespace
+}  // namespace kinetar
