@@ -220,12 +220,8 @@ TEST(ProjectFile, ReplaceKeepsTheModeAndRefusesAFolder)
 
     const std::string folder = dir.File("folder.AVIprj");
     std::filesystem::create_directory(folder);
-    try {
-        ReplaceProjectFile(folder, header, {});
-        ADD_FAILURE() << "a folder was replaced";
-    } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()), "Can't write project file " + folder + ": " + std::strerror(EISDIR));
-    }
+    EXPECT_EQ(test::ErrorText([&] { ReplaceProjectFile(folder, header, {}); }),
+              "Can't write project file " + folder + ": " + std::strerror(EISDIR));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
