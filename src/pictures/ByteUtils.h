@@ -5,10 +5,6 @@
 // Small byte helpers shared by the TGA and GIF readers.
 namespace kinetar::pictures {
 
-constexpr std::uint16_t MakeWord(std::uint8_t low, std::uint8_t high)
-{
-    return static_cast<std::uint16_t>(low | (high << 8));
-}
 constexpr std::uint8_t LowNibble(std::uint8_t value)
 {
     return static_cast<std::uint8_t>(value & 0x0F);

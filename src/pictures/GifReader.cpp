@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/LittleEndian.h"
 #include "pictures/ByteCursor.h"
 #include "pictures/ByteUtils.h"
 #include "pictures/GifLzw.h"
@@ -111,8 +112,8 @@ GifImageInfo ReadImageDescriptor(ByteCursor& cursor, GifImageState& state)
 {
     const auto descriptor = OrFail(msg::kGifReadError, [&] { return cursor.Take(9); });
     GifImageInfo info;
-    info.Width = MakeWord(descriptor[4], descriptor[5]);
-    info.Height = MakeWord(descriptor[6], descriptor[7]);
+    info.Width = LoadLE16(descriptor, 4);
+    info.Height = LoadLE16(descriptor, 6);
     const std::uint8_t packed = descriptor[8];
     state.Interlaced = IsBitSet(packed, kInterlaceFlagBit);
     if (IsBitSet(packed, kColorTableFlagBit)) {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "common/LittleEndian.h"
+
 namespace kinetar::avi {
 
 namespace {
@@ -41,11 +43,20 @@ public:
         m_bytes.push_back(static_cast<std::uint8_t>(value));
         return *this;
     }
-    Bytes& U16(std::uint32_t value) { return U8(value & 0xFF).U8((value >> 8) & 0xFF); }
-    Bytes& U32(std::uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
+    Bytes& U16(std::uint32_t value)
+    {
+        StoreLE16(Grow(2), 0, value);
+        return *this;
+    }
+    Bytes& U32(std::uint32_t value)
+    {
+        StoreLE32(Grow(4), 0, value);
+        return *this;
+    }
     Bytes& U64(std::uint64_t value)
     {
-        return U32(static_cast<std::uint32_t>(value)).U32(static_cast<std::uint32_t>(value >> 32));
+        StoreLE64(Grow(8), 0, value);
+        return *this;
     }
     Bytes& Raw(std::span<const std::uint8_t> bytes)
     {
@@ -58,15 +69,17 @@ public:
         return *this;
     }
     std::size_t Size() const { return m_bytes.size(); }
-    void PatchU32(std::size_t at, std::uint32_t value)
-    {
-        for (int i = 0; i < 4; ++i) {
-            m_bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-        }
-    }
+    void PatchU32(std::size_t at, std::uint32_t value) { StoreLE32(m_bytes, at, value); }
     std::vector<std::uint8_t>& Data() { return m_bytes; }
 
 private:
+    // Appends count bytes for the caller to fill.
+    std::span<std::uint8_t> Grow(std::size_t count)
+    {
+        m_bytes.resize(m_bytes.size() + count);
+        return std::span(m_bytes).last(count);
+    }
+
     std::vector<std::uint8_t> m_bytes;
 };
 
@@ -78,10 +91,8 @@ std::uint32_t U32(std::int64_t value)
 std::array<std::uint8_t, 8> ChunkHeader(std::uint32_t id, std::uint32_t size)
 {
     std::array<std::uint8_t, 8> header{};
-    for (int i = 0; i < 4; ++i) {
-        header[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> (8 * i));
-        header[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(size >> (8 * i));
-    }
+    StoreLE32(header, 0, id);
+    StoreLE32(header, 4, size);
     return header;
 }
 
