@@ -9,25 +9,6 @@ namespace kinetar::pictures {
 
 namespace {
 
-void SetPackedPixel(std::span<std::uint8_t> row, std::int64_t x, int bitsPerPixel, std::uint8_t value)
-{
-    const auto column = static_cast<std::size_t>(x);
-    switch (bitsPerPixel) {
-    case 1: {
-        const auto mask = static_cast<std::uint8_t>(0x80 >> (column % 8));
-        row[column / 8] = static_cast<std::uint8_t>(value != 0 ? row[column / 8] | mask : row[column / 8] & ~mask);
-        break;
-    }
-    case 4:
-        row[column / 2] = (column % 2 == 0) ? static_cast<std::uint8_t>((row[column / 2] & 0x0F) | (value << 4))
-                                            : static_cast<std::uint8_t>((row[column / 2] & 0xF0) | (value & 0x0F));
-        break;
-    default:
-        row[column] = value;
-        break;
-    }
-}
-
 void CheckSize(std::int64_t width, std::int64_t height)
 {
     if (width < 0 || height < 0 || width > kMaxPictureSide || height > kMaxPictureSide ||

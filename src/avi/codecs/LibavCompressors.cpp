@@ -17,6 +17,7 @@ extern "C" {
 #include "avi/frames/BitmapInfoHeader.h"
 #include "avi/writer/FourCC.h"
 #include "common/LittleEndian.h"
+#include "common/PackedPixels.h"
 
 namespace kinetar::avi {
 
@@ -339,11 +340,12 @@ private:
                 std::memcpy(to, from.data(), (width + 7) / 8);
                 break;
             default:  // 8-bit indices, from 1, 4 or 8 bits
-                for (std::size_t x = 0; x < width; ++x) {
-                    to[x] = m_bits == 8 ? from[x]
-                            : m_bits == 4
-                                ? static_cast<std::uint8_t>(x % 2 == 0 ? from[x / 2] >> 4 : from[x / 2] & 0x0F)
-                                : static_cast<std::uint8_t>((from[x / 8] >> (7 - x % 8)) & 1);
+                if (m_bits == 8) {
+                    std::memcpy(to, from.data(), width);
+                } else {
+                    for (std::size_t x = 0; x < width; ++x) {
+                        to[x] = PackedPixel(from, x, m_bits);
+                    }
                 }
                 break;
             }
