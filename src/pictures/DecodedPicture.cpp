@@ -9,21 +9,17 @@ namespace kinetar::pictures {
 
 namespace {
 
-void CheckSize(std::int64_t width, std::int64_t height)
+bool WithinLimits(std::int64_t width, std::int64_t height)
 {
-    if (width < 0 || height < 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-        width * height > kMaxPicturePixels) {
-        throw Error(msg::kPictureTooLarge);
-    }
+    return width >= 0 && height >= 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
 }
 
 }  // namespace
 
 void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& path)
 {
-    try {
-        CheckSize(width, height);
-    } catch (const Error&) {
+    if (!WithinLimits(width, height)) {
         throw Error(msg::kPictureTooLarge + path);
     }
 }
@@ -55,7 +51,9 @@ void DecodedPicture::Materialize() const
 
 void DecodedPicture::Reshape(std::int32_t width, std::int32_t height)
 {
-    CheckSize(width, height);
+    if (!WithinLimits(width, height)) {
+        throw Error(msg::kPictureTooLarge);
+    }
     if (!m_materialized) {
         m_width = width;
         m_height = height;

@@ -78,7 +78,6 @@ public:
     void ClearPalette() { m_palette.clear(); }
     void MarkPaletteChanged() { m_paletteChanged = true; }
     bool PaletteChanged() const { return m_paletteChanged; }
-    void AcknowledgePaletteChange() { m_paletteChanged = false; }
 
     // Row access; any index outside 0 .. height-1 raises "Scan line index out of range".
     std::span<std::uint8_t> Row(std::int32_t y);

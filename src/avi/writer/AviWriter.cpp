@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <limits>
 
 #include "common/LittleEndian.h"
@@ -107,12 +106,9 @@ AviWriter::~AviWriter()
     }
 }
 
-bool AviWriter::Fail(const std::string& what, int error)
+bool AviWriter::Fail(std::string_view /*what*/, int /*error*/)
 {
-    if (!m_failed) {
-        m_failed = true;
-        m_failureMessage = what + (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
-    }
+    m_failed = true;
     return false;
 }
 
