@@ -1,5 +1,6 @@
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -27,17 +28,19 @@ constexpr Place PlaceOf(std::size_t x, int bitsPerPixel)
 
 }  // namespace packed_pixels_detail
 
-// Pixel x of a packed row.
-constexpr std::uint8_t PackedPixel(std::span<const std::uint8_t> row, std::size_t x, int bitsPerPixel)
+// Pixel x of a packed row; x is a column of any integer type, never negative.
+template <std::integral Index>
+constexpr std::uint8_t PackedPixel(std::span<const std::uint8_t> row, Index x, int bitsPerPixel)
 {
-    const auto place = packed_pixels_detail::PlaceOf(x, bitsPerPixel);
+    const auto place = packed_pixels_detail::PlaceOf(static_cast<std::size_t>(x), bitsPerPixel);
     return static_cast<std::uint8_t>((row[place.Byte] >> place.Shift) & place.Mask);
 }
 
 // Sets pixel x of a packed row to the low bits of value and leaves its neighbours as they were.
-constexpr void SetPackedPixel(std::span<std::uint8_t> row, std::size_t x, int bitsPerPixel, std::uint8_t value)
+template <std::integral Index>
+constexpr void SetPackedPixel(std::span<std::uint8_t> row, Index x, int bitsPerPixel, std::uint8_t value)
 {
-    const auto place = packed_pixels_detail::PlaceOf(x, bitsPerPixel);
+    const auto place = packed_pixels_detail::PlaceOf(static_cast<std::size_t>(x), bitsPerPixel);
     std::uint8_t& byte = row[place.Byte];
     byte = static_cast<std::uint8_t>((byte & ~(place.Mask << place.Shift)) | ((value & place.Mask) << place.Shift));
 }

@@ -103,7 +103,7 @@ public:
         if (bit % 8 == 0) {
             m_current[bit / 8] = 0;
         }
-        SetPackedPixel(m_current, static_cast<std::size_t>(m_column), m_bitsPerPixel, value);
+        SetPackedPixel(m_current, m_column, m_bitsPerPixel, value);
         if (++m_column == m_width) {
             m_column = 0;
             m_row = m_interlaced ? NextInterlacedRow(m_row, m_height, m_pass) : m_row + 1;

@@ -333,7 +333,9 @@ private:
             case AV_PIX_FMT_RGB555LE:
                 for (std::size_t x = 0; x < width; ++x) {
                     const std::uint8_t* bgr = &from[3 * x];
-                    StoreLE16({to, 2 * width}, 2 * x, ((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
+                    const auto value =
+                        static_cast<std::uint32_t>(((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
+                    StoreLE16({to, 2 * width}, 2 * x, value);
                 }
                 break;
             case AV_PIX_FMT_MONOBLACK:

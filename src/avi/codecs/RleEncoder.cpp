@@ -24,7 +24,7 @@ public:
           m_bits(rows.BitsPerPixel)
     {
     }
-    std::uint8_t operator[](std::int32_t x) const { return PackedPixel(m_bytes, static_cast<std::size_t>(x), m_bits); }
+    std::uint8_t operator[](std::int32_t x) const { return PackedPixel(m_bytes, x, m_bits); }
 
 private:
     std::span<const std::uint8_t> m_bytes;
@@ -93,7 +93,7 @@ private:
     {
         std::uint8_t value = 0;
         for (std::int32_t i = 0; i < 8 / m_bits; ++i) {
-            SetPackedPixel({&value, 1}, static_cast<std::size_t>(i), m_bits, row[x + std::min(i, length - 1)]);
+            SetPackedPixel({&value, 1}, i, m_bits, row[x + std::min(i, length - 1)]);
         }
         m_out.insert(m_out.end(), {static_cast<std::uint8_t>(length), value});
     }
@@ -117,7 +117,7 @@ private:
         m_out.resize(start + bytes, 0);
         const auto block = std::span(m_out).subspan(start);
         for (std::int32_t x = from; x < to; ++x) {
-            SetPackedPixel(block, static_cast<std::size_t>(x - from), m_bits, row[x]);
+            SetPackedPixel(block, x - from, m_bits, row[x]);
         }
         if (bytes % 2 == 1) {
             m_out.push_back(0);  // blocks are padded to an even number of bytes
