@@ -147,18 +147,6 @@ private:
         return m_picture.Row(m_picture.Height() - 1 - static_cast<std::int32_t>(m_y));
     }
 
-    void Put(std::span<std::uint8_t> row, std::size_t column, std::uint8_t value) const
-    {
-        if (!m_nibbles) {
-            row[column] = value;
-            return;
-        }
-        const auto nibble = static_cast<std::uint8_t>(value & 0x0F);
-        std::uint8_t& target = row[column / 2];
-        target = column % 2 == 0 ? static_cast<std::uint8_t>((target & 0x0F) | (nibble << 4))
-                                 : static_cast<std::uint8_t>((target & 0xF0) | nibble);
-    }
-
     void Run(std::uint8_t count, std::uint8_t value)
     {
         const std::size_t end = std::min(m_x + count, m_rowUnits);
@@ -169,8 +157,9 @@ private:
                           row.begin() + static_cast<std::ptrdiff_t>(end), value);
             } else {
                 // RLE4: the run alternates the value's two nibbles, high first, wherever it starts.
+                const std::span<const std::uint8_t> pair(&value, 1);
                 for (std::size_t column = m_x; column < end; ++column) {
-                    Put(row, column, (column - m_x) % 2 == 0 ? static_cast<std::uint8_t>(value >> 4) : value);
+                    SetPackedPixel(row, column, 4, PackedPixel(pair, (column - m_x) % 2, 4));
                 }
             }
         }
@@ -181,6 +170,7 @@ private:
     bool Absolute(ByteCursor& cursor, std::uint8_t count)
     {
         const std::size_t byteCount = m_nibbles ? (count + 1U) / 2 : count;
+        const int bits = m_nibbles ? 4 : 8;
         const auto bytes = cursor.TakeUpTo(byteCount);
         const auto row = CurrentRow();
         for (std::size_t i = 0; i < count && i < bytes.size() * (m_nibbles ? 2 : 1); ++i) {
@@ -188,8 +178,7 @@ private:
             if (column >= m_rowUnits) {
                 break;
             }
-            const std::uint8_t value = m_nibbles ? (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) : bytes[i];
-            Put(row, column, value);
+            SetPackedPixel(row, column, bits, PackedPixel(bytes, i, bits));
         }
         if (bytes.size() < byteCount) {
             return false;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "common/LittleEndian.h"
 
 namespace kinetar::pictures {
 
@@ -56,17 +57,8 @@ public:
     }
 
     std::uint8_t U8() { return Take(1)[0]; }
-    std::uint16_t U16LE()
-    {
-        const auto b = Take(2);
-        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-    }
-    std::uint32_t U32LE()
-    {
-        const auto b = Take(4);
-        return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
-               (std::uint32_t{b[3]} << 24);
-    }
+    std::uint16_t U16LE() { return LoadLE16(Take(2)); }
+    std::uint32_t U32LE() { return LoadLE32(Take(4)); }
     std::int16_t I16LE() { return static_cast<std::int16_t>(U16LE()); }
     std::int32_t I32LE() { return static_cast<std::int32_t>(U32LE()); }
 

@@ -2,21 +2,9 @@
 
 #include <cstdint>
 
-// Small byte helpers shared by the TGA and GIF readers.
+// A flag test shared by the TGA and GIF readers.
 namespace kinetar::pictures {
 
-constexpr std::uint16_t MakeWord(std::uint8_t low, std::uint8_t high)
-{
-    return static_cast<std::uint16_t>(low | (high << 8));
-}
-constexpr std::uint8_t LowNibble(std::uint8_t value)
-{
-    return static_cast<std::uint8_t>(value & 0x0F);
-}
-constexpr std::uint8_t HighNibble(std::uint8_t value)
-{
-    return static_cast<std::uint8_t>(value >> 4);
-}
 constexpr bool IsBitSet(std::uint8_t value, unsigned bit)
 {
     return ((value >> bit) & 1U) != 0;

@@ -9,40 +9,17 @@ namespace kinetar::pictures {
 
 namespace {
 
-void SetPackedPixel(std::span<std::uint8_t> row, std::int64_t x, int bitsPerPixel, std::uint8_t value)
+bool WithinLimits(std::int64_t width, std::int64_t height)
 {
-    const auto column = static_cast<std::size_t>(x);
-    switch (bitsPerPixel) {
-    case 1: {
-        const auto mask = static_cast<std::uint8_t>(0x80 >> (column % 8));
-        row[column / 8] = static_cast<std::uint8_t>(value != 0 ? row[column / 8] | mask : row[column / 8] & ~mask);
-        break;
-    }
-    case 4:
-        row[column / 2] = (column % 2 == 0) ? static_cast<std::uint8_t>((row[column / 2] & 0x0F) | (value << 4))
-                                            : static_cast<std::uint8_t>((row[column / 2] & 0xF0) | (value & 0x0F));
-        break;
-    default:
-        row[column] = value;
-        break;
-    }
-}
-
-void CheckSize(std::int64_t width, std::int64_t height)
-{
-    if (width < 0 || height < 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-        width * height > kMaxPicturePixels) {
-        throw Error(msg::kPictureTooLarge);
-    }
+    return width >= 0 && height >= 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
 }
 
 }  // namespace
 
 void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& path)
 {
-    try {
-        CheckSize(width, height);
-    } catch (const Error&) {
+    if (!WithinLimits(width, height)) {
         throw Error(msg::kPictureTooLarge + path);
     }
 }
@@ -74,7 +51,9 @@ void DecodedPicture::Materialize() const
 
 void DecodedPicture::Reshape(std::int32_t width, std::int32_t height)
 {
-    CheckSize(width, height);
+    if (!WithinLimits(width, height)) {
+        throw Error(msg::kPictureTooLarge);
+    }
     if (!m_materialized) {
         m_width = width;
         m_height = height;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/PackedPixels.h"
 #include "pictures/Palettes.h"
 
 namespace kinetar::pictures {
@@ -51,19 +52,8 @@ constexpr std::size_t RowStride(std::int64_t width, int bitsPerPixel)
     return static_cast<std::size_t>((width * bitsPerPixel + 31) / 32 * 4);
 }
 
-// Pixel value x of a packed row at 1, 4 or 8 bits (the leftmost pixel in the high bits).
-inline std::uint8_t PackedPixel(std::span<const std::uint8_t> row, std::int64_t x, int bitsPerPixel)
-{
-    const auto column = static_cast<std::size_t>(x);
-    switch (bitsPerPixel) {
-    case 1:
-        return static_cast<std::uint8_t>((row[column / 8] >> (7 - column % 8)) & 1);
-    case 4:
-        return static_cast<std::uint8_t>((column % 2 == 0) ? row[column / 2] >> 4 : row[column / 2] & 0x0F);
-    default:
-        return row[column];
-    }
-}
+// Also reachable as pictures::PackedPixel, as the tests name it.
+using kinetar::PackedPixel;
 
 // An in-memory raster of 1, 4, 8 or 24 bits per pixel. Row 0 is the top row; each row is padded to a
 // multiple of 4 bytes; 24-bit pixels are blue, green, red; indexed pixels refer to the palette.
@@ -88,7 +78,6 @@ public:
     void ClearPalette() { m_palette.clear(); }
     void MarkPaletteChanged() { m_paletteChanged = true; }
     bool PaletteChanged() const { return m_paletteChanged; }
-    void AcknowledgePaletteChange() { m_paletteChanged = false; }
 
     // Row access; any index outside 0 .. height-1 raises "Scan line index out of range".
     std::span<std::uint8_t> Row(std::int32_t y);

@@ -98,21 +98,12 @@ public:
         if (Full()) {
             return;
         }
-        const auto column = static_cast<std::size_t>(m_column);
-        switch (m_bitsPerPixel) {
-        case 8:
-            m_current[column] = value;
-            break;
-        case 4:
-            m_current[column / 2] = column % 2 == 0 ? static_cast<std::uint8_t>(value << 4)
-                                                    : static_cast<std::uint8_t>(m_current[column / 2] | value);
-            break;
-        default:
-            m_current[column / 8] =
-                column % 8 == 0 ? static_cast<std::uint8_t>(value << 7)
-                                : static_cast<std::uint8_t>(m_current[column / 8] | (value << (7 - column % 8)));
-            break;
+        // A byte's first pixel starts it afresh: the bits of pixels never reached then read 0.
+        const auto bit = static_cast<std::size_t>(m_column) * static_cast<std::size_t>(m_bitsPerPixel);
+        if (bit % 8 == 0) {
+            m_current[bit / 8] = 0;
         }
+        SetPackedPixel(m_current, m_column, m_bitsPerPixel, value);
         if (++m_column == m_width) {
             m_column = 0;
             m_row = m_interlaced ? NextInterlacedRow(m_row, m_height, m_pass) : m_row + 1;
@@ -124,7 +115,7 @@ private:
     void SeekRow()
     {
         if (!Full()) {
-            m_current = m_buffer.data() + m_stride * static_cast<std::size_t>(m_height - 1 - m_row);
+            m_current = m_buffer.subspan(m_stride * static_cast<std::size_t>(m_height - 1 - m_row), m_stride);
         }
     }
 
@@ -137,7 +128,7 @@ private:
     std::int32_t m_row;
     std::int32_t m_column = 0;
     int m_pass = 0;
-    std::uint8_t* m_current = nullptr;
+    std::span<std::uint8_t> m_current;
 };
 
 struct LzwTables {

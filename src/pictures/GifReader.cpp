@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/LittleEndian.h"
 #include "pictures/ByteCursor.h"
 #include "pictures/ByteUtils.h"
 #include "pictures/GifLzw.h"
@@ -111,8 +112,8 @@ GifImageInfo ReadImageDescriptor(ByteCursor& cursor, GifImageState& state)
 {
     const auto descriptor = OrFail(msg::kGifReadError, [&] { return cursor.Take(9); });
     GifImageInfo info;
-    info.Width = MakeWord(descriptor[4], descriptor[5]);
-    info.Height = MakeWord(descriptor[6], descriptor[7]);
+    info.Width = LoadLE16(descriptor, 4);
+    info.Height = LoadLE16(descriptor, 6);
     const std::uint8_t packed = descriptor[8];
     state.Interlaced = IsBitSet(packed, kInterlaceFlagBit);
     if (IsBitSet(packed, kColorTableFlagBit)) {
@@ -156,28 +157,33 @@ std::array<Rgb, 256> BuildColorLookup(const GifImageState& state, const GifImage
     return lookup;
 }
 
-void ExpandRow(const std::uint8_t* work, const GifImageInfo& info, const std::array<Rgb, 256>& lookup,
-               std::span<std::uint8_t> row)
+// The depth is fixed per instance, so the pixel unpacking compiles down to the depth's own shifts.
+template <int Bits>
+void ExpandRowAt(std::span<const std::uint8_t> work, std::size_t width, const std::array<Rgb, 256>& lookup,
+                 std::uint8_t* out)
 {
-    const auto width = static_cast<std::size_t>(info.Width);
-    std::uint8_t* out = row.data();
-    if (info.WorkBitsPerPixel == 8) {
-        for (std::size_t x = 0; x < width; ++x, out += 3) {
-            const Rgb& color = lookup[work[x]];
-            out[0] = color.Blue;
-            out[1] = color.Green;
-            out[2] = color.Red;
-        }
-        return;
-    }
     for (std::size_t x = 0; x < width; ++x, out += 3) {
-        const std::uint8_t value = info.WorkBitsPerPixel == 4
-                                       ? (x % 2 == 0 ? HighNibble(work[x / 2]) : LowNibble(work[x / 2]))
-                                       : (IsBitSet(work[x / 8], static_cast<unsigned>(7 - x % 8)) ? 1 : 0);
-        const Rgb& color = lookup[value];
+        const Rgb& color = lookup[PackedPixel(work, x, Bits)];
         out[0] = color.Blue;
         out[1] = color.Green;
         out[2] = color.Red;
+    }
+}
+
+void ExpandRow(std::span<const std::uint8_t> work, const GifImageInfo& info, const std::array<Rgb, 256>& lookup,
+               std::span<std::uint8_t> row)
+{
+    const auto width = static_cast<std::size_t>(info.Width);
+    switch (info.WorkBitsPerPixel) {
+    case 8:
+        ExpandRowAt<8>(work, width, lookup, row.data());
+        break;
+    case 4:
+        ExpandRowAt<4>(work, width, lookup, row.data());
+        break;
+    default:
+        ExpandRowAt<1>(work, width, lookup, row.data());
+        break;
     }
 }
 
@@ -229,11 +235,11 @@ void ReadGifPicture(std::span<const std::uint8_t> bytes, const std::string& path
     // Rows still all zero are copies of one expanded row of colour 0.
     const std::vector<std::uint8_t> zeroWork(stride, 0);
     std::vector<std::uint8_t> zeroRow(picture.Stride(), 0);
-    ExpandRow(zeroWork.data(), info, lookup, zeroRow);
+    ExpandRow(zeroWork, info, lookup, zeroRow);
     for (std::int32_t r = 0; r < info.Height; ++r) {
-        const std::uint8_t* workRow = work.Bytes().data() + stride * static_cast<std::size_t>(r);
+        const auto workRow = work.Bytes().subspan(stride * static_cast<std::size_t>(r), stride);
         const auto row = picture.Row(info.Height - 1 - r);
-        if (std::memcmp(workRow, zeroWork.data(), stride) == 0) {
+        if (std::memcmp(workRow.data(), zeroWork.data(), stride) == 0) {
             std::memcpy(row.data(), zeroRow.data(), static_cast<std::size_t>(info.Width) * 3);
         } else {
             ExpandRow(workRow, info, lookup, row);

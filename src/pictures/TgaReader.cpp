@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/LittleEndian.h"
 #include "pictures/ByteCursor.h"
 #include "pictures/ByteUtils.h"
 #include "pictures/Messages.h"
@@ -55,11 +56,11 @@ TgaHeader ReadHeader(ByteCursor& cursor)
     header.IdLength = bytes[0];
     header.ColorMapType = bytes[1];
     header.ImageType = bytes[2];
-    header.ColorMapFirst = MakeWord(bytes[3], bytes[4]);
-    header.ColorMapLength = MakeWord(bytes[5], bytes[6]);
+    header.ColorMapFirst = LoadLE16(bytes, 3);
+    header.ColorMapLength = LoadLE16(bytes, 5);
     header.ColorMapEntrySize = bytes[7];
-    header.Width = MakeWord(bytes[12], bytes[13]);
-    header.Height = MakeWord(bytes[14], bytes[15]);
+    header.Width = LoadLE16(bytes, 12);
+    header.Height = LoadLE16(bytes, 14);
     header.PixelDepth = bytes[16];
     header.Descriptor = bytes[17];
     return header;
@@ -143,7 +144,7 @@ private:
 void Expand16BitRow(std::span<const std::uint8_t> source, std::uint8_t* row)
 {
     for (std::size_t x = 0; x < source.size() / 2; ++x) {
-        const unsigned value = MakeWord(source[2 * x], source[2 * x + 1]);
+        const unsigned value = LoadLE16(source, 2 * x);
         row[3 * x] = static_cast<std::uint8_t>((value & 0x1F) << 3);
         row[3 * x + 1] = static_cast<std::uint8_t>(((value >> 5) & 0x1F) << 3);
         row[3 * x + 2] = static_cast<std::uint8_t>(((value >> 10) & 0x1F) << 3);

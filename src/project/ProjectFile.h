@@ -8,29 +8,38 @@
 #include <string_view>
 #include <vector>
 
+#include "common/LittleEndian.h"
+
 namespace kinetar::project {
 
 // Little-endian integers stored byte by byte, so the records have no padding and read the same on
 // every host.
 template <typename T>
 class LittleEndian {
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+
 public:
     constexpr LittleEndian() = default;
     constexpr LittleEndian(T value) { Set(value); }  // NOLINT(google-explicit-constructor)
     constexpr operator T() const { return Get(); }   // NOLINT(google-explicit-constructor)
     constexpr T Get() const
     {
-        std::uint64_t value = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i) {
-            value |= std::uint64_t{m_bytes[i]} << (8 * i);
+        if constexpr (sizeof(T) == 2) {
+            return static_cast<T>(LoadLE16(m_bytes));
+        } else if constexpr (sizeof(T) == 4) {
+            return static_cast<T>(LoadLE32(m_bytes));
+        } else {
+            return static_cast<T>(LoadLE64(m_bytes));
         }
-        return static_cast<T>(value);
     }
     constexpr void Set(T value)
     {
-        const auto bits = static_cast<std::uint64_t>(value);
-        for (std::size_t i = 0; i < sizeof(T); ++i) {
-            m_bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        if constexpr (sizeof(T) == 2) {
+            StoreLE16(m_bytes, 0, static_cast<std::uint16_t>(value));
+        } else if constexpr (sizeof(T) == 4) {
+            StoreLE32(m_bytes, 0, static_cast<std::uint32_t>(value));
+        } else {
+            StoreLE64(m_bytes, 0, static_cast<std::uint64_t>(value));
         }
     }
 

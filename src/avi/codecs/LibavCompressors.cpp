@@ -16,6 +16,8 @@ extern "C" {
 
 #include "avi/frames/BitmapInfoHeader.h"
 #include "avi/writer/FourCC.h"
+#include "common/LittleEndian.h"
+#include "common/PackedPixels.h"
 
 namespace kinetar::avi {
 
@@ -153,9 +155,8 @@ public:
         const std::size_t colours = (inputFormat.size() - 40) / 4;
         m_inputPalette.assign(256, 0xFF000000U);
         for (std::size_t i = 0; i < colours && i < 256; ++i) {
-            const auto* entry = &inputFormat[40 + 4 * i];  // blue, green, red, 0
-            m_inputPalette[i] =
-                0xFF000000U | (std::uint32_t{entry[2]} << 16) | (std::uint32_t{entry[1]} << 8) | entry[0];
+            // Blue, green, red, 0 read as one number: the codec library's opaque ARGB.
+            m_inputPalette[i] = 0xFF000000U | LoadLE32(inputFormat, 40 + 4 * i);
         }
         return Open() && MakeOutputFormat();
     }
@@ -338,10 +339,7 @@ private:
         };
         header.Write(m_outputFormat);
         for (std::size_t i = 0; i < colours; ++i) {
-            const std::uint32_t argb = m_inputPalette[i];
-            m_outputFormat[40 + 4 * i] = static_cast<std::uint8_t>(argb);
-            m_outputFormat[40 + 4 * i + 1] = static_cast<std::uint8_t>(argb >> 8);
-            m_outputFormat[40 + 4 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
+            StoreLE32(m_outputFormat, 40 + 4 * i, m_inputPalette[i] & 0x00FFFFFFU);  // blue, green, red, 0
         }
         if (extra > 0) {
             std::memcpy(m_outputFormat.data() + 40, m_context->extradata, extra);
@@ -363,29 +361,29 @@ private:
             (void)sws_scale_frame(m_scaler, m_frame, m_source);
             return;
         }
+        const auto width = static_cast<std::size_t>(m_width);
         for (std::int32_t y = 0; y < m_height; ++y) {
-            const std::uint8_t* from = storedRow(y);
+            const std::span<const std::uint8_t> from(storedRow(y), stride);
             std::uint8_t* to = m_frame->data[0] + static_cast<std::ptrdiff_t>(y) * m_frame->linesize[0];
             switch (m_context->pix_fmt) {
             case AV_PIX_FMT_RGB555LE:
-                for (std::int32_t x = 0; x < m_width; ++x) {
-                    const std::uint8_t* bgr = from + 3 * static_cast<std::size_t>(x);
+                for (std::size_t x = 0; x < width; ++x) {
+                    const std::uint8_t* bgr = &from[3 * x];
                     const auto value =
-                        static_cast<std::uint16_t>(((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
-                    to[2 * x] = static_cast<std::uint8_t>(value);
-                    to[2 * x + 1] = static_cast<std::uint8_t>(value >> 8);
+                        static_cast<std::uint32_t>(((bgr[2] >> 3) << 10) | ((bgr[1] >> 3) << 5) | (bgr[0] >> 3));
+                    StoreLE16({to, 2 * width}, 2 * x, value);
                 }
                 break;
             case AV_PIX_FMT_MONOBLACK:
-                std::memcpy(to, from, static_cast<std::size_t>((m_width + 7) / 8));
+                std::memcpy(to, from.data(), (width + 7) / 8);
                 break;
             default:  // 8-bit indices, from 1, 4 or 8 bits
-                for (std::int32_t x = 0; x < m_width; ++x) {
-                    const auto column = static_cast<std::size_t>(x);
-                    to[x] = m_bits == 8   ? from[column]
-                            : m_bits == 4 ? static_cast<std::uint8_t>(column % 2 == 0 ? from[column / 2] >> 4
-                                                                                      : from[column / 2] & 0x0F)
-                                          : static_cast<std::uint8_t>((from[column / 8] >> (7 - column % 8)) & 1);
+                if (m_bits == 8) {
+                    std::memcpy(to, from.data(), width);
+                } else {
+                    for (std::size_t x = 0; x < width; ++x) {
+                        to[x] = PackedPixel(from, x, m_bits);
+                    }
                 }
                 break;
             }

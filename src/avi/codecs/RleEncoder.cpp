@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/PackedPixels.h"
+
 namespace kinetar::avi {
 
 namespace {
@@ -19,26 +21,20 @@ class RowPixels {
 public:
     RowPixels(const IndexedRows& rows, std::int32_t storedRow)
         : m_bytes(rows.Pixels.subspan(static_cast<std::size_t>(storedRow) * rows.Stride, rows.Stride)),
-          m_nibbles(rows.BitsPerPixel == 4)
+          m_bits(rows.BitsPerPixel)
     {
     }
-    std::uint8_t operator[](std::int32_t x) const
-    {
-        const auto column = static_cast<std::size_t>(x);
-        if (!m_nibbles) {
-            return m_bytes[column];
-        }
-        return static_cast<std::uint8_t>(column % 2 == 0 ? m_bytes[column / 2] >> 4 : m_bytes[column / 2] & 0x0F);
-    }
+    std::uint8_t operator[](std::int32_t x) const { return PackedPixel(m_bytes, x, m_bits); }
 
 private:
     std::span<const std::uint8_t> m_bytes;
-    bool m_nibbles;
+    int m_bits;
 };
 
 class Encoder {
 public:
-    Encoder(const IndexedRows& frame, std::vector<std::uint8_t>& out) : m_nibbles(frame.BitsPerPixel == 4), m_out(out)
+    Encoder(const IndexedRows& frame, std::vector<std::uint8_t>& out)
+        : m_bits(frame.BitsPerPixel), m_nibbles(frame.BitsPerPixel == 4), m_out(out)
     {
     }
 
@@ -92,10 +88,13 @@ private:
         return length;
     }
 
+    // The run's byte holds the pixels it alternates, as many as fit: one at 8 bits, two at 4.
     void Run(const RowPixels& row, std::int32_t x, std::int32_t length)
     {
-        const std::uint8_t value =
-            m_nibbles ? static_cast<std::uint8_t>((row[x] << 4) | (length > 1 ? row[x + 1] : row[x])) : row[x];
+        std::uint8_t value = 0;
+        for (std::int32_t i = 0; i < 8 / m_bits; ++i) {
+            SetPackedPixel({&value, 1}, i, m_bits, row[x + std::min(i, length - 1)]);
+        }
         m_out.insert(m_out.end(), {static_cast<std::uint8_t>(length), value});
     }
 
@@ -113,18 +112,12 @@ private:
             return;
         }
         m_out.insert(m_out.end(), {kEscape, static_cast<std::uint8_t>(count)});
-        std::size_t bytes = 0;
-        if (m_nibbles) {
-            for (std::int32_t x = from; x < to; x += 2) {
-                const auto low = static_cast<std::uint8_t>(x + 1 < to ? row[x + 1] : 0);
-                m_out.push_back(static_cast<std::uint8_t>((row[x] << 4) | low));
-                ++bytes;
-            }
-        } else {
-            for (std::int32_t x = from; x < to; ++x) {
-                m_out.push_back(row[x]);
-            }
-            bytes = static_cast<std::size_t>(count);
+        const std::size_t start = m_out.size();
+        const std::size_t bytes = (static_cast<std::size_t>(count) * static_cast<std::size_t>(m_bits) + 7) / 8;
+        m_out.resize(start + bytes, 0);
+        const auto block = std::span(m_out).subspan(start);
+        for (std::int32_t x = from; x < to; ++x) {
+            SetPackedPixel(block, x - from, m_bits, row[x]);
         }
         if (bytes % 2 == 1) {
             m_out.push_back(0);  // blocks are padded to an even number of bytes
@@ -133,6 +126,7 @@ private:
 
     void Escape(std::uint8_t code) { m_out.insert(m_out.end(), {kEscape, code}); }
 
+    int m_bits;
     bool m_nibbles;
     std::vector<std::uint8_t>& m_out;
 };

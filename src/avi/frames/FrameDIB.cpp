@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "avi/frames/BitmapInfoHeader.h"
+#include "common/PackedPixels.h"
 #include "pictures/Palettes.h"
 
 namespace kinetar::avi {
@@ -45,38 +46,62 @@ const pictures::NearestColorTable& TableFor(int bitsPerPixel)
     return bitsPerPixel == 1 ? mono : bitsPerPixel == 4 ? vga : full;
 }
 
+// Maps rows of blue, green, red pixels, top row first, to the indexes of the depth's table. Each
+// byte is gathered in a register and stored once; with the depth fixed per instance and the loop
+// over a byte's pixels unrolled, every pixel's shift is a constant.
+template <int Bits, typename RowOf>
+void ConvertIndexedRows(FrameDIB& dib, RowOf rowOf)
+{
+    constexpr std::size_t kPerByte = 8 / Bits;
+    const auto& table = TableFor(Bits);
+    const auto width = static_cast<std::size_t>(dib.Width());
+    const std::size_t whole = width / kPerByte;
+    const std::size_t rest = width % kPerByte;
+    for (std::int32_t y = 0; y < dib.Height(); ++y) {
+        const std::uint8_t* source = rowOf(y);
+        const auto pack = [&](std::size_t count) {
+            std::uint8_t byte = 0;
+#pragma GCC unroll 8
+            for (std::size_t i = 0; i < count; ++i, source += 3) {
+                SetPackedPixel({&byte, 1}, i, Bits, table.Lookup(source[2], source[1], source[0]));
+            }
+            return byte;
+        };
+        const auto row = dib.DisplayRow(y);
+        for (std::size_t at = 0; at < whole; ++at) {
+            row[at] = pack(kPerByte);
+        }
+        if (rest > 0) {
+            row[whole] = pack(rest);
+        }
+        std::fill(row.begin() + static_cast<std::ptrdiff_t>(whole + (rest > 0 ? 1 : 0)), row.end(), std::uint8_t{0});
+    }
+}
+
 // Converts rows of blue, green, red pixels, top row first, into a new FrameDIB.
 template <typename RowOf>
 std::unique_ptr<FrameDIB> ConvertRows(std::int32_t width, std::int32_t height, RowOf rowOf, int bitsPerPixel)
 {
     auto dib = std::make_unique<FrameDIB>(width, height, bitsPerPixel);
-    const auto rowBytes = static_cast<std::size_t>(width) * 3;
-    if (bitsPerPixel == 24) {
+    switch (bitsPerPixel) {
+    case 24: {
+        const auto rowBytes = static_cast<std::size_t>(width) * 3;
         for (std::int32_t y = 0; y < height; ++y) {
             const auto row = dib->DisplayRow(y);
             std::memcpy(row.data(), rowOf(y), rowBytes);
             std::fill(row.begin() + static_cast<std::ptrdiff_t>(rowBytes), row.end(), std::uint8_t{0});
         }
-        return dib;
+        break;
     }
-    const auto& table = TableFor(bitsPerPixel);
-    for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* source = rowOf(y);
-        const auto row = dib->DisplayRow(y);
-        std::fill(row.begin(), row.end(), std::uint8_t{0});
-        std::uint8_t* target = row.data();
-        for (std::int32_t x = 0; x < width; ++x, source += 3) {
-            const std::uint8_t index = table.Lookup(source[2], source[1], source[0]);
-            const auto column = static_cast<std::size_t>(x);
-            if (bitsPerPixel == 8) {
-                target[column] = index;
-            } else if (bitsPerPixel == 4) {
-                target[column / 2] =
-                    static_cast<std::uint8_t>(target[column / 2] | (column % 2 == 0 ? index << 4 : index));
-            } else {
-                target[column / 8] = static_cast<std::uint8_t>(target[column / 8] | (index << (7 - column % 8)));
-            }
-        }
+    case 8:
+        ConvertIndexedRows<8>(*dib, rowOf);
+        break;
+    case 4:
+        ConvertIndexedRows<4>(*dib, rowOf);
+        break;
+    default:
+        ConvertIndexedRows<1>(*dib, rowOf);
+        break;
     }
     return dib;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "common/PackedPixels.h"
 #include "pictures/Palettes.h"
 
 namespace kinetar::avi {
@@ -49,7 +50,7 @@ void DrawRow(const DecodedPicture& picture, std::span<const std::uint8_t> source
         return;
     }
     for (const std::int32_t column : columns) {
-        const auto& color = colors[pictures::PackedPixel(source, column, bits)];
+        const auto& color = colors[PackedPixel(source, column, bits)];
         target[0] = color[0];
         target[1] = color[1];
         target[2] = color[2];

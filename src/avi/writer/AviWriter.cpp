@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <limits>
 
+#include "common/LittleEndian.h"
 #include "common/WriteAll.h"
 
 namespace kinetar::avi {
@@ -43,11 +43,20 @@ public:
         m_bytes.push_back(static_cast<std::uint8_t>(value));
         return *this;
     }
-    Bytes& U16(std::uint32_t value) { return U8(value & 0xFF).U8((value >> 8) & 0xFF); }
-    Bytes& U32(std::uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
+    Bytes& U16(std::uint32_t value)
+    {
+        StoreLE16(Grow(2), 0, value);
+        return *this;
+    }
+    Bytes& U32(std::uint32_t value)
+    {
+        StoreLE32(Grow(4), 0, value);
+        return *this;
+    }
     Bytes& U64(std::uint64_t value)
     {
-        return U32(static_cast<std::uint32_t>(value)).U32(static_cast<std::uint32_t>(value >> 32));
+        StoreLE64(Grow(8), 0, value);
+        return *this;
     }
     Bytes& Raw(std::span<const std::uint8_t> bytes)
     {
@@ -60,15 +69,17 @@ public:
         return *this;
     }
     std::size_t Size() const { return m_bytes.size(); }
-    void PatchU32(std::size_t at, std::uint32_t value)
-    {
-        for (int i = 0; i < 4; ++i) {
-            m_bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-        }
-    }
+    void PatchU32(std::size_t at, std::uint32_t value) { StoreLE32(m_bytes, at, value); }
     std::vector<std::uint8_t>& Data() { return m_bytes; }
 
 private:
+    // Appends count bytes for the caller to fill.
+    std::span<std::uint8_t> Grow(std::size_t count)
+    {
+        m_bytes.resize(m_bytes.size() + count);
+        return std::span(m_bytes).last(count);
+    }
+
     std::vector<std::uint8_t> m_bytes;
 };
 
@@ -80,10 +91,8 @@ std::uint32_t U32(std::int64_t value)
 std::array<std::uint8_t, 8> ChunkHeader(std::uint32_t id, std::uint32_t size)
 {
     std::array<std::uint8_t, 8> header{};
-    for (int i = 0; i < 4; ++i) {
-        header[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> (8 * i));
-        header[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(size >> (8 * i));
-    }
+    StoreLE32(header, 0, id);
+    StoreLE32(header, 4, size);
     return header;
 }
 
@@ -98,19 +107,16 @@ AviWriter::~AviWriter()
     }
 }
 
-bool AviWriter::Fail(const std::string& what, int error)
+bool AviWriter::Fail()
 {
-    if (!m_failed) {
-        m_failed = true;
-        m_failureMessage = what + (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
-    }
+    m_failed = true;
     return false;
 }
 
 bool AviWriter::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
 {
-    if (const int error = WriteAll(m_fd, offset, bytes); error != 0) {
-        return Fail("Cannot write the video file", error);
+    if (WriteAll(m_fd, offset, bytes) != 0) {
+        return Fail();
     }
     m_allocated = std::max(m_allocated, offset + static_cast<std::int64_t>(bytes.size()));
     return true;
@@ -199,12 +205,12 @@ bool AviWriter::HeaderFits() const
 bool AviWriter::CreateStream(const StreamInfo& info, std::span<const std::uint8_t> format)
 {
     if (m_fd < 0) {
-        return Fail("The video file is not open", 0);
+        return Fail();
     }
     m_info = info;
     m_format.assign(format.begin(), format.end());
     if (!HeaderFits()) {
-        return Fail("The stream format does not fit the file header", 0);
+        return Fail();  // the format does not fit the header region
     }
     m_end = kHeaderRegionSize;
     if (!WriteAt(0, BuildHeader())) {
@@ -287,7 +293,7 @@ bool AviWriter::EnsureReserve()
 bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
 {
     if (data.size() > kMaxChunkData) {
-        return Fail("A frame is too large for the video file", 0);
+        return Fail();  // a frame too large for a chunk
     }
     const auto padded = static_cast<std::int64_t>(data.size() + data.size() % 2);
     const std::int64_t chunkSize = kChunkHeaderSize + padded;
@@ -297,7 +303,7 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
          m_entries.size() >= kMaxEntriesPerSegment);
     if (segmentFull) {
         if (m_superIndex.size() + 1 >= kSuperIndexEntries) {
-            return Fail("The video file has reached its largest size", 0);
+            return Fail();  // the file has reached its largest size
         }
         if (!CloseSegment() || !StartSegment()) {
             return false;
@@ -310,8 +316,8 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
     std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
                                 {const_cast<std::uint8_t*>(data.data()), data.size()},
                                 {const_cast<std::uint8_t*>(&pad), data.size() % 2}}};
-    if (const int error = WriteAll(m_fd, m_end, parts); error != 0) {
-        return Fail("Cannot write the video file", error);
+    if (WriteAll(m_fd, m_end, parts) != 0) {
+        return Fail();
     }
     const std::int64_t chunkStart = m_end;
     m_end += chunkSize;
@@ -339,7 +345,7 @@ bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t>
         }
     }
     if (position < m_totalSamples) {
-        return Fail("Samples must be written in order", 0);
+        return Fail();  // samples come in order
     }
     return AppendChunk(data, keyFrame);
 }
@@ -433,10 +439,10 @@ bool AviWriter::Close(std::int64_t sampleCount)
     valid = WriteAt(0, BuildHeader()) && valid;
     // Cut off the unused reserve and anything a failed write left behind the last whole frame.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
-        valid = Fail("Cannot write the video file", errno);
+        valid = Fail();
     }
     if (::close(m_fd) != 0) {
-        valid = Fail("Cannot write the video file", errno);
+        valid = Fail();
     }
     m_fd = -1;
     return valid;

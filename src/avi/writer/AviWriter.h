@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "avi/writer/FourCC.h"
@@ -46,11 +45,8 @@ public:
     // closes the file. True when the file is a valid AVI; Failed() then tells whether it holds
     // less than was written to it (the frames before the first failure).
     bool Close(std::int64_t sampleCount);
-    bool IsOpen() const { return m_fd >= 0; }
 
     bool Failed() const { return m_failed; }
-    const std::string& FailureMessage() const { return m_failureMessage; }
-    std::int64_t SamplesWritten() const { return m_totalSamples; }
 
     // Header region and segment limits, for the tests.
     static constexpr std::int64_t kHeaderRegionSize = 8192;
@@ -80,7 +76,8 @@ private:
     bool EnsureReserve();
     std::vector<std::uint8_t> BuildHeader() const;
     bool WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
-    bool Fail(const std::string& what, int error);
+    // Marks the file as holding less than was asked of it and returns false.
+    bool Fail();
 
     int m_fd = -1;
     StreamInfo m_info;
@@ -90,7 +87,6 @@ private:
     std::int64_t m_end = 0;        // where the next chunk goes
     std::int64_t m_allocated = 0;  // bytes really on disk; [m_end, m_allocated) is index reserve
     bool m_failed = false;
-    std::string m_failureMessage;
 
     // The segment being written: its RIFF header, its movi list and the chunks in it.
     std::int64_t m_segmentStart = 0;

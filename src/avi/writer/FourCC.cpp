@@ -1,14 +1,14 @@
 #include "avi/writer/FourCC.h"
 
+#include <array>
+
 namespace kinetar::avi {
 
 std::string FourccText(std::uint32_t fourcc)
 {
-    std::string text(4, ' ');
-    for (std::size_t i = 0; i < 4; ++i) {
-        text[i] = static_cast<char>((fourcc >> (8 * i)) & 0xFF);
-    }
-    return text;
+    std::array<std::uint8_t, 4> bytes{};
+    StoreLE32(bytes, 0, fourcc);
+    return {bytes.begin(), bytes.end()};
 }
 
 std::optional<std::uint32_t> ParseFourcc(std::string_view text)

@@ -1,19 +1,20 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/LittleEndian.h"
 
 namespace kinetar::avi {
 
 // Four characters stored as a little-endian 32-bit code, the first character in the low byte.
 constexpr std::uint32_t FourCC(char a, char b, char c, char d)
 {
-    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24;
+    return LoadLE32(std::array{static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
+                               static_cast<std::uint8_t>(d)});
 }
 
 // The four characters of a fourcc.
