@@ -1,6 +1,7 @@
 #include "pictures/Palettes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -106,14 +107,15 @@ int Channel(const PaletteEntry& entry, std::size_t channel)
     return channel == 0 ? entry.Red : channel == 1 ? entry.Green : entry.Blue;
 }
 
-// Fills the cell words of a table from the palette by cutting the colour cube down to the cells,
+// Gives each cell of a table its block of answers, cutting the colour cube down to the cells and
 // dropping at each step the entries that cannot be nearest anywhere in the box.
 class TableBuilder {
 public:
-    TableBuilder(std::span<const PaletteEntry> entries, std::vector<std::uint32_t>& cells,
-                 std::vector<std::uint8_t>& answers)
-        : m_entries(entries), m_cells(cells), m_answers(answers)
+    TableBuilder(std::span<const PaletteEntry> entries, std::vector<std::uint16_t>& cells,
+                 std::vector<std::uint8_t>& blocks)
+        : m_entries(entries), m_cells(cells), m_blocks(blocks)
     {
+        m_constant.fill(kNoBlock);
     }
 
     void Build()
@@ -239,13 +241,18 @@ private:
                                         blue / kCellSide);
     }
 
-    // Every cell of the box answers the one entry.
+    // Every cell of the box answers the one entry: they share a block that holds only it.
     void Settle(const Box& box, std::uint8_t answer)
     {
+        if (m_constant[answer] == kNoBlock) {
+            std::array<std::uint8_t, kCellColors> block;
+            block.fill(answer);
+            m_constant[answer] = Add(block);
+        }
         for (int red = box.Low[0]; red < box.Low[0] + box.Side; red += kCellSide) {
             for (int green = box.Low[1]; green < box.Low[1] + box.Side; green += kCellSide) {
                 for (int blue = box.Low[2]; blue < box.Low[2] + box.Side; blue += kCellSide) {
-                    m_cells[CellOf(red, green, blue)] = static_cast<std::uint32_t>(answer) << 9;
+                    m_cells[CellOf(red, green, blue)] = m_constant[answer];
                 }
             }
         }
@@ -282,7 +289,7 @@ private:
         }
         const auto [known, added] = m_splits.try_emplace(std::move(relation), 0);
         if (added) {
-            known->second = Store(Split(from, score)) << 9 | (kCellColors - 1);
+            known->second = Store(Split(from, score));
         }
         m_cells[CellOf(cell.Low[0], cell.Low[1], cell.Low[2])] = known->second;
     }
@@ -322,48 +329,61 @@ private:
         return block;
     }
 
-    // Where a cell's answers start; cells split alike (most of them, along the same boundaries)
-    // share one copy.
-    std::uint32_t Store(const std::array<std::uint8_t, kCellColors>& block)
+    // The number of a block holding these answers; cells split alike (most of them, along the
+    // same boundaries) share one.
+    std::uint16_t Store(const std::array<std::uint8_t, kCellColors>& block)
     {
         const std::string_view bytes(reinterpret_cast<const char*>(block.data()), block.size());
         const std::size_t hash = std::hash<std::string_view>{}(bytes);
         const auto [first, last] = m_stored.equal_range(hash);
         for (auto it = first; it != last; ++it) {
-            if (std::equal(block.begin(), block.end(), m_answers.begin() + it->second)) {
-                return static_cast<std::uint32_t>(it->second);
+            if (std::equal(block.begin(), block.end(), m_blocks.begin() + it->second * kCellColors)) {
+                return it->second;
             }
         }
-        const std::size_t at = m_answers.size();
-        m_answers.insert(m_answers.end(), block.begin(), block.end());
-        m_stored.emplace(hash, at);
-        return static_cast<std::uint32_t>(at);
+        const std::uint16_t number = Add(block);
+        m_stored.emplace(hash, number);
+        return number;
     }
 
+    std::uint16_t Add(const std::array<std::uint8_t, kCellColors>& block)
+    {
+        const auto number = static_cast<std::uint16_t>(m_blocks.size() / kCellColors);
+        m_blocks.insert(m_blocks.end(), block.begin(), block.end());
+        return number;
+    }
+
+    // Every block is made for a cell that needs it, so there are no more blocks than cells.
+    static constexpr std::uint16_t kNoBlock = 0xffff;
+
     std::span<const PaletteEntry> m_entries;
-    std::vector<std::uint32_t>& m_cells;
-    std::vector<std::uint8_t>& m_answers;
-    std::unordered_multimap<std::size_t, std::size_t> m_stored;
-    std::unordered_map<std::string, std::uint32_t> m_splits;
+    std::vector<std::uint16_t>& m_cells;
+    std::vector<std::uint8_t>& m_blocks;
+    std::array<std::uint16_t, 256> m_constant;
+    std::unordered_multimap<std::size_t, std::uint16_t> m_stored;
+    std::unordered_map<std::string, std::uint16_t> m_splits;
 };
 
 }  // namespace
 
 NearestColorTable::NearestColorTable(std::span<const PaletteEntry> palette)
-    : m_cells(static_cast<std::size_t>(kCellsPerSide * kCellsPerSide * kCellsPerSide)), m_answers(256)
 {
-    // The first 256 answers are the indexes themselves, for the cells with a single answer.
-    for (std::size_t i = 0; i < 256; ++i) {
-        m_answers[i] = static_cast<std::uint8_t>(i);
-    }
+    static_assert(kCellColors == std::size_t{1} << kPlaceBits && kCellCount == kCellColors * 64);
+    // Each channel's level gives its part of the cell number, from bit 9 up, and of the place in
+    // the cell, below; the three parts of each are apart, so they join by or.
     for (unsigned level = 0; level < 256; ++level) {
         const unsigned cell = level / kCellSide;
         const unsigned place = level % kCellSide;
-        m_keys[0][level] = cell << 10 | place << (16 + 6);
-        m_keys[1][level] = cell << 5 | place << (16 + 3);
-        m_keys[2][level] = cell | place << 16;
+        m_keys[0][level] = cell << (10 + 9) | place << 6;
+        m_keys[1][level] = cell << (5 + 9) | place << 3;
+        m_keys[2][level] = cell << 9 | place;
     }
-    TableBuilder(palette.first(std::min<std::size_t>(palette.size(), 256)), m_cells, m_answers).Build();
+    std::vector<std::uint16_t> cells(kCellCount);
+    std::vector<std::uint8_t> blocks;
+    TableBuilder(palette.first(std::min<std::size_t>(palette.size(), 256)), cells, blocks).Build();
+    m_table.resize(kCellCount + (blocks.size() + 1) / 2);
+    std::copy(cells.begin(), cells.end(), m_table.begin());
+    std::memcpy(m_table.data() + kCellCount, blocks.data(), blocks.size());
 }
 
 }  // namespace kinetar::pictures

@@ -22,29 +22,30 @@ std::span<const PaletteEntry> DefaultPalette(int bitsPerPixel);
 
 // Maps a colour to the palette entry nearest by squared RGB distance (the lowest index on a tie),
 // exactly, for the first 256 entries of any palette. The colour cube is cut into 32x32x32 cells of
-// 8x8x8 colours. A cell that one entry wins whole answers at once; a cell split between entries
-// holds an answer for each of its 512 colours (cells split alike share them). So a pixel costs two
-// table reads and no search, and no branch.
+// 8x8x8 colours, and each cell names a block of 512 answers, one for each of its colours: the
+// cells that one entry wins whole share a block that holds only that entry, and the cells split
+// alike between entries share one too. So a pixel costs two table reads, no search and no branch.
 class NearestColorTable {
 public:
     explicit NearestColorTable(std::span<const PaletteEntry> palette);
     std::uint8_t Lookup(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const
     {
-        // The low 15 bits of the key name the cell, the high bits the colour's place in it. A cell's
-        // word holds where its answers start (from bit 9) and a mask over the place: 0 when the cell
-        // has a single answer, all ones when it has 512.
+        // The key holds the cell from bit 9 up and the colour's place in the cell below; each cell
+        // names its block of 512 answers.
         const std::uint32_t key = m_keys[0][red] | m_keys[1][green] | m_keys[2][blue];
-        const std::uint32_t cell = m_cells[key & kCellMask];
-        return m_answers[(cell >> kPlaceBits) + ((key >> 16) & cell)];
+        const std::uint16_t* const cells = m_table.data();
+        const std::size_t block = cells[key >> kPlaceBits];
+        return reinterpret_cast<const std::uint8_t*>(cells + kCellCount)[block << kPlaceBits | (key & kPlaceMask)];
     }
 
 private:
-    static constexpr std::uint32_t kCellMask = 0x7fff;
     static constexpr unsigned kPlaceBits = 9;
+    static constexpr std::uint32_t kPlaceMask = (1U << kPlaceBits) - 1;
+    static constexpr std::size_t kCellCount = 32 * 32 * 32;
 
     std::array<std::array<std::uint32_t, 256>, 3> m_keys{};
-    std::vector<std::uint32_t> m_cells;
-    std::vector<std::uint8_t> m_answers;
+    // The cells' block numbers, then the blocks, two answers to a word: one address for both.
+    std::vector<std::uint16_t> m_table;
 };
 
 // The exact nearest entry, by search: the lowest index on a tie.
