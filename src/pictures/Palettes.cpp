@@ -381,8 +381,10 @@ NearestColorTable::NearestColorTable(std::span<const PaletteEntry> palette)
     std::vector<std::uint16_t> cells(kCellCount);
     std::vector<std::uint8_t> blocks;
     TableBuilder(palette.first(std::min<std::size_t>(palette.size(), 256)), cells, blocks).Build();
-    m_table.resize(kCellCount + (blocks.size() + 1) / 2);
-    std::copy(cells.begin(), cells.end(), m_table.begin());
+    m_table.resize(kCellCount + (blocks.size() + 3) / 4);
+    for (std::size_t cell = 0; cell < kCellCount; ++cell) {
+        m_table[cell] = (static_cast<std::int32_t>(cells[cell]) - static_cast<std::int32_t>(cell)) << kPlaceBits;
+    }
     std::memcpy(m_table.data() + kCellCount, blocks.data(), blocks.size());
 }
 

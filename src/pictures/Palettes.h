@@ -30,22 +30,22 @@ public:
     explicit NearestColorTable(std::span<const PaletteEntry> palette);
     std::uint8_t Lookup(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const
     {
-        // The key holds the cell from bit 9 up and the colour's place in the cell below; each cell
-        // names its block of 512 answers.
+        // The key holds the cell from bit 9 up and the colour's place in the cell below. A cell's
+        // word is where its block of 512 answers starts less the cell's own part of the key, so the
+        // word and the key add up to the colour's answer: two reads and an add.
         const std::uint32_t key = m_keys[0][red] | m_keys[1][green] | m_keys[2][blue];
-        const std::uint16_t* const cells = m_table.data();
-        const std::size_t block = cells[key >> kPlaceBits];
-        return reinterpret_cast<const std::uint8_t*>(cells + kCellCount)[block << kPlaceBits | (key & kPlaceMask)];
+        const std::int32_t* const cells = m_table.data();
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(key) + cells[key >> kPlaceBits];
+        return reinterpret_cast<const std::uint8_t*>(cells + kCellCount)[at];
     }
 
 private:
     static constexpr unsigned kPlaceBits = 9;
-    static constexpr std::uint32_t kPlaceMask = (1U << kPlaceBits) - 1;
     static constexpr std::size_t kCellCount = 32 * 32 * 32;
 
     std::array<std::array<std::uint32_t, 256>, 3> m_keys{};
-    // The cells' block numbers, then the blocks, two answers to a word: one address for both.
-    std::vector<std::uint16_t> m_table;
+    // The cells' words, then the blocks, four answers to a word: one address for both.
+    std::vector<std::int32_t> m_table;
 };
 
 // The exact nearest entry, by search: the lowest index on a tie.

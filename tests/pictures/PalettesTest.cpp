@@ -91,7 +91,8 @@ TEST(NearestColorTable, EveryTableColourComesBackAsItsFirstIndex)
 TEST(NearestColorTable, MatchesTheSearchOnSampledColoursForAnyPalette)
 {
     // The first and last level of each cell, the levels halfway between cube levels, and random
-    // colours; for the default palettes and random ones, one longer than the 256 entries used.
+    // colours; for the default palettes, and a third of them for random palettes, one longer than
+    // the 256 entries used.
     std::vector<std::uint8_t> edges;
     for (int level = 0; level < 256; level += 8) {
         edges.insert(edges.end(), {static_cast<std::uint8_t>(level), static_cast<std::uint8_t>(level + 7)});
@@ -116,9 +117,13 @@ TEST(NearestColorTable, MatchesTheSearchOnSampledColoursForAnyPalette)
         SCOPED_TRACE(testing::Message() << bits << " bits");
         ExpectTableMatchesSearch(DefaultPalette(bits), colors);
     }
+    std::vector<Rgb> some;
+    for (std::size_t i = 0; i < colors.size(); i += 3) {
+        some.push_back(colors[i]);
+    }
     for (const std::size_t size : {1U, 3U, 17U, 256U, 300U}) {
         SCOPED_TRACE(testing::Message() << size << " random entries");
-        ExpectTableMatchesSearch(RandomPalette(random, size), colors);
+        ExpectTableMatchesSearch(RandomPalette(random, size), some);
     }
 }
 
