@@ -177,13 +177,12 @@ private:
         const PaletteEntry& first = m_entries[a];
         const PaletteEntry& second = m_entries[b];
         const int last = box.Side - 1;
-        int least = 0;
-        for (const auto& [va, vb, low] : {std::array<int, 3>{first.Red, second.Red, box.Low[0]},
-                                          std::array<int, 3>{first.Green, second.Green, box.Low[1]},
-                                          std::array<int, 3>{first.Blue, second.Blue, box.Low[2]}}) {
+        const auto part = [last](int va, int vb, int low) {
             const int slope = 2 * (va - vb);
-            least += vb * vb - va * va + slope * (slope > 0 ? low : low + last);
-        }
+            return vb * vb - va * va + slope * (slope > 0 ? low : low + last);
+        };
+        const int least = part(first.Red, second.Red, box.Low[0]) + part(first.Green, second.Green, box.Low[1]) +
+                          part(first.Blue, second.Blue, box.Low[2]);
         return least > 0 || (least == 0 && a < b);
     }
 
@@ -278,14 +277,12 @@ private:
             return entry.Red * (entry.Red - 2 * cell.Low[0]) + entry.Green * (entry.Green - 2 * cell.Low[1]) +
                    entry.Blue * (entry.Blue - 2 * cell.Low[2]);
         };
-        std::string relation;
+        std::string relation(from.Count * 5, '\0');
         const int base = score(from.Index[0]);
-        for (const std::uint8_t index : from.View()) {
-            const auto difference = static_cast<std::uint32_t>(score(index) - base);
-            relation.push_back(static_cast<char>(index));
-            for (int shift = 0; shift < 32; shift += 8) {
-                relation.push_back(static_cast<char>(difference >> shift));
-            }
+        for (std::size_t i = 0; i < from.Count; ++i) {
+            const int difference = score(from.Index[i]) - base;
+            relation[i * 5] = static_cast<char>(from.Index[i]);
+            std::memcpy(relation.data() + i * 5 + 1, &difference, sizeof difference);
         }
         const auto [known, added] = m_splits.try_emplace(std::move(relation), 0);
         if (added) {
