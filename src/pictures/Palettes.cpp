@@ -269,6 +269,10 @@ private:
                 from.Add(b);
             }
         }
+        if (from.Count == 1) {
+            Settle(cell, from.Index[0]);
+            return;
+        }
         // The answer at low + d minimises |e|^2 - 2 (low + d).e over the entries e, so two cells
         // whose candidates' scores at their lowest corners differ alike are split alike: the
         // cells along one boundary share the work as well as the answers.
@@ -365,7 +369,8 @@ private:
 
 NearestColorTable::NearestColorTable(std::span<const PaletteEntry> palette)
 {
-    static_assert(kCellColors == std::size_t{1} << kPlaceBits && kCellCount == kCellColors * 64);
+    static_assert(kCellColors == std::size_t{1} << kPlaceBits &&
+                  kCellCount == std::size_t{kCellsPerSide} * kCellsPerSide * kCellsPerSide);
     // Each channel's level gives its part of the cell number, from bit 9 up, and of the place in
     // the cell, below; the three parts of each are apart, so they join by or.
     for (unsigned level = 0; level < 256; ++level) {
