@@ -10,23 +10,6 @@
 
 namespace kinetar {
 
-int WriteAll(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return put < 0 ? errno : ENOSPC;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
 {
     // At most this many parts go to one call, well under IOV_MAX.
@@ -70,6 +53,12 @@ int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
             }
         }
     }
+}
+
+int WriteAll(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes)
+{
+    const iovec part{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+    return WriteAll(fd, offset, std::span(&part, 1));
 }
 
 }  // namespace kinetar
