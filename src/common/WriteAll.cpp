@@ -14,6 +14,10 @@ int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
 {
     // At most this many parts go to one call, well under IOV_MAX.
     constexpr std::size_t kBatch = 64;
+    // And at most this many bytes. Measured here, a 2.7 MB frame handed over in one call is copied
+    // into the page cache at a third to a half of the speed of the same bytes in 1 MiB calls (and
+    // varies from run to run); ffmpeg, writing in small pieces, never paid that.
+    constexpr std::size_t kMaxPerCall = 1024 * 1024;
     std::size_t first = 0;  // the first part not yet wholly written
     std::size_t skip = 0;   // bytes of that part already written
     auto position = static_cast<off_t>(offset);
@@ -26,10 +30,18 @@ int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
             return 0;
         }
         std::array<iovec, kBatch> batch{};
-        const std::size_t count = std::min(kBatch, parts.size() - first);
+        std::size_t count = std::min(kBatch, parts.size() - first);
         std::copy_n(parts.begin() + static_cast<std::ptrdiff_t>(first), count, batch.begin());
         batch[0].iov_base = static_cast<std::uint8_t*>(batch[0].iov_base) + skip;
         batch[0].iov_len -= skip;
+        for (std::size_t i = 0, room = kMaxPerCall; i < count; ++i) {
+            if (batch[i].iov_len >= room) {
+                batch[i].iov_len = room;
+                count = i + 1;
+                break;
+            }
+            room -= batch[i].iov_len;
+        }
         const ssize_t put = ::pwritev(fd, batch.data(), static_cast<int>(count), position);
         if (put < 0 && errno == EINTR) {
             continue;

@@ -61,6 +61,8 @@ TEST(WriteAll, BytesLandInOrderAfterTheOffsetUpToTheFirstRefusal)
         {{8, 300}, 150, RLIM_INFINITY, 0},  // past the end, after a hole
         {{77}, 5, RLIM_INFINITY, 0},
         {manyOnes, 7, RLIM_INFINITY, 0},
+        {{3'000'000}, 9, RLIM_INFINITY, 0},                    // more than one call writes
+        {{700'000, 700'000, 1'500'000}, 0, RLIM_INFINITY, 0},  // the call's cap inside a part
         {{5000}, 0, 1024, EFBIG},
         {{5000}, 300, 1024, EFBIG},
         {{8, 2000, 1, 3000}, 0, 1024, EFBIG},  // cut inside a part
