@@ -36,7 +36,6 @@ public:
 
     bool IsOpen() const { return !m_temporary.empty(); }
     int CreateError() const { return m_createError; }
-    const std::string& Destination() const { return m_destination; }
     const std::string& TemporaryPath() const { return m_temporary; }
 
     // The descriptor of the hidden file, open for reading and writing; -1 once handed over.

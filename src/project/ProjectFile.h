@@ -16,32 +16,14 @@ namespace kinetar::project {
 // every host.
 template <typename T>
 class LittleEndian {
-    static_assert(sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+    static_assert(sizeof(T) == 4, "the records hold 32-bit numbers only");
 
 public:
     constexpr LittleEndian() = default;
     constexpr LittleEndian(T value) { Set(value); }  // NOLINT(google-explicit-constructor)
     constexpr operator T() const { return Get(); }   // NOLINT(google-explicit-constructor)
-    constexpr T Get() const
-    {
-        if constexpr (sizeof(T) == 2) {
-            return static_cast<T>(LoadLE16(m_bytes));
-        } else if constexpr (sizeof(T) == 4) {
-            return static_cast<T>(LoadLE32(m_bytes));
-        } else {
-            return static_cast<T>(LoadLE64(m_bytes));
-        }
-    }
-    constexpr void Set(T value)
-    {
-        if constexpr (sizeof(T) == 2) {
-            StoreLE16(m_bytes, 0, static_cast<std::uint16_t>(value));
-        } else if constexpr (sizeof(T) == 4) {
-            StoreLE32(m_bytes, 0, static_cast<std::uint32_t>(value));
-        } else {
-            StoreLE64(m_bytes, 0, static_cast<std::uint64_t>(value));
-        }
-    }
+    constexpr T Get() const { return static_cast<T>(LoadLE32(m_bytes)); }
+    constexpr void Set(T value) { StoreLE32(m_bytes, 0, static_cast<std::uint32_t>(value)); }
 
 private:
     std::array<std::uint8_t, sizeof(T)> m_bytes{};

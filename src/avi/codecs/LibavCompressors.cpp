@@ -152,11 +152,11 @@ public:
             m_width % m_codec.SizeMultiple != 0 || m_height % m_codec.SizeMultiple != 0) {
             return false;
         }
-        const std::size_t colours = (inputFormat.size() - 40) / 4;
+        const std::size_t colours = (inputFormat.size() - BitmapInfoHeader::kSize) / 4;
         m_inputPalette.assign(256, 0xFF000000U);
         for (std::size_t i = 0; i < colours && i < 256; ++i) {
             // Blue, green, red, 0 read as one number: the codec library's opaque ARGB.
-            m_inputPalette[i] = 0xFF000000U | LoadLE32(inputFormat, 40 + 4 * i);
+            m_inputPalette[i] = 0xFF000000U | LoadLE32(inputFormat, BitmapInfoHeader::kSize + 4 * i);
         }
         return Open() && MakeOutputFormat();
     }
@@ -339,10 +339,11 @@ private:
         };
         header.Write(m_outputFormat);
         for (std::size_t i = 0; i < colours; ++i) {
-            StoreLE32(m_outputFormat, 40 + 4 * i, m_inputPalette[i] & 0x00FFFFFFU);  // blue, green, red, 0
+            StoreLE32(m_outputFormat, BitmapInfoHeader::kSize + 4 * i,
+                      m_inputPalette[i] & 0x00FFFFFFU);  // blue, green, red, 0
         }
         if (extra > 0) {
-            std::memcpy(m_outputFormat.data() + 40, m_context->extradata, extra);
+            std::memcpy(m_outputFormat.data() + BitmapInfoHeader::kSize, m_context->extradata, extra);
         }
         return true;
     }

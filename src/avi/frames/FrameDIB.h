@@ -20,7 +20,6 @@ public:
     std::int32_t Height() const { return m_height; }
     int BitsPerPixel() const { return m_bitsPerPixel; }
     std::size_t Stride() const { return m_stride; }
-    std::size_t ColorsUsed() const { return m_colors; }
     std::size_t ImageSize() const { return m_stride * static_cast<std::size_t>(m_height); }
     std::size_t FormatSize() const { return 40 + 4 * m_colors; }
     std::span<const std::uint8_t> Block() const { return {m_block.get(), FormatSize() + ImageSize()}; }

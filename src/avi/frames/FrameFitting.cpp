@@ -17,11 +17,6 @@ WorkingFrame::WorkingFrame(std::int32_t width, std::int32_t height)
 {
 }
 
-void WorkingFrame::FillBlack()
-{
-    std::fill(m_pixels.begin(), m_pixels.end(), std::uint8_t{0});
-}
-
 namespace {
 
 // The colours of the picture's palette in frame byte order, 256 entries so any index is in range.

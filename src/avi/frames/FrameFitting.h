@@ -26,7 +26,6 @@ public:
         return {m_pixels.data() + static_cast<std::size_t>(y) * RowBytes(), RowBytes()};
     }
     std::size_t RowBytes() const { return static_cast<std::size_t>(m_width) * 3; }
-    void FillBlack();
 
 private:
     std::int32_t m_width;
