@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
@@ -236,16 +237,14 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
     return header;
 }
 
-void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
+namespace {
+
+// The whole file at once: a reader sees either the old file or the new one.
+void ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes)
 {
     ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
     if (!file.IsOpen()) {
         throw Error("Can't write project file " + path + ": " + std::strerror(file.CreateError()));
-    }
-    std::vector<std::uint8_t> bytes(sizeof(ProjectHeader) + records.size() * sizeof(FrameRecord));
-    std::memcpy(bytes.data(), &header, sizeof(ProjectHeader));
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
     }
     int error = WriteAll(file.Descriptor(), 0, bytes);
     // On disk before it takes the project's name, so a crash leaves the old project or the new one.
@@ -258,6 +257,50 @@ void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, co
     if (error != 0) {
         throw Error("Can't write project file " + path + ": " + std::strerror(error));
     }
+}
+
+}  // namespace
+
+void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
+{
+    std::vector<std::uint8_t> bytes(sizeof(ProjectHeader) + records.size() * sizeof(FrameRecord));
+    std::memcpy(bytes.data(), &header, sizeof(ProjectHeader));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
+    }
+    ReplaceFileContents(path, bytes);
+}
+
+void CopyProjectFile(const std::string& from, const std::string& to)
+{
+    const auto fail = [&from](int error) {
+        return Error("Can't read project file " + from + ": " + std::strerror(error));
+    };
+    const FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (!source.IsOpen() || ::fstat(source.Get(), &status) != 0) {
+        throw fail(errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw fail(EISDIR);
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::pread(source.Get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw fail(errno);
+        }
+        if (got == 0) {
+            bytes.resize(done);  // the file shrank meanwhile: what is there is the project
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    ReplaceFileContents(to, bytes);
 }
 
 }  // namespace kinetar::project

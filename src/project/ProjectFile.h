@@ -138,5 +138,8 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
 // Replaces the whole project file with a header and records at once: a reader sees either the old
 // file or the new one, never a mix. Raises an Error when that fails; the old file then stays.
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records);
+// Replaces the file `to` with a byte-for-byte copy of `from` in the same way. Raises an Error
+// naming the file that could not be read or written; `to` then stays as it was.
+void CopyProjectFile(const std::string& from, const std::string& to);
 
 }  // namespace kinetar::project

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <string>
+
+#include "ui/SdilenePrvky.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+namespace kinetar::ui {
+
+// The main window: owns the open project, its working copy and the project commands.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `arguments` are the command line's, without the program's name.
+    explicit MainWindow(QStringList arguments = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Empty while no project is open.
+    const QString& ProjectPath() const { return m_projectPath; }
+    const std::string& WorkingCopyPath() const { return m_workingCopyPath; }
+    bool ProjectModified() const { return m_projectModified; }
+    void SetProjectModified(bool modified) { m_projectModified = modified; }
+
+    // Makes the path absolute (the process's current folder becomes the project's folder), stores it
+    // as the project path and enables the commands that need a project.
+    void SetProjectPath(const QString& path);
+    // Copies the project into a new working copy and fills the frame list from it. A project that
+    // cannot be copied is reported and not opened; false then.
+    bool OpenWorkingCopy();
+    // Replaces the project file with the working copy. A failure is reported and leaves the project
+    // marked modified; false then.
+    bool SaveProject();
+
+    // The project commands, as the menu and the toolbar run them.
+    void menu_NovyClick();
+    void menu_OtevritClick();
+    void menu_UlozitClick();
+    void menu_UlozitJakoClick();
+    void menu_ZavritClick();
+    void menu_KonecClick();
+    void menu_m_projektClick();
+    void menu_WWWPageClick();
+    void menu_OProgramuClick();
+    void menu_tools_ext_unregClick(QObject* sender);
+
+    // What dropping these files on the window does.
+    void DropFiles(const QStringList& paths);
+
+    // The command-line project, once, when the window is first shown.
+    void FormShow();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateCentralArea();
+    void FormCreate();
+    void LoadMainSettings();
+    void StoreMainSettings();
+
+    // Closes the open project, asking to save a modified one; false when a save that was asked for
+    // failed, so nothing is lost and the caller stops.
+    bool CloseProject();
+    // Opens the project at `path` after closing the open one.
+    void OpenProject(const QString& path);
+    bool FormCloseQuery();
+    void UpdateFrameCommands();
+    void ReportError(const QString& text);
+
+    QStringList m_arguments;
+    QString m_projectPath;
+    std::string m_workingCopyPath;
+    bool m_projectModified = false;
+    // The details panel holds edits not yet saved into the records.
+    bool m_changesPending = false;
+    bool m_shown = false;
+    // The project that was open when the window was closed, for the stored settings.
+    QString m_lastProject;
+    int m_panelWidth = 406;
+    FileDialogSetup m_saveDialogProjekt;
+
+    QListWidget* Snimky = nullptr;
+    QSplitter* sp_Rozdelovatko = nullptr;
+    QWidget* PanelMain = nullptr;
+    QWidget* Panel1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QLabel* m_statusVersion = nullptr;
+    QLabel* m_statusProject = nullptr;
+
+    QMenu* menu_m_projekt = nullptr;
+    QMenu* menu_m_polozky = nullptr;
+    QMenu* menu_m_nastroje = nullptr;
+    QMenu* menu_tools_ext = nullptr;
+    QMenu* menu_m_napoveda = nullptr;
+
+    QAction* menu_Novy = nullptr;
+    QAction* menu_Otevrit = nullptr;
+    QAction* menu_Ulozit = nullptr;
+    QAction* menu_UlozitJako = nullptr;
+    QAction* menu_Zavrit = nullptr;
+    QAction* menu_Konec = nullptr;
+    QAction* menu_Snimek_Pridat = nullptr;
+    QAction* menu_Snimek_Odebrat = nullptr;
+    QAction* menu_GenerovatAVI = nullptr;
+    QAction* menu_tools_ext_reg = nullptr;
+    QAction* menu_tools_ext_unreg = nullptr;
+    QAction* menu_WWWPage = nullptr;
+    QAction* menu_OProgramu = nullptr;
+    QAction* tl_PosunNahoru = nullptr;
+    QAction* tl_PosunDolu = nullptr;
+};
+
+// The address the Help menu's web site item opens.
+QString WebSiteAddress();
+
+}  // namespace kinetar::ui
