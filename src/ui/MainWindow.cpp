@@ -276,13 +276,18 @@ void MainWindow::SetProjectPath(const QString& path)
     QString absolute;
     if (!path.isEmpty()) {
         const qsizetype slash = path.lastIndexOf(u'/');
-        // An empty folder part fails to change into, and the current folder stays.
-        QDir::setCurrent(path.left(slash + 1));
-        absolute = QDir::currentPath();
-        if (!absolute.endsWith(u'/')) {
-            absolute += u'/';
+        const QString folder = path.left(slash + 1);
+        if (QDir::setCurrent(folder) || folder.isEmpty()) {
+            absolute = QDir::currentPath();
+            if (!absolute.endsWith(u'/')) {
+                absolute += u'/';
+            }
+            absolute += path.mid(slash + 1);
+        } else {
+            // A folder that cannot be entered stays in the path, so the project is never looked for
+            // or written anywhere else.
+            absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
         }
-        absolute += path.mid(slash + 1);
     }
     m_projectPath = absolute;
     const bool open = !m_projectPath.isEmpty();

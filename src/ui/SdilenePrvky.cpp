@@ -1,5 +1,6 @@
 #include "ui/SdilenePrvky.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 
 namespace kinetar::ui {
@@ -8,8 +9,8 @@ namespace {
 
 SdilenePrvky* g_holder = nullptr;
 
-// Qt reads a filter's patterns from its last parentheses and, with the details hidden, shows the
-// text before them: so the description appears exactly as written, even one without patterns.
+// Qt reads a filter's patterns from its last parentheses, which stay hidden: so a description
+// without patterns of its own ("Graphics files ") still filters.
 QString QtNameFilter(const QPair<QString, QString>& filter)
 {
     QStringList patterns = filter.second.split(u';');
@@ -61,6 +62,12 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
     dialog.setNameFilters(nameFilters);
     if (setup.FilterIndex >= 1 && setup.FilterIndex <= nameFilters.size()) {
         dialog.selectNameFilter(nameFilters[setup.FilterIndex - 1]);
+    }
+    // Qt trims what it shows; the descriptions are shown as written, a trailing blank included.
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        for (int index = 0; index < types->count() && index < setup.Filters.size(); ++index) {
+            types->setItemText(index, setup.Filters[index].first);
+        }
     }
     dialog.setDefaultSuffix(setup.DefaultExtension);
     if (!setup.FileName.isEmpty()) {

@@ -1,0 +1,139 @@
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
+#include <QTest>
+
+#include "UiTest.h"
+#include "common/Error.h"
+#include "ui/CommandGuard.h"
+#include "ui/Startup.h"
+
+namespace kinetar::test {
+namespace {
+
+using ui::StartCommand;
+
+TEST(Startup, OnlyTheExactFirstArgumentIsASwitch)
+{
+    const std::pair<QStringList, StartCommand> rows[] = {
+        {{}, StartCommand::Window},
+        {{"/register"}, StartCommand::Register},
+        {{"/register", "p.AVIprj"}, StartCommand::Register},
+        {{"/unregister"}, StartCommand::Unregister},
+        {{"p.AVIprj", "/register"}, StartCommand::Window},
+        {{"/Register"}, StartCommand::Window},
+        {{"-register"}, StartCommand::Window},
+        {{"/register:x"}, StartCommand::Window},
+        {{"--help"}, StartCommand::Help},
+        {{"--version"}, StartCommand::Version},
+        {{"--version", "x"}, StartCommand::Window},
+    };
+    for (const auto& [arguments, expected] : rows) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        EXPECT_EQ(ui::ClassifyCommandLine(arguments), expected);
+    }
+}
+
+TEST(UncaughtErrors, AFullStopFollowsALetterOrAPath)
+{
+    const std::pair<QString, QString> rows[] = {
+        {"Can't open file /a/b.bmp", "Can't open file /a/b.bmp."},
+        {"Unsupported bitmap", "Unsupported bitmap."},
+        {"Done.", "Done."},
+        {"Ends in a blank ", "Ends in a blank "},
+        {"Ends in a comma,", "Ends in a comma,"},   // "," is below "."
+        {"Ends in a slash/", "Ends in a slash/."},  // "/" is above "."
+        {"", ""},
+    };
+    for (const auto& [message, shown] : rows) {
+        EXPECT_EQ(ui::UncaughtErrorText(message), shown);
+    }
+}
+
+class ShellTest : public UiTest {};
+
+TEST_F(ShellTest, AnErrorNoHandlerCaughtIsShownAndTheProgramGoesOn)
+{
+    Answer({QMessageBox::Ok});
+    ui::Guarded(nullptr, [] { throw Error("Can't open file /x.bmp"); })();
+    ASSERT_EQ(m_prompter->Asked.size(), 1U);
+    EXPECT_EQ(m_prompter->Asked[0].Caption, "Kinetar");
+    EXPECT_EQ(m_prompter->Asked[0].Icon, QMessageBox::Critical);
+    EXPECT_EQ(m_prompter->Asked[0].Buttons, QMessageBox::Ok);
+    EXPECT_EQ(m_prompter->Asked[0].Text, "Can't open file /x.bmp.");
+}
+
+TEST_F(ShellTest, FileDialogModes)
+{
+    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    struct Row {
+        int mode;
+        QString title;
+        int filterIndex;
+        QString filterShown;
+        QString defaultExtension;
+        bool multiple, mustExist;
+    };
+    const Row rows[] = {
+        {ui::kProjectMode, "Select project...", 1, "Project files (*.AVIprj)", "AVIprj", false, false},
+        {ui::kPicturesMode, "Select pictures...", 5, "Graphics files ", "", true, true},
+        {ui::kAviFileMode, "Select AVI filename...", 1, "AVI files (*.AVI)", "avi", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title.toStdString());
+        holder.OpenDialog.FileMustExist = !row.mustExist;  // a caller's change is gone at the next use
+        holder.PrepareFileDialog(row.mode);
+        const ui::FileDialogSetup& setup = holder.OpenDialog;
+        EXPECT_EQ(setup.Title, row.title);
+        EXPECT_EQ(setup.FilterIndex, row.filterIndex);
+        EXPECT_EQ(setup.Filters[row.filterIndex - 1].first, row.filterShown);
+        EXPECT_EQ(setup.Filters.back().first, "All files (*.*)");
+        EXPECT_EQ(setup.DefaultExtension, row.defaultExtension);
+        EXPECT_EQ(setup.AllowMultiSelect, row.multiple);
+        EXPECT_EQ(setup.FileMustExist, row.mustExist);
+
+        // The real dialog shows the descriptions as written and starts on the right one.
+        QFileDialog dialog;
+        ui::ConfigureFileDialog(dialog, setup);
+        EXPECT_EQ(dialog.windowTitle(), row.title);
+        auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        EXPECT_EQ(types->currentText(), row.filterShown);
+        EXPECT_EQ(dialog.defaultSuffix(), row.defaultExtension);
+        EXPECT_EQ(dialog.fileMode(), row.multiple ? QFileDialog::ExistingFiles
+                                     : row.mustExist ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+    }
+    holder.PrepareFileDialog(7);  // an unknown mode changes nothing
+    EXPECT_EQ(holder.OpenDialog.Title, "Select AVI filename...");
+}
+
+TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
+{
+    for (const char* name : {"lower.bmp", "UPPER.BMP", "Mixed.Gif", "other.txt", "noextension"}) {
+        WriteFile(File(name), {});
+    }
+    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    holder.PrepareFileDialog(ui::kPicturesMode);
+    holder.OpenDialog.FileName = QFile("lower.bmp");
+    QFileDialog dialog;
+    ui::ConfigureFileDialog(dialog, holder.OpenDialog);
+    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(list, nullptr);
+    const auto shownNames = [&] {
+        QStringList names;
+        const QModelIndex root = list->rootIndex();
+        for (int row = 0; row < list->model()->rowCount(root); ++row) {
+            names << list->model()->index(row, 0, root).data().toString();
+        }
+        names.sort();
+        return names;
+    };
+    // The folder is read in the background.
+    QTRY_COMPARE(shownNames(), QStringList({"Mixed.Gif", "UPPER.BMP", "lower.bmp"}));
+    dialog.selectNameFilter(QStringLiteral("All files (*.*)(*)"));
+    QTRY_COMPARE(shownNames().size(), 5);
+}
+
+}  // namespace
+}  // namespace kinetar::test

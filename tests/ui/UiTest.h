@@ -1,0 +1,62 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+#include "ui/MainWindow.h"
+#include "ui/Prompter.h"
+#include "ui/SdilenePrvky.h"
+
+// Test failures print texts, not their UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kinetar::test {
+
+// Answers message boxes from a queue and keeps every prompt asked. A question nobody expected is
+// answered Cancel (or OK) and fails the test.
+class RecordingPrompter : public ui::Prompter {
+public:
+    QMessageBox::StandardButton Ask(QWidget* parent, const ui::Prompt& prompt) override;
+
+    std::deque<QMessageBox::StandardButton> Answers;
+    std::vector<ui::Prompt> Asked;
+};
+
+// A fresh home for each test: settings and file types under a temporary folder, the prompter and
+// the file dialogs answered by the test, the shared dialog's holder in place.
+class UiTest : public ::testing::Test {
+protected:
+    UiTest();
+    ~UiTest() override;
+
+    std::string File(const std::string& name) const { return m_dir.File(name); }
+    QString QFile(const std::string& name) const { return QString::fromStdString(m_dir.File(name)); }
+    // The next file dialog chooses these files; an empty list cancels it.
+    void ChooseFiles(const QStringList& files) { m_dialogAnswers.push_back(files); }
+    void Answer(std::initializer_list<QMessageBox::StandardButton> answers);
+    // The texts asked so far, in order; clears the record.
+    QStringList TakeAsked();
+    // The one text asked so far (a failure when there was not exactly one); clears the record.
+    QString TakeOnlyAsked();
+    const std::vector<ui::FileDialogSetup>& DialogsShown() const { return m_dialogsShown; }
+    // A project file of a header and `frames` records naming these pictures.
+    void WriteProject(const std::string& path, const std::vector<std::string>& pictures = {}) const;
+
+    TempDir m_dir;
+    RecordingPrompter* m_prompter = nullptr;
+    std::deque<QStringList> m_dialogAnswers;
+    std::vector<ui::FileDialogSetup> m_dialogsShown;
+    std::unique_ptr<ui::SdilenePrvky> m_holder;
+    QString m_savedCurrent;
+};
+
+}  // namespace kinetar::test
