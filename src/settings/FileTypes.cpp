@@ -89,23 +89,19 @@ QByteArray ResourceBytes(const QString& resource)
 QByteArray DesktopEntry(const QString& programPath)
 {
     // NoDisplay: this entry only opens project files; the installed package brings the menu entry.
-    return QByteArrayLiteral(
+    return QStringLiteral(
                "[Desktop Entry]\n"
                "Type=Application\n"
                "Version=1.4\n"
                "Name=Kinetar\n"
                "Comment=Turns still pictures into AVI videos\n"
-               "Exec=") +
-           DesktopExecValue(programPath).toUtf8() +
-           QByteArrayLiteral(
-               "\n"
-               "Icon=") +
-           kIconName.toUtf8() +
-           QByteArrayLiteral(
-               "\n"
-               "MimeType=application/x-kinetar-project;\n"
+               "Exec=%1\n"
+               "Icon=%2\n"
+               "MimeType=%3;\n"
                "NoDisplay=true\n"
-               "Terminal=false\n");
+               "Terminal=false\n")
+        .arg(DesktopExecValue(programPath), kIconName, QLatin1String(kProjectMimeType))
+        .toUtf8();
 }
 
 QByteArray KeyOf(const QByteArray& line)
@@ -184,7 +180,7 @@ bool SetDefaultApplication(const QString& listPath, const QByteArray& desktopId)
     if (edited == original) {
         return false;
     }
-    // A file left with nothing but the empty group is one that registering made: it goes too.
+    // A file left holding only the empty group says nothing; registering may well have made it.
     if (desktopId.isEmpty() && edited.trimmed() == kDefaultGroup) {
         return QFile::remove(listPath);
     }

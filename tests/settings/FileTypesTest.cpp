@@ -27,6 +27,7 @@ const std::string kUpdateDesktop = "/usr/bin/update-desktop-database";
 const std::string kValidate = "/usr/bin/desktop-file-validate";
 const std::string kGio = "/usr/bin/gio";
 const std::string kOurEntry = "org.tavrel.KinetarProject.desktop";
+const std::string kOurLine = "application/x-kinetar-project=" + kOurEntry;
 
 std::string Slurp(const fs::path& path)
 {
@@ -49,10 +50,8 @@ std::string Lower(std::string text)
 // Each test gets its own XDG data and config folders, which the registration reads at each call.
 class FileTypesTest : public ::testing::Test {
 protected:
-    fs::path Data() const { return m_root.Path() / "data"; }
-    fs::path Config() const { return m_root.Path() / "config"; }
-    fs::path Entry() const { return Data() / "applications" / kOurEntry; }
-    fs::path MimeApps() const { return Config() / "mimeapps.list"; }
+    fs::path Entry() const { return m_dataHome / "applications" / kOurEntry; }
+    fs::path MimeApps() const { return m_configHome / "mimeapps.list"; }
 
     // Every file of the tree by its path inside the tree, with its contents.
     std::map<std::string, std::string> Files() const
@@ -89,8 +88,10 @@ protected:
     }
 
     test::TempDir m_root;
-    test::ScopedEnvironment m_data{"XDG_DATA_HOME", Data().string()};
-    test::ScopedEnvironment m_config{"XDG_CONFIG_HOME", Config().string()};
+    const fs::path m_dataHome = m_root.Path() / "data";
+    const fs::path m_configHome = m_root.Path() / "config";
+    test::ScopedEnvironment m_data{"XDG_DATA_HOME", m_dataHome.string()};
+    test::ScopedEnvironment m_config{"XDG_CONFIG_HOME", m_configHome.string()};
 };
 
 TEST_F(FileTypesTest, RegisteredTypeIsWhatTheDesktopToolsFind)
@@ -105,63 +106,59 @@ TEST_F(FileTypesTest, RegisteredTypeIsWhatTheDesktopToolsFind)
               "video/x-msvideo\n");
     EXPECT_EQ(Run(kValidate + " " + ShellQuote(Entry().string())), "");
     EXPECT_EQ(ExecLine(), "/usr/lib/kinetar/kinetar %f");
-    EXPECT_NE(Slurp(Data() / "applications" / "mimeinfo.cache").find("application/x-kinetar-project=" + kOurEntry),
+    EXPECT_NE(Slurp(m_dataHome / "applications" / "mimeinfo.cache").find("application/x-kinetar-project=" + kOurEntry),
               std::string::npos);
 
     // The same package and icon the installed program brings.
-    EXPECT_EQ(Slurp(Data() / "mime/packages/kinetar-project.xml"), Slurp(KINETAR_DATA_DIR "/kinetar-project.xml"));
+    EXPECT_EQ(Slurp(m_dataHome / "mime/packages/kinetar-project.xml"), Slurp(KINETAR_DATA_DIR "/kinetar-project.xml"));
     const std::string icon = Slurp(KINETAR_DATA_DIR "/icons/kinetar.svg");
     ASSERT_FALSE(icon.empty());
-    EXPECT_EQ(Slurp(Data() / "icons/hicolor/scalable/apps/org.tavrel.Kinetar.svg"), icon);
-    EXPECT_EQ(Slurp(Data() / "icons/hicolor/scalable/mimetypes/application-x-kinetar-project.svg"), icon);
-}
-
-TEST_F(FileTypesTest, ExecQuotesTheProgramOnlyWhenItMust)
-{
-    KINETAR_SKIP_WITHOUT(kValidate);
-    struct Row {
-        const char* program;
-        const char* exec;  // as written in the entry file
-    };
-    const Row rows[] = {
-        {"/usr/bin/kinetar", "/usr/bin/kinetar %f"},
-        {"/opt/k-1.0+x,y=z@/kinetar", "/opt/k-1.0+x,y=z@/kinetar %f"},
-        {"/home/u/My Programs/kinetar", "\"/home/u/My Programs/kinetar\" %f"},
-        {"/opt/a$b/kinetar", "\"/opt/a\\\\$b/kinetar\" %f"},
-        {"/opt/say \"hi\"/kinetar", "\"/opt/say \\\\\"hi\\\\\"/kinetar\" %f"},
-        {"/opt/back\\slash/kinetar", "\"/opt/back\\\\\\\\slash/kinetar\" %f"},
-        {"/opt/it's/kinetar", "\"/opt/it's/kinetar\" %f"},
-        {"/opt/100%/kinetar", "/opt/100%%/kinetar %f"},
-        {"/opt/100% sure/kinetar", "\"/opt/100%% sure/kinetar\" %f"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.program);
-        RegisterProjectFileType(QString::fromUtf8(row.program));
-        EXPECT_EQ(ExecLine(), row.exec);
-        EXPECT_EQ(Run(kValidate + " " + ShellQuote(Entry().string())), "");
-    }
+    EXPECT_EQ(Slurp(m_dataHome / "icons/hicolor/scalable/apps/org.tavrel.Kinetar.svg"), icon);
+    EXPECT_EQ(Slurp(m_dataHome / "icons/hicolor/scalable/mimetypes/application-x-kinetar-project.svg"), icon);
 }
 
 // A real launcher reads the entry back: the program starts from its own path, with the project as
 // its only argument.
-TEST_F(FileTypesTest, LaunchedEntryStartsTheProgramWithTheProject)
+TEST_F(FileTypesTest, ExecNamesTheProgramQuotedOnlyWhenItMust)
 {
-    KINETAR_SKIP_WITHOUT(kGio);
-    // A literal percent sign is left out: the launcher does not undo its doubling.
-    for (const char* folder : {"plain", "My Programs", "a$b", "say \"hi\"", "it's", "back\\slash", "tab\there"}) {
-        SCOPED_TRACE(folder);
-        const fs::path program = m_root.Path() / "programs" / folder / "kinetar";
+    KINETAR_SKIP_WITHOUT(kValidate, kGio);
+    struct Row {
+        const char* folder;
+        const char* written;  // the folder as the entry file spells it
+        bool quoted;
+    };
+    const Row rows[] = {
+        {"plain", "plain", false},
+        {"k-1.0+x,y=z@", "k-1.0+x,y=z@", false},
+        {"My Programs", "My Programs", true},
+        {"a$b", "a\\\\$b", true},
+        {"say \"hi\"", "say \\\\\"hi\\\\\"", true},
+        {"it's", "it's", true},
+        {"back\\slash", "back\\\\\\\\slash", true},
+        {"tab\there", "tab\\there", true},
+        {"100%", "100%%", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        const fs::path program = m_root.Path() / row.folder / "kinetar";
         const fs::path said = m_root.Path() / "said";
         fs::remove(said);
-        // Written beside, then renamed, so the test never reads half of it.
+        // Renamed into place when complete, so the test never reads half of it.
         Put(program, "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"$0.said\" && mv \"$0.said\" " +
                          ShellQuote(said.string()) + "\n");
         fs::permissions(program, fs::perms::owner_all);
         RegisterProjectFileType(QString::fromStdString(program.string()));
 
+        const std::string quote = row.quoted ? "\"" : "";
+        EXPECT_EQ(ExecLine(), quote + m_root.Path().string() + "/" + row.written + "/kinetar" + quote + " %f");
+        EXPECT_EQ(Run(kValidate + " " + ShellQuote(Entry().string())), "");
+        // The launcher does not undo the doubled percent sign that the entry rules ask for.
+        if (std::string(row.folder).find('%') != std::string::npos) {
+            continue;
+        }
         Run(kGio + " launch " + ShellQuote(Entry().string()) + " '/tmp/my films/a.AVIprj'");
         // The launcher does not wait for the program.
-        for (int wait = 0; wait < 100 && Slurp(said).empty(); ++wait) {
+        for (int wait = 0; wait < 100 && !fs::exists(said); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         EXPECT_EQ(Slurp(said), program.string() + "\n/tmp/my films/a.AVIprj\n");
@@ -186,58 +183,40 @@ TEST_F(FileTypesTest, RegisterTwiceWritesTheSameFilesAndAMovedProgramItsNewPath)
     EXPECT_EQ(moved, expected);
 }
 
-TEST_F(FileTypesTest, MimeappsListKeepsEveryOtherLine)
+TEST_F(FileTypesTest, MimeappsListChangesOnlyInTheTypesLine)
 {
-    const std::string before =
+    struct Row {
+        const char* name;
+        std::string before;
+        std::string registered;
+        std::string unregistered;  // after registering; empty: no file
+    };
+    const std::string others =
         "[Added Associations]\n"
-        "image/png=viewer.desktop;\n"
         "application/x-kinetar-project=other.desktop;\n"
         "\n"
         "[Default Applications]\n"
-        "text/plain=editor.desktop\n"
-        "application/x-kinetar-project = other.desktop\n"
+        "text/plain=editor.desktop\n";
+    const std::string rest =
         "# application/x-kinetar-project=commented.desktop\n"
         "image/png=viewer.desktop\n"
         "\n"
         "[Removed Associations]\n"
         "video/x-msvideo=player.desktop;\n";
-    Put(MimeApps(), before);
-
-    RegisterProjectFileType("/usr/bin/kinetar");
-    std::string registered = before;
-    registered.replace(registered.find("application/x-kinetar-project = other.desktop"),
-                       std::string("application/x-kinetar-project = other.desktop").size(),
-                       "application/x-kinetar-project=" + kOurEntry);
-    EXPECT_EQ(Slurp(MimeApps()), registered);
-
-    UnregisterProjectFileType();
-    std::string unregistered = before;
-    unregistered.erase(unregistered.find("application/x-kinetar-project = other.desktop\n"),
-                       std::string("application/x-kinetar-project = other.desktop\n").size());
-    EXPECT_EQ(Slurp(MimeApps()), unregistered);
-}
-
-TEST_F(FileTypesTest, MimeappsListGetsTheGroupWhereItHasNone)
-{
-    struct Row {
-        const char* name;
-        std::string before;
-        std::string after;
-    };
-    const std::string ours = "application/x-kinetar-project=" + kOurEntry + "\n";
     const Row rows[] = {
-        {"no file", "", "[Default Applications]\n" + ours},
-        {"other group", "[Added Associations]\nimage/png=v.desktop;\n",
-         "[Added Associations]\nimage/png=v.desktop;\n\n[Default Applications]\n" + ours},
+        {"no file", "", "[Default Applications]\n" + kOurLine + "\n", ""},
+        {"another program's line", others + "application/x-kinetar-project = other.desktop\n" + rest,
+         others + kOurLine + "\n" + rest, others + rest},
+        {"no such group", "[Added Associations]\nimage/png=v.desktop;\n",
+         "[Added Associations]\nimage/png=v.desktop;\n\n[Default Applications]\n" + kOurLine + "\n",
+         "[Added Associations]\nimage/png=v.desktop;\n\n[Default Applications]\n"},
         {"no final line break", "[Default Applications]\ntext/plain=e.desktop",
-         "[Default Applications]\ntext/plain=e.desktop\n" + ours.substr(0, ours.size() - 1)},
-        // The line is replaced where it stands.
-        {"line in the second group",
-         "[Default Applications]\na/b=x.desktop\n\n[Added Associations]\na/b=x.desktop;\n"
-         "[Default Applications]\napplication/x-kinetar-project=y.desktop\n",
-         "[Default Applications]\na/b=x.desktop\n\n[Added Associations]\na/b=x.desktop;\n"
-         "[Default Applications]\n" +
-             ours},
+         "[Default Applications]\ntext/plain=e.desktop\n" + kOurLine, "[Default Applications]\ntext/plain=e.desktop"},
+        // The line is replaced where it stands, and only one is left.
+        {"line in a second group",
+         "[Default Applications]\na/b=x.desktop\n\n[Default Applications]\n" + kOurLine + "\n" + kOurLine + "\n",
+         "[Default Applications]\na/b=x.desktop\n\n[Default Applications]\n" + kOurLine + "\n",
+         "[Default Applications]\na/b=x.desktop\n\n[Default Applications]\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -246,14 +225,17 @@ TEST_F(FileTypesTest, MimeappsListGetsTheGroupWhereItHasNone)
             Put(MimeApps(), row.before);
         }
         RegisterProjectFileType("/usr/bin/kinetar");
-        EXPECT_EQ(Slurp(MimeApps()), row.after);
+        EXPECT_EQ(Slurp(MimeApps()), row.registered);
+        UnregisterProjectFileType();
+        EXPECT_EQ(Slurp(MimeApps()), row.unregistered);
+        EXPECT_EQ(fs::exists(MimeApps()), !row.unregistered.empty());
     }
 }
 
 TEST_F(FileTypesTest, UnregisterLeavesNothingOfOurs)
 {
     KINETAR_SKIP_WITHOUT(kXdgMime, kUpdateMime, kUpdateDesktop);
-    Put(Data() / "applications" / "viewer.desktop",
+    Put(m_dataHome / "applications" / "viewer.desktop",
         "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=image/png;\n");
     RegisterProjectFileType("/usr/bin/kinetar");
     UnregisterProjectFileType();

@@ -11,21 +11,14 @@ class ScopedEnvironment {
 public:
     ScopedEnvironment(std::string name, const std::string& value) : m_name(std::move(name))
     {
-        if (const char* old = std::getenv(m_name.c_str()); old != nullptr) {
+        if (const char* old = std::getenv(m_name.c_str())) {
             m_old = old;
         }
         ::setenv(m_name.c_str(), value.c_str(), 1);
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment()
-    {
-        if (m_old) {
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
+    ~ScopedEnvironment() { m_old ? ::setenv(m_name.c_str(), m_old->c_str(), 1) : ::unsetenv(m_name.c_str()); }
 
 private:
     std::string m_name;
