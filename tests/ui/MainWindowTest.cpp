@@ -38,10 +38,7 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    static QString Status(const ui::MainWindow& window)
-    {
-        return Find<QLabel>(window, "StatusBar_Project")->text();
-    }
+    static QString Status(const ui::MainWindow& window) { return Find<QLabel>(window, "StatusBar_Project")->text(); }
     static void Trigger(const ui::MainWindow& window, const char* action) { Find(window, action)->trigger(); }
     // Something for a Save to carry: one more frame in the working copy.
     static void EditWorkingCopy(ui::MainWindow& window)
@@ -320,23 +317,34 @@ TEST_F(MainWindowTest, TextsOfMenusAndToolbar)
 {
     auto window = Window();
     const std::pair<const char*, const char*> menuTexts[] = {
-        {"menu_Novy", "&New..."},           {"menu_Otevrit", "&Open..."},
-        {"menu_Ulozit", "&Save"},           {"menu_UlozitJako", "Save &as..."},
-        {"menu_Zavrit", "&Close"},          {"menu_Konec", "&Exit"},
-        {"menu_Snimek_Pridat", "&Add pictures..."}, {"menu_Snimek_Odebrat", "&Remove items..."},
-        {"menu_GenerovatAVI", "&Generate AVI file..."}, {"menu_tools_ext_reg", "&Register"},
-        {"menu_tools_ext_unreg", "&Unregister"}, {"menu_WWWPage", "&WWW site..."},
+        {"menu_Novy", "&New..."},
+        {"menu_Otevrit", "&Open..."},
+        {"menu_Ulozit", "&Save"},
+        {"menu_UlozitJako", "Save &as..."},
+        {"menu_Zavrit", "&Close"},
+        {"menu_Konec", "&Exit"},
+        {"menu_Snimek_Pridat", "&Add pictures..."},
+        {"menu_Snimek_Odebrat", "&Remove items..."},
+        {"menu_GenerovatAVI", "&Generate AVI file..."},
+        {"menu_tools_ext_reg", "&Register"},
+        {"menu_tools_ext_unreg", "&Unregister"},
+        {"menu_WWWPage", "&WWW site..."},
         {"menu_OProgramu", "&About..."},
     };
     for (const auto& [name, text] : menuTexts) {
         EXPECT_EQ(Find(*window, name)->text(), text);
     }
     const std::pair<const char*, const char*> hints[] = {
-        {"tl_Projekt_Novy", "Create new project"},      {"tl_Project_Open", "Open existing project"},
-        {"tl_Project_Save", "Save project"},            {"tl_Project_SaveAs", "Save project as.."},
-        {"tl_Project_Close", "Close current project"},  {"tl_PosunNahoru", "Move up(ALT+ UP arrow)"},
-        {"tl_PosunDolu", "Move down(ALT+ DOWN arrow)"}, {"tl_Polozka_Add", "Add pictures..."},
-        {"tl_Polozka_Remove", "Remove selected items"}, {"tl_Nastroje_GenerateAVI", "Generate AVI..."},
+        {"tl_Projekt_Novy", "Create new project"},
+        {"tl_Project_Open", "Open existing project"},
+        {"tl_Project_Save", "Save project"},
+        {"tl_Project_SaveAs", "Save project as.."},
+        {"tl_Project_Close", "Close current project"},
+        {"tl_PosunNahoru", "Move up(ALT+ UP arrow)"},
+        {"tl_PosunDolu", "Move down(ALT+ DOWN arrow)"},
+        {"tl_Polozka_Add", "Add pictures..."},
+        {"tl_Polozka_Remove", "Remove selected items"},
+        {"tl_Nastroje_GenerateAVI", "Generate AVI..."},
     };
     for (const auto& [name, hint] : hints) {
         auto* button = Find<QToolButton>(*window, name);

@@ -100,7 +100,7 @@ TEST_F(ShellTest, FileDialogModes)
         ASSERT_NE(types, nullptr);
         EXPECT_EQ(types->currentText(), row.filterShown);
         EXPECT_EQ(dialog.defaultSuffix(), row.defaultExtension);
-        EXPECT_EQ(dialog.fileMode(), row.multiple ? QFileDialog::ExistingFiles
+        EXPECT_EQ(dialog.fileMode(), row.multiple    ? QFileDialog::ExistingFiles
                                      : row.mustExist ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
     }
