@@ -241,16 +241,21 @@ void MainWindow::FormCreate()
     UpdateFrameCommands();
 }
 
+settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastProject) const
+{
+    settings::MainWindowSettings values;
+    values.Left = x();
+    values.Top = y();
+    values.Width = width();
+    values.Height = height();
+    values.PanelWidth = m_shown ? PanelMain->width() : m_panelWidth;
+    values.LastProject = lastProject;
+    return values;
+}
+
 void MainWindow::LoadMainSettings()
 {
-    settings::MainWindowSettings current;
-    current.Left = x();
-    current.Top = y();
-    current.Width = width();
-    current.Height = height();
-    current.PanelWidth = m_panelWidth;
-    current.LastProject = m_projectPath;
-    const settings::MainWindowSettings stored = settings::LoadMainSettings(current);
+    const settings::MainWindowSettings stored = settings::LoadMainSettings(CurrentPlacement(m_projectPath));
     move(stored.Left, stored.Top);
     resize(stored.Width, stored.Height);
     m_panelWidth = stored.PanelWidth;
@@ -261,14 +266,7 @@ void MainWindow::LoadMainSettings()
 
 void MainWindow::StoreMainSettings()
 {
-    settings::MainWindowSettings values;
-    values.Left = x();
-    values.Top = y();
-    values.Width = width();
-    values.Height = height();
-    values.PanelWidth = m_shown ? PanelMain->width() : m_panelWidth;
-    values.LastProject = m_lastProject;
-    settings::StoreMainSettings(values);
+    settings::StoreMainSettings(CurrentPlacement(m_lastProject));
 }
 
 void MainWindow::SetProjectPath(const QString& path)

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <string>
 
+#include "settings/StoredSettings.h"
 #include "ui/SdilenePrvky.h"
 
 class QAction;
@@ -72,6 +73,8 @@ private:
     void CreateStatusBar();
     void CreateCentralArea();
     void FormCreate();
+    // The window's place and size and the panel's width, with this project.
+    settings::MainWindowSettings CurrentPlacement(const QString& lastProject) const;
     void LoadMainSettings();
     void StoreMainSettings();
 
