@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <span>
 
 #include "common/Error.h"
@@ -239,15 +240,15 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
 
 namespace {
 
-// The whole file at once: a reader sees either the old file or the new one.
-void ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes)
+// Writes the new file beside the project and gives it the project's name once it is on disk, so a
+// reader (or a crash) sees either the old project or the new one.
+void ReplaceFile(const std::string& path, const std::function<int(int fd)>& write)
 {
     ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
     if (!file.IsOpen()) {
         throw Error("Can't write project file " + path + ": " + std::strerror(file.CreateError()));
     }
-    int error = WriteAll(file.Descriptor(), 0, bytes);
-    // On disk before it takes the project's name, so a crash leaves the old project or the new one.
+    int error = write(file.Descriptor());
     if (error == 0 && ::fsync(file.Descriptor()) != 0) {
         error = errno;
     }
@@ -268,39 +269,51 @@ void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, co
     for (std::size_t i = 0; i < records.size(); ++i) {
         std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
     }
-    ReplaceFileContents(path, bytes);
+    ReplaceFile(path, [&bytes](int fd) { return WriteAll(fd, 0, bytes); });
 }
 
 void CopyProjectFile(const std::string& from, const std::string& to)
 {
-    const auto fail = [&from](int error) {
-        return Error("Can't read project file " + from + ": " + std::strerror(error));
-    };
     const FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
+    int readError = 0;
     if (!source.IsOpen() || ::fstat(source.Get(), &status) != 0) {
-        throw fail(errno);
+        readError = errno;
+    } else if (!S_ISREG(status.st_mode)) {
+        readError = EISDIR;
     }
-    if (!S_ISREG(status.st_mode)) {
-        throw fail(EISDIR);
+    const auto readFailure = [&] { return Error("Can't read project file " + from + ": " + std::strerror(readError)); };
+    if (readError != 0) {
+        throw readFailure();
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::pread(source.Get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
+    try {
+        // Any file may have been opened as a project: copied a piece at a time, whatever its size.
+        ReplaceFile(to, [&](int fd) {
+            std::vector<std::uint8_t> piece(1 << 20);
+            for (std::int64_t offset = 0;;) {
+                const ssize_t got = ::pread(source.Get(), piece.data(), piece.size(), static_cast<off_t>(offset));
+                if (got < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (got < 0) {
+                    readError = errno;
+                    return readError;
+                }
+                if (got == 0) {
+                    return 0;
+                }
+                if (const int error = WriteAll(fd, offset, std::span(piece).first(static_cast<std::size_t>(got)))) {
+                    return error;
+                }
+                offset += got;
+            }
+        });
+    } catch (const Error&) {
+        if (readError != 0) {
+            throw readFailure();
         }
-        if (got < 0) {
-            throw fail(errno);
-        }
-        if (got == 0) {
-            bytes.resize(done);  // the file shrank meanwhile: what is there is the project
-            break;
-        }
-        done += static_cast<std::size_t>(got);
+        throw;
     }
-    ReplaceFileContents(to, bytes);
 }
 
 }  // namespace kinetar::project

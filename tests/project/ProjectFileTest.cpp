@@ -226,5 +226,32 @@ TEST(ProjectFile, ReplaceKeepsTheModeAndRefusesAFolder)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }
 
+TEST(ProjectFile, CopyIsExactAndNamesTheFileThatFailed)
+{
+    TempDir dir;
+    const std::string from = dir.File("from.AVIprj");
+    const std::string to = dir.File("to.AVIprj");
+    const auto bytes = Pattern(360 + 292 * 3 + 100 + (1 << 20));  // past one piece of the copy
+    WriteFile(from, bytes);
+    WriteFile(to, Pattern(7));
+    CopyProjectFile(from, to);
+    EXPECT_EQ(ReadFile(to), bytes);
+
+    const std::string missing = dir.File("missing.AVIprj");
+    const std::string intoMissingFolder = dir.File("no-folder/p.AVIprj");
+    const struct {
+        std::string from, to, message;
+    } failures[] = {
+        {missing, to, "Can't read project file " + missing + ": " + std::strerror(ENOENT)},
+        {dir.Path().string(), to, "Can't read project file " + dir.Path().string() + ": " + std::strerror(EISDIR)},
+        {from, intoMissingFolder, "Can't write project file " + intoMissingFolder + ": " + std::strerror(ENOENT)},
+    };
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.message);
+        EXPECT_EQ(test::ErrorText([&] { CopyProjectFile(failure.from, failure.to); }), failure.message);
+        EXPECT_EQ(ReadFile(to), bytes);
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::project
