@@ -135,5 +135,19 @@ TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
     QTRY_COMPARE(shownNames().size(), 5);
 }
 
+TEST_F(ShellTest, ATypedNameWithoutExtensionGetsTheModesExtension)
+{
+    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    const std::pair<int, const char*> rows[] = {{ui::kProjectMode, "typed.AVIprj"}, {ui::kAviFileMode, "typed.avi"}};
+    for (const auto& [mode, expected] : rows) {
+        holder.PrepareFileDialog(mode);
+        holder.OpenDialog.FileName = QFile("typed");
+        QFileDialog dialog;
+        ui::ConfigureFileDialog(dialog, holder.OpenDialog);
+        QMetaObject::invokeMethod(&dialog, "accept");  // the name need not exist in these modes
+        EXPECT_EQ(dialog.selectedFiles(), QStringList({QFile(expected)}));
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::test
