@@ -300,6 +300,13 @@ TEST_F(MainWindowTest, CommandLineProject)
 
 TEST_F(MainWindowTest, StoredPlacementIsApplied)
 {
+    {
+        auto firstRun = Window();
+        EXPECT_EQ(firstRun->pos(), QPoint(188, 55));
+        EXPECT_EQ(firstRun->size(), QSize(578, 470));
+        EXPECT_EQ(Find<QWidget>(*firstRun, "PanelMain")->width(), 406);
+        EXPECT_TRUE(firstRun->ProjectPath().isEmpty());
+    }
     QSettings stored(QStringLiteral("Tavrel"), QStringLiteral("Kinetar"));
     stored.setValue(QStringLiteral("mx"), -20);
     stored.setValue(QStringLiteral("my"), 30);
