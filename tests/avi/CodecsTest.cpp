@@ -286,9 +286,9 @@ public:
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return false; }
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
     {
-        m_held.emplace_back(frame.Pixels().begin(), frame.Pixels().end());
+        m_held.emplace_back(frame->Pixels().begin(), frame->Pixels().end());
         return m_held.size() <= 2 || Release(sink);
     }
     bool Flush(const SampleSink& sink) override

@@ -26,7 +26,6 @@ namespace {
 // How a codec takes its pictures.
 enum class Input {
     Yuv420,         // 4:2:0, limited range
-    YuvJ420,        // 4:2:0, full range (JPEG)
     Bgr0,           // 8 bits a channel
     Rgb24,          // 8 bits a channel
     Gbrp,           // planar 8 bits a channel
@@ -48,20 +47,11 @@ struct LibraryCodec {
     bool EveryFrameKey = true;
     int SizeMultiple = 1;      // both sides must be multiples of it
     const char* Options = "";  // encoder options, "key=value:key=value"
-    bool SliceThreads = true;
 };
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
 // Windows" marks the formats a stock Windows install decodes without extra codecs.
 const LibraryCodec kLibraryCodecs[] = {
-    // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its files
-    // grow by half, so it takes frame threads only.
-    {.Fourcc = FourCC('M', 'J', 'P', 'G'),
-     .Encoder = "mjpeg",
-     .Name = "Motion JPEG (plays on Windows)",
-     .Format = Input::YuvJ420,
-     .Quality = QualityScale::QScale,
-     .SliceThreads = false},
     {.Fourcc = FourCC('X', 'V', 'I', 'D'),
      .Encoder = "mpeg4",
      .Name = "MPEG-4 Part 2, Xvid compatible (plays on Windows)",
@@ -164,12 +154,12 @@ public:
     std::vector<std::uint8_t> OutputFormat() const override { return m_outputFormat; }
     bool Compressed() const override { return true; }
 
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
     {
         if (!av_frame_is_writable(m_frame) && !NewPicture()) {
             return false;
         }
-        Convert(frame);
+        Convert(*frame);
         m_frame->pts = m_frameNumber++;
         if (m_quality > 0) {
             m_frame->quality = m_quality;
@@ -216,8 +206,6 @@ private:
         switch (m_codec.Format) {
         case Input::Yuv420:
             return AV_PIX_FMT_YUV420P;
-        case Input::YuvJ420:
-            return AV_PIX_FMT_YUVJ420P;
         case Input::Bgr0:
             return AV_PIX_FMT_BGR0;
         case Input::Rgb24:
@@ -270,7 +258,7 @@ private:
         // Both cores. Frame threads hold packets back a frame or two; the engine writes each at its
         // frame's position when it comes.
         m_context->thread_count = 0;
-        m_context->thread_type = m_codec.SliceThreads ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_FRAME;
+        m_context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         if (m_codec.EveryFrameKey) {
             // FFV1 carries its coder state from frame to frame unless every frame starts a group.
             m_context->gop_size = 1;
