@@ -45,8 +45,9 @@ struct LibraryCodec {
     unsigned Depths = DepthBit(24);
     QualityScale Quality = QualityScale::None;
     bool EveryFrameKey = true;
-    int SizeMultiple = 1;      // both sides must be multiples of it
-    const char* Options = "";  // encoder options, "key=value:key=value"
+    int SizeMultiple = 1;          // both sides must be multiples of it
+    const char* Options = "";      // encoder options, "key=value:key=value"
+    bool HeadersInFormat = false;  // the encoder's stream headers behind the bitmap header too
 };
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
@@ -61,6 +62,8 @@ const LibraryCodec kLibraryCodecs[] = {
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
     // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
     // No B-frames: AVI has no room for a decoding order that differs from the display order.
+    // Some readers find the stream's layout only in the parameter sets behind the format's header;
+    // others, and a player that starts at a later key frame, look for them in the stream.
     {.Fourcc = FourCC('H', '2', '6', '4'),
      .Encoder = "libx264",
      .Name = "H.264 (plays on Windows)",
@@ -68,7 +71,8 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
-     .Options = "preset=veryfast:bf=0:keyint_min=1"},
+     .Options = "preset=veryfast:bf=0:keyint_min=1:x264-params=repeat-headers=1",
+     .HeadersInFormat = true},
     {.Fourcc = FourCC('M', 'S', 'V', 'C'),
      .Encoder = "msvideo1",
      .Name = "Microsoft Video 1, 16-bit colour (plays on Windows)",
@@ -255,6 +259,9 @@ private:
         m_context->time_base = {1, 25};
         m_context->codec_tag = m_codec.Fourcc;
         m_context->max_b_frames = 0;
+        if (m_codec.HeadersInFormat) {
+            m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
         // Both cores. Frame threads hold packets back a frame or two; the engine writes each at its
         // frame's position when it comes.
         m_context->thread_count = 0;
