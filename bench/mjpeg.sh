@@ -77,6 +77,6 @@ for kind in smooth noisy; do
     'BEGIN {
        printf "%s: kinetar-cli %.2f s (best %.2f), %.2f MB, %.2f dB; ffmpeg %.2f s (best %.2f), %.2f MB, %.2f dB\n",
               k, om, ob, os / 1e6, op, tm, tb, ts / 1e6, tp
-       printf "%s: time %.2fx (best %.2fx), size %.2fx, PSNR %+.2f dB\n", k, om / tm, ob / tb, os / ts, op - tp
+       printf "%s: time %.2fx (best %.2fx), size %.3fx, PSNR %+.2f dB\n", k, om / tm, ob / tb, os / ts, op - tp
      }'
 done
