@@ -215,7 +215,7 @@ TEST(CreateAVI, RunsEndingBeforeTheFrameLoopLeaveAnEarlierFileAlone)
                        bool SetFormat(std::span<const std::uint8_t>) override { return false; }
                        std::vector<std::uint8_t> OutputFormat() const override { return {}; }
                        bool Compressed() const override { return true; }
-                       bool Compress(const FrameDIB&, const SampleSink&) override { return false; }
+                       bool Compress(std::unique_ptr<const FrameDIB>, const SampleSink&) override { return false; }
                    };
                    return std::unique_ptr<Compressor>(std::make_unique<Refusing>());
                }});

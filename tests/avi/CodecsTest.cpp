@@ -4,17 +4,21 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "avi/codecs/CodecRegistry.h"
+#include "avi/codecs/JpegCompressor.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
+#include "common/LittleEndian.h"
 #include "support/BmpBuilder.h"
 #include "support/ByteWriter.h"
 #include "support/EngineRun.h"
 #include "support/ExternalTools.h"
 #include "support/RgbImage.h"
+#include "support/RiffWalker.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -286,9 +290,9 @@ public:
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return false; }
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
     {
-        m_held.emplace_back(frame.Pixels().begin(), frame.Pixels().end());
+        m_held.emplace_back(frame->Pixels().begin(), frame->Pixels().end());
         return m_held.size() <= 2 || Release(sink);
     }
     bool Flush(const SampleSink& sink) override
@@ -357,6 +361,232 @@ TEST(Codecs, SamplesThatComeLateGoToTheirFramesPositions)
         ASSERT_TRUE(lateFrames && plainFrames);
         EXPECT_EQ(*lateFrames, *plainFrames);
     }
+}
+
+// Red grows downwards and blue rightwards, each over most of its range: a picture turned upside
+// down, mirrored, or with red and blue swapped is far from it. No sharp edges, which colour at
+// half the resolution would blur whatever the quality.
+RgbImage SlopeImage(int width, int height, int seed)
+{
+    RgbImage image{width, height, {}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.Pixels.insert(image.Pixels.end(), {static_cast<std::uint8_t>(30 + 190 * y / (height - 1)),
+                                                     static_cast<std::uint8_t>(100 + 10 * seed + 40 * x / width),
+                                                     static_cast<std::uint8_t>(30 + 190 * x / (width - 1))});
+        }
+    }
+    return image;
+}
+
+RgbImage UpsideDown(const RgbImage& image)
+{
+    RgbImage turned = image;
+    const auto row = static_cast<std::size_t>(image.Width) * 3;
+    for (int y = 0; y < image.Height; ++y) {
+        std::copy_n(
+            image.Pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(y)), row,
+            turned.Pixels.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(image.Height - 1 - y)));
+    }
+    return turned;
+}
+
+RgbImage RedAndBlueSwapped(const RgbImage& image)
+{
+    RgbImage swapped = image;
+    for (std::size_t i = 0; i < swapped.Pixels.size(); i += 3) {
+        std::swap(swapped.Pixels[i], swapped.Pixels[i + 2]);
+    }
+    return swapped;
+}
+
+// The frame header of a JPEG: marker, then the components' sampling; and how many Huffman tables
+// come before the scan. Empty when it does not start and end as a whole JPEG.
+struct JpegLayout {
+    int FrameMarker = 0;  // 0xC0: baseline
+    std::vector<int> Sampling;
+    int HuffmanTables = 0;
+};
+
+JpegLayout ReadJpegLayout(std::span<const std::uint8_t> jpeg)
+{
+    JpegLayout layout;
+    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8 || jpeg[jpeg.size() - 2] != 0xFF || jpeg.back() != 0xD9) {
+        return layout;
+    }
+    // Segments: FF, marker, a 16-bit length that counts itself, until the scan.
+    for (std::size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA;
+         at += 2 + (static_cast<std::size_t>(jpeg[at + 2]) << 8 | jpeg[at + 3])) {
+        const int marker = jpeg[at + 1];
+        if (marker == 0xC4) {
+            ++layout.HuffmanTables;  // one table a segment, as the encoder writes them
+        } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC8 && marker != 0xCC && at + 10 < jpeg.size()) {
+            layout.FrameMarker = marker;
+            for (std::size_t c = 0; c < jpeg[at + 9] && at + 11 + 3 * c < jpeg.size(); ++c) {
+                layout.Sampling.push_back(jpeg[at + 11 + 3 * c]);
+            }
+        }
+    }
+    return layout;
+}
+
+// Motion JPEG at the ends and the middle of the quality scale and at its default, at sizes even and
+// odd, decoded by the independent reader right side up and in the right colours.
+TEST(MotionJpeg, EveryQualityStepDecodesToThePicturesItWasGiven)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg, test::kFfprobe);
+    const struct {
+        const char* name;
+        std::uint32_t quality;
+        double psnrFloor;
+    } qualities[] = {
+        {"0 %", 0, 17.0},
+        {"50 %", 5000, 32.0},
+        {"100 %", 10000, 35.0},
+        {"default", kQualityDefault, 33.0},
+    };
+    const struct {
+        int width;
+        int height;
+    } sizes[] = {{64, 48}, {61, 37}, {33, 18}};
+    for (const auto& size : sizes) {
+        EngineRun run(size.width, size.height, DepthCode(24), 5);
+        std::vector<RgbImage> pictures;
+        std::vector<test::ProjectFrame> frames;
+        for (int i = 0; i < 3; ++i) {
+            pictures.push_back(SlopeImage(size.width, size.height, i));
+            frames.push_back({run.Picture("q" + std::to_string(i) + ".bmp", test::Bmp24(pictures.back()))});
+        }
+        run.Frames(frames);
+        std::vector<std::uintmax_t> fileSizes;
+        for (const auto& quality : qualities) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " at " + quality.name);
+            const auto result = run.GenerateInto(
+                "q", test::WithChooser(test::Choosing(MakeCodecSettings(kMjpgFourcc, quality.quality))),
+                {.reportProgress = false});
+            ASSERT_EQ(result.result, kResultDone);
+            fileSizes.push_back(std::filesystem::file_size(run.Avi("q")));
+
+            const auto probed = run.Probe("q");
+            ASSERT_TRUE(probed.has_value());
+            EXPECT_EQ(probed->Codec, "mjpeg");
+            EXPECT_EQ(probed->PixelFormat, "yuvj420p");
+            EXPECT_EQ(probed->HeaderFrames, 3);
+            ASSERT_EQ(probed->Packets.size(), 3U);
+            EXPECT_TRUE(std::all_of(probed->Packets.begin(), probed->Packets.end(),
+                                    [](const test::ProbedPacket& packet) { return packet.Key; }));
+            EXPECT_EQ(test::DecodedKeyFrames(run.Avi("q")), std::vector<bool>(3, true));
+
+            // The stream format players look for, and every sample a whole baseline JPEG with its
+            // own Huffman tables, brightness at twice the colour's resolution both ways.
+            const auto file = test::WalkRiffFile(run.Avi("q"));
+            ASSERT_EQ(file.Problem, "");
+            const auto& riff = file.Chunks.at(0);
+            const test::RiffChunk* strl = riff.Child("hdrl")->Child("strl");
+            ASSERT_NE(strl, nullptr);
+            const auto& bytes = file.Bytes;
+            EXPECT_EQ(test::FourccOf(LoadLE32(bytes, strl->Child("strh")->DataOffset() + 4)), "MJPG");
+            const auto strf = strl->Child("strf")->DataOffset();
+            EXPECT_EQ(strl->Child("strf")->Size, 40U);
+            EXPECT_EQ(LoadLE32(bytes, strf), 40U);  // biSize
+            EXPECT_EQ(static_cast<std::int32_t>(LoadLE32(bytes, strf + 4)), size.width);
+            EXPECT_EQ(static_cast<std::int32_t>(LoadLE32(bytes, strf + 8)), size.height);
+            EXPECT_EQ(LoadLE16(bytes, strf + 14), 24U);                     // biBitCount
+            EXPECT_EQ(test::FourccOf(LoadLE32(bytes, strf + 16)), "MJPG");  // biCompression
+            const auto samples = riff.Child("movi")->ChildrenNamed("00dc");
+            ASSERT_EQ(samples.size(), 3U);
+            for (const test::RiffChunk* sample : samples) {
+                const JpegLayout layout = ReadJpegLayout(
+                    std::span(bytes).subspan(static_cast<std::size_t>(sample->DataOffset()), sample->Size));
+                EXPECT_EQ(layout.FrameMarker, 0xC0);
+                EXPECT_EQ(layout.Sampling, (std::vector<int>{0x22, 0x11, 0x11}));
+                EXPECT_EQ(layout.HuffmanTables, 4);
+            }
+
+            const auto decoded = run.DecodedFrames("q");
+            ASSERT_TRUE(decoded.has_value());
+            ASSERT_EQ(decoded->size(), 3U);
+            for (std::size_t i = 0; i < decoded->size(); ++i) {
+                SCOPED_TRACE("frame " + std::to_string(i));
+                EXPECT_GE(Psnr((*decoded)[i], pictures[i]), quality.psnrFloor);
+            }
+        }
+        // The floors tell a right picture from a wrong one.
+        EXPECT_LT(Psnr(UpsideDown(pictures[0]), pictures[0]), 15.0);
+        EXPECT_LT(Psnr(RedAndBlueSwapped(pictures[0]), pictures[0]), 15.0);
+        EXPECT_LT(fileSizes[0], fileSizes[1]);
+        EXPECT_LT(fileSizes[1], fileSizes[2]);
+    }
+}
+
+// Counts the pictures another player's AVI reader decodes: every decoded picture reaches the sink,
+// which reports each with its size.
+int GStreamerDecodedFrames(const std::string& path, std::size_t pictureBytes, std::string& output)
+{
+    const int status =
+        test::RunCommand(test::kGstLaunch + " -v filesrc location=" + test::ShellQuote(path) +
+                             " ! avidemux ! decodebin ! video/x-raw,format=I420 ! fakesink silent=false 2>&1",
+                         &output);
+    if (status != 0) {
+        return -1;
+    }
+    int frames = 0;
+    const std::string chain = "last-message = chain";
+    const std::string size = "(" + std::to_string(pictureBytes) + " bytes,";
+    for (std::size_t at = output.find(chain); at != std::string::npos; at = output.find(chain, at + 1)) {
+        const std::size_t lineEnd = output.find('\n', at);
+        if (output.substr(at, lineEnd - at).find(size) != std::string::npos) {
+            ++frames;
+        }
+    }
+    return frames;
+}
+
+// A reader that finds the stream's layout only behind the format's header: the parameter sets are
+// there, and still in the stream for readers that look there.
+TEST(H264, AnotherPlayersReaderDecodesEveryFrame)
+{
+    KINETAR_SKIP_WITHOUT(test::kGstLaunch, test::kFfprobe);
+    const std::uint32_t h264 = FourCC('H', '2', '6', '4');
+    ASSERT_NE(CodecRegistry::Default().Find(h264), nullptr);
+    CodecRun run(24, 64, 48);
+    CodecSettings choice = MakeCodecSettings(h264);
+    choice.KeyFrameInterval = 3;
+    ASSERT_EQ(run.Render("h264", choice), kResultDone);
+
+    const auto file = test::WalkRiffFile(run.Avi("h264"));
+    ASSERT_EQ(file.Problem, "");
+    const test::RiffChunk* strf = file.Chunks.at(0).Child("hdrl")->Child("strl")->Child("strf");
+    ASSERT_NE(strf, nullptr);
+    const auto& bytes = file.Bytes;
+    const auto at = static_cast<std::size_t>(strf->DataOffset());
+    ASSERT_GT(strf->Size, 40U);
+    EXPECT_EQ(LoadLE32(bytes, at), strf->Size);  // biSize counts what follows the header
+    // Annex B: a start code before the sequence parameter set, then the picture parameter set's.
+    const std::vector<std::uint8_t> headers(bytes.begin() + static_cast<std::ptrdiff_t>(at + 40),
+                                            bytes.begin() + static_cast<std::ptrdiff_t>(at + strf->Size));
+    ASSERT_GE(headers.size(), 5U);
+    EXPECT_EQ(headers[0] | headers[1] | headers[2], 0);
+    EXPECT_EQ(headers[3], 1);
+    EXPECT_EQ(headers[4] & 0x1F, 7);  // sequence parameter set
+    const std::vector<std::uint8_t> pictureSet = {0, 0, 1, 0x68};
+    EXPECT_NE(std::search(headers.begin(), headers.end(), pictureSet.begin(), pictureSet.end()), headers.end());
+    // Every key frame carries them too.
+    const auto samples = file.Chunks.at(0).Child("movi")->ChildrenNamed("00dc");
+    ASSERT_EQ(samples.size(), 6U);
+    for (const std::size_t key : {0, 3}) {
+        SCOPED_TRACE("key frame " + std::to_string(key));
+        const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(samples[key]->DataOffset());
+        const std::vector<std::uint8_t> sequenceSet = {0, 0, 1, 0x67};
+        const auto end = begin + samples[key]->Size;
+        EXPECT_NE(std::search(begin, end, sequenceSet.begin(), sequenceSet.end()), end);
+    }
+
+    std::string output;
+    EXPECT_EQ(GStreamerDecodedFrames(run.Avi("h264"), 64 * 48 * 3 / 2, output), 6) << output;
+    const auto probed = run.Probe("h264");
+    ASSERT_TRUE(probed.has_value());
+    EXPECT_EQ(probed->CountedFrames, 6);
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ namespace kinetar::test {
 // scripts/install-deps installs them.
 inline const std::string kFfmpeg = "/usr/bin/ffmpeg";
 inline const std::string kFfprobe = "/usr/bin/ffprobe";
-inline const std::string kConvert = "/usr/bin/convert";  // ImageMagick
-inline const std::string kPython = "/usr/bin/python3";   // with Pillow
+inline const std::string kConvert = "/usr/bin/convert";           // ImageMagick
+inline const std::string kPython = "/usr/bin/python3";            // with Pillow
+inline const std::string kGstLaunch = "/usr/bin/gst-launch-1.0";  // another player's readers
 
 // Runs a shell command; returns its exit status and, when asked, what it wrote on stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "avi/codecs/JpegCompressor.h"
 #include "avi/codecs/LibavCompressors.h"
 #include "avi/codecs/RleCompressor.h"
 #include "avi/codecs/UncompressedCompressor.h"
@@ -73,6 +74,11 @@ const CodecRegistry& CodecRegistry::Default()
                     .Depths = DepthBit(4) | DepthBit(8),
                     .Make = MakeRleCompressor,
                     .EveryFrameKey = false});
+        codecs.Add({.Fourcc = kMjpgFourcc,
+                    .Name = "Motion JPEG (plays on Windows)",
+                    .Depths = DepthBit(24),
+                    .Make = MakeJpegCompressor,
+                    .HasQuality = true});
         AddLibavCompressors(codecs);
         return codecs;
     }();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -36,8 +37,9 @@ public:
     virtual bool Compressed() const = 0;
     // Takes one frame and hands every sample that is ready to the sink, oldest first: one per
     // frame, in the order of the frames, though an encoder working on several frames at once
-    // may answer a frame later. False when the sink or the encoder failed.
-    virtual bool Compress(const FrameDIB& frame, const SampleSink& sink) = 0;
+    // may answer a frame later. The frame is handed over, so such an encoder reads its rows
+    // where they are. False when the sink or the encoder failed.
+    virtual bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) = 0;
     // Hands out the samples still held back, at the end of a run.
     virtual bool Flush(const SampleSink& /*sink*/) { return true; }
 };

@@ -26,7 +26,6 @@ namespace {
 // How a codec takes its pictures.
 enum class Input {
     Yuv420,         // 4:2:0, limited range
-    YuvJ420,        // 4:2:0, full range (JPEG)
     Bgr0,           // 8 bits a channel
     Rgb24,          // 8 bits a channel
     Gbrp,           // planar 8 bits a channel
@@ -46,22 +45,14 @@ struct LibraryCodec {
     unsigned Depths = DepthBit(24);
     QualityScale Quality = QualityScale::None;
     bool EveryFrameKey = true;
-    int SizeMultiple = 1;      // both sides must be multiples of it
-    const char* Options = "";  // encoder options, "key=value:key=value"
-    bool SliceThreads = true;
+    int SizeMultiple = 1;          // both sides must be multiples of it
+    const char* Options = "";      // encoder options, "key=value:key=value"
+    bool HeadersInFormat = false;  // the encoder's stream headers behind the bitmap header too
 };
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
 // Windows" marks the formats a stock Windows install decodes without extra codecs.
 const LibraryCodec kLibraryCodecs[] = {
-    // Slices cost Motion JPEG its optimal Huffman tables and a restart marker per slice: its files
-    // grow by half, so it takes frame threads only.
-    {.Fourcc = FourCC('M', 'J', 'P', 'G'),
-     .Encoder = "mjpeg",
-     .Name = "Motion JPEG (plays on Windows)",
-     .Format = Input::YuvJ420,
-     .Quality = QualityScale::QScale,
-     .SliceThreads = false},
     {.Fourcc = FourCC('X', 'V', 'I', 'D'),
      .Encoder = "mpeg4",
      .Name = "MPEG-4 Part 2, Xvid compatible (plays on Windows)",
@@ -71,6 +62,8 @@ const LibraryCodec kLibraryCodecs[] = {
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
     // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
     // No B-frames: AVI has no room for a decoding order that differs from the display order.
+    // Some readers find the stream's layout only in the parameter sets behind the format's header;
+    // others, and a player that starts at a later key frame, look for them in the stream.
     {.Fourcc = FourCC('H', '2', '6', '4'),
      .Encoder = "libx264",
      .Name = "H.264 (plays on Windows)",
@@ -78,7 +71,8 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
-     .Options = "preset=veryfast:bf=0:keyint_min=1"},
+     .Options = "preset=veryfast:bf=0:keyint_min=1:x264-params=repeat-headers=1",
+     .HeadersInFormat = true},
     {.Fourcc = FourCC('M', 'S', 'V', 'C'),
      .Encoder = "msvideo1",
      .Name = "Microsoft Video 1, 16-bit colour (plays on Windows)",
@@ -164,12 +158,12 @@ public:
     std::vector<std::uint8_t> OutputFormat() const override { return m_outputFormat; }
     bool Compressed() const override { return true; }
 
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
     {
         if (!av_frame_is_writable(m_frame) && !NewPicture()) {
             return false;
         }
-        Convert(frame);
+        Convert(*frame);
         m_frame->pts = m_frameNumber++;
         if (m_quality > 0) {
             m_frame->quality = m_quality;
@@ -216,8 +210,6 @@ private:
         switch (m_codec.Format) {
         case Input::Yuv420:
             return AV_PIX_FMT_YUV420P;
-        case Input::YuvJ420:
-            return AV_PIX_FMT_YUVJ420P;
         case Input::Bgr0:
             return AV_PIX_FMT_BGR0;
         case Input::Rgb24:
@@ -267,10 +259,13 @@ private:
         m_context->time_base = {1, 25};
         m_context->codec_tag = m_codec.Fourcc;
         m_context->max_b_frames = 0;
+        if (m_codec.HeadersInFormat) {
+            m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
         // Both cores. Frame threads hold packets back a frame or two; the engine writes each at its
         // frame's position when it comes.
         m_context->thread_count = 0;
-        m_context->thread_type = m_codec.SliceThreads ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_FRAME;
+        m_context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         if (m_codec.EveryFrameKey) {
             // FFV1 carries its coder state from frame to frame unless every frame starts a group.
             m_context->gop_size = 1;

@@ -32,8 +32,9 @@ public:
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return true; }
 
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override
+    bool Compress(std::unique_ptr<const FrameDIB> picture, const SampleSink& sink) override
     {
+        const FrameDIB& frame = *picture;
         const IndexedRows rows{frame.Pixels(), frame.Width(), frame.Height(), frame.Stride(), frame.BitsPerPixel()};
         const bool keyFrame = m_previous.empty() || m_framesSinceKey + 1 >= m_keyFrameEvery;
         m_sample.clear();

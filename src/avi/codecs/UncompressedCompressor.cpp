@@ -19,7 +19,10 @@ public:
     }
     std::vector<std::uint8_t> OutputFormat() const override { return m_format; }
     bool Compressed() const override { return false; }
-    bool Compress(const FrameDIB& frame, const SampleSink& sink) override { return sink(frame.Pixels(), true); }
+    bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
+    {
+        return sink(frame->Pixels(), true);
+    }
 
 private:
     std::vector<std::uint8_t> m_format;

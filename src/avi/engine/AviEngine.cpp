@@ -196,8 +196,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
 
     run.reachedFrameLoop = true;
     // The next frame's picture is read while the current frame is converted and written. The run
-    // still holds one picture, one working frame and one FrameDIB at a time, and every report and
-    // question comes at its frame's turn.
+    // holds one picture and one working frame at a time; each FrameDIB goes to the compressor,
+    // which may keep a few while its workers encode them. Every report and question comes at its
+    // frame's turn.
     const auto startLoading = [&workingCopyPath](std::int32_t index) {
         PendingPicture pending;
         pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
@@ -253,13 +254,12 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             run.frameDib = GetFrameDIB(*run.workingFrame, bits);
         }
         waiting.push_back(i);
-        if (!run.compressedStream->Compress(*run.frameDib, sink)) {
+        if (!run.compressedStream->Compress(std::move(run.frameDib), sink)) {
             result = kResultWriteFailed;
             run.ReleaseAVIObjects(true);
             return;
         }
         run.positions = std::int64_t{i} + 1;
-        run.frameDib.reset();
         if (progress && !progress(ProgressPercent(i, count))) {
             result = kResultStopped;
             break;
