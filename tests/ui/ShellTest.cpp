@@ -1,7 +1,9 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QListView>
 #include <QTest>
+#include <QTimer>
 
 #include "UiTest.h"
 #include "common/Error.h"
@@ -47,6 +49,36 @@ TEST(UncaughtErrors, AFullStopFollowsALetterOrAPath)
     };
     for (const auto& [message, shown] : rows) {
         EXPECT_EQ(ui::UncaughtErrorText(message), shown);
+    }
+}
+
+// The message boxes themselves: answered from the keyboard, by a button's letter or by Escape.
+TEST(Prompter, ButtonsAnswerToTheirLettersAndEscape)
+{
+    const struct {
+        QMessageBox::StandardButtons buttons;
+        Qt::Key key;
+        QMessageBox::StandardButton answer;
+    } rows[] = {
+        {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Qt::Key_Escape, QMessageBox::Cancel},
+        {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, Qt::Key_N, QMessageBox::No},
+        {QMessageBox::Yes | QMessageBox::No, Qt::Key_Escape, QMessageBox::No},
+        {QMessageBox::Yes | QMessageBox::No, Qt::Key_Y, QMessageBox::Yes},
+        {QMessageBox::Ok, Qt::Key_Escape, QMessageBox::Ok},
+        {QMessageBox::Ok, Qt::Key_Return, QMessageBox::Ok},
+    };
+    ui::Prompter shown;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(QKeySequence(row.key).toString().toStdString());
+        QString text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            text = box->text();
+            QTest::keyClick(box, row.key);
+        });
+        EXPECT_EQ(shown.Ask(nullptr, {"Question", "Two\r\nlines", QMessageBox::Question, row.buttons}), row.answer);
+        EXPECT_EQ(text, "Two\nlines");
     }
 }
 
