@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -8,6 +10,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 #include <filesystem>
 
 #include "UiTest.h"
@@ -378,6 +381,27 @@ TEST_F(MainWindowTest, FileTypeMenuSaysWhatItDid)
     EXPECT_TRUE(fs::exists(std::string(std::getenv("XDG_CONFIG_HOME")) + "/mimeapps.list"));
 }
 
+// Stands in for the desktop's handler of local pages.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> Opened;
+    Q_INVOKABLE void Open(const QUrl& url) { Opened << url; }
+};
+
+TEST_F(MainWindowTest, TheWebSiteItemOpensTheManual)
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    auto window = Window();
+    Trigger(*window, "menu_WWWPage");
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    // Installed or not, the page is there to open.
+    EXPECT_TRUE(QFileInfo::exists(catcher.Opened[0].toLocalFile())) << catcher.Opened[0].toString().toStdString();
+    EXPECT_TRUE(catcher.Opened[0].toLocalFile().endsWith("/manual.html"));
+}
+
 TEST_F(MainWindowTest, KeyboardReachesTheMenus)
 {
     auto window = Window();
@@ -393,3 +417,5 @@ TEST_F(MainWindowTest, KeyboardReachesTheMenus)
 
 }  // namespace
 }  // namespace kinetar::test
+
+#include "MainWindowTest.moc"
