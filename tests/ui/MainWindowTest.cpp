@@ -66,14 +66,14 @@ TEST_F(MainWindowTest, CommandsStatusAndPanelFollowTheOpenProject)
         EXPECT_TRUE(Find(*window, name)->isEnabled()) << name;
     }
 
-    ChooseFiles({QFile("a.AVIprj")});
+    ChooseFiles({QPath("a.AVIprj")});
     Trigger(*window, "menu_Novy");
     for (const char* name : projectCommands) {
         EXPECT_TRUE(Find(*window, name)->isEnabled()) << name;
     }
     EXPECT_TRUE(Find<QMenu>(*window, "menu_m_polozky")->menuAction()->isEnabled());
     EXPECT_FALSE(Find<QWidget>(*window, "Panel1")->isHidden());
-    EXPECT_EQ(Status(*window), "Project: " + QFile("a.AVIprj"));
+    EXPECT_EQ(Status(*window), "Project: " + QPath("a.AVIprj"));
     EXPECT_EQ(fs::file_size(File("a.AVIprj")), 360U);
     EXPECT_EQ(DialogsShown().back().Title, "Creating new project...Please,select name of new project");
 
@@ -86,12 +86,12 @@ TEST_F(MainWindowTest, CommandsStatusAndPanelFollowTheOpenProject)
 TEST_F(MainWindowTest, NewOverTheOpenModifiedProjectAsksToOverwriteThenToSave)
 {
     auto window = Window();
-    ChooseFiles({QFile("p.AVIprj")});
+    ChooseFiles({QPath("p.AVIprj")});
     Trigger(*window, "menu_Novy");
     const std::string firstCopy = window->WorkingCopyPath();
     EditWorkingCopy(*window);
 
-    ChooseFiles({QFile("p.AVIprj")});
+    ChooseFiles({QPath("p.AVIprj")});
     Answer({QMessageBox::Yes, QMessageBox::Yes});
     Trigger(*window, "menu_Novy");
     EXPECT_EQ(TakeAsked(), QStringList({"Project file exists!\r\nOverwrite it?", kSaveChanges}));
@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, NewOverTheOpenModifiedProjectAsksToOverwriteThenToSave)
 
     // Anything but Yes to the overwrite question leaves the open project as it is.
     EditWorkingCopy(*window);
-    ChooseFiles({QFile("p.AVIprj")});
+    ChooseFiles({QPath("p.AVIprj")});
     Answer({QMessageBox::Cancel});
     Trigger(*window, "menu_Novy");
     EXPECT_EQ(TakeAsked().size(), 1);
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, OpenFillsTheListAndMovesIntoTheProjectsFolder)
     fs::create_directory(File("sub"));
     WriteProject(File("sub/p.AVIprj"), {"/pictures/one.bmp", "two.tga"});
     auto window = Window();
-    ChooseFiles({QFile("sub/p.AVIprj")});
+    ChooseFiles({QPath("sub/p.AVIprj")});
     Trigger(*window, "menu_Otevrit");
     EXPECT_TRUE(DialogsShown().back().FileMustExist);
     EXPECT_EQ(DialogsShown().back().Title, "Select project...");
@@ -123,7 +123,7 @@ TEST_F(MainWindowTest, OpenFillsTheListAndMovesIntoTheProjectsFolder)
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), "one.bmp");
     EXPECT_EQ(list->item(1)->text(), "two.tga");
-    EXPECT_EQ(QDir::currentPath(), QFile("sub"));
+    EXPECT_EQ(QDir::currentPath(), QPath("sub"));
     const std::string workingCopy = window->WorkingCopyPath();
     EXPECT_EQ(ReadFile(workingCopy), ReadFile(File("sub/p.AVIprj")));
 
@@ -137,22 +137,22 @@ TEST_F(MainWindowTest, SaveAs)
     WriteProject(File("old.AVIprj"), {"/a.bmp"});
     WriteProject(File("taken.AVIprj"));
     const auto oldBytes = ReadFile(File("old.AVIprj"));
-    auto window = Window({QFile("old.AVIprj")});
+    auto window = Window({QPath("old.AVIprj")});
     EditWorkingCopy(*window);
 
     // Onto an existing file, answered No: nothing changes.
-    ChooseFiles({QFile("taken.AVIprj")});
+    ChooseFiles({QPath("taken.AVIprj")});
     Answer({QMessageBox::No});
     Trigger(*window, "menu_UlozitJako");
     EXPECT_EQ(TakeAsked(), QStringList({"File exists.\r\nOverwrite it?"}));
-    EXPECT_EQ(window->ProjectPath(), QFile("old.AVIprj"));
+    EXPECT_EQ(window->ProjectPath(), QPath("old.AVIprj"));
     EXPECT_EQ(fs::file_size(File("taken.AVIprj")), 360U);
     EXPECT_EQ(DialogsShown().back().Filters.back().first, "Všechny soubory (*.*)");
 
     // Onto a new name: later saves go there, the old file keeps what it had.
-    ChooseFiles({QFile("new.AVIprj")});
+    ChooseFiles({QPath("new.AVIprj")});
     Trigger(*window, "menu_UlozitJako");
-    EXPECT_EQ(Status(*window), "Project: " + QFile("new.AVIprj"));
+    EXPECT_EQ(Status(*window), "Project: " + QPath("new.AVIprj"));
     EXPECT_EQ(ReadFile(File("new.AVIprj")), ReadFile(window->WorkingCopyPath()));
     EXPECT_FALSE(window->ProjectModified());
     ASSERT_TRUE(project::WriteFrameRecord(window->WorkingCopyPath(), 1, project::NewFrameRecord("/b.bmp")));
@@ -162,20 +162,20 @@ TEST_F(MainWindowTest, SaveAs)
     // The dialog remembers the file chosen last.
     ChooseFiles({});
     Trigger(*window, "menu_UlozitJako");
-    EXPECT_EQ(DialogsShown().back().FileName, QFile("new.AVIprj"));
+    EXPECT_EQ(DialogsShown().back().FileName, QPath("new.AVIprj"));
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowWithAModifiedProject)
 {
     WriteProject(File("p.AVIprj"));
-    auto window = Window({QFile("p.AVIprj")});
+    auto window = Window({QPath("p.AVIprj")});
     EditWorkingCopy(*window);
 
     Answer({QMessageBox::Cancel});
     EXPECT_FALSE(window->close());
     EXPECT_EQ(TakeAsked(), QStringList({kSaveChanges}));
     EXPECT_TRUE(fs::exists(window->WorkingCopyPath()));
-    EXPECT_EQ(window->ProjectPath(), QFile("p.AVIprj"));
+    EXPECT_EQ(window->ProjectPath(), QPath("p.AVIprj"));
 
     const auto edited = ReadFile(window->WorkingCopyPath());
     const std::string workingCopy = window->WorkingCopyPath();
@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, ClosingTheWindowWithAModifiedProject)
     EXPECT_FALSE(fs::exists(workingCopy));
     window.reset();
     QSettings stored(QStringLiteral("Tavrel"), QStringLiteral("Kinetar"));
-    EXPECT_EQ(stored.value(QStringLiteral("LastProject")).toString(), QFile("p.AVIprj"));
+    EXPECT_EQ(stored.value(QStringLiteral("LastProject")).toString(), QPath("p.AVIprj"));
 }
 
 TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
@@ -195,14 +195,14 @@ TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
     // A project whose folder went away cannot be saved: said so, and it stays modified.
     fs::create_directory(File("gone"));
     WriteProject(File("gone/p.AVIprj"));
-    window->DropFiles({QFile("gone/p.AVIprj")});
+    window->DropFiles({QPath("gone/p.AVIprj")});
     EditWorkingCopy(*window);
     fs::remove_all(File("gone"));
     Answer({QMessageBox::Ok});
     Trigger(*window, "menu_Ulozit");
     ASSERT_EQ(m_prompter->Asked.size(), 1U);
     EXPECT_EQ(m_prompter->Asked[0].Caption, "Error");
-    EXPECT_TRUE(TakeOnlyAsked().contains(QFile("gone/p.AVIprj")));
+    EXPECT_TRUE(TakeOnlyAsked().contains(QPath("gone/p.AVIprj")));
     EXPECT_TRUE(window->ProjectModified());
     // Nor closed as if saved: the edits stay in the working copy.
     Answer({QMessageBox::Yes, QMessageBox::Ok});
@@ -215,8 +215,8 @@ TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
     // A folder named like a project cannot be copied into a working copy: not opened.
     fs::create_directory(File("folder.AVIprj"));
     Answer({QMessageBox::Ok});
-    window->DropFiles({QFile("folder.AVIprj")});
-    EXPECT_TRUE(TakeOnlyAsked().contains(QFile("folder.AVIprj")));
+    window->DropFiles({QPath("folder.AVIprj")});
+    EXPECT_TRUE(TakeOnlyAsked().contains(QPath("folder.AVIprj")));
     EXPECT_TRUE(window->ProjectPath().isEmpty());
     EXPECT_TRUE(window->WorkingCopyPath().empty());
 
@@ -225,16 +225,16 @@ TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
     const std::string savedTemp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
     ::setenv("TMPDIR", File("missing-folder").c_str(), 1);
     Answer({QMessageBox::Ok});
-    window->DropFiles({QFile("p.AVIprj")});
+    window->DropFiles({QPath("p.AVIprj")});
     savedTemp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", savedTemp.c_str(), 1);
-    EXPECT_TRUE(TakeOnlyAsked().contains(QFile("missing-folder")));
+    EXPECT_TRUE(TakeOnlyAsked().contains(QPath("missing-folder")));
     EXPECT_TRUE(window->ProjectPath().isEmpty());
 
     // A new project in a folder that does not exist: not opened.
-    ChooseFiles({QFile("no-such-folder/n.AVIprj")});
+    ChooseFiles({QPath("no-such-folder/n.AVIprj")});
     Answer({QMessageBox::Ok});
     Trigger(*window, "menu_Novy");
-    EXPECT_TRUE(TakeOnlyAsked().contains(QFile("no-such-folder/n.AVIprj")));
+    EXPECT_TRUE(TakeOnlyAsked().contains(QPath("no-such-folder/n.AVIprj")));
     EXPECT_TRUE(window->ProjectPath().isEmpty());
 }
 
@@ -250,9 +250,9 @@ TEST_F(MainWindowTest, Drops)
         QString opened;  // empty: nothing opened
     };
     const Row rows[] = {
-        {"one exact-case project opens", {QFile("x.AVIprj")}, QFile("x.AVIprj")},
-        {"another case is a picture", {QFile("y.aviprj")}, {}},
-        {"a project among several files is a picture", {QFile("x.AVIprj"), QFile("b.bmp")}, {}},
+        {"one exact-case project opens", {QPath("x.AVIprj")}, QPath("x.AVIprj")},
+        {"another case is a picture", {QPath("y.aviprj")}, {}},
+        {"a project among several files is a picture", {QPath("x.AVIprj"), QPath("b.bmp")}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -278,16 +278,16 @@ TEST_F(MainWindowTest, CommandLineProject)
         QString opened;
     };
     const Row rows[] = {
-        {"an existing project beats the last one", {QFile("cli.AVIprj")}, {}, QFile("cli.AVIprj")},
-        {"a missing one answered No: the last one", {QFile("new.AVIprj")}, {QMessageBox::No}, QFile("last.AVIprj")},
-        {"answered Cancel: the last one", {QFile("new.AVIprj")}, {QMessageBox::Cancel}, QFile("last.AVIprj")},
-        {"two arguments: the last one", {QFile("cli.AVIprj"), QStringLiteral("/register")}, {}, QFile("last.AVIprj")},
-        {"answered Yes: created", {QFile("new.AVIprj")}, {QMessageBox::Yes}, QFile("new.AVIprj")},
+        {"an existing project beats the last one", {QPath("cli.AVIprj")}, {}, QPath("cli.AVIprj")},
+        {"a missing one answered No: the last one", {QPath("new.AVIprj")}, {QMessageBox::No}, QPath("last.AVIprj")},
+        {"answered Cancel: the last one", {QPath("new.AVIprj")}, {QMessageBox::Cancel}, QPath("last.AVIprj")},
+        {"two arguments: the last one", {QPath("cli.AVIprj"), QStringLiteral("/register")}, {}, QPath("last.AVIprj")},
+        {"answered Yes: created", {QPath("new.AVIprj")}, {QMessageBox::Yes}, QPath("new.AVIprj")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QSettings(QStringLiteral("Tavrel"), QStringLiteral("Kinetar"))
-            .setValue(QStringLiteral("LastProject"), QFile("last.AVIprj"));
+            .setValue(QStringLiteral("LastProject"), QPath("last.AVIprj"));
         for (auto answer : row.answers) {
             Answer({answer});
         }

@@ -147,7 +147,7 @@ TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
     }
     ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
     holder.PrepareFileDialog(ui::kPicturesMode);
-    holder.OpenDialog.FileName = QFile("lower.bmp");
+    holder.OpenDialog.FileName = QPath("lower.bmp");
     QFileDialog dialog;
     ui::ConfigureFileDialog(dialog, holder.OpenDialog);
     auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
@@ -173,11 +173,11 @@ TEST_F(ShellTest, ATypedNameWithoutExtensionGetsTheModesExtension)
     const std::pair<int, const char*> rows[] = {{ui::kProjectMode, "typed.AVIprj"}, {ui::kAviFileMode, "typed.avi"}};
     for (const auto& [mode, expected] : rows) {
         holder.PrepareFileDialog(mode);
-        holder.OpenDialog.FileName = QFile("typed");
+        holder.OpenDialog.FileName = QPath("typed");
         QFileDialog dialog;
         ui::ConfigureFileDialog(dialog, holder.OpenDialog);
         QMetaObject::invokeMethod(&dialog, "accept");  // the name need not exist in these modes
-        EXPECT_EQ(dialog.selectedFiles(), QStringList({QFile(expected)}));
+        EXPECT_EQ(dialog.selectedFiles(), QStringList({QPath(expected)}));
     }
 }
 

@@ -39,7 +39,7 @@ protected:
     ~UiTest() override;
 
     std::string File(const std::string& name) const { return m_dir.File(name); }
-    QString QFile(const std::string& name) const { return QString::fromStdString(m_dir.File(name)); }
+    QString QPath(const std::string& name) const { return QString::fromStdString(m_dir.File(name)); }
     // The next file dialog chooses these files; an empty list cancels it.
     void ChooseFiles(const QStringList& files) { m_dialogAnswers.push_back(files); }
     void Answer(std::initializer_list<QMessageBox::StandardButton> answers);
