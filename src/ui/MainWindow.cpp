@@ -151,9 +151,9 @@ void MainWindow::CreateMenus()
     menu_m_projekt->addAction(menu_Konec);
     connect(menu_m_projekt, &QMenu::aboutToShow, this, Guarded(this, [this] { menu_m_projektClick(); }));
 
-    menu_m_polozky = menuBar()->addMenu(QStringLiteral("&Items"));
-    menu_m_polozky->setObjectName(QStringLiteral("menu_m_polozky"));
-    menu_m_polozky->addActions({menu_Snimek_Pridat, menu_Snimek_Odebrat});
+    menu_m_polozka = menuBar()->addMenu(QStringLiteral("&Items"));
+    menu_m_polozka->setObjectName(QStringLiteral("menu_m_polozka"));
+    menu_m_polozka->addActions({menu_Snimek_Pridat, menu_Snimek_Odebrat});
 
     menu_m_nastroje = menuBar()->addMenu(QStringLiteral("&Tools"));
     menu_m_nastroje->setObjectName(QStringLiteral("menu_m_nastroje"));
@@ -293,7 +293,7 @@ void MainWindow::SetProjectPath(const QString& path)
     for (QAction* item : {menu_Ulozit, menu_UlozitJako, menu_Zavrit, menu_Snimek_Pridat, menu_GenerovatAVI}) {
         item->setEnabled(open);
     }
-    menu_m_polozky->menuAction()->setEnabled(open);
+    menu_m_polozka->menuAction()->setEnabled(open);
     m_statusProject->setText(open ? QStringLiteral("Project: ") + m_projectPath : QStringLiteral("No project opened."));
 }
 

@@ -108,7 +108,7 @@ private:
     QLabel* m_statusProject = nullptr;
 
     QMenu* menu_m_projekt = nullptr;
-    QMenu* menu_m_polozky = nullptr;
+    QMenu* menu_m_polozka = nullptr;
     QMenu* menu_m_nastroje = nullptr;
     QMenu* menu_tools_ext = nullptr;
     QMenu* menu_m_napoveda = nullptr;

@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, CommandsStatusAndPanelFollowTheOpenProject)
     for (const char* name : projectCommands) {
         EXPECT_FALSE(Find(*window, name)->isEnabled()) << name;
     }
-    EXPECT_FALSE(Find<QMenu>(*window, "menu_m_polozky")->menuAction()->isEnabled());
+    EXPECT_FALSE(Find<QMenu>(*window, "menu_m_polozka")->menuAction()->isEnabled());
     EXPECT_TRUE(Find<QWidget>(*window, "Panel1")->isHidden());
     EXPECT_EQ(Status(*window), "No project opened.");
     for (const char* name : {"menu_Novy", "menu_Otevrit", "menu_Konec", "menu_tools_ext_reg", "menu_WWWPage"}) {
@@ -71,7 +71,7 @@ TEST_F(MainWindowTest, CommandsStatusAndPanelFollowTheOpenProject)
     for (const char* name : projectCommands) {
         EXPECT_TRUE(Find(*window, name)->isEnabled()) << name;
     }
-    EXPECT_TRUE(Find<QMenu>(*window, "menu_m_polozky")->menuAction()->isEnabled());
+    EXPECT_TRUE(Find<QMenu>(*window, "menu_m_polozka")->menuAction()->isEnabled());
     EXPECT_FALSE(Find<QWidget>(*window, "Panel1")->isHidden());
     EXPECT_EQ(Status(*window), "Project: " + QPath("a.AVIprj"));
     EXPECT_EQ(fs::file_size(File("a.AVIprj")), 360U);
