@@ -39,21 +39,20 @@ std::vector<std::string> SortPictures(const std::vector<std::string>& paths, Sor
 {
     struct Entry {
         std::string key;
-        std::string path;
+        const std::string* path;
     };
+    // Taken from the back and sorted stably, so paths with equal keys come out in reverse order.
     std::vector<Entry> ordered;
-    for (const auto& path : paths) {
-        std::string key = PictureSortKey(path, mode);
-        // Before every entry whose key is not less: equal keys come out in reverse order.
-        const auto at = std::lower_bound(
-            ordered.begin(), ordered.end(), key,
-            [&less](const Entry& entry, const std::string& wanted) { return less(entry.key, wanted); });
-        ordered.insert(at, {std::move(key), path});
+    ordered.reserve(paths.size());
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+        ordered.push_back({PictureSortKey(*path, mode), &*path});
     }
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [&less](const Entry& left, const Entry& right) { return less(left.key, right.key); });
     std::vector<std::string> sorted;
     sorted.reserve(ordered.size());
-    for (auto& entry : ordered) {
-        sorted.push_back(std::move(entry.path));
+    for (const auto& entry : ordered) {
+        sorted.push_back(*entry.path);
     }
     return sorted;
 }

@@ -50,26 +50,29 @@ FileDescriptor OpenForReading(const std::string& path)
     return file;
 }
 
-// Reads into the caller's bytes as far as the file goes; true only when every byte arrived.
-bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size_t count)
+// Reads into the caller's bytes as far as the file goes; the count of bytes that arrived.
+std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count)
 {
-    const FileDescriptor file = OpenForReading(path);
-    if (!file.IsOpen()) {
-        return false;
-    }
     auto* target = static_cast<std::uint8_t*>(bytes);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(file.Get(), target + done, count - done, offset + static_cast<off_t>(done));
+        const ssize_t got = ::pread(fd, target + done, count - done, offset + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            return false;
+            break;
         }
         done += static_cast<std::size_t>(got);
     }
-    return true;
+    return done;
+}
+
+// Reads into the caller's bytes as far as the file goes; true only when every byte arrived.
+bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size_t count)
+{
+    const FileDescriptor file = OpenForReading(path);
+    return file.IsOpen() && ReadUpTo(file.Get(), offset, bytes, count) == count;
 }
 
 bool WriteAt(const std::string& path, int openFlags, std::int64_t offset, const void* bytes, std::size_t count)
@@ -159,6 +162,14 @@ bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord r
     return WriteAt(path, 0, FrameRecordOffset(index), &record, sizeof record);
 }
 
+bool WriteFrameRecords(const std::string& path, std::int32_t firstIndex, std::span<const FrameRecord> records)
+{
+    if (firstIndex < 0) {
+        return false;
+    }
+    return WriteAt(path, 0, FrameRecordOffset(firstIndex), records.data(), records.size_bytes());
+}
+
 std::string MakeTempFileName()
 {
     const char* fromEnvironment = std::getenv("TMPDIR");
@@ -226,14 +237,19 @@ std::string DefaultAviFileName(const std::string& projectPath)
 ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records)
 {
     ProjectHeader header;
-    if (!ReadProjectHeader(path, header)) {
+    const FileDescriptor file = OpenForReading(path);
+    struct stat status {};
+    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0 ||
+        ReadUpTo(file.Get(), 0, &header, sizeof header) != sizeof header) {
         throw Error("Can't read project file " + path);
     }
     if (records != nullptr) {
-        FrameRecord record;
-        for (std::int32_t i = 0; ReadFrameRecord(path, i, record); ++i) {
-            records->push_back(record);
-        }
+        // Every whole record in one read; a file that shrinks meanwhile keeps those that arrived.
+        const auto whole = static_cast<std::size_t>((status.st_size - kHeaderSize) / kFrameRecordSize);
+        const std::size_t first = records->size();
+        records->resize(first + whole);
+        const std::size_t got = ReadUpTo(file.Get(), kHeaderSize, records->data() + first, whole * sizeof(FrameRecord));
+        records->resize(first + got / sizeof(FrameRecord));
     }
     return header;
 }

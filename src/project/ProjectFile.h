@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,6 +119,8 @@ bool WriteProjectHeader(const std::string& path, ProjectHeader header);
 bool ReadFrameRecord(const std::string& path, std::int32_t index, FrameRecord& record);
 // Never creates the file; index equal to the frame count appends a record.
 bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord record);
+// Records firstIndex, firstIndex + 1, ... in one write, as WriteFrameRecord would put them one by one.
+bool WriteFrameRecords(const std::string& path, std::int32_t firstIndex, std::span<const FrameRecord> records);
 
 // A new empty file "AVIxxxxxx" in TMPDIR (or /tmp); the caller owns and deletes it.
 std::string MakeTempFileName();

@@ -9,7 +9,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSplitter>
@@ -28,6 +27,8 @@
 #include "settings/StoredSettings.h"
 #include "ui/AboutWindow.h"
 #include "ui/CommandGuard.h"
+#include "ui/FrameDetails.h"
+#include "ui/FrameList.h"
 #include "ui/Prompter.h"
 #include "ui/QtConvert.h"
 
@@ -138,8 +139,7 @@ void MainWindow::CreateActions()
     for (QAction* item : {menu_tools_ext_reg, menu_tools_ext_unreg}) {
         connect(item, &QAction::triggered, this, Guarded(this, [this, item] { menu_tools_ext_unregClick(item); }));
     }
-    // TODO: the frame list commands (add, remove, move) and Generate AVI get their handlers with the
-    // frame list editing and the settings-and-generation window.
+    // TODO: Generate AVI gets its handler with the settings-and-generation window.
 }
 
 void MainWindow::CreateMenus()
@@ -194,17 +194,22 @@ void MainWindow::CreateToolBar()
 
 void MainWindow::CreateCentralArea()
 {
-    Snimky = new QListWidget;
-    Snimky->setObjectName(QStringLiteral("Snimky"));
-    Snimky->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    connect(Snimky, &QListWidget::itemSelectionChanged, this, Guarded(this, [this] { UpdateFrameCommands(); }));
+    Snimky = new FrameList(
+        *this, {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
+    connect(Snimky, &QListWidget::itemSelectionChanged, this, Guarded(this, [this] { Snimky->SnimkyClick(); }));
+    const auto handle = [this](QAction* item, void (FrameList::*handler)()) {
+        connect(item, &QAction::triggered, this, Guarded(this, [this, handler] { (Snimky->*handler)(); }));
+    };
+    handle(menu_Snimek_Pridat, &FrameList::menu_Snimek_PridatClick);
+    handle(menu_Snimek_Odebrat, &FrameList::menu_Snimek_OdebratClick);
+    handle(tl_PosunNahoru, &FrameList::tl_PosunNahoruClick);
+    handle(tl_PosunDolu, &FrameList::tl_PosunDoluClick);
 
     PanelMain = new QWidget;
     PanelMain->setObjectName(QStringLiteral("PanelMain"));
     auto* panelLayout = new QVBoxLayout(PanelMain);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new QWidget;
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = new FrameDetails(*this);
     panelLayout->addWidget(Panel1);
 
     sp_Rozdelovatko = new QSplitter(Qt::Horizontal);
@@ -234,11 +239,10 @@ void MainWindow::CreateStatusBar()
 void MainWindow::FormCreate()
 {
     m_projectModified = false;
-    m_changesPending = false;
     SetProjectPath({});
     LoadMainSettings();
     setAcceptDrops(true);
-    UpdateFrameCommands();
+    Snimky->SnimkyClick();
 }
 
 settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastProject) const
@@ -314,13 +318,15 @@ bool MainWindow::OpenWorkingCopy()
         ReportError(QStringLiteral("The project was not opened.\r\n") + FromCoreText(error.what()));
         return false;
     }
-    Snimky->clear();
-    project::FrameRecord record;
-    for (std::int32_t index = 0; project::ReadFrameRecord(m_workingCopyPath, index, record); ++index) {
-        Snimky->addItem(FileNamePart(FromNativePath(project::GetText(record.PictureFileName))));
+    std::vector<project::FrameRecord> records;
+    try {
+        project::ReadProject(m_workingCopyPath, &records);
+    } catch (const Error&) {
+        // A copy too short for its header shows no frames, as an empty project would.
     }
+    Snimky->Fill(records);
     m_projectModified = false;
-    UpdateFrameCommands();
+    Snimky->UpdateFrameCommands();
     return true;
 }
 
@@ -355,12 +361,12 @@ bool MainWindow::CloseProject()
             return false;
         }
     }
-    Snimky->clear();
+    Snimky->Fill({});
     std::error_code ignored;
     std::filesystem::remove(m_workingCopyPath, ignored);
     m_workingCopyPath.clear();
     SetProjectPath({});
-    UpdateFrameCommands();
+    Snimky->SnimkyClick();
     m_projectModified = false;
     return true;
 }
@@ -373,7 +379,7 @@ void MainWindow::OpenProject(const QString& path)
     SetProjectPath(path);
     if (OpenWorkingCopy()) {
         m_projectModified = false;
-        m_changesPending = false;
+        Panel1->SetEditingMode(false);
     }
 }
 
@@ -496,7 +502,7 @@ void MainWindow::DropFiles(const QStringList& paths)
                    QMessageBox::Critical, QMessageBox::Ok});
         return;
     }
-    // TODO: hand the pictures to the frame list's add command once the frame list editing exists.
+    Snimky->AddPictureFiles(paths);
 }
 
 void MainWindow::FormShow()
@@ -538,7 +544,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 bool MainWindow::FormCloseQuery()
 {
-    if (m_changesPending) {
+    if (Panel1->EditingMode()) {
         Ask(this, {QStringLiteral("Warning"),
                    QStringLiteral("You are changing some items.\r\nPlease, confirm(cancel) your changes and than "
                                   "close this program"),
@@ -574,7 +580,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls()) {
+    // Not while the details hold unsaved edits: a drop would add frames or open another project
+    // under them.
+    if (event->mimeData()->hasUrls() && !Panel1->EditingMode()) {
         event->acceptProposedAction();
     }
 }
@@ -594,12 +602,14 @@ void MainWindow::dropEvent(QDropEvent* event)
     Guarded(this, [this, paths] { DropFiles(paths); })();
 }
 
-void MainWindow::UpdateFrameCommands()
+void MainWindow::EnableFrameEditing(bool enabled)
 {
-    const qsizetype selected = Snimky->selectedItems().size();
-    tl_PosunNahoru->setEnabled(selected == 1);
-    tl_PosunDolu->setEnabled(selected == 1);
-    menu_Snimek_Odebrat->setEnabled(selected >= 1);
+    Snimky->setEnabled(enabled);
+    menu_m_polozka->menuAction()->setEnabled(enabled);
+    for (QAction* item : {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_Novy,
+                          menu_Otevrit, menu_Zavrit, menu_Ulozit, menu_UlozitJako, menu_GenerovatAVI}) {
+        item->setEnabled(enabled);
+    }
 }
 
 QString WebSiteAddress()

@@ -10,12 +10,14 @@
 
 class QAction;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QSplitter;
 class QToolBar;
 
 namespace kinetar::ui {
+
+class FrameDetails;
+class FrameList;
 
 // The main window: owns the open project, its working copy and the project commands.
 class MainWindow : public QMainWindow {
@@ -57,6 +59,15 @@ public:
     // What dropping these files on the window does.
     void DropFiles(const QStringList& paths);
 
+    // The frame list and the details panel beside it.
+    FrameList& Frames() { return *Snimky; }
+    FrameDetails& Details() { return *Panel1; }
+    // Off while the details panel holds unsaved edits: the list and every command that could change
+    // the selection or the project.
+    void EnableFrameEditing(bool enabled);
+    // An error box: caption "Error", error icon, OK.
+    void ReportError(const QString& text);
+
     // The command-line project, once, when the window is first shown.
     void FormShow();
 
@@ -84,25 +95,21 @@ private:
     // Opens the project at `path` after closing the open one.
     void OpenProject(const QString& path);
     bool FormCloseQuery();
-    void UpdateFrameCommands();
-    void ReportError(const QString& text);
 
     QStringList m_arguments;
     QString m_projectPath;
     std::string m_workingCopyPath;
     bool m_projectModified = false;
-    // The details panel holds edits not yet saved into the records.
-    bool m_changesPending = false;
     bool m_shown = false;
     // The project that was open when the window was closed, for the stored settings.
     QString m_lastProject;
     int m_panelWidth = 406;
     FileDialogSetup m_saveDialogProjekt;
 
-    QListWidget* Snimky = nullptr;
+    FrameList* Snimky = nullptr;
     QSplitter* sp_Rozdelovatko = nullptr;
     QWidget* PanelMain = nullptr;
-    QWidget* Panel1 = nullptr;
+    FrameDetails* Panel1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* m_statusVersion = nullptr;
     QLabel* m_statusProject = nullptr;

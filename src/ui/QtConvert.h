@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <string>
+
+#include "pictures/DecodedPicture.h"
 
 namespace kinetar::ui {
 
@@ -22,5 +25,9 @@ inline QString FromCoreText(const std::string& text)
 {
     return QString::fromLocal8Bit(text);
 }
+
+// The picture as Qt draws it: indexed pictures keep their palette (4 bits widened to 8), 24-bit
+// pictures their pixels as they are.
+QImage ToImage(const pictures::DecodedPicture& picture);
 
 }  // namespace kinetar::ui

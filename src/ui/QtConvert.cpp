@@ -1,0 +1,46 @@
+#include "ui/QtConvert.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kinetar::ui {
+
+QImage ToImage(const pictures::DecodedPicture& picture)
+{
+    const int width = picture.Width();
+    const int height = picture.Height();
+    const int bits = picture.BitsPerPixel();
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    const QImage::Format format = bits == 24  ? QImage::Format_BGR888
+                                  : bits == 1 ? QImage::Format_Mono
+                                              : QImage::Format_Indexed8;
+    QImage image(width, height, format);
+    if (image.isNull()) {
+        return {};
+    }
+    if (bits != 24) {
+        QList<QRgb> colors;
+        for (std::uint32_t index = 0; index < (1U << bits); ++index) {
+            const pictures::PaletteEntry color = picture.PaletteColor(index);
+            colors << qRgb(color.Red, color.Green, color.Blue);
+        }
+        image.setColorTable(colors);
+    }
+    for (int y = 0; y < height; ++y) {
+        const auto row = picture.Row(y);
+        uchar* line = image.scanLine(y);
+        if (bits == 4) {
+            for (int x = 0; x < width; ++x) {
+                line[x] = PackedPixel(row, x, 4);
+            }
+        } else {
+            std::memcpy(line, row.data(),
+                        std::min<std::size_t>(row.size(), static_cast<std::size_t>(image.bytesPerLine())));
+        }
+    }
+    return image;
+}
+
+}  // namespace kinetar::ui
