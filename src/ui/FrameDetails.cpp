@@ -86,6 +86,7 @@ void FrameDetails::CreateControls()
     grid->addWidget(ch_StretchPicture, 1, 0, 1, 3);
 
     auto* bottom = new QHBoxLayout;
+    bottom->setSpacing(6);
     bottom->addWidget(new QLabel(QStringLiteral("Dimension of picture:")));
     lb_RozmerySnimku = new QLabel(QStringLiteral("0x0"));
     lb_RozmerySnimku->setObjectName(QStringLiteral("lb_RozmerySnimku"));

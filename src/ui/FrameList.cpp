@@ -84,6 +84,8 @@ void FrameList::Fill(const std::vector<project::FrameRecord>& records)
     const QSignalBlocker quiet(this);
     clear();
     addItems(lines);
+    // No current line yet, so the first Down arrow selects the first frame.
+    setCurrentIndex({});
 }
 
 QList<int> FrameList::SelectedRows() const

@@ -1,0 +1,442 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "UiTest.h"
+#include "pictures/LoadPicture.h"
+#include "project/ProjectFile.h"
+#include "support/BmpBuilder.h"
+#include "support/GifBuilder.h"
+#include "support/RgbImage.h"
+#include "ui/FrameDetails.h"
+#include "ui/FrameList.h"
+
+namespace kinetar::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<int>;
+
+const QString kRemoveQuestion = QStringLiteral("Do you really want to remove selected items from project?");
+const QString kStartQuestion =
+    QStringLiteral("Detected number at the begin of filename\r\nShall added files be sorted by this number?");
+const QString kEndQuestion =
+    QStringLiteral("Detected number at the end of filename\r\nShall added files be sorted by this number?");
+
+class FramesTest : public UiTest {
+protected:
+    // A shown window with a project of these pictures open.
+    std::unique_ptr<ui::MainWindow> Open(const std::vector<std::string>& pictures)
+    {
+        WriteProject(File("p.AVIprj"), pictures);
+        auto window = std::make_unique<ui::MainWindow>(QStringList{QPath("p.AVIprj")});
+        window->show();
+        QApplication::processEvents();
+        return window;
+    }
+    template <typename T>
+    static T* Find(const ui::MainWindow& window, const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    static QStringList Lines(ui::MainWindow& window)
+    {
+        QStringList lines;
+        for (int row = 0; row < window.Frames().count(); ++row) {
+            lines << window.Frames().item(row)->text();
+        }
+        return lines;
+    }
+    // The working copy's frames by file name, to hold against the lines.
+    static QStringList Records(ui::MainWindow& window)
+    {
+        std::vector<project::FrameRecord> records;
+        project::ReadProject(window.WorkingCopyPath(), &records);
+        QStringList names;
+        for (const auto& record : records) {
+            names << QString::fromStdString(fs::path(project::GetText(record.PictureFileName)).filename().string());
+        }
+        return names;
+    }
+    static void Select(ui::MainWindow& window, const Rows& rows)
+    {
+        ui::FrameList& list = window.Frames();
+        list.clearSelection();
+        for (const int row : rows) {
+            list.setCurrentRow(row, QItemSelectionModel::Select);
+        }
+    }
+    static QString FileName(const ui::MainWindow& window) { return Find<QLineEdit>(window, "ed_PictFileName")->text(); }
+    static QString Dimension(const ui::MainWindow& window) { return Find<QLabel>(window, "lb_RozmerySnimku")->text(); }
+    static QImage Preview(const ui::MainWindow& window)
+    {
+        return Find<QLabel>(window, "Image_Preview")->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    static QImage Placeholder(const char* name)
+    {
+        return QImage(QStringLiteral(":/kinetar/placeholders/") + QString::fromLatin1(name) + QStringLiteral(".bmp"))
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    std::string Picture(const std::string& name, int width, int height)
+    {
+        WriteFile(File(name), Bmp24(SolidImage(width, height, 0x336699)));
+        return File(name);
+    }
+};
+
+TEST_F(FramesTest, AddOrdersSeveralPicturesAsAnswered)
+{
+    struct Case {
+        QStringList files;
+        std::vector<QMessageBox::StandardButton> answers;
+        QStringList questions;
+        QStringList order;
+    };
+    const auto Yes = QMessageBox::Yes;
+    const auto No = QMessageBox::No;
+    const Case cases[] = {
+        {{"f9.bmp", "f10.bmp", "f100.bmp"}, {Yes}, {kEndQuestion}, {"f9.bmp", "f10.bmp", "f100.bmp"}},
+        {{"f9.bmp", "f10.bmp", "f100.bmp"}, {No}, {kEndQuestion}, {"f10.bmp", "f100.bmp", "f9.bmp"}},
+        {{"7a.bmp", "x.bmp"}, {Yes}, {kStartQuestion}, {"7a.bmp", "x.bmp"}},
+        {{"x.bmp", "7a.bmp"}, {}, {}, {"7a.bmp", "x.bmp"}},
+        {{"a.bmp", "A.pcx"}, {}, {}, {"A.pcx", "a.bmp"}},
+        {{"10x2.bmp", "9x5.bmp"}, {Yes, No}, {kStartQuestion, kEndQuestion}, {"9x5.bmp", "10x2.bmp"}},
+        {{"10x2.bmp", "9x5.bmp"}, {Yes, Yes}, {kStartQuestion, kEndQuestion}, {"10x2.bmp", "9x5.bmp"}},
+        {{"10x2.bmp", "9x5.bmp"},
+         {QMessageBox::Cancel, QMessageBox::Cancel},
+         {kStartQuestion, kEndQuestion},
+         {"10x2.bmp", "9x5.bmp"}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.files.join(' ').toStdString());
+        auto window = Open({"/old.bmp"});
+        QStringList paths;
+        for (const QString& file : test.files) {
+            paths << QPath(file.toStdString());
+        }
+        m_prompter->Answers.assign(test.answers.begin(), test.answers.end());
+        ChooseFiles(paths);
+        Find<QAction>(*window, "menu_Snimek_Pridat")->trigger();
+        EXPECT_EQ(TakeAsked(), test.questions);
+        const QStringList expected = QStringList{"old.bmp"} + test.order;
+        EXPECT_EQ(Lines(*window), expected);
+        EXPECT_EQ(Records(*window), expected);
+        EXPECT_EQ(window->Frames().SelectedRows(), QList<int>{static_cast<int>(expected.size()) - 1});
+        EXPECT_TRUE(window->ProjectModified());
+    }
+}
+
+TEST_F(FramesTest, AddingOnePictureSelectsAndShowsIt)
+{
+    const std::string picture = Picture("one.bmp", 640, 480);
+    auto window = Open({picture});
+    window->Frames().AddPictureFiles({QString::fromStdString(picture)});  // a duplicate is a frame too
+    EXPECT_TRUE(TakeAsked().isEmpty());
+    EXPECT_EQ(Lines(*window), QStringList({"one.bmp", "one.bmp"}));
+    EXPECT_EQ(window->Frames().SelectedRows(), QList<int>{1});
+    EXPECT_EQ(FileName(*window), QString::fromStdString(picture));
+    EXPECT_EQ(Dimension(*window), "640 x 480");
+    EXPECT_EQ(Preview(*window).size(), QSize(640, 480));
+    EXPECT_EQ(Find<QCheckBox>(*window, "ch_StretchPicture")->checkState(), Qt::Checked);
+}
+
+TEST_F(FramesTest, APathTooLongForAFrameIsRefusedAndTheOthersGoIn)
+{
+    auto window = Open({});
+    const QString longPath = QStringLiteral("/") + QString(300, u'x') + QStringLiteral(".bmp");
+    Answer({QMessageBox::Ok});
+    window->Frames().AddPictureFiles({QPath("a.bmp"), longPath, QPath("b.bmp")});
+    const QString message = TakeOnlyAsked();
+    EXPECT_TRUE(message.contains(longPath)) << message.toStdString();
+    EXPECT_TRUE(message.contains("260")) << message.toStdString();
+    EXPECT_EQ(Records(*window), QStringList({"a.bmp", "b.bmp"}));
+    EXPECT_EQ(Lines(*window), QStringList({"a.bmp", "b.bmp"}));
+}
+
+TEST_F(FramesTest, RemoveKeepsTheUnselectedFramesInOrder)
+{
+    struct Case {
+        Rows selected;
+        QMessageBox::StandardButton answer;
+        QStringList left;
+        bool modified;
+    };
+    const Case cases[] = {
+        {{0, 2}, QMessageBox::Yes, {"b.bmp", "d.bmp"}, true},
+        {{0, 1, 2, 3}, QMessageBox::Yes, {}, true},
+        {{1}, QMessageBox::No, {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}, false},
+        {{1}, QMessageBox::Cancel, {"a.bmp", "b.bmp", "c.bmp", "d.bmp"}, false},
+    };
+    for (const Case& test : cases) {
+        auto window = Open({"/a.bmp", "/b.bmp", "/c.bmp", "/d.bmp"});
+        Select(*window, test.selected);
+        Answer({test.answer});
+        Find<QAction>(*window, "menu_Snimek_Odebrat")->trigger();
+        EXPECT_EQ(TakeOnlyAsked(), kRemoveQuestion);
+        EXPECT_EQ(Lines(*window), test.left);
+        EXPECT_EQ(Records(*window), test.left);
+        EXPECT_EQ(window->ProjectModified(), test.modified);
+        EXPECT_EQ(fs::file_size(window->WorkingCopyPath()), 360U + 292U * static_cast<unsigned>(test.left.size()));
+        if (test.answer == QMessageBox::Yes) {
+            EXPECT_TRUE(window->Frames().SelectedRows().isEmpty());
+            EXPECT_FALSE(Find<QAction>(*window, "menu_Snimek_Odebrat")->isEnabled());
+        }
+    }
+}
+
+TEST_F(FramesTest, AFailedRemoveSaysSoAndChangesNothing)
+{
+    auto window = Open({"/a.bmp", "/b.bmp"});
+    Select(*window, {0});
+    fs::remove(window->WorkingCopyPath());
+    Answer({QMessageBox::Yes, QMessageBox::Ok});
+    Find<QAction>(*window, "menu_Snimek_Odebrat")->trigger();
+    EXPECT_EQ(TakeAsked(),
+              QStringList({kRemoveQuestion, "There is some error, when removing items.\r\nOperation was storned."}));
+    EXPECT_EQ(Lines(*window), QStringList({"a.bmp", "b.bmp"}));
+    EXPECT_FALSE(fs::exists(window->WorkingCopyPath()));
+    EXPECT_TRUE(window->ProjectModified());
+}
+
+TEST_F(FramesTest, MovesSwapTheFrameWithItsNeighbour)
+{
+    struct Case {
+        Rows selected;
+        int key;  // with Alt held
+        QStringList order;
+        Rows selectedAfter;
+    };
+    const Case cases[] = {
+        {{1}, Qt::Key_Up, {"b.bmp", "a.bmp", "c.bmp"}, {0}},
+        {{1}, Qt::Key_Down, {"a.bmp", "c.bmp", "b.bmp"}, {2}},
+        {{0}, Qt::Key_Up, {"a.bmp", "b.bmp", "c.bmp"}, {0}},
+        {{2}, Qt::Key_Down, {"a.bmp", "b.bmp", "c.bmp"}, {2}},
+        {{0, 1}, Qt::Key_Down, {"a.bmp", "b.bmp", "c.bmp"}, {0, 1}},
+    };
+    for (const Case& test : cases) {
+        auto window = Open({"/a.bmp", "/b.bmp", "/c.bmp"});
+        Select(*window, test.selected);
+        QTest::keyClick(&window->Frames(), static_cast<Qt::Key>(test.key), Qt::AltModifier);
+        EXPECT_EQ(Lines(*window), test.order);
+        EXPECT_EQ(Records(*window), test.order);
+        EXPECT_EQ(window->Frames().SelectedRows(), QList<int>(test.selectedAfter.begin(), test.selectedAfter.end()));
+        EXPECT_EQ(window->ProjectModified(), test.order != QStringList({"a.bmp", "b.bmp", "c.bmp"}));
+    }
+}
+
+TEST_F(FramesTest, ListKeys)
+{
+    auto window = Open({"/a.bmp", "/b.bmp"});
+    ui::FrameList& list = window->Frames();
+    QTest::keyClick(&list, Qt::Key_Down);  // no Alt: the selection moves, nothing else
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.SelectedRows(), QList<int>{1});
+    EXPECT_EQ(FileName(*window), "/b.bmp");
+    EXPECT_FALSE(window->ProjectModified());
+
+    Answer({QMessageBox::No});
+    QTest::keyClick(&list, Qt::Key_Delete);
+    EXPECT_EQ(TakeOnlyAsked(), kRemoveQuestion);
+    ChooseFiles({});
+    QTest::keyClick(&list, Qt::Key_Insert);
+    EXPECT_EQ(DialogsShown().size(), 1U);
+
+    Find<QAction>(*window, "menu_Zavrit")->trigger();
+    QTest::keyClick(&list, Qt::Key_Insert);  // no project: nothing
+    EXPECT_EQ(DialogsShown().size(), 1U);
+}
+
+TEST_F(FramesTest, SeveralSelectedFramesShowWhatTheyShare)
+{
+    const std::string picture = Picture("Same.bmp", 32, 16);
+    const std::vector<std::string> pictures = {picture, File("same.bmp"), File("other.bmp")};
+    project::FrameRecord unstretched = project::NewFrameRecord(File("same.bmp"));
+    unstretched.Stretch = 0;
+    auto window = Open(pictures);
+    ASSERT_TRUE(project::WriteFrameRecord(window->WorkingCopyPath(), 1, unstretched));
+    auto* stretch = Find<QCheckBox>(*window, "ch_StretchPicture");
+
+    Select(*window, {0, 1});  // one file in two spellings: the first frame's name, previewed
+    EXPECT_EQ(FileName(*window), QString::fromStdString(picture));
+    EXPECT_EQ(Dimension(*window), "32 x 16");
+    EXPECT_EQ(stretch->checkState(), Qt::PartiallyChecked);
+
+    Select(*window, {0, 2});
+    EXPECT_EQ(FileName(*window), "  ");
+    EXPECT_EQ(Dimension(*window), "none");
+    EXPECT_EQ(Preview(*window), Placeholder("MULTYSELECT"));
+    EXPECT_EQ(stretch->checkState(), Qt::Checked);
+    EXPECT_FALSE(window->ProjectModified());
+
+    // The two blanks and the grey box keep every frame's own values.
+    Select(*window, {0, 1, 2});
+    const auto before = ReadFile(window->WorkingCopyPath());
+    Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+    EXPECT_EQ(ReadFile(window->WorkingCopyPath()), before);
+    EXPECT_TRUE(window->ProjectModified());
+
+    // A typed name and a box clicked from grey to checked go into every selected frame.
+    Find<QLineEdit>(*window, "ed_PictFileName")->setText(QString::fromStdString(picture));
+    stretch->click();
+    EXPECT_EQ(stretch->checkState(), Qt::Checked);
+    Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+    std::vector<project::FrameRecord> records;
+    project::ReadProject(window->WorkingCopyPath(), &records);
+    for (const auto& record : records) {
+        EXPECT_EQ(project::GetText(record.PictureFileName), picture);
+        EXPECT_EQ(record.Stretch, 1);
+    }
+    EXPECT_EQ(Lines(*window), QStringList({"Same.bmp", "same.bmp", "other.bmp"}));  // lines keep their names
+}
+
+TEST_F(FramesTest, PendingChangesLockTheWindowUntilSavedOrCancelled)
+{
+    const char* const locked[] = {"menu_Novy",       "menu_Otevrit",      "menu_Zavrit",        "menu_Ulozit",
+                                  "menu_UlozitJako", "menu_GenerovatAVI", "menu_Snimek_Pridat", "menu_Snimek_Odebrat",
+                                  "tl_PosunNahoru",  "tl_PosunDolu"};
+    auto window = Open({"/a.bmp", "/b.bmp"});
+    auto* name = Find<QLineEdit>(*window, "ed_PictFileName");
+    auto* save = Find<QPushButton>(*window, "bt_UlozitZmeny");
+    name->setText(QStringLiteral("/typed.bmp"));  // nothing selected: not an edit
+    EXPECT_TRUE(window->Frames().isEnabled());
+
+    Select(*window, {1});
+    QTest::keyClicks(name, QStringLiteral("x"));
+    EXPECT_TRUE(window->Details().EditingMode());
+    EXPECT_TRUE(save->font().bold());
+    EXPECT_FALSE(window->Frames().isEnabled());
+    EXPECT_FALSE(Find<QMenu>(*window, "menu_m_polozka")->menuAction()->isEnabled());
+    for (const char* command : locked) {
+        EXPECT_FALSE(Find<QAction>(*window, command)->isEnabled()) << command;
+    }
+    Answer({QMessageBox::Ok});
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(TakeOnlyAsked(),
+              "You are changing some items.\r\nPlease, confirm(cancel) your changes and than close "
+              "this program");
+
+    Find<QPushButton>(*window, "bt_ZrusitZmeny")->click();
+    EXPECT_FALSE(window->Details().EditingMode());
+    EXPECT_FALSE(save->font().bold());
+    EXPECT_EQ(name->text(), "/b.bmp");
+    for (const char* command : locked) {
+        EXPECT_TRUE(Find<QAction>(*window, command)->isEnabled()) << command;
+    }
+    EXPECT_FALSE(window->ProjectModified());
+
+    // An empty name is stored as such, and there is nothing to preview.
+    name->clear();
+    save->click();
+    project::FrameRecord record;
+    ASSERT_TRUE(project::ReadFrameRecord(window->WorkingCopyPath(), 1, record));
+    EXPECT_EQ(project::GetText(record.PictureFileName), "");
+    EXPECT_TRUE(Find<QLabel>(*window, "Image_Preview")->isHidden());
+
+    // A name too long for a frame is refused and the edit stays open.
+    const QString longName = QStringLiteral("/") + QString(280, u'y');
+    name->setText(longName);
+    Answer({QMessageBox::Ok});
+    save->click();
+    EXPECT_TRUE(TakeOnlyAsked().contains(longName));
+    EXPECT_TRUE(window->Details().EditingMode());
+    ASSERT_TRUE(project::ReadFrameRecord(window->WorkingCopyPath(), 1, record));
+    EXPECT_EQ(project::GetText(record.PictureFileName), "");
+}
+
+TEST_F(FramesTest, PreviewThroughTheProgramsReaders)
+{
+    struct Case {
+        const char* file;
+        std::vector<std::uint8_t> bytes;
+        QString dimension;
+        const char* placeholder;  // nullptr: the picture itself
+        QString message;          // after "Error reading:: \r\n"; empty: no message box
+    };
+    const std::vector<std::uint8_t> gif = GifBuilder{}
+                                              .Signature()
+                                              .Screen(2, 1, 0x80)
+                                              .Colors({0xFF0000, 0x0000FF})
+                                              .Image(2, 1, 0)
+                                              .Pixels(2, {{1, 0}})
+                                              .Trailer()
+                                              .Build();
+    const Case cases[] = {
+        {"wide.bmp", Bmp24(SolidImage(640, 480, 0x102030)), "640 x 480", nullptr, {}},
+        {"gif-inside.bmp", gif, "2 x 1", nullptr, {}},
+        {"noise.bmp", {1, 2, 3, 4, 5, 6, 7, 8}, "none", "BADFORMAT", {}},
+        {"deep.bmp", BmpBuilder{}.Size(2, 2).Bits(16).Pixels(std::vector<std::uint8_t>(8)).Build(), "none", "BADFORMAT",
+         "Unsupported bitmap"},
+        {"missing.bmp", {}, "none", "FILENOTFOUND", {}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.file);
+        const std::string path = File(test.file);
+        if (!test.bytes.empty()) {
+            WriteFile(path, test.bytes);
+        }
+        auto window = Open({path});
+        if (!test.message.isEmpty()) {
+            Answer({QMessageBox::Ok});
+        }
+        Select(*window, {0});
+        EXPECT_EQ(Dimension(*window), test.dimension);
+        if (test.placeholder != nullptr) {
+            EXPECT_EQ(Preview(*window), Placeholder(test.placeholder));
+        } else {
+            EXPECT_EQ(Preview(*window).size(),
+                      QSize(test.dimension.section(' ', 0, 0).toInt(), test.dimension.section(' ', 2, 2).toInt()));
+        }
+        const QStringList asked = TakeAsked();
+        if (test.message.isEmpty()) {
+            EXPECT_TRUE(asked.isEmpty());
+        } else {
+            EXPECT_EQ(asked, QStringList({"Error reading:: \r\n" + test.message + QString::fromStdString(path) +
+                                          "\r\nPlease, correct error or remove picture from project!"}));
+        }
+    }
+    auto window = Open({File("wide.bmp")});
+    Select(*window, {0});
+    EXPECT_EQ(Preview(*window).pixel(5, 5), qRgb(0x10, 0x20, 0x30));
+    // Typing an existing path previews it at once; a path that does not exist leaves it.
+    auto* name = Find<QLineEdit>(*window, "ed_PictFileName");
+    name->setText(QPath("gif-inside.bmp"));
+    EXPECT_EQ(Dimension(*window), "2 x 1");
+    EXPECT_EQ(Preview(*window).pixel(0, 0), qRgb(0, 0, 0xFF));
+    name->setText(QPath("nowhere.bmp"));
+    EXPECT_EQ(Dimension(*window), "2 x 1");
+}
+
+TEST_F(FramesTest, PlaceholdersAreSmallSixteenColourPictures)
+{
+    for (const char* name : {"FILENOTFOUND", "BADFORMAT", "MULTYSELECT"}) {
+        QFile resource(QStringLiteral(":/kinetar/placeholders/") + QString::fromLatin1(name) + QStringLiteral(".bmp"));
+        ASSERT_TRUE(resource.open(QIODevice::ReadOnly)) << name;
+        const QByteArray bytes = resource.readAll();
+        const auto picture = pictures::LoadPicture(
+            {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())}, name);
+        EXPECT_EQ(picture->Width(), 100);
+        EXPECT_EQ(picture->Height(), 50);
+        EXPECT_EQ(picture->BitsPerPixel(), 4);
+    }
+}
+
+TEST_F(FramesTest, DroppedPicturesAreAdded)
+{
+    auto window = Open({});
+    Answer({QMessageBox::No, QMessageBox::No});
+    window->DropFiles({QPath("2.bmp"), QPath("1.bmp")});
+    EXPECT_EQ(TakeAsked(), QStringList({kStartQuestion, kEndQuestion}));
+    EXPECT_EQ(Lines(*window), QStringList({"1.bmp", "2.bmp"}));
+}
+
+}  // namespace
+}  // namespace kinetar::test
