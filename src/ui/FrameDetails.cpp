@@ -294,7 +294,7 @@ void FrameDetails::ShowPlaceholder(const char* name)
 
 void FrameDetails::ShowPicture()
 {
-    Image_Preview->setPixmap(QPixmap::fromImage(ToImage(m_picture)));
+    Image_Preview->setPixmap(QPixmap::fromImage(ToImage(m_picture), Qt::NoFormatConversion));
     Image_Preview->resize(Image_Preview->pixmap().size());
 }
 

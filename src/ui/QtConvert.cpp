@@ -13,7 +13,8 @@ QImage ToImage(const pictures::DecodedPicture& picture)
     if (width <= 0 || height <= 0) {
         return {};
     }
-    const QImage::Format format = bits == 24  ? QImage::Format_BGR888
+    // 24-bit pixels go straight into the format the screen takes, so showing them converts nothing.
+    const QImage::Format format = bits == 24  ? QImage::Format_RGB32
                                   : bits == 1 ? QImage::Format_Mono
                                               : QImage::Format_Indexed8;
     QImage image(width, height, format);
@@ -31,7 +32,13 @@ QImage ToImage(const pictures::DecodedPicture& picture)
     for (int y = 0; y < height; ++y) {
         const auto row = picture.Row(y);
         uchar* line = image.scanLine(y);
-        if (bits == 4) {
+        if (bits == 24) {
+            auto* pixels = reinterpret_cast<QRgb*>(line);
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* bgr = row.data() + 3 * x;
+                pixels[x] = qRgb(bgr[2], bgr[1], bgr[0]);
+            }
+        } else if (bits == 4) {
             for (int x = 0; x < width; ++x) {
                 line[x] = PackedPixel(row, x, 4);
             }
