@@ -233,8 +233,8 @@ void FrameList::MoveFrame(int step)
         return;
     }
     const std::string& workingCopy = m_window.WorkingCopyPath();
-    project::FrameRecord moving;
-    project::FrameRecord other;
+    project::FrameRecord moving{};
+    project::FrameRecord other{};
     project::ReadFrameRecord(workingCopy, from, moving);
     project::ReadFrameRecord(workingCopy, to, other);
     project::WriteFrameRecord(workingCopy, to, moving);
