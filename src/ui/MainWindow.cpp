@@ -377,9 +377,10 @@ void MainWindow::OpenProject(const QString& path)
         return;
     }
     SetProjectPath(path);
+    // Every way here is locked while the details hold unsaved edits, so there is no such mode to
+    // leave (leaving it would enable the frame commands whatever the selection).
     if (OpenWorkingCopy()) {
         m_projectModified = false;
-        Panel1->SetEditingMode(false);
     }
 }
 
