@@ -197,13 +197,12 @@ void MainWindow::CreateCentralArea()
     Snimky = new FrameList(
         *this, {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
     connect(Snimky, &QListWidget::itemSelectionChanged, this, Guarded(this, [this] { Snimky->SnimkyClick(); }));
-    const auto handle = [this](QAction* item, void (FrameList::*handler)()) {
-        connect(item, &QAction::triggered, this, Guarded(this, [this, handler] { (Snimky->*handler)(); }));
-    };
-    handle(menu_Snimek_Pridat, &FrameList::menu_Snimek_PridatClick);
-    handle(menu_Snimek_Odebrat, &FrameList::menu_Snimek_OdebratClick);
-    handle(tl_PosunNahoru, &FrameList::tl_PosunNahoruClick);
-    handle(tl_PosunDolu, &FrameList::tl_PosunDoluClick);
+    connect(menu_Snimek_Pridat, &QAction::triggered, this,
+            Guarded(this, [this] { Snimky->menu_Snimek_PridatClick(); }));
+    connect(menu_Snimek_Odebrat, &QAction::triggered, this,
+            Guarded(this, [this] { Snimky->menu_Snimek_OdebratClick(); }));
+    connect(tl_PosunNahoru, &QAction::triggered, this, Guarded(this, [this] { Snimky->tl_PosunNahoruClick(); }));
+    connect(tl_PosunDolu, &QAction::triggered, this, Guarded(this, [this] { Snimky->tl_PosunDoluClick(); }));
 
     PanelMain = new QWidget;
     PanelMain->setObjectName(QStringLiteral("PanelMain"));
