@@ -5,7 +5,6 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -14,62 +13,40 @@
 
 namespace kinetar::test {
 
-// Answers the compressor chooser from the keyboard when a run opens it: selects a compressor and a
-// quality and presses Enter, or presses Escape. What the dialog offered stays for the test.
+// Answers the compressor chooser from the keyboard when a run opens it: selects a compressor (and
+// a quality in percent) and presses Enter, or, without a compressor, presses Escape.
 class ChooserAnswer {
 public:
-    // No fourcc: Escape.
-    explicit ChooserAnswer(std::optional<std::uint32_t> fourcc, std::optional<int> qualityPercent = {})
-        : m_fourcc(fourcc), m_quality(qualityPercent)
+    explicit ChooserAnswer(std::optional<std::uint32_t> fourcc, std::optional<int> quality = {})
     {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
-        m_timer.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this, fourcc, quality] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* chooser = qobject_cast<ui::CompressorChooser*>(window);
+                if (chooser == nullptr || !chooser->isVisible()) {
+                    continue;
+                }
+                ++Shown;
+                auto* list = chooser->findChild<QComboBox*>(QStringLiteral("cb_Compressor"));
+                if (fourcc) {
+                    const auto* codec = avi::CodecRegistry::Default().Find(*fourcc);
+                    list->setCurrentIndex(codec != nullptr ? list->findText(QString::fromStdString(codec->Name)) : -1);
+                    if (quality) {
+                        chooser->findChild<QSpinBox*>(QStringLiteral("ud_Quality"))->setValue(*quality);
+                    }
+                }
+                QTest::keyClick(list, fourcc ? Qt::Key_Return : Qt::Key_Escape);
+                if (Then) {
+                    QTimer::singleShot(0, Then);  // at the run's next progress report
+                }
+            }
+        });
+        m_timer.start(5);
     }
 
-    std::function<void()> Then;  // runs at the run's next progress report after the answer
+    std::function<void()> Then;
     int Shown = 0;
-    QString Title;
-    QStringList Offered;
-    QString Preselected;
-    bool QualityEnabled = false;
 
 private:
-    void Look()
-    {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* chooser = qobject_cast<ui::CompressorChooser*>(window);
-            if (chooser == nullptr || !chooser->isVisible()) {
-                continue;
-            }
-            ++Shown;
-            Title = chooser->windowTitle();
-            auto* list = chooser->findChild<QComboBox*>(QStringLiteral("cb_Compressor"));
-            Preselected = list->currentText();
-            for (int i = 0; i < list->count(); ++i) {
-                Offered << list->itemText(i);
-            }
-            if (!m_fourcc) {
-                QTest::keyClick(list, Qt::Key_Escape);
-            } else {
-                const auto* codec = avi::CodecRegistry::Default().Find(*m_fourcc);
-                list->setCurrentIndex(codec != nullptr ? list->findText(QString::fromStdString(codec->Name)) : -1);
-                auto* quality = chooser->findChild<QSpinBox*>(QStringLiteral("ud_Quality"));
-                QualityEnabled = quality->isEnabled();
-                if (m_quality) {
-                    quality->setValue(*m_quality);
-                }
-                QTest::keyClick(list, Qt::Key_Return);
-            }
-            if (Then) {
-                QTimer::singleShot(0, Then);
-            }
-            return;
-        }
-    }
-
-    std::optional<std::uint32_t> m_fourcc;
-    std::optional<int> m_quality;
     QTimer m_timer;
 };
 
