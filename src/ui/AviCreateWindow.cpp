@@ -103,6 +103,7 @@ QSpinBox* Spinner(const char* name)
     spinner->setObjectName(QString::fromLatin1(name));
     spinner->setRange(0, 32767);
     spinner->setValue(0);
+    spinner->setSpecialValueText(QStringLiteral(" "));  // it never moves from 0: arrows only
     spinner->setEnabled(false);
     return spinner;
 }
