@@ -156,8 +156,15 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
     };
     for (const auto& [field, text, choice, caption, message, runs] : rows) {
         SCOPED_TRACE(message.toStdString());
-        WorkingCopy({"32", "bad"});
-        auto window = Window();
+        // The long name is the default of a project whose own name is long.
+        const bool longDefault = text == longName;
+        WorkingCopy({"32", "bad"},
+                    [&](ProjectHeader& header) { longDefault ? header.AviFileName.fill('\0') : void(); });
+        auto window = Window(longDefault ? QPath(std::string(300, 'v') + ".AVIprj") : QString());
+        EXPECT_EQ(project::GetText(Stored().AviFileName), longDefault ? "" : File("out.avi"));
+        if (longDefault) {
+            EXPECT_EQ(Find<QLineEdit>(*window, field)->text(), text);
+        }
         Find<QLineEdit>(*window, field)->setText(text);
         const auto before = ReadFile(File("work.AVIprj"));
         ChooserAnswer chooser(choice);
