@@ -224,17 +224,20 @@ protected:
             << "[Desktop Entry]\nType=Application\nName=Player\nExec=" << File("player") << " %f\n";
         std::ofstream(File("mimeapps.list")) << "[Default Applications]\nvideo/x-msvideo=test-player.desktop\n";
         ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
-        ::setenv("DISPLAY", ":0", 0);  // xdg-open looks for associations only with a display
+        // xdg-open looks for associations only where it believes there is a display.
+        m_setDisplay = std::getenv("DISPLAY") == nullptr && ::setenv("DISPLAY", ":0", 1) == 0;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opener, "Open");
     }
     ~PlayingTest() override
     {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         ::setenv("XDG_CONFIG_HOME", m_savedConfig.c_str(), 1);
+        m_setDisplay ? (void)::unsetenv("DISPLAY") : void();
     }
 
     XdgOpener m_opener;
     std::string m_savedConfig;
+    bool m_setDisplay = false;
 };
 
 TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
