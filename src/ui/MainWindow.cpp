@@ -26,6 +26,7 @@
 #include "settings/FileTypes.h"
 #include "settings/StoredSettings.h"
 #include "ui/AboutWindow.h"
+#include "ui/AviCreateWindow.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
@@ -136,10 +137,10 @@ void MainWindow::CreateActions()
     handle(menu_Konec, &MainWindow::menu_KonecClick);
     handle(menu_WWWPage, &MainWindow::menu_WWWPageClick);
     handle(menu_OProgramu, &MainWindow::menu_OProgramuClick);
+    handle(menu_GenerovatAVI, &MainWindow::menu_GenerovatAVIClick);
     for (QAction* item : {menu_tools_ext_reg, menu_tools_ext_unreg}) {
         connect(item, &QAction::triggered, this, Guarded(this, [this, item] { menu_tools_ext_unregClick(item); }));
     }
-    // TODO: Generate AVI gets its handler with the settings-and-generation window.
 }
 
 void MainWindow::CreateMenus()
@@ -460,6 +461,13 @@ void MainWindow::menu_m_projektClick()
     QFont font = menu_Ulozit->font();
     font.setBold(m_projectModified);
     menu_Ulozit->setFont(font);
+}
+
+void MainWindow::menu_GenerovatAVIClick()
+{
+    TAVICreateWindow window(m_projectPath, m_workingCopyPath, {Snimky, menu_m_polozka, menu_m_projekt}, this);
+    window.exec();
+    m_projectModified = m_projectModified || window.SettingsChanged();
 }
 
 void MainWindow::menu_WWWPageClick()

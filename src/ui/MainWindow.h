@@ -52,6 +52,7 @@ public:
     void menu_ZavritClick();
     void menu_KonecClick();
     void menu_m_projektClick();
+    void menu_GenerovatAVIClick();
     void menu_WWWPageClick();
     void menu_OProgramuClick();
     void menu_tools_ext_unregClick(QObject* sender);

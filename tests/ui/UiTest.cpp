@@ -12,6 +12,9 @@ namespace kinetar::test {
 QMessageBox::StandardButton RecordingPrompter::Ask(QWidget* /*parent*/, const ui::Prompt& prompt)
 {
     Asked.push_back(prompt);
+    if (OnAsk) {
+        OnAsk(prompt);
+    }
     if (Answers.empty()) {
         ADD_FAILURE() << "unexpected message: " << prompt.Text.toStdString();
         return prompt.Buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ public:
 
     std::deque<QMessageBox::StandardButton> Answers;
     std::vector<ui::Prompt> Asked;
+    // Runs as each prompt is asked, to see the program's state at that moment.
+    std::function<void(const ui::Prompt&)> OnAsk;
 };
 
 // A fresh home for each test: settings and file types under a temporary folder, the prompter and

@@ -1,0 +1,543 @@
+#include "ui/AviCreateWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "avi/engine/AviEngine.h"
+#include "avi/engine/ResultCode.h"
+#include "avi/engine/VideoSettings.h"
+#include "common/Error.h"
+#include "settings/StoredSettings.h"
+#include "ui/CommandGuard.h"
+#include "ui/CompressorChooser.h"
+#include "ui/Prompter.h"
+#include "ui/QtConvert.h"
+#include "ui/SdilenePrvky.h"
+
+namespace kinetar::ui {
+
+namespace {
+
+constexpr int kClientWidth = 414;
+constexpr int kClientHeight = 203;
+const QPoint kDesignPosition(178, 106);
+const QString kCreateErrorCaption = QStringLiteral("AVI create error");
+
+// A whole number in the 32-bit range, or the error every such field reports.
+std::int32_t ReadWholeNumber(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok, 10);
+    if (!ok || value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+        throw Error("'" + ToNativePath(text) + "' is not a valid integer value");
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+// Text that is no number counts as 0.
+std::int32_t ReadWholeNumberOrZero(const QString& text)
+{
+    try {
+        return ReadWholeNumber(text);
+    } catch (const Error&) {
+        return 0;
+    }
+}
+
+avi::FrameErrorAnswer AskFrameError(const std::string& message)
+{
+    // No owner: the settings window stays usable while the question is open.
+    switch (Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
+                          QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
+    case QMessageBox::Yes:
+        return avi::FrameErrorAnswer::Yes;
+    case QMessageBox::No:
+        return avi::FrameErrorAnswer::No;
+    default:
+        return avi::FrameErrorAnswer::Cancel;
+    }
+}
+
+bool AnyWindowMinimized()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) { return window->isMinimized(); });
+}
+
+void RestoreMinimizedWindows()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isMinimized()) {
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            window->show();
+        }
+    }
+}
+
+QLabel* Label(const char* text)
+{
+    return new QLabel(QString::fromLatin1(text));
+}
+
+// An up-down spinner that stays disabled and is coupled to nothing.
+QSpinBox* Spinner(const char* name)
+{
+    auto* spinner = new QSpinBox;
+    spinner->setObjectName(QString::fromLatin1(name));
+    spinner->setRange(0, 32767);
+    spinner->setValue(0);
+    spinner->setSpecialValueText(QStringLiteral(" "));  // it never moves from 0: arrows only
+    spinner->setEnabled(false);
+    return spinner;
+}
+
+}  // namespace
+
+TAVICreateWindow::TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+                                   QWidget* parent)
+    : QDialog(parent),
+      m_projectPath(std::move(projectPath)),
+      m_workingCopyPath(std::move(workingCopyPath)),
+      m_mainWindow(mainWindow)
+{
+    setObjectName(QStringLiteral("AVICreateWindow"));
+    setWindowTitle(QStringLiteral("Setting and generating AVI file"));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    CreateControls();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TAVICreateWindow::~TAVICreateWindow()
+{
+    FormDestroy();
+}
+
+void TAVICreateWindow::CreateControls()
+{
+    ed_SirkaAVI = new QLineEdit(QStringLiteral("0"));
+    ed_SirkaAVI->setObjectName(QStringLiteral("ed_SirkaAVI"));
+    ud_SirkaAVI = Spinner("ud_SirkaAVI");
+    ed_VyskaAVI = new QLineEdit(QStringLiteral("0"));
+    ed_VyskaAVI->setObjectName(QStringLiteral("ed_VyskaAVI"));
+    ud_VyskaAVI = Spinner("ud_VyskaAVI");
+    for (QLineEdit* side : {ed_SirkaAVI, ed_VyskaAVI}) {
+        side->setMinimumWidth(side->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 8);
+        side->setMaximumWidth(side->minimumWidth() + 10);
+    }
+    // Only the spinner's arrows show, as the field beside it holds the number.
+    for (QSpinBox* spinner : {ud_SirkaAVI, ud_VyskaAVI}) {
+        spinner->setFixedWidth(spinner->sizeHint().width() -
+                               spinner->fontMetrics().horizontalAdvance(QStringLiteral("32767")));
+    }
+
+    cb_SnimkuZaSekundu = new QComboBox;
+    cb_SnimkuZaSekundu->setObjectName(QStringLiteral("cb_SnimkuZaSekundu"));
+    cb_SnimkuZaSekundu->setEditable(true);
+    cb_SnimkuZaSekundu->setInsertPolicy(QComboBox::NoInsert);
+    cb_SnimkuZaSekundu->addItems({QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("12"),
+                                  QStringLiteral("16"), QStringLiteral("20"), QStringLiteral("24"),
+                                  QStringLiteral("30"), QStringLiteral("32")});
+    cb_SnimkuZaSekundu->setEditText(QStringLiteral("3"));
+
+    cb_HloubkaBarevAVI = new QComboBox;
+    cb_HloubkaBarevAVI->setObjectName(QStringLiteral("cb_HloubkaBarevAVI"));
+    cb_HloubkaBarevAVI->addItems({QStringLiteral("1 bit - MONOCHROME(B/W)"), QStringLiteral("4 bits - 16 colors"),
+                                  QStringLiteral("8 bits - 256 colors"), QStringLiteral("24 bits - true colors")});
+
+    ed_FileNameAVI = new QLineEdit;
+    ed_FileNameAVI->setObjectName(QStringLiteral("ed_FileNameAVI"));
+    Button1 = new QPushButton(QStringLiteral("&Browse..."));
+    Button1->setObjectName(QStringLiteral("Button1"));
+    ch_playAVIafter = new QCheckBox(QStringLiteral("&Play AVI after generation"));
+    ch_playAVIafter->setObjectName(QStringLiteral("ch_playAVIafter"));
+
+    bt_Generuj = new QPushButton(QStringLiteral("Generate AVI"));
+    bt_Generuj->setObjectName(QStringLiteral("bt_Generuj"));
+    bt_Generuj->setDefault(true);
+    QFont bold = bt_Generuj->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.25);
+    bt_Generuj->setFont(bold);
+    bt_Generuj->setMinimumWidth(bt_Generuj->sizeHint().width() + 40);
+
+    auto* separator = new QFrame;
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+
+    ProgressBar_Generace = new QProgressBar;
+    ProgressBar_Generace->setObjectName(QStringLiteral("ProgressBar_Generace"));
+    ProgressBar_Generace->setRange(0, 100);
+    ProgressBar_Generace->setTextVisible(false);  // the label under it says the percentage
+    Prubeh = new QLabel(QStringLiteral("0%"));
+    Prubeh->setObjectName(QStringLiteral("Prubeh"));
+    Prubeh->setAlignment(Qt::AlignCenter);
+
+    Button2 = new QPushButton(QStringLiteral("&Minimalize"));
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button3 = new QPushButton(QStringLiteral("&Cancel..."));
+    Button3->setObjectName(QStringLiteral("Button3"));
+    for (QPushButton* button : {Button1, Button2, Button3}) {
+        button->setAutoDefault(false);  // Enter belongs to bt_Generuj
+    }
+
+    auto* sizes = new QHBoxLayout;
+    sizes->setSpacing(4);
+    sizes->addWidget(Label("Width:"));
+    sizes->addWidget(ed_SirkaAVI);
+    sizes->addWidget(ud_SirkaAVI);
+    sizes->addSpacing(8);
+    sizes->addWidget(Label("Height:"));
+    sizes->addWidget(ed_VyskaAVI);
+    sizes->addWidget(ud_VyskaAVI);
+    sizes->addSpacing(8);
+    sizes->addWidget(Label("Frames per seconds:"));
+    sizes->addWidget(cb_SnimkuZaSekundu, 1);
+
+    auto* depth = new QHBoxLayout;
+    depth->addWidget(Label("Depth of colors:"));
+    depth->addWidget(cb_HloubkaBarevAVI, 1);
+
+    auto* destination = new QHBoxLayout;
+    destination->addWidget(Label("Destination AVI file:"));
+    destination->addWidget(ed_FileNameAVI, 1);
+    destination->addWidget(Button1);
+
+    auto* generate = new QHBoxLayout;
+    generate->addStretch();
+    generate->addWidget(bt_Generuj);
+    generate->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button3);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(4);
+    layout->addLayout(sizes);
+    layout->addLayout(depth);
+    layout->addLayout(destination);
+    layout->addWidget(ch_playAVIafter);
+    layout->addLayout(generate);
+    layout->addWidget(separator);
+    layout->addWidget(ProgressBar_Generace);
+    layout->addWidget(Prubeh);
+    layout->addLayout(buttons);
+
+    // The designed size where the texts fit in it; larger where this platform's fonts need more.
+    const QSize needed = layout->sizeHint();
+    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+}
+
+void TAVICreateWindow::ConnectHandlers()
+{
+    const auto handle = [this](auto* sender, auto signal, void (TAVICreateWindow::*handler)()) {
+        connect(sender, signal, this, Guarded(this, [this, handler] { (this->*handler)(); }));
+    };
+    handle(ed_SirkaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
+    handle(ed_VyskaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
+    handle(cb_HloubkaBarevAVI, &QComboBox::currentIndexChanged, &TAVICreateWindow::ed_SirkaAVIChange);
+    handle(ch_playAVIafter, &QCheckBox::stateChanged, &TAVICreateWindow::ed_SirkaAVIChange);
+    handle(ed_FileNameAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_FileNameAVIChange);
+    handle(cb_SnimkuZaSekundu, &QComboBox::editTextChanged, &TAVICreateWindow::cb_SnimkuZaSekunduChange);
+    handle(Button1, &QPushButton::clicked, &TAVICreateWindow::Button1Click);
+    handle(bt_Generuj, &QPushButton::clicked, &TAVICreateWindow::bt_GenerujClick);
+    handle(Button2, &QPushButton::clicked, &TAVICreateWindow::Button2Click);
+    handle(Button3, &QPushButton::clicked, &TAVICreateWindow::Button3Click);
+    for (QWidget* field : {static_cast<QWidget*>(ed_SirkaAVI), static_cast<QWidget*>(ed_VyskaAVI),
+                           static_cast<QWidget*>(cb_SnimkuZaSekundu->lineEdit())}) {
+        field->installEventFilter(this);
+    }
+}
+
+void TAVICreateWindow::FormCreate()
+{
+    move(settings::LoadWindowPosition(kDesignPosition));
+
+    project::ProjectHeader header;
+    (void)project::ReadProjectHeader(m_workingCopyPath, header);
+    const std::string projectPath = ToNativePath(m_projectPath);
+    // A default destination too long for the header is put in the field only; Generate refuses it
+    // with its message, so it is never cut.
+    std::string longDefault;
+    if (project::GetText(header.AviFileName).empty() &&
+        project::DefaultAviFileName(projectPath).size() > project::kMaxTextLength) {
+        longDefault = project::DefaultAviFileName(projectPath);
+        project::SetText(header.AviFileName, "-");
+    }
+    bool changed = avi::ProposeSettings(header, projectPath, m_workingCopyPath);
+    if (!longDefault.empty()) {
+        header.AviFileName.fill('\0');
+        changed = true;
+    }
+    if (changed) {
+        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+    }
+
+    TransferSettings(Direction::ToControls, header);
+    if (!longDefault.empty()) {
+        ed_FileNameAVI->setText(FromNativePath(longDefault));
+    }
+    cb_SnimkuZaSekunduChange();
+    m_settingsChanged = changed;
+
+    ProgressBar_Generace->setValue(0);
+    Button3->setText(QStringLiteral("&Close"));
+}
+
+void TAVICreateWindow::FormDestroy()
+{
+    settings::StoreWindowPosition(pos());
+}
+
+void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHeader& header)
+{
+    if (direction == Direction::ToControls) {
+        ed_SirkaAVI->setText(QString::number(header.Width.Get()));
+        ed_VyskaAVI->setText(QString::number(header.Height.Get()));
+        ed_FileNameAVI->setText(FromNativePath(project::GetText(header.AviFileName)));
+        // A code past the list's end selects nothing, which reads back as 255.
+        cb_HloubkaBarevAVI->setCurrentIndex(header.ColorDepth < cb_HloubkaBarevAVI->count() ? header.ColorDepth : -1);
+        cb_SnimkuZaSekundu->setEditText(QString::number(header.FramesPerSecond.Get()));
+        ch_playAVIafter->setChecked(header.PlayAfterCreate != 0);
+        return;
+    }
+    header.Width = ReadWholeNumber(ed_SirkaAVI->text());
+    header.Height = ReadWholeNumber(ed_VyskaAVI->text());
+    const std::string destination = ToNativePath(ed_FileNameAVI->text());
+    if (destination.size() > project::kMaxTextLength) {
+        throw Error("The destination AVI file name is " + std::to_string(destination.size()) +
+                    " bytes long, more than the project can hold (" + std::to_string(project::kMaxTextLength) +
+                    "): " + destination);
+    }
+    project::SetText(header.AviFileName, destination);
+    header.FramesPerSecond = ReadWholeNumber(cb_SnimkuZaSekundu->currentText());
+    header.ColorDepth = static_cast<std::uint8_t>(cb_HloubkaBarevAVI->currentIndex());
+    header.PlayAfterCreate = ch_playAVIafter->isChecked() ? 1 : 0;
+}
+
+void TAVICreateWindow::ed_SirkaAVIChange()
+{
+    m_settingsChanged = true;
+}
+
+void TAVICreateWindow::ed_FileNameAVIChange()
+{
+    m_settingsChanged = true;
+}
+
+void TAVICreateWindow::cb_SnimkuZaSekunduChange()
+{
+    m_settingsChanged = true;
+    bt_Generuj->setEnabled(ReadWholeNumberOrZero(cb_SnimkuZaSekundu->currentText()) > 0);
+}
+
+bool TAVICreateWindow::ed_SirkaAVIKeyPress(QChar key)
+{
+    return (key >= u'0' && key <= u'9') || key.unicode() < 32;
+}
+
+bool TAVICreateWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        if (!text.isEmpty() && !ed_SirkaAVIKeyPress(text.front())) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
+{
+    // No key stands for Close: Escape does nothing.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TAVICreateWindow::Button1Click()
+{
+    SdilenePrvky& dialog = *SdilenePrvky::Instance();
+    dialog.PrepareFileDialog(kAviFileMode);
+    dialog.OpenDialog.FileName = ed_FileNameAVI->text();
+    if (dialog.Execute(this)) {
+        ed_FileNameAVI->setText(dialog.OpenDialog.FileName);
+    }
+}
+
+void TAVICreateWindow::SetGenerating(bool on)
+{
+    m_generating = on;
+    bt_Generuj->setEnabled(!on);
+    if (m_mainWindow.Snimky != nullptr) {
+        m_mainWindow.Snimky->setEnabled(!on);
+    }
+    for (QMenu* menu : {m_mainWindow.menu_m_polozka, m_mainWindow.menu_m_projekt}) {
+        if (menu != nullptr) {
+            menu->menuAction()->setEnabled(!on);
+        }
+    }
+    for (QWidget* control : std::initializer_list<QWidget*>{ed_SirkaAVI, ed_VyskaAVI, cb_HloubkaBarevAVI,
+                                                            ed_FileNameAVI, cb_SnimkuZaSekundu, Button1}) {
+        control->setEnabled(!on);
+    }
+}
+
+void TAVICreateWindow::EndGenerating()
+{
+    SetGenerating(false);
+    ShowProgress(0);
+    QApplication::processEvents();
+}
+
+void TAVICreateWindow::bt_GenerujClick()
+{
+    SetGenerating(true);
+    Button3->setText(QStringLiteral("&Cancel"));
+    try {
+        project::ProjectHeader header;
+        (void)project::ReadProjectHeader(m_workingCopyPath, header);
+        bool transferred = false;
+        try {
+            TransferSettings(Direction::FromControls, header);
+            transferred = true;
+        } catch (const std::exception& error) {
+            ShowUncaughtError(this, error);
+            m_cancelRequested = true;
+        }
+        if (transferred) {
+            RunEngine(header);
+        }
+    } catch (const std::exception& error) {
+        ShowUncaughtError(this, error);
+        m_cancelRequested = true;
+    }
+    EndGenerating();
+    if (AnyWindowMinimized()) {
+        RestoreMinimizedWindows();
+    }
+    if (!m_cancelRequested) {
+        if (ch_playAVIafter->isChecked()) {
+            PlayAVI();
+        } else {
+            Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."), QMessageBox::Information,
+                       QMessageBox::Ok});
+        }
+        close();
+    }
+    m_cancelRequested = false;
+    Button3->setText(QStringLiteral("&Close"));
+}
+
+void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
+{
+    if (m_settingsChanged) {
+        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+    }
+    avi::EngineServices services;
+    services.ChooseCompressor = MakeCompressorChooser(this);
+    services.AskFrameError = AskFrameError;
+    std::uint8_t result = avi::kResultDone;
+    try {
+        avi::CreateAVI(
+            header, m_workingCopyPath, m_settingsChanged, [this](int percent) { return ShowProgress(percent); }, result,
+            services);
+    } catch (const std::exception& error) {
+        Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
+        m_cancelRequested = true;
+        return;
+    }
+    if (result == avi::kResultDone || result == avi::kResultStopped) {
+        // The header now holds the run's compressor choice.
+        if (m_settingsChanged) {
+            (void)project::WriteProjectHeader(m_workingCopyPath, header);
+        }
+    } else {
+        Ask(this, {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
+                   QMessageBox::Critical, QMessageBox::Ok});
+    }
+    if (result != avi::kResultDone) {
+        m_cancelRequested = true;
+    }
+}
+
+bool TAVICreateWindow::ShowProgress(int percent)
+{
+    ProgressBar_Generace->setValue(percent);
+    Prubeh->setText(QString::number(percent) + QStringLiteral(" %"));
+    QApplication::processEvents();
+    return !m_cancelRequested;
+}
+
+void TAVICreateWindow::Button3Click()
+{
+    if (m_generating) {
+        m_cancelRequested = true;
+        return;
+    }
+    close();
+}
+
+void TAVICreateWindow::Button2Click()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            window->showMinimized();
+        }
+    }
+}
+
+bool TAVICreateWindow::FormCloseQuery()
+{
+    if (m_generating) {
+        Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
+                   QMessageBox::Critical, QMessageBox::Ok});
+        return false;
+    }
+    return true;
+}
+
+void TAVICreateWindow::closeEvent(QCloseEvent* event)
+{
+    bool accept = false;
+    Guarded(this, [this, &accept] { accept = FormCloseQuery(); })();
+    if (accept) {
+        QDialog::closeEvent(event);
+    } else {
+        event->ignore();
+    }
+}
+
+void TAVICreateWindow::PlayAVI()
+{
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
+        Ask(this, {QStringLiteral("Error"),
+                   QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
+                   QMessageBox::Critical, QMessageBox::Ok});
+    }
+}
+
+}  // namespace kinetar::ui

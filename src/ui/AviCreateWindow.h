@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+
+#include "project/ProjectFile.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+
+namespace kinetar::ui {
+
+// What the settings window disables in the main window while a run is in progress.
+struct MainWindowControls {
+    QWidget* Snimky = nullptr;
+    QMenu* menu_m_polozka = nullptr;
+    QMenu* menu_m_projekt = nullptr;
+};
+
+// Edits the video settings of the open project's working copy, runs the generation and shows its
+// progress. The main window makes a fresh one for each use and shows it modally.
+class TAVICreateWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+                     QWidget* parent = nullptr);
+    ~TAVICreateWindow() override;
+
+    // Whether the project's settings changed while the window lived; read after it has closed.
+    bool SettingsChanged() const { return m_settingsChanged; }
+    bool Generating() const { return m_generating; }
+
+    enum class Direction { ToControls, FromControls };
+    // Raises an Error for a width, height or rate that is no 32-bit whole number and for a
+    // destination that does not fit the header.
+    void TransferSettings(Direction direction, project::ProjectHeader& header);
+
+    void ed_SirkaAVIChange();
+    void ed_FileNameAVIChange();
+    void cb_SnimkuZaSekunduChange();
+    // Whether a typed character may reach the width, height or rate field.
+    static bool ed_SirkaAVIKeyPress(QChar key);
+    void Button1Click();
+    void bt_GenerujClick();
+    void Button2Click();
+    void Button3Click();
+    // The engine's progress report; answers whether the run may go on.
+    bool ShowProgress(int percent);
+    void PlayAVI();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+    void FormCreate();
+    void FormDestroy();
+    bool FormCloseQuery();
+    void SetGenerating(bool on);
+    void EndGenerating();
+    // Steps of a run after the header has been filled from the controls.
+    void RunEngine(project::ProjectHeader& header);
+
+    QString m_projectPath;
+    std::string m_workingCopyPath;
+    MainWindowControls m_mainWindow;
+    bool m_generating = false;
+    bool m_cancelRequested = false;
+    bool m_settingsChanged = false;
+
+    QLineEdit* ed_SirkaAVI = nullptr;
+    QSpinBox* ud_SirkaAVI = nullptr;
+    QLineEdit* ed_VyskaAVI = nullptr;
+    QSpinBox* ud_VyskaAVI = nullptr;
+    QComboBox* cb_SnimkuZaSekundu = nullptr;
+    QComboBox* cb_HloubkaBarevAVI = nullptr;
+    QLineEdit* ed_FileNameAVI = nullptr;
+    QPushButton* Button1 = nullptr;
+    QCheckBox* ch_playAVIafter = nullptr;
+    QPushButton* bt_Generuj = nullptr;
+    QProgressBar* ProgressBar_Generace = nullptr;
+    QLabel* Prubeh = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button3 = nullptr;
+};
+
+}  // namespace kinetar::ui

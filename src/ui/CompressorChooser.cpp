@@ -1,0 +1,132 @@
+#include "ui/CompressorChooser.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace kinetar::ui {
+
+namespace {
+
+// The quality box shows percent; 0 stands for the compressor's own default.
+constexpr int kDefaultQualityStep = 0;
+
+int QualityPercent(std::uint32_t quality)
+{
+    if (quality > avi::kQualityMax) {
+        return kDefaultQualityStep;
+    }
+    return std::clamp(static_cast<int>((quality + 50) / 100), 1, 100);
+}
+
+}  // namespace
+
+CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsPerPixel,
+                                     const project::CodecSettings& previous, QWidget* parent)
+    : QDialog(parent), m_offered(codecs.ForDepth(bitsPerPixel)), m_bitsPerPixel(bitsPerPixel), m_previous(previous)
+{
+    setObjectName(QStringLiteral("CompressorChooser"));
+    setWindowTitle(QString::fromLatin1(avi::kChooserTitle));
+    setModal(true);
+
+    cb_Compressor = new QComboBox;
+    cb_Compressor->setObjectName(QStringLiteral("cb_Compressor"));
+    int selected = -1;
+    int uncompressed = 0;
+    for (std::size_t i = 0; i < m_offered.size(); ++i) {
+        cb_Compressor->addItem(QString::fromStdString(m_offered[i]->Name));
+        if (m_offered[i]->Fourcc == previous.Handler) {
+            selected = static_cast<int>(i);
+        }
+        if (m_offered[i]->Fourcc == avi::kUncompressedFourcc) {
+            uncompressed = static_cast<int>(i);
+        }
+    }
+    cb_Compressor->setCurrentIndex(selected >= 0 ? selected : uncompressed);
+
+    lb_Note = new QLabel;
+    lb_Note->setObjectName(QStringLiteral("lb_Note"));
+    lb_Note->setWordWrap(true);
+
+    ud_Quality = new QSpinBox;
+    ud_Quality->setObjectName(QStringLiteral("ud_Quality"));
+    ud_Quality->setRange(kDefaultQualityStep, 100);
+    ud_Quality->setSuffix(QStringLiteral(" %"));
+    ud_Quality->setSpecialValueText(QStringLiteral("Compressor's default"));
+    ud_Quality->setValue(selected >= 0 ? QualityPercent(previous.Quality) : kDefaultQualityStep);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Compressor:"), cb_Compressor);
+    form->addRow(QString(), lb_Note);
+    form->addRow(QStringLiteral("Compression &quality:"), ud_Quality);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->setObjectName(QStringLiteral("bt_Buttons"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);  // Enter takes the selection
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cb_Compressor, &QComboBox::currentIndexChanged, this, [this] { cb_CompressorChange(); });
+    cb_CompressorChange();
+    cb_Compressor->setFocus();
+}
+
+const avi::CodecInfo* CompressorChooser::Selected() const
+{
+    const int index = cb_Compressor->currentIndex();
+    return index < 0 ? nullptr : m_offered[static_cast<std::size_t>(index)];
+}
+
+void CompressorChooser::cb_CompressorChange()
+{
+    const avi::CodecInfo* codec = Selected();
+    ud_Quality->setEnabled(codec != nullptr && codec->HasQuality);
+    // The one gap among the common players: their readers of 1- and 4-bit frames.
+    const bool lowDepth = m_bitsPerPixel == 1 || m_bitsPerPixel == 4;
+    lb_Note->setText(codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
+                         ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
+                         : QString());
+    lb_Note->setVisible(!lb_Note->text().isEmpty());
+}
+
+project::CodecSettings CompressorChooser::Choice() const
+{
+    const avi::CodecInfo* codec = Selected();
+    if (codec == nullptr) {
+        return m_previous;
+    }
+    const int percent = ud_Quality->value();
+    const std::uint32_t quality =
+        percent == kDefaultQualityStep ? avi::kQualityDefault : static_cast<std::uint32_t>(percent) * 100U;
+    project::CodecSettings choice =
+        codec->Fourcc == m_previous.Handler ? m_previous : avi::MakeCodecSettings(codec->Fourcc);
+    if (codec->HasQuality) {
+        choice.Quality = quality;
+    }
+    return choice;
+}
+
+avi::CompressorChooser MakeCompressorChooser(QWidget* owner, const avi::CodecRegistry* codecs)
+{
+    return [owner, codecs](project::CodecSettings& variables, const avi::FrameDIB& inputFormat) {
+        CompressorChooser chooser(codecs != nullptr ? *codecs : avi::CodecRegistry::Default(),
+                                  inputFormat.BitsPerPixel(), variables, owner);
+        if (chooser.exec() != QDialog::Accepted || chooser.Selected() == nullptr) {
+            return false;
+        }
+        variables = chooser.Choice();
+        return true;
+    };
+}
+
+}  // namespace kinetar::ui

@@ -1,0 +1,74 @@
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "ChooserAnswer.h"
+#include "UiTest.h"
+#include "project/ProjectFile.h"
+#include "support/ExternalTools.h"
+#include "ui/AviCreateWindow.h"
+
+namespace kinetar::test {
+namespace {
+
+// The sample project from the main window's Generate command to a saved project that the command
+// line renders to the same video.
+TEST_F(UiTest, GenerateFromTheMainWindowThenRenderTheSavedProject)
+{
+    KINETAR_SKIP_WITHOUT(kPython, kFfprobe);
+    std::string project;
+    ASSERT_EQ(RunCommand(ShellQuote(kPython) + " " + ShellQuote(KINETAR_SAMPLE_SCRIPT) + " " + ShellQuote(KINETAR_CLI) +
+                             " " + ShellQuote(File("sample")),
+                         &project),
+              0);
+    project = project.substr(0, project.find('\n'));
+    ui::MainWindow window({QString::fromStdString(project)});
+    window.show();
+    QApplication::processEvents();
+    ASSERT_FALSE(window.WorkingCopyPath().empty());
+
+    for (const auto& [fourcc, codecName] : {std::pair{avi::kUncompressedFourcc, "rawvideo"}, {0x47504A4DU, "mjpeg"}}) {
+        SCOPED_TRACE(codecName);
+        const QString video = QPath(codecName) + ".avi";
+        ChooserAnswer chooser(fourcc, 60);
+        QTimer::singleShot(0, [&] {
+            auto* settings = window.findChild<ui::TAVICreateWindow*>(QStringLiteral("AVICreateWindow"));
+            ASSERT_NE(settings, nullptr);
+            settings->findChild<QLineEdit*>(QStringLiteral("ed_FileNameAVI"))->setText(video);
+            settings->findChild<QCheckBox*>(QStringLiteral("ch_playAVIafter"))->setChecked(false);
+            settings->findChild<QPushButton*>(QStringLiteral("bt_Generuj"))->click();
+        });
+        Answer({QMessageBox::Ok});
+        window.findChild<QAction*>(QStringLiteral("menu_GenerovatAVI"))->trigger();
+        EXPECT_EQ(TakeOnlyAsked(), "AVI generation done.");
+        EXPECT_EQ(window.findChild<ui::TAVICreateWindow*>(), nullptr) << "destroyed after use";
+
+        const auto probed = Probe(video.toStdString(), false);
+        ASSERT_TRUE(probed);
+        EXPECT_EQ(probed->Codec, codecName);
+        EXPECT_EQ(probed->CountedFrames, 36);
+        EXPECT_EQ(probed->Width, 320);
+        EXPECT_EQ(probed->FrameRate, "12/1");
+        project::ProjectHeader header;
+        ASSERT_TRUE(project::ReadProjectHeader(window.WorkingCopyPath(), header));
+        EXPECT_EQ(header.CodecSettings.Handler, fourcc);
+        EXPECT_TRUE(window.ProjectModified());
+    }
+
+    window.findChild<QAction*>(QStringLiteral("menu_Ulozit"))->trigger();
+    EXPECT_FALSE(window.ProjectModified());
+    ASSERT_EQ(RunCommand(ShellQuote(KINETAR_CLI) + " render --quiet " + ShellQuote(project) + " --output " +
+                         ShellQuote(File("cli.avi"))),
+              0);
+    // The same pictures; the bytes may differ, as each encoder thread tunes its own Huffman tables.
+    const auto rendered = DecodeVideoFrames(File("cli.avi"));
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(rendered->size(), 36U);
+    EXPECT_TRUE(rendered == DecodeVideoFrames(File("mjpeg.avi")));
+}
+
+}  // namespace
+}  // namespace kinetar::test
