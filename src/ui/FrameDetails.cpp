@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,12 +30,6 @@ namespace {
 const QString kDifferentNames = QStringLiteral("  ");
 // The summary's stretch while the selected frames differ in it; never stored.
 constexpr std::uint8_t kDifferentStretch = 255;
-
-bool IsExistingFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
-}
 
 }  // namespace
 

@@ -19,12 +19,6 @@ namespace kinetar::ui {
 
 namespace {
 
-// The text after the last "/".
-QString FileNamePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 bool IsDigit(char letter)
 {
     return letter >= '0' && letter <= '9';
@@ -44,7 +38,7 @@ project::SortMode AskSortMode(QWidget* parent, const std::string& firstPath)
 {
     auto mode = project::SortMode::Name;
     const std::string name = project::FileNameWithoutExtension(firstPath);
-    const std::string fileName = FileNamePart(FromNativePath(firstPath)).toStdString();
+    const std::string fileName = firstPath.substr(firstPath.rfind('/') + 1);
     if (!fileName.empty() && IsDigit(fileName.front()) && AskToSortByNumber(parent, QStringLiteral("begin"))) {
         mode = project::SortMode::NumberAtStart;
     }

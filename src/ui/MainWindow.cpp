@@ -40,24 +40,12 @@ namespace {
 const QString kSaveChangesQuestion = QStringLiteral("Save changes to project?");
 const QString kProjectChangedCaption = QStringLiteral("Project changed");
 
-// The text after the last "/".
-QString FileNamePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 // From the last "." of the file name on; empty when the name has no ".".
 QString Extension(const QString& path)
 {
     const QString name = FileNamePart(path);
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot < 0 ? QString() : name.mid(dot);
-}
-
-bool IsExistingFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
 }
 
 }  // namespace

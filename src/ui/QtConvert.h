@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QString>
 #include <string>
@@ -18,6 +19,19 @@ inline std::string ToNativePath(const QString& path)
 inline QString FromNativePath(const std::string& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The text after the last "/".
+inline QString FileNamePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// A file that is there and is not a folder.
+inline bool IsExistingFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
 }
 
 // The core's messages are the file system's bytes too, paths inside them included.
