@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks the installed data files under the given folders: every XML file is well-formed, every
 SVG also has an <svg> root and a square viewBox, every HTML page is self-contained (no scripts,
-only in-page links, only data: URLs as sources). Prints one line per fault; exits 1 if any."""
+only in-page links, as sources only data: URLs and files that exist in the page's own folder tree,
+which are installed with it). Prints one line per fault; exits 1 if any."""
 
 import pathlib
 import re
@@ -38,10 +39,20 @@ def check_html(path):
     if re.search(r"<script\b", text, re.IGNORECASE):
         faults.append("has a script")
     for attribute, value in re.findall(r"\b(href|src)\s*=\s*[\"']([^\"']*)", text, re.IGNORECASE):
-        allowed = "#" if attribute.lower() == "href" else "data:"
-        if not value.startswith(allowed):
+        if attribute.lower() == "href":
+            allowed = value.startswith("#")
+        else:
+            allowed = value.startswith("data:") or is_file_beside(path, value)
+        if not allowed:
             faults.append(f"{attribute}='{value}' points outside the page")
     return faults
+
+
+def is_file_beside(page, reference):
+    """A relative path without a scheme or "..", naming a file under the page's folder."""
+    if not reference or ":" in reference or reference.startswith("/") or ".." in reference.split("/"):
+        return False
+    return (page.parent / reference).is_file()
 
 
 def main(folders):
