@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,6 +26,7 @@
 #include "settings/StoredSettings.h"
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
+#include "ui/DesktopOpener.h"
 #include "ui/Prompter.h"
 #include "ui/QtConvert.h"
 #include "ui/SdilenePrvky.h"
@@ -533,7 +533,7 @@ void TAVICreateWindow::closeEvent(QCloseEvent* event)
 
 void TAVICreateWindow::PlayAVI()
 {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
+    if (!OpenWithDesktop(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
         Ask(this, {QStringLiteral("Error"),
                    QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
                    QMessageBox::Critical, QMessageBox::Ok});

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -28,6 +27,7 @@
 #include "ui/AboutWindow.h"
 #include "ui/AviCreateWindow.h"
 #include "ui/CommandGuard.h"
+#include "ui/DesktopOpener.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
 #include "ui/Prompter.h"
@@ -460,7 +460,7 @@ void MainWindow::menu_GenerovatAVIClick()
 
 void MainWindow::menu_WWWPageClick()
 {
-    if (!QDesktopServices::openUrl(QUrl(WebSiteAddress()))) {
+    if (!OpenWithDesktop(QUrl(WebSiteAddress()))) {
         Ask(this, {QStringLiteral("Error"),
                    QStringLiteral("WWW page couldn't be runed , probably you haven't \r\ninstaled any WWW browser."),
                    QMessageBox::Critical, QMessageBox::Ok});

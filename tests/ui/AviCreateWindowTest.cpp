@@ -1,14 +1,10 @@
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QUrl>
 #include <filesystem>
-#include <fstream>
 
 #include "ChooserAnswer.h"
 #include "UiTest.h"
@@ -204,40 +200,10 @@ TEST_F(AviCreateWindowTest, CancelDuringARunStopsAfterTheCurrentFrame)
     EXPECT_LT(probed->CountedFrames, 40);
 }
 
-// Qt's offscreen platform opens no documents: this hands them to xdg-open as the desktop ones do.
-class XdgOpener : public QObject {
-    Q_OBJECT
-public:
-    Q_INVOKABLE void Open(const QUrl& url) { QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString()}); }
-};
-
-// Plays through a desktop entry, the default for AVI files in the test's own home, whose command
-// writes the file it was given into a marker.
+// Plays through the default application for AVI files in the test's own home.
 class PlayingTest : public AviCreateWindowTest {
 protected:
-    PlayingTest() : m_savedConfig(std::getenv("XDG_CONFIG_HOME"))
-    {
-        fs::create_directories(File("data/applications"));
-        std::ofstream(File("player")) << "#!/bin/sh\necho \"$1\" > '" << File("played") << "'\n";
-        fs::permissions(File("player"), fs::perms::owner_all);
-        std::ofstream(File("data/applications/test-player.desktop"))
-            << "[Desktop Entry]\nType=Application\nName=Player\nExec=" << File("player") << " %f\n";
-        std::ofstream(File("mimeapps.list")) << "[Default Applications]\nvideo/x-msvideo=test-player.desktop\n";
-        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
-        // xdg-open looks for associations only where it believes there is a display.
-        m_setDisplay = std::getenv("DISPLAY") == nullptr && ::setenv("DISPLAY", ":0", 1) == 0;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opener, "Open");
-    }
-    ~PlayingTest() override
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        ::setenv("XDG_CONFIG_HOME", m_savedConfig.c_str(), 1);
-        m_setDisplay ? (void)::unsetenv("DISPLAY") : void();
-    }
-
-    XdgOpener m_opener;
-    std::string m_savedConfig;
-    bool m_setDisplay = false;
+    TestApplication m_player{m_dir, {"video/x-msvideo"}};
 };
 
 TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
@@ -251,11 +217,11 @@ TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
         {true, false, kMjpg, 50, {}},
         {true, true, kDib, avi::kQualityDefault, "AVI generation done."},
         {false, true, kDib, avi::kQualityDefault, {}},
-        {true, false, kDib, avi::kQualityDefault, cantPlay},  // nothing to play it with
+        {true, false, kDib, avi::kQualityDefault, cantPlay},  // the player fails at once
     };
     for (const auto& [checked, toggled, codec, quality, message] : rows) {
         SCOPED_TRACE(testing::Message() << checked << toggled << message.toStdString());
-        fs::remove(File("played"));
+        m_player.EndWith(message == cantPlay ? 1 : 0);
         WorkingCopy({"32", "bad", "32"});
         QWidget mainWindow;
         mainWindow.show();
@@ -274,11 +240,7 @@ TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
         };
         Answer({QMessageBox::Yes, QMessageBox::Ok});  // skip the unreadable picture; the final message
         m_prompter->Answers.resize(message.isEmpty() ? 1 : 2);
-        if (message == cantPlay) {
-            QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        }
         QTest::keyClick(Find<QLineEdit>(*window, "ed_FileNameAVI"), Qt::Key_Return);
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opener, "Open");
 
         EXPECT_EQ(m_prompter->Asked.at(0).Caption, avi::kFrameErrorCaption);
         EXPECT_EQ(m_prompter->Asked.at(0).Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -287,12 +249,8 @@ TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
         EXPECT_EQ(Stored().PlayAfterCreate, checked ? 1 : 0);
         EXPECT_EQ(Stored().CodecSettings.Handler, codec);
         EXPECT_EQ(Stored().CodecSettings.Quality, quality == avi::kQualityDefault ? quality : quality * 100);
-        for (int i = 0; i < 100 && message.isEmpty() && !fs::exists(File("played")); ++i) {
-            QTest::qWait(50);
-        }
-        std::string played;
-        std::getline(std::ifstream(File("played")), played);
-        EXPECT_EQ(played, message.isEmpty() ? File("out.avi") : std::string());
+        // The player has run by the time the window closes.
+        EXPECT_EQ(m_player.TakeOpened(), message == "AVI generation done." ? std::string() : File("out.avi"));
         const auto probed = Probe(File("out.avi"));
         ASSERT_TRUE(probed);
         EXPECT_EQ(probed->Codec, codec == kMjpg ? "mjpeg" : "rawvideo");
@@ -302,5 +260,3 @@ TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
 
 }  // namespace
 }  // namespace kinetar::test
-
-#include "AviCreateWindowTest.moc"

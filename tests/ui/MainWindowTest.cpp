@@ -1,6 +1,5 @@
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -10,7 +9,6 @@
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
-#include <QUrl>
 #include <filesystem>
 
 #include "UiTest.h"
@@ -381,25 +379,20 @@ TEST_F(MainWindowTest, FileTypeMenuSaysWhatItDid)
     EXPECT_TRUE(fs::exists(std::string(std::getenv("XDG_CONFIG_HOME")) + "/mimeapps.list"));
 }
 
-// Stands in for the desktop's handler of local pages.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> Opened;
-    Q_INVOKABLE void Open(const QUrl& url) { Opened << url; }
-};
-
 TEST_F(MainWindowTest, TheWebSiteItemOpensTheManual)
 {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+    TestApplication browser(m_dir, {"text/html"});
     auto window = Window();
     Trigger(*window, "menu_WWWPage");
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    ASSERT_EQ(catcher.Opened.size(), 1);
     // Installed or not, the page is there to open.
-    EXPECT_TRUE(QFileInfo::exists(catcher.Opened[0].toLocalFile())) << catcher.Opened[0].toString().toStdString();
-    EXPECT_TRUE(catcher.Opened[0].toLocalFile().endsWith("/manual.html"));
+    const QString opened = QString::fromStdString(browser.TakeOpened());
+    EXPECT_TRUE(QFileInfo::exists(opened)) << opened.toStdString();
+    EXPECT_TRUE(opened.endsWith("/manual.html"));
+
+    browser.EndWith(4);
+    Answer({QMessageBox::Ok});
+    Trigger(*window, "menu_WWWPage");
+    EXPECT_EQ(TakeOnlyAsked(), "WWW page couldn't be runed , probably you haven't \r\ninstaled any WWW browser.");
 }
 
 TEST_F(MainWindowTest, KeyboardReachesTheMenus)
@@ -417,5 +410,3 @@ TEST_F(MainWindowTest, KeyboardReachesTheMenus)
 
 }  // namespace
 }  // namespace kinetar::test
-
-#include "MainWindowTest.moc"

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QSettings>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "project/ProjectFile.h"
 
@@ -22,6 +24,56 @@ QMessageBox::StandardButton RecordingPrompter::Ask(QWidget* /*parent*/, const ui
     const auto answer = Answers.front();
     Answers.pop_front();
     return answer;
+}
+
+TestApplication::TestApplication(const TempDir& home, std::initializer_list<const char*> mimeTypes) : m_home(home)
+{
+    std::filesystem::create_directories(home.File("data/applications"));
+    std::ofstream(home.File("test-application"))
+        << "#!/bin/sh\necho \"$1\" > '" << home.File("opened") << "'\nexit $(cat '" << home.File("status") << "')\n";
+    std::filesystem::permissions(home.File("test-application"), std::filesystem::perms::owner_all);
+    EndWith(0);
+    std::ofstream(home.File("data/applications/test-application.desktop"))
+        << "[Desktop Entry]\nType=Application\nName=Test application\nExec=" << home.File("test-application")
+        << " %f\n";
+    std::ofstream list(home.File("mimeapps.list"));
+    list << "[Default Applications]\n";
+    for (const char* type : mimeTypes) {
+        list << type << "=test-application.desktop\n";
+    }
+    // The data folder is the test's already; xdg-open looks for associations only where it believes
+    // there is a display, and a desktop named in the environment would send it to that desktop's
+    // own launcher.
+    const std::pair<const char*, std::string> environment[] = {
+        {"XDG_CONFIG_HOME", home.Path().string()},
+        {"DISPLAY", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : ":0"},
+        {"XDG_CURRENT_DESKTOP", ""},
+        {"DESKTOP_SESSION", ""}};
+    for (const auto& [name, value] : environment) {
+        const char* saved = std::getenv(name);
+        m_savedEnvironment.emplace_back(name, saved ? saved : "");
+        value.empty() ? ::unsetenv(name) : ::setenv(name, value.c_str(), 1);
+    }
+}
+
+TestApplication::~TestApplication()
+{
+    for (const auto& [name, value] : m_savedEnvironment) {
+        value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+std::string TestApplication::TakeOpened()
+{
+    std::string opened;
+    std::getline(std::ifstream(m_home.File("opened")), opened);
+    std::filesystem::remove(m_home.File("opened"));
+    return opened;
+}
+
+void TestApplication::EndWith(int status) const
+{
+    std::ofstream(m_home.File("status")) << status << "\n";
 }
 
 UiTest::UiTest() : m_savedCurrent(QDir::currentPath())

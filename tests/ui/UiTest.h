@@ -34,6 +34,25 @@ public:
     std::function<void(const ui::Prompt&)> OnAsk;
 };
 
+// The default application for some file types in a test's home, which the real xdg-open finds and
+// runs: a script that writes the file it was given into a marker and ends with the status the test
+// chose. xdg-open takes the plain lookup of a desktop without its own launcher.
+class TestApplication {
+public:
+    TestApplication(const TempDir& home, std::initializer_list<const char*> mimeTypes);
+    ~TestApplication();
+    TestApplication(const TestApplication&) = delete;
+    TestApplication& operator=(const TestApplication&) = delete;
+
+    // What it was given last; "" when it has not run. Clears the record.
+    std::string TakeOpened();
+    void EndWith(int status) const;
+
+private:
+    const TempDir& m_home;
+    std::vector<std::pair<std::string, std::string>> m_savedEnvironment;
+};
+
 // A fresh home for each test: settings and file types under a temporary folder, the prompter and
 // the file dialogs answered by the test, the shared dialog's holder in place.
 class UiTest : public ::testing::Test {
