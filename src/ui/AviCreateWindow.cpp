@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "avi/engine/AviEngine.h"
@@ -91,6 +93,16 @@ void RestoreMinimizedWindows()
     }
 }
 
+// A path's folder when it is there, else the nearest folder above it that is.
+QString ExistingFolderOf(const QString& path)
+{
+    QDir folder = QFileInfo(path).absoluteDir();
+    while (!folder.exists() && !folder.isRoot()) {
+        folder.setPath(QFileInfo(folder.path()).absolutePath());
+    }
+    return folder.path();
+}
+
 QLabel* Label(const char* text)
 {
     return new QLabel(QString::fromLatin1(text));
@@ -109,6 +121,19 @@ QSpinBox* Spinner(const char* name)
 }
 
 }  // namespace
+
+QString TimeLeftText(qint64 milliseconds)
+{
+    const qint64 seconds = (std::max<qint64>(milliseconds, 0) + 999) / 1000;
+    if (seconds < 60) {
+        return QStringLiteral("about %1 s left").arg(seconds);
+    }
+    if (seconds < 3600) {
+        return QStringLiteral("about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
+    }
+    const qint64 minutes = seconds / 60;
+    return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
+}
 
 TAVICreateWindow::TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
                                    QWidget* parent)
@@ -189,6 +214,15 @@ void TAVICreateWindow::CreateControls()
     Prubeh = new QLabel(QStringLiteral("0%"));
     Prubeh->setObjectName(QStringLiteral("Prubeh"));
     Prubeh->setAlignment(Qt::AlignCenter);
+    // Frames and time left flank the percentage, which stays in the middle.
+    lb_HotovoSnimku = new QLabel;
+    lb_HotovoSnimku->setObjectName(QStringLiteral("lb_HotovoSnimku"));
+    lb_ZbyvaCasu = new QLabel;
+    lb_ZbyvaCasu->setObjectName(QStringLiteral("lb_ZbyvaCasu"));
+    lb_ZbyvaCasu->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* side : {lb_HotovoSnimku, lb_ZbyvaCasu}) {
+        side->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
 
     Button2 = new QPushButton(QStringLiteral("&Minimalize"));
     Button2->setObjectName(QStringLiteral("Button2"));
@@ -225,6 +259,11 @@ void TAVICreateWindow::CreateControls()
     generate->addWidget(bt_Generuj);
     generate->addStretch();
 
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(lb_HotovoSnimku, 1);
+    progress->addWidget(Prubeh);
+    progress->addWidget(lb_ZbyvaCasu, 1);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button2);
@@ -241,7 +280,7 @@ void TAVICreateWindow::CreateControls()
     layout->addLayout(generate);
     layout->addWidget(separator);
     layout->addWidget(ProgressBar_Generace);
-    layout->addWidget(Prubeh);
+    layout->addLayout(progress);
     layout->addLayout(buttons);
 
     // The designed size where the texts fit in it; larger where this platform's fonts need more.
@@ -264,8 +303,10 @@ void TAVICreateWindow::ConnectHandlers()
     handle(bt_Generuj, &QPushButton::clicked, &TAVICreateWindow::bt_GenerujClick);
     handle(Button2, &QPushButton::clicked, &TAVICreateWindow::Button2Click);
     handle(Button3, &QPushButton::clicked, &TAVICreateWindow::Button3Click);
-    for (QWidget* field : {static_cast<QWidget*>(ed_SirkaAVI), static_cast<QWidget*>(ed_VyskaAVI),
-                           static_cast<QWidget*>(cb_SnimkuZaSekundu->lineEdit())}) {
+    // The rate's keys reach the combo box, which hands them to its line edit directly.
+    for (QWidget* field :
+         {static_cast<QWidget*>(ed_SirkaAVI), static_cast<QWidget*>(ed_VyskaAVI),
+          static_cast<QWidget*>(cb_SnimkuZaSekundu), static_cast<QWidget*>(cb_SnimkuZaSekundu->lineEdit())}) {
         field->installEventFilter(this);
     }
 }
@@ -322,16 +363,27 @@ void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHea
         ch_playAVIafter->setChecked(header.PlayAfterCreate != 0);
         return;
     }
-    header.Width = ReadWholeNumber(ed_SirkaAVI->text());
-    header.Height = ReadWholeNumber(ed_VyskaAVI->text());
+    // A refused value sends the keyboard to its field once the error has been shown.
+    const auto from = [this](QWidget* field, const auto& read) {
+        try {
+            return read();
+        } catch (...) {
+            m_fieldAtFault = field;
+            throw;
+        }
+    };
+    header.Width = from(ed_SirkaAVI, [this] { return ReadWholeNumber(ed_SirkaAVI->text()); });
+    header.Height = from(ed_VyskaAVI, [this] { return ReadWholeNumber(ed_VyskaAVI->text()); });
     const std::string destination = ToNativePath(ed_FileNameAVI->text());
     if (destination.size() > project::kMaxTextLength) {
+        m_fieldAtFault = ed_FileNameAVI;
         throw Error("The destination AVI file name is " + std::to_string(destination.size()) +
                     " bytes long, more than the project can hold (" + std::to_string(project::kMaxTextLength) +
                     "): " + destination);
     }
     project::SetText(header.AviFileName, destination);
-    header.FramesPerSecond = ReadWholeNumber(cb_SnimkuZaSekundu->currentText());
+    header.FramesPerSecond =
+        from(cb_SnimkuZaSekundu, [this] { return ReadWholeNumber(cb_SnimkuZaSekundu->currentText()); });
     header.ColorDepth = static_cast<std::uint8_t>(cb_HloubkaBarevAVI->currentIndex());
     header.PlayAfterCreate = ch_playAVIafter->isChecked() ? 1 : 0;
 }
@@ -383,13 +435,26 @@ void TAVICreateWindow::Button1Click()
     SdilenePrvky& dialog = *SdilenePrvky::Instance();
     dialog.PrepareFileDialog(kAviFileMode);
     dialog.OpenDialog.FileName = ed_FileNameAVI->text();
-    if (dialog.Execute(this)) {
+    // The destination's own folder, not the one the program stands in; a typed folder that is not
+    // there yet stays in the name, whole. Only this use opens there.
+    if (!ed_FileNameAVI->text().isEmpty()) {
+        dialog.OpenDialog.Folder = ExistingFolderOf(QDir::current().absoluteFilePath(ed_FileNameAVI->text()));
+    }
+    const bool chosen = dialog.Execute(this);
+    dialog.OpenDialog.Folder.clear();
+    if (chosen) {
         ed_FileNameAVI->setText(dialog.OpenDialog.FileName);
     }
 }
 
 void TAVICreateWindow::SetGenerating(bool on)
 {
+    QWidget* mainWindow = m_mainWindow.Snimky != nullptr ? m_mainWindow.Snimky->window() : nullptr;
+    if (on) {
+        // Disabling a control that has the keyboard sends it elsewhere; it comes back after the run.
+        m_focusBefore = focusWidget();
+        m_mainFocusBefore = mainWindow != nullptr ? mainWindow->focusWidget() : nullptr;
+    }
     m_generating = on;
     bt_Generuj->setEnabled(!on);
     if (m_mainWindow.Snimky != nullptr) {
@@ -404,11 +469,23 @@ void TAVICreateWindow::SetGenerating(bool on)
                                                             ed_FileNameAVI, cb_SnimkuZaSekundu, Button1}) {
         control->setEnabled(!on);
     }
+    if (!on) {
+        if (m_mainFocusBefore != nullptr) {
+            m_mainFocusBefore->setFocus();
+        }
+        QWidget* focus = m_fieldAtFault != nullptr ? m_fieldAtFault.data() : m_focusBefore.data();
+        if (focus != nullptr) {
+            focus->setFocus();
+        }
+        m_fieldAtFault = nullptr;
+    }
 }
 
 void TAVICreateWindow::EndGenerating()
 {
     SetGenerating(false);
+    lb_HotovoSnimku->clear();
+    lb_ZbyvaCasu->clear();
     ShowProgress(0);
     QApplication::processEvents();
 }
@@ -457,30 +534,116 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     if (m_settingsChanged) {
         (void)project::WriteProjectHeader(m_workingCopyPath, header);
     }
+    m_reports = 0;
+    m_framesDone = 0;
+    m_frameCount = project::ProjectFrameCount(m_workingCopyPath);
+    m_runClock.invalidate();
+    m_waitedMs = 0;
     avi::EngineServices services;
-    services.ChooseCompressor = MakeCompressorChooser(this);
-    services.AskFrameError = AskFrameError;
+    services.ChooseCompressor = [this, chooser = MakeCompressorChooser(this)](project::CodecSettings& variables,
+                                                                              const avi::FrameDIB& format) {
+        const auto choice = m_engineThread.OnUiThread<std::optional<project::CodecSettings>>(
+            [this, &chooser, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
+                const bool chosen = chooser(choice, format);
+                m_runClock.start();  // the time left counts from the first frame
+                return chosen ? std::optional(choice) : std::nullopt;
+            },
+            std::nullopt);
+        if (choice) {
+            variables = *choice;
+        }
+        return choice.has_value();
+    };
+    services.AskFrameError = [this](const std::string& message) {
+        return m_engineThread.OnUiThread<avi::FrameErrorAnswer>(
+            [this, message] { return AskFrameErrorInTurn(message); }, avi::FrameErrorAnswer::Cancel);
+    };
+    const avi::ProgressCallback progress = [this](int percent) {
+        return m_engineThread.OnUiThread<bool>([this, percent] { return ReportProgress(percent); }, false);
+    };
+    // The engine has its own copies of what it writes to, read here only after it has ended.
     std::uint8_t result = avi::kResultDone;
+    bool settingsChanged = m_settingsChanged;
     try {
-        avi::CreateAVI(
-            header, m_workingCopyPath, m_settingsChanged, [this](int percent) { return ShowProgress(percent); }, result,
-            services);
+        m_engineThread.Run(
+            [&] { avi::CreateAVI(header, m_workingCopyPath, settingsChanged, progress, result, services); });
     } catch (const std::exception& error) {
+        m_settingsChanged = m_settingsChanged || settingsChanged;
+        m_fieldAtFault = FieldAtFault(header, result);
         Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
         m_cancelRequested = true;
         return;
     }
+    m_settingsChanged = m_settingsChanged || settingsChanged;
     if (result == avi::kResultDone || result == avi::kResultStopped) {
         // The header now holds the run's compressor choice.
         if (m_settingsChanged) {
             (void)project::WriteProjectHeader(m_workingCopyPath, header);
         }
     } else {
+        m_fieldAtFault = FieldAtFault(header, result);
         Ask(this, {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
                    QMessageBox::Critical, QMessageBox::Ok});
     }
     if (result != avi::kResultDone) {
         m_cancelRequested = true;
+    }
+}
+
+bool TAVICreateWindow::ReportProgress(int percent)
+{
+    // The first report comes before any frame, each later one after a frame.
+    if (m_reports++ > 0) {
+        ++m_framesDone;
+    }
+    ShowFramesDone();
+    return ShowProgress(percent);
+}
+
+avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const std::string& message)
+{
+    const qint64 asked = m_runClock.elapsed();
+    const avi::FrameErrorAnswer answer = AskFrameError(message);
+    m_waitedMs += m_runClock.elapsed() - asked;
+    if (answer == avi::FrameErrorAnswer::Yes) {
+        ++m_framesDone;  // skipped, with no report of its own
+        ShowFramesDone();
+    }
+    return answer;
+}
+
+void TAVICreateWindow::ShowFramesDone()
+{
+    lb_HotovoSnimku->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
+    const qint64 spent = m_runClock.isValid() ? m_runClock.elapsed() - m_waitedMs : 0;
+    if (m_framesDone == 0 || m_framesDone >= m_frameCount || spent <= 0) {
+        lb_ZbyvaCasu->clear();
+        return;
+    }
+    lb_ZbyvaCasu->setText(TimeLeftText(
+        static_cast<qint64>(std::llround(static_cast<double>(spent) / m_framesDone * (m_frameCount - m_framesDone)))));
+}
+
+QWidget* TAVICreateWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const
+{
+    const auto outOfRange = [](std::int32_t side) { return side < avi::kMinVideoSide || side > avi::kMaxVideoSide; };
+    if (outOfRange(header.Width)) {
+        return ed_SirkaAVI;
+    }
+    if (outOfRange(header.Height)) {
+        return ed_VyskaAVI;
+    }
+    if (header.FramesPerSecond < 1) {
+        return cb_SnimkuZaSekundu;
+    }
+    switch (result) {
+    case avi::kResultCannotOpenFile:
+    case avi::kResultWriteFailed:
+        return ed_FileNameAVI;
+    case avi::kResultFormatRefused:
+        return cb_HloubkaBarevAVI;
+    default:
+        return nullptr;
     }
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <string>
 
+#include "avi/engine/AviEngine.h"
 #include "project/ProjectFile.h"
+#include "ui/EngineThread.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,6 +27,9 @@ struct MainWindowControls {
     QMenu* menu_m_polozka = nullptr;
     QMenu* menu_m_projekt = nullptr;
 };
+
+// What the window shows beside the percentage during a run: "about 1 min 05 s left".
+QString TimeLeftText(qint64 milliseconds);
 
 // Edits the video settings of the open project's working copy, runs the generation and shows its
 // progress. The main window makes a fresh one for each use and shows it modally.
@@ -69,8 +76,15 @@ private:
     bool FormCloseQuery();
     void SetGenerating(bool on);
     void EndGenerating();
-    // Steps of a run after the header has been filled from the controls.
+    // Steps of a run after the header has been filled from the controls. The engine runs on a
+    // thread of its own; its reports and questions come back to this thread in their order.
     void RunEngine(project::ProjectHeader& header);
+    bool ReportProgress(int percent);
+    avi::FrameErrorAnswer AskFrameErrorInTurn(const std::string& message);
+    // The frames done of all and the time the rest will take, beside the percentage.
+    void ShowFramesDone();
+    // The field whose value made the run fail, if one did.
+    QWidget* FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const;
 
     QString m_projectPath;
     std::string m_workingCopyPath;
@@ -78,6 +92,18 @@ private:
     bool m_generating = false;
     bool m_cancelRequested = false;
     bool m_settingsChanged = false;
+    // Where the keyboard was in this window and in the main window when the run began; the field
+    // to go to instead after a failure.
+    QPointer<QWidget> m_focusBefore;
+    QPointer<QWidget> m_mainFocusBefore;
+    QPointer<QWidget> m_fieldAtFault;
+    // What the run has done: reports heard (the first is the start), frames done or skipped, and
+    // the time spent on frames, questions not counted.
+    int m_reports = 0;
+    int m_framesDone = 0;
+    int m_frameCount = 0;
+    QElapsedTimer m_runClock;
+    qint64 m_waitedMs = 0;
 
     QLineEdit* ed_SirkaAVI = nullptr;
     QSpinBox* ud_SirkaAVI = nullptr;
@@ -93,6 +119,12 @@ private:
     QLabel* Prubeh = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;
+    QLabel* lb_HotovoSnimku = nullptr;
+    QLabel* lb_ZbyvaCasu = nullptr;
+
+    // Last, so it goes first: a run still under way is stopped and waited for before anything it
+    // uses is destroyed.
+    EngineThread m_engineThread;
 };
 
 }  // namespace kinetar::ui

@@ -70,6 +70,10 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
         }
     }
     dialog.setDefaultSuffix(setup.DefaultExtension);
+    // Before the name: a name in a folder that is not there is then kept whole, relative to this one.
+    if (!setup.Folder.isEmpty()) {
+        dialog.setDirectory(setup.Folder);
+    }
     if (!setup.FileName.isEmpty()) {
         dialog.selectFile(setup.FileName);
     }

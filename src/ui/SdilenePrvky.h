@@ -24,6 +24,7 @@ struct FileDialogSetup {
     bool AllowMultiSelect = false;
     bool FileMustExist = false;
     bool HideReadOnly = false;
+    QString Folder;     // the folder the dialog opens in; empty: the one the file name is in
     QString FileName;   // selected when the dialog opens; the chosen file afterwards
     QStringList Files;  // every chosen file after a multiple selection
 };

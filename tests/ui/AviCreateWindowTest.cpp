@@ -1,17 +1,24 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "ChooserAnswer.h"
 #include "UiTest.h"
+#include "common/Error.h"
 #include "support/BmpBuilder.h"
 #include "support/ExternalTools.h"
 #include "support/RgbImage.h"
 #include "ui/AviCreateWindow.h"
+#include "ui/EngineThread.h"
 
 namespace kinetar::test {
 namespace {
@@ -46,8 +53,10 @@ protected:
     }
     std::unique_ptr<ui::TAVICreateWindow> Window(const QString& project = {})
     {
+        m_mainWindow.show();
+        m_frames->setFocus();
         auto window = std::make_unique<ui::TAVICreateWindow>(project.isEmpty() ? QPath("demo.AVIprj") : project,
-                                                             File("work.AVIprj"), ui::MainWindowControls{});
+                                                             File("work.AVIprj"), ui::MainWindowControls{m_frames});
         window->show();
         return window;
     }
@@ -62,15 +71,23 @@ protected:
         EXPECT_TRUE(project::ReadProjectHeader(File("work.AVIprj"), header));
         return header;
     }
-    // Idle after a run that did not succeed: open, "&Close", the bar and the label at 0.
-    static void ExpectIdleAfterRun(const ui::TAVICreateWindow& window)
+    // Idle after a run that did not succeed: open, "&Close", the bar and the label at 0, the main
+    // window's keyboard back on its list.
+    void ExpectIdleAfterRun(const ui::TAVICreateWindow& window) const
     {
+        EXPECT_EQ(m_mainWindow.focusWidget(), m_frames);
         EXPECT_TRUE(window.isVisible() && !window.Generating() && Find(window, "bt_Generuj")->isEnabled() &&
                     Find<QLineEdit>(window, "ed_FileNameAVI")->isEnabled());
         EXPECT_EQ(Find(window, "Button3")->text(), "&Close");
         EXPECT_EQ(Find<QProgressBar>(window, "ProgressBar_Generace")->value(), 0);
         EXPECT_EQ(Find<QLabel>(window, "Prubeh")->text(), "0 %");
     }
+
+    // The main window as the settings window sees it: the list, and a field the keyboard would go
+    // to from the list disabled during a run.
+    QWidget m_mainWindow;
+    QListWidget* m_frames = new QListWidget(&m_mainWindow);
+    QLineEdit* m_nextField = new QLineEdit(&m_mainWindow);
 };
 
 TEST_F(AviCreateWindowTest, CreationProposesWhatTheHeaderLacks)
@@ -119,6 +136,10 @@ TEST_F(AviCreateWindowTest, KeysAndTheRate)
     QTest::keyClick(width, Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
     auto* rate = Find<QComboBox>(*window, "cb_SnimkuZaSekundu");
+    rate->setEditText({});
+    QTest::keyClicks(rate, "ab1c");  // where the keyboard sends them
+    QTest::keyClicks(rate->lineEdit(), "7x");
+    EXPECT_EQ(rate->currentText(), "17");
     for (const auto& [text, enabled] :
          {std::pair{"", false}, {"0", false}, {"00", false}, {"99999999999", false}, {"7", true}, {"0", false}}) {
         rate->setEditText(QString::fromLatin1(text));
@@ -137,20 +158,24 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
         sizeBound = codec != nullptr ? codec->Fourcc : sizeBound;
     }
     const QString createError = QStringLiteral("AVI create error");
-    const std::tuple<const char*, QString, std::optional<std::uint32_t>, QString, QString, bool> rows[] = {
-        {"ed_SirkaAVI", "", kDib, "Kinetar", "'' is not a valid integer value.", false},
-        {"ed_VyskaAVI", "4294967296", kDib, "Kinetar", "'4294967296' is not a valid integer value.", false},
+    // The last column: where the keyboard is after the run, the field at fault or where it was.
+    const std::tuple<const char*, QString, std::optional<std::uint32_t>, QString, QString, bool, const char*> rows[] = {
+        {"ed_SirkaAVI", "", kDib, "Kinetar", "'' is not a valid integer value.", false, "ed_SirkaAVI"},
+        {"ed_VyskaAVI", "4294967296", kDib, "Kinetar", "'4294967296' is not a valid integer value.", false,
+         "ed_VyskaAVI"},
         {"ed_FileNameAVI", longName, kDib, "Kinetar",
          "The destination AVI file name is " + QString::number(longName.size()) +
              " bytes long, more than the project can hold (260): " + longName + ".",
-         false},
-        {"ed_SirkaAVI", "321", sizeBound, createError, "Selected video codec can't use selected format of AVI", true},
-        {"ed_SirkaAVI", "0", kDib, createError, "Video width 0 is out of range (allowed: 1 to 32767)", true},
-        {"ed_SirkaAVI", "32", std::nullopt, {}, {}, true},  // the chooser cancelled
+         false, "ed_FileNameAVI"},
+        {"ed_SirkaAVI", "321", sizeBound, createError, "Selected video codec can't use selected format of AVI", true,
+         "cb_HloubkaBarevAVI"},
+        {"ed_SirkaAVI", "0", kDib, createError, "Video width 0 is out of range (allowed: 1 to 32767)", true,
+         "ed_SirkaAVI"},
+        {"ed_SirkaAVI", "32", std::nullopt, {}, {}, true, "bt_Generuj"},  // the chooser cancelled
         {"ed_SirkaAVI", "32", kDib, avi::kFrameErrorCaption,
-         "Unknown file format " + QPath("p1.bmp") + "\r\nDo you want continue?", true},  // answered No
+         "Unknown file format " + QPath("p1.bmp") + "\r\nDo you want continue?", true, "bt_Generuj"},  // answered No
     };
-    for (const auto& [field, text, choice, caption, message, runs] : rows) {
+    for (const auto& [field, text, choice, caption, message, runs, focused] : rows) {
         SCOPED_TRACE(message.toStdString());
         // The long name is the default of a project whose own name is long.
         const bool longDefault = text == longName;
@@ -166,10 +191,12 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
         ChooserAnswer chooser(choice);
         Answer({caption == avi::kFrameErrorCaption ? QMessageBox::No : QMessageBox::Ok});
         m_prompter->Answers.resize(message.isEmpty() ? 0 : 1);
+        Find(*window, "bt_Generuj")->setFocus();
         Find(*window, "bt_Generuj")->click();
         EXPECT_EQ(TakeAsked(), message.isEmpty() ? QStringList() : QStringList{message});
         EXPECT_EQ(m_prompter->Asked.empty() ? caption : m_prompter->Asked[0].Caption, caption);
         ExpectIdleAfterRun(*window);
+        EXPECT_EQ(window->focusWidget()->objectName(), focused);
         if (!runs) {
             EXPECT_EQ(chooser.Shown, 0);
             EXPECT_EQ(ReadFile(File("work.AVIprj")), before);
@@ -198,6 +225,104 @@ TEST_F(AviCreateWindowTest, CancelDuringARunStopsAfterTheCurrentFrame)
     ASSERT_TRUE(probed);
     EXPECT_GE(probed->CountedFrames, 1);
     EXPECT_LT(probed->CountedFrames, 40);
+}
+
+TEST_F(AviCreateWindowTest, ReportsQuestionsAndCancelKeepTheirOrder)
+{
+    KINETAR_SKIP_WITHOUT(kFfprobe);
+    const std::vector<std::string> oneBad = {"32", "bad", "32", "32"};
+    // What the window shows at each report and message: the percentage as it changes and the frames
+    // done. Cancel is pressed at a question or a report; then the frames written.
+    const std::tuple<std::vector<std::string>, const char*, QStringList, int> rows[] = {
+        {oneBad, "", {"? 1 / 4 frames", "50 % 3 / 4 frames", "75 % 4 / 4 frames", "0 % ", "AVI generation done. "}, 3},
+        {oneBad, "?", {"? 1 / 4 frames", "50 % 3 / 4 frames", "0 % "}, 2},
+        {std::vector<std::string>(10, "32"), "20 %", {"10 % 2 / 10 frames", "20 % 3 / 10 frames", "0 % "}, 3},
+    };
+    for (const auto& [pictures, cancelAt, expected, written] : rows) {
+        SCOPED_TRACE(cancelAt);
+        WorkingCopy(pictures);
+        auto window = Window();
+        QStringList events;
+        const auto record = [&](const QString& event) {
+            events << event + u' ' + Find<QLabel>(*window, "lb_HotovoSnimku")->text();
+            event == QLatin1String(cancelAt) ? Find(*window, "Button3")->click() : void();
+        };
+        QObject::connect(Find<QProgressBar>(*window, "ProgressBar_Generace"), &QProgressBar::valueChanged, window.get(),
+                         [&](int percent) { record(QString::number(percent) + " %"); });
+        m_prompter->OnAsk = [&](const ui::Prompt& prompt) {
+            record(prompt.Caption == avi::kFrameErrorCaption ? QStringLiteral("?") : prompt.Text);
+        };
+        Answer({QMessageBox::Yes, QMessageBox::Ok});  // skip the unreadable picture; the final message
+        ChooserAnswer chooser(kDib);
+        Find(*window, "bt_Generuj")->click();
+        EXPECT_EQ(events, expected);
+        EXPECT_EQ(window->isVisible(), *cancelAt != 0);
+        EXPECT_EQ(Probe(File("out.avi"))->CountedFrames, written);
+        TakeAsked();
+        m_prompter->Answers.clear();
+    }
+}
+
+TEST_F(AviCreateWindowTest, BrowseOpensInTheDestinationsFolderAndKeepsATypedPathWhole)
+{
+    fs::create_directories(File("films"));
+    QDir::setCurrent(QDir::rootPath() + "tmp");  // the previous project's folder
+    // The destination, the folder the dialog opens in, the name it shows.
+    const std::tuple<QString, QString, QString> rows[] = {
+        {QPath("films/trip.avi"), QPath("films"), "trip.avi"},
+        {"/kinetar-no-such-folder/x.avi", "/", "kinetar-no-such-folder/x.avi"},
+    };
+    WorkingCopy({"32"});
+    auto window = Window();
+    for (const auto& [destination, folder, shown] : rows) {
+        SCOPED_TRACE(destination.toStdString());
+        Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(destination);
+        ui::ReplaceFileDialogRunner([&](QWidget*, const ui::FileDialogSetup& setup) {
+            QFileDialog dialog;
+            ui::ConfigureFileDialog(dialog, setup);
+            EXPECT_EQ(QDir(dialog.directory()), QDir(folder));
+            EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), shown);
+            QMetaObject::invokeMethod(&dialog, "accept");
+            return dialog.selectedFiles();
+        });
+        Find(*window, "Button1")->click();
+        EXPECT_EQ(Find<QLineEdit>(*window, "ed_FileNameAVI")->text(), destination);
+    }
+}
+
+TEST(EngineThread, TheUiThreadGoesOnDuringASlowStepAndCallsKeepTheirOrder)
+{
+    ui::EngineThread thread;
+    QStringList events;  // touched on the UI thread only
+    std::atomic<int> ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(1);
+    int answerAfterStop = -1;
+    const auto work = [&] {
+        for (int step = 0; step < 3; ++step) {
+            // A slow step, as a slow compressor's frame: it ends once the UI thread has handled three
+            // more timer events, or after ten seconds if the UI thread stood still.
+            const int seen = ticks;
+            for (int waited = 0; ticks < seen + 3 && waited < 10000; ++waited) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            const QString report = QStringLiteral("step %1, UI %2").arg(step).arg(ticks >= seen + 3 ? "on" : "frozen");
+            thread.OnUiThread<bool>(
+                [&, step, report] {
+                    events << report;
+                    step == 2 ? thread.Stop() : void();  // as when the application quits
+                    return true;
+                },
+                false);
+        }
+        answerAfterStop = thread.OnUiThread<int>([&] { return int(events.size()); }, -2);
+        throw Error("the work's own failure");
+    };
+    EXPECT_THROW(thread.Run(work), Error);
+    EXPECT_EQ(events, (QStringList{"step 0, UI on", "step 1, UI on", "step 2, UI on"}));
+    EXPECT_EQ(answerAfterStop, -2) << "answered without the UI thread";
+    EXPECT_FALSE(thread.Running());
 }
 
 // Plays through the default application for AVI files in the test's own home.

@@ -1,14 +1,14 @@
-#include <QElapsedTimer>
 #include <QListWidget>
-#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
+#include <set>
 #include <thread>
 
 #include "UiTest.h"
-#include "common/Error.h"
+#include "pictures/LoadPicture.h"
+#include "support/BmpBuilder.h"
+#include "support/RgbImage.h"
 #include "ui/Thumbnails.h"
 
 namespace kinetar::test {
@@ -17,227 +17,140 @@ namespace {
 using ui::ThumbnailCache;
 using Placeholder = ThumbnailCache::Placeholder;
 
-// A reader that keeps what it was asked, can be held at its start, and gives a dark grey picture
-// twice as wide as high, or raises for a file whose name begins with "bad".
-class HeldReader {
-public:
-    ThumbnailCache::Reader Reader()
-    {
-        return [this](const std::string& path) {
-            std::unique_lock lock(m_mutex);
-            m_asked.push_back(path.substr(path.rfind('/') + 1));
-            m_released.wait(lock, [this] { return m_open; });
-            if (path.find("/bad") != std::string::npos) {
-                throw Error("Unknown file format " + path);
-            }
-            auto picture = std::make_unique<pictures::DecodedPicture>();
-            picture->SetWidth(80);
-            picture->SetHeight(40);
-            picture->Fill(0x40);
-            return picture;
-        };
-    }
-    void Hold() { Open(false); }
-    void Release() { Open(true); }
-    std::vector<std::string> Asked()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_asked;
-    }
-
-private:
-    void Open(bool open)
-    {
-        std::lock_guard lock(m_mutex);
-        m_open = open;
-        m_released.notify_all();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_open = true;
-    std::vector<std::string> m_asked;
-};
-
+// Reads through a reader that keeps the names asked for and can be held at its start. The pictures
+// are dark grey and twice as wide as high; a file named "bad..." is junk.
 class ThumbnailsTest : public ::testing::Test {
 protected:
+    std::unique_ptr<pictures::DecodedPicture> Read(const std::string& path)
+    {
+        Asked(path.substr(path.rfind('/') + 1));
+        while (m_held) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return pictures::LoadPicture(path);
+    }
+    // The names asked for so far, after adding one.
+    std::vector<std::string> Asked(const std::string& name = {})
+    {
+        const std::lock_guard lock(m_mutex);
+        name.empty() ? void() : m_asked.push_back(name);
+        return m_asked;
+    }
     QString Path(const std::string& name, bool exists = true) const
     {
         if (exists) {
-            WriteFile(m_dir.File(name), {});
+            WriteFile(m_dir.File(name), name.starts_with("bad") ? std::vector<std::uint8_t>{1} : m_picture);
         }
         return QString::fromStdString(m_dir.File(name));
     }
-    // Waits until `count` thumbnails have arrived since the spy was made.
-    static void WaitFor(QSignalSpy& ready, int count)
+    // Waits for `count` thumbnails in all to have arrived.
+    void WaitFor(int count)
     {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() >= count; }));
-        EXPECT_EQ(ready.count(), count);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_ready.count() >= count; }));
+        EXPECT_EQ(m_ready.count(), count);
     }
-    static bool Same(const QPixmap& left, const QPixmap& right) { return left.toImage() == right.toImage(); }
+    bool Shows(const std::string& name, Placeholder kind)
+    {
+        return m_cache->Thumbnail(Path(name, false)).toImage() == m_cache->PlaceholderPixmap(kind).toImage();
+    }
 
     TempDir m_dir;
-    HeldReader m_reader;
+    const std::vector<std::uint8_t> m_picture = Bmp24(SolidImage(80, 40, 0x404040));
+    std::mutex m_mutex;
+    std::vector<std::string> m_asked;
+    std::atomic<bool> m_held = false;
+    std::unique_ptr<ThumbnailCache> m_cache =
+        std::make_unique<ThumbnailCache>([this](const std::string& path) { return Read(path); });
+    QSignalSpy m_ready{m_cache.get(), &ThumbnailCache::Ready};
 };
 
-TEST_F(ThumbnailsTest, PlaceholdersUntilReadThenThePictureWithoutEverWaiting)
+TEST_F(ThumbnailsTest, NeverWaitsForTheReaderCoalescesAndKeepsTheLeastRecentlyUsedOut)
 {
-    ThumbnailCache cache(m_reader.Reader());
-    QSignalSpy ready(&cache, &ThumbnailCache::Ready);
-    m_reader.Hold();
-    const QString picture = Path("a.bmp"), unreadable = Path("bad.bmp"), missing = Path("gone.bmp", false);
-    QElapsedTimer clock;
-    clock.start();
-    for (int round = 0; round < 5; ++round) {  // asked again while loading: read once
-        for (const QString& path : {picture, unreadable, missing}) {
-            EXPECT_TRUE(Same(cache.Thumbnail(path), cache.PlaceholderPixmap(Placeholder::Loading)));
+    m_held = true;
+    Path("a.bmp");
+    Path("bad.bmp");
+    for (int round = 0; round < 5; ++round) {  // the reader is held: none of this may wait for it
+        for (const char* name : {"a.bmp", "bad.bmp", "gone.bmp"}) {
+            EXPECT_TRUE(Shows(name, Placeholder::Loading));
         }
     }
-    EXPECT_LT(clock.elapsed(), 500) << "the reader is held: asking must not wait for it";
-    m_reader.Release();
-    WaitFor(ready, 3);
-    auto asked = m_reader.Asked();
-    std::sort(asked.begin(), asked.end());
-    EXPECT_EQ(asked, (std::vector<std::string>{"a.bmp", "bad.bmp"})) << "a missing file is not read";
+    m_held = false;
+    WaitFor(3);
+    auto asked = Asked();
+    EXPECT_EQ(std::set(asked.begin(), asked.end()), (std::set<std::string>{"a.bmp", "bad.bmp"})) << "once each";
+    const QImage thumbnail = m_cache->Thumbnail(Path("a.bmp")).toImage();
+    EXPECT_EQ(std::pair(thumbnail.size(), thumbnail.pixel(32, 16)), std::pair(QSize(64, 32), qRgb(64, 64, 64)));
+    EXPECT_TRUE(Shows("bad.bmp", Placeholder::Unreadable) && Shows("gone.bmp", Placeholder::Missing));
+    // The preview's pictures, scaled: their borders are light grey, red and magenta.
+    const auto border = [&](Placeholder kind) { return m_cache->PlaceholderPixmap(kind).toImage().pixel(0, 0); };
+    EXPECT_EQ(QList({border(Placeholder::Loading), border(Placeholder::Missing), border(Placeholder::Unreadable)}),
+              QList({qRgb(192, 192, 192), qRgb(255, 0, 0), qRgb(255, 0, 255)}));
 
-    const QImage thumbnail = cache.Thumbnail(picture).toImage();
-    EXPECT_EQ(thumbnail.size(), QSize(64, 32)) << "fits the box, aspect kept";
-    EXPECT_EQ(thumbnail.pixel(32, 16), qRgb(0x40, 0x40, 0x40));
-    EXPECT_TRUE(Same(cache.Thumbnail(unreadable), cache.PlaceholderPixmap(Placeholder::Unreadable)));
-    EXPECT_TRUE(Same(cache.Thumbnail(missing), cache.PlaceholderPixmap(Placeholder::Missing)));
-    // The preview's pictures, scaled: white inside a border of their own colour.
-    const std::pair<Placeholder, QRgb> borders[] = {
-        {Placeholder::Loading, qRgb(192, 192, 192)},
-        {Placeholder::Missing, qRgb(255, 0, 0)},
-        {Placeholder::Unreadable, qRgb(255, 0, 255)},
-    };
-    for (const auto& [kind, border] : borders) {
-        const QImage shown = cache.PlaceholderPixmap(kind).toImage();
-        EXPECT_EQ(shown.size(), QSize(64, 32));
-        EXPECT_EQ(shown.pixel(0, 0), border);
-        EXPECT_EQ(shown.pixel(4, 16), qRgb(255, 255, 255));
+    m_cache->SetThreadCount(1);
+    m_cache->SetCapacity(2 * 64 * 32 * 4);  // the last two used: the placeholders
+    m_cache->SetPendingLimit(3);
+    // a, read again, and b; a used after b stays when c comes, b goes and is read again.
+    for (const auto& [name, arrived] :
+         {std::pair{"a.bmp", 4}, {"b.bmp", 5}, {"a.bmp", 5}, {"c.bmp", 6}, {"b.bmp", 7}}) {
+        m_cache->Thumbnail(Path(name));
+        WaitFor(arrived);
     }
-    EXPECT_EQ(ready.count(), 3) << "nothing read again";
+    m_held = true;
+    for (const char* name : {"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p5"}) {
+        m_cache->Thumbnail(Path(std::string(name) + ".bmp"));  // p0 is read at once; p5, painted again, goes first
+    }
+    m_held = false;
+    WaitFor(11);
+    asked = Asked();
+    EXPECT_EQ(std::vector(asked.begin() + 2, asked.end()),
+              (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp", "b.bmp", "p0.bmp", "p5.bmp", "p6.bmp", "p4.bmp"}));
+
+    // Going away during a read: it waits for that read and starts no other.
+    m_held = true;
+    m_cache->Thumbnail(Path("q0.bmp"));
+    m_cache->Thumbnail(Path("q1.bmp"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Asked().back() == "q0.bmp"; }));
+    m_held = false;
+    m_cache.reset();
+    EXPECT_EQ(Asked().back(), "q0.bmp");
 }
 
-TEST_F(ThumbnailsTest, LeastRecentlyUsedGoFirst)
-{
-    ThumbnailCache cache(m_reader.Reader());
-    cache.SetThreadCount(1);
-    cache.SetCapacity(2 * 64 * 32 * 4);  // two thumbnails
-    QSignalSpy ready(&cache, &ThumbnailCache::Ready);
-    const QString a = Path("a.bmp"), b = Path("b.bmp"), c = Path("c.bmp");
-    cache.Thumbnail(a);
-    cache.Thumbnail(b);
-    WaitFor(ready, 2);
-    EXPECT_FALSE(Same(cache.Thumbnail(a), cache.PlaceholderPixmap(Placeholder::Loading)));  // a used after b
-    cache.Thumbnail(c);
-    WaitFor(ready, 3);
-    EXPECT_FALSE(Same(cache.Thumbnail(a), cache.PlaceholderPixmap(Placeholder::Loading)));
-    EXPECT_FALSE(Same(cache.Thumbnail(c), cache.PlaceholderPixmap(Placeholder::Loading)));
-    EXPECT_TRUE(Same(cache.Thumbnail(b), cache.PlaceholderPixmap(Placeholder::Loading))) << "b was dropped";
-    WaitFor(ready, 4);
-    EXPECT_EQ(m_reader.Asked(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp", "b.bmp"}));
-}
-
-TEST_F(ThumbnailsTest, NewestRequestsFirstAndOnlySoManyWait)
-{
-    auto cache = std::make_unique<ThumbnailCache>(m_reader.Reader());
-    cache->SetThreadCount(1);
-    cache->SetPendingLimit(3);
-    QSignalSpy ready(cache.get(), &ThumbnailCache::Ready);
-    m_reader.Hold();
-    for (int line = 0; line < 7; ++line) {
-        cache->Thumbnail(Path("p" + std::to_string(line) + ".bmp"));
-    }
-    cache->Thumbnail(Path("p5.bmp"));  // painted again: to the front
-    m_reader.Release();
-    WaitFor(ready, 4);
-    EXPECT_EQ(m_reader.Asked(), (std::vector<std::string>{"p0.bmp", "p5.bmp", "p6.bmp", "p4.bmp"}));
-
-    // Going away while a read is under way: it waits for that read and starts no other.
-    m_reader.Hold();
-    for (const char* name : {"q0.bmp", "q1.bmp", "q2.bmp"}) {
-        cache->Thumbnail(Path(name));
-    }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_reader.Asked().size() == 5; }));
-    std::thread release([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        m_reader.Release();
-    });
-    cache.reset();
-    release.join();
-    EXPECT_EQ(m_reader.Asked().size(), 5U);
-    EXPECT_EQ(m_reader.Asked().back(), "q0.bmp");
-}
-
-// Counts the viewport's paints that cover a rectangle.
-class PaintCounter : public QObject {
-public:
-    PaintCounter(QWidget* viewport, QRect rect) : m_rect(rect) { viewport->installEventFilter(this); }
-    int Count = 0;
-
-protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+// Keeps the lines it paints.
+struct PaintedLines : ui::ThumbnailDelegate {
+    using ThumbnailDelegate::ThumbnailDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().contains(m_rect)) {
-            ++Count;
-        }
-        return false;
+        Lines << index.row();
+        ThumbnailDelegate::paint(painter, option, index);
     }
-
-private:
-    QRect m_rect;
+    mutable QList<int> Lines;
 };
 
-TEST_F(ThumbnailsTest, ALongListAsksOnlyForThePaintedLines)
+TEST_F(ThumbnailsTest, ALongListAsksOnlyForThePaintedLinesAndRepaintsThemAsTheyArrive)
 {
-    ThumbnailCache cache(m_reader.Reader());
-    QSignalSpy ready(&cache, &ThumbnailCache::Ready);
     QListWidget list;
-    list.setUniformItemSizes(true);
     for (int line = 0; line < 10000; ++line) {
         const std::string name = "f" + std::to_string(line) + ".bmp";
         auto* item = new QListWidgetItem(QString::fromStdString(name), &list);
         item->setData(ui::ThumbnailDelegate::kPathRole, Path(name, line == 0));  // the others are missing
     }
-    auto* delegate = new ui::ThumbnailDelegate(cache, &list);
+    auto* delegate = new PaintedLines(*m_cache, &list);
     list.setItemDelegate(delegate);
     list.resize(200, 300);
-    m_reader.Hold();
+    m_held = true;
     list.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
-    const QRect first = list.visualRect(list.model()->index(0, 0));
-    EXPECT_GE(first.height(), 48);
-    int shown = 0;
-    while (list.visualRect(list.model()->index(shown, 0)).top() < list.viewport()->height()) {
-        ++shown;
-    }
-    WaitFor(ready, shown - 1);  // all but the held first line
+    EXPECT_GE(list.visualRect(list.model()->index(0, 0)).height(), 48);
+    const int shown = list.indexAt(list.viewport()->rect().bottomLeft()).row() + 1;
+    WaitFor(shown - 1);  // all but the held first line; none out of sight
     QTest::qWait(50);
-    PaintCounter paints(list.viewport(), first);
-    m_reader.Release();
-    WaitFor(ready, shown);
+    delegate->Lines.clear();
+    m_held = false;
+    WaitFor(shown);
     QTest::qWait(50);
-    EXPECT_EQ(ready.count(), shown) << "the lines out of sight are not read";
-    EXPECT_EQ(paints.Count, 1) << "the first line is painted again with its thumbnail";
-
-    list.scrollToBottom();
-    const QString last = Path("f9999.bmp", false);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return std::any_of(ready.begin(), ready.end(), [&](const auto& signal) { return signal.at(0) == last; });
-    }));
-    QTest::qWait(100);  // the rest of the page
-    EXPECT_LE(ready.count(), 2 * shown + 1);
-
+    EXPECT_EQ(delegate->Lines.value(0, -1), 0) << "the first line painted again, with its thumbnail";
     delegate->SetEnabled(false);
-    QApplication::processEvents();
-    EXPECT_LT(list.visualRect(list.model()->index(9999, 0)).height(), 48);
-    const auto before = ready.count();
-    cache.Forget(last);
-    list.viewport()->repaint();
-    QTest::qWait(50);
-    EXPECT_EQ(ready.count(), before) << "plain lines read nothing";
+    EXPECT_LT(list.visualRect(list.model()->index(0, 0)).height(), 48);
 }
 
 }  // namespace
