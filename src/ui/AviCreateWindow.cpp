@@ -26,10 +26,8 @@
 #include "settings/StoredSettings.h"
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
-#include "ui/DesktopOpener.h"
-#include "ui/Prompter.h"
+#include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
-#include "ui/SdilenePrvky.h"
 
 namespace kinetar::ui {
 
@@ -61,11 +59,12 @@ std::int32_t ReadWholeNumberOrZero(const QString& text)
     }
 }
 
-avi::FrameErrorAnswer AskFrameError(const std::string& message)
+avi::FrameErrorAnswer AskFrameError(const UiServices& services, const std::string& message)
 {
     // No owner: the settings window stays usable while the question is open.
-    switch (Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
-                          QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
+    switch (
+        services.Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
+                               QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
     case QMessageBox::Yes:
         return avi::FrameErrorAnswer::Yes;
     case QMessageBox::No:
@@ -110,11 +109,13 @@ QSpinBox* Spinner(const char* name)
 
 }  // namespace
 
-TAVICreateWindow::TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+TAVICreateWindow::TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
                                    QWidget* parent)
     : QDialog(parent),
-      m_projectPath(std::move(projectPath)),
-      m_workingCopyPath(std::move(workingCopyPath)),
+      m_session(session),
+      m_services(std::move(services)),
+      m_projectPath(session.ProjectPath()),
+      m_workingCopyPath(session.WorkingCopyPath()),
       m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("AVICreateWindow"));
@@ -252,7 +253,7 @@ void TAVICreateWindow::CreateControls()
 void TAVICreateWindow::ConnectHandlers()
 {
     const auto handle = [this](auto* sender, auto signal, void (TAVICreateWindow::*handler)()) {
-        connect(sender, signal, this, Guarded(this, [this, handler] { (this->*handler)(); }));
+        connect(sender, signal, this, Guarded(this, m_services, [this, handler] { (this->*handler)(); }));
     };
     handle(ed_SirkaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
     handle(ed_VyskaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
@@ -291,7 +292,7 @@ void TAVICreateWindow::FormCreate()
         changed = true;
     }
     if (changed) {
-        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+        (void)m_session.WriteHeader(header);
     }
 
     TransferSettings(Direction::ToControls, header);
@@ -380,10 +381,10 @@ void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
 
 void TAVICreateWindow::Button1Click()
 {
-    SdilenePrvky& dialog = *SdilenePrvky::Instance();
+    SdilenePrvky& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kAviFileMode);
     dialog.OpenDialog.FileName = ed_FileNameAVI->text();
-    if (dialog.Execute(this)) {
+    if (m_services.RunSharedDialog(this)) {
         ed_FileNameAVI->setText(dialog.OpenDialog.FileName);
     }
 }
@@ -425,14 +426,14 @@ void TAVICreateWindow::bt_GenerujClick()
             TransferSettings(Direction::FromControls, header);
             transferred = true;
         } catch (const std::exception& error) {
-            ShowUncaughtError(this, error);
+            ShowUncaughtError(m_services.Ask, this, error);
             m_cancelRequested = true;
         }
         if (transferred) {
             RunEngine(header);
         }
     } catch (const std::exception& error) {
-        ShowUncaughtError(this, error);
+        ShowUncaughtError(m_services.Ask, this, error);
         m_cancelRequested = true;
     }
     EndGenerating();
@@ -443,8 +444,8 @@ void TAVICreateWindow::bt_GenerujClick()
         if (ch_playAVIafter->isChecked()) {
             PlayAVI();
         } else {
-            Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."), QMessageBox::Information,
-                       QMessageBox::Ok});
+            m_services.Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."),
+                                  QMessageBox::Information, QMessageBox::Ok});
         }
         close();
     }
@@ -455,29 +456,30 @@ void TAVICreateWindow::bt_GenerujClick()
 void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
 {
     if (m_settingsChanged) {
-        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+        (void)m_session.WriteHeader(header);
     }
     avi::EngineServices services;
     services.ChooseCompressor = MakeCompressorChooser(this);
-    services.AskFrameError = AskFrameError;
+    services.AskFrameError = [this](const std::string& message) { return AskFrameError(m_services, message); };
     std::uint8_t result = avi::kResultDone;
     try {
-        avi::CreateAVI(
+        m_services.CreateAVI(
             header, m_workingCopyPath, m_settingsChanged, [this](int percent) { return ShowProgress(percent); }, result,
             services);
     } catch (const std::exception& error) {
-        Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
         m_cancelRequested = true;
         return;
     }
     if (result == avi::kResultDone || result == avi::kResultStopped) {
         // The header now holds the run's compressor choice.
         if (m_settingsChanged) {
-            (void)project::WriteProjectHeader(m_workingCopyPath, header);
+            (void)m_session.WriteHeader(header);
         }
     } else {
-        Ask(this, {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
-                   QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this,
+                       {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
+                        QMessageBox::Critical, QMessageBox::Ok});
     }
     if (result != avi::kResultDone) {
         m_cancelRequested = true;
@@ -513,8 +515,8 @@ void TAVICreateWindow::Button2Click()
 bool TAVICreateWindow::FormCloseQuery()
 {
     if (m_generating) {
-        Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
-                   QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
+                              QMessageBox::Critical, QMessageBox::Ok});
         return false;
     }
     return true;
@@ -523,7 +525,7 @@ bool TAVICreateWindow::FormCloseQuery()
 void TAVICreateWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
     if (accept) {
         QDialog::closeEvent(event);
     } else {
@@ -533,10 +535,11 @@ void TAVICreateWindow::closeEvent(QCloseEvent* event)
 
 void TAVICreateWindow::PlayAVI()
 {
-    if (!OpenWithDesktop(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
-        Ask(this, {QStringLiteral("Error"),
-                   QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
-                   QMessageBox::Critical, QMessageBox::Ok});
+    if (!m_services.OpenDocument(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
+        m_services.Ask(this,
+                       {QStringLiteral("Error"),
+                        QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
+                        QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "project/ProjectFile.h"
+#include "ui/UiServices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +17,8 @@ class QPushButton;
 class QSpinBox;
 
 namespace kinetar::ui {
+
+class ProjectSession;
 
 // What the settings window disables in the main window while a run is in progress.
 struct MainWindowControls {
@@ -30,7 +33,8 @@ class TAVICreateWindow : public QDialog {
     Q_OBJECT
 
 public:
-    TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+    // Reads and writes the header of the session's working copy.
+    TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
                      QWidget* parent = nullptr);
     ~TAVICreateWindow() override;
 
@@ -72,6 +76,8 @@ private:
     // Steps of a run after the header has been filled from the controls.
     void RunEngine(project::ProjectHeader& header);
 
+    ProjectSession& m_session;
+    UiServices m_services;
     QString m_projectPath;
     std::string m_workingCopyPath;
     MainWindowControls m_mainWindow;

@@ -46,22 +46,26 @@ protected:
     }
     std::unique_ptr<ui::TAVICreateWindow> Window(const QString& project = {})
     {
-        auto window = std::make_unique<ui::TAVICreateWindow>(project.isEmpty() ? QPath("demo.AVIprj") : project,
-                                                             File("work.AVIprj"), ui::MainWindowControls{});
+        m_session.Close();
+        m_session.SetProjectPath(QPath("work.AVIprj"));
+        m_session.OpenWorkingCopy();
+        m_session.SetProjectPath(project.isEmpty() ? QPath("demo.AVIprj") : project);
+        auto window = std::make_unique<ui::TAVICreateWindow>(m_session, Services(), ui::MainWindowControls{});
         window->show();
         return window;
     }
     template <typename T = QPushButton>
     static T* Find(const QWidget& window, const char* name)
     {
-        return window.findChild<T*>(QString::fromLatin1(name));
+        return UiTest::Find<T>(window, name);
     }
     ProjectHeader Stored() const
     {
         ProjectHeader header;
-        EXPECT_TRUE(project::ReadProjectHeader(File("work.AVIprj"), header));
+        EXPECT_TRUE(project::ReadProjectHeader(m_session.WorkingCopyPath(), header));
         return header;
     }
+    ui::ProjectSession m_session;
     // Idle after a run that did not succeed: open, "&Close", the bar and the label at 0.
     static void ExpectIdleAfterRun(const ui::TAVICreateWindow& window)
     {
@@ -162,7 +166,7 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
             EXPECT_EQ(Find<QLineEdit>(*window, field)->text(), text);
         }
         Find<QLineEdit>(*window, field)->setText(text);
-        const auto before = ReadFile(File("work.AVIprj"));
+        const auto before = ReadFile(m_session.WorkingCopyPath());
         ChooserAnswer chooser(choice);
         Answer({caption == avi::kFrameErrorCaption ? QMessageBox::No : QMessageBox::Ok});
         m_prompter->Answers.resize(message.isEmpty() ? 0 : 1);
@@ -172,7 +176,7 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
         ExpectIdleAfterRun(*window);
         if (!runs) {
             EXPECT_EQ(chooser.Shown, 0);
-            EXPECT_EQ(ReadFile(File("work.AVIprj")), before);
+            EXPECT_EQ(ReadFile(m_session.WorkingCopyPath()), before);
             EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), {}), 3) << "the project and pictures only";
         }
     }

@@ -32,49 +32,6 @@ const QString kEndQuestion =
 
 class FramesTest : public UiTest {
 protected:
-    // A shown window with a project of these pictures open.
-    std::unique_ptr<ui::MainWindow> Open(const std::vector<std::string>& pictures)
-    {
-        WriteProject(File("p.AVIprj"), pictures);
-        auto window = std::make_unique<ui::MainWindow>(QStringList{QPath("p.AVIprj")});
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
-    template <typename T>
-    static T* Find(const ui::MainWindow& window, const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    static QStringList Lines(ui::MainWindow& window)
-    {
-        QStringList lines;
-        for (int row = 0; row < window.Frames().count(); ++row) {
-            lines << window.Frames().item(row)->text();
-        }
-        return lines;
-    }
-    // The working copy's frames by file name, to hold against the lines.
-    static QStringList Records(ui::MainWindow& window)
-    {
-        std::vector<project::FrameRecord> records;
-        project::ReadProject(window.WorkingCopyPath(), &records);
-        QStringList names;
-        for (const auto& record : records) {
-            names << QString::fromStdString(fs::path(project::GetText(record.PictureFileName)).filename().string());
-        }
-        return names;
-    }
-    static void Select(ui::MainWindow& window, const Rows& rows)
-    {
-        ui::FrameList& list = window.Frames();
-        list.clearSelection();
-        for (const int row : rows) {
-            list.setCurrentRow(row, QItemSelectionModel::Select);
-        }
-    }
     static QString FileName(const ui::MainWindow& window) { return Find<QLineEdit>(window, "ed_PictFileName")->text(); }
     static QString Dimension(const ui::MainWindow& window) { return Find<QLabel>(window, "lb_RozmerySnimku")->text(); }
     static QImage Preview(const ui::MainWindow& window)

@@ -24,28 +24,13 @@ const QString kSaveChanges = QStringLiteral("Save changes to project?");
 
 class MainWindowTest : public UiTest {
 protected:
-    // A shown window whose first-show step has run.
-    std::unique_ptr<ui::MainWindow> Window(const QStringList& arguments = {})
-    {
-        auto window = std::make_unique<ui::MainWindow>(arguments);
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
-    template <typename T = QAction>
-    static T* Find(const ui::MainWindow& window, const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
     static QString Status(const ui::MainWindow& window) { return Find<QLabel>(window, "StatusBar_Project")->text(); }
     static void Trigger(const ui::MainWindow& window, const char* action) { Find(window, action)->trigger(); }
     // Something for a Save to carry: one more frame in the working copy.
     static void EditWorkingCopy(ui::MainWindow& window)
     {
-        ASSERT_TRUE(project::WriteFrameRecord(window.WorkingCopyPath(), 0, project::NewFrameRecord("/x.bmp")));
-        window.SetProjectModified(true);
+        window.Session().AddFrames({"/x.bmp"});
+        ASSERT_TRUE(window.ProjectModified());
     }
 };
 
@@ -207,8 +192,9 @@ TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
     Trigger(*window, "menu_Zavrit");
     TakeAsked();
     EXPECT_TRUE(fs::exists(window->WorkingCopyPath()));
-    window->SetProjectModified(false);
+    Answer({QMessageBox::No});
     Trigger(*window, "menu_Zavrit");
+    TakeAsked();
 
     // A folder named like a project cannot be copied into a working copy: not opened.
     fs::create_directory(File("folder.AVIprj"));
@@ -361,7 +347,9 @@ TEST_F(MainWindowTest, TextsOfMenusAndToolbar)
         EXPECT_FALSE(button->icon().isNull()) << name;
     }
     // The Save item is the Project menu's default while there are unsaved changes.
-    window->SetProjectModified(true);
+    ChooseFiles({QPath("a.AVIprj")});
+    Trigger(*window, "menu_Novy");
+    EditWorkingCopy(*window);
     emit Find<QMenu>(*window, "menu_m_projekt")->aboutToShow();
     EXPECT_TRUE(Find(*window, "menu_Ulozit")->font().bold());
 }
