@@ -25,7 +25,6 @@ const QString kSaveChanges = QStringLiteral("Save changes to project?");
 class MainWindowTest : public UiTest {
 protected:
     static QString Status(const ui::MainWindow& window) { return Find<QLabel>(window, "StatusBar_Project")->text(); }
-    static void Trigger(const ui::MainWindow& window, const char* action) { Find(window, action)->trigger(); }
     // Something for a Save to carry: one more frame in the working copy.
     static void EditWorkingCopy(ui::MainWindow& window)
     {

@@ -75,6 +75,7 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
+    static void Trigger(const QWidget& window, const char* action) { Find(window, action)->trigger(); }
     // The list's lines and the working copy's frames by file name, to hold against each other.
     static QStringList Lines(ui::MainWindow& window);
     static QStringList Records(ui::MainWindow& window);
