@@ -106,6 +106,46 @@ TEST_F(FramesTest, AddingOnePictureSelectsAndShowsIt)
     EXPECT_EQ(Find<QCheckBox>(*window, "ch_StretchPicture")->checkState(), Qt::Checked);
 }
 
+// The keyboard goes on from the new line, not from where the user clicked before adding.
+TEST_F(FramesTest, AfterAddingShiftExtendsFromTheNewLine)
+{
+    auto window = Open({"/a.bmp", "/b.bmp", "/c.bmp"});
+    ui::FrameList& list = window->Frames();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(0, 0)).center());
+    list.AddPictureFiles({QPath("d.bmp")});
+    QTest::keyClick(&list, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(list.SelectedRows(), QList<int>({2, 3}));
+    EXPECT_EQ(list.currentRow(), 2);
+}
+
+// The list keeps its width while the size text changes and "&Save changes" turns bold; a narrow
+// window narrows the panel, never the list below its minimum, and cuts no caption.
+TEST_F(FramesTest, TheLayoutHoldsStillAndShrinksWithoutClipping)
+{
+    auto window = Open({Picture("wide.bmp", 640, 480), "/missing.bmp"});
+    ui::FrameList& list = window->Frames();
+    const int width = list.width();
+    Select(*window, {0});
+    QApplication::processEvents();
+    EXPECT_EQ(Dimension(*window), "640 x 480");
+    EXPECT_EQ(list.width(), width);
+    QTest::keyClicks(Find<QLineEdit>(*window, "ed_PictFileName"), "x");
+    QApplication::processEvents();
+    EXPECT_EQ(list.width(), width);
+    Find<QPushButton>(*window, "bt_ZrusitZmeny")->click();
+
+    window->resize(400, 470);
+    QApplication::processEvents();
+    EXPECT_GE(list.width(), 120);
+    EXPECT_LT(Find<QWidget>(*window, "PanelMain")->width(), 300);
+    const QWidget* panel = Find<QWidget>(*window, "Panel1");
+    for (const char* name : {"ch_StretchPicture", "bt_UlozitZmeny", "bt_ZrusitZmeny", "Button2", "lb_RozmerySnimku"}) {
+        const auto* widget = Find<QWidget>(*window, name);
+        EXPECT_GE(widget->width(), widget->sizeHint().width()) << name;
+        EXPECT_LE(widget->mapTo(panel, QPoint(widget->width(), 0)).x(), panel->width()) << name;
+    }
+}
+
 TEST_F(FramesTest, APathTooLongForAFrameIsRefusedAndTheOthersGoIn)
 {
     auto window = Open({});

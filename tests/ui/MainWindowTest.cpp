@@ -267,8 +267,18 @@ TEST_F(MainWindowTest, CommandLineProject)
         {"two arguments: the last one", {QPath("cli.AVIprj"), QStringLiteral("/register")}, {}, QPath("last.AVIprj")},
         {"answered Yes: created", {QPath("new.AVIprj")}, {QMessageBox::Yes}, QPath("new.AVIprj")},
     };
+    // The question comes before any project is shown.
+    QString statusAtQuestion;
+    m_prompter->OnAsk = [&](const ui::Prompt&) {
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (const auto* status = window->findChild<QLabel*>(QStringLiteral("StatusBar_Project"))) {
+                statusAtQuestion = status->text();
+            }
+        }
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        statusAtQuestion.clear();
         QSettings(QStringLiteral("Tavrel"), QStringLiteral("Kinetar"))
             .setValue(QStringLiteral("LastProject"), QPath("last.AVIprj"));
         for (auto answer : row.answers) {
@@ -277,6 +287,7 @@ TEST_F(MainWindowTest, CommandLineProject)
         auto window = Window(row.arguments);
         EXPECT_EQ(window->ProjectPath(), row.opened);
         EXPECT_EQ(TakeAsked(), row.answers.empty() ? QStringList() : QStringList({create}));
+        EXPECT_EQ(statusAtQuestion, row.answers.empty() ? QString() : QStringLiteral("No project opened."));
         EXPECT_FALSE(window->ProjectModified());
         EXPECT_TRUE(fs::exists(window->WorkingCopyPath()));
     }

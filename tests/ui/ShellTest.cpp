@@ -140,6 +140,29 @@ TEST_F(ShellTest, FileDialogModes)
     EXPECT_EQ(holder.OpenDialog.Title, "Select AVI filename...");
 }
 
+// A project is never preselected for pictures, nor a picture for a project; the folder stays.
+TEST_F(ShellTest, TheLastFileIsPreselectedOnlyWhereTheModeTakesIt)
+{
+    const std::tuple<int, QString, bool> rows[] = {
+        {ui::kPicturesMode, "/f/p.AVIprj", false}, {ui::kPicturesMode, "/f/a.Bmp", true},
+        {ui::kProjectMode, "/f/a.bmp", false},     {ui::kProjectMode, "/f/p.AVIPRJ", true},
+        {ui::kAviFileMode, "/f/p.AVIprj", false},  {ui::kAviFileMode, "/f/v.avi", true},
+    };
+    ui::SdilenePrvky& holder = *m_holder;
+    for (const auto& [mode, last, kept] : rows) {
+        SCOPED_TRACE(last.toStdString());
+        holder.OpenDialog.FileName = last;
+        holder.OpenDialog.Directory.clear();
+        holder.PrepareFileDialog(mode);
+        EXPECT_EQ(holder.OpenDialog.FileName, kept ? last : QString());
+        EXPECT_EQ(holder.OpenDialog.Directory, kept ? QString() : QStringLiteral("/f"));
+    }
+    holder.OpenDialog.Directory = QPath("");
+    QFileDialog dialog;
+    ui::ConfigureFileDialog(dialog, holder.OpenDialog);
+    EXPECT_EQ(dialog.directory().absolutePath(), QDir(QPath("")).absolutePath());
+}
+
 TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
 {
     for (const char* name : {"lower.bmp", "UPPER.BMP", "Mixed.Gif", "other.txt", "noextension"}) {
