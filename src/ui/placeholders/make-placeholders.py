@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Draws the preview's three placeholder pictures: 100 x 50, 16 colours, black text on white inside a
-coloured border, written as 4-bit BMP files beside this script. The letters come from the small
-bitmap font below, so the pictures look the same wherever they are made."""
+"""Draws the placeholder pictures of the preview and of the frame list's thumbnails: 100 x 50, 16
+colours, black text on white inside a coloured border, written as 4-bit BMP files beside this
+script. The letters come from the small bitmap font below, so the pictures look the same wherever
+they are made."""
 
 import pathlib
 import struct
 
 # 5 x 7 letters, one string of five "#"/"." per row; a descender adds a row below.
 FONT = {
+    "L": ["#....", "#....", "#....", "#....", "#....", "#....", "#####"],
     "B": ["####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."],
     "F": ["#####", "#....", "#....", "####.", "#....", "#....", "#...."],
     "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
@@ -16,6 +18,7 @@ FONT = {
     "d": ["....#", "....#", ".####", "#...#", "#...#", "#...#", ".####"],
     "e": [".....", ".....", ".###.", "#...#", "#####", "#....", ".###."],
     "f": ["..##.", ".#...", ".#...", "###..", ".#...", ".#...", ".#..."],
+    "g": [".....", ".....", ".####", "#...#", "#...#", ".####", "....#", ".###."],
     "i": ["..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###."],
     "l": [".##..", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."],
     "m": [".....", ".....", "##.#.", "#.#.#", "#.#.#", "#.#.#", "#.#.#"],
@@ -42,6 +45,7 @@ PICTURES = {
     "FILENOTFOUND": (9, ["File not found"]),   # red
     "BADFORMAT": (13, ["Bad format"]),         # magenta
     "MULTYSELECT": (12, ["Multiple", "selection"]),  # blue
+    "LOADING": (7, ["Loading"]),               # light grey; the frame list's thumbnails only
 }
 
 
