@@ -14,6 +14,7 @@
 #include "ui/CommandGuard.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
+#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
@@ -75,10 +76,17 @@ FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands
     connect(&m_session, &ProjectSession::FramesInserted, this, [this](int first, int count) {
         const QSignalBlocker quiet(this);
         insertItems(first, m_session.Lines().mid(first, count));
+        ShowPictures(first, first + count - 1);
     });
     connect(&m_session, &ProjectSession::FramesMoved, this, [this](int first, int last) {
         for (int row = first; row <= last; ++row) {
             item(row)->setText(m_session.Lines()[row]);
+        }
+        ShowPictures(first, last);
+    });
+    connect(&m_session, &ProjectSession::FramesChanged, this, [this](const QList<int>& rows) {
+        for (const int row : rows) {
+            ShowPictures(row, row);
         }
     });
     connect(&m_session, &ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
@@ -97,12 +105,24 @@ void FrameList::Refill()
                 item(row)->setText(lines[row]);
             }
         }
+        ShowPictures(0, count() - 1);
         return;
     }
     clear();
     addItems(lines);
+    ShowPictures(0, count() - 1);
     // No current line yet, so the first Down arrow selects the first frame.
     setCurrentIndex({});
+}
+
+void FrameList::ShowPictures(int first, int last)
+{
+    const QStringList& pictures = m_session.Pictures();
+    for (int row = std::max(first, 0); row <= last && row < count(); ++row) {
+        if (item(row)->data(ThumbnailDelegate::kPathRole).toString() != pictures[row]) {
+            item(row)->setData(ThumbnailDelegate::kPathRole, pictures[row]);
+        }
+    }
 }
 
 void FrameList::ShowSelection(const FrameSelection& selection)

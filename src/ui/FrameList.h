@@ -54,6 +54,8 @@ private:
     // Swaps the one selected frame with its neighbour `step` lines away.
     void MoveFrame(int step);
     void Refill();
+    // The lines' picture paths, which their thumbnails show.
+    void ShowPictures(int first, int last);
     void ShowSelection(const FrameSelection& selection);
     void SelectionEdited();
 

@@ -30,6 +30,7 @@
 #include "ui/FrameList.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
+#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
@@ -217,6 +218,9 @@ void MainWindow::CreateCentralArea()
     Snimky = new FrameList(
         m_session, m_services,
         {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
+    m_thumbnails = std::make_unique<ThumbnailCache>();
+    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, Snimky);
+    Snimky->setItemDelegate(m_thumbnailLines);
 
     PanelMain = new QWidget;
     PanelMain->setObjectName(QStringLiteral("PanelMain"));
@@ -342,6 +346,7 @@ void MainWindow::EnableFrameEditing(bool enabled)
 
 void MainWindow::ShowThumbnails(bool shown)
 {
+    m_thumbnailLines->SetEnabled(shown);
     settings::StoreThumbnailsShown(shown);
 }
 

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <string>
 
 #include "settings/StoredSettings.h"
@@ -20,6 +21,8 @@ namespace kinetar::ui {
 
 class FrameDetails;
 class FrameList;
+class ThumbnailCache;
+class ThumbnailDelegate;
 
 // The main window: the project commands, and the frame list and the details panel wired to the one
 // project session.
@@ -117,7 +120,9 @@ private:
     int m_panelWidth = 406;
     FileDialogSetup m_saveDialogProjekt;
 
+    std::unique_ptr<ThumbnailCache> m_thumbnails;
     FrameList* Snimky = nullptr;
+    ThumbnailDelegate* m_thumbnailLines = nullptr;
     QSplitter* sp_Rozdelovatko = nullptr;
     QWidget* PanelMain = nullptr;
     FrameDetails* Panel1 = nullptr;

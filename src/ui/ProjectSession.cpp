@@ -48,8 +48,8 @@ void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vecto
 // The edit itself has been made when the step is pushed, so its first redo does nothing.
 class SessionStep : public QUndoCommand {
 public:
-    SessionStep(ProjectSession& session, const QString& text, ByteChange change, QStringList linesBefore,
-                FrameSelection selectionBefore, QStringList linesAfter, FrameSelection selectionAfter)
+    SessionStep(ProjectSession& session, const QString& text, ByteChange change, FrameLines linesBefore,
+                FrameSelection selectionBefore, FrameLines linesAfter, FrameSelection selectionAfter)
         : QUndoCommand(text),
           m_session(session),
           m_change(std::move(change)),
@@ -73,7 +73,7 @@ public:
 private:
     ProjectSession& m_session;
     ByteChange m_change;
-    QStringList m_linesBefore, m_linesAfter;
+    FrameLines m_linesBefore, m_linesAfter;
     FrameSelection m_selectionBefore, m_selectionAfter;
     bool m_made = true;
 };
@@ -183,10 +183,12 @@ void ProjectSession::OpenWorkingCopy()
     } catch (const Error&) {
         // A copy too short for its header shows no frames, as an empty project would.
     }
-    m_lines.clear();
-    m_lines.reserve(static_cast<qsizetype>(records.size()));
+    m_lines = {};
+    m_lines.Texts.reserve(static_cast<qsizetype>(records.size()));
+    m_lines.Pictures.reserve(static_cast<qsizetype>(records.size()));
     for (const auto& record : records) {
-        m_lines << FileNamePart(FromNativePath(project::GetText(record.PictureFileName)));
+        m_lines.Pictures << FromNativePath(project::GetText(record.PictureFileName));
+        m_lines.Texts << FileNamePart(m_lines.Pictures.back());
     }
     m_selection = {};
     m_history.clear();
@@ -210,7 +212,7 @@ void ProjectSession::Close()
         std::filesystem::remove(m_workingCopyPath, ignored);
         m_workingCopyPath.clear();
     }
-    m_lines.clear();
+    m_lines = {};
     m_selection = {};
     m_settingsBefore.reset();
     m_history.clear();
@@ -276,21 +278,23 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
         return;
     }
     Record(QStringLiteral("Add pictures"), false, [&] {
-        QStringList lines;
+        FrameLines lines;
         std::vector<project::FrameRecord> records;
         records.reserve(picturePaths.size());
         for (const auto& path : picturePaths) {
-            lines << FileNamePart(FromNativePath(path));
+            lines.Pictures << FromNativePath(path);
+            lines.Texts << FileNamePart(lines.Pictures.back());
             records.push_back(project::NewFrameRecord(path));
         }
         // Lines only for records that are in the working copy, so line i stays record i.
-        const auto first = static_cast<int>(m_lines.size());
+        const auto first = static_cast<int>(m_lines.Texts.size());
         if (!project::WriteFrameRecords(m_workingCopyPath, first, records)) {
             throw Error("Can't write project file " + m_workingCopyPath);
         }
-        m_lines += lines;
-        emit FramesInserted(first, static_cast<int>(lines.size()));
-        const auto last = static_cast<int>(m_lines.size()) - 1;
+        m_lines.Texts += lines.Texts;
+        m_lines.Pictures += lines.Pictures;
+        emit FramesInserted(first, static_cast<int>(lines.Texts.size()));
+        const auto last = static_cast<int>(m_lines.Texts.size()) - 1;
         PlaceSelection({{last}, last}, true);
     });
 }
@@ -303,10 +307,10 @@ void ProjectSession::RemoveFrames(const QList<int>& rows)
         QList<int> removed = rows;
         std::sort(removed.begin(), removed.end());
         std::vector<project::FrameRecord> kept;
-        QStringList lines;
+        FrameLines lines;
         kept.reserve(records.size());
         auto next = removed.cbegin();
-        for (int line = 0; line < m_lines.size(); ++line) {
+        for (int line = 0; line < m_lines.Texts.size(); ++line) {
             if (next != removed.cend() && *next == line) {
                 ++next;
                 continue;
@@ -314,7 +318,8 @@ void ProjectSession::RemoveFrames(const QList<int>& rows)
             if (static_cast<std::size_t>(line) < records.size()) {
                 kept.push_back(records[static_cast<std::size_t>(line)]);
             }
-            lines << m_lines[line];
+            lines.Texts << m_lines.Texts[line];
+            lines.Pictures << m_lines.Pictures[line];
         }
         // Written beside the working copy and renamed over it: a failure leaves it whole.
         project::ReplaceProjectFile(m_workingCopyPath, header, kept);
@@ -326,7 +331,7 @@ void ProjectSession::RemoveFrames(const QList<int>& rows)
 
 bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
 {
-    const auto count = static_cast<int>(m_lines.size());
+    const auto count = static_cast<int>(m_lines.Texts.size());
     const std::vector<int> order = MovedOrder(count, rows, destination);
     int first = 0;
     while (first < count && order[static_cast<std::size_t>(first)] == first) {
@@ -345,7 +350,7 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
         // A record that cannot be read moves as zeros, as a swap of two reads would.
         records.resize(std::max(records.size(), static_cast<std::size_t>(count)), project::FrameRecord{});
         std::vector<project::FrameRecord> moved;
-        QStringList lines = m_lines;
+        FrameLines lines = m_lines;
         std::vector<int> placeOf(static_cast<std::size_t>(count));
         for (int place = 0; place < count; ++place) {
             placeOf[static_cast<std::size_t>(order[static_cast<std::size_t>(place)])] = place;
@@ -353,7 +358,8 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
         for (int place = first; place <= last; ++place) {
             const int from = order[static_cast<std::size_t>(place)];
             moved.push_back(records[static_cast<std::size_t>(from)]);
-            lines[place] = m_lines[from];
+            lines.Texts[place] = m_lines.Texts[from];
+            lines.Pictures[place] = m_lines.Pictures[from];
         }
         (void)project::WriteFrameRecords(m_workingCopyPath, first, moved);
         m_lines = lines;
@@ -382,6 +388,10 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const std::optional<std
             project::ReadFrameRecord(m_workingCopyPath, row, record);
             if (name) {
                 project::SetText(record.PictureFileName, *name);
+                // The line keeps its text; its thumbnail shows the new picture.
+                if (row >= 0 && row < m_lines.Pictures.size()) {
+                    m_lines.Pictures[row] = FromNativePath(*name);
+                }
             }
             if (stretch) {
                 record.Stretch = *stretch;
@@ -422,7 +432,7 @@ void ProjectSession::EndSettingsEdit(bool changed)
     Push(QStringLiteral("Video settings"), changed, before);
 }
 
-void ProjectSession::Restore(const ByteChange& change, bool after, const QStringList& lines,
+void ProjectSession::Restore(const ByteChange& change, bool after, const FrameLines& lines,
                              const FrameSelection& selection)
 {
     if (!change.Empty()) {

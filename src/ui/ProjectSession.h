@@ -21,6 +21,14 @@ struct FrameSelection {
     bool operator==(const FrameSelection&) const = default;
 };
 
+// What the list shows of each frame: its line's text (the picture's file name when the line was
+// made) and the record's picture path now.
+struct FrameLines {
+    QStringList Texts;
+    QStringList Pictures;
+    bool operator==(const FrameLines&) const = default;
+};
+
 // Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.
 struct ByteChange {
     std::int64_t Offset = 0;
@@ -52,7 +60,8 @@ public:
     // The working copy differs from the project file: the history is away from where it was saved.
     bool Modified() const { return !m_history.isClean(); }
     // The line texts: the file-name part of each record's picture as it was when the line was made.
-    const QStringList& Lines() const { return m_lines; }
+    const QStringList& Lines() const { return m_lines.Texts; }
+    const QStringList& Pictures() const { return m_lines.Pictures; }
     const FrameSelection& Selection() const { return m_selection; }
     QUndoStack& History() { return m_history; }
 
@@ -96,7 +105,7 @@ public:
     void EndSettingsEdit(bool changed);
 
     // Puts back the working copy's bytes, the lines and the selection of one side of a step.
-    void Restore(const ByteChange& change, bool after, const QStringList& lines, const FrameSelection& selection);
+    void Restore(const ByteChange& change, bool after, const FrameLines& lines, const FrameSelection& selection);
 
 signals:
     void ProjectPathChanged();
@@ -120,7 +129,7 @@ signals:
 private:
     struct Snapshot {
         std::vector<std::uint8_t> Bytes;
-        QStringList Lines;
+        FrameLines Lines;
         FrameSelection Selection;
     };
     Snapshot Take() const;
@@ -132,7 +141,7 @@ private:
 
     QString m_projectPath;
     std::string m_workingCopyPath;
-    QStringList m_lines;
+    FrameLines m_lines;
     FrameSelection m_selection;
     bool m_pending = false;
     QUndoStack m_history;

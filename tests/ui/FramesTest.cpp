@@ -146,6 +146,29 @@ TEST_F(FramesTest, TheLayoutHoldsStillAndShrinksWithoutClipping)
     }
 }
 
+// Each line's thumbnail shows its record's picture; the View menu switches thumbnails off for good.
+TEST_F(FramesTest, ThumbnailsFollowTheRecordsAndCanBeSwitchedOff)
+{
+    const QString kPath = QStringLiteral("/pictures/one.bmp");
+    {
+        auto window = Open({kPath.toStdString(), "/two.bmp"});
+        ui::FrameList& list = window->Frames();
+        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), kPath);
+        EXPECT_GE(list.sizeHintForRow(0), 48);
+        Select(*window, {0});
+        Find<QLineEdit>(*window, "ed_PictFileName")->setText(QStringLiteral("/other.bmp"));
+        Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+        EXPECT_EQ(list.item(0)->text(), "one.bmp");
+        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), "/other.bmp");
+        Trigger(*window, "tl_PosunDolu");
+        EXPECT_EQ(list.item(1)->data(Qt::UserRole).toString(), "/other.bmp");
+        Trigger(*window, "menu_Nahledy");
+        EXPECT_LT(list.sizeHintForRow(0), 48);
+    }
+    auto window = Open({});
+    EXPECT_FALSE(Find(*window, "menu_Nahledy")->isChecked());
+}
+
 TEST_F(FramesTest, APathTooLongForAFrameIsRefusedAndTheOthersGoIn)
 {
     auto window = Open({});
