@@ -13,18 +13,12 @@
 #include "project/ProjectFile.h"
 #include "ui/FrameList.h"
 #include "ui/MainWindow.h"
-#include "ui/Prompter.h"
 #include "ui/SdilenePrvky.h"
+#include "ui/UiServices.h"
 
 namespace {
 
 using namespace kinetar;
-
-// Yes to every question, so the commands run through without a person.
-class YesPrompter : public ui::Prompter {
-public:
-    QMessageBox::StandardButton Ask(QWidget*, const ui::Prompt&) override { return QMessageBox::Yes; }
-};
 
 class PaintCounter : public QObject {
 public:
@@ -63,8 +57,10 @@ int main(int argc, char** argv)
     }
     const std::string folder = argv[1];
     const QString picture = QString::fromLocal8Bit(argv[2]);
-    ui::Prompter::Replace(std::make_unique<YesPrompter>());
     ui::SdilenePrvky dialogs;
+    ui::UiServices services = ui::DesktopServices(dialogs);
+    // Yes to every question, so the commands run through without a person.
+    services.Ask = [](QWidget*, const ui::Prompt&) { return QMessageBox::Yes; };
 
     const std::string projectPath = folder + "/bench.AVIprj";
     project::ReplaceProjectFile(projectPath, project::NewProjectHeader(), {});
@@ -77,14 +73,14 @@ int main(int argc, char** argv)
     PaintCounter counter;
     double add = 0;
     {
-        ui::MainWindow window({QString::fromStdString(projectPath)});
+        ui::MainWindow window(services, {QString::fromStdString(projectPath)});
         window.show();
         window.Frames().viewport()->installEventFilter(&counter);
         add = Measure("add 10,000 pictures (sorted by number)", window, counter,
                       [&] { window.Frames().AddPictureFiles(paths); });
         window.SaveProject();
     }
-    ui::MainWindow window{QStringList()};
+    ui::MainWindow window(services);
     window.show();
     window.Frames().viewport()->installEventFilter(&counter);
     const double open = Measure("open a project of 10,000 frames", window, counter,

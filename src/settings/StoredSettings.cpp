@@ -124,4 +124,17 @@ void StoreWindowPosition(QPoint position)
     key.sync();
 }
 
+bool LoadThumbnailsShown()
+{
+    SettingsKey key;
+    return ReadSettingNumber(key, QStringLiteral("Thumbnails"), 1) != 0;
+}
+
+void StoreThumbnailsShown(bool shown)
+{
+    SettingsKey key;
+    WriteSettingNumber(key, QStringLiteral("Thumbnails"), shown ? 1 : 0);
+    key.sync();
+}
+
 }  // namespace kinetar::settings

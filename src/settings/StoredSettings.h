@@ -27,5 +27,8 @@ void StoreMainSettings(const MainWindowSettings& values);
 // The settings window's "ax"/"ay" (design position 178, 106).
 QPoint LoadWindowPosition(QPoint current);
 void StoreWindowPosition(QPoint position);
+// Whether the frame list shows thumbnails: "Thumbnails", 1 (the default) or 0.
+bool LoadThumbnailsShown();
+void StoreThumbnailsShown(bool shown);
 
 }  // namespace kinetar::settings

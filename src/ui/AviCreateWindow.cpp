@@ -28,10 +28,8 @@
 #include "settings/StoredSettings.h"
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
-#include "ui/DesktopOpener.h"
-#include "ui/Prompter.h"
+#include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
-#include "ui/SdilenePrvky.h"
 
 namespace kinetar::ui {
 
@@ -63,11 +61,12 @@ std::int32_t ReadWholeNumberOrZero(const QString& text)
     }
 }
 
-avi::FrameErrorAnswer AskFrameError(const std::string& message)
+avi::FrameErrorAnswer AskFrameError(const UiServices& services, const std::string& message)
 {
     // No owner: the settings window stays usable while the question is open.
-    switch (Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
-                          QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
+    switch (
+        services.Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
+                               QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
     case QMessageBox::Yes:
         return avi::FrameErrorAnswer::Yes;
     case QMessageBox::No:
@@ -135,11 +134,13 @@ QString TimeLeftText(qint64 milliseconds)
     return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
-TAVICreateWindow::TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+TAVICreateWindow::TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
                                    QWidget* parent)
     : QDialog(parent),
-      m_projectPath(std::move(projectPath)),
-      m_workingCopyPath(std::move(workingCopyPath)),
+      m_session(session),
+      m_services(std::move(services)),
+      m_projectPath(session.ProjectPath()),
+      m_workingCopyPath(session.WorkingCopyPath()),
       m_mainWindow(mainWindow)
 {
     setObjectName(QStringLiteral("AVICreateWindow"));
@@ -291,7 +292,7 @@ void TAVICreateWindow::CreateControls()
 void TAVICreateWindow::ConnectHandlers()
 {
     const auto handle = [this](auto* sender, auto signal, void (TAVICreateWindow::*handler)()) {
-        connect(sender, signal, this, Guarded(this, [this, handler] { (this->*handler)(); }));
+        connect(sender, signal, this, Guarded(this, m_services, [this, handler] { (this->*handler)(); }));
     };
     handle(ed_SirkaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
     handle(ed_VyskaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
@@ -332,7 +333,7 @@ void TAVICreateWindow::FormCreate()
         changed = true;
     }
     if (changed) {
-        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+        (void)m_session.WriteHeader(header);
     }
 
     TransferSettings(Direction::ToControls, header);
@@ -432,17 +433,15 @@ void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
 
 void TAVICreateWindow::Button1Click()
 {
-    SdilenePrvky& dialog = *SdilenePrvky::Instance();
+    SdilenePrvky& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kAviFileMode);
     dialog.OpenDialog.FileName = ed_FileNameAVI->text();
     // The destination's own folder, not the one the program stands in; a typed folder that is not
-    // there yet stays in the name, whole. Only this use opens there.
+    // there yet stays in the name, whole.
     if (!ed_FileNameAVI->text().isEmpty()) {
-        dialog.OpenDialog.Folder = ExistingFolderOf(QDir::current().absoluteFilePath(ed_FileNameAVI->text()));
+        dialog.OpenDialog.Directory = ExistingFolderOf(QDir::current().absoluteFilePath(ed_FileNameAVI->text()));
     }
-    const bool chosen = dialog.Execute(this);
-    dialog.OpenDialog.Folder.clear();
-    if (chosen) {
+    if (m_services.RunSharedDialog(this)) {
         ed_FileNameAVI->setText(dialog.OpenDialog.FileName);
     }
 }
@@ -502,14 +501,14 @@ void TAVICreateWindow::bt_GenerujClick()
             TransferSettings(Direction::FromControls, header);
             transferred = true;
         } catch (const std::exception& error) {
-            ShowUncaughtError(this, error);
+            ShowUncaughtError(m_services.Ask, this, error);
             m_cancelRequested = true;
         }
         if (transferred) {
             RunEngine(header);
         }
     } catch (const std::exception& error) {
-        ShowUncaughtError(this, error);
+        ShowUncaughtError(m_services.Ask, this, error);
         m_cancelRequested = true;
     }
     EndGenerating();
@@ -520,8 +519,8 @@ void TAVICreateWindow::bt_GenerujClick()
         if (ch_playAVIafter->isChecked()) {
             PlayAVI();
         } else {
-            Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."), QMessageBox::Information,
-                       QMessageBox::Ok});
+            m_services.Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."),
+                                  QMessageBox::Information, QMessageBox::Ok});
         }
         close();
     }
@@ -532,7 +531,7 @@ void TAVICreateWindow::bt_GenerujClick()
 void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
 {
     if (m_settingsChanged) {
-        (void)project::WriteProjectHeader(m_workingCopyPath, header);
+        (void)m_session.WriteHeader(header);
     }
     m_reports = 0;
     m_framesDone = 0;
@@ -566,11 +565,11 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     bool settingsChanged = m_settingsChanged;
     try {
         m_engineThread.Run(
-            [&] { avi::CreateAVI(header, m_workingCopyPath, settingsChanged, progress, result, services); });
+            [&] { m_services.CreateAVI(header, m_workingCopyPath, settingsChanged, progress, result, services); });
     } catch (const std::exception& error) {
         m_settingsChanged = m_settingsChanged || settingsChanged;
         m_fieldAtFault = FieldAtFault(header, result);
-        Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
         m_cancelRequested = true;
         return;
     }
@@ -578,12 +577,13 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     if (result == avi::kResultDone || result == avi::kResultStopped) {
         // The header now holds the run's compressor choice.
         if (m_settingsChanged) {
-            (void)project::WriteProjectHeader(m_workingCopyPath, header);
+            (void)m_session.WriteHeader(header);
         }
     } else {
         m_fieldAtFault = FieldAtFault(header, result);
-        Ask(this, {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
-                   QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this,
+                       {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
+                        QMessageBox::Critical, QMessageBox::Ok});
     }
     if (result != avi::kResultDone) {
         m_cancelRequested = true;
@@ -603,7 +603,7 @@ bool TAVICreateWindow::ReportProgress(int percent)
 avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const std::string& message)
 {
     const qint64 asked = m_runClock.elapsed();
-    const avi::FrameErrorAnswer answer = AskFrameError(message);
+    const avi::FrameErrorAnswer answer = AskFrameError(m_services, message);
     m_waitedMs += m_runClock.elapsed() - asked;
     if (answer == avi::FrameErrorAnswer::Yes) {
         ++m_framesDone;  // skipped, with no report of its own
@@ -676,8 +676,8 @@ void TAVICreateWindow::Button2Click()
 bool TAVICreateWindow::FormCloseQuery()
 {
     if (m_generating) {
-        Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
-                   QMessageBox::Critical, QMessageBox::Ok});
+        m_services.Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
+                              QMessageBox::Critical, QMessageBox::Ok});
         return false;
     }
     return true;
@@ -686,7 +686,7 @@ bool TAVICreateWindow::FormCloseQuery()
 void TAVICreateWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
     if (accept) {
         QDialog::closeEvent(event);
     } else {
@@ -696,10 +696,11 @@ void TAVICreateWindow::closeEvent(QCloseEvent* event)
 
 void TAVICreateWindow::PlayAVI()
 {
-    if (!OpenWithDesktop(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
-        Ask(this, {QStringLiteral("Error"),
-                   QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
-                   QMessageBox::Critical, QMessageBox::Ok});
+    if (!m_services.OpenDocument(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
+        m_services.Ask(this,
+                       {QStringLiteral("Error"),
+                        QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
+                        QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 

@@ -9,6 +9,7 @@
 #include "avi/engine/AviEngine.h"
 #include "project/ProjectFile.h"
 #include "ui/EngineThread.h"
+#include "ui/UiServices.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,6 +21,8 @@ class QPushButton;
 class QSpinBox;
 
 namespace kinetar::ui {
+
+class ProjectSession;
 
 // What the settings window disables in the main window while a run is in progress.
 struct MainWindowControls {
@@ -37,7 +40,8 @@ class TAVICreateWindow : public QDialog {
     Q_OBJECT
 
 public:
-    TAVICreateWindow(QString projectPath, std::string workingCopyPath, MainWindowControls mainWindow,
+    // Reads and writes the header of the session's working copy.
+    TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
                      QWidget* parent = nullptr);
     ~TAVICreateWindow() override;
 
@@ -86,6 +90,8 @@ private:
     // The field whose value made the run fail, if one did.
     QWidget* FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const;
 
+    ProjectSession& m_session;
+    UiServices m_services;
     QString m_projectPath;
     std::string m_workingCopyPath;
     MainWindowControls m_mainWindow;

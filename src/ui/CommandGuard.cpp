@@ -1,7 +1,5 @@
 #include "ui/CommandGuard.h"
 
-#include "ui/Prompter.h"
-
 namespace kinetar::ui {
 
 QString UncaughtErrorText(const QString& message)
@@ -12,10 +10,10 @@ QString UncaughtErrorText(const QString& message)
     return message;
 }
 
-void ShowUncaughtError(QWidget* parent, const std::exception& error)
+void ShowUncaughtError(const AskFunction& ask, QWidget* parent, const std::exception& error)
 {
     try {
-        Ask(parent, {kApplicationTitle, UncaughtErrorText(QString::fromLocal8Bit(error.what())), QMessageBox::Critical,
+        ask(parent, {kApplicationTitle, UncaughtErrorText(QString::fromLocal8Bit(error.what())), QMessageBox::Critical,
                      QMessageBox::Ok});
     } catch (...) {
         // Nothing more can be done for an error that cannot even be shown; the program goes on.

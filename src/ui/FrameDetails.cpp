@@ -17,10 +17,9 @@
 #include "pictures/PictureFile.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameList.h"
-#include "ui/MainWindow.h"
-#include "ui/Prompter.h"
+#include "ui/Messages.h"
+#include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
-#include "ui/SdilenePrvky.h"
 
 namespace kinetar::ui {
 
@@ -50,23 +49,39 @@ QString FormatPictureSize(int width, int height)
     return QString::number(width) + QStringLiteral(" x ") + QString::number(height);
 }
 
-FrameDetails::FrameDetails(MainWindow& window) : m_window(window)
+FrameDetails::FrameDetails(ProjectSession& session, UiServices services)
+    : m_session(session), m_services(std::move(services))
 {
     setObjectName(QStringLiteral("Panel1"));
     CreateControls();
+    connect(&m_session, &ProjectSession::SelectionChanged, this, Guarded(this, m_services, [this] {
+        ShowSelectedFrames();
+        RefreshPreview();
+    }));
+}
+
+bool FrameDetails::EditingMode() const
+{
+    return m_session.PendingChanges();
+}
+
+void FrameDetails::FocusSaveChanges()
+{
+    bt_UlozitZmeny->setFocus();
 }
 
 void FrameDetails::CreateControls()
 {
-    auto* details = new QWidget;
-    details->setObjectName(QStringLiteral("PanelDetails"));
-    auto* grid = new QGridLayout(details);
+    m_details = new QWidget;
+    m_details->setObjectName(QStringLiteral("PanelDetails"));
+    auto* grid = new QGridLayout(m_details);
     grid->setContentsMargins(4, 4, 4, 2);
     grid->setVerticalSpacing(3);
 
     auto* fileNameLabel = new QLabel(QStringLiteral("Picture &filename:"));
     ed_PictFileName = new QLineEdit;
     ed_PictFileName->setObjectName(QStringLiteral("ed_PictFileName"));
+    ed_PictFileName->setMinimumWidth(60);
     fileNameLabel->setBuddy(ed_PictFileName);
     Button2 = new QPushButton(QStringLiteral("&Browse..."));
     Button2->setObjectName(QStringLiteral("Button2"));
@@ -78,22 +93,48 @@ void FrameDetails::CreateControls()
     ch_StretchPicture->setObjectName(QStringLiteral("ch_StretchPicture"));
     grid->addWidget(ch_StretchPicture, 1, 0, 1, 3);
 
-    auto* bottom = new QHBoxLayout;
-    bottom->setSpacing(6);
-    bottom->addWidget(new QLabel(QStringLiteral("Dimension of picture:")));
+    m_sizeRow = new QHBoxLayout;
+    m_sizeRow->setSpacing(6);
+    m_sizeRow->addWidget(new QLabel(QStringLiteral("Dimension of picture:")));
     lb_RozmerySnimku = new QLabel(QStringLiteral("0x0"));
     lb_RozmerySnimku->setObjectName(QStringLiteral("lb_RozmerySnimku"));
-    bottom->addWidget(lb_RozmerySnimku);
-    bottom->addStretch(1);
+    // Room for the largest size, so a new size never moves what stands beside it.
+    lb_RozmerySnimku->setFixedWidth(lb_RozmerySnimku->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
+    m_sizeRow->addWidget(lb_RozmerySnimku);
+    m_sizeRow->addStretch(1);
+    grid->addLayout(m_sizeRow, 2, 0, 1, 3);
+    m_buttonRow = new QHBoxLayout;
+    m_buttonRow->addStretch(1);
+    grid->addLayout(m_buttonRow, 3, 0, 1, 3);
+
+    m_buttons = new QWidget;
+    auto* buttons = new QHBoxLayout(m_buttons);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(6);
     bt_ZrusitZmeny = new QPushButton(QStringLiteral("&Cancel changes"));
     bt_ZrusitZmeny->setObjectName(QStringLiteral("bt_ZrusitZmeny"));
     bt_UlozitZmeny = new QPushButton(QStringLiteral("&Save changes"));
     bt_UlozitZmeny->setObjectName(QStringLiteral("bt_UlozitZmeny"));
-    bottom->addWidget(bt_ZrusitZmeny);
-    bottom->addWidget(bt_UlozitZmeny);
-    grid->addLayout(bottom, 2, 0, 1, 3);
-    details->setMinimumHeight(81);
-    details->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // As wide as its bold caption, so turning bold moves nothing.
+    const QFont normal = bt_UlozitZmeny->font();
+    QFont bold = normal;
+    bold.setBold(true);
+    bt_UlozitZmeny->setFont(bold);
+    bt_UlozitZmeny->setMinimumWidth(bt_UlozitZmeny->sizeHint().width());
+    bt_UlozitZmeny->setFont(normal);
+    buttons->addWidget(bt_ZrusitZmeny);
+    buttons->addWidget(bt_UlozitZmeny);
+
+    // The panel may be as narrow as the buttons on their own line allow.
+    PlaceButtons(false);
+    m_details->setMinimumWidth(grid->minimumSize().width());
+    m_oneRowWidth = grid->minimumSize().width() + m_buttons->sizeHint().width() + m_sizeRow->spacing();
+    m_oneRowWidth = std::max(m_oneRowWidth, m_sizeRow->minimumSize().width() + m_buttons->sizeHint().width() +
+                                                m_sizeRow->spacing() + grid->contentsMargins().left() +
+                                                grid->contentsMargins().right());
+    PlaceButtons(true);
+    m_details->setMinimumHeight(81);
+    m_details->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     Image_Preview = new QLabel;
     Image_Preview->setObjectName(QStringLiteral("Image_Preview"));
@@ -106,31 +147,48 @@ void FrameDetails::CreateControls()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(details);
+    layout->addWidget(m_details);
     layout->addWidget(ScrollBox_Picture, 1);
 
-    connect(ed_PictFileName, &QLineEdit::textChanged, this, Guarded(this, [this] { ed_PictFileNameChange(); }));
-    connect(ch_StretchPicture, &QCheckBox::stateChanged, this, Guarded(this, [this] { ch_StretchPictureClick(); }));
-    connect(Button2, &QPushButton::clicked, this, Guarded(this, [this] { Button2Click(); }));
-    connect(bt_ZrusitZmeny, &QPushButton::clicked, this, Guarded(this, [this] { bt_ZrusitZmenyClick(); }));
-    connect(bt_UlozitZmeny, &QPushButton::clicked, this, Guarded(this, [this] { bt_UlozitZmenyClick(); }));
+    connect(ed_PictFileName, &QLineEdit::textChanged, this,
+            Guarded(this, m_services, [this] { ed_PictFileNameChange(); }));
+    connect(ch_StretchPicture, &QCheckBox::stateChanged, this,
+            Guarded(this, m_services, [this] { ch_StretchPictureClick(); }));
+    connect(Button2, &QPushButton::clicked, this, Guarded(this, m_services, [this] { Button2Click(); }));
+    connect(bt_ZrusitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_ZrusitZmenyClick(); }));
+    connect(bt_UlozitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_UlozitZmenyClick(); }));
+}
+
+void FrameDetails::PlaceButtons(bool besideSize)
+{
+    QHBoxLayout* to = besideSize ? m_sizeRow : m_buttonRow;
+    if (to->indexOf(m_buttons) >= 0) {
+        return;
+    }
+    (besideSize ? m_buttonRow : m_sizeRow)->removeWidget(m_buttons);
+    to->addWidget(m_buttons);
+}
+
+void FrameDetails::resizeEvent(QResizeEvent* event)
+{
+    PlaceButtons(width() >= m_oneRowWidth);
+    QWidget::resizeEvent(event);
 }
 
 void FrameDetails::ShowSelectedFrames()
 {
-    const FrameList& list = m_window.Frames();
-    const QList<int> selected = list.SelectedRows();
+    const QList<int> selected = m_session.Selection().Rows;
     m_fillingPanel = true;
     const auto endFilling = qScopeGuard([this] { m_fillingPanel = false; });
     if (selected.isEmpty()) {
         ed_PictFileName->clear();
         return;
     }
-    const std::string& workingCopy = m_window.WorkingCopyPath();
+    const std::string& workingCopy = m_session.WorkingCopyPath();
     project::FrameRecord summary{};
     if (selected.size() == 1) {
         ch_StretchPicture->setTristate(false);
-        project::ReadFrameRecord(workingCopy, list.currentRow(), summary);
+        project::ReadFrameRecord(workingCopy, m_session.Selection().Current, summary);
     } else {
         // One read of the whole copy rather than one per selected line.
         std::vector<project::FrameRecord> records;
@@ -157,11 +215,10 @@ void FrameDetails::ShowSelectedFrames()
 
 void FrameDetails::SetEditingMode(bool on)
 {
-    if (m_fillingPanel || (on && !m_window.Frames().selectionModel()->hasSelection())) {
+    if (m_fillingPanel || (on && m_session.Selection().Rows.isEmpty())) {
         return;
     }
-    m_editing = on;
-    m_window.EnableFrameEditing(!on);
+    m_session.SetPendingChanges(on);
     QFont font = bt_UlozitZmeny->font();
     font.setBold(on);
     bt_UlozitZmeny->setFont(font);
@@ -182,30 +239,30 @@ void FrameDetails::ch_StretchPictureClick()
 
 void FrameDetails::Button2Click()
 {
-    if (!m_window.Frames().selectionModel()->hasSelection()) {
+    if (m_session.Selection().Rows.isEmpty()) {
         return;
     }
-    SdilenePrvky& dialogs = *SdilenePrvky::Instance();
+    SdilenePrvky& dialogs = *m_services.SharedDialog;
     dialogs.PrepareFileDialog(kPicturesMode);
     dialogs.OpenDialog.AllowMultiSelect = false;
     dialogs.OpenDialog.FileName = ed_PictFileName->text();
-    if (dialogs.Execute(&m_window)) {
+    if (m_services.RunSharedDialog(window())) {
         ed_PictFileName->setText(dialogs.OpenDialog.FileName);
     }
 }
 
 void FrameDetails::bt_ZrusitZmenyClick()
 {
-    if (!m_window.Frames().selectionModel()->hasSelection()) {
+    if (m_session.Selection().Rows.isEmpty()) {
         return;
     }
     SetEditingMode(false);
-    m_window.Frames().SnimkyClick();
+    m_session.SetSelection(m_session.Selection());
 }
 
 void FrameDetails::bt_UlozitZmenyClick()
 {
-    const QList<int> selected = m_window.Frames().SelectedRows();
+    const QList<int> selected = m_session.Selection().Rows;
     if (selected.isEmpty()) {
         return;
     }
@@ -214,27 +271,16 @@ void FrameDetails::bt_UlozitZmenyClick()
     const std::string nativeName = ToNativePath(name);
     if (!keepNames && nativeName.size() > project::kMaxTextLength) {
         // Nothing is stored and the edit stays open for a shorter name.
-        m_window.ReportError(QStringLiteral("The changes were not saved: the picture's path is longer than %1 bytes, "
-                                            "more than a frame can hold.\r\n")
-                                 .arg(project::kMaxTextLength) +
-                             name);
+        m_services.ReportError(window(), msg::kNameTooLong.arg(project::kMaxTextLength) + name);
         return;
     }
-    const std::string& workingCopy = m_window.WorkingCopyPath();
     const Qt::CheckState stretch = ch_StretchPicture->checkState();
-    for (const int row : selected) {
-        project::FrameRecord record{};
-        project::ReadFrameRecord(workingCopy, row, record);
-        if (!keepNames) {
-            project::SetText(record.PictureFileName, nativeName);
-        }
-        if (stretch != Qt::PartiallyChecked) {
-            record.Stretch = stretch == Qt::Checked ? 1 : 0;
-        }
-        project::WriteFrameRecord(workingCopy, row, record);
+    std::optional<std::uint8_t> storedStretch;
+    if (stretch != Qt::PartiallyChecked) {
+        storedStretch = stretch == Qt::Checked ? 1 : 0;
     }
+    m_session.SaveDetails(selected, keepNames ? std::nullopt : std::optional<std::string>(nativeName), storedStretch);
     SetEditingMode(false);
-    m_window.SetProjectModified(true);
     RefreshPreview();
 }
 
@@ -263,10 +309,7 @@ void FrameDetails::RefreshPreview()
         }
     } catch (const Error& error) {
         ShowPlaceholder("BADFORMAT");
-        Ask(&m_window, {QStringLiteral("Error"),
-                        QStringLiteral("Error reading:: \r\n") + FromCoreText(error.what()) +
-                            QStringLiteral("\r\nPlease, correct error or remove picture from project!"),
-                        QMessageBox::Critical, QMessageBox::Ok});
+        m_services.ReportError(window(), msg::kErrorReading + FromCoreText(error.what()) + msg::kCorrectOrRemove);
         return;
     }
     lb_RozmerySnimku->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));

@@ -5,8 +5,10 @@
 
 #include "pictures/DecodedPicture.h"
 #include "project/ProjectFile.h"
+#include "ui/UiServices.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,7 +16,7 @@ class QScrollArea;
 
 namespace kinetar::ui {
 
-class MainWindow;
+class ProjectSession;
 
 // The frame details beside the list: the picture file name and stretch setting of the selected
 // frames, edited and then saved or cancelled, the picture's size and its preview.
@@ -22,13 +24,15 @@ class FrameDetails : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FrameDetails(MainWindow& window);
+    FrameDetails(ProjectSession& session, UiServices services);
 
     // Fills the name and the stretch box from the selected records.
     void ShowSelectedFrames();
     // While on, nothing that could change the selection or the project can be used.
     void SetEditingMode(bool on);
-    bool EditingMode() const { return m_editing; }
+    bool EditingMode() const;
+    // Where the user confirms or cancels pending edits.
+    void FocusSaveChanges();
     // Reloads the preview and the dimension label from the name field.
     void RefreshPreview();
 
@@ -38,13 +42,18 @@ public:
     void bt_ZrusitZmenyClick();
     void bt_UlozitZmenyClick();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void CreateControls();
+    // The two buttons beside the picture's size, or on a line of their own when that is too narrow.
+    void PlaceButtons(bool besideSize);
     void ShowPlaceholder(const char* name);
     void ShowPicture();
 
-    MainWindow& m_window;
-    bool m_editing = false;
+    ProjectSession& m_session;
+    UiServices m_services;
     // On while the program itself fills the fields, so its writes are not taken for edits.
     bool m_fillingPanel = false;
     // The preview's one picture: every read refills it, as the readers resize it in place.
@@ -56,6 +65,11 @@ private:
     QPushButton* bt_ZrusitZmeny = nullptr;
     QPushButton* bt_UlozitZmeny = nullptr;
     QLabel* lb_RozmerySnimku = nullptr;
+    QWidget* m_details = nullptr;
+    QWidget* m_buttons = nullptr;
+    QHBoxLayout* m_sizeRow = nullptr;
+    QHBoxLayout* m_buttonRow = nullptr;
+    int m_oneRowWidth = 0;
     QScrollArea* ScrollBox_Picture = nullptr;
     QLabel* Image_Preview = nullptr;
 };

@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QCollator>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -9,11 +12,9 @@
 #include "common/Error.h"
 #include "project/PictureOrder.h"
 #include "ui/CommandGuard.h"
-#include "ui/FrameDetails.h"
-#include "ui/MainWindow.h"
-#include "ui/Prompter.h"
+#include "ui/Messages.h"
 #include "ui/QtConvert.h"
-#include "ui/SdilenePrvky.h"
+#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
@@ -24,25 +25,22 @@ bool IsDigit(char letter)
     return letter >= '0' && letter <= '9';
 }
 
-bool AskToSortByNumber(QWidget* parent, const QString& where)
+bool AskToSortByNumber(const UiServices& services, QWidget* parent, const QString& where)
 {
-    return Ask(parent, {QStringLiteral("Question"),
-                        QStringLiteral("Detected number at the ") + where +
-                            QStringLiteral(" of filename\r\nShall added files be sorted by this number?"),
-                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) ==
-           QMessageBox::Yes;
+    return services.Ask(parent, {msg::kQuestionCaption, msg::kSortByNumber.arg(where), QMessageBox::Question,
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) == QMessageBox::Yes;
 }
 
 // Asked only when several pictures come at once, by the name of the first one.
-project::SortMode AskSortMode(QWidget* parent, const std::string& firstPath)
+project::SortMode AskSortMode(const UiServices& services, QWidget* parent, const std::string& firstPath)
 {
     auto mode = project::SortMode::Name;
     const std::string name = project::FileNameWithoutExtension(firstPath);
     const std::string fileName = firstPath.substr(firstPath.rfind('/') + 1);
-    if (!fileName.empty() && IsDigit(fileName.front()) && AskToSortByNumber(parent, QStringLiteral("begin"))) {
+    if (!fileName.empty() && IsDigit(fileName.front()) && AskToSortByNumber(services, parent, msg::kNumberAtBegin)) {
         mode = project::SortMode::NumberAtStart;
     }
-    if (!name.empty() && IsDigit(name.back()) && AskToSortByNumber(parent, QStringLiteral("end"))) {
+    if (!name.empty() && IsDigit(name.back()) && AskToSortByNumber(services, parent, msg::kNumberAtEnd)) {
         mode = project::SortMode::NumberAtEnd;
     }
     return mode;
@@ -60,26 +58,89 @@ int CompareIgnoringCase(const QString& left, const QString& right)
     return collator.compare(left, right);
 }
 
-FrameList::FrameList(MainWindow& window, FrameCommands commands) : m_window(window), m_commands(commands)
+FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands commands)
+    : m_session(session), m_services(std::move(services)), m_commands(commands)
 {
     setObjectName(QStringLiteral("Snimky"));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // The lines are plain text of one height, so the list need not measure each one.
+    // The lines are of one height, so the list need not measure each one.
     setUniformItemSizes(true);
+    // Lines are dragged within the list only; dropped files go on to the window.
+    setDragDropMode(QAbstractItemView::InternalMove);
+    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(true);
+    setMinimumWidth(120);
+
+    connect(&m_session, &ProjectSession::FramesReset, this, &FrameList::Refill);
+    connect(&m_session, &ProjectSession::FramesRemoved, this, &FrameList::Refill);
+    connect(&m_session, &ProjectSession::FramesInserted, this, [this](int first, int count) {
+        const QSignalBlocker quiet(this);
+        insertItems(first, m_session.Lines().mid(first, count));
+        ShowPictures(first, first + count - 1);
+    });
+    connect(&m_session, &ProjectSession::FramesMoved, this, [this](int first, int last) {
+        for (int row = first; row <= last; ++row) {
+            item(row)->setText(m_session.Lines()[row]);
+        }
+        ShowPictures(first, last);
+    });
+    connect(&m_session, &ProjectSession::FramesChanged, this, [this](const QList<int>& rows) {
+        for (const int row : rows) {
+            ShowPictures(row, row);
+        }
+    });
+    connect(&m_session, &ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
+    connect(this, &QListWidget::itemSelectionChanged, this, Guarded(this, m_services, [this] { SelectionEdited(); }));
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) { m_session.SetCurrentLine(row); });
 }
 
-void FrameList::Fill(const std::vector<project::FrameRecord>& records)
+void FrameList::Refill()
 {
-    QStringList lines;
-    lines.reserve(static_cast<qsizetype>(records.size()));
-    for (const auto& record : records) {
-        lines << FileNamePart(FromNativePath(project::GetText(record.PictureFileName)));
-    }
+    const QStringList& lines = m_session.Lines();
     const QSignalBlocker quiet(this);
+    if (count() == lines.size()) {
+        // The same number of lines (an undone move or change): the texts alone, the view stays.
+        for (int row = 0; row < count(); ++row) {
+            if (item(row)->text() != lines[row]) {
+                item(row)->setText(lines[row]);
+            }
+        }
+        ShowPictures(0, count() - 1);
+        return;
+    }
     clear();
     addItems(lines);
+    ShowPictures(0, count() - 1);
     // No current line yet, so the first Down arrow selects the first frame.
     setCurrentIndex({});
+}
+
+void FrameList::ShowPictures(int first, int last)
+{
+    const QStringList& pictures = m_session.Pictures();
+    for (int row = std::max(first, 0); row <= last && row < count(); ++row) {
+        if (item(row)->data(ThumbnailDelegate::kPathRole).toString() != pictures[row]) {
+            item(row)->setData(ThumbnailDelegate::kPathRole, pictures[row]);
+        }
+    }
+}
+
+void FrameList::ShowSelection(const FrameSelection& selection)
+{
+    const QSignalBlocker quiet(this);
+    // The focus line is also where the keyboard extends a selection from.
+    setCurrentIndex(selection.Current >= 0 ? model()->index(selection.Current, 0) : QModelIndex());
+    QItemSelection lines;
+    for (const int row : selection.Rows) {
+        const QModelIndex index = model()->index(row, 0);
+        lines.merge(QItemSelection(index, index), QItemSelectionModel::Select);
+    }
+    selectionModel()->select(lines, QItemSelectionModel::ClearAndSelect);
+}
+
+void FrameList::SelectionEdited()
+{
+    m_session.SetSelection({SelectedRows(), currentRow()});
 }
 
 QList<int> FrameList::SelectedRows() const
@@ -92,27 +153,11 @@ QList<int> FrameList::SelectedRows() const
     return rows;
 }
 
-void FrameList::UpdateFrameCommands()
-{
-    const qsizetype selected = selectionModel()->selectedIndexes().size();
-    m_commands.MoveUp->setEnabled(selected == 1);
-    m_commands.MoveDown->setEnabled(selected == 1);
-    m_commands.Remove->setEnabled(selected >= 1);
-}
-
-void FrameList::SnimkyClick()
-{
-    UpdateFrameCommands();
-    m_window.Details().ShowSelectedFrames();
-    m_window.Details().RefreshPreview();
-}
-
 void FrameList::menu_Snimek_PridatClick()
 {
-    SdilenePrvky& dialogs = *SdilenePrvky::Instance();
-    dialogs.PrepareFileDialog(kPicturesMode);
-    if (dialogs.Execute(&m_window)) {
-        AddPictureFiles(dialogs.OpenDialog.Files);
+    m_services.SharedDialog->PrepareFileDialog(kPicturesMode);
+    if (m_services.RunSharedDialog(window())) {
+        AddPictureFiles(m_services.SharedDialog->OpenDialog.Files);
     }
 }
 
@@ -129,91 +174,41 @@ void FrameList::AddPictureFiles(const QStringList& paths)
             accepted.push_back(std::move(native));
         }
     }
-    const auto mode = paths.size() > 1 ? AskSortMode(&m_window, ToNativePath(paths.front())) : project::SortMode::Name;
+    const auto mode =
+        paths.size() > 1 ? AskSortMode(m_services, window(), ToNativePath(paths.front())) : project::SortMode::Name;
     const auto sorted = project::SortPictures(accepted, mode, [](const std::string& left, const std::string& right) {
         return CompareIgnoringCase(FromNativePath(left), FromNativePath(right)) < 0;
     });
-
+    bool added = false;
     if (!sorted.empty()) {
-        const std::string& workingCopy = m_window.WorkingCopyPath();
-        QStringList lines;
-        lines.reserve(static_cast<qsizetype>(sorted.size()));
-        std::vector<project::FrameRecord> records;
-        records.reserve(sorted.size());
-        for (const auto& path : sorted) {
-            lines << FileNamePart(FromNativePath(path));
-            records.push_back(project::NewFrameRecord(path));
-        }
-        // Lines only for records that are in the working copy, so line i stays record i.
-        if (project::WriteFrameRecords(workingCopy, count(), records)) {
-            const QSignalBlocker quiet(this);
-            addItems(lines);
-            m_window.SetProjectModified(true);
-            setCurrentRow(count() - 1, QItemSelectionModel::ClearAndSelect);
-        } else {
-            m_window.ReportError(QStringLiteral("The pictures were not added.\r\nCan't write project file ") +
-                                 FromNativePath(workingCopy));
+        try {
+            m_session.AddFrames(sorted);
+            added = true;
+        } catch (const Error& error) {
+            m_services.ReportError(window(), msg::kPicturesNotAdded + FromCoreText(error.what()));
         }
     }
     if (!refused.isEmpty()) {
-        m_window.ReportError(QStringLiteral("These pictures were not added: their paths are longer than %1 bytes, "
-                                            "more than a frame can hold.\r\n")
-                                 .arg(project::kMaxTextLength) +
-                             refused.join(QStringLiteral("\r\n")));
+        m_services.ReportError(window(),
+                               msg::kPathsTooLong.arg(project::kMaxTextLength) + refused.join(QStringLiteral("\r\n")));
     }
-    SnimkyClick();
+    if (!added) {
+        m_session.SetSelection(m_session.Selection());
+    }
 }
 
 void FrameList::menu_Snimek_OdebratClick()
 {
-    if (Ask(&m_window,
-            {QStringLiteral("Confirm"), QStringLiteral("Do you really want to remove selected items from project?"),
-             QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
+    if (m_services.Ask(window(), {msg::kConfirmCaption, msg::kRemoveQuestion, QMessageBox::NoIcon,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
         return;
     }
-    const std::string& workingCopy = m_window.WorkingCopyPath();
-    const QList<int> selected = SelectedRows();
-    bool removed = false;
     try {
-        std::vector<project::FrameRecord> records;
-        const project::ProjectHeader header = project::ReadProject(workingCopy, &records);
-        std::vector<project::FrameRecord> kept;
-        kept.reserve(records.size());
-        auto next = selected.begin();
-        for (int line = 0; line < count(); ++line) {
-            if (next != selected.end() && *next == line) {
-                ++next;
-            } else if (static_cast<std::size_t>(line) < records.size()) {
-                kept.push_back(records[static_cast<std::size_t>(line)]);
-            }
-        }
-        // Written beside the working copy and renamed over it: a failure leaves it whole.
-        project::ReplaceProjectFile(workingCopy, header, kept);
-        removed = true;
+        m_session.RemoveFrames(SelectedRows());
     } catch (const Error&) {
-        Ask(&m_window,
-            {kApplicationTitle, QStringLiteral("There is some error, when removing items.\r\nOperation was storned."),
-             QMessageBox::NoIcon, QMessageBox::Ok});
+        m_services.Ask(window(), {msg::kApplicationTitle, msg::kRemoveFailed, QMessageBox::NoIcon, QMessageBox::Ok});
+        m_session.SetSelection(m_session.Selection());
     }
-    if (removed) {
-        // The lines left, made again in one go: taking thousands out one by one costs seconds.
-        QStringList left;
-        left.reserve(count() - selected.size());
-        auto next = selected.begin();
-        for (int line = 0; line < count(); ++line) {
-            if (next != selected.end() && *next == line) {
-                ++next;
-            } else {
-                left << item(line)->text();
-            }
-        }
-        const QSignalBlocker quiet(this);
-        clear();
-        addItems(left);
-        setCurrentIndex({});
-    }
-    m_window.SetProjectModified(true);
-    SnimkyClick();
 }
 
 void FrameList::MoveFrame(int step)
@@ -226,20 +221,12 @@ void FrameList::MoveFrame(int step)
     if (from < 0 || to < 0 || to >= count()) {
         return;
     }
-    const std::string& workingCopy = m_window.WorkingCopyPath();
-    project::FrameRecord moving{};
-    project::FrameRecord other{};
-    project::ReadFrameRecord(workingCopy, from, moving);
-    project::ReadFrameRecord(workingCopy, to, other);
-    project::WriteFrameRecord(workingCopy, to, moving);
-    project::WriteFrameRecord(workingCopy, from, other);
-    {
-        // The details keep showing the same frame, so they are not filled again.
-        const QSignalBlocker quiet(this);
-        insertItem(to, takeItem(from));
-        setCurrentRow(to, QItemSelectionModel::ClearAndSelect);
-    }
-    m_window.SetProjectModified(true);
+    m_session.MoveFrames({from}, step < 0 ? to : to + 1);
+}
+
+void FrameList::MoveSelectedTo(int destination)
+{
+    m_session.MoveFrames(SelectedRows(), destination);
 }
 
 void FrameList::tl_PosunNahoruClick()
@@ -280,10 +267,54 @@ bool FrameList::SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers)
 void FrameList::keyPressEvent(QKeyEvent* event)
 {
     bool used = false;
-    Guarded(&m_window, [&] { used = SnimkyKeyDown(event->key(), event->modifiers()); })();
+    Guarded(window(), m_services, [&] { used = SnimkyKeyDown(event->key(), event->modifiers()); })();
     if (!used) {
         QListWidget::keyPressEvent(event);
     }
+}
+
+int FrameList::DropDestination(const QPoint& position) const
+{
+    const QModelIndex index = indexAt(position);
+    if (!index.isValid()) {
+        return count();
+    }
+    return position.y() < visualRect(index).center().y() ? index.row() : index.row() + 1;
+}
+
+void FrameList::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Anything but the list's own lines (files from outside) is the window's to take.
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    QListWidget::dragEnterEvent(event);
+}
+
+void FrameList::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    QListWidget::dragMoveEvent(event);
+}
+
+void FrameList::dropEvent(QDropEvent* event)
+{
+    if (event->source() != this) {
+        event->ignore();
+        return;
+    }
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    // The records move through the session; the drag itself must not take the lines away.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const int destination = DropDestination(event->position().toPoint());
+    Guarded(window(), m_services, [this, destination] { MoveSelectedTo(destination); })();
 }
 
 }  // namespace kinetar::ui

@@ -3,15 +3,13 @@
 #include <QList>
 #include <QListWidget>
 #include <QStringList>
-#include <vector>
 
-#include "project/ProjectFile.h"
+#include "ui/ProjectSession.h"
+#include "ui/UiServices.h"
 
 class QAction;
 
 namespace kinetar::ui {
-
-class MainWindow;
 
 // The main window's commands that follow the list's selection or add to it.
 struct FrameCommands {
@@ -22,16 +20,13 @@ struct FrameCommands {
     QAction* ItemsMenu = nullptr;  // the "&Items" menu's own action
 };
 
-// The frame list `Snimky`: line i shows the file name of frame record i of the working copy, and
-// every command changes the two together.
+// The frame list `Snimky`: line i shows the file name of frame record i of the working copy. Its
+// commands change both through the session and the list follows the session's announcements.
 class FrameList : public QListWidget {
     Q_OBJECT
 
 public:
-    FrameList(MainWindow& window, FrameCommands commands);
-
-    // One line per record, repainted once.
-    void Fill(const std::vector<project::FrameRecord>& records);
+    FrameList(ProjectSession& session, UiServices services, FrameCommands commands);
 
     void menu_Snimek_PridatClick();
     // Appends a frame for each picture, asking how to order several by the numbers in their names.
@@ -41,21 +36,31 @@ public:
     void tl_PosunDoluClick();
     // The list's own keys; true when the key was used up.
     bool SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers);
-    // After every change of the selection: the commands, then the details and the preview.
-    void SnimkyClick();
-    void UpdateFrameCommands();
+    // Moves the selected lines as one block in front of line `destination`, as a drag does.
+    void MoveSelectedTo(int destination);
+    // The line a drop at `position` (in the viewport) puts the dragged lines in front of.
+    int DropDestination(const QPoint& position) const;
 
     // The selected lines' indexes in list order.
     QList<int> SelectedRows() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Swaps the one selected frame with its neighbour `step` lines away.
     void MoveFrame(int step);
+    void Refill();
+    // The lines' picture paths, which their thumbnails show.
+    void ShowPictures(int first, int last);
+    void ShowSelection(const FrameSelection& selection);
+    void SelectionEdited();
 
-    MainWindow& m_window;
+    ProjectSession& m_session;
+    UiServices m_services;
     FrameCommands m_commands;
 };
 

@@ -3,13 +3,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -17,8 +17,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
+#include <functional>
 
 #include "common/Error.h"
 #include "project/ProjectFile.h"
@@ -27,18 +26,15 @@
 #include "ui/AboutWindow.h"
 #include "ui/AviCreateWindow.h"
 #include "ui/CommandGuard.h"
-#include "ui/DesktopOpener.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
-#include "ui/Prompter.h"
+#include "ui/Messages.h"
 #include "ui/QtConvert.h"
+#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
 namespace {
-
-const QString kSaveChangesQuestion = QStringLiteral("Save changes to project?");
-const QString kProjectChangedCaption = QStringLiteral("Project changed");
 
 // From the last "." of the file name on; empty when the name has no ".".
 QString Extension(const QString& path)
@@ -48,19 +44,37 @@ QString Extension(const QString& path)
     return dot < 0 ? QString() : name.mid(dot);
 }
 
+enum class Place { None, Project, Items, Edit, View, Tools, ToolsExtension, Help };
+
+// One command of the window: everything about it in one place.
+struct ActionEntry {
+    QAction* MainWindow::*Member;
+    const char* Name;
+    const char* Text;
+    const char* Icon;  // "": none
+    const char* Hint;  // "": the text without its "&"
+    QKeySequence::StandardKey Key;
+    Place Menu;
+    bool SeparatorBefore;    // in its menu
+    const char* ToolButton;  // nullptr: not on the toolbar
+    bool DividerBefore;      // on the toolbar
+    std::function<void()> Handler;
+    bool Checkable = false;
+};
+
 }  // namespace
 
-MainWindow::MainWindow(QStringList arguments, QWidget* parent) : QMainWindow(parent), m_arguments(std::move(arguments))
+MainWindow::MainWindow(UiServices services, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)), m_arguments(std::move(arguments))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Kinetar - program to create AVI video's"));
     setWindowIcon(QIcon(QStringLiteral(":/kinetar/icons/kinetar.svg")));
     m_saveDialogProjekt = ProjectSaveDialogSetup();
     CreateActions();
-    CreateMenus();
-    CreateToolBar();
     CreateCentralArea();
     CreateStatusBar();
+    ConnectSession();
     move(188, 55);
     resize(578, 470);
     FormCreate();
@@ -71,133 +85,148 @@ MainWindow::~MainWindow()
     // FormDestroy: no more drops, then the settings.
     setAcceptDrops(false);
     StoreMainSettings();
-    if (!m_workingCopyPath.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove(m_workingCopyPath, ignored);
-    }
+    // The panels hold the session: they go first, and nothing the session says reaches the window
+    // any more.
+    m_session.disconnect();
+    m_session.History().disconnect();
+    delete takeCentralWidget();
 }
 
 void MainWindow::CreateActions()
 {
-    const auto action = [this](QAction*& member, const char* name, const QString& text, const QString& icon,
-                               const QString& hint) {
-        member = new QAction(text, this);
-        member->setObjectName(QString::fromLatin1(name));
-        if (!icon.isEmpty()) {
-            member->setIcon(QIcon(QStringLiteral(":/kinetar/icons/") + icon + QStringLiteral(".svg")));
-        }
-        member->setToolTip(hint.isEmpty() ? QString(text).remove(u'&') : hint);
+    const auto none = QKeySequence::UnknownKey;
+    const ActionEntry entries[] = {
+        {&MainWindow::menu_Novy, "menu_Novy", "&New...", "project-new", "Create new project", QKeySequence::New,
+         Place::Project, false, "tl_Projekt_Novy", false, [this] { menu_NovyClick(); }},
+        {&MainWindow::menu_Otevrit, "menu_Otevrit", "&Open...", "project-open", "Open existing project",
+         QKeySequence::Open, Place::Project, false, "tl_Project_Open", false, [this] { menu_OtevritClick(); }},
+        {&MainWindow::menu_Ulozit, "menu_Ulozit", "&Save", "project-save", "Save project", QKeySequence::Save,
+         Place::Project, false, "tl_Project_Save", false, [this] { menu_UlozitClick(); }},
+        {&MainWindow::menu_UlozitJako, "menu_UlozitJako", "Save &as...", "project-save-as", "Save project as..",
+         QKeySequence::SaveAs, Place::Project, false, "tl_Project_SaveAs", false, [this] { menu_UlozitJakoClick(); }},
+        {&MainWindow::menu_Zavrit, "menu_Zavrit", "&Close", "project-close", "Close current project",
+         QKeySequence::Close, Place::Project, false, "tl_Project_Close", false, [this] { menu_ZavritClick(); }},
+        {&MainWindow::menu_Konec, "menu_Konec", "&Exit", "", "", QKeySequence::Quit, Place::Project, true, nullptr,
+         false, [this] { menu_KonecClick(); }},
+        // Alt+Up and Alt+Down, Insert and Delete are the list's own keys.
+        {&MainWindow::tl_PosunNahoru, "tl_PosunNahoru", "Move up", "frame-move-up", "Move up(ALT+ UP arrow)", none,
+         Place::None, false, "tl_PosunNahoru", true, [this] { Snimky->tl_PosunNahoruClick(); }},
+        {&MainWindow::tl_PosunDolu, "tl_PosunDolu", "Move down", "frame-move-down", "Move down(ALT+ DOWN arrow)", none,
+         Place::None, false, "tl_PosunDolu", false, [this] { Snimky->tl_PosunDoluClick(); }},
+        {&MainWindow::menu_Snimek_Pridat, "menu_Snimek_Pridat", "&Add pictures...", "frames-add", "Add pictures...",
+         none, Place::Items, false, "tl_Polozka_Add", false, [this] { Snimky->menu_Snimek_PridatClick(); }},
+        {&MainWindow::menu_Snimek_Odebrat, "menu_Snimek_Odebrat", "&Remove items...", "frames-remove",
+         "Remove selected items", none, Place::Items, false, "tl_Polozka_Remove", false,
+         [this] { Snimky->menu_Snimek_OdebratClick(); }},
+        {&MainWindow::menu_Zpet, "menu_Zpet", "&Undo", "edit-undo", "Undo the last change", QKeySequence::Undo,
+         Place::Edit, false, "tl_Zpet", true, [this] { m_session.History().undo(); }},
+        {&MainWindow::menu_Znovu, "menu_Znovu", "&Redo", "edit-redo", "Redo the change undone last", QKeySequence::Redo,
+         Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().redo(); }},
+        {&MainWindow::menu_Nahledy, "menu_Nahledy", "&Thumbnails", "", "Show a small picture before each frame's name",
+         none, Place::View, false, nullptr, false, [this] { ShowThumbnails(menu_Nahledy->isChecked()); }, true},
+        {&MainWindow::menu_GenerovatAVI, "menu_GenerovatAVI", "&Generate AVI file...", "generate-avi",
+         "Generate AVI...", none, Place::Tools, false, "tl_Nastroje_GenerateAVI", true,
+         [this] { menu_GenerovatAVIClick(); }},
+        {&MainWindow::menu_tools_ext_reg, "menu_tools_ext_reg", "&Register", "", "", none, Place::ToolsExtension, false,
+         nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_reg); }},
+        {&MainWindow::menu_tools_ext_unreg, "menu_tools_ext_unreg", "&Unregister", "", "", none, Place::ToolsExtension,
+         false, nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_unreg); }},
+        {&MainWindow::menu_WWWPage, "menu_WWWPage", "&WWW site...", "", "", none, Place::Help, false, nullptr, false,
+         [this] { menu_WWWPageClick(); }},
+        {&MainWindow::menu_OProgramu, "menu_OProgramu", "&About...", "", "", none, Place::Help, false, nullptr, false,
+         [this] { menu_OProgramuClick(); }},
     };
-    action(menu_Novy, "menu_Novy", QStringLiteral("&New..."), QStringLiteral("project-new"),
-           QStringLiteral("Create new project"));
-    action(menu_Otevrit, "menu_Otevrit", QStringLiteral("&Open..."), QStringLiteral("project-open"),
-           QStringLiteral("Open existing project"));
-    action(menu_Ulozit, "menu_Ulozit", QStringLiteral("&Save"), QStringLiteral("project-save"),
-           QStringLiteral("Save project"));
-    action(menu_UlozitJako, "menu_UlozitJako", QStringLiteral("Save &as..."), QStringLiteral("project-save-as"),
-           QStringLiteral("Save project as.."));
-    action(menu_Zavrit, "menu_Zavrit", QStringLiteral("&Close"), QStringLiteral("project-close"),
-           QStringLiteral("Close current project"));
-    action(menu_Konec, "menu_Konec", QStringLiteral("&Exit"), {}, {});
-    action(tl_PosunNahoru, "tl_PosunNahoru", QStringLiteral("Move up"), QStringLiteral("frame-move-up"),
-           QStringLiteral("Move up(ALT+ UP arrow)"));
-    action(tl_PosunDolu, "tl_PosunDolu", QStringLiteral("Move down"), QStringLiteral("frame-move-down"),
-           QStringLiteral("Move down(ALT+ DOWN arrow)"));
-    action(menu_Snimek_Pridat, "menu_Snimek_Pridat", QStringLiteral("&Add pictures..."), QStringLiteral("frames-add"),
-           QStringLiteral("Add pictures..."));
-    action(menu_Snimek_Odebrat, "menu_Snimek_Odebrat", QStringLiteral("&Remove items..."),
-           QStringLiteral("frames-remove"), QStringLiteral("Remove selected items"));
-    action(menu_GenerovatAVI, "menu_GenerovatAVI", QStringLiteral("&Generate AVI file..."),
-           QStringLiteral("generate-avi"), QStringLiteral("Generate AVI..."));
-    action(menu_tools_ext_reg, "menu_tools_ext_reg", QStringLiteral("&Register"), {}, {});
-    action(menu_tools_ext_unreg, "menu_tools_ext_unreg", QStringLiteral("&Unregister"), {}, {});
-    action(menu_WWWPage, "menu_WWWPage", QStringLiteral("&WWW site..."), {}, {});
-    action(menu_OProgramu, "menu_OProgramu", QStringLiteral("&About..."), {}, {});
 
-    const auto handle = [this](QAction* item, void (MainWindow::*handler)()) {
-        connect(item, &QAction::triggered, this, Guarded(this, [this, handler] { (this->*handler)(); }));
-    };
-    handle(menu_Novy, &MainWindow::menu_NovyClick);
-    handle(menu_Otevrit, &MainWindow::menu_OtevritClick);
-    handle(menu_Ulozit, &MainWindow::menu_UlozitClick);
-    handle(menu_UlozitJako, &MainWindow::menu_UlozitJakoClick);
-    handle(menu_Zavrit, &MainWindow::menu_ZavritClick);
-    handle(menu_Konec, &MainWindow::menu_KonecClick);
-    handle(menu_WWWPage, &MainWindow::menu_WWWPageClick);
-    handle(menu_OProgramu, &MainWindow::menu_OProgramuClick);
-    handle(menu_GenerovatAVI, &MainWindow::menu_GenerovatAVIClick);
-    for (QAction* item : {menu_tools_ext_reg, menu_tools_ext_unreg}) {
-        connect(item, &QAction::triggered, this, Guarded(this, [this, item] { menu_tools_ext_unregClick(item); }));
-    }
-}
-
-void MainWindow::CreateMenus()
-{
     menu_m_projekt = menuBar()->addMenu(QStringLiteral("&Project"));
-    menu_m_projekt->setObjectName(QStringLiteral("menu_m_projekt"));
-    menu_m_projekt->addActions({menu_Novy, menu_Otevrit, menu_Ulozit, menu_UlozitJako, menu_Zavrit});
-    menu_m_projekt->addSeparator();
-    menu_m_projekt->addAction(menu_Konec);
-    connect(menu_m_projekt, &QMenu::aboutToShow, this, Guarded(this, [this] { menu_m_projektClick(); }));
-
     menu_m_polozka = menuBar()->addMenu(QStringLiteral("&Items"));
-    menu_m_polozka->setObjectName(QStringLiteral("menu_m_polozka"));
-    menu_m_polozka->addActions({menu_Snimek_Pridat, menu_Snimek_Odebrat});
-
+    menu_m_upravy = menuBar()->addMenu(QStringLiteral("&Edit"));
+    menu_m_zobrazeni = menuBar()->addMenu(QStringLiteral("&View"));
     menu_m_nastroje = menuBar()->addMenu(QStringLiteral("&Tools"));
-    menu_m_nastroje->setObjectName(QStringLiteral("menu_m_nastroje"));
-    menu_m_nastroje->addAction(menu_GenerovatAVI);
-    menu_tools_ext = menu_m_nastroje->addMenu(QStringLiteral("&Project extension"));
-    menu_tools_ext->setObjectName(QStringLiteral("menu_tools_ext"));
-    menu_tools_ext->addActions({menu_tools_ext_reg, menu_tools_ext_unreg});
-
     menu_m_napoveda = menuBar()->addMenu(QStringLiteral("&Help"));
+    menu_m_projekt->setObjectName(QStringLiteral("menu_m_projekt"));
+    menu_m_polozka->setObjectName(QStringLiteral("menu_m_polozka"));
+    menu_m_upravy->setObjectName(QStringLiteral("menu_m_upravy"));
+    menu_m_zobrazeni->setObjectName(QStringLiteral("menu_m_zobrazeni"));
+    menu_m_nastroje->setObjectName(QStringLiteral("menu_m_nastroje"));
     menu_m_napoveda->setObjectName(QStringLiteral("menu_m_napoveda"));
-    menu_m_napoveda->addActions({menu_WWWPage, menu_OProgramu});
-}
+    const auto menuOf = [this](Place place) -> QMenu* {
+        switch (place) {
+        case Place::Project:
+            return menu_m_projekt;
+        case Place::Items:
+            return menu_m_polozka;
+        case Place::Edit:
+            return menu_m_upravy;
+        case Place::View:
+            return menu_m_zobrazeni;
+        case Place::Tools:
+            return menu_m_nastroje;
+        case Place::ToolsExtension:
+            if (menu_tools_ext == nullptr) {
+                menu_tools_ext = menu_m_nastroje->addMenu(QStringLiteral("&Project extension"));
+                menu_tools_ext->setObjectName(QStringLiteral("menu_tools_ext"));
+            }
+            return menu_tools_ext;
+        case Place::Help:
+            return menu_m_napoveda;
+        case Place::None:
+            break;
+        }
+        return nullptr;
+    };
 
-void MainWindow::CreateToolBar()
-{
     ToolBar1 = addToolBar(QStringLiteral("Toolbar"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->toggleViewAction()->setEnabled(false);
-    const auto button = [this](QAction* item, const char* name) {
-        ToolBar1->addAction(item);
-        ToolBar1->widgetForAction(item)->setObjectName(QString::fromLatin1(name));
-    };
-    button(menu_Novy, "tl_Projekt_Novy");
-    button(menu_Otevrit, "tl_Project_Open");
-    button(menu_Ulozit, "tl_Project_Save");
-    button(menu_UlozitJako, "tl_Project_SaveAs");
-    button(menu_Zavrit, "tl_Project_Close");
-    ToolBar1->addSeparator();
-    button(tl_PosunNahoru, "tl_PosunNahoru");
-    button(tl_PosunDolu, "tl_PosunDolu");
-    button(menu_Snimek_Pridat, "tl_Polozka_Add");
-    button(menu_Snimek_Odebrat, "tl_Polozka_Remove");
-    ToolBar1->addSeparator();
-    button(menu_GenerovatAVI, "tl_Nastroje_GenerateAVI");
+
+    for (const ActionEntry& entry : entries) {
+        const QString text = QString::fromUtf8(entry.Text);
+        auto* action = new QAction(text, this);
+        this->*entry.Member = action;
+        action->setObjectName(QString::fromLatin1(entry.Name));
+        if (*entry.Icon != '\0') {
+            action->setIcon(
+                QIcon(QStringLiteral(":/kinetar/icons/") + QString::fromLatin1(entry.Icon) + QStringLiteral(".svg")));
+        }
+        action->setToolTip(*entry.Hint != '\0' ? QString::fromUtf8(entry.Hint) : QString(text).remove(u'&'));
+        if (entry.Key != QKeySequence::UnknownKey) {
+            action->setShortcuts(entry.Key);
+        }
+        action->setCheckable(entry.Checkable);
+        connect(action, &QAction::triggered, this, Guarded(this, m_services, entry.Handler));
+        if (QMenu* menu = menuOf(entry.Menu)) {
+            if (entry.SeparatorBefore) {
+                menu->addSeparator();
+            }
+            menu->addAction(action);
+        }
+        if (entry.ToolButton != nullptr) {
+            if (entry.DividerBefore) {
+                ToolBar1->addSeparator();
+            }
+            ToolBar1->addAction(action);
+            ToolBar1->widgetForAction(action)->setObjectName(QString::fromLatin1(entry.ToolButton));
+        }
+    }
+    connect(menu_m_projekt, &QMenu::aboutToShow, this, Guarded(this, m_services, [this] { menu_m_projektClick(); }));
 }
 
 void MainWindow::CreateCentralArea()
 {
     Snimky = new FrameList(
-        *this, {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
-    connect(Snimky, &QListWidget::itemSelectionChanged, this, Guarded(this, [this] { Snimky->SnimkyClick(); }));
-    connect(menu_Snimek_Pridat, &QAction::triggered, this,
-            Guarded(this, [this] { Snimky->menu_Snimek_PridatClick(); }));
-    connect(menu_Snimek_Odebrat, &QAction::triggered, this,
-            Guarded(this, [this] { Snimky->menu_Snimek_OdebratClick(); }));
-    connect(tl_PosunNahoru, &QAction::triggered, this, Guarded(this, [this] { Snimky->tl_PosunNahoruClick(); }));
-    connect(tl_PosunDolu, &QAction::triggered, this, Guarded(this, [this] { Snimky->tl_PosunDoluClick(); }));
+        m_session, m_services,
+        {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
+    m_thumbnails = std::make_unique<ThumbnailCache>();
+    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, Snimky);
+    Snimky->setItemDelegate(m_thumbnailLines);
 
     PanelMain = new QWidget;
     PanelMain->setObjectName(QStringLiteral("PanelMain"));
     auto* panelLayout = new QVBoxLayout(PanelMain);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new FrameDetails(*this);
+    Panel1 = new FrameDetails(m_session, m_services);
     panelLayout->addWidget(Panel1);
 
     sp_Rozdelovatko = new QSplitter(Qt::Horizontal);
@@ -224,13 +253,24 @@ void MainWindow::CreateStatusBar()
     statusBar()->addWidget(m_statusProject, 1);
 }
 
+void MainWindow::ConnectSession()
+{
+    connect(&m_session, &ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
+    connect(&m_session, &ProjectSession::SelectionChanged, this, &MainWindow::UpdateFrameCommands);
+    connect(&m_session, &ProjectSession::PendingChangesChanged, this, [this](bool on) { EnableFrameEditing(!on); });
+    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateHistoryCommands);
+    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateHistoryCommands);
+}
+
 void MainWindow::FormCreate()
 {
-    m_projectModified = false;
-    SetProjectPath({});
+    ShowProjectPath();
+    UpdateHistoryCommands();
     LoadMainSettings();
+    menu_Nahledy->setChecked(settings::LoadThumbnailsShown());
+    ShowThumbnails(menu_Nahledy->isChecked());
     setAcceptDrops(true);
-    Snimky->SnimkyClick();
+    UpdateFrameCommands();
 }
 
 settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastProject) const
@@ -247,12 +287,13 @@ settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastPro
 
 void MainWindow::LoadMainSettings()
 {
-    const settings::MainWindowSettings stored = settings::LoadMainSettings(CurrentPlacement(m_projectPath));
+    const settings::MainWindowSettings stored = settings::LoadMainSettings(CurrentPlacement({}));
     move(stored.Left, stored.Top);
     resize(stored.Width, stored.Height);
     m_panelWidth = stored.PanelWidth;
+    // Shown only once the window is on the screen, after any question about the command line's project.
     if (!stored.LastProject.isEmpty() && IsExistingFile(stored.LastProject)) {
-        SetProjectPath(stored.LastProject);
+        m_storedProject = stored.LastProject;
     }
 }
 
@@ -263,99 +304,87 @@ void MainWindow::StoreMainSettings()
 
 void MainWindow::SetProjectPath(const QString& path)
 {
-    QString absolute;
-    if (!path.isEmpty()) {
-        const qsizetype slash = path.lastIndexOf(u'/');
-        const QString folder = path.left(slash + 1);
-        if (QDir::setCurrent(folder) || folder.isEmpty()) {
-            absolute = QDir::currentPath();
-            if (!absolute.endsWith(u'/')) {
-                absolute += u'/';
-            }
-            absolute += path.mid(slash + 1);
-        } else {
-            // A folder that cannot be entered stays in the path, so the project is never looked for
-            // or written anywhere else.
-            absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-        }
-    }
-    m_projectPath = absolute;
-    const bool open = !m_projectPath.isEmpty();
+    m_session.SetProjectPath(path);
+}
+
+void MainWindow::ShowProjectPath()
+{
+    const bool open = m_session.IsOpen();
     Panel1->setVisible(open);
     for (QAction* item : {menu_Ulozit, menu_UlozitJako, menu_Zavrit, menu_Snimek_Pridat, menu_GenerovatAVI}) {
         item->setEnabled(open);
     }
     menu_m_polozka->menuAction()->setEnabled(open);
-    m_statusProject->setText(open ? QStringLiteral("Project: ") + m_projectPath : QStringLiteral("No project opened."));
+    m_statusProject->setText(open ? QStringLiteral("Project: ") + m_session.ProjectPath()
+                                  : QStringLiteral("No project opened."));
+}
+
+void MainWindow::UpdateFrameCommands()
+{
+    const qsizetype selected = m_session.Selection().Rows.size();
+    tl_PosunNahoru->setEnabled(selected == 1);
+    tl_PosunDolu->setEnabled(selected == 1);
+    menu_Snimek_Odebrat->setEnabled(selected >= 1);
+}
+
+void MainWindow::UpdateHistoryCommands()
+{
+    menu_Zpet->setEnabled(m_session.History().canUndo() && !m_session.PendingChanges());
+    menu_Znovu->setEnabled(m_session.History().canRedo() && !m_session.PendingChanges());
+}
+
+void MainWindow::EnableFrameEditing(bool enabled)
+{
+    Snimky->setEnabled(enabled);
+    menu_m_polozka->menuAction()->setEnabled(enabled);
+    for (QAction* item : {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_Novy,
+                          menu_Otevrit, menu_Zavrit, menu_Ulozit, menu_UlozitJako, menu_GenerovatAVI}) {
+        item->setEnabled(enabled);
+    }
+    UpdateHistoryCommands();
+}
+
+void MainWindow::ShowThumbnails(bool shown)
+{
+    m_thumbnailLines->SetEnabled(shown);
+    settings::StoreThumbnailsShown(shown);
 }
 
 bool MainWindow::OpenWorkingCopy()
 {
-    const std::string project = ToNativePath(m_projectPath);
     try {
-        m_workingCopyPath = project::MakeTempFileName();
-        project::CopyProjectFile(project, m_workingCopyPath);
+        m_session.OpenWorkingCopy();
     } catch (const Error& error) {
-        // Never open an empty working copy that a later Save would put over the project.
-        if (!m_workingCopyPath.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(m_workingCopyPath, ignored);
-            m_workingCopyPath.clear();
-        }
-        SetProjectPath({});
-        ReportError(QStringLiteral("The project was not opened.\r\n") + FromCoreText(error.what()));
+        m_services.ReportError(this, msg::kProjectNotOpened + FromCoreText(error.what()));
         return false;
     }
-    std::vector<project::FrameRecord> records;
-    try {
-        project::ReadProject(m_workingCopyPath, &records);
-    } catch (const Error&) {
-        // A copy too short for its header shows no frames, as an empty project would.
-    }
-    Snimky->Fill(records);
-    m_projectModified = false;
-    Snimky->UpdateFrameCommands();
     return true;
 }
 
 bool MainWindow::SaveProject()
 {
-    if (!m_projectPath.isEmpty()) {
-        try {
-            project::CopyProjectFile(m_workingCopyPath, ToNativePath(m_projectPath));
-        } catch (const Error& error) {
-            ReportError(QStringLiteral("The project was not saved.\r\n") + FromCoreText(error.what()));
-            return false;
-        }
+    try {
+        m_session.Save();
+    } catch (const Error& error) {
+        m_services.ReportError(this, msg::kProjectNotSaved + FromCoreText(error.what()));
+        return false;
     }
-    m_projectModified = false;
     return true;
-}
-
-void MainWindow::ReportError(const QString& text)
-{
-    Ask(this, {QStringLiteral("Error"), text, QMessageBox::Critical, QMessageBox::Ok});
 }
 
 bool MainWindow::CloseProject()
 {
-    if (m_projectPath.isEmpty()) {
-        m_projectModified = false;
+    if (!m_session.IsOpen()) {
         return true;
     }
-    if (m_projectModified && Ask(this, {kProjectChangedCaption, kSaveChangesQuestion, QMessageBox::Question,
-                                        QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes) {
+    if (m_session.Modified() &&
+        m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes) {
         if (!SaveProject()) {
             return false;
         }
     }
-    Snimky->Fill({});
-    std::error_code ignored;
-    std::filesystem::remove(m_workingCopyPath, ignored);
-    m_workingCopyPath.clear();
-    SetProjectPath({});
-    Snimky->SnimkyClick();
-    m_projectModified = false;
+    m_session.Close();
     return true;
 }
 
@@ -364,28 +393,25 @@ void MainWindow::OpenProject(const QString& path)
     if (!CloseProject()) {
         return;
     }
-    SetProjectPath(path);
     // Every way here is locked while the details hold unsaved edits, so there is no such mode to
     // leave (leaving it would enable the frame commands whatever the selection).
-    if (OpenWorkingCopy()) {
-        m_projectModified = false;
-    }
+    SetProjectPath(path);
+    OpenWorkingCopy();
 }
 
 void MainWindow::menu_NovyClick()
 {
     const project::ProjectHeader header = project::NewProjectHeader();
-    SdilenePrvky& dialog = *SdilenePrvky::Instance();
+    SdilenePrvky& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
-    dialog.OpenDialog.Title = QStringLiteral("Creating new project...Please,select name of new project");
-    if (!dialog.Execute(this)) {
+    dialog.OpenDialog.Title = msg::kNewProjectTitle;
+    if (!m_services.RunSharedDialog(this)) {
         return;
     }
     const QString chosen = dialog.OpenDialog.FileName;
     if (QFileInfo::exists(chosen) &&
-        Ask(this, {QStringLiteral("Error"), QStringLiteral("Project file exists!\r\nOverwrite it?"),
-                   QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) !=
-            QMessageBox::Yes) {
+        m_services.Ask(this, {msg::kErrorCaption, msg::kProjectFileExists, QMessageBox::Critical,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
         return;
     }
     if (!CloseProject()) {
@@ -394,10 +420,10 @@ void MainWindow::menu_NovyClick()
     SetProjectPath(chosen);
     try {
         // A new file in one step: a project that cannot be written leaves the old file as it was.
-        project::ReplaceProjectFile(ToNativePath(m_projectPath), header, {});
+        project::ReplaceProjectFile(ToNativePath(m_session.ProjectPath()), header, {});
     } catch (const Error& error) {
         SetProjectPath({});
-        ReportError(QStringLiteral("The project was not created.\r\n") + FromCoreText(error.what()));
+        m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
         return;
     }
     OpenWorkingCopy();
@@ -405,10 +431,10 @@ void MainWindow::menu_NovyClick()
 
 void MainWindow::menu_OtevritClick()
 {
-    SdilenePrvky& dialog = *SdilenePrvky::Instance();
+    SdilenePrvky& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
     dialog.OpenDialog.FileMustExist = true;
-    if (!dialog.Execute(this)) {
+    if (!m_services.RunSharedDialog(this)) {
         return;
     }
     OpenProject(dialog.OpenDialog.FileName);
@@ -421,13 +447,13 @@ void MainWindow::menu_UlozitClick()
 
 void MainWindow::menu_UlozitJakoClick()
 {
-    if (!ExecuteFileDialog(this, m_saveDialogProjekt)) {
+    if (!m_services.RunDialog(this, m_saveDialogProjekt)) {
         return;
     }
     const QString chosen = m_saveDialogProjekt.FileName;
     if (QFileInfo::exists(chosen) &&
-        Ask(this, {QStringLiteral("Question"), QStringLiteral("File exists.\r\nOverwrite it?"), QMessageBox::NoIcon,
-                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
+        m_services.Ask(this, {msg::kQuestionCaption, msg::kFileExists, QMessageBox::NoIcon,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
         return;
     }
     SetProjectPath(chosen);
@@ -447,23 +473,25 @@ void MainWindow::menu_KonecClick()
 void MainWindow::menu_m_projektClick()
 {
     QFont font = menu_Ulozit->font();
-    font.setBold(m_projectModified);
+    font.setBold(m_session.Modified());
     menu_Ulozit->setFont(font);
 }
 
 void MainWindow::menu_GenerovatAVIClick()
 {
-    TAVICreateWindow window(m_projectPath, m_workingCopyPath, {Snimky, menu_m_polozka, menu_m_projekt}, this);
+    // What the window writes is one step of the history, and so is a change it only reports.
+    m_session.BeginSettingsEdit();
+    bool changed = false;
+    const auto endEdit = qScopeGuard([this, &changed] { m_session.EndSettingsEdit(changed); });
+    TAVICreateWindow window(m_session, m_services, {Snimky, menu_m_polozka, menu_m_projekt}, this);
     window.exec();
-    m_projectModified = m_projectModified || window.SettingsChanged();
+    changed = window.SettingsChanged();
 }
 
 void MainWindow::menu_WWWPageClick()
 {
-    if (!OpenWithDesktop(QUrl(WebSiteAddress()))) {
-        Ask(this, {QStringLiteral("Error"),
-                   QStringLiteral("WWW page couldn't be runed , probably you haven't \r\ninstaled any WWW browser."),
-                   QMessageBox::Critical, QMessageBox::Ok});
+    if (!m_services.OpenDocument(QUrl(WebSiteAddress()))) {
+        m_services.Ask(this, {msg::kErrorCaption, msg::kNoBrowser, QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 
@@ -478,12 +506,12 @@ void MainWindow::menu_tools_ext_unregClick(QObject* sender)
     QString text;
     if (sender == menu_tools_ext_reg) {
         settings::RegisterProjectFileType(QCoreApplication::applicationFilePath());
-        text = QStringLiteral("Extension .AVIprj was succesfully registered.");
+        text = msg::kRegistered;
     } else {
         settings::UnregisterProjectFileType();
-        text = QStringLiteral("Extension .AVIprj was succesfully unregistered.");
+        text = msg::kUnregistered;
     }
-    Ask(this, {QStringLiteral("Information"), text, QMessageBox::Information, QMessageBox::Ok});
+    m_services.Ask(this, {msg::kInformationCaption, text, QMessageBox::Information, QMessageBox::Ok});
 }
 
 void MainWindow::DropFiles(const QStringList& paths)
@@ -492,10 +520,8 @@ void MainWindow::DropFiles(const QStringList& paths)
         OpenProject(paths.front());
         return;
     }
-    if (m_projectPath.isEmpty()) {
-        Ask(this, {QStringLiteral("Error"),
-                   QStringLiteral("You haven't opened project!\r\nYou can't use DRAG&DROP for pictures in this stage."),
-                   QMessageBox::Critical, QMessageBox::Ok});
+    if (!m_session.IsOpen()) {
+        m_services.Ask(this, {msg::kErrorCaption, msg::kNoProjectForDrop, QMessageBox::Critical, QMessageBox::Ok});
         return;
     }
     Snimky->AddPictureFiles(paths);
@@ -503,24 +529,27 @@ void MainWindow::DropFiles(const QStringList& paths)
 
 void MainWindow::FormShow()
 {
+    QString project = m_storedProject;
     if (m_arguments.size() == 1) {
         const QString& argument = m_arguments.front();
         if (IsExistingFile(argument)) {
-            SetProjectPath(argument);
-        } else if (Ask(this, {QStringLiteral("Question"),
-                              QStringLiteral("Project doesn't exists.\r\nDo you want to create it?"),
-                              QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) ==
+            project = argument;
+        } else if (m_services.Ask(this, {msg::kQuestionCaption, msg::kProjectDoesntExist, QMessageBox::Question,
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) ==
                    QMessageBox::Yes) {
             SetProjectPath(argument);
+            project = m_session.ProjectPath();
             try {
-                project::ReplaceProjectFile(ToNativePath(m_projectPath), project::BlankProjectHeader(), {});
+                project::ReplaceProjectFile(ToNativePath(project), project::BlankProjectHeader(), {});
             } catch (const Error& error) {
                 SetProjectPath({});
-                ReportError(QStringLiteral("The project was not created.\r\n") + FromCoreText(error.what()));
+                project.clear();
+                m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
             }
         }
     }
-    if (!m_projectPath.isEmpty()) {
+    if (!project.isEmpty()) {
+        SetProjectPath(project);
         OpenWorkingCopy();
     }
 }
@@ -535,38 +564,34 @@ void MainWindow::showEvent(QShowEvent* event)
     const int handle = sp_Rozdelovatko->handleWidth();
     sp_Rozdelovatko->setSizes({std::max(0, sp_Rozdelovatko->width() - m_panelWidth - handle), m_panelWidth});
     // After the window is on the screen, so questions appear above it.
-    QTimer::singleShot(0, this, Guarded(this, [this] { FormShow(); }));
+    QTimer::singleShot(0, this, Guarded(this, m_services, [this] { FormShow(); }));
 }
 
 bool MainWindow::FormCloseQuery()
 {
-    if (Panel1->EditingMode()) {
-        Ask(this, {QStringLiteral("Warning"),
-                   QStringLiteral("You are changing some items.\r\nPlease, confirm(cancel) your changes and than "
-                                  "close this program"),
-                   QMessageBox::Critical, QMessageBox::Ok});
-        if (auto* saveChanges = findChild<QWidget*>(QStringLiteral("bt_UlozitZmeny"))) {
-            saveChanges->setFocus();
-        }
+    if (m_session.PendingChanges()) {
+        m_services.Ask(this, {msg::kWarningCaption, msg::kChangingItems, QMessageBox::Critical, QMessageBox::Ok});
+        Panel1->FocusSaveChanges();
         return false;
     }
-    if (m_projectModified) {
-        const auto answer = Ask(this, {kProjectChangedCaption, kSaveChangesQuestion, QMessageBox::Question,
-                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+    if (m_session.Modified()) {
+        const auto answer =
+            m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
         if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !SaveProject())) {
             return false;
         }
     }
-    m_lastProject = m_projectPath;
-    m_projectModified = false;
-    CloseProject();
+    m_lastProject = m_session.ProjectPath();
+    // Asked already: closed without a second question.
+    m_session.Close();
     return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
     if (accept) {
         event->accept();
     } else {
@@ -578,7 +603,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     // Not while the details hold unsaved edits: a drop would add frames or open another project
     // under them.
-    if (event->mimeData()->hasUrls() && !Panel1->EditingMode()) {
+    if (event->mimeData()->hasUrls() && !m_session.PendingChanges()) {
         event->acceptProposedAction();
     }
 }
@@ -595,17 +620,7 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    Guarded(this, [this, paths] { DropFiles(paths); })();
-}
-
-void MainWindow::EnableFrameEditing(bool enabled)
-{
-    Snimky->setEnabled(enabled);
-    menu_m_polozka->menuAction()->setEnabled(enabled);
-    for (QAction* item : {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_Novy,
-                          menu_Otevrit, menu_Zavrit, menu_Ulozit, menu_UlozitJako, menu_GenerovatAVI}) {
-        item->setEnabled(enabled);
-    }
+    Guarded(this, m_services, [this, paths] { DropFiles(paths); })();
 }
 
 QString WebSiteAddress()

@@ -3,10 +3,13 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <string>
 
 #include "settings/StoredSettings.h"
+#include "ui/ProjectSession.h"
 #include "ui/SdilenePrvky.h"
+#include "ui/UiServices.h"
 
 class QAction;
 class QLabel;
@@ -18,21 +21,24 @@ namespace kinetar::ui {
 
 class FrameDetails;
 class FrameList;
+class ThumbnailCache;
+class ThumbnailDelegate;
 
-// The main window: owns the open project, its working copy and the project commands.
+// The main window: the project commands, and the frame list and the details panel wired to the one
+// project session.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     // `arguments` are the command line's, without the program's name.
-    explicit MainWindow(QStringList arguments = {}, QWidget* parent = nullptr);
+    explicit MainWindow(UiServices services, QStringList arguments = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    ProjectSession& Session() { return m_session; }
     // Empty while no project is open.
-    const QString& ProjectPath() const { return m_projectPath; }
-    const std::string& WorkingCopyPath() const { return m_workingCopyPath; }
-    bool ProjectModified() const { return m_projectModified; }
-    void SetProjectModified(bool modified) { m_projectModified = modified; }
+    const QString& ProjectPath() const { return m_session.ProjectPath(); }
+    const std::string& WorkingCopyPath() const { return m_session.WorkingCopyPath(); }
+    bool ProjectModified() const { return m_session.Modified(); }
 
     // Makes the path absolute (the process's current folder becomes the project's folder), stores it
     // as the project path and enables the commands that need a project.
@@ -63,11 +69,6 @@ public:
     // The frame list and the details panel beside it.
     FrameList& Frames() { return *Snimky; }
     FrameDetails& Details() { return *Panel1; }
-    // Off while the details panel holds unsaved edits: the list and every command that could change
-    // the selection or the project.
-    void EnableFrameEditing(bool enabled);
-    // An error box: caption "Error", error icon, OK.
-    void ReportError(const QString& text);
 
     // The command-line project, once, when the window is first shown.
     void FormShow();
@@ -84,11 +85,22 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateCentralArea();
+    void ConnectSession();
     void FormCreate();
     // The window's place and size and the panel's width, with this project.
     settings::MainWindowSettings CurrentPlacement(const QString& lastProject) const;
     void LoadMainSettings();
     void StoreMainSettings();
+
+    // Shows what the project path says: the panel, the commands that need a project, the status.
+    void ShowProjectPath();
+    // After every change of the selection: the commands that follow it.
+    void UpdateFrameCommands();
+    void UpdateHistoryCommands();
+    // Off while the details panel holds unsaved edits: the list and every command that could change
+    // the selection or the project.
+    void EnableFrameEditing(bool enabled);
+    void ShowThumbnails(bool shown);
 
     // Closes the open project, asking to save a modified one; false when a save that was asked for
     // failed, so nothing is lost and the caller stops.
@@ -97,17 +109,20 @@ private:
     void OpenProject(const QString& path);
     bool FormCloseQuery();
 
+    UiServices m_services;
+    ProjectSession m_session;
     QStringList m_arguments;
-    QString m_projectPath;
-    std::string m_workingCopyPath;
-    bool m_projectModified = false;
     bool m_shown = false;
+    // The last project of the stored settings, opened when the window is first shown.
+    QString m_storedProject;
     // The project that was open when the window was closed, for the stored settings.
     QString m_lastProject;
     int m_panelWidth = 406;
     FileDialogSetup m_saveDialogProjekt;
 
+    std::unique_ptr<ThumbnailCache> m_thumbnails;
     FrameList* Snimky = nullptr;
+    ThumbnailDelegate* m_thumbnailLines = nullptr;
     QSplitter* sp_Rozdelovatko = nullptr;
     QWidget* PanelMain = nullptr;
     FrameDetails* Panel1 = nullptr;
@@ -117,6 +132,8 @@ private:
 
     QMenu* menu_m_projekt = nullptr;
     QMenu* menu_m_polozka = nullptr;
+    QMenu* menu_m_upravy = nullptr;
+    QMenu* menu_m_zobrazeni = nullptr;
     QMenu* menu_m_nastroje = nullptr;
     QMenu* menu_tools_ext = nullptr;
     QMenu* menu_m_napoveda = nullptr;
@@ -129,6 +146,9 @@ private:
     QAction* menu_Konec = nullptr;
     QAction* menu_Snimek_Pridat = nullptr;
     QAction* menu_Snimek_Odebrat = nullptr;
+    QAction* menu_Zpet = nullptr;
+    QAction* menu_Znovu = nullptr;
+    QAction* menu_Nahledy = nullptr;
     QAction* menu_GenerovatAVI = nullptr;
     QAction* menu_tools_ext_reg = nullptr;
     QAction* menu_tools_ext_unreg = nullptr;

@@ -1,16 +1,13 @@
 #include "ui/Prompter.h"
 
+#include <QApplication>
+#include <QGridLayout>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace kinetar::ui {
 
 namespace {
-
-std::unique_ptr<Prompter>& Installed()
-{
-    static std::unique_ptr<Prompter> prompter = std::make_unique<Prompter>();
-    return prompter;
-}
 
 // Each button gets an underlined letter, so a box can be answered from the keyboard alone.
 QString ButtonText(QMessageBox::StandardButton button)
@@ -27,9 +24,24 @@ QString ButtonText(QMessageBox::StandardButton button)
     }
 }
 
+// A box sized for a short text would cut its caption in the title bar; room for the caption and
+// the title bar's buttons keeps it whole.
+void MakeRoomForCaption(QMessageBox& box, const QString& caption)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) {
+        return;
+    }
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(caption) + 140;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 }  // namespace
 
-QMessageBox::StandardButton Prompter::Ask(QWidget* parent, const Prompt& prompt)
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const Prompt& prompt)
 {
     QMessageBox box(prompt.Icon, prompt.Caption,
                     QString(prompt.Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), prompt.Buttons, parent);
@@ -43,21 +55,8 @@ QMessageBox::StandardButton Prompter::Ask(QWidget* parent, const Prompt& prompt)
     } else {
         box.setEscapeButton(QMessageBox::Ok);
     }
+    MakeRoomForCaption(box, prompt.Caption);
     return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-Prompter& Prompter::Current()
-{
-    return *Installed();
-}
-
-std::unique_ptr<Prompter> Prompter::Replace(std::unique_ptr<Prompter> prompter)
-{
-    if (!prompter) {
-        prompter = std::make_unique<Prompter>();
-    }
-    std::swap(prompter, Installed());
-    return prompter;
 }
 
 }  // namespace kinetar::ui

@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QString>
-#include <memory>
 
 class QWidget;
 
@@ -17,24 +16,8 @@ struct Prompt {
     QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
 };
 
-// Every message box of the program goes through the current prompter, so tests can answer the
-// questions and see what was asked.
-class Prompter {
-public:
-    virtual ~Prompter() = default;
-    // Shows the prompt and returns the button pressed; Escape or closing the box answers Cancel
-    // where there is one, else No, else OK.
-    virtual QMessageBox::StandardButton Ask(QWidget* parent, const Prompt& prompt);
-
-    static Prompter& Current();
-    // Puts another prompter in place; nullptr restores the one that shows message boxes. Returns the
-    // previous one.
-    static std::unique_ptr<Prompter> Replace(std::unique_ptr<Prompter> prompter);
-};
-
-inline QMessageBox::StandardButton Ask(QWidget* parent, const Prompt& prompt)
-{
-    return Prompter::Current().Ask(parent, prompt);
-}
+// Shows the prompt in a message box and returns the button pressed; Escape or closing the box
+// answers Cancel where there is one, else No, else OK.
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const Prompt& prompt);
 
 }  // namespace kinetar::ui

@@ -2,12 +2,12 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace kinetar::ui {
 
 namespace {
-
-SdilenePrvky* g_holder = nullptr;
 
 // Qt reads a filter's patterns from its last parentheses, which stay hidden: so a description
 // without patterns of its own ("Graphics files ") still filters.
@@ -19,6 +19,8 @@ QString QtNameFilter(const QPair<QString, QString>& filter)
     return filter.first + u'(' + patterns.join(u' ') + u')';
 }
 
+}  // namespace
+
 QStringList ShowFileDialog(QWidget* parent, const FileDialogSetup& setup)
 {
     QFileDialog dialog(parent);
@@ -29,13 +31,19 @@ QStringList ShowFileDialog(QWidget* parent, const FileDialogSetup& setup)
     return dialog.selectedFiles();
 }
 
-FileDialogRunner& Runner()
+bool MatchesPatterns(const QString& fileName, const QString& patterns)
 {
-    static FileDialogRunner runner = ShowFileDialog;
-    return runner;
+    const QString name = fileName.mid(fileName.lastIndexOf(u'/') + 1);
+    for (const QString& pattern : patterns.split(u';', Qt::SkipEmptyParts)) {
+        const QRegularExpression wildcard(QRegularExpression::wildcardToRegularExpression(
+                                              pattern == QStringLiteral("*.*") ? QStringLiteral("*") : pattern),
+                                          QRegularExpression::CaseInsensitiveOption);
+        if (wildcard.match(name).hasMatch()) {
+            return true;
+        }
+    }
+    return false;
 }
-
-}  // namespace
 
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
 {
@@ -71,32 +79,12 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
     }
     dialog.setDefaultSuffix(setup.DefaultExtension);
     // Before the name: a name in a folder that is not there is then kept whole, relative to this one.
-    if (!setup.Folder.isEmpty()) {
-        dialog.setDirectory(setup.Folder);
+    if (!setup.Directory.isEmpty()) {
+        dialog.setDirectory(setup.Directory);
     }
     if (!setup.FileName.isEmpty()) {
         dialog.selectFile(setup.FileName);
     }
-}
-
-FileDialogRunner ReplaceFileDialogRunner(FileDialogRunner runner)
-{
-    if (!runner) {
-        runner = ShowFileDialog;
-    }
-    std::swap(runner, Runner());
-    return runner;
-}
-
-bool ExecuteFileDialog(QWidget* parent, FileDialogSetup& setup)
-{
-    const QStringList files = Runner()(parent, setup);
-    if (files.isEmpty()) {
-        return false;
-    }
-    setup.FileName = files.front();
-    setup.Files = files;
-    return true;
 }
 
 void SdilenePrvky::PrepareFileDialog(int mode)
@@ -136,25 +124,13 @@ void SdilenePrvky::PrepareFileDialog(int mode)
         OpenDialog.HideReadOnly = true;
         break;
     default:
-        break;
+        return;
     }
-}
-
-SdilenePrvky::SdilenePrvky()
-{
-    g_holder = this;
-}
-
-SdilenePrvky::~SdilenePrvky()
-{
-    if (g_holder == this) {
-        g_holder = nullptr;
+    const QString& patterns = OpenDialog.Filters[OpenDialog.FilterIndex - 1].second;
+    if (!OpenDialog.FileName.isEmpty() && !MatchesPatterns(OpenDialog.FileName, patterns)) {
+        OpenDialog.Directory = QFileInfo(OpenDialog.FileName).absolutePath();
+        OpenDialog.FileName.clear();
     }
-}
-
-SdilenePrvky* SdilenePrvky::Instance()
-{
-    return g_holder;
 }
 
 FileDialogSetup ProjectSaveDialogSetup()

@@ -24,7 +24,9 @@ struct FileDialogSetup {
     bool AllowMultiSelect = false;
     bool FileMustExist = false;
     bool HideReadOnly = false;
-    QString Folder;     // the folder the dialog opens in; empty: the one the file name is in
+    // Where the dialog opens when no file is selected, or when the selected one's folder is not
+    // there (its name is then kept whole, relative to this one); empty: the current folder.
+    QString Directory;
     QString FileName;   // selected when the dialog opens; the chosen file afterwards
     QStringList Files;  // every chosen file after a multiple selection
 };
@@ -33,29 +35,29 @@ struct FileDialogSetup {
 void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup);
 
 // Shows a dialog for the setup and returns the chosen files (full paths), or nothing when the user
-// cancelled. Tests put their own answer in place; nullptr restores the real dialog.
+// cancelled.
 using FileDialogRunner = std::function<QStringList(QWidget* parent, const FileDialogSetup& setup)>;
-FileDialogRunner ReplaceFileDialogRunner(FileDialogRunner runner);
-// Runs the dialog and, when a file was chosen, keeps it in the setup's FileName and Files.
-bool ExecuteFileDialog(QWidget* parent, FileDialogSetup& setup);
+// The real dialog.
+QStringList ShowFileDialog(QWidget* parent, const FileDialogSetup& setup);
+// Whether a file name matches a pattern list ("*.BMP;*.PCX"), in any letter case.
+bool MatchesPatterns(const QString& fileName, const QString& patterns);
 
 enum FileDialogMode { kProjectMode = 0, kPicturesMode = 1, kAviFileMode = 2 };
 
-// The holder of the open-file dialog that the whole program shares.
+// The holder of the open-file dialog that the whole program shares: made at start-up and handed to
+// every window that uses it.
 class SdilenePrvky {
 public:
     FileDialogSetup OpenDialog;
 
-    // Sets the shared dialog up for one of the three modes; any other mode leaves it as it is.
+    // Sets the shared dialog up for one of the three modes; any other mode leaves it as it is. The
+    // file chosen last is preselected only when the mode's first filter takes it (a project is no
+    // picture); otherwise the dialog opens in its folder with nothing selected.
     void PrepareFileDialog(int mode);
-    bool Execute(QWidget* parent) { return ExecuteFileDialog(parent, OpenDialog); }
 
-    // The holder made at start-up, or nullptr before it exists.
-    static SdilenePrvky* Instance();
-    explicit SdilenePrvky();
+    SdilenePrvky() = default;
     SdilenePrvky(const SdilenePrvky&) = delete;
     SdilenePrvky& operator=(const SdilenePrvky&) = delete;
-    ~SdilenePrvky();
 };
 
 // The state the main window's own save dialog starts with.

@@ -7,6 +7,7 @@
 #include "settings/FileTypes.h"
 #include "ui/MainWindow.h"
 #include "ui/SdilenePrvky.h"
+#include "ui/UiServices.h"
 
 namespace kinetar::ui {
 
@@ -80,8 +81,10 @@ int RunKinetar(int argc, char** argv)
         break;
     }
     QApplication application(argc, argv);
-    MainWindow window(arguments);
+    // The shared dialog's holder is handed to the window, so it is there first; the window's creation
+    // uses no file dialog all the same.
     SdilenePrvky holder;
+    MainWindow window(DesktopServices(holder), arguments);
     window.show();
     QApplication::exec();
     return 0;

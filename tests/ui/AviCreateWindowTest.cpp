@@ -51,26 +51,33 @@ protected:
         }
         project::ReplaceProjectFile(File("work.AVIprj"), header, records);
     }
-    std::unique_ptr<ui::TAVICreateWindow> Window(const QString& project = {})
+    // Shown beside the main window; file dialogs go to `dialogs` when given.
+    std::unique_ptr<ui::TAVICreateWindow> Window(const QString& project = {}, ui::FileDialogRunner dialogs = {})
     {
+        m_session.Close();
+        m_session.SetProjectPath(QPath("work.AVIprj"));
+        m_session.OpenWorkingCopy();
+        m_session.SetProjectPath(project.isEmpty() ? QPath("demo.AVIprj") : project);
         m_mainWindow.show();
         m_frames->setFocus();
-        auto window = std::make_unique<ui::TAVICreateWindow>(project.isEmpty() ? QPath("demo.AVIprj") : project,
-                                                             File("work.AVIprj"), ui::MainWindowControls{m_frames});
+        ui::UiServices services = Services();
+        services.RunFileDialog = dialogs ? dialogs : services.RunFileDialog;
+        auto window = std::make_unique<ui::TAVICreateWindow>(m_session, services, ui::MainWindowControls{m_frames});
         window->show();
         return window;
     }
     template <typename T = QPushButton>
     static T* Find(const QWidget& window, const char* name)
     {
-        return window.findChild<T*>(QString::fromLatin1(name));
+        return UiTest::Find<T>(window, name);
     }
     ProjectHeader Stored() const
     {
         ProjectHeader header;
-        EXPECT_TRUE(project::ReadProjectHeader(File("work.AVIprj"), header));
+        EXPECT_TRUE(project::ReadProjectHeader(m_session.WorkingCopyPath(), header));
         return header;
     }
+    ui::ProjectSession m_session;
     // Idle after a run that did not succeed: open, "&Close", the bar and the label at 0, the main
     // window's keyboard back on its list.
     void ExpectIdleAfterRun(const ui::TAVICreateWindow& window) const
@@ -187,7 +194,7 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
             EXPECT_EQ(Find<QLineEdit>(*window, field)->text(), text);
         }
         Find<QLineEdit>(*window, field)->setText(text);
-        const auto before = ReadFile(File("work.AVIprj"));
+        const auto before = ReadFile(m_session.WorkingCopyPath());
         ChooserAnswer chooser(choice);
         Answer({caption == avi::kFrameErrorCaption ? QMessageBox::No : QMessageBox::Ok});
         m_prompter->Answers.resize(message.isEmpty() ? 0 : 1);
@@ -199,7 +206,7 @@ TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
         EXPECT_EQ(window->focusWidget()->objectName(), focused);
         if (!runs) {
             EXPECT_EQ(chooser.Shown, 0);
-            EXPECT_EQ(ReadFile(File("work.AVIprj")), before);
+            EXPECT_EQ(ReadFile(m_session.WorkingCopyPath()), before);
             EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), {}), 3) << "the project and pictures only";
         }
     }
@@ -267,24 +274,24 @@ TEST_F(AviCreateWindowTest, BrowseOpensInTheDestinationsFolderAndKeepsATypedPath
 {
     fs::create_directories(File("films"));
     QDir::setCurrent(QDir::rootPath() + "tmp");  // the previous project's folder
-    // The destination, the folder the dialog opens in, the name it shows.
+    WorkingCopy({"32"});
+    QString folder, shown;  // where the dialog should open and the name it should show
+    auto window = Window({}, [&](QWidget*, const ui::FileDialogSetup& setup) {
+        QFileDialog dialog;
+        ui::ConfigureFileDialog(dialog, setup);
+        EXPECT_EQ(QDir(dialog.directory()), QDir(folder));
+        EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), shown);
+        QMetaObject::invokeMethod(&dialog, "accept");
+        return dialog.selectedFiles();
+    });
     const std::tuple<QString, QString, QString> rows[] = {
         {QPath("films/trip.avi"), QPath("films"), "trip.avi"},
         {"/kinetar-no-such-folder/x.avi", "/", "kinetar-no-such-folder/x.avi"},
     };
-    WorkingCopy({"32"});
-    auto window = Window();
-    for (const auto& [destination, folder, shown] : rows) {
+    for (const auto& [destination, expectedFolder, expectedName] : rows) {
         SCOPED_TRACE(destination.toStdString());
+        std::tie(folder, shown) = std::pair(expectedFolder, expectedName);
         Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(destination);
-        ui::ReplaceFileDialogRunner([&](QWidget*, const ui::FileDialogSetup& setup) {
-            QFileDialog dialog;
-            ui::ConfigureFileDialog(dialog, setup);
-            EXPECT_EQ(QDir(dialog.directory()), QDir(folder));
-            EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), shown);
-            QMetaObject::invokeMethod(&dialog, "accept");
-            return dialog.selectedFiles();
-        });
         Find(*window, "Button1")->click();
         EXPECT_EQ(Find<QLineEdit>(*window, "ed_FileNameAVI")->text(), destination);
     }

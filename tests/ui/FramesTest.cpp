@@ -32,49 +32,6 @@ const QString kEndQuestion =
 
 class FramesTest : public UiTest {
 protected:
-    // A shown window with a project of these pictures open.
-    std::unique_ptr<ui::MainWindow> Open(const std::vector<std::string>& pictures)
-    {
-        WriteProject(File("p.AVIprj"), pictures);
-        auto window = std::make_unique<ui::MainWindow>(QStringList{QPath("p.AVIprj")});
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
-    template <typename T>
-    static T* Find(const ui::MainWindow& window, const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    static QStringList Lines(ui::MainWindow& window)
-    {
-        QStringList lines;
-        for (int row = 0; row < window.Frames().count(); ++row) {
-            lines << window.Frames().item(row)->text();
-        }
-        return lines;
-    }
-    // The working copy's frames by file name, to hold against the lines.
-    static QStringList Records(ui::MainWindow& window)
-    {
-        std::vector<project::FrameRecord> records;
-        project::ReadProject(window.WorkingCopyPath(), &records);
-        QStringList names;
-        for (const auto& record : records) {
-            names << QString::fromStdString(fs::path(project::GetText(record.PictureFileName)).filename().string());
-        }
-        return names;
-    }
-    static void Select(ui::MainWindow& window, const Rows& rows)
-    {
-        ui::FrameList& list = window.Frames();
-        list.clearSelection();
-        for (const int row : rows) {
-            list.setCurrentRow(row, QItemSelectionModel::Select);
-        }
-    }
     static QString FileName(const ui::MainWindow& window) { return Find<QLineEdit>(window, "ed_PictFileName")->text(); }
     static QString Dimension(const ui::MainWindow& window) { return Find<QLabel>(window, "lb_RozmerySnimku")->text(); }
     static QImage Preview(const ui::MainWindow& window)
@@ -147,6 +104,69 @@ TEST_F(FramesTest, AddingOnePictureSelectsAndShowsIt)
     EXPECT_EQ(Dimension(*window), "640 x 480");
     EXPECT_EQ(Preview(*window).size(), QSize(640, 480));
     EXPECT_EQ(Find<QCheckBox>(*window, "ch_StretchPicture")->checkState(), Qt::Checked);
+}
+
+// The keyboard goes on from the new line, not from where the user clicked before adding.
+TEST_F(FramesTest, AfterAddingShiftExtendsFromTheNewLine)
+{
+    auto window = Open({"/a.bmp", "/b.bmp", "/c.bmp"});
+    ui::FrameList& list = window->Frames();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(0, 0)).center());
+    list.AddPictureFiles({QPath("d.bmp")});
+    QTest::keyClick(&list, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(list.SelectedRows(), QList<int>({2, 3}));
+    EXPECT_EQ(list.currentRow(), 2);
+}
+
+// The list keeps its width while the size text changes and "&Save changes" turns bold; a narrow
+// window narrows the panel, never the list below its minimum, and cuts no caption.
+TEST_F(FramesTest, TheLayoutHoldsStillAndShrinksWithoutClipping)
+{
+    auto window = Open({Picture("wide.bmp", 640, 480), "/missing.bmp"});
+    ui::FrameList& list = window->Frames();
+    const int width = list.width();
+    Select(*window, {0});
+    QApplication::processEvents();
+    EXPECT_EQ(Dimension(*window), "640 x 480");
+    EXPECT_EQ(list.width(), width);
+    QTest::keyClicks(Find<QLineEdit>(*window, "ed_PictFileName"), "x");
+    QApplication::processEvents();
+    EXPECT_EQ(list.width(), width);
+    Find<QPushButton>(*window, "bt_ZrusitZmeny")->click();
+
+    window->resize(400, 470);
+    QApplication::processEvents();
+    EXPECT_GE(list.width(), 120);
+    EXPECT_LT(Find<QWidget>(*window, "PanelMain")->width(), 300);
+    const QWidget* panel = Find<QWidget>(*window, "Panel1");
+    for (const char* name : {"ch_StretchPicture", "bt_UlozitZmeny", "bt_ZrusitZmeny", "Button2", "lb_RozmerySnimku"}) {
+        const auto* widget = Find<QWidget>(*window, name);
+        EXPECT_GE(widget->width(), widget->sizeHint().width()) << name;
+        EXPECT_LE(widget->mapTo(panel, QPoint(widget->width(), 0)).x(), panel->width()) << name;
+    }
+}
+
+// Each line's thumbnail shows its record's picture; the View menu switches thumbnails off for good.
+TEST_F(FramesTest, ThumbnailsFollowTheRecordsAndCanBeSwitchedOff)
+{
+    const QString kPath = QStringLiteral("/pictures/one.bmp");
+    {
+        auto window = Open({kPath.toStdString(), "/two.bmp"});
+        ui::FrameList& list = window->Frames();
+        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), kPath);
+        EXPECT_GE(list.sizeHintForRow(0), 48);
+        Select(*window, {0});
+        Find<QLineEdit>(*window, "ed_PictFileName")->setText(QStringLiteral("/other.bmp"));
+        Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+        EXPECT_EQ(list.item(0)->text(), "one.bmp");
+        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), "/other.bmp");
+        Trigger(*window, "tl_PosunDolu");
+        EXPECT_EQ(list.item(1)->data(Qt::UserRole).toString(), "/other.bmp");
+        Trigger(*window, "menu_Nahledy");
+        EXPECT_LT(list.sizeHintForRow(0), 48);
+    }
+    auto window = Open({});
+    EXPECT_FALSE(Find(*window, "menu_Nahledy")->isChecked());
 }
 
 TEST_F(FramesTest, APathTooLongForAFrameIsRefusedAndTheOthersGoIn)

@@ -25,7 +25,7 @@ TEST_F(UiTest, GenerateFromTheMainWindowThenRenderTheSavedProject)
                          &project),
               0);
     project = project.substr(0, project.find('\n'));
-    ui::MainWindow window({QString::fromStdString(project)});
+    ui::MainWindow window(Services(), {QString::fromStdString(project)});
     window.show();
     QApplication::processEvents();
     ASSERT_FALSE(window.WorkingCopyPath().empty());

@@ -24,28 +24,12 @@ const QString kSaveChanges = QStringLiteral("Save changes to project?");
 
 class MainWindowTest : public UiTest {
 protected:
-    // A shown window whose first-show step has run.
-    std::unique_ptr<ui::MainWindow> Window(const QStringList& arguments = {})
-    {
-        auto window = std::make_unique<ui::MainWindow>(arguments);
-        window->show();
-        QApplication::processEvents();
-        return window;
-    }
-    template <typename T = QAction>
-    static T* Find(const ui::MainWindow& window, const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
     static QString Status(const ui::MainWindow& window) { return Find<QLabel>(window, "StatusBar_Project")->text(); }
-    static void Trigger(const ui::MainWindow& window, const char* action) { Find(window, action)->trigger(); }
     // Something for a Save to carry: one more frame in the working copy.
     static void EditWorkingCopy(ui::MainWindow& window)
     {
-        ASSERT_TRUE(project::WriteFrameRecord(window.WorkingCopyPath(), 0, project::NewFrameRecord("/x.bmp")));
-        window.SetProjectModified(true);
+        window.Session().AddFrames({"/x.bmp"});
+        ASSERT_TRUE(window.ProjectModified());
     }
 };
 
@@ -207,8 +191,9 @@ TEST_F(MainWindowTest, FailuresAreReportedAndNothingIsLost)
     Trigger(*window, "menu_Zavrit");
     TakeAsked();
     EXPECT_TRUE(fs::exists(window->WorkingCopyPath()));
-    window->SetProjectModified(false);
+    Answer({QMessageBox::No});
     Trigger(*window, "menu_Zavrit");
+    TakeAsked();
 
     // A folder named like a project cannot be copied into a working copy: not opened.
     fs::create_directory(File("folder.AVIprj"));
@@ -282,8 +267,18 @@ TEST_F(MainWindowTest, CommandLineProject)
         {"two arguments: the last one", {QPath("cli.AVIprj"), QStringLiteral("/register")}, {}, QPath("last.AVIprj")},
         {"answered Yes: created", {QPath("new.AVIprj")}, {QMessageBox::Yes}, QPath("new.AVIprj")},
     };
+    // The question comes before any project is shown.
+    QString statusAtQuestion;
+    m_prompter->OnAsk = [&](const ui::Prompt&) {
+        for (const QWidget* window : QApplication::topLevelWidgets()) {
+            if (const auto* status = window->findChild<QLabel*>(QStringLiteral("StatusBar_Project"))) {
+                statusAtQuestion = status->text();
+            }
+        }
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        statusAtQuestion.clear();
         QSettings(QStringLiteral("Tavrel"), QStringLiteral("Kinetar"))
             .setValue(QStringLiteral("LastProject"), QPath("last.AVIprj"));
         for (auto answer : row.answers) {
@@ -292,6 +287,7 @@ TEST_F(MainWindowTest, CommandLineProject)
         auto window = Window(row.arguments);
         EXPECT_EQ(window->ProjectPath(), row.opened);
         EXPECT_EQ(TakeAsked(), row.answers.empty() ? QStringList() : QStringList({create}));
+        EXPECT_EQ(statusAtQuestion, row.answers.empty() ? QString() : QStringLiteral("No project opened."));
         EXPECT_FALSE(window->ProjectModified());
         EXPECT_TRUE(fs::exists(window->WorkingCopyPath()));
     }
@@ -361,7 +357,9 @@ TEST_F(MainWindowTest, TextsOfMenusAndToolbar)
         EXPECT_FALSE(button->icon().isNull()) << name;
     }
     // The Save item is the Project menu's default while there are unsaved changes.
-    window->SetProjectModified(true);
+    ChooseFiles({QPath("a.AVIprj")});
+    Trigger(*window, "menu_Novy");
+    EditWorkingCopy(*window);
     emit Find<QMenu>(*window, "menu_m_projekt")->aboutToShow();
     EXPECT_TRUE(Find(*window, "menu_Ulozit")->font().bold());
 }

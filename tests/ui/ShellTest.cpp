@@ -67,7 +67,6 @@ TEST(Prompter, ButtonsAnswerToTheirLettersAndEscape)
         {QMessageBox::Ok, Qt::Key_Escape, QMessageBox::Ok},
         {QMessageBox::Ok, Qt::Key_Return, QMessageBox::Ok},
     };
-    ui::Prompter shown;
     for (const auto& row : rows) {
         SCOPED_TRACE(QKeySequence(row.key).toString().toStdString());
         QString text;
@@ -77,7 +76,8 @@ TEST(Prompter, ButtonsAnswerToTheirLettersAndEscape)
             text = box->text();
             QTest::keyClick(box, row.key);
         });
-        EXPECT_EQ(shown.Ask(nullptr, {"Question", "Two\r\nlines", QMessageBox::Question, row.buttons}), row.answer);
+        EXPECT_EQ(ui::ShowMessageBox(nullptr, {"Question", "Two\r\nlines", QMessageBox::Question, row.buttons}),
+                  row.answer);
         EXPECT_EQ(text, "Two\nlines");
     }
 }
@@ -87,7 +87,7 @@ class ShellTest : public UiTest {};
 TEST_F(ShellTest, AnErrorNoHandlerCaughtIsShownAndTheProgramGoesOn)
 {
     Answer({QMessageBox::Ok});
-    ui::Guarded(nullptr, [] { throw Error("Can't open file /x.bmp"); })();
+    ui::Guarded(nullptr, Services(), [] { throw Error("Can't open file /x.bmp"); })();
     ASSERT_EQ(m_prompter->Asked.size(), 1U);
     EXPECT_EQ(m_prompter->Asked[0].Caption, "Kinetar");
     EXPECT_EQ(m_prompter->Asked[0].Icon, QMessageBox::Critical);
@@ -97,7 +97,7 @@ TEST_F(ShellTest, AnErrorNoHandlerCaughtIsShownAndTheProgramGoesOn)
 
 TEST_F(ShellTest, FileDialogModes)
 {
-    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    ui::SdilenePrvky& holder = *m_holder;
     struct Row {
         int mode;
         QString title;
@@ -140,12 +140,35 @@ TEST_F(ShellTest, FileDialogModes)
     EXPECT_EQ(holder.OpenDialog.Title, "Select AVI filename...");
 }
 
+// A project is never preselected for pictures, nor a picture for a project; the folder stays.
+TEST_F(ShellTest, TheLastFileIsPreselectedOnlyWhereTheModeTakesIt)
+{
+    const std::tuple<int, QString, bool> rows[] = {
+        {ui::kPicturesMode, "/f/p.AVIprj", false}, {ui::kPicturesMode, "/f/a.Bmp", true},
+        {ui::kProjectMode, "/f/a.bmp", false},     {ui::kProjectMode, "/f/p.AVIPRJ", true},
+        {ui::kAviFileMode, "/f/p.AVIprj", false},  {ui::kAviFileMode, "/f/v.avi", true},
+    };
+    ui::SdilenePrvky& holder = *m_holder;
+    for (const auto& [mode, last, kept] : rows) {
+        SCOPED_TRACE(last.toStdString());
+        holder.OpenDialog.FileName = last;
+        holder.OpenDialog.Directory.clear();
+        holder.PrepareFileDialog(mode);
+        EXPECT_EQ(holder.OpenDialog.FileName, kept ? last : QString());
+        EXPECT_EQ(holder.OpenDialog.Directory, kept ? QString() : QStringLiteral("/f"));
+    }
+    holder.OpenDialog.Directory = QPath("");
+    QFileDialog dialog;
+    ui::ConfigureFileDialog(dialog, holder.OpenDialog);
+    EXPECT_EQ(dialog.directory().absolutePath(), QDir(QPath("")).absolutePath());
+}
+
 TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
 {
     for (const char* name : {"lower.bmp", "UPPER.BMP", "Mixed.Gif", "other.txt", "noextension"}) {
         WriteFile(File(name), {});
     }
-    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    ui::SdilenePrvky& holder = *m_holder;
     holder.PrepareFileDialog(ui::kPicturesMode);
     holder.OpenDialog.FileName = QPath("lower.bmp");
     QFileDialog dialog;
@@ -169,7 +192,7 @@ TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
 
 TEST_F(ShellTest, ATypedNameWithoutExtensionGetsTheModesExtension)
 {
-    ui::SdilenePrvky& holder = *ui::SdilenePrvky::Instance();
+    ui::SdilenePrvky& holder = *m_holder;
     const std::pair<int, const char*> rows[] = {{ui::kProjectMode, "typed.AVIprj"}, {ui::kAviFileMode, "typed.avi"}};
     for (const auto& [mode, expected] : rows) {
         holder.PrepareFileDialog(mode);

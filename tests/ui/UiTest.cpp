@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "project/ProjectFile.h"
+#include "ui/FrameList.h"
 
 namespace kinetar::test {
 
@@ -81,10 +82,14 @@ UiTest::UiTest() : m_savedCurrent(QDir::currentPath())
     // Qt settles the settings folder once per process (see main); each test starts without values.
     QSettings(QStringLiteral("Tavrel"), QStringLiteral("Kinetar")).clear();
     ::setenv("XDG_DATA_HOME", File("data").c_str(), 1);
-    auto prompter = std::make_unique<RecordingPrompter>();
-    m_prompter = prompter.get();
-    ui::Prompter::Replace(std::move(prompter));
-    ui::ReplaceFileDialogRunner([this](QWidget*, const ui::FileDialogSetup& setup) {
+    m_prompter = new RecordingPrompter;
+}
+
+ui::UiServices UiTest::Services()
+{
+    ui::UiServices services = ui::DesktopServices(*m_holder);
+    services.Ask = [this](QWidget* parent, const ui::Prompt& prompt) { return m_prompter->Ask(parent, prompt); };
+    services.RunFileDialog = [this](QWidget*, const ui::FileDialogSetup& setup) {
         m_dialogsShown.push_back(setup);
         if (m_dialogAnswers.empty()) {
             ADD_FAILURE() << "unexpected file dialog: " << setup.Title.toStdString();
@@ -93,16 +98,58 @@ UiTest::UiTest() : m_savedCurrent(QDir::currentPath())
         QStringList answer = m_dialogAnswers.front();
         m_dialogAnswers.pop_front();
         return answer;
-    });
-    m_holder = std::make_unique<ui::SdilenePrvky>();
+    };
+    return services;
+}
+
+std::unique_ptr<ui::MainWindow> UiTest::Window(const QStringList& arguments)
+{
+    auto window = std::make_unique<ui::MainWindow>(Services(), arguments);
+    window->show();
+    QApplication::processEvents();
+    return window;
+}
+
+std::unique_ptr<ui::MainWindow> UiTest::Open(const std::vector<std::string>& pictures)
+{
+    WriteProject(File("p.AVIprj"), pictures);
+    return Window({QPath("p.AVIprj")});
+}
+
+QStringList UiTest::Lines(ui::MainWindow& window)
+{
+    QStringList lines;
+    for (int row = 0; row < window.Frames().count(); ++row) {
+        lines << window.Frames().item(row)->text();
+    }
+    return lines;
+}
+
+QStringList UiTest::Records(ui::MainWindow& window)
+{
+    std::vector<project::FrameRecord> records;
+    project::ReadProject(window.WorkingCopyPath(), &records);
+    QStringList names;
+    for (const auto& record : records) {
+        names << QString::fromStdString(std::filesystem::path(project::GetText(record.PictureFileName)).filename());
+    }
+    return names;
+}
+
+void UiTest::Select(ui::MainWindow& window, const std::vector<int>& rows)
+{
+    ui::FrameList& list = window.Frames();
+    list.clearSelection();
+    for (const int row : rows) {
+        list.setCurrentRow(row, QItemSelectionModel::Select);
+    }
 }
 
 UiTest::~UiTest()
 {
     EXPECT_TRUE(m_prompter->Answers.empty()) << "questions expected but never asked";
     EXPECT_TRUE(m_dialogAnswers.empty()) << "file dialogs expected but never shown";
-    ui::Prompter::Replace(nullptr);
-    ui::ReplaceFileDialogRunner(nullptr);
+    delete m_prompter;
     QDir::setCurrent(m_savedCurrent);
 }
 

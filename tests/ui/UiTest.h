@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "ui/MainWindow.h"
 #include "ui/Prompter.h"
 #include "ui/SdilenePrvky.h"
+#include "ui/UiServices.h"
 
 // Test failures print texts, not their UTF-16 units.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -24,9 +26,9 @@ namespace kinetar::test {
 
 // Answers message boxes from a queue and keeps every prompt asked. A question nobody expected is
 // answered Cancel (or OK) and fails the test.
-class RecordingPrompter : public ui::Prompter {
+class RecordingPrompter {
 public:
-    QMessageBox::StandardButton Ask(QWidget* parent, const ui::Prompt& prompt) override;
+    QMessageBox::StandardButton Ask(QWidget* parent, const ui::Prompt& prompt);
 
     std::deque<QMessageBox::StandardButton> Answers;
     std::vector<ui::Prompt> Asked;
@@ -53,12 +55,31 @@ private:
     std::vector<std::pair<std::string, std::string>> m_savedEnvironment;
 };
 
-// A fresh home for each test: settings and file types under a temporary folder, the prompter and
-// the file dialogs answered by the test, the shared dialog's holder in place.
+// A fresh home for each test: settings and file types under a temporary folder, message boxes and
+// file dialogs answered by the test, the shared dialog's holder in place.
 class UiTest : public ::testing::Test {
 protected:
     UiTest();
     ~UiTest() override;
+
+    // What the windows get: the test's answers, the real desktop opener and engine.
+    ui::UiServices Services();
+    // A shown window whose first-show step has run.
+    std::unique_ptr<ui::MainWindow> Window(const QStringList& arguments = {});
+    // A shown window with a project of these pictures open.
+    std::unique_ptr<ui::MainWindow> Open(const std::vector<std::string>& pictures);
+    template <typename T = QAction>
+    static T* Find(const QWidget& window, const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    static void Trigger(const QWidget& window, const char* action) { Find(window, action)->trigger(); }
+    // The list's lines and the working copy's frames by file name, to hold against each other.
+    static QStringList Lines(ui::MainWindow& window);
+    static QStringList Records(ui::MainWindow& window);
+    static void Select(ui::MainWindow& window, const std::vector<int>& rows);
 
     std::string File(const std::string& name) const { return m_dir.File(name); }
     QString QPath(const std::string& name) const { return QString::fromStdString(m_dir.File(name)); }
@@ -77,7 +98,7 @@ protected:
     RecordingPrompter* m_prompter = nullptr;
     std::deque<QStringList> m_dialogAnswers;
     std::vector<ui::FileDialogSetup> m_dialogsShown;
-    std::unique_ptr<ui::SdilenePrvky> m_holder;
+    std::unique_ptr<ui::SdilenePrvky> m_holder = std::make_unique<ui::SdilenePrvky>();
     QString m_savedCurrent;
 };
 

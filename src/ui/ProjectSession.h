@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUndoStack>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "project/ProjectFile.h"
+
+namespace kinetar::ui {
+
+// The selected lines in list order and the line that has the focus (-1: none).
+struct FrameSelection {
+    QList<int> Rows;
+    int Current = -1;
+    bool operator==(const FrameSelection&) const = default;
+};
+
+// What the list shows of each frame: its line's text (the picture's file name when the line was
+// made) and the record's picture path now.
+struct FrameLines {
+    QStringList Texts;
+    QStringList Pictures;
+    bool operator==(const FrameLines&) const = default;
+};
+
+// Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.
+struct ByteChange {
+    std::int64_t Offset = 0;
+    std::vector<std::uint8_t> Before, After;
+    std::int64_t SizeBefore = 0, SizeAfter = 0;
+    bool Empty() const { return SizeBefore == SizeAfter && Before == After; }
+};
+// The smallest change that turns `before` into `after`.
+ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after);
+
+// The order after moving the `rows` (sorted) of a list of `count` lines, as one block in their order,
+// in front of line `destination` (count: to the end): element i names the line that comes to place i.
+std::vector<int> MovedOrder(int count, const QList<int>& rows, int destination);
+
+// The open project: its path, its working copy, whether it differs from the project file, the
+// pending edits of the details panel. Every change to the working copy is made here, becomes one
+// step of the undo history and is announced, so the windows follow it without knowing each other.
+class ProjectSession : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ProjectSession(QObject* parent = nullptr);
+    ~ProjectSession() override;
+
+    bool IsOpen() const { return !m_projectPath.isEmpty(); }
+    // Empty while no project is open.
+    const QString& ProjectPath() const { return m_projectPath; }
+    const std::string& WorkingCopyPath() const { return m_workingCopyPath; }
+    // The working copy differs from the project file: the history is away from where it was saved.
+    bool Modified() const { return !m_history.isClean(); }
+    // The line texts: the file-name part of each record's picture as it was when the line was made.
+    const QStringList& Lines() const { return m_lines.Texts; }
+    const QStringList& Pictures() const { return m_lines.Pictures; }
+    const FrameSelection& Selection() const { return m_selection; }
+    QUndoStack& History() { return m_history; }
+
+    // Makes the path absolute (the process's current folder becomes the project's folder) and stores
+    // it as the project path; empty: no project.
+    void SetProjectPath(const QString& path);
+    // Copies the project at the project path into a new working copy and reads its lines. Raises an
+    // Error, and leaves no project open, when the copy cannot be made.
+    void OpenWorkingCopy();
+    // Replaces the project file with the working copy; raises an Error when it cannot.
+    void Save();
+    // Deletes the working copy and forgets the project and its history.
+    void Close();
+
+    // The details panel holds edits not yet saved into the records.
+    bool PendingChanges() const { return m_pending; }
+    void SetPendingChanges(bool on);
+
+    // The user changed the selection: stored and announced.
+    void SetSelection(const FrameSelection& selection);
+    // The focus moved without changing the selection.
+    void SetCurrentLine(int row) { m_selection.Current = row; }
+
+    // Edits of the working copy, each one step of the history. A failure raises an Error after the
+    // step is recorded, so undo puts back whatever part was written.
+    // Frames for these pictures after the last one; the last new line becomes the selection.
+    void AddFrames(const std::vector<std::string>& picturePaths);
+    // Leaves out the records of these lines; nothing is selected afterwards.
+    void RemoveFrames(const QList<int>& rows);
+    // Moves the lines (sorted) as one block in front of line `destination`; they stay selected and
+    // the line with the focus keeps it. False, and nothing recorded, when the order stays the same.
+    bool MoveFrames(const QList<int>& rows, int destination);
+    // For each line: the name unless nullopt, the stretch unless nullopt.
+    void SaveDetails(const QList<int>& rows, const std::optional<std::string>& name,
+                     const std::optional<std::uint8_t>& stretch);
+    // One header write; inside a settings edit, part of its step.
+    bool WriteHeader(const project::ProjectHeader& header);
+    // Everything the settings window writes between these two is one step; `changed` records a step
+    // also when nothing was written.
+    void BeginSettingsEdit();
+    void EndSettingsEdit(bool changed);
+
+    // Puts back the working copy's bytes, the lines and the selection of one side of a step.
+    void Restore(const ByteChange& change, bool after, const FrameLines& lines, const FrameSelection& selection);
+
+signals:
+    void ProjectPathChanged();
+    void ProjectOpened();
+    void ProjectClosed();
+    void FramesInserted(int first, int count);
+    void FramesRemoved(const QList<int>& rows);
+    // Lines first to last now show other frames.
+    void FramesMoved(int first, int last);
+    void FramesChanged(const QList<int>& rows);
+    // Every line may differ: after an undo or a redo.
+    void FramesReset();
+    void HeaderChanged();
+    void ModifiedChanged(bool modified);
+    void PendingChangesChanged(bool on);
+    // The program placed the selection; the list shows it.
+    void SelectionPlaced(const FrameSelection& selection);
+    // The selection changed (by the user, or by an edit that refreshes the details).
+    void SelectionChanged();
+
+private:
+    struct Snapshot {
+        std::vector<std::uint8_t> Bytes;
+        FrameLines Lines;
+        FrameSelection Selection;
+    };
+    Snapshot Take() const;
+    // Runs an edit and records the step from the snapshot taken before it; rethrows its failure.
+    template <typename Change>
+    void Record(const QString& text, bool stepWhenUnchanged, Change change);
+    void Push(const QString& text, bool stepWhenUnchanged, const Snapshot& before);
+    void PlaceSelection(const FrameSelection& selection, bool announce);
+
+    QString m_projectPath;
+    std::string m_workingCopyPath;
+    FrameLines m_lines;
+    FrameSelection m_selection;
+    bool m_pending = false;
+    QUndoStack m_history;
+    std::optional<Snapshot> m_settingsBefore;
+};
+
+}  // namespace kinetar::ui

@@ -1,0 +1,35 @@
+#include "ui/UiServices.h"
+
+#include "ui/DesktopOpener.h"
+#include "ui/Messages.h"
+
+namespace kinetar::ui {
+
+void UiServices::ReportError(QWidget* parent, const QString& text) const
+{
+    Ask(parent, {msg::kErrorCaption, text, QMessageBox::Critical, QMessageBox::Ok});
+}
+
+bool UiServices::RunDialog(QWidget* parent, FileDialogSetup& setup) const
+{
+    const QStringList files = RunFileDialog(parent, setup);
+    if (files.isEmpty()) {
+        return false;
+    }
+    setup.FileName = files.front();
+    setup.Files = files;
+    return true;
+}
+
+UiServices DesktopServices(SdilenePrvky& sharedDialog)
+{
+    UiServices services;
+    services.Ask = ShowMessageBox;
+    services.RunFileDialog = ShowFileDialog;
+    services.OpenDocument = OpenWithDesktop;
+    services.CreateAVI = avi::CreateAVI;
+    services.SharedDialog = &sharedDialog;
+    return services;
+}
+
+}  // namespace kinetar::ui

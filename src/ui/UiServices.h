@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "avi/engine/AviEngine.h"
+#include "project/ProjectFile.h"
+#include "ui/Prompter.h"
+#include "ui/SdilenePrvky.h"
+
+class QWidget;
+
+namespace kinetar::ui {
+
+// Shows the prompt and returns the button pressed.
+using AskFunction = std::function<QMessageBox::StandardButton(QWidget* parent, const Prompt& prompt)>;
+// Hands a file or an address to the desktop; false when nothing took it.
+using OpenFunction = std::function<bool(const QUrl& target)>;
+// The generation engine's entry point, callable from any thread.
+using EngineFunction = std::function<void(project::ProjectHeader& header, const std::string& workingCopyPath,
+                                          bool& settingsChanged, const avi::ProgressCallback& progress,
+                                          std::uint8_t& result, const avi::EngineServices& services)>;
+
+// Everything the windows ask of the world outside them, handed to each window that needs it: the
+// program passes the desktop's services, tests pass their own.
+struct UiServices {
+    AskFunction Ask;
+    FileDialogRunner RunFileDialog;
+    OpenFunction OpenDocument;
+    EngineFunction CreateAVI;
+    // The open-file dialog the whole program shares; what one use leaves in it stays for the next.
+    SdilenePrvky* SharedDialog = nullptr;
+
+    // An error box: caption "Error", error icon, OK.
+    void ReportError(QWidget* parent, const QString& text) const;
+    // Runs a dialog and, when a file was chosen, keeps it in the setup's FileName and Files.
+    bool RunDialog(QWidget* parent, FileDialogSetup& setup) const;
+    // Runs the shared dialog as it was prepared.
+    bool RunSharedDialog(QWidget* parent) const { return RunDialog(parent, SharedDialog->OpenDialog); }
+};
+
+// Real message boxes, file dialogs, the desktop's opener and the engine.
+UiServices DesktopServices(SdilenePrvky& sharedDialog);
+
+}  // namespace kinetar::ui
