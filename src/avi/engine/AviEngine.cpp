@@ -199,13 +199,22 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     // holds one picture and one working frame at a time; each FrameDIB goes to the compressor,
     // which may keep a few while its workers encode them. Every report and question comes at its
     // frame's turn.
-    const auto startLoading = [&workingCopyPath](std::int32_t index) {
+    // A stretched picture is only needed at the frame's size, so a photo may be decoded smaller.
+    const std::int32_t frameWidth = run.workingFrame->Width();
+    const std::int32_t frameHeight = run.workingFrame->Height();
+    const auto startLoading = [&workingCopyPath, frameWidth, frameHeight](std::int32_t index) {
         PendingPicture pending;
         pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
         if (pending.exists) {
-            pending.picture = std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName)] {
-                return pictures::LoadPicture(path);
-            });
+            pictures::PictureRequest request;
+            if (pending.record.Stretch != 0) {
+                request.TargetWidth = frameWidth;
+                request.TargetHeight = frameHeight;
+            }
+            pending.picture =
+                std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName), request] {
+                    return pictures::LoadPicture(path, request);
+                });
         }
         return pending;
     };
