@@ -91,6 +91,7 @@ public:
     }
 
     const char* Words() const { return m_error.Words.data(); }
+    bool TooLarge() const { return m_error.Manager.msg_code == JERR_IMAGE_TOO_BIG; }
     jpeg_decompress_struct& Info() { return m_info; }
     std::span<const std::uint8_t> Profile() const { return {m_profile, m_profileSize}; }
 
@@ -170,7 +171,13 @@ void ReadJpegPicture(std::span<const std::uint8_t> bytes, const std::string& pat
                      DecodedPicture& picture)
 {
     JpegDecoder decoder(bytes);
-    const auto refuse = [&] { throw Error(msg::kBadJpeg + path + "\r\n" + decoder.Words()); };
+    const auto refuse = [&] {
+        // The library stops at sides over 65500, a little below our own limit.
+        if (decoder.TooLarge()) {
+            throw Error(msg::kPictureTooLarge + path);
+        }
+        throw Error(msg::kBadJpeg + path + "\r\n" + decoder.Words());
+    };
     if (!decoder.ReadHeader()) {
         refuse();
     }
