@@ -2,6 +2,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,24 @@ std::vector<std::uint8_t> Profile(const heif_image_handle* handle)
     return profile;
 }
 
+// The alpha plane is an image of its own, declaring its own size: it is decoded with the picture.
+void CheckAuxiliarySizes(const heif_image_handle* handle, const std::string& path)
+{
+    std::vector<heif_item_id> ids(
+        static_cast<std::size_t>(std::max(0, heif_image_handle_get_number_of_auxiliary_images(handle, 0))));
+    ids.resize(static_cast<std::size_t>(
+        heif_image_handle_get_list_of_auxiliary_image_IDs(handle, 0, ids.data(), static_cast<int>(ids.size()))));
+    for (const heif_item_id id : ids) {
+        heif_image_handle* rawAuxiliary = nullptr;
+        const heif_error found = heif_image_handle_get_auxiliary_image_handle(handle, id, &rawAuxiliary);
+        const std::unique_ptr<const heif_image_handle, HandleDeleter> auxiliary(rawAuxiliary);
+        if (found.code == heif_error_Ok) {
+            CheckPictureSize(heif_image_handle_get_width(rawAuxiliary), heif_image_handle_get_height(rawAuxiliary),
+                             path);
+        }
+    }
+}
+
 }  // namespace
 
 void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
@@ -62,9 +81,11 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(kMaxPictureSide) + 1);
     check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr));
     heif_image_handle* rawHandle = nullptr;
-    check(heif_context_get_primary_image_handle(context.get(), &rawHandle));
+    const heif_error found = heif_context_get_primary_image_handle(context.get(), &rawHandle);
     const std::unique_ptr<const heif_image_handle, HandleDeleter> handle(rawHandle);
+    check(found);
     CheckPictureSize(heif_image_handle_get_width(rawHandle), heif_image_handle_get_height(rawHandle), path);
+    CheckAuxiliarySizes(rawHandle, path);
 
     // The library decodes only at the full size; a reduced picture would be scaled after it.
     const bool alpha = heif_image_handle_has_alpha_channel(rawHandle) != 0;
@@ -72,9 +93,12 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     options->convert_hdr_to_8bit = 1;
     options->strict_decoding = 1;  // damage is refused, never decoded around
     heif_image* rawImage = nullptr;
-    check(heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB,
-                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get()));
+    const heif_error decoding =
+        heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    // Strict decoding refuses a picture the decoder had to patch up, yet hands it over all the same.
     const std::unique_ptr<const heif_image, ImageDeleter> image(rawImage);
+    check(decoding);
     const int width = heif_image_get_width(rawImage, heif_channel_interleaved);
     const int height = heif_image_get_height(rawImage, heif_channel_interleaved);
     int stride = 0;

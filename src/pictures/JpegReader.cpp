@@ -59,7 +59,7 @@ bool LosesPixels(int messageCode)
 // Everything the library holds, in one place a jump back leaves intact.
 class JpegDecoder {
 public:
-    explicit JpegDecoder(std::span<const std::uint8_t> bytes)
+    explicit JpegDecoder(std::span<const std::uint8_t> bytes) : m_bytes(bytes)
     {
         m_info.err = jpeg_std_error(&m_error.Manager);
         m_error.Manager.error_exit = JumpOut;
@@ -78,9 +78,6 @@ public:
             }
         };
         m_info.progress = &m_progress;
-        jpeg_mem_src(&m_info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-        jpeg_save_markers(&m_info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
-        jpeg_save_markers(&m_info, JPEG_APP0 + 2, 0xFFFF);  // ICC profile, in pieces
     }
     JpegDecoder(const JpegDecoder&) = delete;
     JpegDecoder& operator=(const JpegDecoder&) = delete;
@@ -111,6 +108,10 @@ public:
         if (setjmp(m_error.Jump) != 0) {
             return false;
         }
+        // Here, where a jump back can land: an empty input is an error already.
+        jpeg_mem_src(&m_info, m_bytes.data(), static_cast<unsigned long>(m_bytes.size()));
+        jpeg_save_markers(&m_info, JPEG_APP0 + 1, 0xFFFF);  // EXIF
+        jpeg_save_markers(&m_info, JPEG_APP0 + 2, 0xFFFF);  // ICC profile, in pieces
         (void)jpeg_read_header(&m_info, TRUE);
         unsigned int profileSize = 0;
         if (jpeg_read_icc_profile(&m_info, &m_profile, &profileSize) == TRUE) {
@@ -148,6 +149,7 @@ public:
     }
 
 private:
+    std::span<const std::uint8_t> m_bytes;
     jpeg_decompress_struct m_info{};
     ErrorExit m_error{};
     jpeg_progress_mgr m_progress{};

@@ -6,6 +6,7 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <vector>
@@ -23,6 +24,26 @@ namespace {
 // Ancillary chunks (text, profiles, EXIF) the library keeps in memory, each and all together.
 constexpr png_alloc_size_t kMaxChunkBytes = 16 * 1024 * 1024;
 constexpr png_uint_32 kMaxKeptChunks = 1000;
+
+// Whether every chunk up to IEND lies whole within the file. The library allocates a chunk's
+// declared length before it reads the data (an eXIf chunk, whatever the limits say), so a length
+// past the end of a small file is refused first.
+bool ChunksFit(std::span<const std::uint8_t> bytes)
+{
+    std::size_t at = 8;  // past the signature
+    while (bytes.size() >= at + 12) {
+        const std::size_t length = std::size_t{bytes[at]} << 24 | std::size_t{bytes[at + 1]} << 16 |
+                                   std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (length > bytes.size() - at - 12) {
+            return false;
+        }
+        if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0) {
+            return true;
+        }
+        at += 12 + length;
+    }
+    return false;
+}
 
 // Everything the library holds, in one place a jump back leaves intact.
 class PngDecoder {
@@ -168,6 +189,9 @@ private:
 void ReadPngPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
                     DecodedPicture& picture)
 {
+    if (!ChunksFit(bytes)) {
+        throw Error(msg::kBadPng + path + "\r\nunexpected end of file");
+    }
     PngDecoder decoder(bytes);
     const auto refuse = [&] { throw Error(msg::kBadPng + path + "\r\n" + decoder.Words()); };
     if (!decoder.ReadInfo()) {

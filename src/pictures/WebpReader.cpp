@@ -122,7 +122,8 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         config.options.scaled_height = height;
     }
     decoded = NewPhotoPicture(width, height);
-    // Opaque pictures are decoded straight into the picture's rows, the others beside it first.
+    // Opaque pictures are decoded straight into the picture's rows (which lie one after another,
+    // Stride() apart), the others beside it first.
     std::vector<std::uint8_t> bgra(alpha ? static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height) : 0);
     WebPRGBABuffer& output = config.output.u.RGBA;
     config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
