@@ -43,7 +43,8 @@ const char* const kUsage =
     "[--quiet]\n";
 
 const char* const kHelp =
-    "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF) into an AVI video.\n"
+    "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF, JPEG, PNG, WebP, HEIC, AVIF) into an AVI\n"
+    "video.\n"
     "\n"
     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
     "  set     changes the video settings of a project\n"

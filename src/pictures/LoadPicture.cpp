@@ -6,10 +6,14 @@
 #include "common/Error.h"
 #include "pictures/BmpReader.h"
 #include "pictures/GifReader.h"
+#include "pictures/HeifReader.h"
+#include "pictures/JpegReader.h"
 #include "pictures/Messages.h"
 #include "pictures/PcxReader.h"
 #include "pictures/PictureFile.h"
+#include "pictures/PngReader.h"
 #include "pictures/TgaReader.h"
+#include "pictures/WebpReader.h"
 
 namespace kinetar::pictures {
 
@@ -50,6 +54,42 @@ bool IsGifData(std::span<const std::uint8_t> bytes)
            (std::memcmp(bytes.data(), "GIF87a", 6) == 0 || std::memcmp(bytes.data(), "GIF89a", 6) == 0);
 }
 
+bool IsJpegData(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+bool IsPngData(std::span<const std::uint8_t> bytes)
+{
+    static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return bytes.size() >= sizeof kSignature && std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+}
+
+bool IsWebpData(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+           std::memcmp(bytes.data() + 8, "WEBP", 4) == 0;
+}
+
+bool IsHeifData(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < 16 || std::memcmp(bytes.data() + 4, "ftyp", 4) != 0) {
+        return false;
+    }
+    const std::size_t boxSize =
+        std::size_t{bytes[0]} << 24 | std::size_t{bytes[1]} << 16 | std::size_t{bytes[2]} << 8 | std::size_t{bytes[3]};
+    const std::size_t end = std::min(boxSize, bytes.size());
+    // The major brand at 8, a minor version at 12, then the compatible brands.
+    for (std::size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) {
+        for (const char* brand : {"heic", "heix", "mif1", "msf1", "avif"}) {
+            if (std::memcmp(bytes.data() + at, brand, 4) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool IsBmpFile(const std::string& path)
 {
     const PictureFile file(path);
@@ -76,6 +116,20 @@ PictureFormat DetectPictureFormat(std::span<const std::uint8_t> bytes, const std
     if (IsPcxData(bytes, path)) {
         return PictureFormat::Pcx;
     }
+    // The photo formats come before the name rule: no TGA file begins with their signatures (the
+    // TGA reader refuses each as a bad header), so a photo named .tga is still read as a photo.
+    if (IsJpegData(bytes)) {
+        return PictureFormat::Jpeg;
+    }
+    if (IsPngData(bytes)) {
+        return PictureFormat::Png;
+    }
+    if (IsWebpData(bytes)) {
+        return PictureFormat::Webp;
+    }
+    if (IsHeifData(bytes)) {
+        return PictureFormat::Heif;
+    }
     if (IsTgaFile(path)) {
         return PictureFormat::Tga;
     }
@@ -85,7 +139,8 @@ PictureFormat DetectPictureFormat(std::span<const std::uint8_t> bytes, const std
     return PictureFormat::Unknown;
 }
 
-bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture)
+bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
+                 const PictureRequest& request)
 {
     switch (DetectPictureFormat(bytes, path)) {
     case PictureFormat::Bmp:
@@ -93,6 +148,18 @@ bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, D
         return true;
     case PictureFormat::Pcx:
         ReadPcxPicture(bytes, path, picture);
+        return true;
+    case PictureFormat::Jpeg:
+        ReadJpegPicture(bytes, path, request, picture);
+        return true;
+    case PictureFormat::Png:
+        ReadPngPicture(bytes, path, request, picture);
+        return true;
+    case PictureFormat::Webp:
+        ReadWebpPicture(bytes, path, request, picture);
+        return true;
+    case PictureFormat::Heif:
+        ReadHeifPicture(bytes, path, request, picture);
         return true;
     case PictureFormat::Tga:
         ReadTgaPicture(bytes, path, picture);
@@ -106,19 +173,20 @@ bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, D
     return false;
 }
 
-std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes, const std::string& path)
+std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes, const std::string& path,
+                                            const PictureRequest& request)
 {
     auto picture = std::make_unique<DecodedPicture>();
-    if (!ReadPicture(bytes, path, *picture)) {
+    if (!ReadPicture(bytes, path, *picture, request)) {
         throw Error(msg::kUnknownFileFormat + path);
     }
     return picture;
 }
 
-std::unique_ptr<DecodedPicture> LoadPicture(const std::string& path)
+std::unique_ptr<DecodedPicture> LoadPicture(const std::string& path, const PictureRequest& request)
 {
     const PictureFile file(path);
-    return LoadPicture(file.Bytes(), path);
+    return LoadPicture(file.Bytes(), path, request);
 }
 
 }  // namespace kinetar::pictures

@@ -42,4 +42,10 @@ inline constexpr const char* kBadGifCodeSize = "Bad GIF code size ";
 inline constexpr const char* kGifCorrupted = "Bad GIF file - It's courrupted";
 inline constexpr const char* kReadGifError = "Read GIF error";
 
+// Photos: the path, then on the next line what the library found, where it says.
+inline constexpr const char* kBadJpeg = "Bad JPEG file ";
+inline constexpr const char* kBadPng = "Bad PNG file ";
+inline constexpr const char* kBadWebp = "Bad WebP file ";
+inline constexpr const char* kBadHeif = "Bad HEIF file ";
+
 }  // namespace kinetar::pictures::msg

@@ -24,6 +24,8 @@ const char* const kAboutText =
     "  TGA - colour-mapped and grey 8 bits, true colour 16 and 24 bits, uncompressed and "
     "run-length (not 32 bits, not run-length 16 bits)\n"
     "  GIF - 87a and 89a, the first image of the file\n"
+    "  JPEG, PNG, WebP, HEIC and AVIF photographs - turned by their orientation, converted to sRGB "
+    "through their colour profile, transparency over black\n"
     "\n"
     "Projects are kept in .AVIprj files; Tools > Project extension > Register makes them open in "
     "Kinetar when double-clicked.\n"

@@ -102,13 +102,19 @@ void SdilenePrvky::PrepareFileDialog(int mode)
         break;
     case kPicturesMode:
         OpenDialog.Title = QStringLiteral("Select pictures...");
-        OpenDialog.Filters = {{QStringLiteral("BMP files (*.BMP)"), QStringLiteral("*.BMP")},
-                              {QStringLiteral("PCX files (*.PCX)"), QStringLiteral("*.PCX")},
-                              {QStringLiteral("TGA files (*.TGA)"), QStringLiteral("*.TGA")},
-                              {QStringLiteral("GIF files (*.GIF)"), QStringLiteral("*.GIF")},
-                              {QStringLiteral("Graphics files "), QStringLiteral("*.BMP;*.PCX;*.TGA;*.GIF")},
-                              allFiles};
-        OpenDialog.FilterIndex = 5;
+        OpenDialog.Filters = {
+            {QStringLiteral("BMP files (*.BMP)"), QStringLiteral("*.BMP")},
+            {QStringLiteral("PCX files (*.PCX)"), QStringLiteral("*.PCX")},
+            {QStringLiteral("TGA files (*.TGA)"), QStringLiteral("*.TGA")},
+            {QStringLiteral("GIF files (*.GIF)"), QStringLiteral("*.GIF")},
+            {QStringLiteral("JPEG files (*.JPG;*.JPEG)"), QStringLiteral("*.JPG;*.JPEG")},
+            {QStringLiteral("PNG files (*.PNG)"), QStringLiteral("*.PNG")},
+            {QStringLiteral("WebP files (*.WEBP)"), QStringLiteral("*.WEBP")},
+            {QStringLiteral("HEIF files (*.HEIC;*.HEIF;*.AVIF)"), QStringLiteral("*.HEIC;*.HEIF;*.AVIF")},
+            {QStringLiteral("Graphics files "),
+             QStringLiteral("*.BMP;*.PCX;*.TGA;*.GIF;*.JPG;*.JPEG;*.PNG;*.WEBP;*.HEIC;*.HEIF;*.AVIF")},
+            allFiles};
+        OpenDialog.FilterIndex = 9;
         OpenDialog.DefaultExtension.clear();
         OpenDialog.AllowMultiSelect = true;
         OpenDialog.FileMustExist = true;

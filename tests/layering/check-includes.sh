@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the include lines of every source file under SRC against the layering: each folder may
 # include only the folders it builds on, Qt only in the desktop layers, the codec libraries only
-# in avi/codecs. Prints every wrong include and exits 1 when there is one.
+# in avi/codecs, each picture library only in the one reader over it. Prints every wrong include and exits 1 when there is one.
 #   check-includes.sh SRC
 set -uo pipefail
 src=${1:?usage: check-includes.sh SRC}
@@ -21,6 +21,16 @@ declare -A allowed=(
 )
 qt_layers=" settings ui "
 codec_layers=" avi/codecs "
+# The one file that may include a picture library's header.
+picture_library_file() {
+  case $1 in
+    jpeglib.h | jerror.h) echo pictures/JpegReader.cpp ;;
+    png.h) echo pictures/PngReader.cpp ;;
+    webp/*) echo pictures/WebpReader.cpp ;;
+    libheif/*) echo pictures/HeifReader.cpp ;;
+    lcms2.h) echo pictures/ColorProfile.cpp ;;
+  esac
+}
 
 # The layer of a path relative to SRC: avi/<job> for the video layers, else the first folder.
 layer_of() {
@@ -50,6 +60,12 @@ while IFS= read -r -d '' file; do
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)\> ]]; then
       if [[ $qt_layers != *" $layer "* ]]; then
         echo "$relative: $layer may not include Qt (<${BASH_REMATCH[1]}>)"
+        wrong=1
+      fi
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(jpeglib\.h|jerror\.h|png\.h|webp/[^>]*|libheif/[^>]*|lcms2\.h)\> ]] &&
+         [ "$layer" != avi/codecs ]; then
+      if [ "$relative" != "$(picture_library_file "${BASH_REMATCH[1]}")" ]; then
+        echo "$relative: only $(picture_library_file "${BASH_REMATCH[1]}") may include <${BASH_REMATCH[1]}>"
         wrong=1
       fi
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<((libav|libsw)[a-z]*/[^>]*|jpeglib\.h|turbojpeg\.h)\> ]]; then

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Error.h"
@@ -51,8 +52,14 @@ TEST(LoadPicture, ContentDecidesBeforeTheName)
     }
 }
 
+std::vector<std::uint8_t> Bytes(std::string_view text)
+{
+    return {text.begin(), text.end()};
+}
+
 TEST(LoadPicture, FormatTestsInTheirOrder)
 {
+    using namespace std::string_view_literals;
     auto shortPcx = PcxHeader(5, 1);
     shortPcx.pop_back();
     const struct {
@@ -74,6 +81,17 @@ TEST(LoadPicture, FormatTestsInTheirOrder)
         {"named .tg", {}, "/p/a.tg", PictureFormat::Unknown},
         {"named tga without a dot", {}, "/p/tga", PictureFormat::Unknown},
         {"a dot in the folder only", {}, "/p.tga/a", PictureFormat::Unknown},
+        {"JPEG named .tga", Bytes("\xFF\xD8\xFF"sv), "/p/a.tga", PictureFormat::Jpeg},
+        {"FF D8 FE is not JPEG", Bytes("\xFF\xD8\xFE"sv), "/p/a.jpg", PictureFormat::Unknown},
+        {"PNG", Bytes("\x89PNG\r\n\x1A\n"sv), "/p/a", PictureFormat::Png},
+        {"PNG with a text-mode line end", Bytes("\x89PNG\n\n\x1A\n"sv), "/p/a", PictureFormat::Unknown},
+        {"WebP", Bytes("RIFF\x09\0\0\0WEBP"sv), "/p/a.tga", PictureFormat::Webp},
+        {"RIFF AVI", Bytes("RIFF\x09\0\0\0AVI "sv), "/p/a", PictureFormat::Unknown},
+        // box size, "ftyp", major brand, minor version, compatible brands
+        {"HEIC major brand", Bytes("\0\0\0\020ftypheic\0\0\0\0"sv), "/p/a", PictureFormat::Heif},
+        {"AVIF compatible brand", Bytes("\0\0\0\030ftypavis\0\0\0\0mif1avif"sv), "/p/a", PictureFormat::Heif},
+        {"a brand past the box's end", Bytes("\0\0\0\024ftypisom\0\0\0\0iso2heic"sv), "/p/a", PictureFormat::Unknown},
+        {"heic as the minor version", Bytes("\0\0\0\020ftypmp42heic"sv), "/p/a", PictureFormat::Unknown},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(DetectPictureFormat(row.bytes, row.path), row.expected) << row.name;

@@ -96,12 +96,12 @@ std::optional<RgbImage> DecodeWithFfmpeg(const std::string& path)
                             " -frames:v 1 -f image2pipe -c:v ppm -pix_fmt rgb24 - 2>/dev/null");
 }
 
-std::optional<RgbImage> DecodeWithPillow(const std::string& path)
+std::optional<RgbImage> DecodeWithPillow(const std::string& path, const std::string& statements)
 {
-    return DecodeThroughPpm(
-        PillowCommand("im = im.convert('RGB')\n"
-                      "sys.stdout.buffer.write(b'P6 %d %d 255\\n' % im.size + im.tobytes())\n",
-                      ShellQuote(path) + " 2>/dev/null"));
+    return DecodeThroughPpm(PillowCommand(statements +
+                                              "im = im.convert('RGB')\n"
+                                              "sys.stdout.buffer.write(b'P6 %d %d 255\\n' % im.size + im.tobytes())\n",
+                                          ShellQuote(path) + " 2>/dev/null"));
 }
 
 namespace {

@@ -19,6 +19,10 @@ inline const std::string kFfprobe = "/usr/bin/ffprobe";
 inline const std::string kConvert = "/usr/bin/convert";           // ImageMagick
 inline const std::string kPython = "/usr/bin/python3";            // with Pillow
 inline const std::string kGstLaunch = "/usr/bin/gst-launch-1.0";  // another player's readers
+inline const std::string kCwebp = "/usr/bin/cwebp";
+inline const std::string kHeifEnc = "/usr/bin/heif-enc";
+inline const std::string kHeifConvert = "/usr/bin/heif-convert";
+inline const std::string kExiftool = "/usr/bin/exiftool";
 
 // Runs a shell command; returns its exit status and, when asked, what it wrote on stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);
@@ -33,7 +37,8 @@ std::string PillowCommand(const std::string& statements, const std::string& argu
 
 // The first picture of a file as decoded by another program; nullopt when the program fails.
 std::optional<RgbImage> DecodeWithImageMagick(const std::string& path);
-std::optional<RgbImage> DecodeWithPillow(const std::string& path);
+// Pillow runs the statements on `im` before it is taken as RGB.
+std::optional<RgbImage> DecodeWithPillow(const std::string& path, const std::string& statements = {});
 std::optional<RgbImage> DecodeWithFfmpeg(const std::string& path);
 
 // What ffprobe, an independent reader, finds in a video file.

@@ -108,7 +108,7 @@ TEST_F(ShellTest, FileDialogModes)
     };
     const Row rows[] = {
         {ui::kProjectMode, "Select project...", 1, "Project files (*.AVIprj)", "AVIprj", false, false},
-        {ui::kPicturesMode, "Select pictures...", 5, "Graphics files ", "", true, true},
+        {ui::kPicturesMode, "Select pictures...", 9, "Graphics files ", "", true, true},
         {ui::kAviFileMode, "Select AVI filename...", 1, "AVI files (*.AVI)", "avi", false, false},
     };
     for (const Row& row : rows) {

@@ -104,6 +104,8 @@ private:
     std::optional<ReplacingFile> m_output;
 };
 
+constexpr std::size_t kPicturesAhead = 2;
+
 // A frame record and its picture, being read.
 struct PendingPicture {
     bool exists = false;
@@ -195,17 +197,28 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     run.frameDib.reset();
 
     run.reachedFrameLoop = true;
-    // The next frame's picture is read while the current frame is converted and written. The run
-    // holds one picture and one working frame at a time; each FrameDIB goes to the compressor,
-    // which may keep a few while its workers encode them. Every report and question comes at its
-    // frame's turn.
-    const auto startLoading = [&workingCopyPath](std::int32_t index) {
+    // The next two frames' pictures are read, on threads of their own, while the current frame is
+    // converted and written: decoding a photo takes longer than the rest of a frame, so two
+    // decoders keep both cores busy. The run holds at most three pictures and one working frame;
+    // each FrameDIB goes to the compressor, which may keep a few while its workers encode them.
+    // Every report and question still comes at its frame's turn, and a picture read ahead of a
+    // stop is dropped unseen.
+    // A stretched picture is only needed at the frame's size, so a photo may be decoded smaller.
+    const std::int32_t frameWidth = run.workingFrame->Width();
+    const std::int32_t frameHeight = run.workingFrame->Height();
+    const auto startLoading = [&workingCopyPath, frameWidth, frameHeight](std::int32_t index) {
         PendingPicture pending;
         pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
         if (pending.exists) {
-            pending.picture = std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName)] {
-                return pictures::LoadPicture(path);
-            });
+            pictures::PictureRequest request;
+            if (pending.record.Stretch != 0) {
+                request.TargetWidth = frameWidth;
+                request.TargetHeight = frameHeight;
+            }
+            pending.picture =
+                std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName), request] {
+                    return pictures::LoadPicture(path, request);
+                });
         }
         return pending;
     };
@@ -222,9 +235,18 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     };
     const auto flush = [&] { return run.compressedStream->Flush(sink) && waiting.empty(); };
 
-    PendingPicture next = startLoading(0);
+    std::deque<PendingPicture> ahead;
+    std::int32_t requested = 0;
+    // Up to kPicturesAhead loading; the first missing record ends the list.
+    const auto loadAhead = [&] {
+        while (ahead.size() < kPicturesAhead && (ahead.empty() || ahead.back().exists)) {
+            ahead.push_back(startLoading(requested++));
+        }
+    };
+    loadAhead();
     for (std::int32_t i = 0;; ++i) {
-        PendingPicture current = std::move(next);
+        PendingPicture current = std::move(ahead.front());
+        ahead.pop_front();
         if (!current.exists) {
             break;
         }
@@ -235,7 +257,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
                 run.positions = std::int64_t{i} + 1;
-                next = startLoading(i + 1);
+                loadAhead();
                 continue;
             }
             result = flush() ? kResultStopped : kResultWriteFailed;
@@ -246,11 +268,11 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             run.picture->Height() == run.workingFrame->Height()) {
             run.frameDib = GetFrameDIB(*run.picture, bits);  // fitting would only copy it
             run.picture.reset();
-            next = startLoading(i + 1);
+            loadAhead();
         } else {
             FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
             run.picture.reset();
-            next = startLoading(i + 1);
+            loadAhead();
             run.frameDib = GetFrameDIB(*run.workingFrame, bits);
         }
         waiting.push_back(i);

@@ -1,0 +1,4 @@
+#pragma once
+
+// A reader reaching for a library that belongs to another reader.
+#include <png.h>
