@@ -53,7 +53,15 @@ qsizetype Cost(const QPixmap& pixmap)
 
 ThumbnailCache::ThumbnailCache(Reader reader, QObject* parent)
     : QObject(parent),
-      m_reader(reader ? std::move(reader) : [](const std::string& path) { return pictures::LoadPicture(path); }),
+      m_reader(reader ? std::move(reader)
+                      : [](const std::string& path) {
+                            // A photo is decoded only as large as the thumbnail needs (JPEG at an
+                            // eighth of its size, say), which keeps a list of camera photos quick.
+                            pictures::PictureRequest request;
+                            request.TargetWidth = kWidth;
+                            request.TargetHeight = kHeight;
+                            return pictures::LoadPicture(path, request);
+                        }),
       m_shared(std::make_shared<Shared>())
 {
     m_shared->Owner = this;
