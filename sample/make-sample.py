@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Makes the sample project: 36 pictures in all four formats (BMP, PCX, TGA, GIF), of mixed sizes
-and stretch flags, and a project file listing them in order, built with kinetar-cli.
+"""Makes the sample project: 36 pictures in six formats (BMP, PCX, TGA, GIF, JPEG, PNG), of mixed
+sizes and stretch flags, and a project file listing them in order, built with kinetar-cli. Every
+other JPEG is stored on its side with the EXIF orientation that turns it upright again.
 
 Usage: make-sample.py KINETAR_CLI FOLDER
 """
@@ -13,8 +14,8 @@ from PIL import Image, ImageDraw
 
 FRAMES = 36
 WIDTH, HEIGHT = 320, 240
-FORMATS = ["bmp", "pcx", "tga", "gif"]
-# Seven sizes against four formats, so every format meets every size. Every few frames a picture of
+FORMATS = ["bmp", "pcx", "tga", "gif", "jpg", "png"]
+# Seven sizes against six formats, so every format meets every size. Every few frames a picture of
 # another size: stretched, copied and cut, or copied with a black band.
 SIZES = [
     ((WIDTH, HEIGHT), True),
@@ -52,8 +53,18 @@ def save(image, path, kind, index):
         image.save(path)
     elif kind == "tga":
         image.save(path, compression="tga_rle" if index % 3 == 1 else None)
-    else:
+    elif kind == "gif":
         image.quantize(256).save(path)
+    elif kind == "jpg" and index % 12 == 4:
+        # Stored turned a quarter to the left; orientation 6 asks the reader to turn it back.
+        exif = Image.Exif()
+        exif[0x0112] = 6
+        image.transpose(Image.Transpose.ROTATE_90).save(path, quality=90, exif=exif)
+    elif kind == "jpg":
+        image.save(path, quality=90)
+    else:
+        # Every other PNG has an alpha channel, laid over black like the bands around a copy.
+        (image.convert("RGBA") if index % 12 == 5 else image).save(path)
 
 
 def main():
