@@ -193,6 +193,9 @@ void ReadJpegPicture(std::span<const std::uint8_t> bytes, const std::string& pat
                      swaps ? request.TargetWidth : request.TargetHeight);
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned int>(reduction);
+    // A reduced picture is only stretched down further: the merged chroma upsampling is quicker and
+    // its difference from the smooth one is gone in the stretch.
+    info.do_fancy_upsampling = reduction == 1 ? TRUE : FALSE;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
 
