@@ -459,7 +459,7 @@ void TAVICreateWindow::SetGenerating(bool on)
     if (m_mainWindow.Snimky != nullptr) {
         m_mainWindow.Snimky->setEnabled(!on);
     }
-    for (QMenu* menu : {m_mainWindow.menu_m_polozka, m_mainWindow.menu_m_projekt}) {
+    for (QMenu* menu : {m_mainWindow.menu_m_polozka, m_mainWindow.menu_m_projekt, m_mainWindow.menu_m_upravy}) {
         if (menu != nullptr) {
             menu->menuAction()->setEnabled(!on);
         }

@@ -29,6 +29,7 @@ struct MainWindowControls {
     QWidget* Snimky = nullptr;
     QMenu* menu_m_polozka = nullptr;
     QMenu* menu_m_projekt = nullptr;
+    QMenu* menu_m_upravy = nullptr;  // undo and redo wait for the run's end too
 };
 
 // What the window shows beside the percentage during a run: "about 1 min 05 s left".

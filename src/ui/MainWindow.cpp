@@ -483,7 +483,7 @@ void MainWindow::menu_GenerovatAVIClick()
     m_session.BeginSettingsEdit();
     bool changed = false;
     const auto endEdit = qScopeGuard([this, &changed] { m_session.EndSettingsEdit(changed); });
-    TAVICreateWindow window(m_session, m_services, {Snimky, menu_m_polozka, menu_m_projekt}, this);
+    TAVICreateWindow window(m_session, m_services, {Snimky, menu_m_polozka, menu_m_projekt, menu_m_upravy}, this);
     window.exec();
     changed = window.SettingsChanged();
 }
