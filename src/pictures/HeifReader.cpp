@@ -3,6 +3,7 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,19 @@
 namespace kinetar::pictures {
 
 namespace {
+
+// The library bounds each side, not the area, and builds some pictures (overlays, grids) on a
+// canvas of a size declared apart from the picture's own: each side is held to what a picture
+// within the pixel bound can have both ways (16384 at 2^28 pixels), so no canvas can outgrow it.
+constexpr std::int64_t SideOfSquareWithin(std::int64_t pixels)
+{
+    std::int64_t side = 1;
+    while ((side + 1) * (side + 1) <= pixels) {
+        ++side;
+    }
+    return side;
+}
+constexpr int kMaxHeifSide = static_cast<int>(std::min(kMaxPictureSide, SideOfSquareWithin(kMaxPicturePixels)));
 
 struct ContextDeleter {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -78,7 +92,7 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     if (!context) {
         throw std::bad_alloc();
     }
-    heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(kMaxPictureSide) + 1);
+    heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide + 1);
     check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr));
     heif_image_handle* rawHandle = nullptr;
     const heif_error found = heif_context_get_primary_image_handle(context.get(), &rawHandle);

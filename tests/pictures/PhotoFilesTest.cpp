@@ -240,6 +240,8 @@ TEST_F(PhotoFiles, DamageIsRefusedWithTheFileNamed)
         {"WebP canvas of 70000", animation, setAt(24, {0x6F, 0x11, 0x01}), "Picture is too large |"},
         {"HEIC cut in its data", heic, half, "Bad HEIF file |\r\n"},
         {"HEIC 70000 wide", heic, setAt(ispe + 8, {0, 1, 0x11, 0x70}), "Picture is too large |"},
+        // The library bounds sides only, so a HEIF side stops where a square would pass the pixel bound.
+        {"HEIC 20000 wide", heic, setAt(ispe + 8, {0, 0, 0x4E, 0x20}), "Picture is too large |"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
