@@ -77,7 +77,12 @@ struct ProjectHeader {
     LeInt32 FramesPerSecond;
     project::CodecSettings CodecSettings;
     std::uint8_t PlayAfterCreate = 0;
-    std::array<std::uint8_t, 21> Reserved{};
+    // Slideshow settings; zero in all of them gives the whole-number rate, black and nearest
+    // neighbour of a project that has none.
+    LeUInt32 RateDenominator;                  // 0 = 1: FramesPerSecond is the whole rate
+    std::array<std::uint8_t, 3> Background{};  // red, green, blue
+    std::uint8_t SmoothScaling = 0;            // 0 = nearest neighbour, 1 = smooth
+    std::array<std::uint8_t, 13> Reserved{};
 };
 static_assert(sizeof(ProjectHeader) == 360);
 static_assert(offsetof(ProjectHeader, AviFileName) == 8);
@@ -85,17 +90,25 @@ static_assert(offsetof(ProjectHeader, ColorDepth) == 269);
 static_assert(offsetof(ProjectHeader, FramesPerSecond) == 270);
 static_assert(offsetof(ProjectHeader, CodecSettings) == 274);
 static_assert(offsetof(ProjectHeader, PlayAfterCreate) == 338);
+static_assert(offsetof(ProjectHeader, RateDenominator) == 339);
+static_assert(offsetof(ProjectHeader, Background) == 343);
+static_assert(offsetof(ProjectHeader, SmoothScaling) == 346);
 
 struct FrameRecord {
     std::uint8_t Reserved1 = 0;
     TextField PictureFileName{};
-    std::array<std::uint8_t, 4> Reserved2{};
+    LeUInt32 Duration;         // milliseconds; 0 = one video frame
     std::uint8_t Stretch = 0;  // 0 = copy to the top-left corner, otherwise stretch to the video size
-    std::array<std::uint8_t, 25> Reserved3{};
+    std::uint8_t Fit = 0;      // 0 = as Stretch says, 1 = letterbox, 2 = crop, 3 = centre
+    LeUInt32 Crossfade;        // milliseconds of blending into this picture; 0 = cut
+    std::array<std::uint8_t, 20> Reserved3{};
 };
 static_assert(sizeof(FrameRecord) == 292);
 static_assert(offsetof(FrameRecord, PictureFileName) == 1);
+static_assert(offsetof(FrameRecord, Duration) == 262);
 static_assert(offsetof(FrameRecord, Stretch) == 266);
+static_assert(offsetof(FrameRecord, Fit) == 267);
+static_assert(offsetof(FrameRecord, Crossfade) == 268);
 
 inline constexpr std::int64_t kHeaderSize = sizeof(ProjectHeader);
 inline constexpr std::int64_t kFrameRecordSize = sizeof(FrameRecord);

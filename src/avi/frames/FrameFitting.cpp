@@ -114,3 +114,57 @@ void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame
 }
 
 }  // namespace kinetar::avi
+
+namespace kinetar::avi {
+
+void WorkingFrame::Fill(pictures::PaletteEntry color)
+{
+    for (std::size_t at = 0; at < m_pixels.size(); at += 3) {
+        m_pixels[at] = color.Blue;
+        m_pixels[at + 1] = color.Green;
+        m_pixels[at + 2] = color.Red;
+    }
+}
+
+FitOptions FitOptionsFor(const project::ProjectHeader& header, const project::FrameRecord& record)
+{
+    FitOptions options;
+    options.Mode = project::GetFit(record);
+    options.Background = {header.Background[0], header.Background[1], header.Background[2], 0};
+    options.Smooth = header.SmoothScaling != 0;
+    return options;
+}
+
+pictures::PictureRequest PictureRequestFor(const FitOptions& options, std::int32_t frameWidth, std::int32_t frameHeight)
+{
+    pictures::PictureRequest request;
+    request.Background = options.Background;
+    using project::FitMode;
+    if (options.Mode == FitMode::Stretch || options.Mode == FitMode::Letterbox || options.Mode == FitMode::Crop) {
+        request.TargetWidth = frameWidth;
+        request.TargetHeight = frameHeight;
+    }
+    return request;
+}
+
+void BlendFrames(const WorkingFrame& from, const WorkingFrame& to, std::int64_t k, std::int64_t n,
+                 WorkingFrame& blended)
+{
+    const auto weight = static_cast<std::uint32_t>(k + 1);
+    const auto total = static_cast<std::uint32_t>(n + 1);
+    for (std::int32_t y = 0; y < blended.Height(); ++y) {
+        const auto a = from.Row(y);
+        const auto b = to.Row(y);
+        const auto out = blended.Row(y);
+        for (std::size_t x = 0; x < out.size(); ++x) {
+            out[x] = static_cast<std::uint8_t>((a[x] * (total - weight) + b[x] * weight + total / 2) / total);
+        }
+    }
+}
+
+void FitPicture(const DecodedPicture& picture, const FitOptions& options, WorkingFrame& frame)
+{
+    FitPicture(picture, options.Mode == project::FitMode::Stretch, frame);
+}
+
+}  // namespace kinetar::avi
