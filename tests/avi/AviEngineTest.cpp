@@ -11,6 +11,7 @@
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
 #include "pictures/Palettes.h"
+#include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/EngineRun.h"
 #include "support/ErrorText.h"
@@ -85,6 +86,106 @@ TEST(CreateAVI, ProgressReportsFollowTheFramesWritten)
         EXPECT_EQ(probed->FrameRate, "5/1");
         EXPECT_EQ(project.Files(), (std::set<std::string>{"good.bmp", "work.AVIprj", "out.avi"}));
     }
+}
+
+TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
+{
+    const struct {
+        const char* name;
+        std::uint32_t fourcc;
+        std::vector<ProjectFrame> frames;
+        std::vector<int> progress;
+        std::int64_t headerFrames;
+        std::vector<std::int64_t> pts;
+        bool repeatedSamples = true;  // an intra-only codec writes a held picture's sample again
+    } rows[] = {
+        // 0.1 s at 29.97 is 2.997 frames: 3, then 3 more, then one frame, then 1.5 frames (ending
+        // at 8.49) rounded to 1.
+        {"uncompressed",
+         kUncompressedFourcc,
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}, {"a.bmp", 1, 0}, {"b.bmp", 1, 50}},
+         {0, 25, 62, 75, 87},
+         8,
+         {0, 1, 2, 3, 4, 5, 6, 7}},
+        {"Motion JPEG repeats its samples",
+         FourCC('M', 'J', 'P', 'G'),
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
+         {0, 33, 83},
+         6,
+         {0, 1, 2, 3, 4, 5}},
+        {"an unreadable picture leaves its frames empty",
+         kUncompressedFourcc,
+         {{"a.bmp", 1, 100}, {"missing.bmp", 1, 200}, {"b.bmp", 1, 0}},
+         {0, 20, 90},
+         10,
+         {0, 1, 2, 9}},
+        {"H.264 is given the held frame again",
+         FourCC('H', '2', '6', '4'),
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
+         {0, 0, 16, 33, 50, 66, 83},
+         6,
+         {},  // no times in the packets: every frame decoded is what counts
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EngineRun project(8, 6);
+        project::SetFrameRate(project.header, {30000, 1001});
+        project.Picture("a.bmp", test::Bmp24(test::SolidImage(8, 6, 0xFF0000)));
+        project.Picture("b.bmp", test::Bmp24(test::SolidImage(8, 6, 0x0000FF)));
+        project.Frames(row.frames);
+        const auto run = project.Generate(WithChooser(Choosing(MakeCodecSettings(row.fourcc))));
+        EXPECT_EQ(run.result, kResultDone);
+        EXPECT_EQ(run.progress, row.progress);
+        const auto probed = project.Probe();
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->FrameRate, "30000/1001");
+        EXPECT_EQ(probed->HeaderFrames, row.headerFrames);
+        std::vector<std::int64_t> pts;
+        for (const auto& packet : probed->Packets) {
+            pts.push_back(packet.Pts);
+            if (row.repeatedSamples) {
+                EXPECT_EQ(packet.Size, probed->Packets[pts.size() < 4 ? 0 : 3].Size);
+            }
+        }
+        if (row.repeatedSamples) {
+            EXPECT_EQ(pts, row.pts);
+        }
+        EXPECT_EQ(probed->CountedFrames,
+                  row.repeatedSamples ? static_cast<std::int64_t>(pts.size()) : row.headerFrames);
+    }
+}
+
+TEST(CreateAVI, CrossfadesBlendTheFittedPicturesWithoutChangingTheLength)
+{
+    // At 10 frames a second: red for 0.5 s, then green fading in over 0.3 s of its 0.5 s, onto a
+    // grey background with letterbox bars; then blue held for one frame with a fade longer than it.
+    EngineRun project(8, 6);
+    project.header.FramesPerSecond = 10;
+    project.header.Background = {0x40, 0x40, 0x40};
+    project.Picture("red.bmp", test::Bmp24(test::SolidImage(8, 6, 0xFF0000)));
+    project.Picture("green.bmp", test::Bmp24(test::SolidImage(8, 3, 0x00FF00)));
+    project.Picture("blue.bmp", test::Bmp24(test::SolidImage(8, 6, 0x0000FF)));
+    project.Frames({{"red.bmp", 1, 500}, {"green.bmp", 1, 500, 1, 300}, {"blue.bmp", 1, 0, 0, 5000}});
+    ASSERT_EQ(project.Generate().result, kResultDone);
+    const auto frames = project.DecodedFrames();
+    ASSERT_TRUE(frames.has_value());
+    ASSERT_EQ(frames->size(), 11U);
+    const auto at = [&](std::size_t frame, int y) { return (*frames)[frame].At(4, y); };
+    for (std::size_t frame = 0; frame < 5; ++frame) {
+        EXPECT_EQ(at(frame, 0), 0xFF0000U) << frame;
+    }
+    // Bars: rows 0, 4 and 5 blend red into grey, rows 1 to 3 red into green, weights 1/4, 2/4, 3/4.
+    EXPECT_EQ(at(5, 0), 0xCF1010U);
+    EXPECT_EQ(at(5, 2), 0xBF4000U);
+    EXPECT_EQ(at(6, 2), 0x808000U);
+    EXPECT_EQ(at(7, 2), 0x40BF00U);
+    EXPECT_EQ(at(7, 5), 0x703030U);
+    EXPECT_EQ(at(8, 2), 0x00FF00U);
+    EXPECT_EQ(at(9, 0), 0x404040U);
+    // One frame of a long fade: half of each.
+    EXPECT_EQ(at(10, 2), 0x008080U);
+    EXPECT_EQ(at(10, 0), 0x2020A0U);
 }
 
 TEST(CreateAVI, TheFrameErrorQuestionCarriesTheReadersMessage)
