@@ -27,6 +27,7 @@ using test::Choosing;
 using test::EngineRun;
 using test::ProjectFrame;
 using test::RgbImage;
+using test::RunOptions;
 using test::WithChooser;
 
 RgbImage Crop(const RgbImage& image, int width, int height)
@@ -153,6 +154,29 @@ TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
         }
         EXPECT_EQ(probed->CountedFrames,
                   row.repeatedSamples ? static_cast<std::int64_t>(pts.size()) : row.headerFrames);
+    }
+}
+
+TEST(CreateAVI, ALongHeldPictureStillReportsProgressAndStops)
+{
+    const struct {
+        int stopAfterReports;
+        std::vector<int> progress;
+        std::int64_t frames;
+    } rows[] = {{-1, {0, 41, 83, 99}, 600}, {2, {0, 41}, 250}};
+    for (const auto& row : rows) {
+        EngineRun project(8, 6, 3, 30);
+        project.Picture("a.bmp", test::Bmp24(test::SolidImage(8, 6, 0x808080)));
+        project.Frames({{"a.bmp", 1, 20'000}});
+        RunOptions options;
+        options.stopAfterReports = row.stopAfterReports;
+        const auto run =
+            project.Generate(WithChooser(Choosing(MakeCodecSettings(FourCC('M', 'J', 'P', 'G')))), options);
+        EXPECT_EQ(run.result, row.stopAfterReports < 0 ? kResultDone : kResultStopped);
+        EXPECT_EQ(run.progress, row.progress);
+        const auto probed = project.Probe();
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->CountedFrames, row.frames);
     }
 }
 
@@ -290,16 +314,19 @@ TEST(CreateAVI, SettingsOutOfRangeAreRefusedBeforeAnyFileIsTouched)
     const struct {
         std::int32_t width, height, fps;
         const char* message;
+        std::uint32_t durationMs = 0;  // of one frame, when not 0
     } rows[] = {
         {0, 10, 5, "Video width 0 is out of range (allowed: 1 to 32767)"},
         {-3, 10, 5, "Video width -3 is out of range (allowed: 1 to 32767)"},
         {10, 32768, 5, "Video height 32768 is out of range (allowed: 1 to 32767)"},
         {10, 10, 0, "Frames per second 0 is out of range (allowed: 1 or more)"},
+        {10, 10, 2147483647, "The video would be 2149631131 frames long (allowed: up to 2147483647)", 1001},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
         EngineRun project(row.width, row.height, 3, row.fps);
-        project.Frames({});
+        project.Frames(row.durationMs == 0 ? std::vector<ProjectFrame>{}
+                                           : std::vector<ProjectFrame>{{"x.bmp", 1, row.durationMs}});
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1, 2, 3});
         EXPECT_EQ(test::ErrorText([&] { project.Generate(); }), row.message);
         EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{1, 2, 3}));

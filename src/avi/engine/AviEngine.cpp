@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <deque>
 #include <future>
 #include <limits>
@@ -111,6 +112,9 @@ private:
 };
 
 constexpr std::size_t kPicturesAhead = 2;
+// A held picture's sample is written at most this many times per compression, so progress
+// reports and a stop still come every few seconds of video.
+constexpr std::int64_t kMaxRepeats = 250;
 
 // A frame record and its picture, being read.
 struct PendingPicture {
@@ -151,6 +155,13 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     CheckVideoSettings(header);
     const int bits = project::ColorDepthBits(header);
     const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
+    const project::FrameRate rate = project::GetFrameRate(header);
+    const std::int64_t videoFrames = VideoFrames(workingCopyPath, rate, count);
+    // The file's headers count frames in 32 bits.
+    if (videoFrames > kMaxVideoFrames) {
+        throw Error("The video would be " + std::to_string(videoFrames) + " frames long (allowed: up to " +
+                    std::to_string(kMaxVideoFrames) + ")");
+    }
     const CodecRegistry& codecs = services.Codecs != nullptr ? *services.Codecs : CodecRegistry::Default();
     if (progress) {
         (void)progress(0);
@@ -264,22 +275,21 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     };
     const auto flush = [&] { return run.compressedStream->Flush(sink) && waiting.empty(); };
 
-    const project::FrameRate rate = project::GetFrameRate(header);
-    const std::int64_t videoFrames = VideoFrames(workingCopyPath, rate, count);
     const bool repeatSamples = codec->EveryFrameKey;
     enum class Step { Go, Stop, Failed };
     // Hands the frame to the compressor for the given number of positions from first, reporting
     // progress after each frame handed over.
     const auto emit = [&](std::unique_ptr<FrameDIB> frame, std::int64_t first, std::int64_t frames) {
-        const std::int64_t calls = repeatSamples && frames > 0 ? 1 : frames;
+        const std::int64_t perCall = repeatSamples ? kMaxRepeats : 1;
+        const std::int64_t calls = (frames + perCall - 1) / perCall;
         for (std::int64_t call = 0; call < calls; ++call) {
-            const std::int64_t repeats = repeatSamples ? frames : 1;
+            const std::int64_t repeats = std::min(perCall, frames - call * perCall);
             std::unique_ptr<FrameDIB> copy = call + 1 < calls ? frame->Clone() : std::move(frame);
-            waiting.push_back({first + call, repeats});
+            waiting.push_back({first + call * perCall, repeats});
             if (!run.compressedStream->Compress(std::move(copy), sink)) {
                 return Step::Failed;
             }
-            run.positions = first + call + repeats;
+            run.positions = first + call * perCall + repeats;
             if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
                 return Step::Stop;
             }
