@@ -79,7 +79,8 @@ std::string RateText(const ProjectHeader& header)
 {
     const std::uint32_t denominator = header.RateDenominator;
     if (header.FramesPerSecond <= 0) {
-        return std::to_string(header.FramesPerSecond.Get()) + (denominator > 1 ? "/" + std::to_string(denominator) : "");
+        return std::to_string(header.FramesPerSecond.Get()) +
+               (denominator > 1 ? "/" + std::to_string(denominator) : "");
     }
     // In lowest terms, so that a rate stored as 50/4 reads "12.5" and not "12.50".
     FrameRate rate = project::GetFrameRate(header);
@@ -138,7 +139,7 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t at)
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
         high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
@@ -279,8 +280,8 @@ std::string DescribeProjectJson(const std::string& path)
     out << "  \"background\": \"" << BackgroundText(header) << "\",\n";
     out << "  \"smooth_scaling\": " << JsonBool(header.SmoothScaling != 0) << ",\n";
     out << "  \"total_frames\": " << totalFrames << ",\n";
-    out << "  \"length\": "
-        << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null") << ",\n";
+    out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
+        << ",\n";
     out << "  \"frames\": [";
     for (std::size_t i = 0; i < records.size(); ++i) {
         const FrameRecord& record = records[i];

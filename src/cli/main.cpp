@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -39,10 +40,12 @@ constexpr int kExitRenderError = 8;
 
 const char* const kUsage =
     "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
-    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE.avi] [--play yes|no]\n"
-    "                           [--background RRGGBB] [--smooth yes|no]\n"
-    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit stretch|top-left|letterbox|crop|centre]\n"
-    "                           [--duration SECONDS] [--crossfade SECONDS] PICTURE...\n"
+    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE.avi] [--play "
+    "yes|no]\n"
+    "                               [--background RRGGBB] [--smooth yes|no]\n"
+    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
+    "stretch|top-left|letterbox|crop|centre]\n"
+    "                               [--duration SECONDS] [--crossfade SECONDS] PICTURE...\n"
     "       kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
     "       kinetar-cli info PROJECT [--json]\n"
     "       kinetar-cli codecs [--depth BITS]\n"
@@ -121,7 +124,8 @@ public:
         }
         return false;
     }
-    // What is left: no unknown options allowed ("--" ends the options).
+    // What is left: no unknown options allowed ("--" ends the options). A negative number is left
+    // for the command to refuse with its own reason.
     std::vector<std::string> Rest()
     {
         std::vector<std::string> rest;
@@ -129,7 +133,8 @@ public:
         for (const auto& item : m_items) {
             if (!optionsEnded && item == "--") {
                 optionsEnded = true;
-            } else if (!optionsEnded && item.size() > 1 && item[0] == '-') {
+            } else if (!optionsEnded && item.size() > 1 && item[0] == '-' &&
+                       !std::isdigit(static_cast<unsigned char>(item[1]))) {
                 Usage("unknown option " + item);
             } else {
                 rest.push_back(item);
@@ -372,7 +377,8 @@ int CommandFrame(Arguments arguments)
     const FrameOptions options = TakeFrameOptions(arguments);
     const auto rest = arguments.Rest();
     if (rest.size() != 2) {
-        Usage(rest.size() < 2 ? "a project file and a frame index (or all) are needed" : "unexpected argument " + rest[2]);
+        Usage(rest.size() < 2 ? "a project file and a frame index (or all) are needed"
+                              : "unexpected argument " + rest[2]);
     }
     if (!options.Any()) {
         Usage("frame needs --fit, --duration or --crossfade");
