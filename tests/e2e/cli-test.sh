@@ -160,10 +160,8 @@ slideshow_frame)
   expect_line info.txt "2	stretch	$work/c.bmp	duration 0.5 s"
   expect_line info.txt "Length: 0:01.5 — 38 frames"
   # 0.5 s at 25 fps: starts at round(0), round(12.5), round(25); the crossfade is round(6.25) frames.
-  json_holds p.AVIprj 'd["total_frames"] == 38' '[f["start_frame"] for f in d["frames"]] == [0, 13, 25]' \
-    '[f["frame_count"] for f in d["frames"]] == [13, 12, 13]' '[f["fit"] for f in d["frames"]] == ["stretch", "crop", "stretch"]' \
-    'd["frames"][1]["crossfade_ms"] == 250 and d["frames"][1]["crossfade_frames"] == 6' \
-    '[f["duration_ms"] for f in d["frames"]] == [500] * 3 and [f["index"] for f in d["frames"]] == [0, 1, 2]'
+  json_holds p.AVIprj 'd["total_frames"] == 38 and [(f["index"], f["start_frame"], f["frame_count"]) for f in d["frames"]] == [(0, 0, 13), (1, 13, 12), (2, 25, 13)]' \
+    '[(f["fit"], f["duration_ms"], f["crossfade_ms"], f["crossfade_frames"]) for f in d["frames"]] == [("stretch", 500, 0, 0), ("crop", 500, 250, 6), ("stretch", 500, 0, 0)]'
   ;;
 
 slideshow_set)
@@ -215,17 +213,14 @@ add p.AVIprj --no-stretch --fit letterbox a.bmp|cannot go with --fit letterbox
 add p.AVIprj --duration -1 a.bmp|--duration must be seconds from 0 to 86400
 add p.AVIprj --duration 86400.001 a.bmp|not '86400.001'
 add p.AVIprj --crossfade 1,5 a.bmp|--crossfade must be seconds
-frame p.AVIprj all --duration 1e3|not '1e3'
 frame p.AVIprj 0|frame needs --fit, --duration or --crossfade
 frame p.AVIprj 1 --fit crop|there is no frame 1: the project has 1 frame,
-frame p.AVIprj x --fit crop|not 'x'
 frame p.AVIprj -1 --fit crop|not '-1'
 set p.AVIprj --fps 0|--fps must be a positive rate
 set p.AVIprj --fps 1/0|not '1/0'
 set p.AVIprj --fps abc|not 'abc'
 set p.AVIprj --fps 2147483648|not '2147483648'
-set p.AVIprj --background 12345|--background must be six hex digits RRGGBB, not '12345'
-set p.AVIprj --background #12345g|not '#12345g'
+set p.AVIprj --background #12345g|--background must be six hex digits RRGGBB, not '#12345g'
 set p.AVIprj --smooth maybe|--smooth must be yes or no
 ROWS
   cmp -s p.AVIprj before || fail "a refused command changed the project"
