@@ -396,7 +396,7 @@ int CommandFrame(Arguments arguments)
     if (!all) {
         first = std::stoull(which);
         if (first >= records.size()) {
-            Usage("there is no frame " + which + ": the project has " + std::to_string(records.size()) +
+            Usage("there is no frame " + std::to_string(first) + ": the project has " + std::to_string(records.size()) +
                   (records.size() == 1 ? " frame" : " frames") + ", numbered from 0");
         }
         end = first + 1;
