@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <numeric>
 #include <optional>
 #include <sstream>
 
@@ -82,12 +81,7 @@ std::string RateText(const ProjectHeader& header)
         return std::to_string(header.FramesPerSecond.Get()) +
                (denominator > 1 ? "/" + std::to_string(denominator) : "");
     }
-    // In lowest terms, so that a rate stored as 50/4 reads "12.5" and not "12.50".
-    FrameRate rate = project::GetFrameRate(header);
-    const std::uint32_t divisor = std::gcd(rate.Numerator, rate.Denominator);
-    rate.Numerator /= divisor;
-    rate.Denominator /= divisor;
-    return project::FormatFrameRate(rate);
+    return project::FormatFrameRate(project::GetFrameRate(header));
 }
 
 // The frame-list column of today's projects, or the mode that column cannot say.
@@ -237,7 +231,10 @@ std::string DescribeProject(const std::string& path)
     out << "Destination: " << (destination.empty() ? std::string("not set") : Printable(destination)) << "\n";
     out << "Compressor: " << CompressorText(header.CodecSettings) << "\n";
     out << "Play after generation: " << (header.PlayAfterCreate != 0 ? "yes" : "no") << "\n";
-    if (rate.Numerator > 0) {
+    // A project of one frame per picture at a whole rate keeps the lines it always had.
+    const bool timed = rate.Denominator != 1 || std::any_of(records.begin(), records.end(),
+                                                            [](const FrameRecord& r) { return r.Duration != 0; });
+    if (timed && rate.Numerator > 0) {
         out << "Length: " << project::VideoLengthText(project::VideoFrameCount(records, rate), rate) << "\n";
     }
     out << "Frames: " << records.size() << "\n";

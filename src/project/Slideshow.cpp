@@ -28,7 +28,7 @@ std::int64_t MillisecondsToFrames(std::uint64_t milliseconds, FrameRate rate)
 
 FrameRate Reduced(std::uint64_t numerator, std::uint64_t denominator)
 {
-    const std::uint64_t divisor = std::gcd(numerator, denominator);
+    const std::uint64_t divisor = std::max<std::uint64_t>(std::gcd(numerator, denominator), 1);
     return {static_cast<std::uint32_t>(numerator / divisor), static_cast<std::uint32_t>(denominator / divisor)};
 }
 
@@ -202,6 +202,7 @@ std::optional<FrameRate> ParseFrameRate(std::string_view text)
 
 std::string FormatFrameRate(FrameRate rate)
 {
+    rate = Reduced(rate.Numerator, rate.Denominator);
     if (rate.Denominator == 1) {
         return std::to_string(rate.Numerator);
     }

@@ -39,7 +39,7 @@ void SetFrameRate(ProjectHeader& header, FrameRate rate);
 // exact fraction in lowest terms ("12.5" is 25/2), or "num/den". Nothing for text that is none of
 // these, for a zero rate and for parts beyond the header's fields.
 std::optional<FrameRate> ParseFrameRate(std::string_view text);
-// The shortest text ParseFrameRate reads back as the same rate: "25", "29.97", "12.5", "30000/1001".
+// The shortest text ParseFrameRate reads back as the same rate: "25", "29.97", "12.5", "10/3".
 std::string FormatFrameRate(FrameRate rate);
 
 // The longest duration or crossfade a picture can have: one day.

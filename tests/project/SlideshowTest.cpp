@@ -73,6 +73,7 @@ TEST(FrameRate, TextsReadAsExactFractions)
                                 "2.5/2", "25fps", "0.0000000001"}) {
         EXPECT_EQ(ParseFrameRate(refused), std::nullopt) << refused;
     }
+    EXPECT_EQ(FormatFrameRate({60000, 2002}), "29.97");  // as another program may store it
     for (const auto& row : rows) {
         EXPECT_EQ(ParseFrameRate(row.text), row.rate) << row.text;
         EXPECT_EQ(FormatFrameRate(row.rate), row.shown) << row.text;
