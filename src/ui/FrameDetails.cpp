@@ -152,17 +152,17 @@ void FrameDetails::CreateControls()
     showForLabel->setBuddy(ed_DobaZobrazeni);
     auto* crossfadeLabel = new QLabel(QStringLiteral("Crossfa&de:"));
     crossfadeLabel->setBuddy(ed_Prolinani);
-    auto* timeRow = new QHBoxLayout;
-    timeRow->setSpacing(4);
-    timeRow->addWidget(ed_DobaZobrazeni);
-    timeRow->addWidget(new QLabel(QStringLiteral("s")));
-    timeRow->addSpacing(8);
-    timeRow->addWidget(crossfadeLabel);
-    timeRow->addWidget(ed_Prolinani);
-    timeRow->addWidget(new QLabel(QStringLiteral("s")));
-    timeRow->addStretch(1);
-    grid->addWidget(showForLabel, 3, 0);
-    grid->addLayout(timeRow, 3, 1, 1, 2);
+    // A row each, so the panel stays as narrow as its other rows allow.
+    int row = 3;
+    for (const auto& [label, field] : {std::pair{showForLabel, ed_DobaZobrazeni}, {crossfadeLabel, ed_Prolinani}}) {
+        auto* fieldRow = new QHBoxLayout;
+        fieldRow->setSpacing(4);
+        fieldRow->addWidget(field);
+        fieldRow->addWidget(new QLabel(QStringLiteral("s")));
+        fieldRow->addStretch(1);
+        grid->addWidget(label, row, 0);
+        grid->addLayout(fieldRow, row++, 1, 1, 2);
+    }
 
     m_sizeRow = new QHBoxLayout;
     m_sizeRow->setSpacing(6);
@@ -173,10 +173,10 @@ void FrameDetails::CreateControls()
     lb_RozmerySnimku->setFixedWidth(lb_RozmerySnimku->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
     m_sizeRow->addWidget(lb_RozmerySnimku);
     m_sizeRow->addStretch(1);
-    grid->addLayout(m_sizeRow, 4, 0, 1, 3);
+    grid->addLayout(m_sizeRow, 5, 0, 1, 3);
     m_buttonRow = new QHBoxLayout;
     m_buttonRow->addStretch(1);
-    grid->addLayout(m_buttonRow, 5, 0, 1, 3);
+    grid->addLayout(m_buttonRow, 6, 0, 1, 3);
 
     m_buttons = new QWidget;
     auto* buttons = new QHBoxLayout(m_buttons);
