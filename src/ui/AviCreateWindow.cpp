@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -206,10 +207,11 @@ void TAVICreateWindow::CreateControls()
     cb_VelikostAVI = new QComboBox;
     cb_VelikostAVI->setObjectName(QStringLiteral("cb_VelikostAVI"));
     for (const SizePreset& preset : kSizePresets) {
-        cb_VelikostAVI->addItem(QString::fromUtf8(preset.Text), preset.Size);
+        cb_VelikostAVI->addItem(QString::fromUtf8(preset.Text));
     }
-    cb_VelikostAVI->setPlaceholderText(QStringLiteral("Custom"));
-    cb_VelikostAVI->setCurrentIndex(-1);
+    // Shown while the fields hold a size no preset has; not to be chosen.
+    cb_VelikostAVI->addItem(QStringLiteral("Custom"));
+    qobject_cast<QStandardItemModel*>(cb_VelikostAVI->model())->item(cb_VelikostAVI->count() - 1)->setEnabled(false);
     bt_BarvaPozadi = new QPushButton;
     bt_BarvaPozadi->setObjectName(QStringLiteral("bt_BarvaPozadi"));
     ch_HladkeZmenseni = new QCheckBox(QStringLiteral("&Smooth scaling"));
@@ -530,8 +532,11 @@ bool TAVICreateWindow::eventFilter(QObject* watched, QEvent* event)
 
 void TAVICreateWindow::cb_VelikostAVISelect(int index)
 {
-    QSize size = cb_VelikostAVI->itemData(index).toSize();
-    if (!size.isValid()) {
+    if (index < 0 || index >= static_cast<int>(std::size(kSizePresets))) {
+        return;
+    }
+    QSize size = kSizePresets[index].Size;
+    if (size.isEmpty()) {
         if (!m_firstPictureSize.isValid()) {
             if (m_records.empty()) {
                 m_services.ReportError(this, QStringLiteral("The project has no frames, so it has no first picture."));
@@ -556,14 +561,11 @@ void TAVICreateWindow::cb_VelikostAVISelect(int index)
 void TAVICreateWindow::ShowSizePreset()
 {
     const QSize size(ReadWholeNumberOrZero(ed_SirkaAVI->text()), ReadWholeNumberOrZero(ed_VyskaAVI->text()));
-    int shown = -1;
-    for (int index = 0; index < cb_VelikostAVI->count() && shown < 0; ++index) {
-        const QSize preset = cb_VelikostAVI->itemData(index).toSize();
-        if (preset.isValid() ? preset == size : m_firstPictureSize.isValid() && m_firstPictureSize == size) {
-            shown = index;
-        }
-    }
-    cb_VelikostAVI->setCurrentIndex(shown);
+    const auto matches = [&](const SizePreset& preset) {
+        return preset.Size.isEmpty() ? m_firstPictureSize.isValid() && m_firstPictureSize == size : preset.Size == size;
+    };
+    cb_VelikostAVI->setCurrentIndex(static_cast<int>(
+        std::find_if(std::begin(kSizePresets), std::end(kSizePresets), matches) - std::begin(kSizePresets)));
 }
 
 void TAVICreateWindow::bt_BarvaPozadiClick()

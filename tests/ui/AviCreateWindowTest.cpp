@@ -213,7 +213,7 @@ TEST_F(AviCreateWindowTest, FramingSettingsAndTheLength)
         emit preset->activated(index);
         EXPECT_EQ(size(), shown);
         width->setText(width->text() + "0");
-        EXPECT_EQ(preset->currentIndex(), -1);
+        EXPECT_EQ(preset->currentText(), "Custom");
     }
     Find<QCheckBox>(*window, "ch_HladkeZmenseni")->click();
     ProjectHeader stored = Stored();
