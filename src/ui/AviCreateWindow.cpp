@@ -397,7 +397,11 @@ void TAVICreateWindow::FormCreate()
         longDefault = project::DefaultAviFileName(projectPath);
         project::SetText(header.AviFileName, "-");
     }
+    const bool sizeMissing = header.Width == 0 || header.Height == 0;
     bool changed = avi::ProposeSettings(header, projectPath, m_workingCopyPath);
+    if (sizeMissing && header.Width != 0 && header.Height != 0) {
+        m_firstPictureSize = QSize(header.Width, header.Height);  // the size list shows where it came from
+    }
     if (!longDefault.empty()) {
         header.AviFileName.fill('\0');
         changed = true;

@@ -374,7 +374,7 @@ bool FrameDetails::ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& m
 {
     const QString text = field->text().trimmed();
     if (text.isEmpty()) {
-        // Several frames' differing values stay unless the user emptied the field himself.
+        // Several frames' differing values stay unless the user has edited the field.
         const bool keep = field->placeholderText() == kDifferentValues && !field->isModified();
         milliseconds = keep ? std::nullopt : std::optional<std::uint32_t>(0);
         return true;
