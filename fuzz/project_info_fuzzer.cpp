@@ -9,7 +9,7 @@
 #include "cli/CliProject.h"
 #include "common/Error.h"
 
-// The input is a project file, read the way kinetar-cli info reads one.
+// The input is a project file, read the way kinetar-cli info reads one, as text and as JSON.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::string path = [] {
@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ::close(fd);
     try {
         (void)kinetar::cli::DescribeProject(path);
+        (void)kinetar::cli::DescribeProjectJson(path);
     } catch (const kinetar::Error&) {
     }
     return 0;

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <numeric>
+#include <optional>
 #include <sstream>
 
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/writer/FourCC.h"
+#include "project/Slideshow.h"
 
 namespace kinetar::cli {
 
+using project::FrameRate;
 using project::FrameRecord;
 using project::ProjectHeader;
 
@@ -21,16 +25,19 @@ bool AsciiCaseLess(const std::string& left, const std::string& right)
 
 namespace {
 
+std::string HexByte(std::uint8_t value)
+{
+    static const char* hex = "0123456789abcdef";
+    return {hex[value >> 4], hex[value & 15]};
+}
+
 std::string Printable(const std::string& text)
 {
     std::string shown;
     for (const char letter : text) {
         const auto code = static_cast<unsigned char>(letter);
         if (code < 32 || code == 127) {
-            static const char* hex = "0123456789abcdef";
-            shown += "\\x";
-            shown += hex[code >> 4];
-            shown += hex[code & 15];
+            shown += "\\x" + HexByte(code);
         } else {
             shown += letter;
         }
@@ -58,25 +65,235 @@ std::string CompressorText(const project::CodecSettings& settings)
     return text;
 }
 
+std::string BackgroundText(const ProjectHeader& header)
+{
+    std::string text = "#";
+    for (const std::uint8_t channel : header.Background) {
+        text += HexByte(channel);
+    }
+    return text;
+}
+
+// The rate as the user would type it; a stored rate that is not positive as it is stored.
+std::string RateText(const ProjectHeader& header)
+{
+    const std::uint32_t denominator = header.RateDenominator;
+    if (header.FramesPerSecond <= 0) {
+        return std::to_string(header.FramesPerSecond.Get()) +
+               (denominator > 1 ? "/" + std::to_string(denominator) : "");
+    }
+    // In lowest terms, so that a rate stored as 50/4 reads "12.5" and not "12.50".
+    FrameRate rate = project::GetFrameRate(header);
+    const std::uint32_t divisor = std::gcd(rate.Numerator, rate.Denominator);
+    rate.Numerator /= divisor;
+    rate.Denominator /= divisor;
+    return project::FormatFrameRate(rate);
+}
+
+// The frame-list column of today's projects, or the mode that column cannot say.
+std::string FitText(const FrameRecord& record)
+{
+    const project::FitMode fit = project::GetFit(record);
+    if (fit == project::FitMode::Stretch || fit == project::FitMode::TopLeft) {
+        return record.Stretch != 0 ? "stretch" : "no-stretch";
+    }
+    return std::string(project::FitModeName(fit));
+}
+
+// Where one frame's picture lies in the video.
+struct Placement {
+    std::int64_t Start = 0;
+    std::int64_t Count = 0;
+    std::int64_t CrossfadeFrames = 0;
+};
+
+std::vector<Placement> PlaceFrames(const std::vector<FrameRecord>& records, FrameRate rate)
+{
+    std::vector<Placement> places;
+    project::Timeline timeline(rate);
+    for (const FrameRecord& record : records) {
+        Placement place;
+        place.Start = timeline.Frames();
+        place.Count = timeline.Advance(record.Duration) - place.Start;
+        // A crossfade blends from the picture before, so the first picture has none.
+        if (!places.empty()) {
+            place.CrossfadeFrames = project::CrossfadeFrames(record.Crossfade, rate, place.Count);
+        }
+        places.push_back(place);
+    }
+    return places;
+}
+
+// The length of a well-formed UTF-8 sequence starting at text[at], 0 when it is not one.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+bool IsUtf8(const std::string& text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+// A JSON string; a byte that is not part of UTF-8 becomes U+FFFD.
+std::string JsonString(const std::string& text)
+{
+    std::string json = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, at);
+        const auto code = static_cast<unsigned char>(text[at]);
+        if (length == 0) {
+            json += "\\ufffd";
+            ++at;
+            continue;
+        }
+        if (code == '"' || code == '\\') {
+            json += '\\';
+            json += static_cast<char>(code);
+        } else if (code < 0x20 || code == 0x7F) {
+            json += "\\u00" + HexByte(code);
+        } else {
+            json.append(text, at, length);
+        }
+        at += length;
+    }
+    return json + "\"";
+}
+
+// "key": text, and "key_hex": its bytes when the text is not UTF-8, so that a script can still
+// name the file exactly.
+std::string JsonText(const std::string& key, const std::string& text)
+{
+    std::string json = "\"" + key + "\": " + JsonString(text);
+    if (!IsUtf8(text)) {
+        json += ", \"" + key + "_hex\": \"";
+        for (const char letter : text) {
+            json += HexByte(static_cast<std::uint8_t>(letter));
+        }
+        json += "\"";
+    }
+    return json;
+}
+
+const char* JsonBool(bool value)
+{
+    return value ? "true" : "false";
+}
+
 }  // namespace
 
 std::string DescribeProject(const std::string& path)
 {
     std::vector<FrameRecord> records;
     const ProjectHeader header = project::ReadProject(path, &records);
+    const FrameRate rate = project::GetFrameRate(header);
     std::ostringstream out;
     const std::string destination = project::GetText(header.AviFileName);
     out << "Size: " << header.Width.Get() << "x" << header.Height.Get() << "\n";
     out << "Colour depth: " << DepthText(header) << "\n";
-    out << "Frames per second: " << header.FramesPerSecond.Get() << "\n";
+    out << "Frames per second: " << RateText(header) << "\n";
+    if (header.Background != decltype(header.Background){}) {
+        out << "Background: " << BackgroundText(header) << "\n";
+    }
+    if (header.SmoothScaling != 0) {
+        out << "Smooth scaling: yes\n";
+    }
     out << "Destination: " << (destination.empty() ? std::string("not set") : Printable(destination)) << "\n";
     out << "Compressor: " << CompressorText(header.CodecSettings) << "\n";
     out << "Play after generation: " << (header.PlayAfterCreate != 0 ? "yes" : "no") << "\n";
+    if (rate.Numerator > 0) {
+        out << "Length: " << project::VideoLengthText(project::VideoFrameCount(records, rate), rate) << "\n";
+    }
     out << "Frames: " << records.size() << "\n";
     for (std::size_t i = 0; i < records.size(); ++i) {
-        out << i << "\t" << (records[i].Stretch != 0 ? "stretch" : "no-stretch") << "\t"
-            << Printable(project::GetText(records[i].PictureFileName)) << "\n";
+        const FrameRecord& record = records[i];
+        out << i << "\t" << FitText(record) << "\t" << Printable(project::GetText(record.PictureFileName));
+        if (record.Duration != 0) {
+            out << "\tduration " << project::FormatSeconds(record.Duration) << " s";
+        }
+        if (record.Crossfade != 0) {
+            out << "\tcrossfade " << project::FormatSeconds(record.Crossfade) << " s";
+        }
+        out << "\n";
     }
+    return out.str();
+}
+
+std::string DescribeProjectJson(const std::string& path)
+{
+    std::vector<FrameRecord> records;
+    const ProjectHeader header = project::ReadProject(path, &records);
+    const FrameRate rate = project::GetFrameRate(header);
+    const std::vector<Placement> places = PlaceFrames(records, rate);
+    const std::int64_t totalFrames = places.empty() ? 0 : places.back().Start + places.back().Count;
+    const project::CodecSettings& codec = header.CodecSettings;
+    const bool chosen = codec != project::CodecSettings{};
+    std::ostringstream out;
+    out << "{\n";
+    out << "  \"width\": " << header.Width.Get() << ",\n";
+    out << "  \"height\": " << header.Height.Get() << ",\n";
+    out << "  \"depth\": " << project::ColorDepthBits(header) << ",\n";
+    out << "  \"fps\": " << JsonString(RateText(header)) << ",\n";
+    out << "  \"fps_numerator\": " << rate.Numerator << ",\n";
+    out << "  \"fps_denominator\": " << rate.Denominator << ",\n";
+    out << "  " << JsonText("destination", project::GetText(header.AviFileName)) << ",\n";
+    out << "  \"compressor\": " << (chosen ? JsonString(avi::FourccText(codec.Handler)) : "null") << ",\n";
+    out << "  \"quality\": "
+        << (chosen && codec.Quality <= avi::kQualityMax ? std::to_string(codec.Quality / 100) : "null") << ",\n";
+    out << "  \"play_after_generation\": " << JsonBool(header.PlayAfterCreate != 0) << ",\n";
+    out << "  \"background\": \"" << BackgroundText(header) << "\",\n";
+    out << "  \"smooth_scaling\": " << JsonBool(header.SmoothScaling != 0) << ",\n";
+    out << "  \"total_frames\": " << totalFrames << ",\n";
+    out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
+        << ",\n";
+    out << "  \"frames\": [";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const FrameRecord& record = records[i];
+        out << (i == 0 ? "\n" : ",\n") << "    {\"index\": " << i << ", "
+            << JsonText("path", project::GetText(record.PictureFileName))
+            << ", \"stretch\": " << JsonBool(record.Stretch != 0) << ", \"fit\": \""
+            << project::FitModeName(project::GetFit(record)) << "\", \"duration_ms\": " << record.Duration.Get()
+            << ", \"crossfade_ms\": " << record.Crossfade.Get() << ", \"start_frame\": " << places[i].Start
+            << ", \"frame_count\": " << places[i].Count << ", \"crossfade_frames\": " << places[i].CrossfadeFrames
+            << "}";
+    }
+    out << (records.empty() ? "]\n" : "\n  ]\n") << "}\n";
     return out.str();
 }
 

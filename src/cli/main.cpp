@@ -3,10 +3,13 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -21,10 +24,12 @@
 #include "common/Error.h"
 #include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
+#include "project/Slideshow.h"
 
 namespace {
 
 using namespace kinetar;
+using project::FitMode;
 using project::FrameRecord;
 using project::ProjectHeader;
 
@@ -35,9 +40,14 @@ constexpr int kExitRenderError = 8;
 
 const char* const kUsage =
     "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
-    "       kinetar-cli set PROJECT [--size WxH] [--fps N] [--depth 1|4|8|24] [--output FILE.avi] [--play yes|no]\n"
-    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] PICTURE...\n"
-    "       kinetar-cli info PROJECT\n"
+    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE.avi] [--play "
+    "yes|no]\n"
+    "                               [--background RRGGBB] [--smooth yes|no]\n"
+    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
+    "stretch|top-left|letterbox|crop|centre]\n"
+    "                               [--duration SECONDS] [--crossfade SECONDS] PICTURE...\n"
+    "       kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
+    "       kinetar-cli info PROJECT [--json]\n"
     "       kinetar-cli codecs [--depth BITS]\n"
     "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE.avi] "
     "[--quiet]\n";
@@ -47,14 +57,21 @@ const char* const kHelp =
     "video.\n"
     "\n"
     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
-    "  set     changes the video settings of a project\n"
-    "  add     appends pictures as frames (stretched unless --no-stretch), sorted by name or number\n"
-    "  info    shows the settings, then one line per frame: index, stretch, path\n"
+    "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
+    "          --background the colour around fitted pictures, --smooth a smooth scaling filter\n"
+    "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number\n"
+    "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
+    "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
+    "          and its duration and crossfade when set; --json prints all of it as JSON\n"
     "  codecs  lists the compressors: fourcc, a tab, the name\n"
     "  render  generates the video; the exit status is the result code\n"
     "          (0 done, 1 codec library mismatch, 2 cannot open the file, 3 cannot create the stream,\n"
     "          4 stopped, 5 cannot make the compressor, 6 compressor refuses the format, 7 write failed,\n"
     "          8 the run could not start)\n"
+    "\n"
+    "A fit MODE is stretch, top-left (--no-stretch), letterbox, crop or centre. SECONDS are decimal\n"
+    "seconds (3, 0.5, 2.002) up to a day; a duration of 0 shows the picture for one frame, a crossfade\n"
+    "of 0 cuts to it.\n"
     "\n"
     "Options: --help, --version. Bad usage exits with 2.\n";
 
@@ -107,7 +124,8 @@ public:
         }
         return false;
     }
-    // What is left: no unknown options allowed ("--" ends the options).
+    // What is left: no unknown options allowed ("--" ends the options). A negative number is left
+    // for the command to refuse with its own reason.
     std::vector<std::string> Rest()
     {
         std::vector<std::string> rest;
@@ -115,7 +133,8 @@ public:
         for (const auto& item : m_items) {
             if (!optionsEnded && item == "--") {
                 optionsEnded = true;
-            } else if (!optionsEnded && item.size() > 1 && item[0] == '-') {
+            } else if (!optionsEnded && item.size() > 1 && item[0] == '-' &&
+                       !std::isdigit(static_cast<unsigned char>(item[1]))) {
                 Usage("unknown option " + item);
             } else {
                 rest.push_back(item);
@@ -168,6 +187,83 @@ int ParseDepth(const std::string& text)
     return bits;
 }
 
+std::uint32_t ParseSecondsOption(const std::string& text, const std::string& name)
+{
+    const auto milliseconds = project::ParseSeconds(text);
+    if (!milliseconds) {
+        Usage(name + " must be seconds from 0 to " + project::FormatSeconds(project::kMaxMilliseconds) +
+              " (such as 3, 0.5 or 2.002), not '" + text + "'");
+    }
+    return *milliseconds;
+}
+
+FitMode ParseFit(const std::string& text)
+{
+    const auto mode = project::FitModeFromName(text);
+    if (!mode) {
+        Usage("--fit must be stretch, top-left, letterbox, crop or centre, not '" + text + "'");
+    }
+    return *mode;
+}
+
+bool ParseYesNo(const std::string& text, const std::string& name)
+{
+    if (text != "yes" && text != "no") {
+        Usage(name + " must be yes or no, not '" + text + "'");
+    }
+    return text == "yes";
+}
+
+// RRGGBB, six hex digits, with or without a leading "#".
+std::array<std::uint8_t, 3> ParseColour(const std::string& text)
+{
+    const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (digits.size() != 6 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        Usage("--background must be six hex digits RRGGBB, not '" + text + "'");
+    }
+    std::array<std::uint8_t, 3> colour{};
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        colour[i] = static_cast<std::uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+    }
+    return colour;
+}
+
+// The slideshow settings of frames that add and frame take; each only when given.
+struct FrameOptions {
+    std::optional<FitMode> Fit;
+    std::optional<std::uint32_t> Duration;
+    std::optional<std::uint32_t> Crossfade;
+
+    bool Any() const { return Fit || Duration || Crossfade; }
+    void ApplyTo(FrameRecord& record) const
+    {
+        if (Fit) {
+            project::SetFit(record, *Fit);
+        }
+        if (Duration) {
+            record.Duration = *Duration;
+        }
+        if (Crossfade) {
+            record.Crossfade = *Crossfade;
+        }
+    }
+};
+
+FrameOptions TakeFrameOptions(Arguments& arguments)
+{
+    FrameOptions options;
+    if (const auto fit = arguments.Value("--fit")) {
+        options.Fit = ParseFit(*fit);
+    }
+    if (const auto duration = arguments.Value("--duration")) {
+        options.Duration = ParseSecondsOption(*duration, "--duration");
+    }
+    if (const auto crossfade = arguments.Value("--crossfade")) {
+        options.Crossfade = ParseSecondsOption(*crossfade, "--crossfade");
+    }
+    return options;
+}
+
 int CommandNew(Arguments arguments)
 {
     const bool force = arguments.Flag("--force");
@@ -186,6 +282,8 @@ int CommandSet(Arguments arguments)
     const auto depth = arguments.Value("--depth");
     const auto output = arguments.Value("--output");
     const auto play = arguments.Value("--play");
+    const auto background = arguments.Value("--background");
+    const auto smooth = arguments.Value("--smooth");
     const std::string path = OneProject(arguments);
 
     std::vector<FrameRecord> records;
@@ -199,7 +297,12 @@ int CommandSet(Arguments arguments)
         header.Height = ParseNumber(size->substr(cross + 1), "The height", avi::kMinVideoSide, avi::kMaxVideoSide);
     }
     if (fps) {
-        header.FramesPerSecond = ParseNumber(*fps, "--fps", 1, 2147483647);
+        const auto rate = project::ParseFrameRate(*fps);
+        if (!rate) {
+            Usage("--fps must be a positive rate such as 25, 29.97, 12.5 or 30000/1001, not '" + *fps + "'");
+        }
+        // A whole rate keeps the bytes of a project without fractional rates: denominator 0.
+        project::SetFrameRate(header, *rate);
     }
     if (depth) {
         header.ColorDepth = *project::ColorDepthCode(ParseDepth(*depth));
@@ -208,10 +311,13 @@ int CommandSet(Arguments arguments)
         project::SetText(header.AviFileName, Absolute(*output));
     }
     if (play) {
-        if (*play != "yes" && *play != "no") {
-            Usage("--play must be yes or no, not '" + *play + "'");
-        }
-        header.PlayAfterCreate = *play == "yes" ? 1 : 0;
+        header.PlayAfterCreate = ParseYesNo(*play, "--play") ? 1 : 0;
+    }
+    if (background) {
+        header.Background = ParseColour(*background);
+    }
+    if (smooth) {
+        header.SmoothScaling = ParseYesNo(*smooth, "--smooth") ? 1 : 0;
     }
     project::ReplaceProjectFile(path, header, records);
     return 0;
@@ -220,7 +326,14 @@ int CommandSet(Arguments arguments)
 int CommandAdd(Arguments arguments)
 {
     const auto sort = arguments.Value("--sort");
-    const bool noStretch = arguments.Flag("--no-stretch");
+    FrameOptions options = TakeFrameOptions(arguments);
+    if (arguments.Flag("--no-stretch")) {
+        if (options.Fit && *options.Fit != FitMode::TopLeft) {
+            Usage("--no-stretch means --fit top-left; it cannot go with --fit " +
+                  std::string(project::FitModeName(*options.Fit)));
+        }
+        options.Fit = FitMode::TopLeft;
+    }
     auto rest = arguments.Rest();
     if (rest.size() < 2) {
         Usage("a project file and at least one picture are needed");
@@ -252,17 +365,60 @@ int CommandAdd(Arguments arguments)
     const ProjectHeader header = project::ReadProject(path, &records);
     for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
         FrameRecord record = project::NewFrameRecord(picture);
-        record.Stretch = noStretch ? 0 : 1;
+        options.ApplyTo(record);
         records.push_back(record);
     }
     project::ReplaceProjectFile(path, header, records);
     return 0;
 }
 
+int CommandFrame(Arguments arguments)
+{
+    const FrameOptions options = TakeFrameOptions(arguments);
+    const auto rest = arguments.Rest();
+    if (rest.size() != 2) {
+        Usage(rest.size() < 2 ? "a project file and a frame index (or all) are needed"
+                              : "unexpected argument " + rest[2]);
+    }
+    if (!options.Any()) {
+        Usage("frame needs --fit, --duration or --crossfade");
+    }
+    const std::string& path = rest[0];
+    const std::string& which = rest[1];
+    const bool all = which == "all";
+    if (!all && (which.empty() || which.size() > 10 || which.find_first_not_of("0123456789") != std::string::npos)) {
+        Usage("the frame must be an index from 0 or all, not '" + which + "'");
+    }
+    std::vector<FrameRecord> records;
+    const ProjectHeader header = project::ReadProject(path, &records);
+    std::size_t first = 0;
+    std::size_t end = records.size();
+    if (!all) {
+        first = std::stoull(which);
+        if (first >= records.size()) {
+            Usage("there is no frame " + std::to_string(first) + ": the project has " + std::to_string(records.size()) +
+                  (records.size() == 1 ? " frame" : " frames") + ", numbered from 0");
+        }
+        end = first + 1;
+    }
+    bool changed = false;
+    for (std::size_t i = first; i < end; ++i) {
+        FrameRecord record = records[i];
+        options.ApplyTo(record);
+        changed = changed || std::memcmp(&record, &records[i], sizeof(FrameRecord)) != 0;
+        records[i] = record;
+    }
+    if (changed) {
+        project::ReplaceProjectFile(path, header, records);
+    }
+    return 0;
+}
+
 int CommandInfo(Arguments arguments)
 {
+    const bool json = arguments.Flag("--json");
     const std::string path = OneProject(arguments);
-    std::cout << cli::DescribeProject(path);
+    std::cout << (json ? cli::DescribeProjectJson(path) : cli::DescribeProject(path));
     return 0;
 }
 
@@ -478,6 +634,9 @@ int main(int argc, char** argv)
         }
         if (command == "add") {
             return CommandAdd(std::move(arguments));
+        }
+        if (command == "frame") {
+            return CommandFrame(std::move(arguments));
         }
         if (command == "info") {
             return CommandInfo(std::move(arguments));

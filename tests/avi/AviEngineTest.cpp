@@ -5,12 +5,15 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/AviWriter.h"
 #include "pictures/Palettes.h"
+#include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/EngineRun.h"
 #include "support/ErrorText.h"
@@ -26,6 +29,7 @@ using test::Choosing;
 using test::EngineRun;
 using test::ProjectFrame;
 using test::RgbImage;
+using test::RunOptions;
 using test::WithChooser;
 
 RgbImage Crop(const RgbImage& image, int width, int height)
@@ -84,6 +88,168 @@ TEST(CreateAVI, ProgressReportsFollowTheFramesWritten)
         EXPECT_EQ(pts, row.pts);
         EXPECT_EQ(probed->FrameRate, "5/1");
         EXPECT_EQ(project.Files(), (std::set<std::string>{"good.bmp", "work.AVIprj", "out.avi"}));
+    }
+}
+
+TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
+{
+    const struct {
+        const char* name;
+        std::uint32_t fourcc;
+        std::vector<ProjectFrame> frames;
+        std::vector<int> progress;
+        std::int64_t headerFrames;
+        std::vector<std::int64_t> pts;
+        bool repeatedSamples = true;  // an intra-only codec writes a held picture's sample again
+    } rows[] = {
+        // 0.1 s at 29.97 is 2.997 frames: 3, then 3 more, then one frame, then 1.5 frames (ending
+        // at 8.49) rounded to 1.
+        {"uncompressed",
+         kUncompressedFourcc,
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}, {"a.bmp", 1, 0}, {"b.bmp", 1, 50}},
+         {0, 25, 62, 75, 87},
+         8,
+         {0, 1, 2, 3, 4, 5, 6, 7}},
+        {"Motion JPEG repeats its samples",
+         FourCC('M', 'J', 'P', 'G'),
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
+         {0, 33, 83},
+         6,
+         {0, 1, 2, 3, 4, 5}},
+        {"an unreadable picture leaves its frames empty",
+         kUncompressedFourcc,
+         {{"a.bmp", 1, 100}, {"missing.bmp", 1, 200}, {"b.bmp", 1, 0}},
+         {0, 20, 90},
+         10,
+         {0, 1, 2, 9}},
+        {"H.264 is given the held frame again",
+         FourCC('H', '2', '6', '4'),
+         {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
+         {0, 0, 16, 33, 50, 66, 83},
+         6,
+         {},  // no times in the packets: every frame decoded is what counts
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EngineRun project(8, 6);
+        project::SetFrameRate(project.header, {30000, 1001});
+        project.Picture("a.bmp", test::Bmp24(test::SolidImage(8, 6, 0xFF0000)));
+        project.Picture("b.bmp", test::Bmp24(test::SolidImage(8, 6, 0x0000FF)));
+        project.Frames(row.frames);
+        const auto run = project.Generate(WithChooser(Choosing(MakeCodecSettings(row.fourcc))));
+        EXPECT_EQ(run.result, kResultDone);
+        EXPECT_EQ(run.progress, row.progress);
+        const auto probed = project.Probe();
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->FrameRate, "30000/1001");
+        EXPECT_EQ(probed->HeaderFrames, row.headerFrames);
+        std::vector<std::int64_t> pts;
+        for (const auto& packet : probed->Packets) {
+            pts.push_back(packet.Pts);
+            if (row.repeatedSamples) {
+                EXPECT_EQ(packet.Size, probed->Packets[pts.size() < 4 ? 0 : 3].Size);
+            }
+        }
+        if (row.repeatedSamples) {
+            EXPECT_EQ(pts, row.pts);
+        }
+        EXPECT_EQ(probed->CountedFrames,
+                  row.repeatedSamples ? static_cast<std::int64_t>(pts.size()) : row.headerFrames);
+    }
+}
+
+TEST(CreateAVI, ALongHeldPictureStillReportsProgressAndStops)
+{
+    const struct {
+        int stopAfterReports;
+        std::vector<int> progress;
+        std::int64_t frames;
+    } rows[] = {{-1, {0, 41, 83, 99}, 600}, {2, {0, 41}, 250}};
+    for (const auto& row : rows) {
+        EngineRun project(8, 6, 3, 30);
+        project.Picture("a.bmp", test::Bmp24(test::SolidImage(8, 6, 0x808080)));
+        project.Frames({{"a.bmp", 1, 20'000}});
+        RunOptions options;
+        options.stopAfterReports = row.stopAfterReports;
+        const auto run =
+            project.Generate(WithChooser(Choosing(MakeCodecSettings(FourCC('M', 'J', 'P', 'G')))), options);
+        EXPECT_EQ(run.result, row.stopAfterReports < 0 ? kResultDone : kResultStopped);
+        EXPECT_EQ(run.progress, row.progress);
+        const auto probed = project.Probe();
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->CountedFrames, row.frames);
+    }
+}
+
+TEST(CreateAVI, CrossfadesBlendTheFittedPicturesWithoutChangingTheLength)
+{
+    // At 10 frames a second: red for 0.5 s, then green fading in over 0.3 s of its 0.5 s, onto a
+    // grey background with letterbox bars; then blue held for one frame with a fade longer than it.
+    EngineRun project(8, 6);
+    project.header.FramesPerSecond = 10;
+    project.header.Background = {0x40, 0x40, 0x40};
+    project.Picture("red.bmp", test::Bmp24(test::SolidImage(8, 6, 0xFF0000)));
+    project.Picture("green.bmp", test::Bmp24(test::SolidImage(8, 3, 0x00FF00)));
+    project.Picture("blue.bmp", test::Bmp24(test::SolidImage(8, 6, 0x0000FF)));
+    project.Frames({{"red.bmp", 1, 500}, {"green.bmp", 1, 500, 1, 300}, {"blue.bmp", 1, 0, 0, 5000}});
+    ASSERT_EQ(project.Generate().result, kResultDone);
+    const auto frames = project.DecodedFrames();
+    ASSERT_TRUE(frames.has_value());
+    ASSERT_EQ(frames->size(), 11U);
+    const auto at = [&](std::size_t frame, int y) { return (*frames)[frame].At(4, y); };
+    for (std::size_t frame = 0; frame < 5; ++frame) {
+        EXPECT_EQ(at(frame, 0), 0xFF0000U) << frame;
+    }
+    // Bars: rows 0, 4 and 5 blend red into grey, rows 1 to 3 red into green, weights 1/4, 2/4, 3/4.
+    EXPECT_EQ(at(5, 0), 0xCF1010U);
+    EXPECT_EQ(at(5, 2), 0xBF4000U);
+    EXPECT_EQ(at(6, 2), 0x808000U);
+    EXPECT_EQ(at(7, 2), 0x40BF00U);
+    EXPECT_EQ(at(7, 5), 0x703030U);
+    EXPECT_EQ(at(8, 2), 0x00FF00U);
+    EXPECT_EQ(at(9, 0), 0x404040U);
+    // One frame of a long fade: half of each.
+    EXPECT_EQ(at(10, 2), 0x008080U);
+    EXPECT_EQ(at(10, 0), 0x2020A0U);
+}
+
+// FNV-1a over the file: a regression check, not a digest.
+std::uint64_t FileHash(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (std::istreambuf_iterator<char> it(in), end; it != end; ++it) {
+        hash = (hash ^ static_cast<unsigned char>(*it)) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+TEST(CreateAVI, AProjectWithoutSlideshowSettingsRendersTheBytesItAlwaysHas)
+{
+    const struct {
+        const char* name;
+        std::uint8_t depth;
+        std::uint32_t fourcc;
+        std::uint64_t hash;
+    } rows[] = {
+        {"24 bits uncompressed", 3, kUncompressedFourcc, 0xb980bcc306c242edULL},
+        {"8 bits RLE", 2, kRleFourcc, 0x50fa0e6fcca568f0ULL},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EngineRun project(37, 23, row.depth, 7);
+        project.Picture("same.bmp", test::Bmp24(test::GradientImage(37, 23, 1)));
+        project.Picture("large.bmp", test::Bmp24(test::GradientImage(80, 50, 2)));
+        project.Picture("small.bmp", test::Bmp24(test::GradientImage(10, 7, 3)));
+        project.Frames({{"same.bmp", 1},
+                        {"large.bmp", 1},
+                        {"missing.bmp", 1},
+                        {"small.bmp", 0},
+                        {"large.bmp", 0},
+                        {"small.bmp", 1}});
+        ASSERT_EQ(project.Generate(WithChooser(Choosing(MakeCodecSettings(row.fourcc)))).result, kResultDone);
+        EXPECT_EQ(FileHash(project.Avi()), row.hash) << std::hex << FileHash(project.Avi());
     }
 }
 
@@ -189,16 +355,19 @@ TEST(CreateAVI, SettingsOutOfRangeAreRefusedBeforeAnyFileIsTouched)
     const struct {
         std::int32_t width, height, fps;
         const char* message;
+        std::uint32_t durationMs = 0;  // of one frame, when not 0
     } rows[] = {
         {0, 10, 5, "Video width 0 is out of range (allowed: 1 to 32767)"},
         {-3, 10, 5, "Video width -3 is out of range (allowed: 1 to 32767)"},
         {10, 32768, 5, "Video height 32768 is out of range (allowed: 1 to 32767)"},
         {10, 10, 0, "Frames per second 0 is out of range (allowed: 1 or more)"},
+        {10, 10, 2147483647, "The video would be 2149631131 frames long (allowed: up to 2147483647)", 1001},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.message);
         EngineRun project(row.width, row.height, 3, row.fps);
-        project.Frames({});
+        project.Frames(row.durationMs == 0 ? std::vector<ProjectFrame>{}
+                                           : std::vector<ProjectFrame>{{"x.bmp", 1, row.durationMs}});
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1, 2, 3});
         EXPECT_EQ(test::ErrorText([&] { project.Generate(); }), row.message);
         EXPECT_EQ(test::ReadFile(project.Avi()), (std::vector<std::uint8_t>{1, 2, 3}));

@@ -210,5 +210,145 @@ TEST(GetFrameDIB, RowsAreStoredBottomUpWithTableIndexes)
     }
 }
 
+constexpr std::uint32_t kBackground = 0x102030;
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint8_t kRed[3] = {0, 0, 255};  // blue, green, red
+constexpr std::uint8_t kBlue[3] = {255, 0, 0};
+
+// Three bands across the longer side: red, then white over the middle half, then blue.
+DecodedPicture Bands(int width, int height)
+{
+    DecodedPicture picture = Picture24(width, height, [](int, int) { return kWhite; });
+    const int across = std::max(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int at = width >= height ? x : y;
+            const std::uint8_t* color = at < across / 4 ? kRed : at >= across * 3 / 4 ? kBlue : nullptr;
+            if (color != nullptr) {
+                std::copy(color, color + 3, picture.Row(y).begin() + 3 * x);
+            }
+        }
+    }
+    return picture;
+}
+
+TEST(FitPicture, ModesPlaceThePictureAndTheBackground)
+{
+    using project::FitMode;
+    // Each probe: a frame pixel and whether it shows the picture (white) or the background.
+    struct Probe {
+        int x, y;
+        bool picture;
+    };
+    const struct {
+        const char* name;
+        FitMode mode;
+        int pictureWidth, pictureHeight, frameWidth, frameHeight;
+        std::vector<Probe> probes;
+    } rows[] = {
+        // 64x27 into 32x18: 32x14 (13.5 rounded), rows 2 to 15.
+        {"letterbox landscape into landscape",
+         FitMode::Letterbox,
+         64,
+         27,
+         32,
+         18,
+         {{16, 1, false}, {16, 2, true}, {0, 9, true}, {31, 9, true}, {16, 15, true}, {16, 16, false}}},
+        // 20x40 into 32x18: 9x18, columns 11 to 19.
+        {"letterbox portrait into landscape",
+         FitMode::Letterbox,
+         20,
+         40,
+         32,
+         18,
+         {{10, 9, false}, {11, 9, true}, {19, 9, true}, {20, 9, false}, {15, 0, true}, {15, 17, true}}},
+        // 64x27 into 18x32: 18x8 (7.6 rounded), rows 12 to 19.
+        {"letterbox landscape into portrait",
+         FitMode::Letterbox,
+         64,
+         27,
+         18,
+         32,
+         {{9, 11, false}, {9, 12, true}, {9, 19, true}, {9, 20, false}}},
+        // 20x40 into 18x32: 16x32, columns 1 to 16.
+        {"letterbox portrait into portrait",
+         FitMode::Letterbox,
+         20,
+         40,
+         18,
+         32,
+         {{0, 16, false}, {1, 16, true}, {16, 16, true}, {17, 16, false}}},
+        {"letterbox smaller, scaled up",
+         FitMode::Letterbox,
+         8,
+         2,
+         32,
+         18,
+         {{16, 4, false}, {16, 5, true}, {16, 12, true}, {16, 13, false}}},
+        {"crop landscape into landscape", FitMode::Crop, 64, 18, 32, 18, {{0, 9, true}, {31, 9, true}, {16, 0, true}}},
+        {"crop portrait into landscape", FitMode::Crop, 18, 64, 32, 18, {{16, 0, true}, {16, 17, true}, {0, 9, true}}},
+        {"crop landscape into portrait", FitMode::Crop, 64, 18, 18, 32, {{0, 16, true}, {17, 16, true}, {9, 0, true}}},
+        {"centre smaller",
+         FitMode::Centre,
+         10,
+         6,
+         32,
+         18,
+         {{10, 6, false},
+          {11, 6, true},
+          {20, 6, true},
+          {21, 6, false},
+          {11, 5, false},
+          {11, 11, true},
+          {11, 12, false}}},
+        {"top-left smaller", FitMode::TopLeft, 10, 6, 32, 18, {{9, 5, true}, {10, 5, false}, {9, 6, false}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Crop's bands show red or blue where too much is kept.
+        const DecodedPicture picture =
+            row.mode == FitMode::Crop ? Bands(row.pictureWidth, row.pictureHeight)
+                                      : Picture24(row.pictureWidth, row.pictureHeight, [](int, int) { return kWhite; });
+        WorkingFrame frame(row.frameWidth, row.frameHeight);
+        FitPicture(picture, FitOptions{row.mode, {0x10, 0x20, 0x30, 0}, false}, frame);
+        for (const Probe& probe : row.probes) {
+            EXPECT_EQ(FramePixel(frame, probe.x, probe.y), probe.picture ? kWhite : kBackground)
+                << probe.x << "," << probe.y;
+        }
+    }
+}
+
+TEST(FitPicture, CentreCutsALargerPictureEvenlyAndTheSameSizeIsOnlyCopied)
+{
+    WorkingFrame frame(32, 18);
+    FitPicture(Picture24(40, 20), FitOptions{project::FitMode::Centre, {}, false}, frame);
+    EXPECT_EQ(FramePixel(frame, 0, 0), Color(4, 1));
+    EXPECT_EQ(FramePixel(frame, 31, 17), Color(35, 18));
+    for (const auto mode : {project::FitMode::Letterbox, project::FitMode::Crop, project::FitMode::Centre}) {
+        FitPicture(Picture24(32, 18), FitOptions{mode, {0x10, 0x20, 0x30, 0}, true}, frame);
+        EXPECT_EQ(FramePixel(frame, 0, 0), Color(0, 0));
+        EXPECT_EQ(FramePixel(frame, 31, 17), Color(31, 17));
+    }
+}
+
+TEST(FitPicture, SmoothScalingAveragesAOnePixelCheckerboardToGrey)
+{
+    const auto checkerboard = [](int x, int y) { return (x + y) % 2 == 0 ? kWhite : 0U; };
+    // Nearest neighbour keeps only black and white; the smooth filter, halving or to an odd size,
+    // leaves flat grey.
+    for (const bool smooth : {false, true}) {
+        for (const int side : {32, 23}) {
+            WorkingFrame frame(side, side - 6);
+            FitPicture(Picture24(64, 64, checkerboard), FitOptions{project::FitMode::Stretch, {}, smooth}, frame);
+            for (int y = 0; y < frame.Height(); ++y) {
+                for (int x = 0; x < side; ++x) {
+                    const int blue = static_cast<int>(FramePixel(frame, x, y) & 0xFF);
+                    ASSERT_TRUE(smooth ? std::abs(blue - 128) <= 8 : blue == 0 || blue == 255) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::avi

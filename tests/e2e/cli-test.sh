@@ -32,6 +32,18 @@ PY
 probe() {  # probe FILE ENTRY: one stream value as ffprobe reads it
   ffprobe -v error -count_frames -select_streams v:0 -show_entries "stream=$2" -of default=nw=1:nk=1 "$1"
 }
+hex() {  # hex FILE OFFSET COUNT: those bytes as one hex string
+  od -An -v -tx1 -j "$2" -N "$3" "$1" | tr -d ' \n'
+}
+# json_holds PROJECT CONDITION...: each a Python expression over d, the strictly parsed info --json.
+json_holds() {
+  "$cli" info --json "$1" >info.json || fail "info --json $1"
+  shift
+  /usr/bin/python3 -c 'import json, sys
+d = json.load(open("info.json"))
+for condition in sys.argv[1:]:
+    assert eval(condition), condition + " in " + json.dumps(d)' "$@" || fail "info --json"
+}
 frames_listed() {  # the picture names of info's frame lines, in order
   "$cli" info "$1" | awk -F'\t' 'NF == 3 { n = split($3, p, "/"); printf "%s %s\n", $2, p[n] }'
 }
@@ -110,6 +122,121 @@ add_sort)
   grep -q "longer than 260 bytes" err.txt || fail "no clear message for a long path: $(cat err.txt)"
   expect_status 1 "$cli" add p.AVIprj a.bmp missing.bmp
   cmp -s p.AVIprj before || fail "a refused add changed the project"
+  ;;
+
+slideshow_add)
+  pictures a.bmp:2x2:ff0000
+  # Bytes 262-291 of the record: duration, Stretch, fit, crossfade, then 20 reserved zeros.
+  while IFS='|' read -r options want; do
+    "$cli" new --force p.AVIprj
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" add p.AVIprj $options a.bmp
+    [ "$(hex p.AVIprj 622 30)" = "$want$(printf '0%.0s' {1..40})" ] || fail "add $options: $(hex p.AVIprj 622 30)"
+  done <<'ROWS'
+|00000000010000000000
+--fit stretch|00000000010000000000
+--no-stretch|00000000000000000000
+--no-stretch --fit top-left|00000000000000000000
+--fit letterbox|00000000010100000000
+--fit crop|00000000010200000000
+--fit centre|00000000000300000000
+--duration 2.002 --crossfade .5|d20700000100f4010000
+--duration 86400 --fit crop|005c2605010200000000
+ROWS
+  ;;
+
+slideshow_frame)
+  pictures a.bmp:2x2:ff0000 b.bmp:2x2:00ff00 c.bmp:2x2:0000ff
+  "$cli" new p.AVIprj
+  "$cli" set p.AVIprj --fps 25
+  "$cli" add p.AVIprj a.bmp b.bmp c.bmp
+  expect_status 0 "$cli" frame p.AVIprj all --duration 0.5
+  cp p.AVIprj before
+  expect_status 0 "$cli" frame p.AVIprj 1 --fit=crop --crossfade 0.25
+  # Only frame 1's record (file bytes 653-944, counted from 1) changed.
+  { cmp -l before p.AVIprj || true; } | awk '$1 < 653 || $1 > 944 { bad = 1 } END { exit bad }' || fail "other records changed"
+  "$cli" info p.AVIprj >info.txt
+  expect_line info.txt "1	crop	$work/b.bmp	duration 0.5 s	crossfade 0.25 s"
+  expect_line info.txt "2	stretch	$work/c.bmp	duration 0.5 s"
+  expect_line info.txt "Length: 0:01.5 — 38 frames"
+  # 0.5 s at 25 fps: starts at round(0), round(12.5), round(25); the crossfade is round(6.25) frames.
+  json_holds p.AVIprj 'd["total_frames"] == 38 and [(f["index"], f["start_frame"], f["frame_count"]) for f in d["frames"]] == [(0, 0, 13), (1, 13, 12), (2, 25, 13)]' \
+    '[(f["fit"], f["duration_ms"], f["crossfade_ms"], f["crossfade_frames"]) for f in d["frames"]] == [("stretch", 500, 0, 0), ("crop", 500, 250, 6), ("stretch", 500, 0, 0)]'
+  ;;
+
+slideshow_set)
+  "$cli" new p.AVIprj
+  # Bytes 270-273 (FramesPerSecond), then 339-346: denominator, background, smooth scaling. Each row
+  # goes on from the one before.
+  while IFS='|' read -r options want; do
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" set p.AVIprj $options
+    [ "$(hex p.AVIprj 270 4)$(hex p.AVIprj 339 8)" = "$want" ] || fail "set $options: $(hex p.AVIprj 270 4)$(hex p.AVIprj 339 8)"
+  done <<'ROWS'
+--fps 12|0c0000000000000000000000
+--fps 29.97|30750000e903000000000000
+--fps 12.5|190000000200000000000000
+--fps 60/2|1e0000000000000000000000
+--fps 24000/1001 --background #1A2b3c|c05d0000e90300001a2b3c00
+--smooth yes --background 000000|c05d0000e903000000000001
+--smooth no --fps 30000/1001|30750000e903000000000000
+ROWS
+  pictures a.bmp:2x2:ff0000
+  "$cli" add p.AVIprj --duration 1.001 a.bmp a.bmp a.bmp
+  "$cli" set p.AVIprj --background ff8000 --smooth yes
+  "$cli" info p.AVIprj >info.txt
+  for line in "Frames per second: 29.97" "Background: #ff8000" "Smooth scaling: yes" "Length: 0:03.0 — 90 frames"; do
+    expect_line info.txt "$line"
+  done
+  json_holds p.AVIprj 'd["fps"] == "29.97" and d["fps_numerator"] == 30000 and d["fps_denominator"] == 1001' \
+    'd["background"] == "#ff8000" and d["smooth_scaling"] and d["total_frames"] == 90'
+  # A project without the new settings prints no new lines but its length.
+  "$cli" new --force p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  [ "$("$cli" info p.AVIprj | grep -v '^Length: 0:00.1 — 1 frame$' | cut -d: -f1 | tr '\n' ,)" = \
+    "Size,Colour depth,Frames per second,Destination,Compressor,Play after generation,Frames,0	stretch	$work/a.bmp," ] ||
+    fail "plain info: $("$cli" info p.AVIprj)"
+  ;;
+
+slideshow_refused)
+  pictures a.bmp:2x2:ff0000
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  cp p.AVIprj before
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments
+    grep -qF -- "$message" err.txt || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<'ROWS'
+add p.AVIprj --fit stretched a.bmp|--fit must be stretch, top-left, letterbox, crop or centre, not 'stretched'
+add p.AVIprj --no-stretch --fit letterbox a.bmp|cannot go with --fit letterbox
+add p.AVIprj --duration -1 a.bmp|--duration must be seconds from 0 to 86400
+add p.AVIprj --duration 86400.001 a.bmp|not '86400.001'
+add p.AVIprj --crossfade 1,5 a.bmp|--crossfade must be seconds
+frame p.AVIprj 0|frame needs --fit, --duration or --crossfade
+frame p.AVIprj 1 --fit crop|there is no frame 1: the project has 1 frame,
+frame p.AVIprj -1 --fit crop|not '-1'
+set p.AVIprj --fps 0|--fps must be a positive rate
+set p.AVIprj --fps 1/0|not '1/0'
+set p.AVIprj --fps abc|not 'abc'
+set p.AVIprj --fps 2147483648|not '2147483648'
+set p.AVIprj --background #12345g|--background must be six hex digits RRGGBB, not '#12345g'
+set p.AVIprj --smooth maybe|--smooth must be yes or no
+ROWS
+  cmp -s p.AVIprj before || fail "a refused command changed the project"
+  ;;
+
+info_json)
+  pictures a.bmp:2x2:ff0000
+  odd=$'q"b\\s\nn\te\xff.bmp'
+  cp a.bmp "$odd" && cp a.bmp é.bmp
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp "$odd" é.bmp
+  "$cli" info --json p.AVIprj | /usr/bin/python3 -m json.tool >/dev/null || fail "info --json is not JSON"
+  # A name that is not UTF-8 also comes as its bytes in hex.
+  json_holds p.AVIprj "bytes.fromhex(d['frames'][1]['path_hex']) == b'$work/q\"b\\\\s\\nn\\te\\xff.bmp'" \
+    "d['frames'][2]['path'] == '$work/é.bmp' and 'path_hex' not in d['frames'][2]" \
+    "d['compressor'] is None and d['width'] == 0 and d['depth'] == 24 and d['play_after_generation']"
   ;;
 
 render_defaults)

@@ -45,6 +45,9 @@ void EngineRun::Frames(const std::vector<ProjectFrame>& frames) const
         project::FrameRecord record =
             project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
         record.Stretch = frames[i].stretch;
+        record.Duration = frames[i].durationMs;
+        record.Fit = frames[i].fit;
+        record.Crossfade = frames[i].crossfadeMs;
         EXPECT_TRUE(project::WriteFrameRecord(Path(), static_cast<std::int32_t>(i), record));
     }
 }

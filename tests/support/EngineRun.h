@@ -18,6 +18,9 @@ namespace kinetar::test {
 struct ProjectFrame {
     std::string picture;
     std::uint8_t stretch = 1;
+    std::uint32_t durationMs = 0;
+    std::uint8_t fit = 0;
+    std::uint32_t crossfadeMs = 0;
 };
 
 // What one run of the engine gave and what it was told and asked on the way.

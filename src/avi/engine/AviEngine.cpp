@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <deque>
 #include <future>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -13,6 +15,7 @@
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "pictures/LoadPicture.h"
+#include "project/Slideshow.h"
 
 namespace kinetar::avi {
 
@@ -25,13 +28,17 @@ std::string FrameErrorText(const std::string& message)
 
 namespace {
 
-// i x 100 / count: the product a 32-bit integer, the quotient in floating point, truncated.
-int ProgressPercent(std::int32_t index, std::int32_t count)
+// i x 100 / count: the product a 32-bit integer, the quotient in floating point, truncated, as
+// for a project of whole frames; a video longer than 32 bits count in 64.
+int ProgressPercent(std::int64_t index, std::int64_t count)
 {
-    const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(index) * 100U);
     if (count <= 0) {
         return 0;
     }
+    if (count > std::numeric_limits<std::int32_t>::max()) {
+        return static_cast<int>(index * 100 / count);
+    }
+    const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(index) * 100U);
     return static_cast<int>(static_cast<double>(product) / static_cast<double>(count));
 }
 
@@ -105,13 +112,29 @@ private:
 };
 
 constexpr std::size_t kPicturesAhead = 2;
+// A held picture's sample is written at most this many times per compression, so progress
+// reports and a stop still come every few seconds of video.
+constexpr std::int64_t kMaxRepeats = 250;
 
 // A frame record and its picture, being read.
 struct PendingPicture {
     bool exists = false;
     project::FrameRecord record;
+    FitOptions options;
     std::future<std::unique_ptr<pictures::DecodedPicture>> picture;
 };
+
+// The length of the video in frames; the records' count when they cannot be read at once.
+std::int64_t VideoFrames(const std::string& workingCopyPath, project::FrameRate rate, std::int32_t count)
+{
+    std::vector<project::FrameRecord> records;
+    try {
+        (void)project::ReadProject(workingCopyPath, &records);
+    } catch (const Error&) {
+        return count;
+    }
+    return project::VideoFrameCount(records, rate);
+}
 
 // Without a chooser: the previous choice when this build has it, else uncompressed.
 bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs)
@@ -132,6 +155,13 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     CheckVideoSettings(header);
     const int bits = project::ColorDepthBits(header);
     const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
+    const project::FrameRate rate = project::GetFrameRate(header);
+    const std::int64_t videoFrames = VideoFrames(workingCopyPath, rate, count);
+    // The file's headers count frames in 32 bits.
+    if (videoFrames > kMaxVideoFrames) {
+        throw Error("The video would be " + std::to_string(videoFrames) + " frames long (allowed: up to " +
+                    std::to_string(kMaxVideoFrames) + ")");
+    }
     const CodecRegistry& codecs = services.Codecs != nullptr ? *services.Codecs : CodecRegistry::Default();
     if (progress) {
         (void)progress(0);
@@ -154,7 +184,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     run.workingFrame = std::make_unique<WorkingFrame>(header.Width, header.Height);
     run.frameDib = GetFrameDIB(*run.workingFrame, bits);
     StreamInfo stream;
-    stream.Rate = static_cast<std::uint32_t>(header.FramesPerSecond.Get());
+    stream.Rate = project::GetFrameRate(header).Numerator;
+    stream.Scale = project::GetFrameRate(header).Denominator;
     stream.Width = header.Width;
     stream.Height = header.Height;
     stream.SuggestedBufferSize = static_cast<std::uint32_t>(run.frameDib->ImageSize());
@@ -199,42 +230,76 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     run.reachedFrameLoop = true;
     // The next two frames' pictures are read, on threads of their own, while the current frame is
     // converted and written: decoding a photo takes longer than the rest of a frame, so two
-    // decoders keep both cores busy. The run holds at most three pictures and one working frame;
-    // each FrameDIB goes to the compressor, which may keep a few while its workers encode them.
-    // Every report and question still comes at its frame's turn, and a picture read ahead of a
-    // stop is dropped unseen.
-    // A stretched picture is only needed at the frame's size, so a photo may be decoded smaller.
+    // decoders keep both cores busy. The run holds at most three pictures and two fitted frames
+    // (the previous one while a crossfade may need it); each FrameDIB goes to the compressor,
+    // which may keep a few while its workers encode them. Every report and question still comes
+    // at its frame's turn, and a picture read ahead of a stop is dropped unseen.
+    // A picture that is only scaled down is needed at the frame's size, so a photo may be decoded
+    // smaller.
     const std::int32_t frameWidth = run.workingFrame->Width();
     const std::int32_t frameHeight = run.workingFrame->Height();
-    const auto startLoading = [&workingCopyPath, frameWidth, frameHeight](std::int32_t index) {
+    const auto startLoading = [&workingCopyPath, &header, frameWidth, frameHeight](std::int32_t index) {
         PendingPicture pending;
         pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
         if (pending.exists) {
-            pictures::PictureRequest request;
-            if (pending.record.Stretch != 0) {
-                request.TargetWidth = frameWidth;
-                request.TargetHeight = frameHeight;
-            }
+            pending.options = FitOptionsFor(header, pending.record);
             pending.picture =
-                std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName), request] {
+                std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName),
+                                                request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
                     return pictures::LoadPicture(path, request);
                 });
         }
         return pending;
     };
     // Samples come back in the order of their frames, some a frame or two late (an encoder on
-    // several threads); each goes to the position of the oldest frame still waiting for one.
-    std::deque<std::int64_t> waiting;
+    // several threads); each goes to the positions of the oldest frame still waiting for one. A
+    // picture held for several frames by an intra-only codec is compressed once and its sample
+    // written at each of its positions.
+    struct Positions {
+        std::int64_t First = 0;
+        std::int64_t Count = 1;
+    };
+    std::deque<Positions> waiting;
     const SampleSink sink = [&](std::span<const std::uint8_t> sample, bool keyFrame) {
         if (waiting.empty()) {
             return false;
         }
-        const std::int64_t position = waiting.front();
+        const Positions positions = waiting.front();
         waiting.pop_front();
-        return run.file->WriteSample(position, sample, keyFrame);
+        for (std::int64_t position = positions.First; position < positions.First + positions.Count; ++position) {
+            if (!run.file->WriteSample(position, sample, keyFrame)) {
+                return false;
+            }
+        }
+        return true;
     };
     const auto flush = [&] { return run.compressedStream->Flush(sink) && waiting.empty(); };
 
+    const bool repeatSamples = codec->EveryFrameKey;
+    enum class Step { Go, Stop, Failed };
+    // Hands the frame to the compressor for the given number of positions from first, reporting
+    // progress after each frame handed over.
+    const auto emit = [&](std::unique_ptr<FrameDIB> frame, std::int64_t first, std::int64_t frames) {
+        const std::int64_t perCall = repeatSamples ? kMaxRepeats : 1;
+        const std::int64_t calls = (frames + perCall - 1) / perCall;
+        for (std::int64_t call = 0; call < calls; ++call) {
+            const std::int64_t repeats = std::min(perCall, frames - call * perCall);
+            std::unique_ptr<FrameDIB> copy = call + 1 < calls ? frame->Clone() : std::move(frame);
+            waiting.push_back({first + call * perCall, repeats});
+            if (!run.compressedStream->Compress(std::move(copy), sink)) {
+                return Step::Failed;
+            }
+            run.positions = first + call * perCall + repeats;
+            if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
+                return Step::Stop;
+            }
+        }
+        return Step::Go;
+    };
+
+    project::Timeline timeline(rate);
+    std::unique_ptr<WorkingFrame> previous;  // the last picture, fitted, for a crossfade out of it
+    std::unique_ptr<WorkingFrame> blended;
     std::deque<PendingPicture> ahead;
     std::int32_t requested = 0;
     // Up to kPicturesAhead loading; the first missing record ends the list.
@@ -244,19 +309,24 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         }
     };
     loadAhead();
-    for (std::int32_t i = 0;; ++i) {
+    Step step = Step::Go;
+    while (step == Step::Go) {
         PendingPicture current = std::move(ahead.front());
         ahead.pop_front();
         if (!current.exists) {
             break;
         }
+        const std::int64_t start = timeline.Frames();
+        const std::int64_t end = timeline.Advance(current.record.Duration);
         try {
             run.picture = current.picture.get();
         } catch (const Error& error) {
             const FrameErrorAnswer answer =
                 services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
-                run.positions = std::int64_t{i} + 1;
+                // Its positions stay empty, and the next picture cuts in.
+                run.positions = end;
+                previous.reset();
                 loadAhead();
                 continue;
             }
@@ -264,28 +334,45 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             run.ReleaseAVIObjects(true);
             return;
         }
-        if (run.picture->BitsPerPixel() == 24 && run.picture->Width() == run.workingFrame->Width() &&
-            run.picture->Height() == run.workingFrame->Height()) {
+        const std::int64_t fade = previous ? project::CrossfadeFrames(current.record.Crossfade, rate, end - start) : 0;
+        const bool nextFades = !ahead.empty() && ahead.front().exists && ahead.front().record.Crossfade != 0;
+        if (fade == 0 && !nextFades && run.picture->BitsPerPixel() == 24 &&
+            run.picture->Width() == run.workingFrame->Width() && run.picture->Height() == run.workingFrame->Height()) {
             run.frameDib = GetFrameDIB(*run.picture, bits);  // fitting would only copy it
             run.picture.reset();
             loadAhead();
         } else {
-            FitPicture(*run.picture, current.record.Stretch != 0, *run.workingFrame);
+            FitPicture(*run.picture, current.options, *run.workingFrame);
             run.picture.reset();
             loadAhead();
             run.frameDib = GetFrameDIB(*run.workingFrame, bits);
         }
-        waiting.push_back(i);
-        if (!run.compressedStream->Compress(std::move(run.frameDib), sink)) {
-            result = kResultWriteFailed;
-            run.ReleaseAVIObjects(true);
-            return;
+        for (std::int64_t k = 0; k < fade && step == Step::Go; ++k) {
+            if (!blended) {
+                blended = std::make_unique<WorkingFrame>(frameWidth, frameHeight);
+            }
+            BlendFrames(*previous, *run.workingFrame, k, fade, *blended);
+            step = emit(GetFrameDIB(*blended, bits), start + k, 1);
         }
-        run.positions = std::int64_t{i} + 1;
-        if (progress && !progress(ProgressPercent(i, count))) {
-            result = kResultStopped;
-            break;
+        if (step == Step::Go) {
+            step = emit(std::move(run.frameDib), start + fade, end - start - fade);
         }
+        if (nextFades) {
+            if (!previous) {
+                previous = std::make_unique<WorkingFrame>(frameWidth, frameHeight);
+            }
+            std::swap(previous, run.workingFrame);
+        } else {
+            previous.reset();
+        }
+    }
+    if (step == Step::Failed) {
+        result = kResultWriteFailed;
+        run.ReleaseAVIObjects(true);
+        return;
+    }
+    if (step == Step::Stop) {
+        result = kResultStopped;
     }
 
     const bool flushed = flush();

@@ -9,6 +9,7 @@ namespace kinetar::avi {
 
 inline constexpr std::int32_t kMinVideoSide = 1;
 inline constexpr std::int32_t kMaxVideoSide = 32767;
+inline constexpr std::int64_t kMaxVideoFrames = 0x7FFFFFFF;
 
 // Raises an Error naming the value and the allowed range unless 1 <= width, height <= 32767 and
 // frames per second >= 1.

@@ -108,6 +108,13 @@ std::unique_ptr<FrameDIB> ConvertRows(std::int32_t width, std::int32_t height, R
 
 }  // namespace
 
+std::unique_ptr<FrameDIB> FrameDIB::Clone() const
+{
+    auto copy = std::make_unique<FrameDIB>(m_width, m_height, m_bitsPerPixel);
+    std::memcpy(copy->m_block.get(), m_block.get(), Block().size());
+    return copy;
+}
+
 std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixel)
 {
     return ConvertRows(

@@ -16,6 +16,8 @@ namespace kinetar::avi {
 class FrameDIB {
 public:
     FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel);
+    // A copy for a compressor that takes the same frame again.
+    std::unique_ptr<FrameDIB> Clone() const;
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
     int BitsPerPixel() const { return m_bitsPerPixel; }

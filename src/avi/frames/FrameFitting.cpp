@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "avi/frames/SmoothScaler.h"
 #include "common/PackedPixels.h"
 #include "pictures/Palettes.h"
 
@@ -64,45 +65,46 @@ std::vector<std::int32_t> SampleMap(std::int32_t targetSize, std::int32_t source
     return map;
 }
 
-}  // namespace
+using project::FitMode;
+using Palette = std::array<std::array<std::uint8_t, 3>, 256>;
 
-void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame)
+// Copies the picture unscaled with its top-left corner at (left, top) of the frame, which may lie
+// outside it; the background fills what the picture leaves uncovered.
+void CopyAt(const DecodedPicture& picture, const Palette& colors, std::int32_t left, std::int32_t top,
+            pictures::PaletteEntry background, WorkingFrame& frame)
 {
-    const std::int32_t width = frame.Width();
-    const std::int32_t height = frame.Height();
-    const bool sameSize = picture.Width() == width && picture.Height() == height;
-    const auto colors =
-        picture.BitsPerPixel() == 24 ? std::array<std::array<std::uint8_t, 3>, 256>{} : PaletteBgr(picture);
-
-    if (sameSize || !stretch || picture.Width() <= 0 || picture.Height() <= 0) {
-        const std::int32_t copyWidth = std::min(width, std::max(picture.Width(), 0));
-        const std::int32_t copyHeight = std::min(height, std::max(picture.Height(), 0));
-        // Black only where the picture leaves the frame uncovered.
-        const std::size_t copiedBytes = static_cast<std::size_t>(copyWidth) * 3;
-        for (std::int32_t y = 0; y < height; ++y) {
-            const auto row = frame.Row(y);
-            const std::size_t from = y < copyHeight ? copiedBytes : 0;
-            std::fill(row.begin() + static_cast<std::ptrdiff_t>(from), row.end(), std::uint8_t{0});
-        }
-        std::vector<std::int32_t> columns(static_cast<std::size_t>(copyWidth));
-        for (std::int32_t x = 0; x < copyWidth; ++x) {
-            columns[static_cast<std::size_t>(x)] = x;
-        }
-        for (std::int32_t y = 0; y < copyHeight; ++y) {
-            const auto source = picture.Row(y);
-            if (picture.BitsPerPixel() == 24) {
-                std::memcpy(frame.Row(y).data(), source.data(), static_cast<std::size_t>(copyWidth) * 3);
-            } else {
-                DrawRow(picture, source, colors, columns, frame.Row(y).data());
-            }
-        }
+    const std::int32_t firstX = std::max(left, 0);
+    const std::int32_t lastX = std::min(frame.Width(), left + picture.Width());
+    const std::int32_t firstY = std::max(top, 0);
+    const std::int32_t lastY = std::min(frame.Height(), top + picture.Height());
+    if (firstX > 0 || firstY > 0 || lastX < frame.Width() || lastY < frame.Height()) {
+        frame.Fill(background);
+    }
+    if (firstX >= lastX || firstY >= lastY) {
         return;
     }
+    std::vector<std::int32_t> columns(static_cast<std::size_t>(lastX - firstX));
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        columns[i] = firstX - left + static_cast<std::int32_t>(i);
+    }
+    for (std::int32_t y = firstY; y < lastY; ++y) {
+        std::uint8_t* target = frame.Row(y).data() + static_cast<std::size_t>(firstX) * 3;
+        if (picture.BitsPerPixel() == 24) {
+            std::memcpy(target, picture.Row(y - top).data() + static_cast<std::size_t>(firstX - left) * 3,
+                        columns.size() * 3);
+        } else {
+            DrawRow(picture, picture.Row(y - top), colors, columns, target);
+        }
+    }
+}
 
-    const auto columns = SampleMap(width, picture.Width());
-    const auto rows = SampleMap(height, picture.Height());
+// Nearest neighbour, each axis on its own, onto the whole frame.
+void StretchNearest(const DecodedPicture& picture, const Palette& colors, WorkingFrame& frame)
+{
+    const auto columns = SampleMap(frame.Width(), picture.Width());
+    const auto rows = SampleMap(frame.Height(), picture.Height());
     std::int32_t previous = -1;
-    for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t y = 0; y < frame.Height(); ++y) {
         const std::int32_t sourceRow = rows[static_cast<std::size_t>(y)];
         if (sourceRow == previous) {
             std::memcpy(frame.Row(y).data(), frame.Row(y - 1).data(), frame.RowBytes());
@@ -113,9 +115,116 @@ void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame
     }
 }
 
-}  // namespace kinetar::avi
+// A rectangle of the picture or of the frame.
+struct Rect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
 
-namespace kinetar::avi {
+// a x b / c, rounded to the nearest, at least 1 and at most limit.
+std::int32_t ScaledSide(std::int64_t a, std::int64_t b, std::int64_t c, std::int32_t limit)
+{
+    const std::int64_t value = (2 * a * b + c) / (2 * c);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 1, limit));
+}
+
+// Scales the part of the picture onto the part of the frame with the smooth filter; an indexed
+// picture is first drawn in full colour.
+void ScalePart(const DecodedPicture& picture, const Palette& colors, const Rect& from, const Rect& to,
+               WorkingFrame& frame)
+{
+    ConstBgrRegion source;
+    std::vector<std::uint8_t> expanded;
+    if (picture.BitsPerPixel() == 24) {
+        source.Pixels = picture.Row(from.Top).data() + static_cast<std::size_t>(from.Left) * 3;
+        source.Stride = picture.Stride();
+    } else {
+        const auto rowBytes = static_cast<std::size_t>(from.Width) * 3;
+        expanded.resize(rowBytes * static_cast<std::size_t>(from.Height));
+        std::vector<std::int32_t> columns(static_cast<std::size_t>(from.Width));
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            columns[i] = from.Left + static_cast<std::int32_t>(i);
+        }
+        for (std::int32_t y = 0; y < from.Height; ++y) {
+            DrawRow(picture, picture.Row(from.Top + y), colors, columns,
+                    expanded.data() + static_cast<std::size_t>(y) * rowBytes);
+        }
+        source.Pixels = expanded.data();
+        source.Stride = rowBytes;
+    }
+    source.Width = from.Width;
+    source.Height = from.Height;
+    const BgrRegion target{frame.Row(to.Top).data() + static_cast<std::size_t>(to.Left) * 3, frame.RowBytes(), to.Width,
+                           to.Height};
+    ScaleSmoothly(source, target);
+}
+
+}  // namespace
+
+void FitPicture(const DecodedPicture& picture, const FitOptions& options, WorkingFrame& frame)
+{
+    const std::int32_t width = frame.Width();
+    const std::int32_t height = frame.Height();
+    const std::int32_t pictureWidth = picture.Width();
+    const std::int32_t pictureHeight = picture.Height();
+    const Palette colors = picture.BitsPerPixel() == 24 ? Palette{} : PaletteBgr(picture);
+    if (pictureWidth <= 0 || pictureHeight <= 0) {
+        frame.Fill(options.Background);
+        return;
+    }
+    const bool sameSize = pictureWidth == width && pictureHeight == height;
+    const Rect whole{0, 0, pictureWidth, pictureHeight};
+    const Rect frameRect{0, 0, width, height};
+    // Which side limits the scaling: the picture is relatively wider than the frame.
+    const bool wider = std::int64_t{pictureWidth} * height >= std::int64_t{width} * pictureHeight;
+    switch (sameSize ? FitMode::TopLeft : options.Mode) {
+    case FitMode::TopLeft:
+        CopyAt(picture, colors, 0, 0, options.Background, frame);
+        return;
+    case FitMode::Centre:
+        CopyAt(picture, colors, (width - pictureWidth) / 2, (height - pictureHeight) / 2, options.Background, frame);
+        return;
+    case FitMode::Stretch:
+        if (options.Smooth) {
+            ScalePart(picture, colors, whole, frameRect, frame);
+        } else {
+            StretchNearest(picture, colors, frame);
+        }
+        return;
+    case FitMode::Letterbox: {
+        Rect to = frameRect;
+        if (wider) {
+            to.Height = ScaledSide(pictureHeight, width, pictureWidth, height);
+            to.Top = (height - to.Height) / 2;
+        } else {
+            to.Width = ScaledSide(pictureWidth, height, pictureHeight, width);
+            to.Left = (width - to.Width) / 2;
+        }
+        frame.Fill(options.Background);
+        ScalePart(picture, colors, whole, to, frame);
+        return;
+    }
+    case FitMode::Crop: {
+        Rect from = whole;
+        if (wider) {
+            from.Width = ScaledSide(pictureHeight, width, height, pictureWidth);
+            from.Left = (pictureWidth - from.Width) / 2;
+        } else {
+            from.Height = ScaledSide(pictureWidth, height, width, pictureHeight);
+            from.Top = (pictureHeight - from.Height) / 2;
+        }
+        ScalePart(picture, colors, from, frameRect, frame);
+        return;
+    }
+    }
+}
+
+void FitPicture(const DecodedPicture& picture, bool stretch, WorkingFrame& frame)
+{
+    FitPicture(picture, FitOptions{stretch ? FitMode::Stretch : FitMode::TopLeft, {}, false}, frame);
+}
 
 void WorkingFrame::Fill(pictures::PaletteEntry color)
 {
@@ -139,7 +248,7 @@ pictures::PictureRequest PictureRequestFor(const FitOptions& options, std::int32
 {
     pictures::PictureRequest request;
     request.Background = options.Background;
-    using project::FitMode;
+    // Each of these only ever shrinks a picture larger than the frame in both directions.
     if (options.Mode == FitMode::Stretch || options.Mode == FitMode::Letterbox || options.Mode == FitMode::Crop) {
         request.TargetWidth = frameWidth;
         request.TargetHeight = frameHeight;
@@ -150,8 +259,8 @@ pictures::PictureRequest PictureRequestFor(const FitOptions& options, std::int32
 void BlendFrames(const WorkingFrame& from, const WorkingFrame& to, std::int64_t k, std::int64_t n,
                  WorkingFrame& blended)
 {
-    const auto weight = static_cast<std::uint32_t>(k + 1);
-    const auto total = static_cast<std::uint32_t>(n + 1);
+    const auto weight = static_cast<std::uint64_t>(k + 1);
+    const auto total = static_cast<std::uint64_t>(n + 1);
     for (std::int32_t y = 0; y < blended.Height(); ++y) {
         const auto a = from.Row(y);
         const auto b = to.Row(y);
@@ -160,11 +269,6 @@ void BlendFrames(const WorkingFrame& from, const WorkingFrame& to, std::int64_t 
             out[x] = static_cast<std::uint8_t>((a[x] * (total - weight) + b[x] * weight + total / 2) / total);
         }
     }
-}
-
-void FitPicture(const DecodedPicture& picture, const FitOptions& options, WorkingFrame& frame)
-{
-    FitPicture(picture, options.Mode == project::FitMode::Stretch, frame);
 }
 
 }  // namespace kinetar::avi

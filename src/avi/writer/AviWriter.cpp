@@ -126,7 +126,9 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
 {
     const std::int64_t framesInFirst = m_firstSegment ? m_totalSamples : m_firstSegmentSamples;
     const std::uint32_t rate = std::max<std::uint32_t>(m_info.Rate, 1);
-    const std::uint64_t bytesPerSecond = std::uint64_t{m_maxChunkSize} * rate;
+    const std::uint32_t scale = std::max<std::uint32_t>(m_info.Scale, 1);
+    const std::uint64_t bytesPerSecond = std::uint64_t{m_maxChunkSize} * rate / scale;
+    const std::uint64_t microsecondsPerFrame = (std::uint64_t{1000000} * scale + rate / 2) / rate;
     const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
 
     Bytes out;
@@ -135,7 +137,7 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 0)).U32(FourCC('h', 'd', 'r', 'l'));
 
     out.Raw(ChunkHeader(FourCC('a', 'v', 'i', 'h'), 56));
-    out.U32((1000000 + rate / 2) / rate);
+    out.U32(static_cast<std::uint32_t>(std::min<std::uint64_t>(microsecondsPerFrame, 0xFFFFFFFFU)));
     out.U32(static_cast<std::uint32_t>(std::min<std::uint64_t>(bytesPerSecond, 0xFFFFFFFFU)));
     out.U32(0);  // padding granularity
     out.U32(kAvifHasIndex);
@@ -153,7 +155,7 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     out.U32(0);         // flags
     out.U16(0).U16(0);  // priority, language
     out.U32(0);         // initial frames
-    out.U32(1).U32(rate);
+    out.U32(scale).U32(rate);
     out.U32(0);  // start
     out.U32(U32(m_totalSamples));
     out.U32(m_info.SuggestedBufferSize);

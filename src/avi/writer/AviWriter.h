@@ -11,7 +11,8 @@ namespace kinetar::avi {
 // What the one video stream of a file carries.
 struct StreamInfo {
     std::uint32_t Handler = 0;  // the codec's fourcc
-    std::uint32_t Rate = 1;     // frames per second; the scale is 1
+    std::uint32_t Rate = 1;     // Rate / Scale frames per second
+    std::uint32_t Scale = 1;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     std::uint32_t SuggestedBufferSize = 0;

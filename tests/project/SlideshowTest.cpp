@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "project/Slideshow.h"
+
+namespace kinetar::project {
+namespace {
+
+std::vector<FrameRecord> Durations(const std::vector<std::uint32_t>& milliseconds)
+{
+    std::vector<FrameRecord> records(milliseconds.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].Duration = milliseconds[i];
+    }
+    return records;
+}
+
+TEST(Timeline, PicturesStartAtTheRoundedExactSumOfTheDurationsBeforeThem)
+{
+    const FrameRate ntsc{30000, 1001};
+    const struct {
+        const char* name;
+        FrameRate rate;
+        std::vector<std::uint32_t> durations;
+        std::vector<std::int64_t> starts;  // each picture's first frame, then the video's length
+    } rows[] = {
+        {"whole frames as before", {8, 1}, {0, 0, 0}, {0, 1, 2, 3}},
+        {"seconds at 25", {25, 1}, {3000, 1000, 40}, {0, 75, 100, 101}},
+        {"halves round up", {25, 1}, {20, 20, 20}, {0, 1, 2, 3}},  // 0.5, 1.0, 1.5 frames
+        {"tiny durations still show", {25, 1}, {1, 1, 1, 1000}, {0, 1, 2, 3, 25}},
+        {"a zero counts one frame at the rate", ntsc, {0, 1001, 0}, {0, 1, 31, 32}},
+        {"no drift at 29.97", ntsc, {1000, 1000, 1000}, {0, 30, 60, 90}},  // 29.97, 59.94, 89.91
+        {"a third of a second", {30, 1}, {333, 333, 334}, {0, 10, 20, 30}},
+        {"rounding is of the sum, not of each", {10, 1}, {149, 149, 149}, {0, 1, 3, 4}},  // 1.49 2.98 4.47
+        {"fractional rate 12.5", {25, 2}, {120, 120}, {0, 2, 3}},                         // 1.5, 3.0
+        {"longest durations", {60, 1}, {kMaxMilliseconds, kMaxMilliseconds}, {0, 5'184'000, 10'368'000}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Timeline timeline(row.rate);
+        std::vector<std::int64_t> starts{timeline.Frames()};
+        for (const std::uint32_t duration : row.durations) {
+            starts.push_back(timeline.Advance(duration));
+        }
+        EXPECT_EQ(starts, row.starts);
+        EXPECT_EQ(VideoFrameCount(Durations(row.durations), row.rate), row.starts.back());
+    }
+}
+
+TEST(Timeline, AThousandPicturesOf1001MillisecondsAt2997AreExactly30000Frames)
+{
+    EXPECT_EQ(VideoFrameCount(Durations(std::vector<std::uint32_t>(1000, 1001)), {30000, 1001}), 30000);
+    EXPECT_EQ(VideoFrameCount(Durations(std::vector<std::uint32_t>(100'000, 40)), {25, 1}), 100'000);
+}
+
+TEST(FrameRate, TextsReadAsExactFractions)
+{
+    const struct {
+        const char* text;
+        FrameRate rate;
+        const char* shown;  // FormatFrameRate of the rate
+    } rows[] = {
+        {"25", {25, 1}, "25"},
+        {"29.970", {30000, 1001}, "29.97"},
+        {"23.976", {24000, 1001}, "23.976"},
+        {"12.5", {25, 2}, "12.5"},
+        {"50/2", {25, 1}, "25"},
+        {"10/3", {10, 3}, "10/3"},
+        {"2147483647", {2147483647, 1}, "2147483647"},
+    };
+    for (const char* refused : {"2147483648", "1/4294967296", "0", "0.0", "1/0", "", ".", "1.2.3", "1/2/3", "-25",
+                                "2.5/2", "25fps", "0.0000000001"}) {
+        EXPECT_EQ(ParseFrameRate(refused), std::nullopt) << refused;
+    }
+    for (const auto& row : rows) {
+        EXPECT_EQ(ParseFrameRate(row.text), row.rate) << row.text;
+        EXPECT_EQ(FormatFrameRate(row.rate), row.shown) << row.text;
+    }
+}
+
+TEST(Seconds, DecimalsAreWholeMilliseconds)
+{
+    const struct {
+        const char* text;
+        std::optional<std::uint32_t> milliseconds;
+    } rows[] = {
+        {"3", 3000},       {"0.5", 500},      {"2.002", 2002},  {".25", 250},          {"4.", 4000},
+        {"0.0004", 0},     {"0.0005", 1},     {"1.9999", 2000}, {"86400", 86'400'000}, {"86400.0004", 86'400'000},
+        {"86400.001", {}}, {"999999999", {}}, {"-1", {}},       {"1e3", {}},           {"", {}},
+        {".", {}},         {"1,5", {}},       {"1.2.3", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(ParseSeconds(row.text), row.milliseconds);
+    }
+    for (const std::uint32_t milliseconds : {0U, 3000U, 500U, 2002U, 1010U, 86'400'000U}) {
+        EXPECT_EQ(ParseSeconds(FormatSeconds(milliseconds)), milliseconds) << FormatSeconds(milliseconds);
+    }
+    EXPECT_EQ(FormatSeconds(2500), "2.5");
+    EXPECT_EQ(FormatSeconds(40), "0.04");
+}
+
+TEST(VideoLengthText, MinutesSecondsAndTenthsBesideTheFrames)
+{
+    EXPECT_EQ(VideoLengthText(3133, {25, 1}), "2:05.3 \u2014 3,133 frames");
+    EXPECT_EQ(VideoLengthText(1, {8, 1}), "0:00.1 \u2014 1 frame");
+    EXPECT_EQ(VideoLengthText(0, {8, 1}), "0:00.0 \u2014 0 frames");
+    EXPECT_EQ(VideoLengthText(107892, {30000, 1001}), "1:00:00.0 \u2014 107,892 frames");
+    EXPECT_EQ(VideoLengthText(1'234'567, {1, 1}), "342:56:07.0 \u2014 1,234,567 frames");
+}
+
+TEST(FitMode, TheStretchByteTellsOlderReadersTheNearestBehaviour)
+{
+    const struct {
+        FitMode mode;
+        std::uint8_t fit;
+        std::uint8_t stretch;
+    } rows[] = {
+        {FitMode::Stretch, 0, 1}, {FitMode::TopLeft, 0, 0}, {FitMode::Letterbox, 1, 1},
+        {FitMode::Crop, 2, 1},    {FitMode::Centre, 3, 0},
+    };
+    for (const auto& row : rows) {
+        FrameRecord record;
+        record.Fit = 9;  // unknown: follows the Stretch byte until set
+        record.Stretch = 7;
+        EXPECT_EQ(GetFit(record), FitMode::Stretch);
+        SetFit(record, row.mode);
+        EXPECT_EQ(record.Fit, row.fit);
+        EXPECT_EQ(record.Stretch, row.stretch);
+        EXPECT_EQ(GetFit(record), row.mode);
+        EXPECT_EQ(FitModeFromName(FitModeName(row.mode)), row.mode);
+    }
+    EXPECT_EQ(FitModeFromName("center"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kinetar::project
