@@ -12,9 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -25,6 +28,8 @@
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
+#include "pictures/LoadPicture.h"
+#include "project/Slideshow.h"
 #include "settings/StoredSettings.h"
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
@@ -39,6 +44,20 @@ constexpr int kClientWidth = 414;
 constexpr int kClientHeight = 203;
 const QPoint kDesignPosition(178, 106);
 const QString kCreateErrorCaption = QStringLiteral("AVI create error");
+
+// The sizes the preset list offers; an empty size stands for the first frame's picture.
+struct SizePreset {
+    const char* Text;
+    QSize Size;
+};
+const SizePreset kSizePresets[] = {
+    {"First picture", {}},
+    {"1280 \u00D7 720", {1280, 720}},
+    {"1920 \u00D7 1080", {1920, 1080}},
+    {"3840 \u00D7 2160", {3840, 2160}},
+    {"1080 \u00D7 1920 (vertical)", {1080, 1920}},
+    {"1080 \u00D7 1080 (square)", {1080, 1080}},
+};
 
 // A whole number in the 32-bit range, or the error every such field reports.
 std::int32_t ReadWholeNumber(const QString& text)
@@ -179,9 +198,30 @@ void TAVICreateWindow::CreateControls()
     cb_SnimkuZaSekundu->setEditable(true);
     cb_SnimkuZaSekundu->setInsertPolicy(QComboBox::NoInsert);
     cb_SnimkuZaSekundu->addItems({QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("12"),
-                                  QStringLiteral("16"), QStringLiteral("20"), QStringLiteral("24"),
-                                  QStringLiteral("30"), QStringLiteral("32")});
+                                  QStringLiteral("16"), QStringLiteral("20"), QStringLiteral("23.976"),
+                                  QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.97"),
+                                  QStringLiteral("30"), QStringLiteral("32"), QStringLiteral("50"),
+                                  QStringLiteral("59.94"), QStringLiteral("60")});
     cb_SnimkuZaSekundu->setEditText(QStringLiteral("3"));
+
+    cb_VelikostAVI = new QComboBox;
+    cb_VelikostAVI->setObjectName(QStringLiteral("cb_VelikostAVI"));
+    for (const SizePreset& preset : kSizePresets) {
+        cb_VelikostAVI->addItem(QString::fromUtf8(preset.Text));
+    }
+    // Shown while the fields hold a size no preset has; not to be chosen.
+    cb_VelikostAVI->addItem(QStringLiteral("Custom"));
+    qobject_cast<QStandardItemModel*>(cb_VelikostAVI->model())->item(cb_VelikostAVI->count() - 1)->setEnabled(false);
+    bt_BarvaPozadi = new QPushButton;
+    bt_BarvaPozadi->setObjectName(QStringLiteral("bt_BarvaPozadi"));
+    ch_HladkeZmenseni = new QCheckBox(QStringLiteral("&Smooth scaling"));
+    ch_HladkeZmenseni->setObjectName(QStringLiteral("ch_HladkeZmenseni"));
+    lb_DelkaVidea = new QLabel;
+    lb_DelkaVidea->setObjectName(QStringLiteral("lb_DelkaVidea"));
+    lb_DelkaVidea->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Room for a long video, so a new rate never resizes the window.
+    lb_DelkaVidea->setMinimumWidth(
+        lb_DelkaVidea->fontMetrics().horizontalAdvance(QStringLiteral("Length: 10:00:00.0 \u2014 9,999,999 frames")));
 
     cb_HloubkaBarevAVI = new QComboBox;
     cb_HloubkaBarevAVI->setObjectName(QStringLiteral("cb_HloubkaBarevAVI"));
@@ -229,7 +269,7 @@ void TAVICreateWindow::CreateControls()
     Button2->setObjectName(QStringLiteral("Button2"));
     Button3 = new QPushButton(QStringLiteral("&Cancel..."));
     Button3->setObjectName(QStringLiteral("Button3"));
-    for (QPushButton* button : {Button1, Button2, Button3}) {
+    for (QPushButton* button : {Button1, Button2, Button3, bt_BarvaPozadi}) {
         button->setAutoDefault(false);  // Enter belongs to bt_Generuj
     }
 
@@ -245,6 +285,21 @@ void TAVICreateWindow::CreateControls()
     sizes->addSpacing(8);
     sizes->addWidget(Label("Frames per seconds:"));
     sizes->addWidget(cb_SnimkuZaSekundu, 1);
+
+    auto* framing = new QHBoxLayout;
+    framing->setSpacing(4);
+    auto* presetLabel = Label("Si&ze:");
+    presetLabel->setBuddy(cb_VelikostAVI);
+    auto* backgroundLabel = Label("Back&ground:");
+    backgroundLabel->setBuddy(bt_BarvaPozadi);
+    framing->addWidget(presetLabel);
+    framing->addWidget(cb_VelikostAVI);
+    framing->addSpacing(8);
+    framing->addWidget(backgroundLabel);
+    framing->addWidget(bt_BarvaPozadi);
+    framing->addSpacing(8);
+    framing->addWidget(ch_HladkeZmenseni);
+    framing->addStretch();
 
     auto* depth = new QHBoxLayout;
     depth->addWidget(Label("Depth of colors:"));
@@ -274,10 +329,16 @@ void TAVICreateWindow::CreateControls()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
+    auto* playAndLength = new QHBoxLayout;
+    playAndLength->addWidget(ch_playAVIafter);
+    playAndLength->addStretch();
+    playAndLength->addWidget(lb_DelkaVidea);
+
     layout->addLayout(sizes);
+    layout->addLayout(framing);
     layout->addLayout(depth);
     layout->addLayout(destination);
-    layout->addWidget(ch_playAVIafter);
+    layout->addLayout(playAndLength);
     layout->addLayout(generate);
     layout->addWidget(separator);
     layout->addWidget(ProgressBar_Generace);
@@ -300,6 +361,14 @@ void TAVICreateWindow::ConnectHandlers()
     handle(ch_playAVIafter, &QCheckBox::stateChanged, &TAVICreateWindow::ed_SirkaAVIChange);
     handle(ed_FileNameAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_FileNameAVIChange);
     handle(cb_SnimkuZaSekundu, &QComboBox::editTextChanged, &TAVICreateWindow::cb_SnimkuZaSekunduChange);
+    handle(ch_HladkeZmenseni, &QCheckBox::stateChanged, &TAVICreateWindow::ed_SirkaAVIChange);
+    handle(bt_BarvaPozadi, &QPushButton::clicked, &TAVICreateWindow::bt_BarvaPozadiClick);
+    for (QLineEdit* side : {ed_SirkaAVI, ed_VyskaAVI}) {
+        handle(side, &QLineEdit::textChanged, &TAVICreateWindow::ShowSizePreset);
+    }
+    // Only the user's picks: the list following the fields fills nothing.
+    connect(cb_VelikostAVI, &QComboBox::activated, this,
+            [this](int index) { Guarded(this, m_services, [this, index] { cb_VelikostAVISelect(index); })(); });
     handle(Button1, &QPushButton::clicked, &TAVICreateWindow::Button1Click);
     handle(bt_Generuj, &QPushButton::clicked, &TAVICreateWindow::bt_GenerujClick);
     handle(Button2, &QPushButton::clicked, &TAVICreateWindow::Button2Click);
@@ -318,6 +387,7 @@ void TAVICreateWindow::FormCreate()
 
     project::ProjectHeader header;
     (void)project::ReadProjectHeader(m_workingCopyPath, header);
+    project::ReadProject(m_workingCopyPath, &m_records);
     const std::string projectPath = ToNativePath(m_projectPath);
     // A default destination too long for the header is put in the field only; Generate refuses it
     // with its message, so it is never cut.
@@ -327,7 +397,11 @@ void TAVICreateWindow::FormCreate()
         longDefault = project::DefaultAviFileName(projectPath);
         project::SetText(header.AviFileName, "-");
     }
+    const bool sizeMissing = header.Width == 0 || header.Height == 0;
     bool changed = avi::ProposeSettings(header, projectPath, m_workingCopyPath);
+    if (sizeMissing && header.Width != 0 && header.Height != 0) {
+        m_firstPictureSize = QSize(header.Width, header.Height);  // the size list shows where it came from
+    }
     if (!longDefault.empty()) {
         header.AviFileName.fill('\0');
         changed = true;
@@ -360,8 +434,14 @@ void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHea
         ed_FileNameAVI->setText(FromNativePath(project::GetText(header.AviFileName)));
         // A code past the list's end selects nothing, which reads back as 255.
         cb_HloubkaBarevAVI->setCurrentIndex(header.ColorDepth < cb_HloubkaBarevAVI->count() ? header.ColorDepth : -1);
-        cb_SnimkuZaSekundu->setEditText(QString::number(header.FramesPerSecond.Get()));
+        const project::FrameRate rate = project::GetFrameRate(header);
+        // A rate that is not positive shows as it is stored, so the user sees what to mend.
+        cb_SnimkuZaSekundu->setEditText(rate.Numerator == 0 ? QString::number(header.FramesPerSecond.Get())
+                                                            : QString::fromStdString(project::FormatFrameRate(rate)));
         ch_playAVIafter->setChecked(header.PlayAfterCreate != 0);
+        m_background = QColor(header.Background[0], header.Background[1], header.Background[2]);
+        ShowBackground();
+        ch_HladkeZmenseni->setChecked(header.SmoothScaling != 0);
         return;
     }
     // A refused value sends the keyboard to its field once the error has been shown.
@@ -383,10 +463,20 @@ void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHea
                     "): " + destination);
     }
     project::SetText(header.AviFileName, destination);
-    header.FramesPerSecond =
-        from(cb_SnimkuZaSekundu, [this] { return ReadWholeNumber(cb_SnimkuZaSekundu->currentText()); });
+    const project::FrameRate rate = from(cb_SnimkuZaSekundu, [this] {
+        const QString text = cb_SnimkuZaSekundu->currentText();
+        const std::optional<project::FrameRate> parsed = project::ParseFrameRate(text.toStdString());
+        if (!parsed) {
+            throw Error("'" + ToNativePath(text) + "' is not a valid frame rate");
+        }
+        return *parsed;
+    });
+    project::SetFrameRate(header, rate);
     header.ColorDepth = static_cast<std::uint8_t>(cb_HloubkaBarevAVI->currentIndex());
     header.PlayAfterCreate = ch_playAVIafter->isChecked() ? 1 : 0;
+    header.Background = {static_cast<std::uint8_t>(m_background.red()), static_cast<std::uint8_t>(m_background.green()),
+                         static_cast<std::uint8_t>(m_background.blue())};
+    header.SmoothScaling = ch_HladkeZmenseni->isChecked() ? 1 : 0;
 }
 
 void TAVICreateWindow::ed_SirkaAVIChange()
@@ -402,7 +492,9 @@ void TAVICreateWindow::ed_FileNameAVIChange()
 void TAVICreateWindow::cb_SnimkuZaSekunduChange()
 {
     m_settingsChanged = true;
-    bt_Generuj->setEnabled(ReadWholeNumberOrZero(cb_SnimkuZaSekundu->currentText()) > 0);
+    // ParseFrameRate refuses a zero rate.
+    bt_Generuj->setEnabled(project::ParseFrameRate(cb_SnimkuZaSekundu->currentText().toStdString()).has_value());
+    ShowLength();
 }
 
 bool TAVICreateWindow::ed_SirkaAVIKeyPress(QChar key)
@@ -410,15 +502,106 @@ bool TAVICreateWindow::ed_SirkaAVIKeyPress(QChar key)
     return (key >= u'0' && key <= u'9') || key.unicode() < 32;
 }
 
+bool TAVICreateWindow::cb_SnimkuZaSekunduKeyPress(QChar key, const QString& rest)
+{
+    if (key == u'.' || key == u'/') {
+        return !rest.contains(key);
+    }
+    return ed_SirkaAVIKeyPress(key);
+}
+
 bool TAVICreateWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (!text.isEmpty() && !ed_SirkaAVIKeyPress(text.front())) {
-            return true;
-        }
+    if (event->type() != QEvent::KeyPress) {
+        return QDialog::eventFilter(watched, event);
     }
-    return QDialog::eventFilter(watched, event);
+    const QString text = static_cast<QKeyEvent*>(event)->text();
+    if (text.isEmpty()) {
+        return QDialog::eventFilter(watched, event);
+    }
+    bool allowed = false;
+    if (watched == cb_SnimkuZaSekundu || watched == cb_SnimkuZaSekundu->lineEdit()) {
+        // A "." or "/" the key replaces does not count against it.
+        const QLineEdit* field = cb_SnimkuZaSekundu->lineEdit();
+        QString rest = field->text();
+        if (field->hasSelectedText()) {
+            rest.remove(field->selectionStart(), field->selectedText().size());
+        }
+        allowed = cb_SnimkuZaSekunduKeyPress(text.front(), rest);
+    } else {
+        allowed = ed_SirkaAVIKeyPress(text.front());
+    }
+    return !allowed || QDialog::eventFilter(watched, event);
+}
+
+void TAVICreateWindow::cb_VelikostAVISelect(int index)
+{
+    if (index < 0 || index >= static_cast<int>(std::size(kSizePresets))) {
+        return;
+    }
+    QSize size = kSizePresets[index].Size;
+    if (size.isEmpty()) {
+        if (!m_firstPictureSize.isValid()) {
+            if (m_records.empty()) {
+                m_services.ReportError(this, QStringLiteral("The project has no frames, so it has no first picture."));
+                ShowSizePreset();
+                return;
+            }
+            try {
+                const auto picture = pictures::LoadPicture(project::GetText(m_records.front().PictureFileName));
+                m_firstPictureSize = QSize(picture->Width(), picture->Height());
+            } catch (const Error& error) {
+                m_services.ReportError(this, FromCoreText(error.what()));
+                ShowSizePreset();
+                return;
+            }
+        }
+        size = m_firstPictureSize;
+    }
+    ed_SirkaAVI->setText(QString::number(size.width()));
+    ed_VyskaAVI->setText(QString::number(size.height()));
+}
+
+void TAVICreateWindow::ShowSizePreset()
+{
+    const QSize size(ReadWholeNumberOrZero(ed_SirkaAVI->text()), ReadWholeNumberOrZero(ed_VyskaAVI->text()));
+    const auto matches = [&](const SizePreset& preset) {
+        return preset.Size.isEmpty() ? m_firstPictureSize.isValid() && m_firstPictureSize == size : preset.Size == size;
+    };
+    cb_VelikostAVI->setCurrentIndex(static_cast<int>(
+        std::find_if(std::begin(kSizePresets), std::end(kSizePresets), matches) - std::begin(kSizePresets)));
+}
+
+void TAVICreateWindow::bt_BarvaPozadiClick()
+{
+    const std::optional<QColor> chosen = m_services.ChooseColor(this, m_background);
+    if (chosen) {
+        m_background = chosen->toRgb();
+        ShowBackground();
+        m_settingsChanged = true;
+    }
+}
+
+void TAVICreateWindow::ShowBackground()
+{
+    QPixmap swatch(bt_BarvaPozadi->iconSize());
+    swatch.fill(m_background);
+    QPainter frame(&swatch);
+    frame.setPen(palette().color(QPalette::WindowText));
+    frame.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
+    frame.end();
+    bt_BarvaPozadi->setIcon(swatch);
+    bt_BarvaPozadi->setText(m_background.name(QColor::HexRgb).toUpper());
+}
+
+void TAVICreateWindow::ShowLength()
+{
+    const std::optional<project::FrameRate> rate =
+        project::ParseFrameRate(cb_SnimkuZaSekundu->currentText().toStdString());
+    // The core's text is UTF-8 whatever the locale.
+    lb_DelkaVidea->setText(QStringLiteral("Length: ") + (rate ? QString::fromStdString(project::VideoLengthText(
+                                                                    project::VideoFrameCount(m_records, *rate), *rate))
+                                                              : QStringLiteral("\u2014")));
 }
 
 void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
@@ -465,7 +648,8 @@ void TAVICreateWindow::SetGenerating(bool on)
         }
     }
     for (QWidget* control : std::initializer_list<QWidget*>{ed_SirkaAVI, ed_VyskaAVI, cb_HloubkaBarevAVI,
-                                                            ed_FileNameAVI, cb_SnimkuZaSekundu, Button1}) {
+                                                            ed_FileNameAVI, cb_SnimkuZaSekundu, Button1, cb_VelikostAVI,
+                                                            bt_BarvaPozadi, ch_HladkeZmenseni}) {
         control->setEnabled(!on);
     }
     if (!on) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "avi/engine/AviEngine.h"
 #include "project/ProjectFile.h"
@@ -58,8 +60,14 @@ public:
     void ed_SirkaAVIChange();
     void ed_FileNameAVIChange();
     void cb_SnimkuZaSekunduChange();
-    // Whether a typed character may reach the width, height or rate field.
+    // Whether a typed character may reach the width or height field.
     static bool ed_SirkaAVIKeyPress(QChar key);
+    // Whether a typed character may reach the rate field, whose text is `rest` without what the
+    // character replaces: a digit, a control character, one "." and one "/".
+    static bool cb_SnimkuZaSekunduKeyPress(QChar key, const QString& rest);
+    // A size picked from the presets goes into the width and height fields.
+    void cb_VelikostAVISelect(int index);
+    void bt_BarvaPozadiClick();
     void Button1Click();
     void bt_GenerujClick();
     void Button2Click();
@@ -90,6 +98,11 @@ private:
     void ShowFramesDone();
     // The field whose value made the run fail, if one did.
     QWidget* FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const;
+    void ShowBackground();
+    // The preset list shows the preset of the width and height fields, if one matches.
+    void ShowSizePreset();
+    // The video's length at the rate in the field.
+    void ShowLength();
 
     ProjectSession& m_session;
     UiServices m_services;
@@ -111,12 +124,21 @@ private:
     int m_frameCount = 0;
     QElapsedTimer m_runClock;
     qint64 m_waitedMs = 0;
+    // The frames as the window was opened, for the video's length.
+    std::vector<project::FrameRecord> m_records;
+    QColor m_background;
+    // The first frame's picture size once the preset has read it.
+    QSize m_firstPictureSize;
 
     QLineEdit* ed_SirkaAVI = nullptr;
     QSpinBox* ud_SirkaAVI = nullptr;
     QLineEdit* ed_VyskaAVI = nullptr;
     QSpinBox* ud_VyskaAVI = nullptr;
     QComboBox* cb_SnimkuZaSekundu = nullptr;
+    QComboBox* cb_VelikostAVI = nullptr;
+    QPushButton* bt_BarvaPozadi = nullptr;
+    QCheckBox* ch_HladkeZmenseni = nullptr;
+    QLabel* lb_DelkaVidea = nullptr;
     QComboBox* cb_HloubkaBarevAVI = nullptr;
     QLineEdit* ed_FileNameAVI = nullptr;
     QPushButton* Button1 = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/FrameDetails.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,7 +13,10 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <cmath>
 
+#include "avi/engine/VideoSettings.h"
+#include "avi/frames/FrameFitting.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/PictureFile.h"
@@ -29,6 +34,29 @@ namespace {
 const QString kDifferentNames = QStringLiteral("  ");
 // The summary's stretch while the selected frames differ in it; never stored.
 constexpr std::uint8_t kDifferentStretch = 255;
+// What an empty field means, and that it stands for several frames' differing values.
+const QString kOneFrame = QStringLiteral("one frame");
+const QString kNoCrossfade = QStringLiteral("none");
+const QString kDifferentValues = QStringLiteral("various");
+// A preview needs no more pixels than a large screen shows: a larger video is drawn smaller.
+constexpr double kMaxPreviewPixels = 3840.0 * 2160.0;
+
+void ShowSeconds(QLineEdit* field, std::uint32_t milliseconds, const QString& emptyMeans)
+{
+    const bool differ = milliseconds == kDifferentMilliseconds;
+    field->setPlaceholderText(differ ? kDifferentValues : emptyMeans);
+    field->setText(differ || milliseconds == 0 ? QString()
+                                               : QString::fromStdString(project::FormatSeconds(milliseconds)));
+}
+
+QLineEdit* SecondsField(const char* name, const QString& emptyMeans)
+{
+    auto* field = new QLineEdit;
+    field->setObjectName(QString::fromLatin1(name));
+    field->setPlaceholderText(emptyMeans);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(kOneFrame + QStringLiteral("00")) + 8);
+    return field;
+}
 
 }  // namespace
 
@@ -38,6 +66,16 @@ void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord
     if (name != kDifferentNames &&
         CompareIgnoringCase(name, FromNativePath(project::GetText(record.PictureFileName))) != 0) {
         project::SetText(summary.PictureFileName, ToNativePath(kDifferentNames));
+    }
+    // The fit first: while its byte is 0 it reads the stretch byte.
+    if (summary.Fit != kDifferentFit && project::GetFit(summary) != project::GetFit(record)) {
+        summary.Fit = kDifferentFit;
+    }
+    if (summary.Duration.Get() != kDifferentMilliseconds && summary.Duration.Get() != record.Duration.Get()) {
+        summary.Duration = kDifferentMilliseconds;
+    }
+    if (summary.Crossfade.Get() != kDifferentMilliseconds && summary.Crossfade.Get() != record.Crossfade.Get()) {
+        summary.Crossfade = kDifferentMilliseconds;
     }
     if (summary.Stretch != kDifferentStretch && summary.Stretch != record.Stretch) {
         summary.Stretch = kDifferentStretch;
@@ -58,6 +96,8 @@ FrameDetails::FrameDetails(ProjectSession& session, UiServices services)
         ShowSelectedFrames();
         RefreshPreview();
     }));
+    // The video's size and background come from the settings.
+    connect(&m_session, &ProjectSession::HeaderChanged, this, Guarded(this, m_services, [this] { ShowFitted(); }));
 }
 
 bool FrameDetails::EditingMode() const
@@ -93,6 +133,37 @@ void FrameDetails::CreateControls()
     ch_StretchPicture->setObjectName(QStringLiteral("ch_StretchPicture"));
     grid->addWidget(ch_StretchPicture, 1, 0, 1, 3);
 
+    // "Fit" has no free access key: its letters open menus or go to the file name.
+    cb_Prizpusobeni = new QComboBox;
+    cb_Prizpusobeni->setObjectName(QStringLiteral("cb_Prizpusobeni"));
+    // In the order of project::FitMode, so an item's index is its mode.
+    cb_Prizpusobeni->addItems({QStringLiteral("Stretch"), QStringLiteral("Top-left"), QStringLiteral("Letterbox"),
+                               QStringLiteral("Crop"), QStringLiteral("Centre")});
+    cb_Prizpusobeni->setPlaceholderText(kDifferentValues);
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(cb_Prizpusobeni);
+    fitRow->addStretch(1);
+    grid->addWidget(new QLabel(QStringLiteral("Fit:")), 2, 0);
+    grid->addLayout(fitRow, 2, 1, 1, 2);
+
+    ed_DobaZobrazeni = SecondsField("ed_DobaZobrazeni", kOneFrame);
+    ed_Prolinani = SecondsField("ed_Prolinani", kNoCrossfade);
+    auto* showForLabel = new QLabel(QStringLiteral("Sho&w for:"));
+    showForLabel->setBuddy(ed_DobaZobrazeni);
+    auto* crossfadeLabel = new QLabel(QStringLiteral("Crossfa&de:"));
+    crossfadeLabel->setBuddy(ed_Prolinani);
+    // A row each, so the panel stays as narrow as its other rows allow.
+    int row = 3;
+    for (const auto& [label, field] : {std::pair{showForLabel, ed_DobaZobrazeni}, {crossfadeLabel, ed_Prolinani}}) {
+        auto* fieldRow = new QHBoxLayout;
+        fieldRow->setSpacing(4);
+        fieldRow->addWidget(field);
+        fieldRow->addWidget(new QLabel(QStringLiteral("s")));
+        fieldRow->addStretch(1);
+        grid->addWidget(label, row, 0);
+        grid->addLayout(fieldRow, row++, 1, 1, 2);
+    }
+
     m_sizeRow = new QHBoxLayout;
     m_sizeRow->setSpacing(6);
     m_sizeRow->addWidget(new QLabel(QStringLiteral("Dimension of picture:")));
@@ -102,10 +173,10 @@ void FrameDetails::CreateControls()
     lb_RozmerySnimku->setFixedWidth(lb_RozmerySnimku->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
     m_sizeRow->addWidget(lb_RozmerySnimku);
     m_sizeRow->addStretch(1);
-    grid->addLayout(m_sizeRow, 2, 0, 1, 3);
+    grid->addLayout(m_sizeRow, 5, 0, 1, 3);
     m_buttonRow = new QHBoxLayout;
     m_buttonRow->addStretch(1);
-    grid->addLayout(m_buttonRow, 3, 0, 1, 3);
+    grid->addLayout(m_buttonRow, 6, 0, 1, 3);
 
     m_buttons = new QWidget;
     auto* buttons = new QHBoxLayout(m_buttons);
@@ -139,10 +210,16 @@ void FrameDetails::CreateControls()
     Image_Preview = new QLabel;
     Image_Preview->setObjectName(QStringLiteral("Image_Preview"));
     Image_Preview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The label holds the whole frame and draws it at the size the panel gives it.
+    Image_Preview->setScaledContents(true);
     ScrollBox_Picture = new QScrollArea;
     ScrollBox_Picture->setObjectName(QStringLiteral("ScrollBox_Picture"));
     ScrollBox_Picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ScrollBox_Picture->setWidget(Image_Preview);
+    // The preview always fits, so nothing scrolls.
+    ScrollBox_Picture->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox_Picture->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox_Picture->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -154,6 +231,11 @@ void FrameDetails::CreateControls()
             Guarded(this, m_services, [this] { ed_PictFileNameChange(); }));
     connect(ch_StretchPicture, &QCheckBox::stateChanged, this,
             Guarded(this, m_services, [this] { ch_StretchPictureClick(); }));
+    connect(cb_Prizpusobeni, &QComboBox::currentIndexChanged, this,
+            Guarded(this, m_services, [this] { cb_PrizpusobeniChange(); }));
+    for (QLineEdit* field : {ed_DobaZobrazeni, ed_Prolinani}) {
+        connect(field, &QLineEdit::textChanged, this, Guarded(this, m_services, [this] { ed_DobaZobrazeniChange(); }));
+    }
     connect(Button2, &QPushButton::clicked, this, Guarded(this, m_services, [this] { Button2Click(); }));
     connect(bt_ZrusitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_ZrusitZmenyClick(); }));
     connect(bt_UlozitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_UlozitZmenyClick(); }));
@@ -173,6 +255,14 @@ void FrameDetails::resizeEvent(QResizeEvent* event)
 {
     PlaceButtons(width() >= m_oneRowWidth);
     QWidget::resizeEvent(event);
+}
+
+bool FrameDetails::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ScrollBox_Picture->viewport() && event->type() == QEvent::Resize) {
+        ScalePreview();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrameDetails::ShowSelectedFrames()
@@ -200,6 +290,8 @@ void FrameDetails::ShowSelectedFrames()
             }
             if (first) {
                 summary = records[static_cast<std::size_t>(row)];
+                // A fit byte of 255 from elsewhere reads the stretch byte, as 0 does.
+                summary.Fit = summary.Fit == kDifferentFit ? 0 : summary.Fit;
                 first = false;
             } else {
                 MergeFrameSummary(summary, records[static_cast<std::size_t>(row)]);
@@ -211,6 +303,9 @@ void FrameDetails::ShowSelectedFrames()
     ch_StretchPicture->setCheckState(summary.Stretch == kDifferentStretch ? Qt::PartiallyChecked
                                      : summary.Stretch != 0               ? Qt::Checked
                                                                           : Qt::Unchecked);
+    cb_Prizpusobeni->setCurrentIndex(summary.Fit == kDifferentFit ? -1 : static_cast<int>(project::GetFit(summary)));
+    ShowSeconds(ed_DobaZobrazeni, summary.Duration, kOneFrame);
+    ShowSeconds(ed_Prolinani, summary.Crossfade, kNoCrossfade);
 }
 
 void FrameDetails::SetEditingMode(bool on)
@@ -235,6 +330,63 @@ void FrameDetails::ed_PictFileNameChange()
 void FrameDetails::ch_StretchPictureClick()
 {
     SetEditingMode(true);
+    if (m_fillingPanel || m_syncingFit) {
+        return;
+    }
+    // The box stands for the two fits it has always meant; grey keeps each frame's own fit.
+    m_syncingFit = true;
+    const auto endSync = qScopeGuard([this] { m_syncingFit = false; });
+    const Qt::CheckState state = ch_StretchPicture->checkState();
+    cb_Prizpusobeni->setCurrentIndex(state == Qt::PartiallyChecked ? -1
+                                     : state == Qt::Checked        ? static_cast<int>(project::FitMode::Stretch)
+                                                                   : static_cast<int>(project::FitMode::TopLeft));
+    ShowFitted();
+}
+
+void FrameDetails::cb_PrizpusobeniChange()
+{
+    SetEditingMode(true);
+    const std::optional<project::FitMode> fit = ChosenFit();
+    if (m_fillingPanel || m_syncingFit || !fit) {
+        return;
+    }
+    // The box shows the stretch byte that saving this fit writes.
+    m_syncingFit = true;
+    const auto endSync = qScopeGuard([this] { m_syncingFit = false; });
+    project::FrameRecord written{};
+    project::SetFit(written, *fit);
+    ch_StretchPicture->setCheckState(written.Stretch != 0 ? Qt::Checked : Qt::Unchecked);
+    ShowFitted();
+}
+
+void FrameDetails::ed_DobaZobrazeniChange()
+{
+    SetEditingMode(true);
+}
+
+std::optional<project::FitMode> FrameDetails::ChosenFit() const
+{
+    const int index = cb_Prizpusobeni->currentIndex();
+    return index < 0 ? std::nullopt : std::optional(static_cast<project::FitMode>(index));
+}
+
+bool FrameDetails::ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& milliseconds)
+{
+    const QString text = field->text().trimmed();
+    if (text.isEmpty()) {
+        // Several frames' differing values stay unless the user has edited the field.
+        const bool keep = field->placeholderText() == kDifferentValues && !field->isModified();
+        milliseconds = keep ? std::nullopt : std::optional<std::uint32_t>(0);
+        return true;
+    }
+    milliseconds = project::ParseSeconds(text.toStdString());
+    if (!milliseconds) {
+        m_services.ReportError(window(), msg::kNotSeconds.arg(text).arg(project::kMaxMilliseconds / 1000));
+        field->setFocus();
+        field->selectAll();
+        return false;
+    }
+    return true;
 }
 
 void FrameDetails::Button2Click()
@@ -274,12 +426,19 @@ void FrameDetails::bt_UlozitZmenyClick()
         m_services.ReportError(window(), msg::kNameTooLong.arg(project::kMaxTextLength) + name);
         return;
     }
-    const Qt::CheckState stretch = ch_StretchPicture->checkState();
-    std::optional<std::uint8_t> storedStretch;
-    if (stretch != Qt::PartiallyChecked) {
-        storedStretch = stretch == Qt::Checked ? 1 : 0;
+    DetailsEdit edit;
+    if (!ReadSeconds(ed_DobaZobrazeni, edit.Duration) || !ReadSeconds(ed_Prolinani, edit.Crossfade)) {
+        return;
     }
-    m_session.SaveDetails(selected, keepNames ? std::nullopt : std::optional<std::string>(nativeName), storedStretch);
+    if (!keepNames) {
+        edit.Name = nativeName;
+    }
+    const Qt::CheckState stretch = ch_StretchPicture->checkState();
+    if (stretch != Qt::PartiallyChecked) {
+        edit.Stretch = stretch == Qt::Checked ? 1 : 0;
+    }
+    edit.Fit = ChosenFit();
+    m_session.SaveDetails(selected, edit);
     SetEditingMode(false);
     RefreshPreview();
 }
@@ -287,6 +446,7 @@ void FrameDetails::bt_UlozitZmenyClick()
 void FrameDetails::RefreshPreview()
 {
     lb_RozmerySnimku->setText(QStringLiteral("none"));
+    m_pictureShown = false;
     const QString text = ed_PictFileName->text();
     Image_Preview->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
@@ -313,7 +473,8 @@ void FrameDetails::RefreshPreview()
         return;
     }
     lb_RozmerySnimku->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
-    ShowPicture();
+    m_pictureShown = true;
+    ShowFitted();
 }
 
 void FrameDetails::ShowPlaceholder(const char* name)
@@ -325,13 +486,63 @@ void FrameDetails::ShowPlaceholder(const char* name)
     pictures::ReadPicture(
         {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())}, name,
         m_picture);
-    ShowPicture();
+    ShowImage(ToImage(m_picture));
 }
 
-void FrameDetails::ShowPicture()
+void FrameDetails::ShowFitted()
 {
-    Image_Preview->setPixmap(QPixmap::fromImage(ToImage(m_picture), Qt::NoFormatConversion));
-    Image_Preview->resize(Image_Preview->pixmap().size());
+    if (!m_pictureShown) {
+        return;
+    }
+    const std::string& workingCopy = m_session.WorkingCopyPath();
+    project::ProjectHeader header;
+    (void)project::ReadProjectHeader(workingCopy, header);
+    project::FrameRecord record{};
+    (void)project::ReadFrameRecord(workingCopy, m_session.Selection().Current, record);
+    avi::FitOptions options = avi::FitOptionsFor(header, record);
+    options.Mode = ChosenFit().value_or(options.Mode);
+
+    // A size the video cannot have is proposed from the picture when the video is made.
+    std::int32_t width = header.Width;
+    std::int32_t height = header.Height;
+    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
+    if (!possible(width) || !possible(height)) {
+        width = m_picture.Width();
+        height = m_picture.Height();
+    }
+    if (width == m_picture.Width() && height == m_picture.Height()) {
+        ShowImage(ToImage(m_picture));  // fitting would copy it as it is
+        return;
+    }
+    const double pixels = static_cast<double>(width) * height;
+    if (pixels > kMaxPreviewPixels) {
+        const double scale = std::sqrt(kMaxPreviewPixels / pixels);
+        width = std::max(1, static_cast<std::int32_t>(std::lround(width * scale)));
+        height = std::max(1, static_cast<std::int32_t>(std::lround(height * scale)));
+    }
+    avi::WorkingFrame frame(width, height);
+    avi::FitPicture(m_picture, options, frame);
+    ShowImage(ToImage(frame));
+}
+
+void FrameDetails::ShowImage(const QImage& image)
+{
+    Image_Preview->setPixmap(QPixmap::fromImage(image, Qt::NoFormatConversion));
+    ScalePreview();
+}
+
+void FrameDetails::ScalePreview()
+{
+    const QSize whole = Image_Preview->pixmap().size();
+    const QSize room = ScrollBox_Picture->viewport()->size();
+    if (whole.isEmpty()) {
+        return;
+    }
+    QSize shown = whole;
+    if ((whole.width() > room.width() || whole.height() > room.height()) && !room.isEmpty()) {
+        shown = whole.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    }
+    Image_Preview->resize(shown);
 }
 
 }  // namespace kinetar::ui

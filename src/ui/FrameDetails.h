@@ -2,12 +2,15 @@
 
 #include <QImage>
 #include <QWidget>
+#include <optional>
 
 #include "pictures/DecodedPicture.h"
 #include "project/ProjectFile.h"
+#include "project/Slideshow.h"
 #include "ui/UiServices.h"
 
 class QCheckBox;
+class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -18,15 +21,16 @@ namespace kinetar::ui {
 
 class ProjectSession;
 
-// The frame details beside the list: the picture file name and stretch setting of the selected
-// frames, edited and then saved or cancelled, the picture's size and its preview.
+// The frame details beside the list: the picture file name, stretch, fit, duration and crossfade
+// of the selected frames, edited and then saved or cancelled, the picture's size and its preview
+// as the video will show it.
 class FrameDetails : public QWidget {
     Q_OBJECT
 
 public:
     FrameDetails(ProjectSession& session, UiServices services);
 
-    // Fills the name and the stretch box from the selected records.
+    // Fills the fields from the selected records.
     void ShowSelectedFrames();
     // While on, nothing that could change the selection or the project can be used.
     void SetEditingMode(bool on);
@@ -38,19 +42,32 @@ public:
 
     void ed_PictFileNameChange();
     void ch_StretchPictureClick();
+    void cb_PrizpusobeniChange();
+    // Shared by the duration and crossfade fields.
+    void ed_DobaZobrazeniChange();
     void Button2Click();
     void bt_ZrusitZmenyClick();
     void bt_UlozitZmenyClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     // The two buttons beside the picture's size, or on a line of their own when that is too narrow.
     void PlaceButtons(bool besideSize);
     void ShowPlaceholder(const char* name);
-    void ShowPicture();
+    // The loaded picture fitted into a frame of the video's size, as the video will show it.
+    void ShowFitted();
+    void ShowImage(const QImage& image);
+    // The preview scaled down to the panel, aspect kept.
+    void ScalePreview();
+    // The fit chosen in the panel; nullopt while the selected frames differ in it.
+    std::optional<project::FitMode> ChosenFit() const;
+    // A seconds field's value to save: nullopt to keep each frame's own, false when the text is no
+    // time (reported, the field focused).
+    bool ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& milliseconds);
 
     ProjectSession& m_session;
     UiServices m_services;
@@ -58,10 +75,17 @@ private:
     bool m_fillingPanel = false;
     // The preview's one picture: every read refills it, as the readers resize it in place.
     pictures::DecodedPicture m_picture;
+    // The preview shows m_picture (not a placeholder), so a new fit or video size redraws it.
+    bool m_pictureShown = false;
+    // On while the stretch box and the fit list follow each other.
+    bool m_syncingFit = false;
 
     QLineEdit* ed_PictFileName = nullptr;
     QPushButton* Button2 = nullptr;
     QCheckBox* ch_StretchPicture = nullptr;
+    QComboBox* cb_Prizpusobeni = nullptr;
+    QLineEdit* ed_DobaZobrazeni = nullptr;
+    QLineEdit* ed_Prolinani = nullptr;
     QPushButton* bt_ZrusitZmeny = nullptr;
     QPushButton* bt_UlozitZmeny = nullptr;
     QLabel* lb_RozmerySnimku = nullptr;
@@ -75,8 +99,12 @@ private:
 };
 
 // A selected record folded into the summary of several: the name becomes two blanks when the names
-// differ (letter case aside), the stretch 255 when the values differ.
+// differ (letter case aside), the stretch and the fit 255 and the duration and the crossfade
+// kDifferentMilliseconds when the values differ.
 void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord& record);
+
+inline constexpr std::uint8_t kDifferentFit = 255;
+inline constexpr std::uint32_t kDifferentMilliseconds = 0xFFFFFFFF;
 
 QString FormatPictureSize(int width, int height);
 

@@ -49,6 +49,8 @@ inline const QString kPathsTooLong = QStringLiteral(
 // Frame details
 inline const QString kNameTooLong = QStringLiteral(
     "The changes were not saved: the picture's path is longer than %1 bytes, more than a frame can hold.\r\n");
+inline const QString kNotSeconds =
+    QStringLiteral("The changes were not saved: \"%1\" is not a time in seconds from 0 to %2, such as 3 or 0.5.");
 inline const QString kErrorReading = QStringLiteral("Error reading:: \r\n");
 inline const QString kCorrectOrRemove = QStringLiteral("\r\nPlease, correct error or remove picture from project!");
 

@@ -379,22 +379,30 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
     return true;
 }
 
-void ProjectSession::SaveDetails(const QList<int>& rows, const std::optional<std::string>& name,
-                                 const std::optional<std::uint8_t>& stretch)
+void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit)
 {
     Record(QStringLiteral("Save changes"), true, [&] {
         for (const int row : rows) {
             project::FrameRecord record{};
             project::ReadFrameRecord(m_workingCopyPath, row, record);
-            if (name) {
-                project::SetText(record.PictureFileName, *name);
+            if (edit.Name) {
+                project::SetText(record.PictureFileName, *edit.Name);
                 // The line keeps its text; its thumbnail shows the new picture.
                 if (row >= 0 && row < m_lines.Pictures.size()) {
-                    m_lines.Pictures[row] = FromNativePath(*name);
+                    m_lines.Pictures[row] = FromNativePath(*edit.Name);
                 }
             }
-            if (stretch) {
-                record.Stretch = *stretch;
+            if (edit.Stretch) {
+                record.Stretch = *edit.Stretch;
+            }
+            if (edit.Fit) {
+                project::SetFit(record, *edit.Fit);
+            }
+            if (edit.Duration) {
+                record.Duration = *edit.Duration;
+            }
+            if (edit.Crossfade) {
+                record.Crossfade = *edit.Crossfade;
             }
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }

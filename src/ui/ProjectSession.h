@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "project/ProjectFile.h"
+#include "project/Slideshow.h"
 
 namespace kinetar::ui {
 
@@ -27,6 +28,16 @@ struct FrameLines {
     QStringList Texts;
     QStringList Pictures;
     bool operator==(const FrameLines&) const = default;
+};
+
+// What saving the details writes into each selected frame; nullopt keeps each frame's own value.
+struct DetailsEdit {
+    std::optional<std::string> Name;
+    std::optional<std::uint8_t> Stretch;
+    // Also sets the stretch byte, as readers that know only that byte should draw the frame.
+    std::optional<project::FitMode> Fit;
+    std::optional<std::uint32_t> Duration;   // milliseconds
+    std::optional<std::uint32_t> Crossfade;  // milliseconds
 };
 
 // Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.
@@ -94,9 +105,8 @@ public:
     // Moves the lines (sorted) as one block in front of line `destination`; they stay selected and
     // the line with the focus keeps it. False, and nothing recorded, when the order stays the same.
     bool MoveFrames(const QList<int>& rows, int destination);
-    // For each line: the name unless nullopt, the stretch unless nullopt.
-    void SaveDetails(const QList<int>& rows, const std::optional<std::string>& name,
-                     const std::optional<std::uint8_t>& stretch);
+    // Writes the edit into the record of each line.
+    void SaveDetails(const QList<int>& rows, const DetailsEdit& edit);
     // One header write; inside a settings edit, part of its step.
     bool WriteHeader(const project::ProjectHeader& header);
     // Everything the settings window writes between these two is one step; `changed` records a step

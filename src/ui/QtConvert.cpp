@@ -50,4 +50,21 @@ QImage ToImage(const pictures::DecodedPicture& picture)
     return image;
 }
 
+QImage ToImage(const avi::WorkingFrame& frame)
+{
+    QImage image(frame.Width(), frame.Height(), QImage::Format_RGB32);
+    if (image.isNull()) {
+        return {};
+    }
+    for (int y = 0; y < frame.Height(); ++y) {
+        const auto row = frame.Row(y);
+        auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < frame.Width(); ++x) {
+            const std::uint8_t* bgr = row.data() + 3 * x;
+            pixels[x] = qRgb(bgr[2], bgr[1], bgr[0]);
+        }
+    }
+    return image;
+}
+
 }  // namespace kinetar::ui

@@ -6,6 +6,7 @@
 #include <QString>
 #include <string>
 
+#include "avi/frames/FrameFitting.h"
 #include "pictures/DecodedPicture.h"
 
 namespace kinetar::ui {
@@ -43,5 +44,7 @@ inline QString FromCoreText(const std::string& text)
 // The picture as Qt draws it: indexed pictures keep their palette (4 bits widened to 8), 24-bit
 // pictures their pixels as they are.
 QImage ToImage(const pictures::DecodedPicture& picture);
+// A fitted frame as the video shows it.
+QImage ToImage(const avi::WorkingFrame& frame);
 
 }  // namespace kinetar::ui

@@ -1,5 +1,7 @@
 #include "ui/UiServices.h"
 
+#include <QColorDialog>
+
 #include "ui/DesktopOpener.h"
 #include "ui/Messages.h"
 
@@ -27,6 +29,10 @@ UiServices DesktopServices(SdilenePrvky& sharedDialog)
     services.Ask = ShowMessageBox;
     services.RunFileDialog = ShowFileDialog;
     services.OpenDocument = OpenWithDesktop;
+    services.ChooseColor = [](QWidget* parent, const QColor& initial) -> std::optional<QColor> {
+        const QColor chosen = QColorDialog::getColor(initial, parent, QStringLiteral("Background colour"));
+        return chosen.isValid() ? std::optional(chosen) : std::nullopt;
+    };
     services.CreateAVI = avi::CreateAVI;
     services.SharedDialog = &sharedDialog;
     return services;

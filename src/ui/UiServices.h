@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "avi/engine/AviEngine.h"
@@ -21,6 +23,8 @@ namespace kinetar::ui {
 using AskFunction = std::function<QMessageBox::StandardButton(QWidget* parent, const Prompt& prompt)>;
 // Hands a file or an address to the desktop; false when nothing took it.
 using OpenFunction = std::function<bool(const QUrl& target)>;
+// Asks for a colour, starting from `initial`; nothing when the user cancelled.
+using ColorFunction = std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
 // The generation engine's entry point, callable from any thread.
 using EngineFunction = std::function<void(project::ProjectHeader& header, const std::string& workingCopyPath,
                                           bool& settingsChanged, const avi::ProgressCallback& progress,
@@ -32,6 +36,7 @@ struct UiServices {
     AskFunction Ask;
     FileDialogRunner RunFileDialog;
     OpenFunction OpenDocument;
+    ColorFunction ChooseColor;
     EngineFunction CreateAVI;
     // The open-file dialog the whole program shares; what one use leaves in it stays for the next.
     SdilenePrvky* SharedDialog = nullptr;
@@ -44,7 +49,7 @@ struct UiServices {
     bool RunSharedDialog(QWidget* parent) const { return RunDialog(parent, SharedDialog->OpenDialog); }
 };
 
-// Real message boxes, file dialogs, the desktop's opener and the engine.
+// Real message boxes, file and colour dialogs, the desktop's opener and the engine.
 UiServices DesktopServices(SdilenePrvky& sharedDialog);
 
 }  // namespace kinetar::ui

@@ -156,6 +156,73 @@ TEST_F(AviCreateWindowTest, KeysAndTheRate)
     EXPECT_FALSE(fs::exists(File("out.avi")));
 }
 
+// The rate goes into the header as an exact fraction; what is no positive rate disables Generate.
+TEST_F(AviCreateWindowTest, FractionalRates)
+{
+    WorkingCopy({"32"}, [](ProjectHeader& header) { project::SetFrameRate(header, {30000, 1001}); });
+    auto window = Window();
+    auto* rate = Find<QComboBox>(*window, "cb_SnimkuZaSekundu");
+    EXPECT_EQ(rate->currentText(), "29.97");
+    // Each text and what it stores as numerator/denominator; a whole rate keeps the denominator 0.
+    const std::pair<const char*, const char*> rows[] = {{"29.97", "30000/1001"}, {"23.976", "24000/1001"},
+                                                        {"59.94", "60000/1001"}, {"12.5", "25/2"},
+                                                        {"25", "25/0"},          {"24000/1001", "24000/1001"},
+                                                        {"1/0", "0/0"},          {"0/5", "0/0"},
+                                                        {"2.5.", "0/0"},         {"/", "0/0"}};
+    for (const auto& [text, stored] : rows) {
+        rate->setEditText(QString::fromLatin1(text));
+        ProjectHeader header{};  // a refused text leaves it at 0/0 and Generate disabled
+        if (Find(*window, "bt_Generuj")->isEnabled()) {
+            window->TransferSettings(ui::TAVICreateWindow::Direction::FromControls, header);
+        }
+        EXPECT_EQ(QStringLiteral("%1/%2").arg(header.FramesPerSecond.Get()).arg(header.RateDenominator.Get()), stored);
+    }
+    rate->setEditText({});
+    QTest::keyClicks(rate->lineEdit(), "2a9.9.7/1/");  // one "." and one "/" get through
+    EXPECT_EQ(rate->currentText(), "29.97/1");
+}
+
+// Background, smoothing and size presets are settings like the others; the length follows the rate.
+TEST_F(AviCreateWindowTest, FramingSettingsAndTheLength)
+{
+    WorkingCopy({"320", "320"}, [](ProjectHeader& header) { header.FramesPerSecond = 25; });
+    std::vector<project::FrameRecord> records;
+    const ProjectHeader header = project::ReadProject(File("work.AVIprj"), &records);
+    records[0].Duration = 60000;
+    records[1].Duration = 65320;  // 125.32 s
+    project::ReplaceProjectFile(File("work.AVIprj"), header, records);
+    auto window = Window();
+    m_colorAnswer = QColor(0x12, 0x34, 0x56);
+    auto* background = Find(*window, "bt_BarvaPozadi");
+    background->click();
+    EXPECT_TRUE(window->SettingsChanged());
+    m_colorAnswer.reset();
+    background->click();  // cancelled: the colour stays
+    EXPECT_EQ(background->text(), "#123456");
+    auto* length = Find<QLabel>(*window, "lb_DelkaVidea");
+    EXPECT_EQ(length->text(), QString::fromUtf8("Length: 2:05.3 \u2014 3,133 frames"));
+    Find<QComboBox>(*window, "cb_SnimkuZaSekundu")->setEditText("50");
+    EXPECT_EQ(length->text(), QString::fromUtf8("Length: 2:05.3 \u2014 6,266 frames"));
+
+    auto* preset = Find<QComboBox>(*window, "cb_VelikostAVI");
+    auto* width = Find<QLineEdit>(*window, "ed_SirkaAVI");
+    const auto size = [&] { return width->text() + "x" + Find<QLineEdit>(*window, "ed_VyskaAVI")->text(); };
+    // Picked, the first picture's size and a fixed one; another size typed shows no preset.
+    for (const auto& [index, shown] : {std::pair{0, "320x240"}, {4, "1080x1920"}}) {
+        preset->setCurrentIndex(index);
+        emit preset->activated(index);
+        EXPECT_EQ(size(), shown);
+        width->setText(width->text() + "0");
+        EXPECT_EQ(preset->currentText(), "Custom");
+    }
+    Find<QCheckBox>(*window, "ch_HladkeZmenseni")->click();
+    ProjectHeader stored = Stored();
+    window->TransferSettings(ui::TAVICreateWindow::Direction::FromControls, stored);
+    EXPECT_EQ(stored.Background, (std::array<std::uint8_t, 3>{0x12, 0x34, 0x56}));
+    EXPECT_EQ(stored.SmoothScaling, 1);
+    EXPECT_EQ(stored.Height, 1920);
+}
+
 TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)
 {
     const QString longName = QPath(std::string(300, 'v') + ".avi");

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include "UiTest.h"
 #include "pictures/LoadPicture.h"
 #include "project/ProjectFile.h"
+#include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/GifBuilder.h"
 #include "support/RgbImage.h"
@@ -433,6 +435,112 @@ TEST_F(FramesTest, PreviewThroughTheProgramsReaders)
     EXPECT_EQ(Preview(*window).pixel(0, 0), qRgb(0, 0, 0xFF));
     name->setText(QPath("nowhere.bmp"));
     EXPECT_EQ(Dimension(*window), "2 x 1");
+}
+
+// Typed, chosen or left as shown, the timing and fit go into every selected frame; fields showing
+// differing values keep each frame's own. Each save is one undo step.
+TEST_F(FramesTest, TimingAndFitSaveIntoTheSelectedFrames)
+{
+    using project::FitMode;
+    auto window = Open({"/a.bmp", "/b.bmp", "/c.bmp"});
+    const std::string copy = window->WorkingCopyPath();
+    std::vector<project::FrameRecord> records;
+    project::ReadProject(copy, &records);
+    records[1].Duration = 2500;
+    project::SetFit(records[1], FitMode::Crop);
+    records[2].Crossfade = 400;
+    ASSERT_TRUE(project::WriteFrameRecords(copy, 0, records));
+    auto* duration = Find<QLineEdit>(*window, "ed_DobaZobrazeni");
+    auto* fit = Find<QComboBox>(*window, "cb_Prizpusobeni");
+    auto* crossfade = Find<QLineEdit>(*window, "ed_Prolinani");
+    struct Case {
+        const char* name;
+        Rows rows;
+        const char *duration, *crossfade;                 // typed; nullptr: left as shown
+        int fit;                                          // chosen; -1: left as shown
+        std::vector<std::array<std::uint32_t, 4>> after;  // per frame: duration, fit byte, stretch, crossfade
+    };
+    const std::uint32_t s = records[0].Stretch;  // a new frame's stretch
+    const Case cases[] = {
+        {"one frame", {0}, "3", "0.5", 2, {{3000, 1, 1, 500}, {2500, 2, 1, 0}, {0, 0, s, 400}}},
+        {"several, untouched", {0, 1, 2}, nullptr, nullptr, -1, {{0, 0, s, 0}, {2500, 2, 1, 0}, {0, 0, s, 400}}},
+        {"several, one typed", {0, 1, 2}, nullptr, "1.25", -1, {{0, 0, s, 1250}, {2500, 2, 1, 1250}, {0, 0, s, 1250}}},
+        {"several, fit chosen", {1, 2}, nullptr, nullptr, 4, {{0, 0, s, 0}, {2500, 3, 0, 0}, {0, 3, 0, 400}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Select(*window, test.rows);
+        if (test.rows.size() == 3) {
+            EXPECT_EQ(duration->placeholderText(), "various");
+            EXPECT_EQ(fit->currentIndex(), -1);
+        }
+        for (const auto& [field, text] : {std::pair{duration, test.duration}, {crossfade, test.crossfade}}) {
+            field->selectAll();
+            QTest::keyClicks(field, QString::fromLatin1(text != nullptr ? text : ""));
+        }
+        fit->setCurrentIndex(test.fit >= 0 ? test.fit : fit->currentIndex());
+        const auto before = ReadFile(copy);
+        Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+        std::vector<std::array<std::uint32_t, 4>> after;
+        std::vector<project::FrameRecord> written;
+        project::ReadProject(copy, &written);
+        for (const auto& saved : written) {
+            after.push_back({saved.Duration, saved.Fit, saved.Stretch, saved.Crossfade});
+        }
+        EXPECT_EQ(after, test.after);
+        Trigger(*window, "menu_Zpet");
+        EXPECT_EQ(ReadFile(copy), before);
+    }
+
+    // The stretch box and the fit list follow each other.
+    Select(*window, {0});
+    auto* stretch = Find<QCheckBox>(*window, "ch_StretchPicture");
+    fit->setCurrentIndex(static_cast<int>(FitMode::TopLeft));
+    EXPECT_EQ(stretch->checkState(), Qt::Unchecked);
+    stretch->click();
+    EXPECT_EQ(fit->currentIndex(), static_cast<int>(FitMode::Stretch));
+
+    // A time that is no number of seconds is refused and its field gets the keyboard.
+    const auto before = ReadFile(copy);
+    QTest::keyClicks(crossfade, "1,5");
+    Answer({QMessageBox::Ok});
+    Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
+    EXPECT_EQ(TakeOnlyAsked(),
+              "The changes were not saved: \"1,5\" is not a time in seconds from 0 to 86400, "
+              "such as 3 or 0.5.");
+    EXPECT_EQ(window->focusWidget(), crossfade);
+    EXPECT_EQ(ReadFile(copy), before);
+}
+
+// The preview is the video's frame: its size, the chosen fit, the background around the picture.
+TEST_F(FramesTest, PreviewShowsThePictureAsTheVideoWill)
+{
+    using project::FitMode;
+    WriteFile(File("red.bmp"), Bmp24(SolidImage(20, 10, 0xFF0000)));
+    project::ProjectHeader header = project::NewProjectHeader();
+    header.Width = 40;
+    header.Height = 40;
+    header.Background = {0, 0xFF, 0};
+    project::ReplaceProjectFile(File("p.AVIprj"), header, {{project::NewFrameRecord(File("red.bmp"))}});
+    auto window = Window({QPath("p.AVIprj")});
+    Select(*window, {0});
+    const QRgb red = qRgb(0xFF, 0, 0), green = qRgb(0, 0xFF, 0);  // the picture, the background
+    // A pixel on each side of each edge the picture leaves: 20 x 10 into 40 x 40.
+    const std::tuple<FitMode, std::vector<std::pair<QPoint, QRgb>>> cases[] = {
+        {FitMode::Letterbox, {{{20, 9}, green}, {{20, 10}, red}, {{20, 29}, red}, {{20, 30}, green}}},
+        {FitMode::Centre, {{{9, 20}, green}, {{10, 20}, red}, {{29, 15}, red}, {{30, 15}, green}, {{20, 14}, green}}},
+        {FitMode::TopLeft, {{{19, 9}, red}, {{20, 9}, green}, {{19, 10}, green}}},
+        {FitMode::Crop, {{{0, 0}, red}, {{39, 39}, red}}},
+    };
+    for (const auto& [mode, pixels] : cases) {
+        SCOPED_TRACE(std::string(project::FitModeName(mode)));
+        Find<QComboBox>(*window, "cb_Prizpusobeni")->setCurrentIndex(static_cast<int>(mode));
+        const QImage preview = Preview(*window);
+        EXPECT_EQ(preview.size(), QSize(40, 40));
+        for (const auto& [point, colour] : pixels) {
+            EXPECT_EQ(preview.pixel(point), colour) << point.x() << "," << point.y();
+        }
+    }
 }
 
 TEST_F(FramesTest, PlaceholdersAreSmallSixteenColourPictures)

@@ -99,6 +99,7 @@ ui::UiServices UiTest::Services()
         m_dialogAnswers.pop_front();
         return answer;
     };
+    services.ChooseColor = [this](QWidget*, const QColor&) { return m_colorAnswer; };
     return services;
 }
 

@@ -97,6 +97,7 @@ protected:
     TempDir m_dir;
     RecordingPrompter* m_prompter = nullptr;
     std::deque<QStringList> m_dialogAnswers;
+    std::optional<QColor> m_colorAnswer;  // the colour dialog's; nothing: cancelled
     std::vector<ui::FileDialogSetup> m_dialogsShown;
     std::unique_ptr<ui::SdilenePrvky> m_holder = std::make_unique<ui::SdilenePrvky>();
     QString m_savedCurrent;
