@@ -5,8 +5,9 @@
 # --duration 3`, against ffmpeg's concat demuxer (`duration 3` per picture) with
 # `-vf scale=1280:720:force_original_aspect_ratio=decrease,pad=1280:720:(ow-iw)/2:(oh-ih)/2 -r 25
 # -c:v mjpeg -q:v 4`. Into AVI ffmpeg writes each picture once and leaves the held frames empty
-# unless told `-fps_mode cfr`, and its concat demuxer gives the last picture a few frames more, so
-# it is also given `-fps_mode cfr -frames:v 7500`: both videos then hold the same 7,500 frames.
+# unless told `-fps_mode cfr`, and its concat demuxer drops the last entry's duration (one frame
+# short) unless that picture is named once more, which holds it too long; so the list names it
+# again and ffmpeg is given `-fps_mode cfr -frames:v 7500`: both videos hold the same 7,500 frames.
 # Prints the median wall time of ROUNDS rounds, the ratio ours / ffmpeg, each one's peak memory
 # and the frames each video holds; then one round of each uncompressed (`--codec DIB` against
 # `-c:v rawvideo -pix_fmt bgr24`: about 20 GB each).
@@ -30,12 +31,13 @@ if [ ! -f "$work/in/0100.bmp" ]; then
     -pix_fmt bgr24 "$work/in/%04d.bmp"
 fi
 
-# The concat list: each picture for 3 s.
+# The concat list: each picture for 3 s, the last one named again.
 list=$work/list.txt
 : >"$list"
 for picture in "$work"/in/*.bmp; do
   printf "file '%s'\nduration 3\n" "$picture" >>"$list"
 done
+printf "file '%s'\n" "$picture" >>"$list"
 
 project=$work/slideshow.AVIprj
 rm -f "$project"
