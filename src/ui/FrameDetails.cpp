@@ -140,6 +140,7 @@ void FrameDetails::CreateControls()
     cb_Prizpusobeni->addItems({QStringLiteral("Stretch"), QStringLiteral("Top-left"), QStringLiteral("Letterbox"),
                                QStringLiteral("Crop"), QStringLiteral("Centre")});
     cb_Prizpusobeni->setPlaceholderText(kDifferentValues);
+    cb_Prizpusobeni->setCurrentIndex(static_cast<int>(project::FitMode::TopLeft));  // as the stretch box starts
     auto* fitRow = new QHBoxLayout;
     fitRow->addWidget(cb_Prizpusobeni);
     fitRow->addStretch(1);
@@ -272,6 +273,11 @@ void FrameDetails::ShowSelectedFrames()
     const auto endFilling = qScopeGuard([this] { m_fillingPanel = false; });
     if (selected.isEmpty()) {
         ed_PictFileName->clear();
+        // The fit list follows the stretch box, which keeps its last state.
+        cb_Prizpusobeni->setCurrentIndex(static_cast<int>(
+            ch_StretchPicture->checkState() == Qt::Checked ? project::FitMode::Stretch : project::FitMode::TopLeft));
+        ed_DobaZobrazeni->clear();
+        ed_Prolinani->clear();
         return;
     }
     const std::string& workingCopy = m_session.WorkingCopyPath();
