@@ -192,12 +192,14 @@ std::optional<FrameRate> ParseFrameRate(std::string_view text)
     if (numerator == 0 || denominator == 0) {
         return std::nullopt;
     }
-    const FrameRate rate = Reduced(numerator, denominator);
-    if (numerator / std::gcd(numerator, denominator) > std::numeric_limits<std::int32_t>::max() ||
-        denominator / std::gcd(numerator, denominator) > std::numeric_limits<std::uint32_t>::max()) {
+    const std::uint64_t divisor = std::gcd(numerator, denominator);
+    numerator /= divisor;
+    denominator /= divisor;
+    if (numerator > std::numeric_limits<std::int32_t>::max() ||
+        denominator > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }
-    return rate;
+    return FrameRate{static_cast<std::uint32_t>(numerator), static_cast<std::uint32_t>(denominator)};
 }
 
 std::string FormatFrameRate(FrameRate rate)
