@@ -285,13 +285,42 @@ std::int64_t CrossfadeFrames(std::uint32_t milliseconds, FrameRate rate, std::in
     return std::min(MillisecondsToFrames(milliseconds, rate), span);
 }
 
+bool IsSoundRecord(const FrameRecord& record)
+{
+    return record.Reserved1 == kSoundRecord;
+}
+
+FrameRecord NewSoundRecord(std::string_view soundPath)
+{
+    FrameRecord record = NewFrameRecord(soundPath);
+    record.Reserved1 = kSoundRecord;
+    record.Stretch = 0;
+    return record;
+}
+
 std::int64_t VideoFrameCount(std::span<const FrameRecord> records, FrameRate rate)
 {
     Timeline timeline(rate);
     for (const FrameRecord& record : records) {
-        timeline.Advance(record.Duration);
+        if (!IsSoundRecord(record)) {
+            timeline.Advance(record.Duration);
+        }
     }
     return timeline.Frames();
+}
+
+std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate rate)
+{
+    std::vector<SoundCue> cues;
+    Timeline timeline(rate);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (IsSoundRecord(records[i])) {
+            cues.push_back({static_cast<std::int32_t>(i), timeline.Frames()});
+        } else {
+            timeline.Advance(records[i].Duration);
+        }
+    }
+    return cues;
 }
 
 std::string VideoLengthText(std::int64_t frames, FrameRate rate)

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "project/ProjectFile.h"
 
@@ -72,8 +73,24 @@ private:
 // frames: round(milliseconds x rate / 1000), at most the span.
 std::int64_t CrossfadeFrames(std::uint32_t milliseconds, FrameRate rate, std::int64_t span);
 
-// The number of frames of the video the records make.
+// A record whose first byte is kSoundRecord names a sound file instead of a picture. It takes no
+// video time; its sound is cued where the next picture starts.
+inline constexpr std::uint8_t kSoundRecord = 1;
+bool IsSoundRecord(const FrameRecord& record);
+// A record for an added sound file. Refuses a path over 260 bytes, as NewFrameRecord does.
+FrameRecord NewSoundRecord(std::string_view soundPath);
+
+// The number of frames of the video the records make; sound records take none.
 std::int64_t VideoFrameCount(std::span<const FrameRecord> records, FrameRate rate);
+
+// Where a sound record is cued: the frame where the next picture starts (the video's length when
+// no picture follows).
+struct SoundCue {
+    std::int32_t Record = 0;
+    std::int64_t Frame = 0;
+    bool operator==(const SoundCue&) const = default;
+};
+std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate rate);
 // "2:05.3 — 3,133 frames": the video's length in minutes, seconds and tenths (hours in front when
 // it has any) and its frames.
 std::string VideoLengthText(std::int64_t frames, FrameRate rate);

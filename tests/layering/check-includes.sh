@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the include lines of every source file under SRC against the layering: each folder may
 # include only the folders it builds on, Qt only in the desktop layers, the codec libraries only
-# in avi/codecs (the scaler also in the one file that scales frames), each picture library only in
+# in avi/codecs, avi/audio and avi/muxer (the scaler also in the one file that scales frames), each picture library only in
 # the one reader over it. Prints every wrong include and exits 1 when there is one.
 #   check-includes.sh SRC
 set -uo pipefail
@@ -15,13 +15,15 @@ declare -A allowed=(
   [avi/writer]="common"
   [avi/frames]="common pictures project"
   [avi/codecs]="common project avi/frames avi/writer"
-  [avi/engine]="common project pictures avi/frames avi/writer avi/codecs"
+  [avi/audio]="common project pictures avi/writer"
+  [avi/muxer]="common project avi/writer"
+  [avi/engine]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/muxer"
   [settings]="common project"
-  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/engine settings"
-  [cli]="common project pictures avi/frames avi/writer avi/codecs avi/engine"
+  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine settings"
+  [cli]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine"
 )
 qt_layers=" settings ui "
-codec_layers=" avi/codecs "
+codec_layers=" avi/codecs avi/audio avi/muxer "
 # The one file that may include a picture library's header.
 picture_library_file() {
   case $1 in

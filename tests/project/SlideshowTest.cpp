@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "project/Slideshow.h"
@@ -52,6 +53,37 @@ TEST(Timeline, AThousandPicturesOf1001MillisecondsAt2997AreExactly30000Frames)
 {
     EXPECT_EQ(VideoFrameCount(Durations(std::vector<std::uint32_t>(1000, 1001)), {30000, 1001}), 30000);
     EXPECT_EQ(VideoFrameCount(Durations(std::vector<std::uint32_t>(100'000, 40)), {25, 1}), 100'000);
+}
+
+TEST(SoundRecords, TakeNoVideoTimeAndAreCuedWhereTheNextPictureStarts)
+{
+    // Pictures of 1 s at 25 fps; S marks a sound record.
+    const struct {
+        const char* name;
+        std::string layout;
+        std::int64_t frames;
+        std::vector<SoundCue> cues;
+    } rows[] = {
+        {"no sound", "PPP", 75, {}},
+        {"sound first", "SPP", 50, {{0, 0}}},
+        {"sound between", "PSP", 50, {{1, 25}}},
+        {"sound last: at the end", "PPS", 50, {{2, 50}}},
+        {"two together", "SSP", 25, {{0, 0}, {1, 0}}},
+        {"only sound", "S", 0, {{0, 0}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<FrameRecord> records;
+        for (const char kind : row.layout) {
+            records.push_back(kind == 'S' ? NewSoundRecord("/music/song.flac") : NewFrameRecord("/p.bmp"));
+            records.back().Duration = 1000;
+        }
+        EXPECT_EQ(VideoFrameCount(records, {25, 1}), row.frames);
+        EXPECT_EQ(SoundCues(records, {25, 1}), row.cues);
+    }
+    EXPECT_TRUE(IsSoundRecord(NewSoundRecord("a.mp3")));
+    EXPECT_FALSE(IsSoundRecord(NewFrameRecord("a.mp3")));
+    EXPECT_EQ(GetText(NewSoundRecord("/music/a.mp3").PictureFileName), "/music/a.mp3");
 }
 
 TEST(FrameRate, TextsReadAsExactFractions)

@@ -55,9 +55,14 @@ const CodecInfo* CodecRegistry::FindByText(std::string_view text) const
 
 std::vector<const CodecInfo*> CodecRegistry::ForDepth(int bitsPerPixel) const
 {
+    return ForDepth(bitsPerPixel, Container::Avi);
+}
+
+std::vector<const CodecInfo*> CodecRegistry::ForDepth(int bitsPerPixel, Container container) const
+{
     std::vector<const CodecInfo*> codecs;
     for (const auto& codec : m_codecs) {
-        if (codec.Takes(bitsPerPixel)) {
+        if (codec.Takes(bitsPerPixel) && codec.GoesInto(container)) {
             codecs.push_back(&codec);
         }
     }

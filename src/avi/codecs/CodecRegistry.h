@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "avi/codecs/Compressor.h"
+#include "avi/writer/Container.h"
 #include "project/ProjectFile.h"
 
 namespace kinetar::avi {
@@ -42,10 +43,12 @@ struct CodecInfo {
     std::string Name;
     unsigned Depths = kEveryDepth;
     std::function<std::unique_ptr<Compressor>(const CompressionOptions&)> Make;
-    bool HasQuality = false;    // the chooser offers a quality for it
-    bool EveryFrameKey = true;  // intra-only: every sample is a key frame
+    bool HasQuality = false;                             // the chooser offers a quality for it
+    bool EveryFrameKey = true;                           // intra-only: every sample is a key frame
+    unsigned Containers = ContainerBit(Container::Avi);  // the kinds of file that can carry it
 
     bool Takes(int bitsPerPixel) const { return (Depths & DepthBit(bitsPerPixel)) != 0; }
+    bool GoesInto(Container container) const { return (Containers & ContainerBit(container)) != 0; }
 };
 
 // The compressors a chooser can offer.
@@ -56,6 +59,8 @@ public:
     // Case-insensitive, trailing blanks optional: "dib" finds "DIB ".
     const CodecInfo* FindByText(std::string_view text) const;
     std::vector<const CodecInfo*> ForDepth(int bitsPerPixel) const;
+    // Those of the depth that the kind of file can carry.
+    std::vector<const CodecInfo*> ForDepth(int bitsPerPixel, Container container) const;
     const std::vector<CodecInfo>& All() const { return m_codecs; }
 
     // The compressors this build ships.

@@ -238,9 +238,12 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     // smaller.
     const std::int32_t frameWidth = run.workingFrame->Width();
     const std::int32_t frameHeight = run.workingFrame->Height();
-    const auto startLoading = [&workingCopyPath, &header, frameWidth, frameHeight](std::int32_t index) {
+    // Sound records take no video time: the next picture record is the next frame.
+    const auto startLoading = [&workingCopyPath, &header, frameWidth, frameHeight](std::int32_t& index) {
         PendingPicture pending;
-        pending.exists = project::ReadFrameRecord(workingCopyPath, index, pending.record);
+        do {
+            pending.exists = project::ReadFrameRecord(workingCopyPath, index++, pending.record);
+        } while (pending.exists && project::IsSoundRecord(pending.record));
         if (pending.exists) {
             pending.options = FitOptionsFor(header, pending.record);
             pending.picture =
@@ -305,7 +308,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     // Up to kPicturesAhead loading; the first missing record ends the list.
     const auto loadAhead = [&] {
         while (ahead.size() < kPicturesAhead && (ahead.empty() || ahead.back().exists)) {
-            ahead.push_back(startLoading(requested++));
+            ahead.push_back(startLoading(requested));
         }
     };
     loadAhead();

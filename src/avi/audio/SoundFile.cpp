@@ -1,0 +1,118 @@
+#include "avi/audio/SoundFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include "pictures/LoadPicture.h"
+#include "project/Slideshow.h"
+
+namespace kinetar::avi {
+
+namespace {
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// The file opened by the sound library, its streams found; closed when it goes.
+class Probe {
+public:
+    explicit Probe(const std::string& path)
+    {
+        av_log_set_level(AV_LOG_ERROR);
+        if (!IsRegularFile(path) || avformat_open_input(&m_format, path.c_str(), nullptr, nullptr) < 0) {
+            m_format = nullptr;
+            return;
+        }
+        if (avformat_find_stream_info(m_format, nullptr) < 0) {
+            avformat_close_input(&m_format);
+        }
+    }
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
+    ~Probe() { avformat_close_input(&m_format); }
+
+    bool IsSound() const
+    {
+        if (m_format == nullptr) {
+            return false;
+        }
+        bool audio = false;
+        for (unsigned i = 0; i < m_format->nb_streams; ++i) {
+            const AVStream* stream = m_format->streams[i];
+            const AVMediaType type = stream->codecpar->codec_type;
+            if (type == AVMEDIA_TYPE_AUDIO) {
+                audio = true;
+            } else if (type == AVMEDIA_TYPE_VIDEO && (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0) {
+                return false;
+            }
+        }
+        return audio;
+    }
+
+    std::optional<std::int64_t> Milliseconds() const
+    {
+        if (!IsSound() || m_format->duration == AV_NOPTS_VALUE || m_format->duration < 0) {
+            return std::nullopt;
+        }
+        return (m_format->duration + 500) / 1000;  // microseconds
+    }
+
+private:
+    AVFormatContext* m_format = nullptr;
+};
+
+// True when the first bytes, or the name for TGA, make the file a picture.
+bool LooksLikePicture(const std::string& path)
+{
+    if (pictures::IsTgaFile(path)) {
+        return true;
+    }
+    std::array<std::uint8_t, 128> head{};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    const ssize_t got = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    if (got <= 0) {
+        return false;
+    }
+    const std::span<const std::uint8_t> bytes(head.data(), static_cast<std::size_t>(got));
+    const bool pcx = bytes.size() >= head.size() && bytes[0] == 10;  // the PCX test may throw on old versions
+    return pcx || pictures::IsBmpData(bytes) || pictures::IsGifData(bytes) || pictures::IsJpegData(bytes) ||
+           pictures::IsPngData(bytes) || pictures::IsWebpData(bytes) || pictures::IsHeifData(bytes);
+}
+
+}  // namespace
+
+bool IsSoundFile(const std::string& path)
+{
+    return Probe(path).IsSound();
+}
+
+std::optional<std::int64_t> SoundMilliseconds(const std::string& path)
+{
+    return Probe(path).Milliseconds();
+}
+
+project::FrameRecord NewRecordFor(const std::string& path)
+{
+    if (!LooksLikePicture(path) && IsRegularFile(path) && IsSoundFile(path)) {
+        return project::NewSoundRecord(path);
+    }
+    return project::NewFrameRecord(path);
+}
+
+}  // namespace kinetar::avi
