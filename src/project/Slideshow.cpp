@@ -339,4 +339,26 @@ std::string VideoLengthText(std::int64_t frames, FrameRate rate)
     return text + " \u2014 " + WithThousands(frames) + (frames == 1 ? " frame" : " frames");
 }
 
+std::int64_t SampleAtFrame(std::int64_t frame, FrameRate rate)
+{
+    return static_cast<std::int64_t>(RoundedQuotient(
+        Wide{static_cast<std::uint64_t>(std::max<std::int64_t>(frame, 0))} * kSoundSampleRate * rate.Denominator,
+        std::max<std::uint32_t>(rate.Numerator, 1)));
+}
+
+std::vector<std::int64_t> SoundStarts(std::span<const SoundCue> cues, std::span<const std::int64_t> lengths,
+                                      FrameRate rate)
+{
+    std::vector<std::int64_t> starts;
+    starts.reserve(cues.size() + 1);
+    std::int64_t end = 0;
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        const std::int64_t start = std::max(SampleAtFrame(cues[i].Frame, rate), end);
+        starts.push_back(start);
+        end = start + (i < lengths.size() ? std::max<std::int64_t>(lengths[i], 0) : 0);
+    }
+    starts.push_back(end);
+    return starts;
+}
+
 }  // namespace kinetar::project

@@ -91,6 +91,16 @@ struct SoundCue {
     bool operator==(const SoundCue&) const = default;
 };
 std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate rate);
+
+// Sound is placed and mixed at 48,000 samples a second.
+inline constexpr std::int64_t kSoundSampleRate = 48'000;
+// The sample where a frame starts: round(frame x 48000 / rate).
+std::int64_t SampleAtFrame(std::int64_t frame, FrameRate rate);
+// Where each cued sound starts, in samples: at its cue, or where the sound before it ends when that
+// is later, so sounds cued together play one after another. lengths[i] is the length of cue i's
+// sound in samples; the last element of the result is where the last sound ends.
+std::vector<std::int64_t> SoundStarts(std::span<const SoundCue> cues, std::span<const std::int64_t> lengths,
+                                      FrameRate rate);
 // "2:05.3 — 3,133 frames": the video's length in minutes, seconds and tenths (hours in front when
 // it has any) and its frames.
 std::string VideoLengthText(std::int64_t frames, FrameRate rate);

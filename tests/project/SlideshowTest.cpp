@@ -86,6 +86,29 @@ TEST(SoundRecords, TakeNoVideoTimeAndAreCuedWhereTheNextPictureStarts)
     EXPECT_EQ(GetText(NewSoundRecord("/music/a.mp3").PictureFileName), "/music/a.mp3");
 }
 
+TEST(SoundRecords, SoundsStartAtTheirCueOrWhenTheOneBeforeEnds)
+{
+    const FrameRate ntsc{30000, 1001};
+    const struct {
+        const char* name;
+        FrameRate rate;
+        std::vector<SoundCue> cues;
+        std::vector<std::int64_t> lengths;
+        std::vector<std::int64_t> starts;  // then where the last one ends
+    } rows[] = {
+        {"none", {25, 1}, {}, {}, {0}},
+        {"at frame 25 of 25 fps", {25, 1}, {{0, 25}}, {1000}, {48000, 49000}},
+        {"cued together play in turn", {25, 1}, {{0, 0}, {1, 0}}, {96000, 500}, {0, 96000, 96500}},
+        {"a later cue after the first ended waits for its cue", {25, 1}, {{0, 0}, {3, 50}}, {100}, {0, 96000, 96000}},
+        {"29.97: frame 30 is 1.001 s", ntsc, {{0, 30}}, {0}, {48048, 48048}},
+        {"rounded to the nearest sample", ntsc, {{0, 1}}, {0}, {1602, 1602}},  // 1601.6
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(SoundStarts(row.cues, row.lengths, row.rate), row.starts);
+    }
+}
+
 TEST(FrameRate, TextsReadAsExactFractions)
 {
     const struct {
