@@ -213,5 +213,99 @@ TEST(AviWriter, LargeFilesContinueInAvixSegments)
     EXPECT_EQ(probed->Packets[17].Pts, 18);  // the gap keeps later frames in their place
 }
 
+// Video at 25 frames a second with a frame's worth of 48 kHz stereo PCM after each frame,
+// in one RIFF and across AVIX segments: both indexes find every sound chunk and ffmpeg reads the
+// sound back byte for byte, as long as the video.
+TEST(AviWriter, InterleavesPcmSoundAndIndexesIt)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    constexpr std::size_t kBlockBytes = 1920 * 4;
+    for (const auto& [frames, limit] : {std::pair{10, std::int64_t{0}}, {40, std::int64_t{32 * 1024}}}) {
+        SCOPED_TRACE(frames);
+        TempDir dir;
+        const std::string path = dir.File("a.avi");
+        AviWriter writer(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (limit > 0) {
+            writer.SetSegmentLimitForTesting(limit);
+        }
+        StreamInfo info;
+        info.Rate = 25;
+        info.Width = 4;
+        info.Height = 3;
+        ASSERT_TRUE(writer.CreateStream(info, Format24(4, 3)));
+        ASSERT_TRUE(writer.AddAudioStream({}));
+        std::vector<std::uint8_t> sound;
+        for (int i = 0; i < frames; ++i) {
+            ASSERT_TRUE(writer.WriteSample(i, Sample(36, static_cast<std::uint8_t>(i)), true));
+            const auto chunk = Sample(kBlockBytes, static_cast<std::uint8_t>(i * 7));
+            ASSERT_TRUE(writer.WriteAudio(chunk));
+            sound.insert(sound.end(), chunk.begin(), chunk.end());
+        }
+        EXPECT_FALSE(writer.WriteAudio(Sample(6, 0)));  // not whole blocks
+        ASSERT_TRUE(writer.Close(frames));
+        const RiffFile written = test::WalkRiffFile(path);
+        ASSERT_EQ(written.Problem, "");
+        const auto& f = written.Bytes;
+        const RiffChunk* hdrl = written.Chunks[0].Child("hdrl");
+        EXPECT_EQ(LoadU32(f, hdrl->Child("avih")->DataOffset() + 24), 2U);  // streams
+        const auto strls = hdrl->ChildrenNamed("strl");
+        ASSERT_EQ(strls.size(), 2U);
+        const auto s = strls[1]->Child("strh")->DataOffset();
+        EXPECT_EQ(test::FourccOf(LoadU32(f, s)), "auds");
+        EXPECT_EQ(LoadU32(f, s + 20), 4U);       // scale: one block
+        EXPECT_EQ(LoadU32(f, s + 24), 192000U);  // rate: bytes a second
+        EXPECT_EQ(LoadU32(f, s + 32), 1920U * static_cast<std::uint32_t>(frames));
+        EXPECT_EQ(LoadU32(f, s + 44), 4U);  // sample size
+        const auto wave = strls[1]->Child("strf")->DataOffset();
+        EXPECT_EQ(LoadU16(f, wave), 1U);  // PCM
+        EXPECT_EQ(LoadU16(f, wave + 2), 2U);
+        EXPECT_EQ(LoadU32(f, wave + 4), 48000U);
+        EXPECT_EQ(LoadU16(f, wave + 12), 4U);
+        EXPECT_EQ(LoadU16(f, wave + 14), 16U);
+
+        std::uint32_t standardEntries = 0;
+        std::size_t chunks = 0;
+        for (const RiffChunk& riff : written.Chunks) {
+            const RiffChunk* movi = riff.Child("movi");
+            chunks += movi->ChildrenNamed("01wb").size();
+            const RiffChunk* ix01 = movi->Child("ix01");
+            ASSERT_NE(ix01, nullptr);
+            EXPECT_EQ(test::FourccOf(LoadU32(f, ix01->DataOffset() + 8)), "01wb");
+            standardEntries += LoadU32(f, ix01->DataOffset() + 4);
+        }
+        EXPECT_EQ(chunks, static_cast<std::size_t>(frames));
+        EXPECT_EQ(standardEntries, static_cast<std::uint32_t>(frames));
+        EXPECT_EQ(written.Chunks.size() > 1, limit > 0);
+        const auto super = strls[1]->Child("indx")->DataOffset();
+        std::uint32_t blocks = 0;
+        for (std::uint32_t i = 0; i < LoadU32(f, super + 4); ++i) {
+            blocks += LoadU32(f, super + 24 + 16 * i + 12);
+        }
+        EXPECT_EQ(blocks, 1920U * static_cast<std::uint32_t>(frames));
+        const RiffChunk* idx1 = written.Chunks[0].Child("idx1");
+        std::size_t soundEntries = 0;
+        for (std::uint32_t at = 0; at < idx1->Size; at += 16) {
+            soundEntries += test::FourccOf(LoadU32(f, idx1->DataOffset() + at)) == "01wb";
+        }
+        EXPECT_EQ(soundEntries, written.Chunks[0].Child("movi")->ChildrenNamed("01wb").size());
+
+        std::string probed;
+        // Lengths in frames and in samples: the sound is exactly as long as the video.
+        ASSERT_EQ(
+            test::RunCommand(test::kFfprobe +
+                                 " -v error -show_entries stream=codec_name,sample_fmt,sample_rate,channels,nb_frames "
+                                 "-of csv=p=0 " +
+                                 test::ShellQuote(path),
+                             &probed),
+            0);
+        EXPECT_EQ(probed, "rawvideo," + std::to_string(frames) + "\npcm_s16le,s16,48000,2," +
+                              std::to_string(frames * 1920) + "\n");
+        EXPECT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -i " + test::ShellQuote(path) +
+                                   " -map 0:a -c copy -f s16le " + test::ShellQuote(dir.File("a.raw"))),
+                  0);
+        EXPECT_EQ(test::ReadFile(dir.File("a.raw")), sound);
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::avi

@@ -29,6 +29,8 @@ constexpr std::int64_t kOldIndexEntry = 16;
 constexpr std::int64_t kSuperIndexHeader = 24;
 constexpr std::int64_t kSuperIndexEntrySize = 16;
 constexpr std::int64_t kDmlhSize = 248;
+constexpr std::int64_t kWaveFormatSize = 18;
+constexpr std::uint32_t kWavePcm = 1;
 // Zeros written ahead of the index reserve, so small frames do not extend the file one by one.
 constexpr std::int64_t kReserveSlack = 16 * 1024;
 // Bounds the index entries held in memory for one segment.
@@ -96,6 +98,27 @@ std::array<std::uint8_t, 8> ChunkHeader(std::uint32_t id, std::uint32_t size)
     return header;
 }
 
+std::uint32_t AudioChunkId()
+{
+    return FourCC('0', '1', 'w', 'b');
+}
+
+// An OpenDML super index with room for capacity entries.
+template <typename Entries>
+void PutSuperIndex(Bytes& out, std::uint32_t chunkId, const Entries& entries, std::size_t capacity)
+{
+    out.Raw(ChunkHeader(FourCC('i', 'n', 'd', 'x'),
+                        U32(kSuperIndexHeader + kSuperIndexEntrySize * static_cast<std::int64_t>(capacity))));
+    out.U16(4).U8(0).U8(kIndexOfIndexes);
+    out.U32(static_cast<std::uint32_t>(entries.size()));
+    out.U32(chunkId);
+    out.Zeros(12);
+    for (const auto& entry : entries) {
+        out.U64(static_cast<std::uint64_t>(entry.Offset)).U32(entry.Size).U32(entry.Duration);
+    }
+    out.Zeros(static_cast<std::size_t>(kSuperIndexEntrySize) * (capacity - entries.size()));
+}
+
 }  // namespace
 
 AviWriter::AviWriter(int fd) : m_fd(fd) {}
@@ -127,7 +150,8 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     const std::int64_t framesInFirst = m_firstSegment ? m_totalSamples : m_firstSegmentSamples;
     const std::uint32_t rate = std::max<std::uint32_t>(m_info.Rate, 1);
     const std::uint32_t scale = std::max<std::uint32_t>(m_info.Scale, 1);
-    const std::uint64_t bytesPerSecond = std::uint64_t{m_maxChunkSize} * rate / scale;
+    const std::uint32_t audioBytesPerSecond = m_hasAudio ? m_wave.SamplesPerSecond * m_wave.BlockAlign() : 0;
+    const std::uint64_t bytesPerSecond = std::uint64_t{m_maxChunkSize} * rate / scale + audioBytesPerSecond;
     const std::uint64_t microsecondsPerFrame = (std::uint64_t{1000000} * scale + rate / 2) / rate;
     const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
 
@@ -142,8 +166,8 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     out.U32(0);  // padding granularity
     out.U32(kAvifHasIndex);
     out.U32(U32(framesInFirst));
-    out.U32(0);  // initial frames
-    out.U32(1);  // streams
+    out.U32(0);                   // initial frames
+    out.U32(m_hasAudio ? 2 : 1);  // streams
     out.U32(std::max(m_maxChunkSize, m_info.SuggestedBufferSize));
     out.U32(U32(m_info.Width)).U32(U32(m_info.Height));
     out.Zeros(16);
@@ -170,17 +194,33 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
         out.U8(0);
     }
 
-    out.Raw(
-        ChunkHeader(FourCC('i', 'n', 'd', 'x'), U32(kSuperIndexHeader + kSuperIndexEntrySize * kSuperIndexEntries)));
-    out.U16(4).U8(0).U8(kIndexOfIndexes);
-    out.U32(static_cast<std::uint32_t>(m_superIndex.size()));
-    out.U32(chunkId);
-    out.Zeros(12);
-    for (const auto& entry : m_superIndex) {
-        out.U64(static_cast<std::uint64_t>(entry.Offset)).U32(entry.Size).U32(entry.Duration);
-    }
-    out.Zeros(static_cast<std::size_t>(kSuperIndexEntrySize) * (kSuperIndexEntries - m_superIndex.size()));
+    PutSuperIndex(out, chunkId, m_superIndex, SuperIndexCapacity());
     out.PatchU32(strlAt + 4, static_cast<std::uint32_t>(out.Size() - strlAt - 8));
+
+    if (m_hasAudio) {
+        const std::size_t audioAt = out.Size();
+        const std::uint32_t blockAlign = m_wave.BlockAlign();
+        out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), 0)).U32(FourCC('s', 't', 'r', 'l'));
+        out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'h'), 56));
+        out.U32(FourCC('a', 'u', 'd', 's')).U32(0);
+        out.U32(0);         // flags
+        out.U16(0).U16(0);  // priority, language
+        out.U32(0);         // initial frames
+        // One tick is one block: a sample of every channel.
+        out.U32(blockAlign).U32(m_wave.SamplesPerSecond * blockAlign);
+        out.U32(0);  // start
+        out.U32(U32(m_audioBlocks));
+        out.U32(m_maxAudioChunkSize);
+        out.U32(0xFFFFFFFFU);  // quality: the default
+        out.U32(blockAlign);   // sample size
+        out.Zeros(8);          // frame rectangle
+        out.Raw(ChunkHeader(FourCC('s', 't', 'r', 'f'), U32(kWaveFormatSize)));
+        out.U16(kWavePcm).U16(m_wave.Channels).U32(m_wave.SamplesPerSecond);
+        out.U32(m_wave.SamplesPerSecond * blockAlign).U16(blockAlign).U16(m_wave.BitsPerSample);
+        out.U16(0);  // no extra bytes
+        PutSuperIndex(out, AudioChunkId(), m_audioSuperIndex, SuperIndexCapacity());
+        out.PatchU32(audioAt + 4, static_cast<std::uint32_t>(out.Size() - audioAt - 8));
+    }
 
     out.Raw(ChunkHeader(FourCC('L', 'I', 'S', 'T'), U32(4 + kChunkHeaderSize + kDmlhSize)))
         .U32(FourCC('o', 'd', 'm', 'l'));
@@ -196,12 +236,43 @@ std::vector<std::uint8_t> AviWriter::BuildHeader() const
     return std::move(out.Data());
 }
 
+std::size_t AviWriter::SuperIndexCapacity() const
+{
+    return m_hasAudio ? kSuperIndexEntries / 2 : kSuperIndexEntries;
+}
+
 bool AviWriter::HeaderFits() const
 {
     // Everything but the format is of fixed size; the format must leave room for a JUNK header.
-    const auto fixed = static_cast<std::int64_t>(12 + 12 + 64 + 12 + 64 + 8 + 8 + kSuperIndexHeader +
-                                                 kSuperIndexEntrySize * kSuperIndexEntries + 12 + 8 + kDmlhSize + 8);
+    const auto superIndex = kSuperIndexHeader + kSuperIndexEntrySize * static_cast<std::int64_t>(SuperIndexCapacity());
+    auto fixed = static_cast<std::int64_t>(12 + 12 + 64 + 12 + 64 + 8 + 8 + superIndex + 12 + 8 + kDmlhSize + 8);
+    if (m_hasAudio) {
+        fixed += 12 + 64 + 8 + kWaveFormatSize + 8 + superIndex;
+    }
     return fixed + static_cast<std::int64_t>(m_format.size() + m_format.size() % 2) <= kHeaderRegionSize;
+}
+
+bool AviWriter::AddAudioStream(const WaveFormat& format)
+{
+    if (m_failed || !m_segmentOpen || m_hasAudio || !m_firstSegment || !m_entries.empty() || format.BlockAlign() == 0) {
+        return false;
+    }
+    m_hasAudio = true;
+    m_wave = format;
+    if (!HeaderFits()) {
+        m_hasAudio = false;
+        return false;
+    }
+    // The reserve now holds a second standard index header.
+    return WriteAt(0, BuildHeader()) && EnsureReserve();
+}
+
+bool AviWriter::WriteAudio(std::span<const std::uint8_t> pcm)
+{
+    if (m_failed || !m_segmentOpen || !m_hasAudio || pcm.size() % m_wave.BlockAlign() != 0) {
+        return false;
+    }
+    return pcm.empty() || AppendChunk(pcm, true, true);
 }
 
 bool AviWriter::CreateStream(const StreamInfo& info, std::span<const std::uint8_t> format)
@@ -262,7 +333,7 @@ bool AviWriter::OpenMovi()
 std::int64_t AviWriter::ReserveNeeded(std::size_t entries) const
 {
     const auto count = static_cast<std::int64_t>(entries);
-    std::int64_t bytes = kStandardIndexHeader + kStandardIndexEntry * count;
+    std::int64_t bytes = kStandardIndexHeader * (m_hasAudio ? 2 : 1) + kStandardIndexEntry * count;
     if (m_firstSegment) {
         bytes += kChunkHeaderSize + kOldIndexEntry * count;
     }
@@ -292,7 +363,7 @@ bool AviWriter::EnsureReserve()
     return true;
 }
 
-bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
+bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, bool audio)
 {
     if (data.size() > kMaxChunkData) {
         return Fail();  // a frame too large for a chunk
@@ -304,7 +375,7 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
         (m_end + chunkSize + ReserveNeeded(m_entries.size() + 1) - m_segmentStart > m_segmentLimit ||
          m_entries.size() >= kMaxEntriesPerSegment);
     if (segmentFull) {
-        if (m_superIndex.size() + 1 >= kSuperIndexEntries) {
+        if (std::max(m_superIndex.size(), m_audioSuperIndex.size()) + 1 >= SuperIndexCapacity()) {
             return Fail();  // the file has reached its largest size
         }
         if (!CloseSegment() || !StartSegment()) {
@@ -312,7 +383,7 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
         }
     }
 
-    const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
+    const std::uint32_t chunkId = audio ? AudioChunkId() : FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
     const auto header = ChunkHeader(chunkId, static_cast<std::uint32_t>(data.size()));
     static const std::uint8_t pad = 0;
     std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
@@ -324,12 +395,17 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame)
     const std::int64_t chunkStart = m_end;
     m_end += chunkSize;
     m_allocated = std::max(m_allocated, m_end);
-    m_entries.push_back({chunkStart, static_cast<std::uint32_t>(data.size()), keyFrame});
+    m_entries.push_back({chunkStart, static_cast<std::uint32_t>(data.size()), keyFrame, audio});
     if (!EnsureReserve()) {
         // The index of this frame has no room: the file ends with the frame before it.
         m_entries.pop_back();
         m_end = chunkStart;
         return false;
+    }
+    if (audio) {
+        m_maxAudioChunkSize = std::max(m_maxAudioChunkSize, static_cast<std::uint32_t>(data.size()));
+        m_audioBlocks += static_cast<std::int64_t>(data.size() / m_wave.BlockAlign());
+        return true;
     }
     m_maxChunkSize = std::max(m_maxChunkSize, static_cast<std::uint32_t>(data.size()));
     ++m_totalSamples;
@@ -354,28 +430,45 @@ bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t>
 
 // Writes the standard index (and, in the first segment, the AVI 1.0 index) into the reserve and
 // closes the segment's lists. Never extends the file past the reserve.
+// The segment's standard index of one stream ("ix00" or "ix01"), when it has chunks there.
+bool AviWriter::WriteStandardIndex(bool audio)
+{
+    const std::uint32_t chunkId = audio ? AudioChunkId() : FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
+    const auto count = std::count_if(m_entries.begin(), m_entries.end(),
+                                     [audio](const IndexEntry& entry) { return entry.Audio == audio; });
+    if (count == 0) {
+        return true;
+    }
+    Bytes index;
+    index.Raw(ChunkHeader(FourCC('i', 'x', '0', audio ? '1' : '0'), U32(24 + kStandardIndexEntry * count)));
+    index.U16(2).U8(0).U8(kIndexOfChunks);
+    index.U32(static_cast<std::uint32_t>(count));
+    index.U32(chunkId);
+    index.U64(static_cast<std::uint64_t>(m_moviStart));
+    index.U32(0);
+    std::int64_t duration = 0;
+    for (const auto& entry : m_entries) {
+        if (entry.Audio == audio) {
+            index.U32(U32(entry.Offset + kChunkHeaderSize - m_moviStart));
+            index.U32(entry.Size | (entry.KeyFrame ? 0U : kStandardIndexNonKey));
+            duration += audio ? entry.Size / m_wave.BlockAlign() : 1;
+        }
+    }
+    if (!WriteAt(m_end, index.Data())) {
+        return false;
+    }
+    (audio ? m_audioSuperIndex : m_superIndex)
+        .push_back({m_end, static_cast<std::uint32_t>(index.Size()), static_cast<std::uint32_t>(duration)});
+    m_end += static_cast<std::int64_t>(index.Size());
+    return true;
+}
+
 bool AviWriter::CloseSegment()
 {
     const std::uint32_t chunkId = FourCC('0', '0', 'd', m_info.Compressed ? 'c' : 'b');
-    bool ok = true;
-    if (!m_entries.empty()) {
-        Bytes index;
-        index.Raw(ChunkHeader(FourCC('i', 'x', '0', '0'), U32(24 + kStandardIndexEntry * std::ssize(m_entries))));
-        index.U16(2).U8(0).U8(kIndexOfChunks);
-        index.U32(static_cast<std::uint32_t>(m_entries.size()));
-        index.U32(chunkId);
-        index.U64(static_cast<std::uint64_t>(m_moviStart));
-        index.U32(0);
-        for (const auto& entry : m_entries) {
-            index.U32(U32(entry.Offset + kChunkHeaderSize - m_moviStart));
-            index.U32(entry.Size | (entry.KeyFrame ? 0U : kStandardIndexNonKey));
-        }
-        ok = WriteAt(m_end, index.Data());
-        if (ok) {
-            m_superIndex.push_back(
-                {m_end, static_cast<std::uint32_t>(index.Size()), static_cast<std::uint32_t>(m_entries.size())});
-            m_end += static_cast<std::int64_t>(index.Size());
-        }
+    bool ok = WriteStandardIndex(false);
+    if (m_hasAudio) {
+        ok = WriteStandardIndex(true) && ok;
     }
     Bytes size;
     size.U32(U32(m_end - m_moviStart - 8));
@@ -385,7 +478,7 @@ bool AviWriter::CloseSegment()
         Bytes index;
         index.Raw(ChunkHeader(FourCC('i', 'd', 'x', '1'), U32(kOldIndexEntry * std::ssize(m_entries))));
         for (const auto& entry : m_entries) {
-            index.U32(chunkId);
+            index.U32(entry.Audio ? AudioChunkId() : chunkId);
             index.U32(entry.KeyFrame ? kAviifKeyFrame : 0U);
             // Offsets count from the "movi" fourcc.
             index.U32(U32(entry.Offset - (m_moviStart + 8)));

@@ -19,10 +19,18 @@ struct StreamInfo {
     bool Compressed = false;  // "00dc" chunks instead of "00db"
 };
 
-// Writes a RIFF AVI file with one video stream, growing into OpenDML (AVIX) segments past 1 GiB.
-// Room for the indexes of the frames written so far is always held on disk behind the last
-// frame, so a failed write (disk full, file size limit) still closes into a valid file that holds
-// every frame completely written.
+// An uncompressed PCM sound stream (WAVEFORMATEX).
+struct WaveFormat {
+    std::uint16_t Channels = 2;
+    std::uint32_t SamplesPerSecond = 48'000;
+    std::uint16_t BitsPerSample = 16;
+    std::uint32_t BlockAlign() const { return std::uint32_t{Channels} * BitsPerSample / 8; }
+};
+
+// Writes a RIFF AVI file with one video stream and optionally one PCM sound stream, growing into OpenDML (AVIX)
+// segments past 1 GiB. Room for the indexes of the frames written so far is always held on disk behind the last frame,
+// so a failed write (disk full, file size limit) still closes into a valid file that holds every frame completely
+// written.
 class AviWriter {
 public:
     AviWriter() = default;
@@ -38,6 +46,12 @@ public:
     // Sets the stream format and the codec that made it; false when the format does not fit the
     // header region or the header cannot be written.
     bool SetFormat(std::span<const std::uint8_t> format, std::uint32_t handler, bool compressed);
+    // Adds the sound stream (stream 1, chunks "01wb"); only after CreateStream and before the
+    // first sample. False when it comes too late or the header cannot be written.
+    bool AddAudioStream(const WaveFormat& format);
+    // Appends a chunk of PCM sound, whole blocks only, after the video samples written so far.
+    // Failures behave as those of WriteSample.
+    bool WriteAudio(std::span<const std::uint8_t> pcm);
     // Writes the sample at the given position. Positions skipped since the last sample become
     // empty chunks, so later samples keep their time. False after any write failure; the frames
     // written before it stay.
@@ -52,6 +66,7 @@ public:
     // Header region and segment limits, for the tests.
     static constexpr std::int64_t kHeaderRegionSize = 8192;
     static constexpr std::int64_t kDefaultSegmentLimit = std::int64_t{1} << 30;
+    // With a sound stream each stream's super index gets half of these, so both fit the header.
     static constexpr std::size_t kSuperIndexEntries = 256;
     // Smaller segments make OpenDML files testable without writing gigabytes.
     void SetSegmentLimitForTesting(std::int64_t bytes) { m_segmentLimit = bytes; }
@@ -61,6 +76,7 @@ private:
         std::int64_t Offset;  // of the chunk's header
         std::uint32_t Size;   // of the chunk's data
         bool KeyFrame;
+        bool Audio;
     };
     struct SuperIndexEntry {
         std::int64_t Offset;  // of the ix00 chunk
@@ -69,8 +85,10 @@ private:
     };
 
     bool HeaderFits() const;
+    std::size_t SuperIndexCapacity() const;
     bool OpenMovi();
-    bool AppendChunk(std::span<const std::uint8_t> data, bool keyFrame);
+    bool AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, bool audio = false);
+    bool WriteStandardIndex(bool audio);
     bool StartSegment();
     bool CloseSegment();
     std::int64_t ReserveNeeded(std::size_t entries) const;
@@ -100,6 +118,12 @@ private:
     std::int64_t m_firstSegmentSamples = 0;
     std::int64_t m_totalSamples = 0;
     std::uint32_t m_maxChunkSize = 0;
+
+    bool m_hasAudio = false;
+    WaveFormat m_wave;
+    std::vector<SuperIndexEntry> m_audioSuperIndex;
+    std::int64_t m_audioBlocks = 0;
+    std::uint32_t m_maxAudioChunkSize = 0;
 };
 
 }  // namespace kinetar::avi

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "project/ProjectFile.h"
+#include "project/Slideshow.h"
+
+namespace kinetar::avi {
+
+// 16-bit PCM for AVI, AAC for MP4 and QuickTime, Opus for Matroska and WebM.
+enum class AudioCodec { Pcm16, Aac, Opus };
+
+// What a container needs to describe the sound stream.
+struct AudioStreamFormat {
+    std::string CodecName;  // "pcm_s16le", "aac", "opus"
+    int SampleRate = 48'000;
+    int Channels = 2;
+    std::vector<std::uint8_t> Extradata;  // the codec's global header, empty for PCM
+    int FrameSize = 0;                    // samples per packet; 0 for PCM, whose packets vary
+    int InitialPadding = 0;               // priming samples the player drops at the start
+    std::int64_t BitRate = 0;
+};
+
+// One encoded packet. Data lives only for the call of the sink it is handed to.
+struct AudioPacket {
+    std::span<const std::uint8_t> Data;
+    std::int64_t Pts = 0;  // in samples at 48 kHz; below 0 by the priming for AAC and Opus
+    std::int64_t Duration = 0;
+};
+// Takes one packet; false when it could not be written, which stops the encoding.
+using AudioPacketSink = std::function<bool(const AudioPacket&)>;
+// Asked with a message naming the file when a sound cannot be read; true leaves the sound out and
+// goes on, false stops the run.
+using SoundErrorQuestion = std::function<bool(const std::string& message)>;
+
+inline constexpr const char* kCantReadSound = "Can't read sound file ";
+inline constexpr const char* kCantEncodeSound = "Can't encode the sound track with ";
+
+// The sound track of a video: the sound records' files decoded, resampled to 48 kHz stereo, placed
+// by their cues one after another, silence between them, cut at the video's end with a fade-out,
+// and encoded. Decoding streams a piece at a time; no song is ever held whole.
+class AudioTrack {
+public:
+    // The track for a video of videoFrames frames. Every sound file is opened first; one that
+    // cannot be read is put to the question (none: left out). Returns nothing when there is no
+    // sound record or every sound was left out, and also, with stopped set to true, when the
+    // question answered false. Throws Error when the encoder cannot be opened.
+    static std::unique_ptr<AudioTrack> Make(std::span<const project::FrameRecord> records, project::FrameRate rate,
+                                            std::int64_t videoFrames, AudioCodec codec,
+                                            const SoundErrorQuestion& skipUnreadable, bool& stopped);
+    ~AudioTrack();
+    AudioTrack(const AudioTrack&) = delete;
+    AudioTrack& operator=(const AudioTrack&) = delete;
+
+    const AudioStreamFormat& Format() const;
+    // The track's length: exactly the video's, in samples.
+    std::int64_t TotalSamples() const;
+
+    // Encodes the track up to the given sample (exclusive; clamped to the track's length) and hands
+    // every packet finished so far to the sink. AAC and Opus encode whole frames only, so up to a
+    // frame stays pending until a later call. False when the sink refused a packet.
+    bool EncodeUntil(std::int64_t sample, const AudioPacketSink& sink);
+    // Encodes the rest of the track, to the video's end, and flushes the encoder.
+    bool Finish(const AudioPacketSink& sink);
+
+    struct State;
+
+private:
+    explicit AudioTrack(std::unique_ptr<State> state);
+    std::unique_ptr<State> m_state;
+};
+
+}  // namespace kinetar::avi
