@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <tuple>
 
 #include "avi/audio/AudioTrack.h"
@@ -28,30 +30,30 @@ std::string Tone(const TempDir& dir, const std::string& name, double seconds)
     return path;
 }
 
-// One picture record per second of video, with the sounds in front of the picture they are cued at.
-std::vector<FrameRecord> Records(int seconds, const std::vector<std::pair<int, std::string>>& sounds)
+// Pictures of a second (the last one shorter when the video is), each sound in front of the picture
+// of its second.
+std::vector<FrameRecord> Records(int milliseconds, const std::vector<std::pair<int, std::string>>& sounds)
 {
     std::vector<FrameRecord> records;
-    for (int second = 0; second <= seconds; ++second) {
+    for (int second = 0; second * 1000 <= milliseconds; ++second) {
         for (const auto& [at, path] : sounds) {
             if (at == second) {
                 records.push_back(project::NewSoundRecord(path));
             }
         }
-        if (second < seconds) {
+        if (second * 1000 < milliseconds) {
             records.push_back(project::NewFrameRecord("p.bmp"));
-            records.back().Duration = 1000;
+            records.back().Duration = static_cast<std::uint32_t>(std::min(1000, milliseconds - second * 1000));
         }
     }
     return records;
 }
 
-// The whole track as 16-bit PCM, the left channel only; fails the test when the packets leave gaps or
-// the right channel differs.
-std::vector<int> Render(AudioTrack& track)
+// The track as 16-bit PCM, left channel only; fails when the packets leave gaps or the channels differ.
+std::vector<int> Render(AudioTrack& track, std::int64_t stopAt = 0)
 {
     std::vector<int> left;
-    EXPECT_TRUE(track.Finish([&](const AudioPacket& packet) {
+    EXPECT_TRUE(track.FinishAt(stopAt > 0 ? stopAt : track.TotalSamples(), [&](const AudioPacket& packet) {
         EXPECT_EQ(packet.Pts, static_cast<std::int64_t>(left.size()));
         EXPECT_EQ(packet.Data.size(), static_cast<std::size_t>(packet.Duration) * 4);
         for (std::size_t i = 0; i + 3 < packet.Data.size(); i += 4) {
@@ -67,11 +69,8 @@ std::vector<int> Render(AudioTrack& track)
 
 int Peak(const std::vector<int>& samples, std::int64_t from, std::int64_t to)
 {
-    int peak = 0;
-    for (std::int64_t i = std::max<std::int64_t>(from, 0); i < std::min<std::int64_t>(to, std::ssize(samples)); ++i) {
-        peak = std::max(peak, std::abs(samples[static_cast<std::size_t>(i)]));
-    }
-    return peak;
+    const auto part = std::span(samples).subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    return std::abs(std::ranges::max(part, {}, [](int sample) { return std::abs(sample); }));
 }
 
 // Every format the libraries read, resampled from 44.1 kHz mono: the tone starts at its cue (frame
@@ -87,7 +86,7 @@ TEST(AudioTrack, DecodesResamplesAndPlacesEveryFormat)
          {Row{"wav", 0}, Row{"flac", 0}, Row{"mp3", 1200}, Row{"ogg", 64}, Row{"opus", 64}, Row{"m4a", 1200}}) {
         SCOPED_TRACE(row.extension);
         TempDir dir;
-        const auto records = Records(3, {{1, Tone(dir, std::string("t.") + row.extension, 1.0)}});
+        const auto records = Records(3000, {{1, Tone(dir, std::string("t.") + row.extension, 1.0)}});
         bool stopped = false;
         auto track = AudioTrack::Make(records, k25, 75, AudioCodec::Pcm16, {}, stopped);
         ASSERT_NE(track, nullptr);
@@ -114,35 +113,36 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
     KINETAR_SKIP_WITHOUT(test::kFfmpeg);
     TempDir dir;
     const std::string one = Tone(dir, "one.wav", 1.0);
-    const std::string long1 = Tone(dir, "long.flac", 4.0);
+    const std::string four = Tone(dir, "four.flac", 4.0);
     struct Level {
         std::int64_t from, to;
         double gainFrom, gainTo;  // linear between
     };
     struct Row {
         const char* name;
-        int seconds;
+        int milliseconds;
         std::vector<std::pair<int, std::string>> sounds;
         std::vector<Level> levels;
+        std::int64_t stopAt = 0;  // a stopped run's end
     };
     const std::vector<Row> rows = {
-        {"together", 3, {{0, one}, {0, one}}, {{0, 96'000, 1, 1}, {96'000, 144'000, 0, 0}}},
-        {"second cue later than the first end",
-         4,
-         {{0, one}, {2, one}},
-         {{0, 48'000, 1, 1}, {48'000, 96'000, 0, 0}, {96'000, 144'000, 1, 1}, {144'000, 192'000, 0, 0}}},
-        {"cut with a second's fade", 2, {{0, long1}}, {{0, 48'000, 1, 1}, {48'000, 96'000, 1, 0}}},
-        {"cut after a second sound", 3, {{0, one}, {0, long1}}, {{0, 96'000, 1, 1}, {96'000, 144'000, 1, 0}}},
+        {"together", 3000, {{0, one}, {0, one}}, {{0, 96'000, 1, 1}, {96'000, 144'000, 0, 0}}},
+        {"cued after the first ends", 4000, {{0, one}, {2, one}}, {{48'000, 96'000, 0, 0}, {96'000, 144'000, 1, 1}}},
+        {"cut with a second's fade", 2000, {{0, four}}, {{0, 48'000, 1, 1}, {48'000, 96'000, 1, 0}}},
+        {"cut after another sound", 3000, {{0, one}, {0, four}}, {{0, 96'000, 1, 1}, {96'000, 144'000, 1, 0}}},
+        {"short video", 400, {{0, four}}, {{0, 9'600, 1, 1}, {9'600, 19'200, 1, 0}}},
+        {"stopped before the fade", 3000, {{0, four}}, {{0, 72'000, 1, 1}}, 72'000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         bool stopped = false;
+        const std::int64_t frames = row.milliseconds / 40;
         auto track =
-            AudioTrack::Make(Records(row.seconds, row.sounds), k25, row.seconds * 25, AudioCodec::Pcm16, {}, stopped);
+            AudioTrack::Make(Records(row.milliseconds, row.sounds), k25, frames, AudioCodec::Pcm16, {}, stopped);
         ASSERT_NE(track, nullptr);
-        const auto left = Render(*track);
-        ASSERT_EQ(std::ssize(left), row.seconds * 48'000);
-        EXPECT_EQ(left.back(), 0);
+        const auto left = Render(*track, row.stopAt);
+        ASSERT_EQ(std::ssize(left), row.stopAt > 0 ? row.stopAt : frames * 1920);
+        EXPECT_EQ(left.back() == 0, row.stopAt == 0);
         for (const Level& level : row.levels) {
             for (std::int64_t block = level.from + 480; block + 960 < level.to - 480; block += 960) {
                 const double at =
@@ -154,21 +154,6 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
     }
 }
 
-TEST(AudioTrack, ShortVideoFadesOverHalfItsLength)
-{
-    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
-    TempDir dir;
-    auto records = Records(1, {{0, Tone(dir, "t.wav", 1.0)}});
-    records.back().Duration = 400;
-    bool stopped = false;
-    auto track = AudioTrack::Make(records, k25, 10, AudioCodec::Pcm16, {}, stopped);
-    const auto left = Render(*track);
-    ASSERT_EQ(left.size(), 19'200U);
-    EXPECT_NEAR(Peak(left, 8'000, 9'600), kFull, kFull / 10);
-    EXPECT_NEAR(Peak(left, 14'000, 15'000), kFull * 0.5, kFull / 10);
-    EXPECT_LT(Peak(left, 19'000, 19'200), kFull / 40);
-}
-
 // An unreadable sound is put to the question with a message naming it: yes leaves it out, no stops.
 TEST(AudioTrack, UnreadableSoundIsAskedAbout)
 {
@@ -176,55 +161,44 @@ TEST(AudioTrack, UnreadableSoundIsAskedAbout)
     TempDir dir;
     const std::string bad = dir.File("bad.mp3");
     test::WriteFile(bad, std::vector<std::uint8_t>(500, 0x55));
-    const auto records = Records(2, {{0, bad}, {0, Tone(dir, "t.wav", 0.5)}});
+    const auto records = Records(2000, {{0, bad}, {0, Tone(dir, "t.wav", 0.5)}});
     for (const bool skip : {true, false}) {
         std::vector<std::string> asked;
+        const auto ask = [&](const std::string& message) { return asked.push_back(message), skip; };
         bool stopped = false;
-        auto track = AudioTrack::Make(
-            records, k25, 50, AudioCodec::Pcm16,
-            [&](const std::string& message) {
-                asked.push_back(message);
-                return skip;
-            },
-            stopped);
+        auto track = AudioTrack::Make(records, k25, 50, AudioCodec::Pcm16, ask, stopped);
         EXPECT_EQ(asked, std::vector<std::string>{"Can't read sound file " + bad});
         EXPECT_EQ(stopped, !skip);
         ASSERT_EQ(track != nullptr, skip);
-        if (skip) {
-            const auto left = Render(*track);
-            EXPECT_LE(std::find_if(left.begin(), left.end(), [](int s) { return s != 0; }) - left.begin(), 1);
+        if (skip) {  // the next sound takes its place
+            EXPECT_NEAR(Peak(Render(*track), 0, 2'400), kFull, kFull / 10);
         }
     }
 }
 
-// AAC and Opus: whole frames with their priming before 0, covering the track exactly.
+// AAC and Opus: whole frames from their priming before 0 on, covering the track exactly.
 TEST(AudioTrack, EncodesAacAndOpusFramesFromTheirPriming)
 {
     KINETAR_SKIP_WITHOUT(test::kFfmpeg);
     TempDir dir;
-    const auto records = Records(1, {{0, Tone(dir, "t.wav", 2.0)}});
+    const auto records = Records(1000, {{0, Tone(dir, "t.wav", 2.0)}});
     for (const auto& [codec, name, frameSize] :
          {std::tuple{AudioCodec::Aac, "aac", 1024}, {AudioCodec::Opus, "opus", 960}}) {
         SCOPED_TRACE(name);
         bool stopped = false;
         auto track = AudioTrack::Make(records, k25, 25, codec, {}, stopped);
-        ASSERT_NE(track, nullptr);
         const AudioStreamFormat& format = track->Format();
         EXPECT_EQ(format.CodecName, name);
         EXPECT_EQ(format.FrameSize, frameSize);
-        EXPECT_GT(format.InitialPadding, 0);
         EXPECT_FALSE(format.Extradata.empty());
         std::int64_t next = -format.InitialPadding;
-        std::size_t packets = 0;
+        EXPECT_LT(next, 0);
         ASSERT_TRUE(track->Finish([&](const AudioPacket& packet) {
             EXPECT_EQ(packet.Pts, next);
-            EXPECT_FALSE(packet.Data.empty());
             next = packet.Pts + packet.Duration;
-            ++packets;
             return true;
         }));
         EXPECT_EQ(next, 48'000);
-        EXPECT_GE(packets, 48'000U / static_cast<std::size_t>(frameSize));
     }
 }
 

@@ -520,7 +520,15 @@ bool AudioTrack::EncodeUntil(std::int64_t sample, const AudioPacketSink& sink)
 
 bool AudioTrack::Finish(const AudioPacketSink& sink)
 {
+    return FinishAt(m_state->Total, sink);
+}
+
+bool AudioTrack::FinishAt(std::int64_t sample, const AudioPacketSink& sink)
+{
     State& state = *m_state;
+    // A fade already made for the planned end stays on the samples that remain; a stop before the
+    // fade gets none, as the fade starts past the new end.
+    state.Total = std::clamp(sample, state.Pending, state.Total);
     if (!EncodeUntil(state.Total, sink)) {
         return false;
     }

@@ -67,6 +67,9 @@ public:
     bool EncodeUntil(std::int64_t sample, const AudioPacketSink& sink);
     // Encodes the rest of the track, to the video's end, and flushes the encoder.
     bool Finish(const AudioPacketSink& sink);
+    // Ends the track early where a stopped run's video ends, without a fade, and flushes the
+    // encoder. Never before the samples already encoded (up to a frame more for AAC and Opus).
+    bool FinishAt(std::int64_t sample, const AudioPacketSink& sink);
 
     struct State;
 
