@@ -87,15 +87,12 @@ TEST(AudioTrack, DecodesResamplesAndPlacesEveryFormat)
         SCOPED_TRACE(row.extension);
         TempDir dir;
         const auto records = Records(3000, {{1, Tone(dir, std::string("t.") + row.extension, 1.0)}});
-        bool stopped = false;
-        auto track = AudioTrack::Make(records, k25, 75, AudioCodec::Pcm16, {}, stopped);
+        auto track = AudioTrack::Make(records, k25, 75, AudioCodec::Pcm16);
         ASSERT_NE(track, nullptr);
         const auto left = Render(*track);
         ASSERT_EQ(std::ssize(left), 144'000);
-        const auto first =
-            std::find_if(left.begin(), left.end(), [](int s) { return std::abs(s) > 200; }) - left.begin();
+        const auto first = std::find_if(left.begin(), left.end(), [](int s) { return s != 0; }) - left.begin();
         EXPECT_NEAR(static_cast<double>(first), 48e3, static_cast<double>(row.slack + 4));
-        EXPECT_EQ(Peak(left, 0, 48'000 - row.slack), 0);
         EXPECT_NEAR(Peak(left, 60'000, 84'000), kFull, kFull / 10);
         EXPECT_EQ(Peak(left, 96'000 + row.slack + 64, 144'000), 0);
         int crossings = 0;
@@ -135,10 +132,8 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        bool stopped = false;
         const std::int64_t frames = row.milliseconds / 40;
-        auto track =
-            AudioTrack::Make(Records(row.milliseconds, row.sounds), k25, frames, AudioCodec::Pcm16, {}, stopped);
+        auto track = AudioTrack::Make(Records(row.milliseconds, row.sounds), k25, frames, AudioCodec::Pcm16);
         ASSERT_NE(track, nullptr);
         const auto left = Render(*track, row.stopAt);
         ASSERT_EQ(std::ssize(left), row.stopAt > 0 ? row.stopAt : frames * 1920);
@@ -166,7 +161,7 @@ TEST(AudioTrack, UnreadableSoundIsAskedAbout)
         std::vector<std::string> asked;
         const auto ask = [&](const std::string& message) { return asked.push_back(message), skip; };
         bool stopped = false;
-        auto track = AudioTrack::Make(records, k25, 50, AudioCodec::Pcm16, ask, stopped);
+        auto track = AudioTrack::Make(records, k25, 50, AudioCodec::Pcm16, ask, &stopped);
         EXPECT_EQ(asked, std::vector<std::string>{"Can't read sound file " + bad});
         EXPECT_EQ(stopped, !skip);
         ASSERT_EQ(track != nullptr, skip);
@@ -185,8 +180,7 @@ TEST(AudioTrack, EncodesAacAndOpusFramesFromTheirPriming)
     for (const auto& [codec, name, frameSize] :
          {std::tuple{AudioCodec::Aac, "aac", 1024}, {AudioCodec::Opus, "opus", 960}}) {
         SCOPED_TRACE(name);
-        bool stopped = false;
-        auto track = AudioTrack::Make(records, k25, 25, codec, {}, stopped);
+        auto track = AudioTrack::Make(records, k25, 25, codec);
         const AudioStreamFormat& format = track->Format();
         EXPECT_EQ(format.CodecName, name);
         EXPECT_EQ(format.FrameSize, frameSize);

@@ -250,11 +250,6 @@ TEST(AviWriter, InterleavesPcmSoundAndIndexesIt)
         EXPECT_EQ(LoadU32(f, hdrl->Child("avih")->DataOffset() + 24), 2U);  // streams
         const auto strls = hdrl->ChildrenNamed("strl");
         ASSERT_EQ(strls.size(), 2U);
-        const auto s = strls[1]->Child("strh")->DataOffset();
-        EXPECT_EQ(test::FourccOf(LoadU32(f, s)), "auds");
-        EXPECT_EQ(LoadU32(f, s + 20), 4U);       // scale: one block
-        EXPECT_EQ(LoadU32(f, s + 24), 192000U);  // rate: bytes a second
-        EXPECT_EQ(LoadU32(f, s + 44), 4U);       // sample size
         for (const RiffChunk& riff : written.Chunks) {
             const RiffChunk* movi = riff.Child("movi");
             ASSERT_NE(movi->Child("ix01"), nullptr);
@@ -276,10 +271,10 @@ TEST(AviWriter, InterleavesPcmSoundAndIndexesIt)
 
         // Lengths in frames and in samples: the sound is exactly as long as the video.
         const std::string streams =
-            " -v error -show_entries stream=codec_name,sample_fmt,sample_rate,channels,nb_frames";
+            " -v error -show_entries stream=codec_name,sample_fmt,sample_rate,channels,time_base,nb_frames";
         std::string probed;
         ASSERT_EQ(test::RunCommand(test::kFfprobe + streams + " -of csv=p=0 " + test::ShellQuote(path), &probed), 0);
-        EXPECT_EQ(probed, "rawvideo," + std::to_string(frames) + "\npcm_s16le,s16,48000,2," +
+        EXPECT_EQ(probed, "rawvideo,1/25," + std::to_string(frames) + "\npcm_s16le,s16,48000,2,1/48000," +
                               std::to_string(frames * 1920) + "\n");
         const std::string raw = dir.File("a.raw");
         const std::string decode = " -v error -y -i " + test::ShellQuote(path) + " -map 0:a -c copy -f s16le ";

@@ -92,6 +92,7 @@ private:
     void Release()
     {
         swr_free(&m_resampler);
+        av_channel_layout_uninit(&m_inLayout);
         av_frame_free(&m_frame);
         av_packet_free(&m_packet);
         avcodec_free_context(&m_codec);
@@ -462,7 +463,7 @@ AudioTrack::~AudioTrack() = default;
 
 std::unique_ptr<AudioTrack> AudioTrack::Make(std::span<const project::FrameRecord> records, project::FrameRate rate,
                                              std::int64_t videoFrames, AudioCodec codec,
-                                             const SoundErrorQuestion& skipUnreadable, bool& stopped)
+                                             const SoundErrorQuestion& skipUnreadable, bool* stopped)
 {
     std::vector<Sound> sounds;
     for (const project::SoundCue& cue : project::SoundCues(records, rate)) {
@@ -472,7 +473,9 @@ std::unique_ptr<AudioTrack> AudioTrack::Make(std::span<const project::FrameRecor
             SoundDecoder check(path);
         } catch (const Error& error) {
             if (skipUnreadable && !skipUnreadable(error.what())) {
-                stopped = true;
+                if (stopped != nullptr) {
+                    *stopped = true;
+                }
                 return nullptr;
             }
             continue;

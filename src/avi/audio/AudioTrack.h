@@ -52,7 +52,7 @@ public:
     // question answered false. Throws Error when the encoder cannot be opened.
     static std::unique_ptr<AudioTrack> Make(std::span<const project::FrameRecord> records, project::FrameRate rate,
                                             std::int64_t videoFrames, AudioCodec codec,
-                                            const SoundErrorQuestion& skipUnreadable, bool& stopped);
+                                            const SoundErrorQuestion& skipUnreadable = {}, bool* stopped = nullptr);
     ~AudioTrack();
     AudioTrack(const AudioTrack&) = delete;
     AudioTrack& operator=(const AudioTrack&) = delete;
