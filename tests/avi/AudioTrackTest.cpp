@@ -12,7 +12,6 @@
 namespace kinetar::avi {
 namespace {
 
-using project::FrameRecord;
 using test::TempDir;
 
 constexpr project::FrameRate k25{25, 1};
@@ -22,29 +21,23 @@ constexpr int kFull = 4096;  // the generated tone's peak: an eighth of full sca
 std::string Tone(const TempDir& dir, const std::string& name, double seconds)
 {
     const std::string path = dir.File(name);
-    const std::string command =
-        test::kFfmpeg +
-        " -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds) +
-        " -ac 1 " + test::ShellQuote(path);
-    EXPECT_EQ(test::RunCommand(command), 0) << command;
+    const std::string tone = "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds);
+    EXPECT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -f lavfi -i " + tone + " -ac 1 " + test::ShellQuote(path)),
+              0);
     return path;
 }
 
-// Pictures of a second (the last one shorter when the video is), each sound in front of the picture
-// of its second.
-std::vector<FrameRecord> Records(int milliseconds, const std::vector<std::pair<int, std::string>>& sounds)
+// Pictures of a second (the last one shorter when the video is), and in front of picture n the
+// sounds cued at second n; the sounds come sorted by second.
+std::vector<project::FrameRecord> Records(int milliseconds, const std::vector<std::pair<int, std::string>>& sounds)
 {
-    std::vector<FrameRecord> records;
-    for (int second = 0; second * 1000 <= milliseconds; ++second) {
-        for (const auto& [at, path] : sounds) {
-            if (at == second) {
-                records.push_back(project::NewSoundRecord(path));
-            }
-        }
-        if (second * 1000 < milliseconds) {
-            records.push_back(project::NewFrameRecord("p.bmp"));
-            records.back().Duration = static_cast<std::uint32_t>(std::min(1000, milliseconds - second * 1000));
-        }
+    std::vector<project::FrameRecord> records;
+    for (int start = 0; start < milliseconds; start += 1000) {
+        records.push_back(project::NewFrameRecord("p.bmp"));
+        records.back().Duration = static_cast<std::uint32_t>(std::min(1000, milliseconds - start));
+    }
+    for (auto sound = sounds.rbegin(); sound != sounds.rend(); ++sound) {
+        records.insert(records.begin() + sound->first, project::NewSoundRecord(sound->second));
     }
     return records;
 }

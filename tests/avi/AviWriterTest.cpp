@@ -250,18 +250,18 @@ TEST(AviWriter, InterleavesPcmSoundAndIndexesIt)
         EXPECT_EQ(LoadU32(f, hdrl->Child("avih")->DataOffset() + 24), 2U);  // streams
         const auto strls = hdrl->ChildrenNamed("strl");
         ASSERT_EQ(strls.size(), 2U);
-        for (const RiffChunk& riff : written.Chunks) {
-            const RiffChunk* movi = riff.Child("movi");
-            ASSERT_NE(movi->Child("ix01"), nullptr);
-            EXPECT_EQ(LoadU32(f, movi->Child("ix01")->DataOffset() + 4), movi->ChildrenNamed("01wb").size());
-        }
-        EXPECT_EQ(written.Chunks.size() > 1, limit > 0);
+        // Each segment's ix01 indexes its sound chunks and is named, with its blocks, by the super index.
         const auto super = strls[1]->Child("indx")->DataOffset();
-        std::uint32_t blocks = 0;
-        for (std::uint32_t i = 0; i < LoadU32(f, super + 4); ++i) {
-            blocks += LoadU32(f, super + 36 + 16 * i);  // durations
+        EXPECT_EQ(LoadU32(f, super + 4), written.Chunks.size());
+        EXPECT_EQ(written.Chunks.size() > 1, limit > 0);
+        for (std::size_t i = 0; i < written.Chunks.size(); ++i) {
+            const RiffChunk* movi = written.Chunks[i].Child("movi");
+            const auto chunks = static_cast<std::uint32_t>(movi->ChildrenNamed("01wb").size());
+            ASSERT_NE(movi->Child("ix01"), nullptr);
+            EXPECT_EQ(LoadU32(f, movi->Child("ix01")->DataOffset() + 4), chunks);
+            EXPECT_EQ(LoadU64(f, super + 24 + 16 * i), movi->Child("ix01")->Offset);
+            EXPECT_EQ(LoadU32(f, super + 36 + 16 * i), 1920 * chunks);
         }
-        EXPECT_EQ(blocks, 1920U * static_cast<std::uint32_t>(frames));
         const RiffChunk* idx1 = written.Chunks[0].Child("idx1");
         std::size_t soundEntries = 0;
         for (std::uint32_t at = 0; at < idx1->Size; at += 16) {
