@@ -26,6 +26,9 @@ constexpr int kSampleRate = static_cast<int>(project::kSoundSampleRate);
 // A tenth of a second: the largest PCM packet, and the step the track is made in.
 constexpr std::int64_t kStepSamples = kSampleRate / 10;
 constexpr std::int64_t kFadeSamples = kSampleRate;
+// The resampler's filter grows with the ratio of the rates: a sound that claims a rate beyond any
+// real one (a damaged header) would make it allocate without bound.
+constexpr int kMaxSoundRate = 768'000;
 
 // A sound file decoded and resampled to 48 kHz stereo floats, one decoded frame at a time.
 class SoundDecoder {
@@ -53,7 +56,7 @@ public:
         m_frame = av_frame_alloc();
         if (m_codec == nullptr || m_packet == nullptr || m_frame == nullptr ||
             avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0 ||
-            avcodec_open2(m_codec, decoder, nullptr) < 0) {
+            m_codec->sample_rate > kMaxSoundRate || avcodec_open2(m_codec, decoder, nullptr) < 0) {
             Release();
             throw Error(message);
         }
@@ -171,7 +174,8 @@ private:
     // Resamples a frame (or, given none, flushes) onto the end of the buffer.
     void Convert(const AVFrame* frame)
     {
-        if (frame != nullptr && (frame->sample_rate <= 0 || !PrepareResampler(frame))) {
+        if (frame != nullptr &&
+            (frame->sample_rate <= 0 || frame->sample_rate > kMaxSoundRate || !PrepareResampler(frame))) {
             return;
         }
         if (m_resampler == nullptr) {
