@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ struct ProbedVideo {
 };
 // nullopt when ffprobe complains about anything in the file.
 std::optional<ProbedVideo> Probe(const std::string& path, bool withPackets = true);
+// One stream's entries ("codec_tag_string", "color_space", "duration"…) as ffprobe gives them, the
+// stream picked as ffprobe's -select_streams takes it ("v:0", "a:0"); empty when ffprobe fails.
+std::map<std::string, std::string> ProbeStream(const std::string& path, const std::string& stream,
+                                               const std::string& entries);
 // Every frame ffmpeg decodes, as RGB.
 std::optional<std::vector<RgbImage>> DecodeVideoFrames(const std::string& path);
 // Whether the decoder found each frame to be a key frame, in order.
