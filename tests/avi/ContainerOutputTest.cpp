@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-
 #include <random>
 
 #include "avi/codecs/CodecRegistry.h"
@@ -113,7 +112,8 @@ TEST(ContainerOutput, EachContainerAndCodecReadsBackAtTheExactRateWithItsColourT
         if (*row.tag != '\0') {
             EXPECT_EQ(stream.at("codec_tag_string"), row.tag);
         }
-        if (std::string(row.file).find(".m") != std::string::npos && std::string(row.file).find(".mkv") == std::string::npos) {
+        if (std::string(row.file).find(".m") != std::string::npos &&
+            std::string(row.file).find(".mkv") == std::string::npos) {
             const auto boxes = TopLevelBoxes(path);
             const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
             EXPECT_TRUE(moov != boxes.end() && std::find(moov, boxes.end(), "mdat") != boxes.end());
@@ -166,7 +166,13 @@ TEST(ContainerOutput, OddSidesArePaddedWithTheBackgroundAndLowDepthsKeepTheirCol
             EXPECT_NEAR(ColumnMean(frames->front(), row.codedWidth - 1, 1, row.height), 0x40, 6);
         }
         if (row.codedHeight != row.height) {
-            EXPECT_NEAR(frames->front().Pixels[(static_cast<std::size_t>(row.codedHeight - 1) * static_cast<std::size_t>(row.codedWidth) + 10) * 3 + 1], 0x40, 6);
+            EXPECT_NEAR(
+                frames->front()
+                    .Pixels[(static_cast<std::size_t>(row.codedHeight - 1) * static_cast<std::size_t>(row.codedWidth) +
+                             10) *
+                                3 +
+                            1],
+                0x40, 6);
         }
     }
 }
@@ -206,8 +212,10 @@ TEST(ContainerOutput, AStoppedOrFullRunLeavesAPlayableFileOfTheFramesWritten)
         const auto choice = MakeCodecSettings(row.fourcc, row.fourcc == kH264 ? kQualityMax : kQualityDefault);
         std::uint8_t result = 0;
         if (row.stopAfterReports > 0) {
-            result = project.GenerateFile(row.file, WithChooser(Choosing(choice)), {.stopAfterReports = row.stopAfterReports})
-                         .result;
+            result =
+                project
+                    .GenerateFile(row.file, WithChooser(Choosing(choice)), {.stopAfterReports = row.stopAfterReports})
+                    .result;
         } else {
             project::SetText(project.header.AviFileName, project.dir.File(row.file));
             result = static_cast<std::uint8_t>(project.GenerateWithFileSizeLimit(row.limit, choice));

@@ -1,13 +1,11 @@
 #include "support/EngineRun.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 namespace kinetar::test {

@@ -418,7 +418,8 @@ private:
             m_source->height = m_codedHeight;
             if (m_padded) {
                 // The padding keeps the background colour; the picture's pixels are copied over the rest.
-                m_paddedRows.resize(static_cast<std::size_t>(m_codedWidth) * 3 * static_cast<std::size_t>(m_codedHeight));
+                m_paddedRows.resize(static_cast<std::size_t>(m_codedWidth) * 3 *
+                                    static_cast<std::size_t>(m_codedHeight));
                 for (std::size_t at = 0; at < m_paddedRows.size(); at += 3) {
                     m_paddedRows[at] = m_options.Background[2];
                     m_paddedRows[at + 1] = m_options.Background[1];

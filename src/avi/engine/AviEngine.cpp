@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "avi/codecs/CodecLibraryVersion.h"
-#include "avi/engine/VideoSettings.h"
 #include "avi/engine/VideoOutput.h"
+#include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "pictures/LoadPicture.h"
@@ -152,7 +152,8 @@ bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& code
     if (previous == nullptr || !previous->GoesInto(container) || !previous->Takes(bits, container)) {
         const auto fitting = codecs.ForDepth(bits, container);
         if (!fitting.empty()) {
-            const auto quality = previous != nullptr && previous->HasQuality ? std::uint32_t{variables.Quality} : kQualityDefault;
+            const auto quality =
+                previous != nullptr && previous->HasQuality ? std::uint32_t{variables.Quality} : kQualityDefault;
             variables = MakeCodecSettings(fitting.front()->Fourcc, quality);
         }
     }

@@ -156,8 +156,8 @@ MediaMuxer::~MediaMuxer()
 bool MediaMuxer::AddVideoStream(const VideoStreamParameters& video, std::uint32_t rateNumerator,
                                 std::uint32_t rateDenominator)
 {
-    if (m_format != nullptr || m_io == nullptr || m_packet == nullptr || m_headerWritten ||
-        rateNumerator == 0 || rateDenominator == 0 || rateNumerator > INT32_MAX || rateDenominator > INT32_MAX) {
+    if (m_format != nullptr || m_io == nullptr || m_packet == nullptr || m_headerWritten || rateNumerator == 0 ||
+        rateDenominator == 0 || rateNumerator > INT32_MAX || rateDenominator > INT32_MAX) {
         return false;
     }
     // The muxer is known once the video codec is.

@@ -25,7 +25,7 @@ struct VideoStreamParameters {
 // An encoded audio stream: one of its packets covers FrameSize samples; the first InitialPadding
 // samples the decoder gives are the encoder's priming, not sound.
 struct AudioStreamParameters {
-    int CodecId = 0;     // 0: found by CodecName
+    int CodecId = 0;  // 0: found by CodecName
     const char* CodecName = "";
     int SampleRate = 48000;
     int Channels = 2;
