@@ -22,7 +22,8 @@ cmake --build --preset ci --target kinetar-cli >/dev/null
 cli=${KINETAR_CLI:-$PWD/build/ci/src/cli/kinetar-cli}
 work=$PWD/build/bench-containers
 mkdir -p "$work/in"
-trap 'rm -f "$work"/ours.* "$work"/theirs.* "$work"/*.AVIprj "$work"/time.txt "$work"/err.txt' EXIT
+videos=("$work"/ours.mp4 "$work"/ours.webm "$work"/theirs.mp4 "$work"/theirs.webm)
+trap 'rm -f "${videos[@]}" "$work"/*.AVIprj "$work"/*.txt' EXIT
 if [ ! -f "$work/in/0300.bmp" ]; then
   echo "Making 300 pictures of 1280x720..."
   /usr/bin/python3 bench/make-pictures.py "$work/in" 300
@@ -30,7 +31,7 @@ fi
 
 # measure COMMAND...: prints the seconds of one run, its output deleted beforehand.
 measure() {
-  rm -f "$work"/ours.* "$work"/theirs.*
+  rm -f "${videos[@]}"
   sync
   sleep 1
   /usr/bin/time -f '%e' -o "$work/time.txt" "$@" >/dev/null 2>"$work/err.txt" || { cat "$work/err.txt"; exit 1; }
@@ -54,24 +55,23 @@ compare() {
   "$cli" add "$project" --sort name "$work"/in/*.bmp >/dev/null
   ours=("$cli" render "$project" --codec "$codec" --quiet)
   theirs=(ffmpeg -v error -y -framerate 25 -i "$work/in/%04d.bmp" "$@" "$work/theirs.$extension")
-  : >"$work/ours.txt"; : >"$work/theirs.txt"
+  : >"$work/times-ours.txt"; : >"$work/times-theirs.txt"
   "${ours[@]}" >/dev/null  # a warm-up, so every round reads the pictures from the page cache
   for round in $(seq 1 "$rounds"); do
     if [ $((round % 2)) = 1 ]; then
-      measure "${ours[@]}" >>"$work/ours.txt"; measure "${theirs[@]}" >>"$work/theirs.txt"
+      measure "${ours[@]}" >>"$work/times-ours.txt"; measure "${theirs[@]}" >>"$work/times-theirs.txt"
     else
-      measure "${theirs[@]}" >>"$work/theirs.txt"; measure "${ours[@]}" >>"$work/ours.txt"
+      measure "${theirs[@]}" >>"$work/times-theirs.txt"; measure "${ours[@]}" >>"$work/times-ours.txt"
     fi
   done
   [ -f "$work/ours.$extension" ] || "${ours[@]}" >/dev/null
   [ -f "$work/theirs.$extension" ] || "${theirs[@]}"
-  awk -v name="$name" -v o="$(median <"$work/ours.txt")" -v t="$(median <"$work/theirs.txt")" \
+  awk -v name="$name" -v o="$(median <"$work/times-ours.txt")" -v t="$(median <"$work/times-theirs.txt")" \
     -v os="$(stat -c %s "$work/ours.$extension")" -v ts="$(stat -c %s "$work/theirs.$extension")" \
     -v op="$(psnr "$work/ours.$extension")" -v tp="$(psnr "$work/theirs.$extension")" 'BEGIN {
     printf "%s: kinetar-cli %6.2f s, %9d bytes, PSNR %s dB; ffmpeg %6.2f s, %9d bytes, PSNR %s dB; time %.2fx, size %.3fx\n",
            name, o, os, op, t, ts, tp, o / t, os / ts
   }'
-  mv "$work/ours.txt" "$work/ours-times.txt"
 }
 
 compare "MP4 H.264" mp4 H264 -c:v libx264 -preset veryfast -crf 23 -bf 0 -pix_fmt yuv420p -movflags +faststart

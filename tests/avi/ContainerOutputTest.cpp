@@ -80,6 +80,7 @@ TEST(ContainerOutput, EachContainerAndCodecReadsBackAtTheExactRateWithItsColourT
         {"av1.mp4", kAv1, 64, 48, 25, 1, "av1", "yuv420p", "smpte170m", "av01", false},
         {"h264.mkv", kH264, 64, 48, 30000, 1001, "h264", "yuv420p", "smpte170m", "", false},
         {"ffv1.mkv", kFfv1, 64, 48, 5, 1, "ffv1", "bgr0", "", "", false},
+        {"av1.webm", kAv1, 64, 48, 10, 1, "av1", "yuv420p", "smpte170m", "", false},
         {"sd.webm", kVp9, 640, 480, 25, 1, "vp9", "yuv420p", "smpte170m", "", true},
     };
     for (const auto& row : rows) {

@@ -106,7 +106,6 @@ const LibraryCodec kLibraryCodecs[] = {
      .CrfWorst = 63,
      .CrfDefault = 31.0},
     // Real-time settings: still pictures need little searching, and no frame waits for later ones.
-    // TODO: Matroska and WebM; their muxer refuses this encoder's packets as invalid data.
     {.Fourcc = FourCC('A', 'V', '0', '1'),
      .Encoder = "libaom-av1",
      .Name = "AV1, the smallest files, slow to encode",
@@ -114,7 +113,7 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
-     .Containers = ContainerBit(Container::Mp4),
+     .Containers = ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv) | ContainerBit(Container::WebM),
      .ContainerOptions = "usage=realtime:cpu-used=8:row-mt=1:lag-in-frames=0:b=0",
      .CrfWorst = 63,
      .CrfDefault = 32.0},

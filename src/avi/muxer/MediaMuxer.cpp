@@ -303,6 +303,16 @@ bool MediaMuxer::Write(AVStream* stream, std::span<const std::uint8_t> data, std
     m_packet->dts = pts;
     m_packet->duration = duration;
     m_packet->flags = keyFrame ? AV_PKT_FLAG_KEY : 0;
+    // An AV1 encoder that gives its sequence header only in the stream: Matroska takes the
+    // stream's description from the first packet, which carries it.
+    if (stream == m_video && stream->codecpar->codec_id == AV_CODEC_ID_AV1 && stream->codecpar->extradata_size == 0 &&
+        m_packets == 0) {
+        std::uint8_t* header = av_packet_new_side_data(m_packet, AV_PKT_DATA_NEW_EXTRADATA, data.size());
+        if (header == nullptr) {
+            return false;
+        }
+        std::memcpy(header, data.data(), data.size());
+    }
     const AVRational from = stream == m_video ? AVRational{m_videoRateDen, m_videoRateNum} : AVRational{1, m_audioRate};
     av_packet_rescale_ts(m_packet, from, stream->time_base);
     ++m_packets;
