@@ -22,7 +22,6 @@ namespace {
 
 using test::Choosing;
 using test::EngineRun;
-using test::ProjectFrame;
 using test::WithChooser;
 
 const std::uint32_t kH264 = FourCC('H', '2', '6', '4');
@@ -42,9 +41,8 @@ bool IndexFirst(const std::string& path)
 }
 
 // The mean of one channel over a column of a decoded frame, down to the given row.
-double ColumnMean(const test::RgbImage& image, int x, int channel, int rows = -1)
+double ColumnMean(const test::RgbImage& image, int x, int channel, int rows)
 {
-    rows = rows < 0 ? image.Height : rows;
     double sum = 0;
     for (int y = 0; y < rows; ++y) {
         sum += image.Pixels[static_cast<std::size_t>((y * image.Width + x) * 3 + channel)];
@@ -100,8 +98,7 @@ TEST(ContainerOutput, EachContainerAndCodecReadsBackAtTheExactRateWithItsColourT
         const int codedHeight = row.height + row.height % 2;
         EXPECT_EQ(probed->Codec, row.codec);
         EXPECT_EQ(probed->PixelFormat, row.pixelFormat);
-        EXPECT_EQ(probed->Width, codedWidth);
-        EXPECT_EQ(probed->Height, codedHeight);
+        EXPECT_EQ(std::pair(probed->Width, probed->Height), std::pair(codedWidth, codedHeight));
         EXPECT_EQ(probed->FrameRate, std::to_string(row.rateNum) + "/" + std::to_string(row.rateDen));
         EXPECT_EQ(probed->CountedFrames, 3);
         const auto stream = test::ProbeStream(path, "v:0", "codec_tag_string,color_space,color_primaries,color_range");
@@ -154,18 +151,16 @@ TEST(ContainerOutput, AStoppedOrFullRunLeavesAPlayableFileOfTheFramesWritten)
         int stopAfterReports;  // -1: the file size limit below ends the run
         std::uint64_t limit;
         std::uint8_t result;
-    } rows[] = {
-        {"stop.mp4", kH264, 6, 0, kResultStopped},
-        {"stop.mkv", kFfv1, 6, 0, kResultStopped},
-        {"full.mp4", kH264, -1, 250000, kResultWriteFailed},
-        {"full.mkv", kFfv1, -1, 400000, kResultWriteFailed},
-        {"tiny.webm", kVp9, -1, 20000, kResultCannotCreateStream},
-    };
+    } rows[] = {{"stop.mp4", kH264, 6, 0, kResultStopped},
+                {"stop.mkv", kFfv1, 6, 0, kResultStopped},
+                {"full.mp4", kH264, -1, 250000, kResultWriteFailed},
+                {"full.mkv", kFfv1, -1, 400000, kResultWriteFailed},
+                {"tiny.webm", kVp9, -1, 20000, kResultCannotCreateStream}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file);
         EngineRun project(160, 120);
         project.Picture("n.bmp", test::Bmp24(noise));
-        project.Frames(std::vector<ProjectFrame>(10, {"n.bmp"}));
+        project.Frames(std::vector<test::ProjectFrame>(10, {"n.bmp"}));
         // Lossless H.264, every frame a key frame, so its frames are large too.
         auto choice = MakeCodecSettings(row.fourcc, row.fourcc == kH264 ? kQualityMax : kQualityDefault);
         choice.KeyFrameInterval = 1;
@@ -227,9 +222,8 @@ TEST(ContainerOutput, WithoutAChooserAnAviOnlyChoiceGivesWayToTheContainersFirst
 
 TEST(MediaMuxer, AudioPacketsInterleaveWithTheVideo)
 {
-    const auto* codec = CodecRegistry::Default().Find(kFfv1);
-    ASSERT_NE(codec, nullptr);
-    auto compressor = codec->Make({.FccHandler = kFfv1, .KeyFrameEvery = 0, .Quality = 0, .Into = Container::Mkv});
+    auto compressor = CodecRegistry::Default().Find(kFfv1)->Make(
+        {.FccHandler = kFfv1, .KeyFrameEvery = 0, .Quality = 0, .Into = Container::Mkv});
     const WorkingFrame frame(16, 16);
     ASSERT_TRUE(compressor->SetFormat(GetFrameDIB(frame, 24)->Format()));
     const test::TempDir dir;
@@ -255,15 +249,11 @@ TEST(MediaMuxer, AudioPacketsInterleaveWithTheVideo)
     EXPECT_FALSE(muxer.Failed());
     EXPECT_EQ(test::ProbeStream(path, "a:0", "sample_rate,channels"),
               (std::map<std::string, std::string>{{"channels", "2"}, {"sample_rate", "48000"}}));
-    std::string output;
-    ASSERT_EQ(test::RunCommand(test::kFfprobe + " -v error -select_streams a:0 -show_entries packet=pts -of csv=p=0 " +
-                                   test::ShellQuote(path),
-                               &output),
-              0);
-    EXPECT_EQ(output, "0\n40\n80\n120\n160\n");  // milliseconds, Matroska's clock
-    const auto probed = test::Probe(path);
-    ASSERT_TRUE(probed.has_value());
-    EXPECT_EQ(probed->CountedFrames, 5);
+    std::string pts;  // in milliseconds, Matroska's clock
+    test::RunCommand(test::kFfprobe + " -v error -select_streams a:0 -show_entries packet=pts -of csv=p=0 " + path,
+                     &pts);
+    EXPECT_EQ(pts, "0\n40\n80\n120\n160\n");
+    EXPECT_EQ(test::Probe(path).value_or(test::ProbedVideo{}).CountedFrames, 5);
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ public:
     // Generate with the given destination file name in the folder (any extension).
     EngineResult GenerateFile(const std::string& fileName, avi::EngineServices services = {},
                               const RunOptions& options = {});
-    // Runs the engine with this choice in a child process whose files may not grow past the limit
-    // (SIGXFSZ ignored, so writes fail with EFBIG as on a full disk); returns the child's result.
+    // Runs the engine with this choice in a child process whose files may not grow past the limit (a
+    // full disk: SIGXFSZ ignored, writes fail with EFBIG); returns the child's result.
     int GenerateWithFileSizeLimit(std::uint64_t limit, const project::CodecSettings& choice);
 
     // The video read back by the independent reader.

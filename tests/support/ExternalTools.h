@@ -60,8 +60,7 @@ struct ProbedVideo {
 };
 // nullopt when ffprobe complains about anything in the file.
 std::optional<ProbedVideo> Probe(const std::string& path, bool withPackets = true);
-// One stream's entries ("codec_tag_string", "color_space", "duration"…) as ffprobe gives them, the
-// stream picked as ffprobe's -select_streams takes it ("v:0", "a:0"); empty when ffprobe fails.
+// ffprobe's entries of one stream ("v:0", "a:0"), e.g. "color_space,codec_tag_string"; empty on failure.
 std::map<std::string, std::string> ProbeStream(const std::string& path, const std::string& stream,
                                                const std::string& entries);
 // Every frame ffmpeg decodes, as RGB.
