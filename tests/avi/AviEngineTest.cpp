@@ -508,24 +508,6 @@ TEST(CreateAVI, TheChoiceIsStoredBackOnlyWhenItChanged)
     }
 }
 
-// Runs the engine in a child process whose files may not grow past the limit (SIGXFSZ ignored, so
-// writes fail with EFBIG as on a full disk); returns the child's result code.
-int GenerateWithFileSizeLimit(EngineRun& project, rlim_t limit)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit bytes{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &bytes);
-        std::signal(SIGXFSZ, SIG_IGN);
-        ::_exit(
-            project.Generate(WithChooser(Choosing(MakeCodecSettings(kUncompressedFourcc))), {.reportProgress = false})
-                .result);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
 {
     // 64x48 at 24 bits: 9216 bytes a frame, 9224 with its chunk header, behind 8192 bytes of
@@ -548,7 +530,7 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
         project.Frames(std::vector<ProjectFrame>(10, ProjectFrame{"p.bmp"}));
         test::WriteFile(project.Avi(), std::vector<std::uint8_t>{1});
-        EXPECT_EQ(GenerateWithFileSizeLimit(project, row.limit), row.result);
+        EXPECT_EQ(project.GenerateWithFileSizeLimit(row.limit, MakeCodecSettings(kUncompressedFourcc)), row.result);
         EXPECT_EQ(project.Files().size(), 3U);
         if (row.frames < 0) {
             EXPECT_EQ(test::ReadFile(project.Avi()), std::vector<std::uint8_t>{1});

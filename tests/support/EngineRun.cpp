@@ -1,7 +1,11 @@
 #include "support/EngineRun.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 namespace kinetar::test {
@@ -87,6 +91,27 @@ EngineResult EngineRun::Generate(avi::EngineServices services, const RunOptions&
     }
     avi::CreateAVI(header, Path(), run.settingsChanged, progress, run.result, services);
     return run;
+}
+
+EngineResult EngineRun::GenerateFile(const std::string& fileName, avi::EngineServices services,
+                                     const RunOptions& options)
+{
+    project::SetText(header.AviFileName, dir.File(fileName));
+    return Generate(std::move(services), options);
+}
+
+int EngineRun::GenerateWithFileSizeLimit(std::uint64_t limit, const project::CodecSettings& choice)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit bytes{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &bytes);
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::_exit(Generate(WithChooser(Choosing(choice)), {.reportProgress = false}).result);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 EngineResult EngineRun::GenerateInto(const std::string& name, avi::EngineServices services, const RunOptions& options)

@@ -67,6 +67,13 @@ public:
     EngineResult GenerateInto(const std::string& name, avi::EngineServices services = {},
                               const RunOptions& options = {});
 
+    // Generate with the given destination file name in the folder (any extension).
+    EngineResult GenerateFile(const std::string& fileName, avi::EngineServices services = {},
+                              const RunOptions& options = {});
+    // Runs the engine with this choice in a child process whose files may not grow past the limit (a
+    // full disk: SIGXFSZ ignored, writes fail with EFBIG); returns the child's result.
+    int GenerateWithFileSizeLimit(std::uint64_t limit, const project::CodecSettings& choice);
+
     // The video read back by the independent reader.
     std::optional<ProbedVideo> Probe(const std::string& name = "out") const { return test::Probe(Avi(name)); }
     std::optional<std::vector<RgbImage>> DecodedFrames(const std::string& name = "out") const

@@ -167,6 +167,27 @@ std::optional<ProbedVideo> Probe(const std::string& path, bool withPackets)
     return video;
 }
 
+std::map<std::string, std::string> ProbeStream(const std::string& path, const std::string& stream,
+                                               const std::string& entries)
+{
+    std::string output;
+    if (RunCommand(kFfprobe + " -v error -select_streams " + stream + " -show_entries stream=" + entries +
+                       " -of default=noprint_wrappers=1 " + ShellQuote(path) + " 2>/dev/null",
+                   &output) != 0) {
+        return {};
+    }
+    std::map<std::string, std::string> values;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
 std::optional<std::vector<RgbImage>> DecodeVideoFrames(const std::string& path)
 {
     const auto probed = Probe(path, false);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ struct ProbedVideo {
 };
 // nullopt when ffprobe complains about anything in the file.
 std::optional<ProbedVideo> Probe(const std::string& path, bool withPackets = true);
+// ffprobe's entries of one stream ("v:0", "a:0"), e.g. "color_space,codec_tag_string"; empty on failure.
+std::map<std::string, std::string> ProbeStream(const std::string& path, const std::string& stream,
+                                               const std::string& entries);
 // Every frame ffmpeg decodes, as RGB.
 std::optional<std::vector<RgbImage>> DecodeVideoFrames(const std::string& path);
 // Whether the decoder found each frame to be a key frame, in order.

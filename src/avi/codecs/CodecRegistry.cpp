@@ -62,7 +62,7 @@ std::vector<const CodecInfo*> CodecRegistry::ForDepth(int bitsPerPixel, Containe
 {
     std::vector<const CodecInfo*> codecs;
     for (const auto& codec : m_codecs) {
-        if (codec.Takes(bitsPerPixel) && codec.GoesInto(container)) {
+        if (codec.Takes(bitsPerPixel, container) && codec.GoesInto(container)) {
             codecs.push_back(&codec);
         }
     }

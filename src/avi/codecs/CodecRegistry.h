@@ -46,8 +46,13 @@ struct CodecInfo {
     bool HasQuality = false;                             // the chooser offers a quality for it
     bool EveryFrameKey = true;                           // intra-only: every sample is a key frame
     unsigned Containers = ContainerBit(Container::Avi);  // the kinds of file that can carry it
+    unsigned OtherDepths = 0;                            // further depths taken outside AVI
 
     bool Takes(int bitsPerPixel) const { return (Depths & DepthBit(bitsPerPixel)) != 0; }
+    bool Takes(int bitsPerPixel, Container container) const
+    {
+        return Takes(bitsPerPixel) || (container != Container::Avi && (OtherDepths & DepthBit(bitsPerPixel)) != 0);
+    }
     bool GoesInto(Container container) const { return (Containers & ContainerBit(container)) != 0; }
 };
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "avi/frames/FrameDIB.h"
+#include "avi/writer/Container.h"
+#include "avi/writer/StreamParameters.h"
 
 namespace kinetar::avi {
 
@@ -19,6 +23,12 @@ struct CompressionOptions {
     std::uint32_t FccHandler = 0;
     std::uint32_t KeyFrameEvery = 0;          // 0: the codec's own interval
     std::uint32_t Quality = kQualityDefault;  // 0 to 10000, or kQualityDefault
+    // Outside AVI the frames carry the exact rate as their time base, 4:2:0 video its colour tags,
+    // and an odd side is padded with the background colour.
+    Container Into = Container::Avi;
+    std::uint32_t RateNumerator = 25;
+    std::uint32_t RateDenominator = 1;
+    std::array<std::uint8_t, 3> Background{};  // red, green, blue
 };
 
 // Receives one sample; false when it could not be written.
@@ -40,6 +50,8 @@ public:
     // may answer a frame later. The frame is handed over, so such an encoder reads its rows
     // where they are. False when the sink or the encoder failed.
     virtual bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) = 0;
+    // How a container describes the stream; nothing for compressors that only AVI carries.
+    virtual std::optional<VideoStreamParameters> StreamParameters() const { return std::nullopt; }
     // Hands out the samples still held back, at the end of a run.
     virtual bool Flush(const SampleSink& /*sink*/) { return true; }
 };

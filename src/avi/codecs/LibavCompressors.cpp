@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,14 @@ struct LibraryCodec {
     int SizeMultiple = 1;          // both sides must be multiples of it
     const char* Options = "";      // encoder options, "key=value:key=value"
     bool HeadersInFormat = false;  // the encoder's stream headers behind the bitmap header too
+    unsigned Containers = ContainerBit(Container::Avi);
+    const char* ContainerOptions = nullptr;  // outside AVI, when they differ
+    int CrfWorst = 51;                       // the codec's constant rate factor range starts at 0
+    double CrfDefault = 23.0;
 };
+
+constexpr unsigned kMp4Mkv = ContainerBit(Container::Avi) | ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv);
+constexpr unsigned kAviMkv = ContainerBit(Container::Avi) | ContainerBit(Container::Mkv);
 
 // The encoders the chooser may offer, each only when the installed library has it. "Plays on
 // Windows" marks the formats a stock Windows install decodes without extra codecs.
@@ -72,7 +80,43 @@ const LibraryCodec kLibraryCodecs[] = {
      .EveryFrameKey = false,
      .SizeMultiple = 2,
      .Options = "preset=veryfast:bf=0:keyint_min=1:x264-params=repeat-headers=1",
-     .HeadersInFormat = true},
+     .HeadersInFormat = true,
+     .Containers = kMp4Mkv,
+     .ContainerOptions = "preset=veryfast:bf=0:keyint_min=1"},
+    // Only for MP4, Matroska and WebM, which describe these streams in their own headers.
+    {.Fourcc = FourCC('H', 'E', 'V', 'C'),
+     .Encoder = "libx265",
+     .Name = "HEVC (H.265), smaller than H.264 at the same quality",
+     .Format = Input::Yuv420,
+     .Quality = QualityScale::Crf,
+     .EveryFrameKey = false,
+     .SizeMultiple = 2,
+     .Containers = ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv),
+     .ContainerOptions = "preset=fast:x265-params=log-level=error",
+     .CrfDefault = 28.0},
+    {.Fourcc = FourCC('V', 'P', '9', '0'),
+     .Encoder = "libvpx-vp9",
+     .Name = "VP9",
+     .Format = Input::Yuv420,
+     .Quality = QualityScale::Crf,
+     .EveryFrameKey = false,
+     .SizeMultiple = 2,
+     .Containers = ContainerBit(Container::Mkv) | ContainerBit(Container::WebM),
+     .ContainerOptions = "deadline=good:cpu-used=5:row-mt=1:lag-in-frames=0:b=0",
+     .CrfWorst = 63,
+     .CrfDefault = 31.0},
+    // Real-time settings: still pictures need little searching, and no frame waits for later ones.
+    {.Fourcc = FourCC('A', 'V', '0', '1'),
+     .Encoder = "libaom-av1",
+     .Name = "AV1, the smallest files, slow to encode",
+     .Format = Input::Yuv420,
+     .Quality = QualityScale::Crf,
+     .EveryFrameKey = false,
+     .SizeMultiple = 2,
+     .Containers = ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv) | ContainerBit(Container::WebM),
+     .ContainerOptions = "usage=realtime:cpu-used=8:row-mt=1:lag-in-frames=0:b=0",
+     .CrfWorst = 63,
+     .CrfDefault = 32.0},
     {.Fourcc = FourCC('M', 'S', 'V', 'C'),
      .Encoder = "msvideo1",
      .Name = "Microsoft Video 1, 16-bit colour (plays on Windows)",
@@ -83,19 +127,23 @@ const LibraryCodec kLibraryCodecs[] = {
      .Encoder = "ffv1",
      .Name = "FFV1, lossless (needs an extra codec on Windows)",
      .Format = Input::Bgr0,
-     .Options = "level=3:slices=4"},
+     .Options = "level=3:slices=4",
+     .Containers = kAviMkv},
     {.Fourcc = FourCC('H', 'F', 'Y', 'U'),
      .Encoder = "huffyuv",
      .Name = "HuffYUV, lossless (needs an extra codec on Windows)",
-     .Format = Input::Rgb24},
+     .Format = Input::Rgb24,
+     .Containers = kAviMkv},
     {.Fourcc = FourCC('U', 'L', 'R', 'G'),
      .Encoder = "utvideo",
      .Name = "Ut Video, lossless (needs an extra codec on Windows)",
-     .Format = Input::Gbrp},
+     .Format = Input::Gbrp,
+     .Containers = kAviMkv},
     {.Fourcc = FourCC('M', '8', 'R', 'G'),
      .Encoder = "magicyuv",
      .Name = "MagicYUV, lossless (needs an extra codec on Windows)",
-     .Format = Input::Gbrp},
+     .Format = Input::Gbrp,
+     .Containers = kAviMkv},
     {.Fourcc = FourCC('Z', 'M', 'B', 'V'),
      .Encoder = "zmbv",
      .Name = "Zip Motion Blocks, lossless, slow at 24 bits (needs an extra codec on Windows)",
@@ -106,7 +154,8 @@ const LibraryCodec kLibraryCodecs[] = {
      .Encoder = "png",
      .Name = "PNG, lossless (needs an extra codec on Windows)",
      .Format = Input::PaletteOrRgb,
-     .Depths = kEveryDepth},
+     .Depths = kEveryDepth,
+     .Containers = kAviMkv},
     {.Fourcc = FourCC('c', 'v', 'i', 'd'),
      .Encoder = "cinepak",
      .Name = "Cinepak (very slow: under one frame a second at 720p)",
@@ -142,8 +191,13 @@ public:
         m_width = format->Width;
         m_height = format->Height;
         m_bits = format->BitCount;
-        if (m_width <= 0 || m_height <= 0 || format->Compression != 0 || (m_codec.Depths & DepthBit(m_bits)) == 0 ||
-            m_width % m_codec.SizeMultiple != 0 || m_height % m_codec.SizeMultiple != 0) {
+        // Outside AVI, 4:2:0 video takes every depth through 24 bits and pads an odd side.
+        const bool anyDepth = InContainer() && m_codec.Format == Input::Yuv420;
+        m_codedWidth = anyDepth ? m_width + m_width % 2 : m_width;
+        m_codedHeight = anyDepth ? m_height + m_height % 2 : m_height;
+        if (m_width <= 0 || m_height <= 0 || format->Compression != 0 ||
+            ((m_codec.Depths & DepthBit(m_bits)) == 0 && !(anyDepth && DepthBit(m_bits) != 0)) ||
+            m_codedWidth % m_codec.SizeMultiple != 0 || m_codedHeight % m_codec.SizeMultiple != 0) {
             return false;
         }
         const std::size_t colours = (inputFormat.size() - BitmapInfoHeader::kSize) / 4;
@@ -173,6 +227,31 @@ public:
 
     bool Flush(const SampleSink& sink) override { return avcodec_send_frame(m_context, nullptr) >= 0 && Drain(sink); }
 
+    std::optional<VideoStreamParameters> StreamParameters() const override
+    {
+        if (m_context == nullptr || !InContainer()) {
+            return std::nullopt;
+        }
+        VideoStreamParameters parameters{
+            .CodecId = m_context->codec_id,
+            .PixelFormat = m_context->pix_fmt,
+            .Width = m_codedWidth,
+            .Height = m_codedHeight,
+            .BitsPerCodedSample = m_context->bits_per_coded_sample,
+            .Profile = m_context->profile,
+            .Level = m_context->level,
+            .Extradata = {},
+            .ColorPrimaries = m_context->color_primaries,
+            .ColorTransfer = m_context->color_trc,
+            .ColorSpace = m_context->colorspace,
+            .ColorRange = m_context->color_range,
+        };
+        if (m_context->extradata_size > 0) {
+            parameters.Extradata.assign(m_context->extradata, m_context->extradata + m_context->extradata_size);
+        }
+        return parameters;
+    }
+
 private:
     // A fresh picture buffer: an encoder on several threads still reads the one before, and
     // every pixel of the new one is written anyway, so nothing is copied over.
@@ -180,8 +259,8 @@ private:
     {
         av_frame_unref(m_frame);
         m_frame->format = m_context->pix_fmt;
-        m_frame->width = m_width;
-        m_frame->height = m_height;
+        m_frame->width = m_codedWidth;
+        m_frame->height = m_codedHeight;
         return av_frame_get_buffer(m_frame, 0) >= 0;
     }
 
@@ -239,7 +318,7 @@ private:
             m_context->global_quality = m_quality;
         } else if (m_codec.Quality == QualityScale::Crf) {
             // Constant rate factor 51 (worst) to 0 (lossless); by default the encoder's 23.
-            const double crf = chosen ? 51.0 - fraction * 51.0 : 23.0;
+            const double crf = chosen ? m_codec.CrfWorst * (1.0 - fraction) : m_codec.CrfDefault;
             av_dict_set(&options, "crf", std::to_string(crf).c_str(), 0);
         }
     }
@@ -253,14 +332,35 @@ private:
         if (m_context == nullptr || m_frame == nullptr || m_packet == nullptr) {
             return false;
         }
-        m_context->width = m_width;
-        m_context->height = m_height;
+        m_context->width = m_codedWidth;
+        m_context->height = m_codedHeight;
         m_context->pix_fmt = PixelFormat();
         m_context->time_base = {1, 25};
         m_context->codec_tag = m_codec.Fourcc;
         m_context->max_b_frames = 0;
         if (m_codec.HeadersInFormat) {
             m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
+        const char* encoderOptions = m_codec.Options;
+        if (InContainer()) {
+            // The container keeps the stream headers and the exact time of every frame.
+            m_context->time_base = {static_cast<int>(m_options.RateDenominator),
+                                    static_cast<int>(m_options.RateNumerator)};
+            m_context->framerate = {static_cast<int>(m_options.RateNumerator),
+                                    static_cast<int>(m_options.RateDenominator)};
+            m_context->codec_tag = 0;
+            m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+            if (m_codec.ContainerOptions != nullptr) {
+                encoderOptions = m_codec.ContainerOptions;
+            }
+            if (m_codec.Format == Input::Yuv420) {
+                // Players take unmarked video as BT.601 or guess by size; tags end the guessing.
+                const bool hd = m_height >= 720;
+                m_context->color_primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+                m_context->color_trc = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+                m_context->colorspace = hd ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+                m_context->color_range = AVCOL_RANGE_MPEG;
+            }
         }
         // Both cores. Frame threads hold packets back a frame or two; the engine writes each at its
         // frame's position when it comes.
@@ -275,7 +375,7 @@ private:
             m_context->keyint_min = m_context->gop_size;
         }
         AVDictionary* options = nullptr;
-        av_dict_parse_string(&options, m_codec.Options, "=", ":", 0);
+        av_dict_parse_string(&options, encoderOptions, "=", ":", 0);
         ApplyQuality(options);
         const int opened = avcodec_open2(m_context, encoder, &options);
         av_dict_free(&options);
@@ -285,27 +385,46 @@ private:
         if (!NewPicture()) {
             return false;
         }
-        if (m_bits == 24 && m_context->pix_fmt != AV_PIX_FMT_RGB555LE) {
+        m_padded = InContainer() && m_codec.Format == Input::Yuv420 &&
+                   (m_bits != 24 || m_codedWidth != m_width || m_codedHeight != m_height);
+        if (m_padded || (m_bits == 24 && m_context->pix_fmt != AV_PIX_FMT_RGB555LE)) {
             // The conversion runs on both cores too: it would otherwise keep the encoder's threads waiting.
             m_scaler = sws_alloc_context();
             m_source = av_frame_alloc();
             if (m_scaler == nullptr || m_source == nullptr) {
                 return false;
             }
-            av_opt_set_int(m_scaler, "srcw", m_width, 0);
-            av_opt_set_int(m_scaler, "srch", m_height, 0);
+            av_opt_set_int(m_scaler, "srcw", m_codedWidth, 0);
+            av_opt_set_int(m_scaler, "srch", m_codedHeight, 0);
             av_opt_set_int(m_scaler, "src_format", AV_PIX_FMT_BGR24, 0);
-            av_opt_set_int(m_scaler, "dstw", m_width, 0);
-            av_opt_set_int(m_scaler, "dsth", m_height, 0);
+            av_opt_set_int(m_scaler, "dstw", m_codedWidth, 0);
+            av_opt_set_int(m_scaler, "dsth", m_codedHeight, 0);
             av_opt_set_int(m_scaler, "dst_format", m_context->pix_fmt, 0);
             av_opt_set_int(m_scaler, "sws_flags", SWS_BICUBIC, 0);
             av_opt_set_int(m_scaler, "threads", 0, 0);
             if (sws_init_context(m_scaler, nullptr, nullptr) < 0) {
                 return false;
             }
+            if (InContainer() && m_codec.Format == Input::Yuv420) {
+                // The same matrix as the tags say, full-range pictures into limited-range video.
+                const int* matrix = sws_getCoefficients(m_height >= 720 ? SWS_CS_ITU709 : SWS_CS_SMPTE170M);
+                if (sws_setColorspaceDetails(m_scaler, matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16) < 0) {
+                    return false;
+                }
+            }
             m_source->format = AV_PIX_FMT_BGR24;
-            m_source->width = m_width;
-            m_source->height = m_height;
+            m_source->width = m_codedWidth;
+            m_source->height = m_codedHeight;
+            if (m_padded) {
+                // The padding keeps the background colour; the picture's pixels are copied over the rest.
+                m_paddedRows.resize(static_cast<std::size_t>(m_codedWidth) * 3 *
+                                    static_cast<std::size_t>(m_codedHeight));
+                for (std::size_t at = 0; at < m_paddedRows.size(); at += 3) {
+                    m_paddedRows[at] = m_options.Background[2];
+                    m_paddedRows[at + 1] = m_options.Background[1];
+                    m_paddedRows[at + 2] = m_options.Background[0];
+                }
+            }
         }
         return true;
     }
@@ -350,6 +469,10 @@ private:
         const auto storedRow = [&](std::int32_t y) {
             return pixels.data() + stride * static_cast<std::size_t>(m_height - 1 - y);
         };
+        if (m_padded) {
+            ConvertPadded(frame);
+            return;
+        }
         if (m_scaler != nullptr) {
             // A negative stride walks the bottom-up rows top first.
             m_source->data[0] = const_cast<std::uint8_t*>(storedRow(0));
@@ -389,10 +512,42 @@ private:
         }
     }
 
+    // Top-down BGR rows of the coded size, colour-table pixels looked up, then the usual conversion.
+    void ConvertPadded(const FrameDIB& frame)
+    {
+        const auto pixels = frame.Pixels();
+        const std::size_t stride = frame.Stride();
+        const std::size_t paddedStride = static_cast<std::size_t>(m_codedWidth) * 3;
+        for (std::int32_t y = 0; y < m_height; ++y) {
+            const std::span<const std::uint8_t> from =
+                pixels.subspan(stride * static_cast<std::size_t>(m_height - 1 - y), stride);
+            std::uint8_t* to = m_paddedRows.data() + paddedStride * static_cast<std::size_t>(y);
+            for (std::size_t x = 0; x < static_cast<std::size_t>(m_width); ++x) {
+                if (m_bits == 24) {
+                    std::memcpy(to + 3 * x, &from[3 * x], 3);
+                    continue;
+                }
+                const std::uint32_t colour = m_inputPalette[PackedPixel(from, x, m_bits)];
+                to[3 * x] = static_cast<std::uint8_t>(colour);
+                to[3 * x + 1] = static_cast<std::uint8_t>(colour >> 8);
+                to[3 * x + 2] = static_cast<std::uint8_t>(colour >> 16);
+            }
+        }
+        m_source->data[0] = m_paddedRows.data();
+        m_source->linesize[0] = static_cast<int>(paddedStride);
+        (void)sws_scale_frame(m_scaler, m_frame, m_source);
+    }
+
+    bool InContainer() const { return m_options.Into != Container::Avi; }
+
     const LibraryCodec& m_codec;
     CompressionOptions m_options;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
+    std::int32_t m_codedWidth = 0;  // with the padding of an odd side
+    std::int32_t m_codedHeight = 0;
+    bool m_padded = false;
+    std::vector<std::uint8_t> m_paddedRows;
     int m_bits = 0;
     int m_quality = 0;
     std::int64_t m_frameNumber = 0;
@@ -421,7 +576,9 @@ void AddLibavCompressors(CodecRegistry& registry)
                           return std::make_unique<LibraryCompressor>(codec, options);
                       },
                       .HasQuality = codec.Quality != QualityScale::None,
-                      .EveryFrameKey = codec.EveryFrameKey});
+                      .EveryFrameKey = codec.EveryFrameKey,
+                      .Containers = codec.Containers,
+                      .OtherDepths = codec.Format == Input::Yuv420 ? kEveryDepth : 0U});
     }
 }
 

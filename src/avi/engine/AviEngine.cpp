@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "avi/codecs/CodecLibraryVersion.h"
+#include "avi/engine/VideoOutput.h"
 #include "avi/engine/VideoSettings.h"
-#include "avi/writer/AviWriter.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "pictures/LoadPicture.h"
@@ -51,7 +51,8 @@ public:
     // An unexpected failure passing through still closes the file and drops the temporary one.
     ~AviRun() { ReleaseAVIObjects(false); }
 
-    // The destination is written under a temporary name in its own folder.
+    // The destination is written under a temporary name in its own folder; its extension says
+    // what kind of file.
     bool OpenFile(const std::string& destination)
     {
         if (destination.empty()) {
@@ -67,12 +68,12 @@ public:
             return false;
         }
         m_output->DropDestinationCache();
-        file = std::make_unique<AviWriter>(m_output->Descriptor());
+        file = MakeVideoOutput(ContainerForPath(destination), m_output->Descriptor(), destination);
         (void)m_output->ReleaseDescriptor();  // the writer closes it
         return true;
     }
 
-    // Frees and releases whatever the run holds. The file is closed into a valid AVI; it replaces
+    // Frees and releases whatever the run holds. The file is closed into a valid video; it replaces
     // the destination when the run reached its frame loop, otherwise it is removed. False when
     // anything could not be written or the file could not be moved.
     // Our compressor variables hold no handles or pointers, so a chosen compressor has nothing to
@@ -98,7 +99,7 @@ public:
         return ok;
     }
 
-    std::unique_ptr<AviWriter> file;
+    std::unique_ptr<VideoOutput> file;
     std::unique_ptr<WorkingFrame> workingFrame;
     std::unique_ptr<FrameDIB> frameDib;
     std::unique_ptr<CompressionOptions> options;
@@ -136,12 +137,25 @@ std::int64_t VideoFrames(const std::string& workingCopyPath, project::FrameRate 
     return project::VideoFrameCount(records, rate);
 }
 
-// Without a chooser: the previous choice when this build has it, else uncompressed.
-bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs)
+// Without a chooser: the previous choice when this build has it, else uncompressed. Outside AVI
+// the previous choice must go into the file and take the depth, else the first codec that does.
+bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs, Container container, int bits)
 {
-    if (codecs.Find(variables.Handler) == nullptr) {
-        const auto quality = variables.Quality;
-        variables = MakeCodecSettings(kUncompressedFourcc, quality);
+    const CodecInfo* previous = codecs.Find(variables.Handler);
+    if (container == Container::Avi) {
+        if (previous == nullptr) {
+            const auto quality = variables.Quality;
+            variables = MakeCodecSettings(kUncompressedFourcc, quality);
+        }
+        return true;
+    }
+    if (previous == nullptr || !previous->GoesInto(container) || !previous->Takes(bits, container)) {
+        const auto fitting = codecs.ForDepth(bits, container);
+        if (!fitting.empty()) {
+            const auto quality =
+                previous != nullptr && previous->HasQuality ? std::uint32_t{variables.Quality} : kQualityDefault;
+            variables = MakeCodecSettings(fitting.front()->Fourcc, quality);
+        }
     }
     return true;
 }
@@ -174,8 +188,10 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         return;
     }
 
+    const std::string destination = project::GetText(header.AviFileName);
+    const Container container = ContainerForPath(destination);
     AviRun run;
-    if (!run.OpenFile(project::GetText(header.AviFileName))) {
+    if (!run.OpenFile(destination)) {
         result = kResultCannotOpenFile;
         run.ReleaseAVIObjects(false);
         return;
@@ -199,7 +215,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     variables.StructSize = 64;
     variables.Flags = kCodecSettingsValid;
     const bool chosen = services.ChooseCompressor ? services.ChooseCompressor(variables, *run.frameDib)
-                                                  : DefaultChooser(variables, codecs);
+                                                  : DefaultChooser(variables, codecs, container, bits);
     if (!chosen) {
         result = kResultStopped;
         run.ReleaseAVIObjects(false);
@@ -207,6 +223,10 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     }
 
     run.options = std::make_unique<CompressionOptions>(MakeCompressionOptions(variables));
+    run.options->Into = container;
+    run.options->RateNumerator = rate.Numerator;
+    run.options->RateDenominator = rate.Denominator;
+    run.options->Background = header.Background;
     const CodecInfo* codec = codecs.Find(run.options->FccHandler);
     if (codec != nullptr) {
         run.compressedStream = codec->Make(*run.options);
@@ -217,10 +237,12 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         return;
     }
 
-    const bool formatTaken =
-        codec->Takes(bits) && run.compressedStream->SetFormat(run.frameDib->Format()) &&
-        run.file->SetFormat(run.compressedStream->OutputFormat(), codec->Fourcc, run.compressedStream->Compressed());
-    if (!formatTaken) {
+    const bool formatTaken = codec->GoesInto(container) && codec->Takes(bits, container) &&
+                             run.compressedStream->SetFormat(run.frameDib->Format()) &&
+                             run.file->SetFormat(*run.compressedStream, *codec);
+    // TODO: the sound track's stream is declared here (VideoOutput::AddAudioStream), between the
+    // video stream and the file's header.
+    if (!formatTaken || !run.file->Start()) {
         result = kResultFormatRefused;
         run.ReleaseAVIObjects(true);
         return;
@@ -293,6 +315,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 return Step::Failed;
             }
             run.positions = first + call * perCall + repeats;
+            // TODO: the sound track's packets up to this frame's time go to run.file->WriteAudio here,
+            // so the two streams stay interleaved.
             if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
                 return Step::Stop;
             }

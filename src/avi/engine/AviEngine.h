@@ -27,13 +27,16 @@ std::string FrameErrorText(const std::string& message);
 
 // What the engine asks of its caller besides progress.
 struct EngineServices {
-    CompressorChooser ChooseCompressor;                  // none: the previous choice, else uncompressed
+    // none: the previous choice, else uncompressed; outside AVI, a previous choice the file cannot
+    // carry gives way to the first compressor that it can (H.264 in MP4 and Matroska, VP9 in WebM)
+    CompressorChooser ChooseCompressor;
     FrameErrorQuestion AskFrameError;                    // none: Yes
     const CodecRegistry* Codecs = nullptr;               // none: CodecRegistry::Default()
     std::function<std::uint32_t()> CodecLibraryVersion;  // none: the library's own answer
 };
 
-// Generates the AVI file of the header's settings from the frame records of workingCopyPath. The
+// Generates the video file of the header's settings from the frame records of workingCopyPath:
+// AVI, or MP4, Matroska or WebM as the destination's extension says (ContainerForPath). The
 // file is written under a temporary name beside the destination and moved over it once the run
 // has reached its frame loop; a run that ends before leaves an earlier file of that name as it was.
 // settingsChanged is set to true when a new compressor choice was put into header, never to false.

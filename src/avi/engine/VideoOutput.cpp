@@ -1,0 +1,85 @@
+#include "avi/engine/VideoOutput.h"
+
+#include "avi/muxer/MediaMuxer.h"
+
+namespace kinetar::avi {
+
+namespace {
+
+class AviOutput final : public VideoOutput {
+public:
+    explicit AviOutput(int fd) : m_writer(fd) {}
+
+    bool CreateStream(const StreamInfo& info, std::span<const std::uint8_t> blankFormat) override
+    {
+        return m_writer.CreateStream(info, blankFormat);
+    }
+    bool SetFormat(const Compressor& compressor, const CodecInfo& codec) override
+    {
+        return m_writer.SetFormat(compressor.OutputFormat(), codec.Fourcc, compressor.Compressed());
+    }
+    // TODO: sound in AVI, interleaved in movi.
+    bool AddAudioStream(const AudioStreamParameters& /*audio*/) override { return false; }
+    bool Start() override { return true; }
+    bool WriteSample(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) override
+    {
+        return m_writer.WriteSample(position, sample, keyFrame);
+    }
+    bool WriteAudio(std::span<const std::uint8_t> /*packet*/, std::int64_t /*pts*/, std::int64_t /*duration*/) override
+    {
+        return false;
+    }
+    bool Close(std::int64_t positions) override { return m_writer.Close(positions); }
+    bool Failed() const override { return m_writer.Failed(); }
+
+private:
+    AviWriter m_writer;
+};
+
+class MuxerOutput final : public VideoOutput {
+public:
+    MuxerOutput(int fd, const std::string& destination) : m_muxer(fd, destination) {}
+
+    // The rate is all the container needs before the compressor is known; a disk without room
+    // for the headers fails here, as it does for AVI.
+    bool CreateStream(const StreamInfo& info, std::span<const std::uint8_t> /*blankFormat*/) override
+    {
+        m_rate = info.Rate;
+        m_scale = info.Scale;
+        return m_muxer.ReserveRoom();
+    }
+    bool SetFormat(const Compressor& compressor, const CodecInfo& /*codec*/) override
+    {
+        const auto parameters = compressor.StreamParameters();
+        return parameters && m_muxer.AddVideoStream(*parameters, m_rate, m_scale);
+    }
+    bool AddAudioStream(const AudioStreamParameters& audio) override { return m_muxer.AddAudioStream(audio); }
+    bool Start() override { return m_muxer.WriteHeader(); }
+    bool WriteSample(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) override
+    {
+        return m_muxer.WriteVideo(position, sample, keyFrame);
+    }
+    bool WriteAudio(std::span<const std::uint8_t> packet, std::int64_t pts, std::int64_t duration) override
+    {
+        return m_muxer.WriteAudio(packet, pts, duration);
+    }
+    bool Close(std::int64_t positions) override { return m_muxer.Close(positions); }
+    bool Failed() const override { return m_muxer.Failed(); }
+
+private:
+    MediaMuxer m_muxer;
+    std::uint32_t m_rate = 1;
+    std::uint32_t m_scale = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<VideoOutput> MakeVideoOutput(Container container, int fd, const std::string& destination)
+{
+    if (container == Container::Avi) {
+        return std::make_unique<AviOutput>(fd);
+    }
+    return std::make_unique<MuxerOutput>(fd, destination);
+}
+
+}  // namespace kinetar::avi
