@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/VideoOutput.h"
 #include "avi/engine/VideoSettings.h"
@@ -125,16 +126,42 @@ struct PendingPicture {
     std::future<std::unique_ptr<pictures::DecodedPicture>> picture;
 };
 
-// The length of the video in frames; the records' count when they cannot be read at once.
-std::int64_t VideoFrames(const std::string& workingCopyPath, project::FrameRate rate, std::int32_t count)
+// The records of the working copy; nothing when they cannot be read at once.
+std::optional<std::vector<project::FrameRecord>> ReadRecords(const std::string& workingCopyPath)
 {
     std::vector<project::FrameRecord> records;
     try {
         (void)project::ReadProject(workingCopyPath, &records);
     } catch (const Error&) {
-        return count;
+        return std::nullopt;
     }
-    return project::VideoFrameCount(records, rate);
+    return records;
+}
+
+// The sound each kind of file carries: what its players expect.
+AudioCodec SoundCodecFor(Container container)
+{
+    switch (container) {
+    case Container::Avi:
+        return AudioCodec::Pcm16;
+    case Container::Mp4:
+        return AudioCodec::Aac;
+    case Container::Mkv:
+    case Container::WebM:
+        return AudioCodec::Opus;
+    }
+    return AudioCodec::Pcm16;
+}
+
+AudioStreamParameters StreamParametersOf(const AudioStreamFormat& format)
+{
+    return {.CodecName = format.CodecName.c_str(),
+            .SampleRate = format.SampleRate,
+            .Channels = format.Channels,
+            .FrameSize = format.FrameSize,
+            .InitialPadding = format.InitialPadding,
+            .BitsPerCodedSample = format.CodecName == "pcm_s16le" ? 16 : 0,
+            .Extradata = format.Extradata};
 }
 
 // Without a chooser: the previous choice when this build has it, else uncompressed. Outside AVI
@@ -170,7 +197,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const int bits = project::ColorDepthBits(header);
     const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
     const project::FrameRate rate = project::GetFrameRate(header);
-    const std::int64_t videoFrames = VideoFrames(workingCopyPath, rate, count);
+    const auto records = ReadRecords(workingCopyPath);
+    // The records' count when they cannot be read at once.
+    const std::int64_t videoFrames = records ? project::VideoFrameCount(*records, rate) : count;
     // The file's headers count frames in 32 bits.
     if (videoFrames > kMaxVideoFrames) {
         throw Error("The video would be " + std::to_string(videoFrames) + " frames long (allowed: up to " +
@@ -240,13 +269,51 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const bool formatTaken = codec->GoesInto(container) && codec->Takes(bits, container) &&
                              run.compressedStream->SetFormat(run.frameDib->Format()) &&
                              run.file->SetFormat(*run.compressedStream, *codec);
-    // TODO: the sound track's stream is declared here (VideoOutput::AddAudioStream), between the
-    // video stream and the file's header.
-    if (!formatTaken || !run.file->Start()) {
+    if (!formatTaken) {
         result = kResultFormatRefused;
         run.ReleaseAVIObjects(true);
         return;
     }
+    // The sound track's stream comes between the video stream and the file's header. A sound that
+    // cannot be read is put to the frame-error question: Yes leaves it out, the others stop.
+    std::unique_ptr<AudioTrack> sound;
+    if (records) {
+        bool soundStopped = false;
+        const SoundErrorQuestion skipSound = [&services](const std::string& message) {
+            return !services.AskFrameError || services.AskFrameError(message) == FrameErrorAnswer::Yes;
+        };
+        sound = AudioTrack::Make(*records, rate, videoFrames, SoundCodecFor(container), skipSound, &soundStopped);
+        if (soundStopped) {
+            result = kResultStopped;
+            run.ReleaseAVIObjects(true);
+            return;
+        }
+        if (sound && !run.file->AddAudioStream(StreamParametersOf(sound->Format()))) {
+            result = kResultFormatRefused;
+            run.ReleaseAVIObjects(true);
+            return;
+        }
+    }
+    if (!run.file->Start()) {
+        result = kResultFormatRefused;
+        run.ReleaseAVIObjects(true);
+        return;
+    }
+    const AudioPacketSink soundSink = [&run](const AudioPacket& packet) {
+        return run.file->WriteAudio(packet.Data, packet.Pts, packet.Duration);
+    };
+    // The sound up to the end of the frames handed over, so the two streams stay interleaved.
+    const auto soundUntilPositions = [&] {
+        return !sound || sound->EncodeUntil(project::SampleAtFrame(run.positions, rate), soundSink);
+    };
+    // After a stop the sound ends where the video does; a finished run's fades out at its end.
+    const auto finishSound = [&](bool stopped) {
+        if (!sound) {
+            return true;
+        }
+        return stopped ? sound->FinishAt(project::SampleAtFrame(run.positions, rate), soundSink)
+                       : sound->Finish(soundSink);
+    };
     run.frameDib.reset();
 
     run.reachedFrameLoop = true;
@@ -315,8 +382,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 return Step::Failed;
             }
             run.positions = first + call * perCall + repeats;
-            // TODO: the sound track's packets up to this frame's time go to run.file->WriteAudio here,
-            // so the two streams stay interleaved.
+            if (!soundUntilPositions()) {
+                return Step::Failed;
+            }
             if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
                 return Step::Stop;
             }
@@ -357,7 +425,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 loadAhead();
                 continue;
             }
-            result = flush() ? kResultStopped : kResultWriteFailed;
+            const bool flushed = flush();
+            result = flushed && finishSound(true) ? kResultStopped : kResultWriteFailed;
             run.ReleaseAVIObjects(true);
             return;
         }
@@ -402,7 +471,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         result = kResultStopped;
     }
 
-    const bool flushed = flush();
+    const bool flushed = flush() && finishSound(step == Step::Stop);
     if (!run.ReleaseAVIObjects(true) || !flushed) {
         result = kResultWriteFailed;
         return;

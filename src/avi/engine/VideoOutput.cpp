@@ -1,5 +1,7 @@
 #include "avi/engine/VideoOutput.h"
 
+#include <string_view>
+
 #include "avi/muxer/MediaMuxer.h"
 
 namespace kinetar::avi {
@@ -18,16 +20,25 @@ public:
     {
         return m_writer.SetFormat(compressor.OutputFormat(), codec.Fourcc, compressor.Compressed());
     }
-    // TODO: sound in AVI, interleaved in movi.
-    bool AddAudioStream(const AudioStreamParameters& /*audio*/) override { return false; }
+    // Sound in AVI is 16-bit PCM, interleaved in movi.
+    bool AddAudioStream(const AudioStreamParameters& audio) override
+    {
+        if (std::string_view(audio.CodecName) != "pcm_s16le") {
+            return false;
+        }
+        return m_writer.AddAudioStream(WaveFormat{.Channels = static_cast<std::uint16_t>(audio.Channels),
+                                                  .SamplesPerSecond = static_cast<std::uint32_t>(audio.SampleRate),
+                                                  .BitsPerSample = 16});
+    }
     bool Start() override { return true; }
     bool WriteSample(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) override
     {
         return m_writer.WriteSample(position, sample, keyFrame);
     }
-    bool WriteAudio(std::span<const std::uint8_t> /*packet*/, std::int64_t /*pts*/, std::int64_t /*duration*/) override
+    // PCM follows on from the chunk before: its time is its place in the stream.
+    bool WriteAudio(std::span<const std::uint8_t> packet, std::int64_t /*pts*/, std::int64_t /*duration*/) override
     {
-        return false;
+        return m_writer.WriteAudio(packet);
     }
     bool Close(std::int64_t positions) override { return m_writer.Close(positions); }
     bool Failed() const override { return m_writer.Failed(); }
