@@ -43,5 +43,43 @@ TEST(CompressorChooser, OffersTheCompressorsOfTheDepthAndPreselectsTheStoredOne)
     }
 }
 
+// Only what the destination's kind of file can carry is offered.
+TEST(CompressorChooser, OffersWhatTheKindOfFileTakes)
+{
+    using avi::Container;
+    const auto codec = [](const char* name, std::uint32_t fourcc, unsigned depths, unsigned containers) {
+        avi::CodecInfo info;
+        info.Fourcc = fourcc;
+        info.Name = name;
+        info.Depths = depths;
+        info.Containers = containers;
+        return info;
+    };
+    avi::CodecRegistry codecs;
+    codecs.Add(codec("Full", avi::kUncompressedFourcc, avi::kEveryDepth, avi::ContainerBit(Container::Avi)));
+    codecs.Add(codec("Shared", 0x31637661, avi::DepthBit(24),  // "avc1"
+                     avi::ContainerBit(Container::Mp4) | avi::ContainerBit(Container::Mkv)));
+    codecs.Add(codec("Open", 0x30395056, avi::DepthBit(24),  // "VP90"
+                     avi::ContainerBit(Container::Mkv) | avi::ContainerBit(Container::WebM)));
+    const std::tuple<Container, int, QStringList> rows[] = {
+        {Container::Avi, 24, {"Full"}},  {Container::Mp4, 24, {"Shared"}}, {Container::Mkv, 24, {"Shared", "Open"}},
+        {Container::WebM, 24, {"Open"}}, {Container::WebM, 8, {}},
+    };
+    for (const auto& [container, bits, expected] : rows) {
+        SCOPED_TRACE(std::string(avi::ContainerName(container)) + " " + std::to_string(bits));
+        // The stored choice is offered only where it can go; else the first is selected.
+        ui::CompressorChooser chooser(codecs, bits, avi::MakeCodecSettings(0x30395056), nullptr, container);
+        auto* list = chooser.findChild<QComboBox*>(QStringLiteral("cb_Compressor"));
+        QStringList offered;
+        for (int i = 0; i < list->count(); ++i) {
+            offered << list->itemText(i);
+        }
+        EXPECT_EQ(offered, expected);
+        EXPECT_EQ(list->currentText(), expected.contains("Open") ? "Open" : expected.value(0));
+        EXPECT_EQ(chooser.Selected() == nullptr, expected.isEmpty());
+        EXPECT_EQ(chooser.findChild<QLabel*>(QStringLiteral("lb_Note"))->isVisibleTo(&chooser), expected.isEmpty());
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::test

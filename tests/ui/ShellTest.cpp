@@ -105,11 +105,26 @@ TEST_F(ShellTest, FileDialogModes)
         QString filterShown;
         QString defaultExtension;
         bool multiple, mustExist;
+        QStringList following;  // the filters right after the one selected first
     };
     const Row rows[] = {
-        {ui::kProjectMode, "Select project...", 1, "Project files (*.AVIprj)", "AVIprj", false, false},
-        {ui::kPicturesMode, "Select pictures...", 9, "Graphics files ", "", true, true},
-        {ui::kAviFileMode, "Select AVI filename...", 1, "AVI files (*.AVI)", "avi", false, false},
+        {ui::kProjectMode, "Select project...", 1, "Project files (*.AVIprj)", "AVIprj", false, false, {}},
+        {ui::kPicturesMode,
+         "Select pictures...",
+         9,
+         "Graphics files ",
+         "",
+         true,
+         true,
+         {"Sound files (*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV)"}},
+        {ui::kAviFileMode,
+         "Select AVI filename...",
+         1,
+         "AVI files (*.AVI)",
+         "avi",
+         false,
+         false,
+         {"MP4 video (*.MP4)", "Matroska video (*.MKV)", "WebM video (*.WEBM)"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.title.toStdString());
@@ -120,6 +135,9 @@ TEST_F(ShellTest, FileDialogModes)
         EXPECT_EQ(setup.FilterIndex, row.filterIndex);
         EXPECT_EQ(setup.Filters[row.filterIndex - 1].first, row.filterShown);
         EXPECT_EQ(setup.Filters.back().first, "All files (*.*)");
+        for (qsizetype i = 0; i < row.following.size(); ++i) {
+            EXPECT_EQ(setup.Filters.value(row.filterIndex + i).first, row.following[i]);
+        }
         EXPECT_EQ(setup.DefaultExtension, row.defaultExtension);
         EXPECT_EQ(setup.AllowMultiSelect, row.multiple);
         EXPECT_EQ(setup.FileMustExist, row.mustExist);
