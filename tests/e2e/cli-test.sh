@@ -241,8 +241,8 @@ info_json)
 
 sounds)
   pictures a.bmp:2x2:ff0000 b.bmp:2x2:00ff00
-  # Sounds by content: a FLAC named .mp3 is a sound, a sound named .bmp is not.
-  for item in one.wav:2 two.mp3:1 three.bmp:1; do
+  # Sounds by content: a FLAC named .mp3 is a sound, a sound named .tga (a TGA picture by its name) is not.
+  for item in one.wav:2 two.mp3:1 three.tga:1; do
     ffmpeg -v error -f lavfi -i "sine=duration=${item#*:}" -f "$(case $item in one*) echo wav;; *) echo flac;; esac)" \
       "${item%:*}" || fail "ffmpeg ${item%:*}"
   done
@@ -271,8 +271,8 @@ sounds)
   cmp -s <(hex before 652 584) <(hex p.AVIprj 652 584) || fail "frame all changed a sound record"
   expect_status 2 "$cli" frame p.AVIprj 2 --duration 1
   grep -qF "frame 2 is a sound" err.txt || fail "frame on a sound: $(cat err.txt)"
-  expect_status 0 "$cli" add p.AVIprj three.bmp
-  "$cli" info p.AVIprj | grep -qx "4	stretch	$work/three.bmp" || fail "a sound named .bmp became a sound"
+  expect_status 0 "$cli" add p.AVIprj three.tga
+  "$cli" info p.AVIprj | grep -qx "4	stretch	$work/three.tga" || fail "a sound named .tga became a sound"
   ;;
 
 codecs_container)

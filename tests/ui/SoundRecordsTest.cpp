@@ -93,16 +93,16 @@ TEST_F(SoundRecordsTest, SoundsAndPicturesAddedTogetherAndReopened)
     ASSERT_TRUE(MakeTone(File("c.flac"), 0.5));
     // A sound file named as a picture stays a picture: names of pictures are never probed.
     ASSERT_TRUE(MakeTone(File("d.wav"), 0.5));
-    std::filesystem::rename(File("d.wav"), File("d.tga"));
+    std::filesystem::rename(File("d.wav"), File("a.tga"));
     auto window = Open({});
-    window->Frames().AddPictureFiles({QPath("c.flac"), QPath("b.bmp"), QPath("d.tga")});
-    EXPECT_EQ(Lines(*window), QStringList({"b.bmp", QString::fromUtf8("\u266A c.flac"), "d.tga"}));
-    EXPECT_EQ(SoundRecords(*window), QList<bool>({false, true, false}));
+    window->Frames().AddPictureFiles({QPath("c.flac"), QPath("b.bmp"), QPath("a.tga")});
+    EXPECT_EQ(Lines(*window), QStringList({"a.tga", "b.bmp", QString::fromUtf8("\u266A c.flac")}));
+    EXPECT_EQ(SoundRecords(*window), QList<bool>({false, false, true}));
     Trigger(*window, "menu_Ulozit");
     window.reset();
     auto reopened = Window({QPath("p.AVIprj")});
-    EXPECT_EQ(Lines(*reopened), QStringList({"b.bmp", QString::fromUtf8("\u266A c.flac"), "d.tga"}));
-    EXPECT_EQ(SoundLines(*reopened), QList<bool>({false, true, false}));
+    EXPECT_EQ(Lines(*reopened), QStringList({"a.tga", "b.bmp", QString::fromUtf8("\u266A c.flac")}));
+    EXPECT_EQ(SoundLines(*reopened), QList<bool>({false, false, true}));
 }
 
 }  // namespace
