@@ -649,8 +649,7 @@ void TAVICreateWindow::ShowPaddingNote()
     const QString kind = container == avi::Container::Mp4   ? QStringLiteral("MP4")
                          : container == avi::Container::Mkv ? QStringLiteral("Matroska")
                                                             : QStringLiteral("WebM");
-    lb_Poznamka->setText(
-        QStringLiteral("%1 video needs an even width and height: the frame will be padded by %2.").arg(kind, added));
+    lb_Poznamka->setText(QStringLiteral("The frame will be padded by %1: %2 needs even sides.").arg(added, kind));
 }
 
 void TAVICreateWindow::keyPressEvent(QKeyEvent* event)

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -17,7 +18,6 @@
 #include "support/BmpBuilder.h"
 #include "support/ExternalTools.h"
 #include "support/RgbImage.h"
-#include "support/ToneFile.h"
 #include "ui/AviCreateWindow.h"
 #include "ui/EngineThread.h"
 
@@ -224,12 +224,12 @@ TEST_F(AviCreateWindowTest, FramingSettingsAndTheLength)
     EXPECT_EQ(stored.Height, 1920);
 }
 
-// The music's total beside the video's length; a sound adds no frames.
-TEST_F(AviCreateWindowTest, TheLengthLineAddsTheMusic)
+// The music's total beside the video's length; a sound adds no frames. Only a kind of file that
+// needs even sides says it pads an odd one, on a line that never resizes the window.
+TEST_F(AviCreateWindowTest, TheMusicsLengthAndThePaddingNote)
 {
     KINETAR_SKIP_WITHOUT(kFfmpeg);
-    ASSERT_TRUE(MakeTone(File("one.wav"), 1.5));
-    ASSERT_TRUE(MakeTone(File("two.ogg"), 2.0));
+    ASSERT_TRUE(MakeTone(File("one.wav"), 1.5) && MakeTone(File("two.ogg"), 2.0));
     WorkingCopy({"32", "32"}, [](ProjectHeader& header) { header.FramesPerSecond = 25; });
     std::vector<project::FrameRecord> records;
     const ProjectHeader header = project::ReadProject(File("work.AVIprj"), &records);
@@ -238,33 +238,24 @@ TEST_F(AviCreateWindowTest, TheLengthLineAddsTheMusic)
     project::ReplaceProjectFile(File("work.AVIprj"), header, records);
     auto window = Window();
     auto* length = Find<QLabel>(*window, "lb_DelkaVidea");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !length->text().endsWith(QChar(0x2026)); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return length->text().endsWith("music 0:03.5"); }, 5000));
     EXPECT_EQ(length->text(), QString::fromUtf8("Length: 0:00.1 \u2014 2 frames; music 0:03.5"));
-}
 
-// Only a kind of file that needs even sides says it pads an odd one.
-TEST_F(AviCreateWindowTest, AnOddSizeIsPaddedForTheNewKindsOfFile)
-{
-    WorkingCopy({"32"});
-    auto window = Window();
-    const QString mp4Column = "MP4 video needs an even width and height: the frame will be padded by one column.";
+    const QString padded = QStringLiteral("The frame will be padded by %1: %2 needs even sides.");
     const std::tuple<const char*, const char*, const char*, QString> rows[] = {
         {"out.avi", "33", "25", ""},
         {"out.mp4", "32", "24", ""},
-        {"out.MP4", "33", "24", mp4Column},
-        {"out.mov", "33", "24", mp4Column},
-        {"out.mkv", "32", "25", "Matroska video needs an even width and height: the frame will be padded by one row."},
-        {"out.webm", "1", "3",
-         "WebM video needs an even width and height: the frame will be padded by one column and one row."},
+        {"out.MOV", "33", "24", padded.arg("one column", "MP4")},
+        {"out.mkv", "32", "25", padded.arg("one row", "Matroska")},
+        {"out.webm", "1", "3", padded.arg("one column and one row", "WebM")},
     };
-    auto* note = Find<QLabel>(*window, "lb_Poznamka");
     const QSize windowSize = window->size();
     for (const auto& [destination, width, height, expected] : rows) {
         SCOPED_TRACE(destination);
         Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(QPath(destination));
         Find<QLineEdit>(*window, "ed_SirkaAVI")->setText(width);
         Find<QLineEdit>(*window, "ed_VyskaAVI")->setText(height);
-        EXPECT_EQ(note->text(), expected);
+        EXPECT_EQ(Find<QLabel>(*window, "lb_Poznamka")->text(), expected);
         EXPECT_EQ(window->size(), windowSize);
     }
 }
