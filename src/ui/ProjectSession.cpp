@@ -404,6 +404,11 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
                     m_lines.Pictures[row] = FromNativePath(*edit.Name);
                 }
             }
+            // A sound among the frames takes its new name only: it has no fit or time.
+            if (project::IsSoundRecord(record)) {
+                project::WriteFrameRecord(m_workingCopyPath, row, record);
+                continue;
+            }
             if (edit.Stretch) {
                 record.Stretch = *edit.Stretch;
             }

@@ -66,7 +66,6 @@ TEST(CompressorChooser, OffersWhatTheKindOfFileTakes)
         }
         EXPECT_EQ(offered, expected);
         EXPECT_EQ(list->currentText(), selected);
-        // Nothing to offer: a note says so, and OK chooses nothing.
         EXPECT_EQ(chooser.findChild<QLabel*>(QStringLiteral("lb_Note"))->isVisibleTo(&chooser), expected.isEmpty());
     }
 }

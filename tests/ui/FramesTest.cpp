@@ -570,7 +570,7 @@ TEST_F(FramesTest, DroppedPicturesAreAdded)
 
 const QString kTone = QString::fromUtf8("\u266A tone.flac");
 
-// Each line's note as the list shows it and the record's kind; they must agree.
+// Each line's note, which must agree with its record's kind.
 QList<bool> Sounds(ui::MainWindow& window)
 {
     std::vector<project::FrameRecord> records;
