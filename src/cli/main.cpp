@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
@@ -568,7 +569,11 @@ int CommandRender(Arguments arguments)
               std::string(avi::ContainerName(container)) + " lists those that can)");
     }
 
-    const std::int32_t frames = std::max(project::ProjectFrameCount(path), 0);
+    // The bar counts pictures: a sound record brings no report of its own.
+    std::vector<FrameRecord> records;
+    (void)project::ReadProject(path, &records);
+    const auto frames = static_cast<std::int32_t>(
+        std::count_if(records.begin(), records.end(), [](const FrameRecord& r) { return !project::IsSoundRecord(r); }));
     ProgressBar bar(!quiet && ::isatty(STDERR_FILENO) == 1, frames);
     std::int32_t processed = 0;
     bool firstReport = true;

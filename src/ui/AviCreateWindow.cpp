@@ -567,13 +567,16 @@ void TAVICreateWindow::cb_VelikostAVISelect(int index)
     QSize size = kSizePresets[index].Size;
     if (size.isEmpty()) {
         if (!m_firstPictureSize.isValid()) {
-            if (m_records.empty()) {
+            // Sounds before the first picture are passed over.
+            const auto first = std::find_if(m_records.begin(), m_records.end(),
+                                            [](const auto& record) { return !project::IsSoundRecord(record); });
+            if (first == m_records.end()) {
                 m_services.ReportError(this, QStringLiteral("The project has no frames, so it has no first picture."));
                 ShowSizePreset();
                 return;
             }
             try {
-                const auto picture = pictures::LoadPicture(project::GetText(m_records.front().PictureFileName));
+                const auto picture = pictures::LoadPicture(project::GetText(first->PictureFileName));
                 m_firstPictureSize = QSize(picture->Width(), picture->Height());
             } catch (const Error& error) {
                 m_services.ReportError(this, FromCoreText(error.what()));
@@ -767,7 +770,9 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     }
     m_reports = 0;
     m_framesDone = 0;
-    m_frameCount = project::ProjectFrameCount(m_workingCopyPath);
+    // A sound record brings no report of its own.
+    m_frameCount = static_cast<int>(std::count_if(m_records.begin(), m_records.end(),
+                                                  [](const auto& record) { return !project::IsSoundRecord(record); }));
     m_runClock.invalidate();
     m_waitedMs = 0;
     avi::EngineServices services;
