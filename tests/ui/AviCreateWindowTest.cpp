@@ -230,16 +230,19 @@ TEST_F(AviCreateWindowTest, TheMusicsLengthAndThePaddingNote)
 {
     KINETAR_SKIP_WITHOUT(kFfmpeg);
     ASSERT_TRUE(MakeTone(File("one.wav"), 1.5) && MakeTone(File("two.ogg"), 2.0));
-    WorkingCopy({"32", "32"}, [](ProjectHeader& header) { header.FramesPerSecond = 25; });
+    WorkingCopy({"40", "32"}, [](ProjectHeader& header) { header.FramesPerSecond = 25; });
     std::vector<project::FrameRecord> records;
     const ProjectHeader header = project::ReadProject(File("work.AVIprj"), &records);
-    records.insert(records.begin() + 1, project::NewSoundRecord(File("one.wav")));
+    records.insert(records.begin(), project::NewSoundRecord(File("one.wav")));
     records.push_back(project::NewSoundRecord(File("two.ogg")));
     project::ReplaceProjectFile(File("work.AVIprj"), header, records);
     auto window = Window();
     auto* length = Find<QLabel>(*window, "lb_DelkaVidea");
     EXPECT_TRUE(QTest::qWaitFor([&] { return length->text().endsWith("music 0:03.5"); }, 5000));
     EXPECT_EQ(length->text(), QString::fromUtf8("Length: 0:00.1 \u2014 2 frames; music 0:03.5"));
+    // The first picture's size comes from the first picture, not from the sound before it.
+    emit Find<QComboBox>(*window, "cb_VelikostAVI")->activated(0);
+    EXPECT_EQ(Find<QLineEdit>(*window, "ed_VyskaAVI")->text(), "30");
 
     const QString padded = QStringLiteral("The frame will be padded by %1: %2 needs even sides.");
     const std::tuple<const char*, const char*, const char*, QString> rows[] = {
