@@ -152,7 +152,7 @@ std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<Fr
     return places;
 }
 
-// Seconds with the sample's precision cut to a millisecond: "2.5", "0", "12.021".
+// Seconds rounded to the millisecond: "2.5", "0", "12.021".
 std::string SampleSeconds(std::int64_t sample)
 {
     const std::int64_t milliseconds = (sample * 1000 + project::kSoundSampleRate / 2) / project::kSoundSampleRate;
