@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "avi/audio/SoundFile.h"
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/writer/FourCC.h"
 #include "project/Slideshow.h"
@@ -108,14 +109,62 @@ std::vector<Placement> PlaceFrames(const std::vector<FrameRecord>& records, Fram
     for (const FrameRecord& record : records) {
         Placement place;
         place.Start = timeline.Frames();
+        if (project::IsSoundRecord(record)) {
+            places.push_back(place);  // takes no time
+            continue;
+        }
         place.Count = timeline.Advance(record.Duration) - place.Start;
         // A crossfade blends from the picture before, so the first picture has none.
-        if (!places.empty()) {
+        if (place.Start > 0) {
             place.CrossfadeFrames = project::CrossfadeFrames(record.Crossfade, rate, place.Count);
         }
         places.push_back(place);
     }
     return places;
+}
+
+// Where each sound record's sound starts: its cue, or where the sound before it ends.
+struct SoundPlace {
+    std::int64_t CueFrame = 0;
+    std::int64_t StartSample = 0;
+    std::optional<std::int64_t> Milliseconds;  // nothing when the file declares no length
+};
+
+// Keyed by record index. A sound whose length cannot be read takes no time, so the next one starts
+// at its own cue.
+std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<FrameRecord>& records, FrameRate rate)
+{
+    const std::vector<project::SoundCue> cues = project::SoundCues(records, rate);
+    std::vector<std::pair<std::size_t, SoundPlace>> places;
+    std::vector<std::int64_t> lengths;
+    for (const project::SoundCue& cue : cues) {
+        SoundPlace place;
+        place.CueFrame = cue.Frame;
+        place.Milliseconds =
+            avi::SoundMilliseconds(project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName));
+        lengths.push_back(place.Milliseconds.value_or(0) * project::kSoundSampleRate / 1000);
+        places.emplace_back(static_cast<std::size_t>(cue.Record), place);
+    }
+    const std::vector<std::int64_t> starts = project::SoundStarts(cues, lengths, rate);
+    for (std::size_t i = 0; i < places.size() && i < starts.size(); ++i) {
+        places[i].second.StartSample = starts[i];
+    }
+    return places;
+}
+
+// Seconds rounded to the millisecond: "2.5", "0", "12.021".
+std::string SampleSeconds(std::int64_t sample)
+{
+    const std::int64_t milliseconds = (sample * 1000 + project::kSoundSampleRate / 2) / project::kSoundSampleRate;
+    std::string text = std::to_string(milliseconds / 1000);
+    if (milliseconds % 1000 != 0) {
+        std::string fraction = std::to_string(1000 + milliseconds % 1000).substr(1);
+        while (fraction.back() == '0') {
+            fraction.pop_back();
+        }
+        text += "." + fraction;
+    }
+    return text;
 }
 
 // The length of a well-formed UTF-8 sequence starting at text[at], 0 when it is not one.
@@ -240,6 +289,10 @@ std::string DescribeProject(const std::string& path)
     out << "Frames: " << records.size() << "\n";
     for (std::size_t i = 0; i < records.size(); ++i) {
         const FrameRecord& record = records[i];
+        if (project::IsSoundRecord(record)) {
+            out << i << "\tsound\t" << Printable(project::GetText(record.PictureFileName)) << "\n";
+            continue;
+        }
         out << i << "\t" << FitText(record) << "\t" << Printable(project::GetText(record.PictureFileName));
         if (record.Duration != 0) {
             out << "\tduration " << project::FormatSeconds(record.Duration) << " s";
@@ -280,11 +333,27 @@ std::string DescribeProjectJson(const std::string& path)
     out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
         << ",\n";
     out << "  \"frames\": [";
+    // A rate that is not positive places no sound.
+    const auto sounds =
+        rate.Numerator > 0 ? PlaceSounds(records, rate) : std::vector<std::pair<std::size_t, SoundPlace>>{};
+    auto sound = sounds.begin();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const FrameRecord& record = records[i];
         out << (i == 0 ? "\n" : ",\n") << "    {\"index\": " << i << ", "
-            << JsonText("path", project::GetText(record.PictureFileName))
-            << ", \"stretch\": " << JsonBool(record.Stretch != 0) << ", \"fit\": \""
+            << JsonText("path", project::GetText(record.PictureFileName));
+        if (project::IsSoundRecord(record)) {
+            out << ", \"sound\": true";
+            if (sound != sounds.end() && sound->first == i) {
+                const SoundPlace& place = sound->second;
+                out << ", \"cue_frame\": " << place.CueFrame << ", \"start_sample\": " << place.StartSample
+                    << ", \"start_seconds\": " << SampleSeconds(place.StartSample)
+                    << ", \"length_ms\": " << (place.Milliseconds ? std::to_string(*place.Milliseconds) : "null");
+                ++sound;
+            }
+            out << "}";
+            continue;
+        }
+        out << ", \"stretch\": " << JsonBool(record.Stretch != 0) << ", \"fit\": \""
             << project::FitModeName(project::GetFit(record)) << "\", \"duration_ms\": " << record.Duration.Get()
             << ", \"crossfade_ms\": " << record.Crossfade.Get() << ", \"start_frame\": " << places[i].Start
             << ", \"frame_count\": " << places[i].Count << ", \"crossfade_frames\": " << places[i].CrossfadeFrames

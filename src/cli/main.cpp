@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
@@ -16,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "avi/audio/SoundFile.h"
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/VideoSettings.h"
+#include "avi/writer/Container.h"
 #include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
 #include "common/Error.h"
@@ -40,30 +43,36 @@ constexpr int kExitRenderError = 8;
 
 const char* const kUsage =
     "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
-    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE.avi] [--play "
+    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE] [--play "
     "yes|no]\n"
     "                               [--background RRGGBB] [--smooth yes|no]\n"
     "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
     "stretch|top-left|letterbox|crop|centre]\n"
-    "                               [--duration SECONDS] [--crossfade SECONDS] PICTURE...\n"
+    "                               [--duration SECONDS] [--crossfade SECONDS] PICTURE|SOUND...\n"
     "       kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
     "       kinetar-cli info PROJECT [--json]\n"
-    "       kinetar-cli codecs [--depth BITS]\n"
-    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE.avi] "
+    "       kinetar-cli codecs [--depth BITS] [--container avi|mp4|mkv|webm]\n"
+    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE] "
     "[--quiet]\n";
 
 const char* const kHelp =
     "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF, JPEG, PNG, WebP, HEIC, AVIF) into an AVI\n"
-    "video.\n"
+    "video, or an MP4, Matroska or WebM video when the output's name ends in .mp4 (.m4v, .mov), .mkv or\n"
+    ".webm.\n"
     "\n"
     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
     "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
     "          --background the colour around fitted pictures, --smooth a smooth scaling filter\n"
-    "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number\n"
+    "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
+    "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
+    "          its sound starts where the next picture starts, or when the sound before it ends\n"
     "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
+    "          (sound records are left as they are)\n"
     "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
-    "          and its duration and crossfade when set; --json prints all of it as JSON\n"
-    "  codecs  lists the compressors: fourcc, a tab, the name\n"
+    "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
+    "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n"
+    "  codecs  lists the compressors: fourcc, a tab, the name; --container those that kind of file\n"
+    "          takes (avi when not given)\n"
     "  render  generates the video; the exit status is the result code\n"
     "          (0 done, 1 codec library mismatch, 2 cannot open the file, 3 cannot create the stream,\n"
     "          4 stopped, 5 cannot make the compressor, 6 compressor refuses the format, 7 write failed,\n"
@@ -364,8 +373,11 @@ int CommandAdd(Arguments arguments)
     std::vector<FrameRecord> records;
     const ProjectHeader header = project::ReadProject(path, &records);
     for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
-        FrameRecord record = project::NewFrameRecord(picture);
-        options.ApplyTo(record);
+        FrameRecord record = avi::NewRecordFor(picture);
+        // A sound takes no time and fills no frame: the picture options are not for it.
+        if (!project::IsSoundRecord(record)) {
+            options.ApplyTo(record);
+        }
         records.push_back(record);
     }
     project::ReplaceProjectFile(path, header, records);
@@ -400,9 +412,15 @@ int CommandFrame(Arguments arguments)
                   (records.size() == 1 ? " frame" : " frames") + ", numbered from 0");
         }
         end = first + 1;
+        if (project::IsSoundRecord(records[first])) {
+            Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration or crossfade");
+        }
     }
     bool changed = false;
     for (std::size_t i = first; i < end; ++i) {
+        if (project::IsSoundRecord(records[i])) {
+            continue;
+        }
         FrameRecord record = records[i];
         options.ApplyTo(record);
         changed = changed || std::memcmp(&record, &records[i], sizeof(FrameRecord)) != 0;
@@ -425,6 +443,7 @@ int CommandInfo(Arguments arguments)
 int CommandCodecs(Arguments arguments)
 {
     const auto depth = arguments.Value("--depth");
+    const auto containerName = arguments.Value("--container");
     if (!arguments.Rest().empty()) {
         Usage("codecs takes no arguments");
     }
@@ -432,9 +451,17 @@ int CommandCodecs(Arguments arguments)
     if (depth) {
         bits = ParseDepth(*depth);
     }
+    avi::Container container = avi::Container::Avi;
+    if (containerName) {
+        const auto named = avi::ContainerFromName(*containerName);
+        if (!named) {
+            Usage("--container must be avi, mp4, mkv or webm, not '" + *containerName + "'");
+        }
+        container = *named;
+    }
     const auto& registry = avi::CodecRegistry::Default();
     for (const auto& codec : registry.All()) {
-        if (bits == 0 || codec.Takes(bits)) {
+        if ((bits == 0 || codec.Takes(bits)) && codec.GoesInto(container)) {
             std::cout << avi::FourccText(codec.Fourcc) << "\t" << codec.Name << "\n";
         }
     }
@@ -535,18 +562,41 @@ int CommandRender(Arguments arguments)
         return kExitRenderError;
     }
 
-    const std::int32_t frames = std::max(project::ProjectFrameCount(path), 0);
+    const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
+    if (codec != nullptr && !codec->GoesInto(container)) {
+        Usage("the compressor '" + *codecText +
+              "' cannot go into this kind of video file (kinetar-cli codecs --container " +
+              std::string(avi::ContainerName(container)) + " lists those that can)");
+    }
+
+    // The bar counts pictures: a sound record brings no report of its own.
+    std::vector<FrameRecord> records;
+    (void)project::ReadProject(path, &records);
+    const auto frames = static_cast<std::int32_t>(
+        std::count_if(records.begin(), records.end(), [](const FrameRecord& r) { return !project::IsSoundRecord(r); }));
     ProgressBar bar(!quiet && ::isatty(STDERR_FILENO) == 1, frames);
     std::int32_t processed = 0;
     bool firstReport = true;
 
     avi::EngineServices services;
     // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
-    services.ChooseCompressor = [&](project::CodecSettings& variables, const avi::FrameDIB&) {
+    // For a kind of file that cannot carry the stored choice or uncompressed frames, the first
+    // compressor it takes at the frame's depth.
+    services.ChooseCompressor = [&](project::CodecSettings& variables, const avi::FrameDIB& format) {
+        const auto fits = [&](std::uint32_t fourcc) {
+            const avi::CodecInfo* known = registry.Find(fourcc);
+            return known != nullptr && known->GoesInto(container);
+        };
         if (codec != nullptr && variables.Handler != codec->Fourcc) {
             variables = avi::MakeCodecSettings(codec->Fourcc);
-        } else if (codec == nullptr && header.CodecSettings == project::CodecSettings{}) {
-            variables = avi::MakeCodecSettings(avi::kUncompressedFourcc);
+        } else if (codec == nullptr && (header.CodecSettings == project::CodecSettings{} ||
+                                        (container != avi::Container::Avi && !fits(variables.Handler)))) {
+            const auto offered = registry.ForDepth(format.BitsPerPixel(), container);
+            if (fits(avi::kUncompressedFourcc) || offered.empty()) {
+                variables = avi::MakeCodecSettings(avi::kUncompressedFourcc);
+            } else {
+                variables = avi::MakeCodecSettings(offered.front()->Fourcc);
+            }
         }
         if (quality) {
             variables.Quality = *quality;

@@ -27,6 +27,7 @@
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
+#include "avi/writer/Container.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
@@ -222,6 +223,11 @@ void TAVICreateWindow::CreateControls()
     // Room for a long video, so a new rate never resizes the window.
     lb_DelkaVidea->setMinimumWidth(
         lb_DelkaVidea->fontMetrics().horizontalAdvance(QStringLiteral("Length: 10:00:00.0 \u2014 9,999,999 frames")));
+    // A line of its own that is always there, so a note coming or going never resizes the window.
+    lb_Poznamka = new QLabel;
+    lb_Poznamka->setObjectName(QStringLiteral("lb_Poznamka"));
+    lb_Poznamka->setMinimumHeight(lb_Poznamka->fontMetrics().height());
+    lb_Poznamka->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     cb_HloubkaBarevAVI = new QComboBox;
     cb_HloubkaBarevAVI->setObjectName(QStringLiteral("cb_HloubkaBarevAVI"));
@@ -338,6 +344,7 @@ void TAVICreateWindow::CreateControls()
     layout->addLayout(framing);
     layout->addLayout(depth);
     layout->addLayout(destination);
+    layout->addWidget(lb_Poznamka);
     layout->addLayout(playAndLength);
     layout->addLayout(generate);
     layout->addWidget(separator);
@@ -365,7 +372,17 @@ void TAVICreateWindow::ConnectHandlers()
     handle(bt_BarvaPozadi, &QPushButton::clicked, &TAVICreateWindow::bt_BarvaPozadiClick);
     for (QLineEdit* side : {ed_SirkaAVI, ed_VyskaAVI}) {
         handle(side, &QLineEdit::textChanged, &TAVICreateWindow::ShowSizePreset);
+        handle(side, &QLineEdit::textChanged, &TAVICreateWindow::ShowPaddingNote);
     }
+    handle(ed_FileNameAVI, &QLineEdit::textChanged, &TAVICreateWindow::ShowPaddingNote);
+    connect(&m_soundProbe, &SoundLengthProbe::Measured, this, [this](int, const QList<qint64>& milliseconds) {
+        // A sound whose length cannot be read adds nothing, as it adds nothing to the video.
+        m_musicMs = 0;
+        for (const qint64 length : milliseconds) {
+            m_musicMs += std::max<qint64>(length, 0);
+        }
+        ShowLength();
+    });
     // Only the user's picks: the list following the fields fills nothing.
     connect(cb_VelikostAVI, &QComboBox::activated, this,
             [this](int index) { Guarded(this, m_services, [this, index] { cb_VelikostAVISelect(index); })(); });
@@ -388,6 +405,14 @@ void TAVICreateWindow::FormCreate()
     project::ProjectHeader header;
     (void)project::ReadProjectHeader(m_workingCopyPath, header);
     project::ReadProject(m_workingCopyPath, &m_records);
+    for (const project::FrameRecord& record : m_records) {
+        if (project::IsSoundRecord(record)) {
+            m_soundPaths << FromNativePath(project::GetText(record.PictureFileName));
+        }
+    }
+    if (!m_soundPaths.isEmpty()) {
+        m_soundProbe.Measure(m_soundPaths);
+    }
     const std::string projectPath = ToNativePath(m_projectPath);
     // A default destination too long for the header is put in the field only; Generate refuses it
     // with its message, so it is never cut.
@@ -542,13 +567,16 @@ void TAVICreateWindow::cb_VelikostAVISelect(int index)
     QSize size = kSizePresets[index].Size;
     if (size.isEmpty()) {
         if (!m_firstPictureSize.isValid()) {
-            if (m_records.empty()) {
+            // Sounds before the first picture are passed over.
+            const auto first = std::find_if(m_records.begin(), m_records.end(),
+                                            [](const auto& record) { return !project::IsSoundRecord(record); });
+            if (first == m_records.end()) {
                 m_services.ReportError(this, QStringLiteral("The project has no frames, so it has no first picture."));
                 ShowSizePreset();
                 return;
             }
             try {
-                const auto picture = pictures::LoadPicture(project::GetText(m_records.front().PictureFileName));
+                const auto picture = pictures::LoadPicture(project::GetText(first->PictureFileName));
                 m_firstPictureSize = QSize(picture->Width(), picture->Height());
             } catch (const Error& error) {
                 m_services.ReportError(this, FromCoreText(error.what()));
@@ -599,9 +627,32 @@ void TAVICreateWindow::ShowLength()
     const std::optional<project::FrameRate> rate =
         project::ParseFrameRate(cb_SnimkuZaSekundu->currentText().toStdString());
     // The core's text is UTF-8 whatever the locale.
-    lb_DelkaVidea->setText(QStringLiteral("Length: ") + (rate ? QString::fromStdString(project::VideoLengthText(
-                                                                    project::VideoFrameCount(m_records, *rate), *rate))
-                                                              : QStringLiteral("\u2014")));
+    QString text =
+        QStringLiteral("Length: ") +
+        (rate ? QString::fromStdString(project::VideoLengthText(project::VideoFrameCount(m_records, *rate), *rate))
+              : QStringLiteral("\u2014"));
+    if (!m_soundPaths.isEmpty()) {
+        text += QStringLiteral("; music ") + (m_musicMs < 0 ? QStringLiteral("\u2026") : SoundLengthText(m_musicMs));
+    }
+    lb_DelkaVidea->setText(text);
+}
+
+void TAVICreateWindow::ShowPaddingNote()
+{
+    const avi::Container container = avi::ContainerForPath(ToNativePath(ed_FileNameAVI->text()));
+    const bool oddWidth = ReadWholeNumberOrZero(ed_SirkaAVI->text()) % 2 != 0;
+    const bool oddHeight = ReadWholeNumberOrZero(ed_VyskaAVI->text()) % 2 != 0;
+    if (container == avi::Container::Avi || (!oddWidth && !oddHeight)) {
+        lb_Poznamka->clear();
+        return;
+    }
+    const QString added = oddWidth && oddHeight ? QStringLiteral("one column and one row")
+                          : oddWidth            ? QStringLiteral("one column")
+                                                : QStringLiteral("one row");
+    const QString kind = container == avi::Container::Mp4   ? QStringLiteral("MP4")
+                         : container == avi::Container::Mkv ? QStringLiteral("Matroska")
+                                                            : QStringLiteral("WebM");
+    lb_Poznamka->setText(QStringLiteral("The frame will be padded by %1: %2 needs even sides.").arg(added, kind));
 }
 
 void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
@@ -719,12 +770,15 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     }
     m_reports = 0;
     m_framesDone = 0;
-    m_frameCount = project::ProjectFrameCount(m_workingCopyPath);
+    // A sound record brings no report of its own.
+    m_frameCount = static_cast<int>(std::count_if(m_records.begin(), m_records.end(),
+                                                  [](const auto& record) { return !project::IsSoundRecord(record); }));
     m_runClock.invalidate();
     m_waitedMs = 0;
     avi::EngineServices services;
-    services.ChooseCompressor = [this, chooser = MakeCompressorChooser(this)](project::CodecSettings& variables,
-                                                                              const avi::FrameDIB& format) {
+    const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
+    services.ChooseCompressor = [this, chooser = MakeCompressorChooser(this, nullptr, container)](
+                                    project::CodecSettings& variables, const avi::FrameDIB& format) {
         const auto choice = m_engineThread.OnUiThread<std::optional<project::CodecSettings>>(
             [this, &chooser, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
                 const bool chosen = chooser(choice, format);

@@ -11,6 +11,7 @@
 #include "avi/engine/AviEngine.h"
 #include "project/ProjectFile.h"
 #include "ui/EngineThread.h"
+#include "ui/SoundLength.h"
 #include "ui/UiServices.h"
 
 class QCheckBox;
@@ -101,8 +102,10 @@ private:
     void ShowBackground();
     // The preset list shows the preset of the width and height fields, if one matches.
     void ShowSizePreset();
-    // The video's length at the rate in the field.
+    // The video's length at the rate in the field, and the music's when the project has sounds.
     void ShowLength();
+    // Says when the destination's kind of file needs even sides that the size fields do not have.
+    void ShowPaddingNote();
 
     ProjectSession& m_session;
     UiServices m_services;
@@ -129,6 +132,10 @@ private:
     QColor m_background;
     // The first frame's picture size once the preset has read it.
     QSize m_firstPictureSize;
+    // The sound records' files: their total length once it has been read, -1 before.
+    QStringList m_soundPaths;
+    qint64 m_musicMs = -1;
+    SoundLengthProbe m_soundProbe;
 
     QLineEdit* ed_SirkaAVI = nullptr;
     QSpinBox* ud_SirkaAVI = nullptr;
@@ -139,6 +146,7 @@ private:
     QPushButton* bt_BarvaPozadi = nullptr;
     QCheckBox* ch_HladkeZmenseni = nullptr;
     QLabel* lb_DelkaVidea = nullptr;
+    QLabel* lb_Poznamka = nullptr;
     QComboBox* cb_HloubkaBarevAVI = nullptr;
     QLineEdit* ed_FileNameAVI = nullptr;
     QPushButton* Button1 = nullptr;

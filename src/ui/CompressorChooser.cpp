@@ -27,8 +27,11 @@ int QualityPercent(std::uint32_t quality)
 }  // namespace
 
 CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsPerPixel,
-                                     const project::CodecSettings& previous, QWidget* parent)
-    : QDialog(parent), m_offered(codecs.ForDepth(bitsPerPixel)), m_bitsPerPixel(bitsPerPixel), m_previous(previous)
+                                     const project::CodecSettings& previous, QWidget* parent, avi::Container container)
+    : QDialog(parent),
+      m_offered(codecs.ForDepth(bitsPerPixel, container)),
+      m_bitsPerPixel(bitsPerPixel),
+      m_previous(previous)
 {
     setObjectName(QStringLiteral("CompressorChooser"));
     setWindowTitle(QString::fromLatin1(avi::kChooserTitle));
@@ -93,9 +96,13 @@ void CompressorChooser::cb_CompressorChange()
     ud_Quality->setEnabled(codec != nullptr && codec->HasQuality);
     // The one gap among the common players: their readers of 1- and 4-bit frames.
     const bool lowDepth = m_bitsPerPixel == 1 || m_bitsPerPixel == 4;
-    lb_Note->setText(codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
-                         ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
-                         : QString());
+    if (m_offered.empty()) {
+        lb_Note->setText(QStringLiteral("No compressor of this program writes this kind of video file at this depth."));
+    } else {
+        lb_Note->setText(codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
+                             ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
+                             : QString());
+    }
     lb_Note->setVisible(!lb_Note->text().isEmpty());
 }
 
@@ -116,11 +123,11 @@ project::CodecSettings CompressorChooser::Choice() const
     return choice;
 }
 
-avi::CompressorChooser MakeCompressorChooser(QWidget* owner, const avi::CodecRegistry* codecs)
+avi::CompressorChooser MakeCompressorChooser(QWidget* owner, const avi::CodecRegistry* codecs, avi::Container container)
 {
-    return [owner, codecs](project::CodecSettings& variables, const avi::FrameDIB& inputFormat) {
+    return [owner, codecs, container](project::CodecSettings& variables, const avi::FrameDIB& inputFormat) {
         CompressorChooser chooser(codecs != nullptr ? *codecs : avi::CodecRegistry::Default(),
-                                  inputFormat.BitsPerPixel(), variables, owner);
+                                  inputFormat.BitsPerPixel(), variables, owner, container);
         if (chooser.exec() != QDialog::Accepted || chooser.Selected() == nullptr) {
             return false;
         }

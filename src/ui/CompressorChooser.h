@@ -13,14 +13,15 @@ class QSpinBox;
 
 namespace kinetar::ui {
 
-// The dialog a run picks its compressor in: the compressors that take the frame depth, the
-// previous choice preselected (else uncompressed), a quality where the compressor has one.
+// The dialog a run picks its compressor in: the compressors that take the frame depth and that the
+// destination's kind of file can carry, the previous choice preselected (else uncompressed, else
+// the first), a quality where the compressor has one.
 class CompressorChooser : public QDialog {
     Q_OBJECT
 
 public:
     CompressorChooser(const avi::CodecRegistry& codecs, int bitsPerPixel, const project::CodecSettings& previous,
-                      QWidget* parent = nullptr);
+                      QWidget* parent = nullptr, avi::Container container = avi::Container::Avi);
 
     // The compressor variables of what is selected now: the previous record kept where the same
     // compressor stays selected, only its quality taken from the dialog.
@@ -40,6 +41,7 @@ private:
 
 // The chooser service a run of the engine asks: the dialog shown modally over `owner`. Cancel
 // answers false, which stops the run.
-avi::CompressorChooser MakeCompressorChooser(QWidget* owner, const avi::CodecRegistry* codecs = nullptr);
+avi::CompressorChooser MakeCompressorChooser(QWidget* owner, const avi::CodecRegistry* codecs = nullptr,
+                                             avi::Container container = avi::Container::Avi);
 
 }  // namespace kinetar::ui

@@ -13,6 +13,7 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "avi/engine/VideoSettings.h"
@@ -25,6 +26,7 @@
 #include "ui/Messages.h"
 #include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
+#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
@@ -167,7 +169,9 @@ void FrameDetails::CreateControls()
 
     m_sizeRow = new QHBoxLayout;
     m_sizeRow->setSpacing(6);
-    m_sizeRow->addWidget(new QLabel(QStringLiteral("Dimension of picture:")));
+    m_sizeCaption = new QLabel(QStringLiteral("Dimension of picture:"));
+    m_sizeCaption->setObjectName(QStringLiteral("lb_RozmerySnimkuPopis"));
+    m_sizeRow->addWidget(m_sizeCaption);
     lb_RozmerySnimku = new QLabel(QStringLiteral("0x0"));
     lb_RozmerySnimku->setObjectName(QStringLiteral("lb_RozmerySnimku"));
     // Room for the largest size, so a new size never moves what stands beside it.
@@ -240,6 +244,7 @@ void FrameDetails::CreateControls()
     connect(Button2, &QPushButton::clicked, this, Guarded(this, m_services, [this] { Button2Click(); }));
     connect(bt_ZrusitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_ZrusitZmenyClick(); }));
     connect(bt_UlozitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_UlozitZmenyClick(); }));
+    connect(&m_soundProbe, &SoundLengthProbe::Measured, this, &FrameDetails::ShowSoundLength);
 }
 
 void FrameDetails::PlaceButtons(bool besideSize)
@@ -271,6 +276,15 @@ void FrameDetails::ShowSelectedFrames()
     const QList<int> selected = m_session.Selection().Rows;
     m_fillingPanel = true;
     const auto endFilling = qScopeGuard([this] { m_fillingPanel = false; });
+    const QList<bool>& sounds = m_session.Sounds();
+    m_soundSelected = !selected.isEmpty() && std::all_of(selected.begin(), selected.end(), [&](int row) {
+        return row >= 0 && row < sounds.size() && sounds[row];
+    });
+    // A sound takes no time and fills no frame.
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{ch_StretchPicture, cb_Prizpusobeni, ed_DobaZobrazeni, ed_Prolinani}) {
+        field->setEnabled(!m_soundSelected);
+    }
     if (selected.isEmpty()) {
         ed_PictFileName->clear();
         // The fit list follows the stretch box, which keeps its last state.
@@ -439,6 +453,13 @@ void FrameDetails::bt_UlozitZmenyClick()
     if (!keepNames) {
         edit.Name = nativeName;
     }
+    if (m_soundSelected) {
+        // The picture's fields are off: a sound record keeps its other bytes as they are.
+        m_session.SaveDetails(selected, {edit.Name, {}, {}, {}, {}});
+        SetEditingMode(false);
+        RefreshPreview();
+        return;
+    }
     const Qt::CheckState stretch = ch_StretchPicture->checkState();
     if (stretch != Qt::PartiallyChecked) {
         edit.Stretch = stretch == Qt::Checked ? 1 : 0;
@@ -451,8 +472,10 @@ void FrameDetails::bt_UlozitZmenyClick()
 
 void FrameDetails::RefreshPreview()
 {
+    m_sizeCaption->setText(QStringLiteral("Dimension of picture:"));
     lb_RozmerySnimku->setText(QStringLiteral("none"));
     m_pictureShown = false;
+    m_soundRequest = 0;  // a length still being read is for another file
     const QString text = ed_PictFileName->text();
     Image_Preview->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
@@ -464,6 +487,14 @@ void FrameDetails::RefreshPreview()
     }
     if (!IsExistingFile(text)) {
         ShowPlaceholder("FILENOTFOUND");
+        return;
+    }
+    if (m_soundSelected) {
+        // Never read as a picture; its length comes when the sound library has read it.
+        m_sizeCaption->setText(QStringLiteral("Sound:"));
+        lb_RozmerySnimku->setText(QStringLiteral("\u2026"));
+        ShowImage(SoundNotePixmap(QSize(ThumbnailCache::kWidth, ThumbnailCache::kHeight) * 2).toImage());
+        m_soundRequest = m_soundProbe.Measure({text});
         return;
     }
     const std::string path = ToNativePath(text);
@@ -481,6 +512,15 @@ void FrameDetails::RefreshPreview()
     lb_RozmerySnimku->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
     m_pictureShown = true;
     ShowFitted();
+}
+
+void FrameDetails::ShowSoundLength(int request, const QList<qint64>& milliseconds)
+{
+    if (request != m_soundRequest || milliseconds.size() != 1) {
+        return;
+    }
+    lb_RozmerySnimku->setText(milliseconds.front() < 0 ? QStringLiteral("length unknown")
+                                                       : SoundLengthText(milliseconds.front()));
 }
 
 void FrameDetails::ShowPlaceholder(const char* name)

@@ -7,6 +7,7 @@
 #include "pictures/DecodedPicture.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
+#include "ui/SoundLength.h"
 #include "ui/UiServices.h"
 
 class QCheckBox;
@@ -23,7 +24,7 @@ class ProjectSession;
 
 // The frame details beside the list: the picture file name, stretch, fit, duration and crossfade
 // of the selected frames, edited and then saved or cancelled, the picture's size and its preview
-// as the video will show it.
+// as the video will show it; for a sound record its file name and length.
 class FrameDetails : public QWidget {
     Q_OBJECT
 
@@ -69,8 +70,15 @@ private:
     // time (reported, the field focused).
     bool ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& milliseconds);
 
+    // A sound's length in place of the picture's size, once it has been read.
+    void ShowSoundLength(int request, const QList<qint64>& milliseconds);
+
     ProjectSession& m_session;
     UiServices m_services;
+    // Every selected record names a sound: the picture's fields stand for nothing and are off.
+    bool m_soundSelected = false;
+    SoundLengthProbe m_soundProbe;
+    int m_soundRequest = 0;
     // On while the program itself fills the fields, so its writes are not taken for edits.
     bool m_fillingPanel = false;
     // The preview's one picture: every read refills it, as the readers resize it in place.
@@ -89,6 +97,7 @@ private:
     QPushButton* bt_ZrusitZmeny = nullptr;
     QPushButton* bt_UlozitZmeny = nullptr;
     QLabel* lb_RozmerySnimku = nullptr;
+    QLabel* m_sizeCaption = nullptr;
     QWidget* m_details = nullptr;
     QWidget* m_buttons = nullptr;
     QHBoxLayout* m_sizeRow = nullptr;

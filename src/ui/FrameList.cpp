@@ -118,9 +118,13 @@ void FrameList::Refill()
 void FrameList::ShowPictures(int first, int last)
 {
     const QStringList& pictures = m_session.Pictures();
+    const QList<bool>& sounds = m_session.Sounds();
     for (int row = std::max(first, 0); row <= last && row < count(); ++row) {
         if (item(row)->data(ThumbnailDelegate::kPathRole).toString() != pictures[row]) {
             item(row)->setData(ThumbnailDelegate::kPathRole, pictures[row]);
+        }
+        if (item(row)->data(ThumbnailDelegate::kSoundRole).toBool() != sounds[row]) {
+            item(row)->setData(ThumbnailDelegate::kSoundRole, sounds[row]);
         }
     }
 }

@@ -29,7 +29,8 @@ public:
     FrameList(ProjectSession& session, UiServices services, FrameCommands commands);
 
     void menu_Snimek_PridatClick();
-    // Appends a frame for each picture, asking how to order several by the numbers in their names.
+    // Appends a frame for each picture, and a sound record for each sound file, asking how to order
+    // several by the numbers in their names.
     void AddPictureFiles(const QStringList& paths);
     void menu_Snimek_OdebratClick();
     void tl_PosunNahoruClick();
@@ -54,7 +55,7 @@ private:
     // Swaps the one selected frame with its neighbour `step` lines away.
     void MoveFrame(int step);
     void Refill();
-    // The lines' picture paths, which their thumbnails show.
+    // The lines' picture paths, which their thumbnails show, and which lines are sounds.
     void ShowPictures(int first, int last);
     void ShowSelection(const FrameSelection& selection);
     void SelectionEdited();

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "avi/audio/SoundFile.h"
 #include "common/Error.h"
 #include "ui/QtConvert.h"
 
@@ -79,6 +80,11 @@ private:
 };
 
 }  // namespace
+
+QString LineText(const QString& path, bool sound)
+{
+    return sound ? QStringLiteral("\u266A ") + FileNamePart(path) : FileNamePart(path);
+}
 
 ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after)
 {
@@ -186,9 +192,11 @@ void ProjectSession::OpenWorkingCopy()
     m_lines = {};
     m_lines.Texts.reserve(static_cast<qsizetype>(records.size()));
     m_lines.Pictures.reserve(static_cast<qsizetype>(records.size()));
+    m_lines.Sounds.reserve(static_cast<qsizetype>(records.size()));
     for (const auto& record : records) {
         m_lines.Pictures << FromNativePath(project::GetText(record.PictureFileName));
-        m_lines.Texts << FileNamePart(m_lines.Pictures.back());
+        m_lines.Sounds << project::IsSoundRecord(record);
+        m_lines.Texts << LineText(m_lines.Pictures.back(), m_lines.Sounds.back());
     }
     m_selection = {};
     m_history.clear();
@@ -282,9 +290,10 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
         std::vector<project::FrameRecord> records;
         records.reserve(picturePaths.size());
         for (const auto& path : picturePaths) {
+            records.push_back(avi::NewRecordFor(path));
             lines.Pictures << FromNativePath(path);
-            lines.Texts << FileNamePart(lines.Pictures.back());
-            records.push_back(project::NewFrameRecord(path));
+            lines.Sounds << project::IsSoundRecord(records.back());
+            lines.Texts << LineText(lines.Pictures.back(), lines.Sounds.back());
         }
         // Lines only for records that are in the working copy, so line i stays record i.
         const auto first = static_cast<int>(m_lines.Texts.size());
@@ -293,6 +302,7 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
         }
         m_lines.Texts += lines.Texts;
         m_lines.Pictures += lines.Pictures;
+        m_lines.Sounds += lines.Sounds;
         emit FramesInserted(first, static_cast<int>(lines.Texts.size()));
         const auto last = static_cast<int>(m_lines.Texts.size()) - 1;
         PlaceSelection({{last}, last}, true);
@@ -320,6 +330,7 @@ void ProjectSession::RemoveFrames(const QList<int>& rows)
             }
             lines.Texts << m_lines.Texts[line];
             lines.Pictures << m_lines.Pictures[line];
+            lines.Sounds << m_lines.Sounds[line];
         }
         // Written beside the working copy and renamed over it: a failure leaves it whole.
         project::ReplaceProjectFile(m_workingCopyPath, header, kept);
@@ -360,6 +371,7 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
             moved.push_back(records[static_cast<std::size_t>(from)]);
             lines.Texts[place] = m_lines.Texts[from];
             lines.Pictures[place] = m_lines.Pictures[from];
+            lines.Sounds[place] = m_lines.Sounds[from];
         }
         (void)project::WriteFrameRecords(m_workingCopyPath, first, moved);
         m_lines = lines;
@@ -391,6 +403,11 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
                 if (row >= 0 && row < m_lines.Pictures.size()) {
                     m_lines.Pictures[row] = FromNativePath(*edit.Name);
                 }
+            }
+            // A sound among the frames takes its new name only: it has no fit or time.
+            if (project::IsSoundRecord(record)) {
+                project::WriteFrameRecord(m_workingCopyPath, row, record);
+                continue;
             }
             if (edit.Stretch) {
                 record.Stretch = *edit.Stretch;

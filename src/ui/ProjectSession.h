@@ -23,10 +23,11 @@ struct FrameSelection {
 };
 
 // What the list shows of each frame: its line's text (the picture's file name when the line was
-// made) and the record's picture path now.
+// made, a note sign before a sound's), the record's picture path now and whether it names a sound.
 struct FrameLines {
     QStringList Texts;
     QStringList Pictures;
+    QList<bool> Sounds;
     bool operator==(const FrameLines&) const = default;
 };
 
@@ -49,6 +50,9 @@ struct ByteChange {
 };
 // The smallest change that turns `before` into `after`.
 ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vector<std::uint8_t>& after);
+
+// The line a record shows: its file's name, with a note sign in front for a sound.
+QString LineText(const QString& path, bool sound);
 
 // The order after moving the `rows` (sorted) of a list of `count` lines, as one block in their order,
 // in front of line `destination` (count: to the end): element i names the line that comes to place i.
@@ -73,6 +77,7 @@ public:
     // The line texts: the file-name part of each record's picture as it was when the line was made.
     const QStringList& Lines() const { return m_lines.Texts; }
     const QStringList& Pictures() const { return m_lines.Pictures; }
+    const QList<bool>& Sounds() const { return m_lines.Sounds; }
     const FrameSelection& Selection() const { return m_selection; }
     QUndoStack& History() { return m_history; }
 
@@ -98,7 +103,8 @@ public:
 
     // Edits of the working copy, each one step of the history. A failure raises an Error after the
     // step is recorded, so undo puts back whatever part was written.
-    // Frames for these pictures after the last one; the last new line becomes the selection.
+    // Frames for these files after the last one, a sound record for each sound file; the last new
+    // line becomes the selection.
     void AddFrames(const std::vector<std::string>& picturePaths);
     // Leaves out the records of these lines; nothing is selected afterwards.
     void RemoveFrames(const QList<int>& rows);

@@ -113,6 +113,9 @@ void SdilenePrvky::PrepareFileDialog(int mode)
             {QStringLiteral("HEIF files (*.HEIC;*.HEIF;*.AVIF)"), QStringLiteral("*.HEIC;*.HEIF;*.AVIF")},
             {QStringLiteral("Graphics files "),
              QStringLiteral("*.BMP;*.PCX;*.TGA;*.GIF;*.JPG;*.JPEG;*.PNG;*.WEBP;*.HEIC;*.HEIF;*.AVIF")},
+            // Sound files are told by their content; the names are only what the dialog shows.
+            {QStringLiteral("Sound files (*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV)"),
+             QStringLiteral("*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV")},
             allFiles};
         OpenDialog.FilterIndex = 9;
         OpenDialog.DefaultExtension.clear();
@@ -122,7 +125,12 @@ void SdilenePrvky::PrepareFileDialog(int mode)
         break;
     case kAviFileMode:
         OpenDialog.Title = QStringLiteral("Select AVI filename...");
-        OpenDialog.Filters = {{QStringLiteral("AVI files (*.AVI)"), QStringLiteral("*.AVI")}, allFiles};
+        // The name's extension chooses the kind of video file.
+        OpenDialog.Filters = {{QStringLiteral("AVI files (*.AVI)"), QStringLiteral("*.AVI")},
+                              {QStringLiteral("MP4 video (*.MP4)"), QStringLiteral("*.MP4")},
+                              {QStringLiteral("Matroska video (*.MKV)"), QStringLiteral("*.MKV")},
+                              {QStringLiteral("WebM video (*.WEBM)"), QStringLiteral("*.WEBM")},
+                              allFiles};
         OpenDialog.FilterIndex = 1;
         OpenDialog.DefaultExtension = QStringLiteral("avi");
         OpenDialog.AllowMultiSelect = false;

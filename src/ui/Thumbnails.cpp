@@ -51,6 +51,11 @@ qsizetype Cost(const QPixmap& pixmap)
 
 }  // namespace
 
+QPixmap SoundNotePixmap(const QSize& box)
+{
+    return QIcon(QStringLiteral(":/kinetar/icons/sound-note.svg")).pixmap(box);
+}
+
 ThumbnailCache::ThumbnailCache(Reader reader, QObject* parent)
     : QObject(parent),
       m_reader(reader ? std::move(reader)
@@ -173,7 +178,10 @@ void ThumbnailCache::Deliver(const QString& path, const Outcome& outcome)
 }
 
 ThumbnailDelegate::ThumbnailDelegate(ThumbnailCache& cache, QObject* parent)
-    : QStyledItemDelegate(parent), m_cache(cache), m_view(qobject_cast<QAbstractItemView*>(parent))
+    : QStyledItemDelegate(parent),
+      m_cache(cache),
+      m_view(qobject_cast<QAbstractItemView*>(parent)),
+      m_note(SoundNotePixmap(kBox))
 {
     connect(&m_cache, &ThumbnailCache::Ready, this, &ThumbnailDelegate::ThumbnailReady);
 }
@@ -213,7 +221,7 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QStyleOptionViewItem line = option;
     initStyleOption(&line, index);
     if (m_enabled) {
-        line.icon = QIcon(m_cache.Thumbnail(PathOf(index)));
+        line.icon = QIcon(index.data(kSoundRole).toBool() ? m_note : m_cache.Thumbnail(PathOf(index)));
     }
     const QWidget* widget = option.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();

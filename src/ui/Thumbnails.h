@@ -18,6 +18,9 @@ class QAbstractItemView;
 
 namespace kinetar::ui {
 
+// What a sound's line and its preview show: a note, as large as fits the box.
+QPixmap SoundNotePixmap(const QSize& box);
+
 // Small pictures of the frames' files, read by the program's own readers on worker threads and
 // kept in a least-recently-used cache. Asking never waits for a file.
 class ThumbnailCache : public QObject {
@@ -82,6 +85,8 @@ class ThumbnailDelegate : public QStyledItemDelegate {
 public:
     // A line's picture path; a line without one uses its text.
     static constexpr int kPathRole = Qt::UserRole;
+    // True for a line that names a sound: it shows a note, and its file is never read as a picture.
+    static constexpr int kSoundRole = Qt::UserRole + 1;
 
     // When the parent is a view, its lines are repainted as their thumbnails arrive.
     ThumbnailDelegate(ThumbnailCache& cache, QObject* parent);
@@ -100,6 +105,7 @@ private:
 
     ThumbnailCache& m_cache;
     QPointer<QAbstractItemView> m_view;
+    QPixmap m_note;
     bool m_enabled = true;
 };
 

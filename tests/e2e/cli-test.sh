@@ -239,6 +239,77 @@ info_json)
     "d['compressor'] is None and d['width'] == 0 and d['depth'] == 24 and d['play_after_generation']"
   ;;
 
+sounds)
+  pictures a.bmp:2x2:ff0000 b.bmp:2x2:00ff00
+  # Sounds by content: a FLAC named .mp3 is a sound, a sound named .tga (a TGA picture by its name) is not.
+  for item in one.wav:2 two.mp3:1 three.tga:1; do
+    ffmpeg -v error -f lavfi -i "sine=duration=${item#*:}" -f "$(case $item in one*) echo wav;; *) echo flac;; esac)" \
+      "${item%:*}" || fail "ffmpeg ${item%:*}"
+  done
+  "$cli" new p.AVIprj
+  "$cli" set p.AVIprj --fps 10
+  expect_status 0 "$cli" add p.AVIprj --duration 1 a.bmp
+  # The picture options are not for sounds: their durations stay 0.
+  expect_status 0 "$cli" add p.AVIprj --duration 3 --fit crop one.wav two.mp3
+  expect_status 0 "$cli" add p.AVIprj --duration 1 b.bmp
+  for record in 1 2; do
+    [ "$(hex p.AVIprj $((360 + 292 * record)) 1)$(hex p.AVIprj $((360 + 292 * record + 262)) 10)" = 0100000000000000000000 ] ||
+      fail "sound record $record: $(hex p.AVIprj $((360 + 292 * record)) 292)"
+  done
+  "$cli" info p.AVIprj >info.txt
+  expect_line info.txt "1	sound	$work/one.wav"
+  expect_line info.txt "2	sound	$work/two.mp3"
+  expect_line info.txt "3	stretch	$work/b.bmp	duration 1 s"
+  expect_line info.txt "Length: 0:02.0 — 20 frames"
+  # Both are cued where b.bmp starts (frame 10, 1 s); the second plays when the first has ended.
+  json_holds p.AVIprj 'd["total_frames"] == 20' \
+    '[(f["index"], f["cue_frame"], f["start_seconds"], f["start_sample"], f["length_ms"]) for f in d["frames"] if f.get("sound")] == [(1, 10, 1, 48000, 2000), (2, 10, 3, 144000, 1000)]' \
+    '[(f["index"], f["start_frame"], f["frame_count"]) for f in d["frames"] if not f.get("sound")] == [(0, 0, 10), (3, 10, 10)]'
+  # frame leaves the sounds as they are; a sound cannot be the frame changed.
+  cp p.AVIprj before
+  expect_status 0 "$cli" frame p.AVIprj all --duration 0.5
+  cmp -s <(hex before 652 584) <(hex p.AVIprj 652 584) || fail "frame all changed a sound record"
+  expect_status 2 "$cli" frame p.AVIprj 2 --duration 1
+  grep -qF "frame 2 is a sound" err.txt || fail "frame on a sound: $(cat err.txt)"
+  expect_status 0 "$cli" add p.AVIprj three.tga
+  "$cli" info p.AVIprj | grep -qx "4	stretch	$work/three.tga" || fail "a sound named .tga became a sound"
+  ;;
+
+codecs_container)
+  expect_status 0 "$cli" codecs
+  cp out.txt plain.txt
+  expect_status 0 "$cli" codecs --container avi
+  cmp -s out.txt plain.txt || fail "--container avi differs from the plain list"
+  grep -q '^DIB ' plain.txt || fail "no uncompressed in AVI"
+  # Uncompressed frames go only into AVI; Matroska takes whatever MP4 and WebM take, and a depth
+  # narrows a kind's list.
+  while IFS='|' read -r name options wider; do
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" codecs $options
+    cp out.txt "$name.txt"
+    ! grep -q '^DIB ' out.txt || fail "codecs $options lists uncompressed: $(cat out.txt)"
+    [ -z "$wider" ] || [ -z "$(comm -23 <(sort "$name.txt") <(sort "$wider.txt"))" ] ||
+      fail "codecs $options lists what $wider does not: $(cat out.txt)"
+  done <<'ROWS'
+mkv|--container=mkv|
+mp4|--container mp4|mkv
+webm|--container webm|mkv
+mp4-24|--container mp4 --depth 24|mp4
+webm-1|--depth 1 --container webm|webm
+ROWS
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments
+    grep -qF -- "$message" err.txt || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<'ROWS'
+codecs --container mov|--container must be avi, mp4, mkv or webm, not 'mov'
+codecs --container MP4|--container must be avi, mp4, mkv or webm, not 'MP4'
+codecs --container|--container needs a value
+ROWS
+  expect_status 0 "$cli" --help
+  grep -qF -- "codecs [--depth BITS] [--container avi|mp4|mkv|webm]" out.txt || fail "--help lacks --container"
+  ;;
+
 render_defaults)
   pictures first.bmp:64x48:102030 second.bmp:32x16:405060
   "$cli" new p.AVIprj

@@ -67,6 +67,12 @@ std::map<std::string, std::string> ProbeStream(const std::string& path, const st
 std::optional<std::vector<RgbImage>> DecodeVideoFrames(const std::string& path);
 // Whether the decoder found each frame to be a key frame, in order.
 std::vector<bool> DecodedKeyFrames(const std::string& path);
+// A sine tone of this many seconds, of the kind the name's extension says, written by ffmpeg.
+inline bool MakeTone(const std::string& path, double seconds)
+{
+    return RunCommand(kFfmpeg + " -v error -y -f lavfi -i sine=duration=" + std::to_string(seconds) + " " +
+                      ShellQuote(path)) == 0;
+}
 
 }  // namespace kinetar::test
 

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -221,6 +222,44 @@ TEST_F(AviCreateWindowTest, FramingSettingsAndTheLength)
     EXPECT_EQ(stored.Background, (std::array<std::uint8_t, 3>{0x12, 0x34, 0x56}));
     EXPECT_EQ(stored.SmoothScaling, 1);
     EXPECT_EQ(stored.Height, 1920);
+}
+
+// The music's total beside the video's length; a sound adds no frames. Only a kind of file that
+// needs even sides says it pads an odd one, on a line that never resizes the window.
+TEST_F(AviCreateWindowTest, TheMusicsLengthAndThePaddingNote)
+{
+    KINETAR_SKIP_WITHOUT(kFfmpeg);
+    ASSERT_TRUE(MakeTone(File("one.wav"), 1.5) && MakeTone(File("two.ogg"), 2.0));
+    WorkingCopy({"40", "32"}, [](ProjectHeader& header) { header.FramesPerSecond = 25; });
+    std::vector<project::FrameRecord> records;
+    const ProjectHeader header = project::ReadProject(File("work.AVIprj"), &records);
+    records.insert(records.begin(), project::NewSoundRecord(File("one.wav")));
+    records.push_back(project::NewSoundRecord(File("two.ogg")));
+    project::ReplaceProjectFile(File("work.AVIprj"), header, records);
+    auto window = Window();
+    auto* length = Find<QLabel>(*window, "lb_DelkaVidea");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return length->text().endsWith("music 0:03.5"); }, 5000));
+    EXPECT_EQ(length->text(), QString::fromUtf8("Length: 0:00.1 \u2014 2 frames; music 0:03.5"));
+    // The first picture's size comes from the first picture, not from the sound before it.
+    emit Find<QComboBox>(*window, "cb_VelikostAVI")->activated(0);
+    EXPECT_EQ(Find<QLineEdit>(*window, "ed_VyskaAVI")->text(), "30");
+
+    const QString padded = QStringLiteral("The frame will be padded by %1: %2 needs even sides.");
+    const std::tuple<const char*, const char*, const char*, QString> rows[] = {
+        {"out.avi", "33", "25", ""},
+        {"out.MOV", "33", "24", padded.arg("one column", "MP4")},
+        {"out.mkv", "32", "25", padded.arg("one row", "Matroska")},
+        {"out.webm", "1", "3", padded.arg("one column and one row", "WebM")},
+    };
+    const QSize windowSize = window->size();
+    for (const auto& [destination, width, height, expected] : rows) {
+        SCOPED_TRACE(destination);
+        Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(QPath(destination));
+        Find<QLineEdit>(*window, "ed_SirkaAVI")->setText(width);
+        Find<QLineEdit>(*window, "ed_VyskaAVI")->setText(height);
+        EXPECT_EQ(Find<QLabel>(*window, "lb_Poznamka")->text(), expected);
+        EXPECT_EQ(window->size(), windowSize);
+    }
 }
 
 TEST_F(AviCreateWindowTest, RunsThatFailOrStopLeaveTheWindowIdle)

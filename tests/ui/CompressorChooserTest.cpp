@@ -43,5 +43,32 @@ TEST(CompressorChooser, OffersTheCompressorsOfTheDepthAndPreselectsTheStoredOne)
     }
 }
 
+// Only what the destination's kind of file can carry is offered; the stored choice where it can go.
+TEST(CompressorChooser, OffersWhatTheKindOfFileTakes)
+{
+    using avi::Container;
+    avi::CodecRegistry codecs;
+    const auto bit = [](Container container) { return avi::ContainerBit(container); };
+    codecs.Add({avi::kUncompressedFourcc, "Full", avi::kEveryDepth, {}, false, true, bit(Container::Avi)});
+    codecs.Add({1, "Shared", avi::DepthBit(24), {}, false, true, bit(Container::Mp4) | bit(Container::Mkv)});
+    codecs.Add({2, "Open", avi::DepthBit(24), {}, false, true, bit(Container::Mkv) | bit(Container::WebM)});
+    const std::tuple<Container, int, QStringList, QString> rows[] = {{Container::Avi, 24, {"Full"}, "Full"},
+                                                                     {Container::Mp4, 24, {"Shared"}, "Shared"},
+                                                                     {Container::Mkv, 24, {"Shared", "Open"}, "Open"},
+                                                                     {Container::WebM, 8, {}, ""}};
+    for (const auto& [container, bits, expected, selected] : rows) {
+        SCOPED_TRACE(avi::ContainerName(container));
+        ui::CompressorChooser chooser(codecs, bits, avi::MakeCodecSettings(2), nullptr, container);
+        auto* list = chooser.findChild<QComboBox*>(QStringLiteral("cb_Compressor"));
+        QStringList offered;
+        for (int i = 0; i < list->count(); ++i) {
+            offered << list->itemText(i);
+        }
+        EXPECT_EQ(offered, expected);
+        EXPECT_EQ(list->currentText(), selected);
+        EXPECT_EQ(chooser.findChild<QLabel*>(QStringLiteral("lb_Note"))->isVisibleTo(&chooser), expected.isEmpty());
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::test

@@ -136,6 +136,14 @@ TEST_F(ShellTest, FileDialogModes)
                                      : row.mustExist ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
     }
+    // Sounds follow the pictures, the other kinds of video AVI.
+    holder.PrepareFileDialog(ui::kPicturesMode);
+    EXPECT_EQ(holder.OpenDialog.Filters[9].first, "Sound files (*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV)");
+    holder.PrepareFileDialog(ui::kAviFileMode);
+    for (const auto& [index, filter] :
+         {std::pair{1, "MP4 video (*.MP4)"}, {2, "Matroska video (*.MKV)"}, {3, "WebM video (*.WEBM)"}}) {
+        EXPECT_EQ(holder.OpenDialog.Filters[index].first, filter);
+    }
     holder.PrepareFileDialog(7);  // an unknown mode changes nothing
     EXPECT_EQ(holder.OpenDialog.Title, "Select AVI filename...");
 }
