@@ -5,6 +5,7 @@
 
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
+#include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/TestFiles.h"
 
@@ -49,8 +50,10 @@ TEST(ProposeSettings, SizeFromTheFirstPictureDestinationFromTheProjectsName)
         std::int32_t proposedHeight;
         std::string proposedDestination;
         bool proposed;
+        bool soundFirst = false;  // a sound record comes before the picture
     } rows[] = {
         {"nothing set", 0, 0, "", picture.c_str(), 3, 2, dir.File("Trip.avi"), true},
+        {"a sound before the picture", 0, 0, "/v/x.mp4", picture.c_str(), 3, 2, "/v/x.mp4", true, true},
         {"height missing", 640, 0, "/v/x.avi", picture.c_str(), 3, 2, "/v/x.avi", true},
         {"all set", 640, 480, "/v/x.avi", picture.c_str(), 640, 480, "/v/x.avi", false},
         {"unreadable first picture", 0, 0, "/v/x.avi", "/missing/first.bmp", 0, 0, "/v/x.avi", false},
@@ -64,8 +67,12 @@ TEST(ProposeSettings, SizeFromTheFirstPictureDestinationFromTheProjectsName)
         project::SetText(header.AviFileName, row.destination);
         std::filesystem::remove(workingCopy);
         ASSERT_TRUE(project::WriteProjectHeader(workingCopy, header));
+        if (row.soundFirst) {
+            ASSERT_TRUE(project::WriteFrameRecord(workingCopy, 0, project::NewSoundRecord(dir.File("song.flac"))));
+        }
         if (row.firstPicture != nullptr) {
-            ASSERT_TRUE(project::WriteFrameRecord(workingCopy, 0, project::NewFrameRecord(row.firstPicture)));
+            ASSERT_TRUE(project::WriteFrameRecord(workingCopy, row.soundFirst ? 1 : 0,
+                                                  project::NewFrameRecord(row.firstPicture)));
         }
 
         EXPECT_EQ(ProposeSettings(header, project, workingCopy), row.proposed);

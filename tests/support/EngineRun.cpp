@@ -8,6 +8,8 @@
 #include <csignal>
 #include <filesystem>
 
+#include "project/Slideshow.h"
+
 namespace kinetar::test {
 
 avi::EngineServices WithChooser(avi::CompressorChooser chooser, const avi::CodecRegistry* codecs)
@@ -46,8 +48,8 @@ void EngineRun::Frames(const std::vector<ProjectFrame>& frames) const
 {
     EXPECT_TRUE(project::WriteProjectHeader(Path(), header));
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        project::FrameRecord record =
-            project::NewFrameRecord(frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture));
+        const std::string file = frames[i].picture[0] == '/' ? frames[i].picture : dir.File(frames[i].picture);
+        project::FrameRecord record = frames[i].sound ? project::NewSoundRecord(file) : project::NewFrameRecord(file);
         record.Stretch = frames[i].stretch;
         record.Duration = frames[i].durationMs;
         record.Fit = frames[i].fit;

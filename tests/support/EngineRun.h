@@ -21,7 +21,13 @@ struct ProjectFrame {
     std::uint32_t durationMs = 0;
     std::uint8_t fit = 0;
     std::uint32_t crossfadeMs = 0;
+    bool sound = false;  // a sound record naming the file instead
 };
+// A sound record for a file in the run's folder.
+inline ProjectFrame SoundFrame(const std::string& file)
+{
+    return {.picture = file, .sound = true};
+}
 
 // What one run of the engine gave and what it was told and asked on the way.
 struct EngineResult {

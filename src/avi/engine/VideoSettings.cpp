@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "project/Slideshow.h"
 
 namespace kinetar::avi {
 
@@ -26,8 +27,17 @@ void CheckVideoSettings(const ProjectHeader& header)
 bool ProposeSettings(ProjectHeader& header, const std::string& projectPath, const std::string& workingCopyPath)
 {
     bool proposed = false;
+    // The first picture: sound records before it have no size.
     project::FrameRecord first;
-    if ((header.Width == 0 || header.Height == 0) && project::ReadFrameRecord(workingCopyPath, 0, first)) {
+    std::int32_t index = 0;
+    bool found = false;
+    while (header.Width == 0 || header.Height == 0) {
+        found = project::ReadFrameRecord(workingCopyPath, index++, first);
+        if (!found || !project::IsSoundRecord(first)) {
+            break;
+        }
+    }
+    if (found) {
         try {
             const auto picture = pictures::LoadPicture(project::GetText(first.PictureFileName));
             header.Width = picture->Width();
