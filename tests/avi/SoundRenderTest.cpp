@@ -34,11 +34,13 @@ TEST(SoundRender, EveryKindOfFileCarriesTheMusicForExactlyTheVideosLength)
         int stopAfterReports;  // -1: the whole video, 10 frames
         const char* soundCodec;
         std::int64_t frames;
+        bool gstreamer = true;  // another player's reader plays it to the end; it has no AV1 decoder
     } rows[] = {
         {"music.avi", kUncompressedFourcc, -1, "pcm_s16le", 10},
         {"music.mp4", FourCC('H', '2', '6', '4'), -1, "aac", 10},
         {"music.mkv", FourCC('H', '2', '6', '4'), -1, "opus", 10},
         {"music.webm", FourCC('V', 'P', '9', '0'), -1, "opus", 10},
+        {"av1.mkv", FourCC('A', 'V', '0', '1'), -1, "opus", 10, false},  // sound packets come before its header
         {"stopped.mp4", FourCC('H', '2', '6', '4'), 4, "aac", 3},
         {"stopped.avi", kUncompressedFourcc, 4, "pcm_s16le", 3},
     };
@@ -68,9 +70,9 @@ TEST(SoundRender, EveryKindOfFileCarriesTheMusicForExactlyTheVideosLength)
             EXPECT_GE(samples, videoSamples);
             EXPECT_LT(samples, videoSamples + 48000 / 5);
         }
-        if (test::HaveProgram(test::kGstLaunch) && row.stopAfterReports < 0) {
+        if (test::HaveProgram(test::kGstLaunch) && row.stopAfterReports < 0 && row.gstreamer) {
             EXPECT_EQ(
-                test::RunCommand(test::kGstLaunch + " -q filesrc location=" + test::ShellQuote(path) +
+                test::RunCommand("timeout 60 " + test::kGstLaunch + " -q filesrc location=" + test::ShellQuote(path) +
                                  " ! decodebin name=d d. ! queue ! fakesink d. ! queue ! fakesink >/dev/null 2>&1"),
                 0);
         }

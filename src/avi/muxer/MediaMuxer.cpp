@@ -305,8 +305,9 @@ bool MediaMuxer::Write(AVStream* stream, std::span<const std::uint8_t> data, std
     m_packet->flags = keyFrame ? AV_PKT_FLAG_KEY : 0;
     // An AV1 encoder that gives its sequence header only in the stream: Matroska takes the
     // stream's description from the first packet, which carries it.
+    // Sound packets may come first.
     if (stream == m_video && stream->codecpar->codec_id == AV_CODEC_ID_AV1 && stream->codecpar->extradata_size == 0 &&
-        m_packets == 0) {
+        !m_videoStarted) {
         std::uint8_t* header = av_packet_new_side_data(m_packet, AV_PKT_DATA_NEW_EXTRADATA, data.size());
         if (header == nullptr) {
             return false;
@@ -316,6 +317,7 @@ bool MediaMuxer::Write(AVStream* stream, std::span<const std::uint8_t> data, std
     const AVRational from = stream == m_video ? AVRational{m_videoRateDen, m_videoRateNum} : AVRational{1, m_audioRate};
     av_packet_rescale_ts(m_packet, from, stream->time_base);
     ++m_packets;
+    m_videoStarted = m_videoStarted || stream == m_video;
     m_bound += static_cast<std::int64_t>(data.size()) + kFramingPerPacket;
     const int written = av_interleaved_write_frame(m_format, m_packet);
     av_packet_unref(m_packet);

@@ -96,6 +96,7 @@ private:
     std::int64_t m_allocated = 0;  // bytes really on disk
     std::int64_t m_bound = 0;      // how far the packets handed over can have reached
     std::int64_t m_packets = 0;
+    bool m_videoStarted = false;  // the video stream has had its first packet
 };
 
 }  // namespace kinetar::avi
