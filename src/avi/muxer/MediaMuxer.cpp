@@ -106,25 +106,32 @@ int ReadPacket(void* opaque, std::uint8_t* buffer, int size)
     return static_cast<int>(got);
 }
 
-std::int64_t SeekReader(void* opaque, std::int64_t offset, int whence)
+// A seek of the container library's I/O on a file of the given size from position, which moves
+// to the answer unless it is the size asked for or an error.
+std::int64_t SeekIn(std::int64_t& position, std::int64_t size, std::int64_t offset, int whence)
 {
-    auto* reader = static_cast<Reader*>(opaque);
     switch (whence & ~AVSEEK_FORCE) {
     case AVSEEK_SIZE:
-        return reader->Size;
+        return size;
     case SEEK_SET:
-        reader->Position = offset;
+        position = offset;
         break;
     case SEEK_CUR:
-        reader->Position += offset;
+        position += offset;
         break;
     case SEEK_END:
-        reader->Position = reader->Size + offset;
+        position = size + offset;
         break;
     default:
         return AVERROR(EINVAL);
     }
-    return reader->Position;
+    return position;
+}
+
+std::int64_t SeekReader(void* opaque, std::int64_t offset, int whence)
+{
+    auto* reader = static_cast<Reader*>(opaque);
+    return SeekIn(reader->Position, reader->Size, offset, whence);
 }
 
 }  // namespace
@@ -414,22 +421,7 @@ int MediaMuxer::WritePacket(void* opaque, std::uint8_t* buffer, int size)
 std::int64_t MediaMuxer::Seek(void* opaque, std::int64_t offset, int whence)
 {
     auto* muxer = static_cast<MediaMuxer*>(opaque);
-    switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE:
-        return muxer->m_end;
-    case SEEK_SET:
-        muxer->m_position = offset;
-        break;
-    case SEEK_CUR:
-        muxer->m_position += offset;
-        break;
-    case SEEK_END:
-        muxer->m_position = muxer->m_end + offset;
-        break;
-    default:
-        return AVERROR(EINVAL);
-    }
-    return muxer->m_position;
+    return SeekIn(muxer->m_position, muxer->m_end, offset, whence);
 }
 
 int MediaMuxer::OpenForReading(AVFormatContext* format, AVIOContext** io, const char* /*url*/, int flags,
