@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/opt.h>
@@ -475,9 +477,7 @@ private:
         }
         if (m_scaler != nullptr) {
             // A negative stride walks the bottom-up rows top first.
-            m_source->data[0] = const_cast<std::uint8_t*>(storedRow(0));
-            m_source->linesize[0] = -static_cast<int>(stride);
-            (void)sws_scale_frame(m_scaler, m_frame, m_source);
+            ScaleFrom(pixels, storedRow(0), -static_cast<int>(stride));
             return;
         }
         const auto width = static_cast<std::size_t>(m_width);
@@ -533,9 +533,20 @@ private:
                 to[3 * x + 2] = static_cast<std::uint8_t>(colour >> 16);
             }
         }
-        m_source->data[0] = m_paddedRows.data();
-        m_source->linesize[0] = static_cast<int>(paddedStride);
+        ScaleFrom(m_paddedRows, m_paddedRows.data(), static_cast<int>(paddedStride));
+    }
+
+    // Converts rows lent for the call. Lent as a buffer of their own, or the conversion would first
+    // copy the whole picture to have one it may keep.
+    void ScaleFrom(std::span<const std::uint8_t> memory, const std::uint8_t* top, int linesize)
+    {
+        auto* data = const_cast<std::uint8_t*>(memory.data());
+        m_source->buf[0] = av_buffer_create(
+            data, memory.size(), [](void*, std::uint8_t*) {}, nullptr, 0);
+        m_source->data[0] = const_cast<std::uint8_t*>(top);
+        m_source->linesize[0] = linesize;
         (void)sws_scale_frame(m_scaler, m_frame, m_source);
+        av_buffer_unref(&m_source->buf[0]);
     }
 
     bool InContainer() const { return m_options.Into != Container::Avi; }
