@@ -280,6 +280,52 @@ TEST(Codecs, QualityReachesTheEncoder)
     }
 }
 
+TEST(Codecs, APicturesRowsTakenOverCompressAsTheirBitmapDoes)
+{
+    // The plain copy, the JPEG library's row pointers, the conversion loop, the colour conversion,
+    // and the padding of an odd side.
+    const struct {
+        const char* fourcc;
+        Container into;
+        int width;
+        int height;
+    } rows[] = {
+        {"DIB ", Container::Avi, 7, 5},   {"MJPG", Container::Avi, 32, 24}, {"MSVC", Container::Avi, 32, 24},
+        {"HFYU", Container::Avi, 32, 24}, {"H264", Container::Mp4, 33, 17},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fourcc);
+        const auto fourcc = *ParseFourcc(row.fourcc);
+        const CompressionOptions options{.FccHandler = fourcc, .Into = row.into, .Background = {10, 20, 30}};
+        const auto samplesOf = [&](bool takeOver) {
+            auto compressor = CodecRegistry::Default().Find(fourcc)->Make(options);
+            std::vector<std::vector<std::uint8_t>> samples;
+            const SampleSink sink = [&](std::span<const std::uint8_t> sample, bool) {
+                samples.emplace_back(sample.begin(), sample.end());
+                return true;
+            };
+            for (int seed = 0; seed < 3; ++seed) {
+                const auto picture = test::ToPicture(test::GradientImage(row.width, row.height, seed));
+                WorkingFrame frame(row.width, row.height);
+                for (int y = 0; y < row.height; ++y) {
+                    std::copy_n(picture.Row(y).begin(), frame.RowBytes(), frame.Row(y).begin());
+                }
+                auto dib = takeOver ? GetFrameDIB(std::make_unique<pictures::DecodedPicture>(picture), 24)
+                                    : GetFrameDIB(frame, 24);
+                if (seed == 0) {
+                    EXPECT_TRUE(compressor->SetFormat(dib->Format()));
+                }
+                EXPECT_TRUE(compressor->Compress(std::move(dib), sink));
+            }
+            EXPECT_TRUE(compressor->Flush(sink));
+            return samples;
+        };
+        const auto fromBitmaps = samplesOf(false);
+        EXPECT_EQ(fromBitmaps.size(), 3U);
+        EXPECT_EQ(samplesOf(true), fromBitmaps);
+    }
+}
+
 // Full frames handed out two frames late, as an encoder on several threads does.
 class LaggingCompressor final : public Compressor {
 public:

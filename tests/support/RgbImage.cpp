@@ -51,6 +51,24 @@ RgbImage ToRgb(const pictures::DecodedPicture& picture)
     return image;
 }
 
+pictures::DecodedPicture ToPicture(const RgbImage& image)
+{
+    pictures::DecodedPicture picture;
+    picture.SetWidth(image.Width);
+    picture.SetHeight(image.Height);
+    picture.Fill(0xA5);
+    for (int y = 0; y < image.Height; ++y) {
+        const auto row = picture.Row(y);
+        for (int x = 0; x < image.Width; ++x) {
+            const std::uint32_t color = image.At(x, y);
+            row[3 * static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(color);
+            row[3 * static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(color >> 8);
+            row[3 * static_cast<std::size_t>(x) + 2] = static_cast<std::uint8_t>(color >> 16);
+        }
+    }
+    return picture;
+}
+
 std::vector<std::uint32_t> PixelColors(const pictures::DecodedPicture& picture)
 {
     const RgbImage image = ToRgb(picture);

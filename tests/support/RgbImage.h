@@ -29,6 +29,8 @@ RgbImage GradientImage(int width, int height, int seed = 0);
 
 // A decoded picture as the colours it shows.
 RgbImage ToRgb(const pictures::DecodedPicture& picture);
+// A 24-bit picture of the image, its rows' padding not zero, as a reader may leave it.
+pictures::DecodedPicture ToPicture(const RgbImage& image);
 // Every pixel as 0xRRGGBB, top row first, left to right.
 std::vector<std::uint32_t> PixelColors(const pictures::DecodedPicture& picture);
 // The stored value of every pixel (a palette index below 24 bits), one row a vector, top row first.

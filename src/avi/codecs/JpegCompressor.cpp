@@ -225,13 +225,10 @@ public:
 
     bool Encode(const FrameDIB& frame, std::vector<std::uint8_t>& sample)
     {
-        // The bitmap's rows are bottom-up: the library reads them top first through the pointers,
-        // where they are. It only reads them.
-        const auto pixels = frame.Pixels();
-        const std::size_t stride = frame.Stride();
-        const std::size_t height = m_rows.size();
-        for (std::size_t y = 0; y < height; ++y) {
-            m_rows[y] = const_cast<JSAMPLE*>(pixels.data() + stride * (height - 1 - y));
+        // The library reads the rows top first through the pointers, where they are. It only
+        // reads them.
+        for (std::size_t y = 0; y < m_rows.size(); ++y) {
+            m_rows[y] = const_cast<JSAMPLE*>(frame.DisplayRowData(static_cast<std::int32_t>(y)));
         }
         m_destination.Sample = &sample;
         return Compress();

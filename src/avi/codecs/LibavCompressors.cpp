@@ -466,23 +466,18 @@ private:
 
     void Convert(const FrameDIB& frame)
     {
-        const auto pixels = frame.Pixels();
-        const std::size_t stride = frame.Stride();
-        const auto storedRow = [&](std::int32_t y) {
-            return pixels.data() + stride * static_cast<std::size_t>(m_height - 1 - y);
-        };
         if (m_padded) {
             ConvertPadded(frame);
             return;
         }
         if (m_scaler != nullptr) {
-            // A negative stride walks the bottom-up rows top first.
-            ScaleFrom(pixels, storedRow(0), -static_cast<int>(stride));
+            // A negative step walks bottom-up rows top first.
+            ScaleFrom(frame.Rows(), frame.DisplayRowData(0), static_cast<int>(frame.DisplayRowStep()));
             return;
         }
         const auto width = static_cast<std::size_t>(m_width);
         for (std::int32_t y = 0; y < m_height; ++y) {
-            const std::span<const std::uint8_t> from(storedRow(y), stride);
+            const std::span<const std::uint8_t> from(frame.DisplayRowData(y), frame.Stride());
             std::uint8_t* to = m_frame->data[0] + static_cast<std::ptrdiff_t>(y) * m_frame->linesize[0];
             switch (m_context->pix_fmt) {
             case AV_PIX_FMT_RGB555LE:
@@ -515,12 +510,9 @@ private:
     // Top-down BGR rows of the coded size, colour-table pixels looked up, then the usual conversion.
     void ConvertPadded(const FrameDIB& frame)
     {
-        const auto pixels = frame.Pixels();
-        const std::size_t stride = frame.Stride();
         const std::size_t paddedStride = static_cast<std::size_t>(m_codedWidth) * 3;
         for (std::int32_t y = 0; y < m_height; ++y) {
-            const std::span<const std::uint8_t> from =
-                pixels.subspan(stride * static_cast<std::size_t>(m_height - 1 - y), stride);
+            const std::span<const std::uint8_t> from(frame.DisplayRowData(y), frame.Stride());
             std::uint8_t* to = m_paddedRows.data() + paddedStride * static_cast<std::size_t>(y);
             for (std::size_t x = 0; x < static_cast<std::size_t>(m_width); ++x) {
                 if (m_bits == 24) {

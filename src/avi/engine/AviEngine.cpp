@@ -434,8 +434,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const bool nextFades = !ahead.empty() && ahead.front().exists && ahead.front().record.Crossfade != 0;
         if (fade == 0 && !nextFades && run.picture->BitsPerPixel() == 24 &&
             run.picture->Width() == run.workingFrame->Width() && run.picture->Height() == run.workingFrame->Height()) {
-            run.frameDib = GetFrameDIB(*run.picture, bits);  // fitting would only copy it
-            run.picture.reset();
+            run.frameDib = GetFrameDIB(std::move(run.picture), bits);  // fitting would only copy it
             loadAhead();
         } else {
             FitPicture(*run.picture, current.options, *run.workingFrame);

@@ -10,12 +10,24 @@
 namespace kinetar::avi {
 
 FrameDIB::FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel)
+    : FrameDIB(width, height, bitsPerPixel, true)
+{
+}
+
+FrameDIB::FrameDIB(std::unique_ptr<pictures::DecodedPicture> picture)
+    : FrameDIB(picture->Width(), picture->Height(), 24, false)
+{
+    m_picture = std::move(picture);
+    m_top = m_height > 0 ? m_picture->Row(0).data() : nullptr;
+}
+
+FrameDIB::FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel, bool withRows)
     : m_width(width),
       m_height(height),
       m_bitsPerPixel(bitsPerPixel),
       m_stride(pictures::RowStride(width, bitsPerPixel)),
       m_colors(bitsPerPixel <= 8 ? std::size_t{1} << bitsPerPixel : 0),
-      m_block(new std::uint8_t[FormatSize() + ImageSize()])
+      m_block(new std::uint8_t[FormatSize() + (withRows ? ImageSize() : 0)])
 {
     // The pixel rows are left for the conversion to fill, padding included.
     std::fill(m_block.get(), m_block.get() + FormatSize(), std::uint8_t{0});
@@ -34,6 +46,12 @@ FrameDIB::FrameDIB(std::int32_t width, std::int32_t height, int bitsPerPixel)
             m_block[40 + 4 * i + 2] = table[i].Red;
         }
     }
+    m_top = LastStoredRow();
+}
+
+std::uint8_t* FrameDIB::LastStoredRow() const
+{
+    return m_block.get() + FormatSize() + static_cast<std::size_t>(std::max(m_height - 1, 0)) * m_stride;
 }
 
 namespace {
@@ -108,10 +126,56 @@ std::unique_ptr<FrameDIB> ConvertRows(std::int32_t width, std::int32_t height, R
 
 }  // namespace
 
+void FrameDIB::MakeBitmap() const
+{
+    if (!m_picture) {
+        return;
+    }
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[FormatSize() + ImageSize()]);
+    std::memcpy(block.get(), m_block.get(), FormatSize());
+    const auto rowBytes = static_cast<std::size_t>(m_width) * 3;
+    for (std::int32_t y = 0; y < m_height; ++y) {
+        // Bottom-up, with the padding zero as in every bitmap made here.
+        std::uint8_t* row = block.get() + FormatSize() + static_cast<std::size_t>(m_height - 1 - y) * m_stride;
+        std::memcpy(row, DisplayRowData(y), rowBytes);
+        std::fill(row + rowBytes, row + m_stride, std::uint8_t{0});
+    }
+    m_block = std::move(block);
+    m_picture.reset();
+    m_top = LastStoredRow();
+}
+
+std::span<const std::uint8_t> FrameDIB::Block() const
+{
+    MakeBitmap();
+    return {m_block.get(), FormatSize() + ImageSize()};
+}
+
+std::span<const std::uint8_t> FrameDIB::Pixels() const
+{
+    MakeBitmap();
+    return {m_block.get() + FormatSize(), ImageSize()};
+}
+
+std::span<std::uint8_t> FrameDIB::Pixels()
+{
+    MakeBitmap();
+    return {m_block.get() + FormatSize(), ImageSize()};
+}
+
+std::span<std::uint8_t> FrameDIB::DisplayRow(std::int32_t y)
+{
+    MakeBitmap();
+    return {m_block.get() + FormatSize() + static_cast<std::size_t>(m_height - 1 - y) * m_stride, m_stride};
+}
+
 std::unique_ptr<FrameDIB> FrameDIB::Clone() const
 {
+    if (m_picture) {
+        return std::make_unique<FrameDIB>(std::make_unique<pictures::DecodedPicture>(*m_picture));
+    }
     auto copy = std::make_unique<FrameDIB>(m_width, m_height, m_bitsPerPixel);
-    std::memcpy(copy->m_block.get(), m_block.get(), Block().size());
+    std::memcpy(copy->m_block.get(), m_block.get(), FormatSize() + ImageSize());
     return copy;
 }
 
@@ -121,10 +185,14 @@ std::unique_ptr<FrameDIB> GetFrameDIB(const WorkingFrame& frame, int bitsPerPixe
         frame.Width(), frame.Height(), [&frame](std::int32_t y) { return frame.Row(y).data(); }, bitsPerPixel);
 }
 
-std::unique_ptr<FrameDIB> GetFrameDIB(const pictures::DecodedPicture& picture, int bitsPerPixel)
+std::unique_ptr<FrameDIB> GetFrameDIB(std::unique_ptr<pictures::DecodedPicture> picture, int bitsPerPixel)
 {
+    if (bitsPerPixel == 24 && picture->BitsPerPixel() == 24) {
+        return std::make_unique<FrameDIB>(std::move(picture));
+    }
+    const pictures::DecodedPicture& rows = *picture;
     return ConvertRows(
-        picture.Width(), picture.Height(), [&picture](std::int32_t y) { return picture.Row(y).data(); }, bitsPerPixel);
+        rows.Width(), rows.Height(), [&rows](std::int32_t y) { return rows.Row(y).data(); }, bitsPerPixel);
 }
 
 }  // namespace kinetar::avi
