@@ -180,6 +180,31 @@ TEST_F(PhotoFiles, EveryOrientationTurnsAsThePictureSays)
     }
 }
 
+// What heif-enc cannot write: alpha stored premultiplied, and the turns and mirrors of the irot and
+// imir properties; against Pillow's own handling of the source picture.
+TEST_F(PhotoFiles, AvifPropertiesAgainstTheSource)
+{
+    KINETAR_SKIP_WITHOUT(test::kAvifenc);
+    const struct {
+        const char* name;
+        const char* options;
+        const char* source;
+        std::string reference;
+    } rows[] = {
+        {"premultiplied alpha", "--premultiply", "sa.png", kOnBlack},
+        {"a quarter turn anticlockwise", "--irot 1", "s.png", "im = im.transpose(Image.Transpose.ROTATE_90)\n"},
+        {"mirrored top to bottom", "--imir 0", "s.png", "im = im.transpose(Image.Transpose.FLIP_TOP_BOTTOM)\n"},
+        {"turned, then mirrored", "--irot 3 --imir 1", "s.png",
+         "im = im.transpose(Image.Transpose.ROTATE_270).transpose(Image.Transpose.FLIP_LEFT_RIGHT)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = Write(test::kAvifenc + " --min 5 --max 10 " + row.options + " {in} {out}", row.source,
+                                       std::string(row.name) + ".avif");
+        ExpectLikePillow(path, row.reference, 35, File(row.source));
+    }
+}
+
 // A stretched frame of at most half the picture: a JPEG or WebP picture comes out reduced by the
 // largest of 2, 4 and 8 that keeps it at least the frame's size; a JPEG's reduced decode against
 // Pillow's.
