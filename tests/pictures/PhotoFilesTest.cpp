@@ -133,10 +133,6 @@ TEST_F(PhotoFiles, DecodeLikeAnIndependentDecoder)
         {"PNG grey and alpha, linear grey profile",
          Pillow("im.convert('LA').save(sys.argv[2], icc_profile=open(sys.argv[3], 'rb').read())") + " grey.icc",
          "sa.png", "i.png", kGreyToSrgb, 45},
-        {"JPEG grey, linear grey profile",
-         Pillow("im.convert('L').save(sys.argv[2], quality=95, icc_profile=open(sys.argv[3], 'rb').read())") +
-             " grey.icc",
-         "s.png", "g.jpg", kGreyToSrgb, 45},
         {"WebP lossless", kCwebp + " -lossless {in} -o {out}", "s.png", "a.webp", "", 0},
         {"WebP lossy", kCwebp + " -q 80 {in} -o {out}", "s.png", "b.webp", "", 45},
         {"WebP lossy with alpha", kCwebp + " -q 90 {in} -o {out}", "sa.png", "c.webp", kOnBlack, 45},
