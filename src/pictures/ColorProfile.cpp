@@ -7,6 +7,7 @@ namespace kinetar::pictures {
 namespace {
 
 constexpr cmsUInt32Number kGreyAsBgr = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(2);
+constexpr cmsUInt32Number kGreyAsBgra = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(1) | EXTRA_SH(3);
 
 struct Layout {
     cmsColorSpaceSignature Space;
@@ -24,6 +25,9 @@ Layout LayoutOf(ProfilePixels pixels)
         return {cmsSigRgbData, TYPE_BGRA_8, TYPE_BGRA_8, cmsFLAGS_COPY_ALPHA};
     case ProfilePixels::GreyAsBgr:
         return {cmsSigGrayData, kGreyAsBgr, TYPE_BGR_8, 0};
+    case ProfilePixels::GreyAsBgra:
+        // The grey is read from blue; without the copy flag the library leaves alpha untouched.
+        return {cmsSigGrayData, kGreyAsBgra, TYPE_BGRA_8, 0};
     case ProfilePixels::Cmyk:
         return {cmsSigCmykData, TYPE_CMYK_8, TYPE_BGR_8, 0};
     case ProfilePixels::InvertedCmyk:

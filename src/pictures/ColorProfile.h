@@ -11,6 +11,7 @@ enum class ProfilePixels {
     Bgr,           // blue, green, red
     Bgra,          // blue, green, red, alpha; alpha is copied unchanged
     GreyAsBgr,     // a grey picture already spread over blue, green, red
+    GreyAsBgra,    // the same with alpha after them; alpha is left as it is
     Cmyk,          // cyan, magenta, yellow, black
     InvertedCmyk,  // the same, each value stored as 255 minus it (as Adobe's writers do)
 };
@@ -26,7 +27,8 @@ public:
     ~SrgbConversion();
 
     bool Active() const { return m_transform != nullptr; }
-    // count pixels from `from` into `to`: blue, green, red, or for Bgra blue, green, red, alpha. The
+    // count pixels from `from` into `to`: blue, green, red, or for Bgra and GreyAsBgra blue, green,
+    // red, alpha (GreyAsBgra writes no alpha: it needs `to` to be `from`). The
     // two may be the same memory when their pixels are the same size.
     void Convert(const std::uint8_t* from, std::uint8_t* to, std::size_t count) const;
 

@@ -73,6 +73,19 @@ void CheckAuxiliarySizes(const heif_image_handle* handle, const std::string& pat
     }
 }
 
+// A colour stored multiplied by its alpha, back to the colour itself, so that it is laid over the
+// background once.
+void Unpremultiply(std::uint8_t* bgra)
+{
+    const unsigned alpha = bgra[3];
+    if (alpha == 0 || alpha == 255) {
+        return;
+    }
+    for (int channel = 0; channel < 3; ++channel) {
+        bgra[channel] = static_cast<std::uint8_t>(std::min(255U, (bgra[channel] * 255U + alpha / 2) / alpha));
+    }
+}
+
 }  // namespace
 
 void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
@@ -125,6 +138,8 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     DecodedPicture decoded = NewPhotoPicture(width, height);
     const SrgbConversion conversion(Profile(rawHandle), alpha ? ProfilePixels::Bgra : ProfilePixels::Bgr);
     const std::size_t channels = alpha ? 4 : 3;
+    // The library hands such pixels over as the file stores them.
+    const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(rawImage) != 0;
     std::vector<std::uint8_t> bgra(alpha ? static_cast<std::size_t>(width) * 4 : 0);
     for (std::int32_t y = 0; y < height; ++y, plane += stride) {
         std::uint8_t* const target = decoded.Row(y).data();
@@ -138,6 +153,9 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
             out[2] = pixel[0];
             if (alpha) {
                 out[3] = pixel[3];
+                if (premultiplied) {
+                    Unpremultiply(out);
+                }
             }
         }
         if (conversion.Active()) {

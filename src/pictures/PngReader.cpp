@@ -87,6 +87,8 @@ public:
         if (setjmp(png_jmpbuf(m_png)) != 0) {
             return false;
         }
+        // A grey picture's profile is a grey one (the library drops a profile of the other kind).
+        const bool grey = (png_get_color_type(m_png, m_info) & PNG_COLOR_MASK_COLOR) == 0;
         const bool alpha = ExpandToBgr();
         const int passes = png_set_interlace_handling(m_png);
         png_read_update_info(m_png, m_info);
@@ -94,7 +96,8 @@ public:
         const auto height = static_cast<std::int32_t>(Height());
         const auto pixelCount = static_cast<std::size_t>(width);
         picture = NewPhotoPicture(width, height);
-        m_conversion.emplace(Profile(), alpha ? ProfilePixels::Bgra : ProfilePixels::Bgr);
+        m_conversion.emplace(Profile(), grey ? (alpha ? ProfilePixels::GreyAsBgra : ProfilePixels::GreyAsBgr)
+                                             : (alpha ? ProfilePixels::Bgra : ProfilePixels::Bgr));
         // Rows with alpha wait in a buffer of their own until they are laid over the background;
         // an interlaced picture's rows fill in over the passes, so all of them are kept.
         const bool keepAll = passes > 1;

@@ -31,9 +31,17 @@ const std::string kTurned = "from PIL import ImageOps\nim = ImageOps.exif_transp
 const std::string kToSrgb =
     "from PIL import ImageCms\nimport io\nim = ImageCms.profileToProfile(im, "
     "ImageCms.ImageCmsProfile(io.BytesIO(im.info['icc_profile'])), ImageCms.createProfile('sRGB'))\n";
+// A grey picture's profile, with or without alpha, over black.
+const std::string kGreyToSrgb =
+    "from PIL import ImageCms\nimport io\n"
+    "profile = ImageCms.ImageCmsProfile(io.BytesIO(im.info['icc_profile']))\n"
+    "alpha = im.getchannel('A') if im.mode == 'LA' else None\n"
+    "im = ImageCms.profileToProfile(im.convert('L'), profile, ImageCms.createProfile('sRGB'), outputMode='RGB')\n"
+    "if alpha is not None:\n    im.putalpha(alpha)\n" +
+    kOnBlack;
 
 // 62 x 44 (so a quarter turn shows): s.png opaque, sa.png with an alpha ramp; Display P3 and Adobe
-// RGB profiles.
+// RGB profiles, and a linear grey one.
 class PhotoFiles : public testing::Test {
 protected:
     void SetUp() override
@@ -54,6 +62,7 @@ protected:
                   0);
         test::WriteFile(File("p3.icc"), test::RgbProfile({0.680, 0.320, 0.265, 0.690, 0.150, 0.060}, 2.2));
         test::WriteFile(File("adobe.icc"), test::RgbProfile({0.640, 0.330, 0.210, 0.710, 0.150, 0.060}, 2.2));
+        test::WriteFile(File("grey.icc"), test::GreyProfile(1.0));
     }
 
     std::string File(const std::string& name) const { return m_dir.File(name); }
@@ -118,6 +127,12 @@ TEST_F(PhotoFiles, DecodeLikeAnIndependentDecoder)
         {"PNG RGBA Adam7", kConvert + " {in} -interlace PNG PNG32:{out}", "sa.png", "f.png", kOnBlack, 45},
         {"PNG Display P3", Pillow("im.save(sys.argv[2], icc_profile=open(sys.argv[3], 'rb').read())") + " p3.icc",
          "s.png", "g.png", kToSrgb, 40},
+        {"PNG grey, linear grey profile",
+         Pillow("im.convert('L').save(sys.argv[2], icc_profile=open(sys.argv[3], 'rb').read())") + " grey.icc", "s.png",
+         "h.png", kGreyToSrgb, 45},
+        {"PNG grey and alpha, linear grey profile",
+         Pillow("im.convert('LA').save(sys.argv[2], icc_profile=open(sys.argv[3], 'rb').read())") + " grey.icc",
+         "sa.png", "i.png", kGreyToSrgb, 45},
         {"WebP lossless", kCwebp + " -lossless {in} -o {out}", "s.png", "a.webp", "", 0},
         {"WebP lossy", kCwebp + " -q 80 {in} -o {out}", "s.png", "b.webp", "", 45},
         {"WebP lossy with alpha", kCwebp + " -q 90 {in} -o {out}", "sa.png", "c.webp", kOnBlack, 45},
@@ -158,6 +173,31 @@ TEST_F(PhotoFiles, EveryOrientationTurnsAsThePictureSays)
                       0);
             ExpectLikePillow(path, kTurned, format == 0 ? 45 : 0);
         }
+    }
+}
+
+// What heif-enc cannot write: alpha stored premultiplied, and the turns and mirrors of the irot and
+// imir properties; against Pillow's own handling of the source picture.
+TEST_F(PhotoFiles, AvifPropertiesAgainstTheSource)
+{
+    KINETAR_SKIP_WITHOUT(test::kAvifenc);
+    const struct {
+        const char* name;
+        const char* options;
+        const char* source;
+        std::string reference;
+    } rows[] = {
+        {"premultiplied alpha", "--premultiply", "sa.png", kOnBlack},
+        {"a quarter turn anticlockwise", "--irot 1", "s.png", "im = im.transpose(Image.Transpose.ROTATE_90)\n"},
+        {"mirrored top to bottom", "--imir 0", "s.png", "im = im.transpose(Image.Transpose.FLIP_TOP_BOTTOM)\n"},
+        {"turned, then mirrored", "--irot 3 --imir 1", "s.png",
+         "im = im.transpose(Image.Transpose.ROTATE_270).transpose(Image.Transpose.FLIP_LEFT_RIGHT)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = Write(test::kAvifenc + " --min 5 --max 10 " + row.options + " {in} {out}", row.source,
+                                       std::string(row.name) + ".avif");
+        ExpectLikePillow(path, row.reference, 35, File(row.source));
     }
 }
 

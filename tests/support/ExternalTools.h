@@ -24,6 +24,7 @@ inline const std::string kCwebp = "/usr/bin/cwebp";
 inline const std::string kHeifEnc = "/usr/bin/heif-enc";
 inline const std::string kHeifConvert = "/usr/bin/heif-convert";
 inline const std::string kExiftool = "/usr/bin/exiftool";
+inline const std::string kAvifenc = "/usr/bin/avifenc";
 
 // Runs a shell command; returns its exit status and, when asked, what it wrote on stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);

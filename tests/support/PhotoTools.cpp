@@ -39,6 +39,19 @@ std::vector<std::uint8_t> RgbProfile(const std::array<double, 6>& primaries, dou
     return bytes;
 }
 
+std::vector<std::uint8_t> GreyProfile(double gamma)
+{
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
+    const cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<std::uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+    return bytes;
+}
+
 void FixPngChunkCrc(std::vector<std::uint8_t>& png, std::size_t offset)
 {
     const std::size_t length = std::size_t{png[offset]} << 24 | std::size_t{png[offset + 1]} << 16 |

@@ -16,6 +16,9 @@ double Psnr(const RgbImage& actual, const RgbImage& expected);
 // pure gamma curve.
 std::vector<std::uint8_t> RgbProfile(const std::array<double, 6>& primaries, double gamma);
 
+// An ICC profile of grey with a pure gamma curve.
+std::vector<std::uint8_t> GreyProfile(double gamma);
+
 // Sets the CRC of the PNG chunk that starts (at its length field) at offset.
 void FixPngChunkCrc(std::vector<std::uint8_t>& png, std::size_t offset);
 
