@@ -30,6 +30,47 @@ constexpr std::int64_t kFadeSamples = kSampleRate;
 // real one (a damaged header) would make it allocate without bound.
 constexpr int kMaxSoundRate = 768'000;
 
+// The speakers of the standard channel order, FL to TBR, in which WAV files without a channel mask
+// list their channels.
+constexpr int kSpeakerChannels = AV_CHAN_TOP_BACK_RIGHT + 1;
+
+// The layout the resampler is told for the given channels: their own when the file names them, else
+// the usual one for that many, else the speakers in the standard order. False when there is none.
+bool InputLayout(const AVChannelLayout& given, AVChannelLayout& layout)
+{
+    if (given.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&given) != 0) {
+        return av_channel_layout_copy(&layout, &given) >= 0;
+    }
+    const int channels = std::max(given.nb_channels, 1);
+    av_channel_layout_default(&layout, channels);
+    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) {
+        return true;
+    }
+    av_channel_layout_uninit(&layout);
+    return channels <= kSpeakerChannels &&
+           av_channel_layout_from_mask(&layout, (std::uint64_t{1} << channels) - 1) >= 0;
+}
+
+// A resampler to 48 kHz floats: mono stays mono, to be put on both channels at full level, as the
+// library's own upmix would lower it by 3 dB; more channels are mixed down to stereo by the library.
+// Null when the library cannot take the input.
+SwrContext* MakeResampler(AVChannelLayout& in, int format, int rate)
+{
+    AVChannelLayout out{};
+    av_channel_layout_default(&out, in.nb_channels == 1 ? 1 : kChannels);
+    SwrContext* resampler = nullptr;
+    const int made = swr_alloc_set_opts2(&resampler, &out, AV_SAMPLE_FMT_FLT, kSampleRate, &in,
+                                         static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+    av_channel_layout_uninit(&out);
+    // The downmix adds the centre and rear channels to the front ones at full weight for float
+    // output, so a loud 5.1 file would clip; scaled so nothing exceeds full scale, as the library
+    // does for integer output. Mono and stereo pass unchanged.
+    if (made < 0 || av_opt_set_double(resampler, "rematrix_maxval", 1.0, 0) < 0 || swr_init(resampler) < 0) {
+        swr_free(&resampler);
+    }
+    return resampler;
+}
+
 // A sound file decoded and resampled to 48 kHz stereo floats, one decoded frame at a time.
 class SoundDecoder {
 public:
@@ -57,6 +98,19 @@ public:
         if (m_codec == nullptr || m_packet == nullptr || m_frame == nullptr ||
             avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0 ||
             m_codec->sample_rate > kMaxSoundRate || avcodec_open2(m_codec, decoder, nullptr) < 0) {
+            Release();
+            throw Error(message);
+        }
+        // Channels the library cannot mix down would only give silence. A decoder that tells its
+        // sample format or rate only with its first frame is tried with stand-ins.
+        AVChannelLayout layout{};
+        const int format = m_codec->sample_fmt != AV_SAMPLE_FMT_NONE ? m_codec->sample_fmt : AV_SAMPLE_FMT_FLT;
+        const int rate = m_codec->sample_rate > 0 ? m_codec->sample_rate : kSampleRate;
+        SwrContext* trial = InputLayout(m_codec->ch_layout, layout) ? MakeResampler(layout, format, rate) : nullptr;
+        const bool mixable = trial != nullptr;
+        swr_free(&trial);
+        av_channel_layout_uninit(&layout);
+        if (!mixable) {
             Release();
             throw Error(message);
         }
@@ -137,9 +191,8 @@ private:
     bool PrepareResampler(const AVFrame* frame)
     {
         AVChannelLayout layout{};
-        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&frame->ch_layout) == 0) {
-            av_channel_layout_default(&layout, std::max(frame->ch_layout.nb_channels, 1));
-        } else if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0) {
+        if (!InputLayout(frame->ch_layout, layout)) {
+            av_channel_layout_uninit(&layout);
             return false;
         }
         const bool same = m_resampler != nullptr && frame->format == m_inFormat && frame->sample_rate == m_inRate &&
@@ -156,19 +209,9 @@ private:
         m_inLayout = layout;
         m_inFormat = frame->format;
         m_inRate = frame->sample_rate;
-        // Mono is resampled as mono and then put on both channels at full level; the library's
-        // own upmix would lower it by 3 dB. More channels are mixed down by the library.
         m_outChannels = layout.nb_channels == 1 ? 1 : kChannels;
-        AVChannelLayout outLayout{};
-        av_channel_layout_default(&outLayout, m_outChannels);
-        const int made = swr_alloc_set_opts2(&m_resampler, &outLayout, AV_SAMPLE_FMT_FLT, kSampleRate, &m_inLayout,
-                                             static_cast<AVSampleFormat>(m_inFormat), m_inRate, 0, nullptr);
-        av_channel_layout_uninit(&outLayout);
-        if (made < 0 || swr_init(m_resampler) < 0) {
-            swr_free(&m_resampler);
-            return false;
-        }
-        return true;
+        m_resampler = MakeResampler(m_inLayout, m_inFormat, m_inRate);
+        return m_resampler != nullptr;
     }
 
     // Resamples a frame (or, given none, flushes) onto the end of the buffer.
