@@ -178,6 +178,29 @@ TEST(AudioTrack, MixesChannelsDownToStereoWithoutClipping)
     }
 }
 
+// A few damaged bytes in the middle of a file lose the frames they hit, not the rest of the sound,
+// whether the decoder reports them when given the packet or when asked for the frame.
+TEST(AudioTrack, PlaysOnPastADamagedFrame)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    for (const char* extension : {"flac", "mp3"}) {
+        SCOPED_TRACE(extension);
+        TempDir dir;
+        const std::string path = Tone(dir, std::string("t.") + extension, 2.0);
+        std::vector<std::uint8_t> bytes = test::ReadFile(path);
+        std::uint32_t noise = 7;
+        for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) {
+            noise = noise * 1'103'515'245U + 12'345U;
+            bytes[i] = static_cast<std::uint8_t>(noise >> 24);
+        }
+        test::WriteFile(path, bytes);
+        auto track = AudioTrack::Make(Records(3000, {{0, path}}), k25, 75, AudioCodec::Pcm16);
+        ASSERT_NE(track, nullptr);
+        const auto left = Render(*track);
+        EXPECT_NEAR(Peak(left, 72'000, 86'400), kFull, kFull / 10);  // 1.5 to 1.8 s
+    }
+}
+
 // An unreadable sound is put to the question with a message naming it: yes leaves it out, no stops.
 TEST(AudioTrack, UnreadableSoundIsAskedAbout)
 {

@@ -29,6 +29,8 @@ constexpr std::int64_t kFadeSamples = kSampleRate;
 // The resampler's filter grows with the ratio of the rates: a sound that claims a rate beyond any
 // real one (a damaged header) would make it allocate without bound.
 constexpr int kMaxSoundRate = 768'000;
+// Decoding errors in a row after which the rest of a sound file is taken to be unreadable.
+constexpr int kMaxErrorsInARow = 64;
 
 // The speakers of the standard channel order, FL to TBR, in which WAV files without a channel mask
 // list their channels.
@@ -156,8 +158,9 @@ private:
         avformat_close_input(&m_format);
     }
 
-    // Decodes until some samples come out; false at the end. A decoding error ends the sound
-    // where it happens, as the sound's end is where its decoding ends.
+    // Decodes until some samples come out; false at the end. A damaged frame is dropped, whether
+    // the decoder reports it when given the packet or when asked for the frame, and decoding goes
+    // on after it, as players do; only a long run of errors ends the sound there.
     bool Refill()
     {
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_offset));
@@ -165,8 +168,11 @@ private:
         while (!m_done && m_buffer.empty()) {
             const int received = avcodec_receive_frame(m_codec, m_frame);
             if (received == 0) {
+                m_errorsInARow = 0;
                 Convert(m_frame);
                 av_frame_unref(m_frame);
+            } else if (received != AVERROR(EAGAIN) && received != AVERROR_EOF && ++m_errorsInARow <= kMaxErrorsInARow) {
+                continue;
             } else if (received == AVERROR(EAGAIN) && !m_inputEnded) {
                 if (av_read_frame(m_format, m_packet) < 0) {
                     avcodec_send_packet(m_codec, nullptr);
@@ -249,6 +255,7 @@ private:
     int m_stream = -1;
     bool m_inputEnded = false;
     bool m_done = false;
+    int m_errorsInARow = 0;
 
     AVChannelLayout m_inLayout{};
     int m_inFormat = -1;
