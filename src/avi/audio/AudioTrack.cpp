@@ -511,6 +511,21 @@ struct AudioTrack::State {
     }
 };
 
+std::optional<std::int64_t> SoundSamples(const std::string& path)
+{
+    try {
+        SoundDecoder decoder(path);
+        std::vector<float> scratch(static_cast<std::size_t>(kStepSamples * kChannels));
+        std::int64_t total = 0;
+        for (std::int64_t got = kStepSamples; got == kStepSamples; total += got) {
+            got = decoder.Read(scratch.data(), kStepSamples);
+        }
+        return total;
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
 AudioTrack::AudioTrack(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 
 AudioTrack::~AudioTrack() = default;
