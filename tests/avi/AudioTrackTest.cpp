@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <optional>
 #include <span>
 #include <tuple>
 
@@ -200,31 +199,6 @@ TEST(AudioTrack, PlaysOnPastADamagedFrame)
         const auto left = Render(*track);
         EXPECT_NEAR(Peak(left, 72'000, 86'400), kFull, kFull / 10);  // 1.5 to 1.8 s
     }
-}
-
-// A sound's length as SoundSamples measures it is where the track starts the sound after it, to the
-// sample, whatever priming or padding the format carries.
-TEST(AudioTrack, SoundSamplesIsWhereTheNextSoundStarts)
-{
-    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
-    TempDir dir;
-    const std::string click = dir.File("click.wav");  // one sample near full scale
-    ASSERT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -f lavfi -i 'aevalsrc=0.9*eq(n\\,0):s=48000:d=0.1' " +
-                               test::ShellQuote(click)),
-              0);
-    for (const char* extension : {"wav", "flac", "mp3", "ogg", "opus", "m4a"}) {
-        SCOPED_TRACE(extension);
-        const std::string first = Tone(dir, std::string("t.") + extension, 0.5);
-        const std::optional<std::int64_t> samples = SoundSamples(first);
-        ASSERT_TRUE(samples.has_value());
-        EXPECT_NEAR(static_cast<double>(*samples), 24e3, 1200);
-        auto track = AudioTrack::Make(Records(1000, {{0, first}, {0, click}}), k25, 25, AudioCodec::Pcm16);
-        ASSERT_NE(track, nullptr);
-        const auto left = Render(*track);
-        const auto loud = std::find_if(left.begin(), left.end(), [](int s) { return std::abs(s) > 20'000; });
-        EXPECT_EQ(loud - left.begin(), *samples);
-    }
-    EXPECT_EQ(SoundSamples(dir.File("missing.wav")), std::nullopt);
 }
 
 // An unreadable sound is put to the question with a message naming it: yes leaves it out, no stops.
