@@ -5,7 +5,7 @@
 #include <optional>
 #include <sstream>
 
-#include "avi/audio/SoundFile.h"
+#include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/writer/FourCC.h"
 #include "project/Slideshow.h"
@@ -127,7 +127,7 @@ std::vector<Placement> PlaceFrames(const std::vector<FrameRecord>& records, Fram
 struct SoundPlace {
     std::int64_t CueFrame = 0;
     std::int64_t StartSample = 0;
-    std::optional<std::int64_t> Milliseconds;  // nothing when the file declares no length
+    std::optional<std::int64_t> Milliseconds;  // nothing when the file cannot be read
 };
 
 // Keyed by record index. A sound whose length cannot be read takes no time, so the next one starts
@@ -140,9 +140,14 @@ std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<Fr
     for (const project::SoundCue& cue : cues) {
         SoundPlace place;
         place.CueFrame = cue.Frame;
-        place.Milliseconds =
-            avi::SoundMilliseconds(project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName));
-        lengths.push_back(place.Milliseconds.value_or(0) * project::kSoundSampleRate / 1000);
+        // Decoded, as the render plays it: a lossy file's declared length often counts its priming
+        // and padding, and a cut file declares its whole length.
+        const std::optional<std::int64_t> samples =
+            avi::SoundSamples(project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName));
+        if (samples) {
+            place.Milliseconds = (*samples * 1000 + project::kSoundSampleRate / 2) / project::kSoundSampleRate;
+        }
+        lengths.push_back(samples.value_or(0));
         places.emplace_back(static_cast<std::size_t>(cue.Record), place);
     }
     const std::vector<std::int64_t> starts = project::SoundStarts(cues, lengths, rate);

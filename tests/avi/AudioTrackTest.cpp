@@ -142,6 +142,65 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
     }
 }
 
+// More than two channels are mixed down to stereo without clipping, also when the file does not
+// name its channels (WAV without a channel mask lists them in the standard speaker order); channels
+// the library cannot mix down are asked about rather than played as silence.
+TEST(AudioTrack, MixesChannelsDownToStereoWithoutClipping)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    struct Row {
+        const char* name;
+        int channels;
+        const char* layout;  // empty: unnamed channels
+        bool mixable;
+    };
+    for (const Row& row : {Row{"stereo", 2, "stereo", true}, Row{"5.1", 6, "5.1", true}, Row{"7.1", 8, "7.1", true},
+                           Row{"12 unnamed", 12, "", true}, Row{"10 unnamed, side left alone", 10, "", false}}) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string path = dir.File("t.wav");
+        std::string channels = "0.7*sin(2*PI*440*t)";  // every channel the same tone at -3 dB
+        for (int i = 1; i < row.channels; ++i) {
+            channels += "|0.7*sin(2*PI*440*t)";
+        }
+        const std::string layout = *row.layout != '\0' ? std::string(":c=") + row.layout : "";
+        ASSERT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -f lavfi -i '" + "aevalsrc=" + channels + layout +
+                                   ":s=44100:d=0.5' -c:a pcm_s16le " + test::ShellQuote(path)),
+                  0);
+        int asked = 0;
+        auto track = AudioTrack::Make(Records(1000, {{0, path}}), k25, 25, AudioCodec::Pcm16,
+                                      [&](const std::string&) { return ++asked, true; });
+        EXPECT_EQ(asked, row.mixable ? 0 : 1);
+        ASSERT_EQ(track != nullptr, row.mixable);
+        if (row.mixable) {
+            EXPECT_NEAR(Peak(Render(*track), 2'400, 21'600), 0.7 * 32'768, 0.7 * 32'768 * 0.03);
+        }
+    }
+}
+
+// A few damaged bytes in the middle of a file lose the frames they hit, not the rest of the sound,
+// whether the decoder reports them when given the packet or when asked for the frame.
+TEST(AudioTrack, PlaysOnPastADamagedFrame)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    for (const char* extension : {"flac", "mp3"}) {
+        SCOPED_TRACE(extension);
+        TempDir dir;
+        const std::string path = Tone(dir, std::string("t.") + extension, 2.0);
+        std::vector<std::uint8_t> bytes = test::ReadFile(path);
+        std::uint32_t noise = 7;
+        for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) {
+            noise = noise * 1'103'515'245U + 12'345U;
+            bytes[i] = static_cast<std::uint8_t>(noise >> 24);
+        }
+        test::WriteFile(path, bytes);
+        auto track = AudioTrack::Make(Records(3000, {{0, path}}), k25, 75, AudioCodec::Pcm16);
+        ASSERT_NE(track, nullptr);
+        const auto left = Render(*track);
+        EXPECT_NEAR(Peak(left, 72'000, 86'400), kFull, kFull / 10);  // 1.5 to 1.8 s
+    }
+}
+
 // An unreadable sound is put to the question with a message naming it: yes leaves it out, no stops.
 TEST(AudioTrack, UnreadableSoundIsAskedAbout)
 {

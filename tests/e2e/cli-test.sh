@@ -273,6 +273,21 @@ sounds)
   grep -qF "frame 2 is a sound" err.txt || fail "frame on a sound: $(cat err.txt)"
   expect_status 0 "$cli" add p.AVIprj three.tga
   "$cli" info p.AVIprj | grep -qx "4	stretch	$work/three.tga" || fail "a sound named .tga became a sound"
+  # Lossy files declare their priming and padding in their length, a cut file its whole length; the
+  # next sound starts where the first one's decoded sound ends, as the render places it.
+  for codec in libmp3lame:mp3 libopus:opus; do
+    ffmpeg -v error -f lavfi -i "sine=duration=1" -c:a "${codec%:*}" -b:a 128k "lossy.${codec#*:}" || fail "ffmpeg $codec"
+  done
+  head -c 6000 lossy.mp3 >cut.mp3
+  for first in lossy.mp3 lossy.opus cut.mp3; do
+    "$cli" new q.AVIprj --force
+    for item in "$first" one.wav a.bmp; do
+      expect_status 0 "$cli" add q.AVIprj "$item"
+    done
+    # A whole lossy second is 48,000 samples; the cut file is shorter than it declares.
+    json_holds q.AVIprj "(lambda s: (s == [(0, 1000), (48000, 2000)]) if '$first' != 'cut.mp3' else \
+      (0 < s[0][1] < 800 and abs(s[1][0] - 48 * s[0][1]) <= 24))([(f['start_sample'], f['length_ms']) for f in d['frames'] if f.get('sound')])"
+  done
   ;;
 
 codecs_container)

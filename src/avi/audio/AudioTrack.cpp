@@ -29,6 +29,49 @@ constexpr std::int64_t kFadeSamples = kSampleRate;
 // The resampler's filter grows with the ratio of the rates: a sound that claims a rate beyond any
 // real one (a damaged header) would make it allocate without bound.
 constexpr int kMaxSoundRate = 768'000;
+// Decoding errors in a row after which the rest of a sound file is taken to be unreadable.
+constexpr int kMaxErrorsInARow = 64;
+
+// The speakers of the standard channel order, FL to TBR, in which WAV files without a channel mask
+// list their channels.
+constexpr int kSpeakerChannels = AV_CHAN_TOP_BACK_RIGHT + 1;
+
+// The layout the resampler is told for the given channels: their own when the file names them, else
+// the usual one for that many, else the speakers in the standard order. False when there is none.
+bool InputLayout(const AVChannelLayout& given, AVChannelLayout& layout)
+{
+    if (given.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&given) != 0) {
+        return av_channel_layout_copy(&layout, &given) >= 0;
+    }
+    const int channels = std::max(given.nb_channels, 1);
+    av_channel_layout_default(&layout, channels);
+    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) {
+        return true;
+    }
+    av_channel_layout_uninit(&layout);
+    return channels <= kSpeakerChannels &&
+           av_channel_layout_from_mask(&layout, (std::uint64_t{1} << channels) - 1) >= 0;
+}
+
+// A resampler to 48 kHz floats: mono stays mono, to be put on both channels at full level, as the
+// library's own upmix would lower it by 3 dB; more channels are mixed down to stereo by the library.
+// Null when the library cannot take the input.
+SwrContext* MakeResampler(AVChannelLayout& in, int format, int rate)
+{
+    AVChannelLayout out{};
+    av_channel_layout_default(&out, in.nb_channels == 1 ? 1 : kChannels);
+    SwrContext* resampler = nullptr;
+    const int made = swr_alloc_set_opts2(&resampler, &out, AV_SAMPLE_FMT_FLT, kSampleRate, &in,
+                                         static_cast<AVSampleFormat>(format), rate, 0, nullptr);
+    av_channel_layout_uninit(&out);
+    // The downmix adds the centre and rear channels to the front ones at full weight for float
+    // output, so a loud 5.1 file would clip; scaled so nothing exceeds full scale, as the library
+    // does for integer output. Mono and stereo pass unchanged.
+    if (made < 0 || av_opt_set_double(resampler, "rematrix_maxval", 1.0, 0) < 0 || swr_init(resampler) < 0) {
+        swr_free(&resampler);
+    }
+    return resampler;
+}
 
 // A sound file decoded and resampled to 48 kHz stereo floats, one decoded frame at a time.
 class SoundDecoder {
@@ -57,6 +100,19 @@ public:
         if (m_codec == nullptr || m_packet == nullptr || m_frame == nullptr ||
             avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0 ||
             m_codec->sample_rate > kMaxSoundRate || avcodec_open2(m_codec, decoder, nullptr) < 0) {
+            Release();
+            throw Error(message);
+        }
+        // Channels the library cannot mix down would only give silence. A decoder that tells its
+        // sample format or rate only with its first frame is tried with stand-ins.
+        AVChannelLayout layout{};
+        const int format = m_codec->sample_fmt != AV_SAMPLE_FMT_NONE ? m_codec->sample_fmt : AV_SAMPLE_FMT_FLT;
+        const int rate = m_codec->sample_rate > 0 ? m_codec->sample_rate : kSampleRate;
+        SwrContext* trial = InputLayout(m_codec->ch_layout, layout) ? MakeResampler(layout, format, rate) : nullptr;
+        const bool mixable = trial != nullptr;
+        swr_free(&trial);
+        av_channel_layout_uninit(&layout);
+        if (!mixable) {
             Release();
             throw Error(message);
         }
@@ -102,8 +158,9 @@ private:
         avformat_close_input(&m_format);
     }
 
-    // Decodes until some samples come out; false at the end. A decoding error ends the sound
-    // where it happens, as the sound's end is where its decoding ends.
+    // Decodes until some samples come out; false at the end. A damaged frame is dropped, whether
+    // the decoder reports it when given the packet or when asked for the frame, and decoding goes
+    // on after it, as players do; only a long run of errors ends the sound there.
     bool Refill()
     {
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_offset));
@@ -111,8 +168,11 @@ private:
         while (!m_done && m_buffer.empty()) {
             const int received = avcodec_receive_frame(m_codec, m_frame);
             if (received == 0) {
+                m_errorsInARow = 0;
                 Convert(m_frame);
                 av_frame_unref(m_frame);
+            } else if (received != AVERROR(EAGAIN) && received != AVERROR_EOF && ++m_errorsInARow <= kMaxErrorsInARow) {
+                continue;
             } else if (received == AVERROR(EAGAIN) && !m_inputEnded) {
                 if (av_read_frame(m_format, m_packet) < 0) {
                     avcodec_send_packet(m_codec, nullptr);
@@ -137,9 +197,8 @@ private:
     bool PrepareResampler(const AVFrame* frame)
     {
         AVChannelLayout layout{};
-        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&frame->ch_layout) == 0) {
-            av_channel_layout_default(&layout, std::max(frame->ch_layout.nb_channels, 1));
-        } else if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0) {
+        if (!InputLayout(frame->ch_layout, layout)) {
+            av_channel_layout_uninit(&layout);
             return false;
         }
         const bool same = m_resampler != nullptr && frame->format == m_inFormat && frame->sample_rate == m_inRate &&
@@ -156,19 +215,9 @@ private:
         m_inLayout = layout;
         m_inFormat = frame->format;
         m_inRate = frame->sample_rate;
-        // Mono is resampled as mono and then put on both channels at full level; the library's
-        // own upmix would lower it by 3 dB. More channels are mixed down by the library.
         m_outChannels = layout.nb_channels == 1 ? 1 : kChannels;
-        AVChannelLayout outLayout{};
-        av_channel_layout_default(&outLayout, m_outChannels);
-        const int made = swr_alloc_set_opts2(&m_resampler, &outLayout, AV_SAMPLE_FMT_FLT, kSampleRate, &m_inLayout,
-                                             static_cast<AVSampleFormat>(m_inFormat), m_inRate, 0, nullptr);
-        av_channel_layout_uninit(&outLayout);
-        if (made < 0 || swr_init(m_resampler) < 0) {
-            swr_free(&m_resampler);
-            return false;
-        }
-        return true;
+        m_resampler = MakeResampler(m_inLayout, m_inFormat, m_inRate);
+        return m_resampler != nullptr;
     }
 
     // Resamples a frame (or, given none, flushes) onto the end of the buffer.
@@ -206,6 +255,7 @@ private:
     int m_stream = -1;
     bool m_inputEnded = false;
     bool m_done = false;
+    int m_errorsInARow = 0;
 
     AVChannelLayout m_inLayout{};
     int m_inFormat = -1;
@@ -460,6 +510,21 @@ struct AudioTrack::State {
         return written;
     }
 };
+
+std::optional<std::int64_t> SoundSamples(const std::string& path)
+{
+    try {
+        SoundDecoder decoder(path);
+        std::vector<float> scratch(static_cast<std::size_t>(kStepSamples * kChannels));
+        std::int64_t total = 0;
+        for (std::int64_t got = kStepSamples; got == kStepSamples; total += got) {
+            got = decoder.Read(scratch.data(), kStepSamples);
+        }
+        return total;
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
 
 AudioTrack::AudioTrack(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 

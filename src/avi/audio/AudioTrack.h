@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ using SoundErrorQuestion = std::function<bool(const std::string& message)>;
 
 inline constexpr const char* kCantReadSound = "Can't read sound file ";
 inline constexpr const char* kCantEncodeSound = "Can't encode the sound track with ";
+
+// A sound file's length in samples at 48 kHz exactly as the track plays it: decoded, the priming
+// and padding its file marks left out. Nothing when it cannot be read. Decodes the whole file.
+std::optional<std::int64_t> SoundSamples(const std::string& path);
 
 // The sound track of a video: the sound records' files decoded, resampled to 48 kHz stereo, placed
 // by their cues one after another, silence between them, cut at the video's end with a fade-out,
