@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
 
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/AviEngine.h"
@@ -8,6 +10,7 @@
 #include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/EngineRun.h"
+#include "support/RiffWalker.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -77,6 +80,28 @@ TEST(SoundRender, EveryKindOfFileCarriesTheMusicForExactlyTheVideosLength)
                 0);
         }
     }
+}
+
+TEST(SoundRender, AHeldPicturesSoundIsInterleavedFrameByFrame)
+{
+    EngineRun project(64, 48);
+    project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
+    ASSERT_TRUE(test::MakeTone(project.dir.File("tone.flac"), 3.0));
+    // One picture held for two seconds: ten frames of one sample written ten times.
+    project.Frames({test::SoundFrame("tone.flac"), {.picture = "p.bmp", .durationMs = 2000}});
+    ASSERT_EQ(project.GenerateFile("held.avi", WithChooser(Choosing(MakeCodecSettings(kUncompressedFourcc)))).result,
+              kResultDone);
+    const auto file = test::WalkRiffFile(project.dir.File("held.avi"));
+    ASSERT_EQ(file.Problem, "");
+    const auto* movi = file.Chunks.at(0).Child("movi");
+    ASSERT_NE(movi, nullptr);
+    std::string order;
+    for (const auto& chunk : movi->Children) {
+        order += test::FourccOf(chunk.Id) == "00db" ? 'v' : test::FourccOf(chunk.Id) == "01wb" ? 'a' : '.';
+    }
+    // Each frame's sound follows it, before the next frame.
+    EXPECT_EQ(std::count(order.begin(), order.end(), 'v'), 10) << order;
+    EXPECT_EQ(order.find("vv"), std::string::npos) << order;
 }
 
 TEST(SoundRender, AnUnreadableSoundIsPutToTheFrameQuestion)

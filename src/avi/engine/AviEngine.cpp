@@ -302,9 +302,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const AudioPacketSink soundSink = [&run](const AudioPacket& packet) {
         return run.file->WriteAudio(packet.Data, packet.Pts, packet.Duration);
     };
-    // The sound up to the end of the frames handed over, so the two streams stay interleaved.
-    const auto soundUntilPositions = [&] {
-        return !sound || sound->EncodeUntil(project::SampleAtFrame(run.positions, rate), soundSink);
+    // The sound up to the end of the given frames, so the two streams stay interleaved.
+    const auto soundUntil = [&](std::int64_t frames) {
+        return !sound || sound->EncodeUntil(project::SampleAtFrame(frames, rate), soundSink);
     };
     // After a stop the sound ends where the video does; a finished run's fades out at its end.
     const auto finishSound = [&](bool stopped) {
@@ -359,7 +359,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const Positions positions = waiting.front();
         waiting.pop_front();
         for (std::int64_t position = positions.First; position < positions.First + positions.Count; ++position) {
-            if (!run.file->WriteSample(position, sample, keyFrame)) {
+            // A held picture's sound goes in frame by frame beside it, not after all its frames.
+            if (!run.file->WriteSample(position, sample, keyFrame) || !soundUntil(position + 1)) {
                 return false;
             }
         }
@@ -382,7 +383,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 return Step::Failed;
             }
             run.positions = first + call * perCall + repeats;
-            if (!soundUntilPositions()) {
+            if (!soundUntil(run.positions)) {
                 return Step::Failed;
             }
             if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
