@@ -22,6 +22,21 @@ double Psnr(const RgbImage& actual, const RgbImage& expected)
     return 10 * std::log10(255.0 * 255.0 * static_cast<double>(actual.Pixels.size()) / squares);
 }
 
+namespace {
+
+// The profile's bytes; the profile is closed.
+std::vector<std::uint8_t> SavedProfile(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<std::uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> RgbProfile(const std::array<double, 6>& primaries, double gamma)
 {
     const cmsCIExyY white{0.3127, 0.3290, 1};
@@ -29,12 +44,7 @@ std::vector<std::uint8_t> RgbProfile(const std::array<double, 6>& primaries, dou
         {primaries[0], primaries[1], 1}, {primaries[2], primaries[3], 1}, {primaries[4], primaries[5], 1}};
     cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
     cmsToneCurve* curves[3] = {curve, curve, curve};
-    const cmsHPROFILE profile = cmsCreateRGBProfile(&white, &triple, curves);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<std::uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
+    const auto bytes = SavedProfile(cmsCreateRGBProfile(&white, &triple, curves));
     cmsFreeToneCurve(curve);
     return bytes;
 }
@@ -42,12 +52,7 @@ std::vector<std::uint8_t> RgbProfile(const std::array<double, 6>& primaries, dou
 std::vector<std::uint8_t> GreyProfile(double gamma)
 {
     cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
-    const cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<std::uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
+    const auto bytes = SavedProfile(cmsCreateGrayProfile(cmsD50_xyY(), curve));
     cmsFreeToneCurve(curve);
     return bytes;
 }
