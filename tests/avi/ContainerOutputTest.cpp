@@ -160,7 +160,11 @@ TEST(ContainerOutput, AStoppedOrFullRunLeavesAPlayableFileOfTheFramesWritten)
         SCOPED_TRACE(row.file);
         EngineRun project(160, 120);
         project.Picture("n.bmp", test::Bmp24(noise));
-        project.Frames(std::vector<test::ProjectFrame>(10, {"n.bmp"}));
+        // With music that outlasts the video.
+        ASSERT_TRUE(test::MakeTone(project.dir.File("tone.flac"), 3.0));
+        std::vector<test::ProjectFrame> frames{test::SoundFrame("tone.flac")};
+        frames.resize(11, {"n.bmp"});
+        project.Frames(frames);
         // Lossless H.264, every frame a key frame, so its frames are large too.
         auto choice = MakeCodecSettings(row.fourcc, row.fourcc == kH264 ? kQualityMax : kQualityDefault);
         choice.KeyFrameInterval = 1;
@@ -186,6 +190,12 @@ TEST(ContainerOutput, AStoppedOrFullRunLeavesAPlayableFileOfTheFramesWritten)
         EXPECT_TRUE(row.stopAfterReports > 0 ? probed->CountedFrames == 5
                                              : probed->CountedFrames > 0 && probed->CountedFrames < 10);
         EXPECT_EQ(static_cast<std::int64_t>(probed->Packets.size()), probed->CountedFrames);
+        // The sound ends with the frames written, within a frame (9,600 samples at 5 fps), even
+        // when the encoder still held frames it was handed.
+        const std::int64_t videoSamples = probed->CountedFrames * 9600;
+        const std::int64_t soundSamples = test::DecodedSoundSamples(path);
+        EXPECT_GT(soundSamples, videoSamples - 9600);
+        EXPECT_LT(soundSamples, videoSamples + 9600);
     }
 }
 

@@ -20,15 +20,6 @@ using test::Choosing;
 using test::EngineRun;
 using test::WithChooser;
 
-// The samples of the file's sound as ffmpeg decodes it, 48 kHz stereo.
-std::int64_t DecodedSoundSamples(const std::string& path)
-{
-    std::string bytes;
-    test::RunCommand(test::kFfmpeg + " -v error -i " + test::ShellQuote(path) + " -map 0:a -f s16le -ac 2 -ar 48000 -",
-                     &bytes);
-    return static_cast<std::int64_t>(bytes.size() / 4);
-}
-
 TEST(SoundRender, EveryKindOfFileCarriesTheMusicForExactlyTheVideosLength)
 {
     const struct {
@@ -66,7 +57,7 @@ TEST(SoundRender, EveryKindOfFileCarriesTheMusicForExactlyTheVideosLength)
                       {"channels", "2"}, {"codec_name", row.soundCodec}, {"sample_rate", "48000"}}));
         // To the sample in AVI; the compressed kinds end on their last whole packet, within a frame.
         const std::int64_t videoSamples = row.frames * 48000 / 5;
-        const std::int64_t samples = DecodedSoundSamples(path);
+        const std::int64_t samples = test::DecodedSoundSamples(path);
         if (std::string_view(row.soundCodec) == "pcm_s16le") {
             EXPECT_EQ(samples, videoSamples);
         } else {

@@ -230,4 +230,11 @@ std::vector<bool> DecodedKeyFrames(const std::string& path)
     return keys;
 }
 
+std::int64_t DecodedSoundSamples(const std::string& path)
+{
+    std::string bytes;
+    RunCommand(kFfmpeg + " -v error -i " + ShellQuote(path) + " -map 0:a -f s16le -ac 2 -ar 48000 -", &bytes);
+    return static_cast<std::int64_t>(bytes.size() / 4);
+}
+
 }  // namespace kinetar::test

@@ -302,7 +302,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const AudioPacketSink soundSink = [&run](const AudioPacket& packet) {
         return run.file->WriteAudio(packet.Data, packet.Pts, packet.Duration);
     };
-    // The sound up to the end of the given frames, so the two streams stay interleaved.
+    // The sound up to the end of the given frames. It follows each frame as it is written, so the
+    // streams stay interleaved, and a run cut short by a full disk has no sound past its last frame
+    // (an encoder may still hold frames handed over).
     const auto soundUntil = [&](std::int64_t frames) {
         return !sound || sound->EncodeUntil(project::SampleAtFrame(frames, rate), soundSink);
     };
@@ -359,7 +361,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const Positions positions = waiting.front();
         waiting.pop_front();
         for (std::int64_t position = positions.First; position < positions.First + positions.Count; ++position) {
-            // A held picture's sound goes in frame by frame beside it, not after all its frames.
             if (!run.file->WriteSample(position, sample, keyFrame) || !soundUntil(position + 1)) {
                 return false;
             }
@@ -383,9 +384,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 return Step::Failed;
             }
             run.positions = first + call * perCall + repeats;
-            if (!soundUntil(run.positions)) {
-                return Step::Failed;
-            }
             if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
                 return Step::Stop;
             }
