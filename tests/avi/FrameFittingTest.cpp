@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
-#include <vector>
-
 #include "avi/frames/FrameDIB.h"
 #include "pictures/Palettes.h"
 #include "support/BmpBuilder.h"
-#include "support/RgbImage.h"
 
 namespace kinetar::avi {
 namespace {
@@ -170,41 +165,6 @@ TEST(GetFrameDIB, HeaderTableAndStridePerDepth)
             ASSERT_EQ(block[42 + 4 * i], table[i].Red);
             ASSERT_EQ(block[43 + 4 * i], 0);
         }
-    }
-}
-
-TEST(GetFrameDIB, APictureTakenOverGivesTheBitmapACopyWouldHold)
-{
-    for (const int width : {4, 5, 7}) {  // rows without padding, and with 1 and 3 bytes of it
-        SCOPED_TRACE(width);
-        const int height = 3;
-        const DecodedPicture picture = test::ToPicture(test::GradientImage(width, height));
-        WorkingFrame frame(width, height);
-        for (int y = 0; y < height; ++y) {
-            std::copy_n(picture.Row(y).begin(), frame.RowBytes(), frame.Row(y).begin());
-        }
-        const auto copied = GetFrameDIB(frame, 24);
-        const auto bitmap = [](const FrameDIB& dib) {
-            return std::vector<std::uint8_t>(dib.Block().begin(), dib.Block().end());
-        };
-
-        auto taken = GetFrameDIB(std::make_unique<DecodedPicture>(picture), 24);
-        const auto clone = taken->Clone();
-        // Read where they are, top row first.
-        EXPECT_GT(taken->DisplayRowStep(), 0);
-        EXPECT_EQ(taken->Rows().size(), copied->ImageSize());
-        for (int y = 0; y < height; ++y) {
-            EXPECT_TRUE(
-                std::equal(picture.Row(y).begin(), picture.Row(y).begin() + width * 3, taken->DisplayRowData(y)));
-        }
-        EXPECT_TRUE(std::ranges::equal(taken->Format(), copied->Format()));
-        // Asked for, the bitmap is the copy's to the byte, padding zero; rows are then read from it.
-        EXPECT_EQ(bitmap(*taken), bitmap(*copied));
-        EXPECT_EQ(taken->DisplayRowStep(), copied->DisplayRowStep());
-        EXPECT_EQ(taken->DisplayRowData(0), taken->Pixels().data() + (height - 1) * taken->Stride());
-        EXPECT_EQ(bitmap(*clone), bitmap(*copied));
-        // Below 24 bits the colours are looked up as for a fitted frame.
-        EXPECT_EQ(bitmap(*GetFrameDIB(std::make_unique<DecodedPicture>(picture), 8)), bitmap(*GetFrameDIB(frame, 8)));
     }
 }
 

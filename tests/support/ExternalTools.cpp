@@ -230,6 +230,12 @@ std::vector<bool> DecodedKeyFrames(const std::string& path)
     return keys;
 }
 
+bool GStreamerPlaysToTheEnd(const std::string& path)
+{
+    return RunCommand("timeout 60 " + kGstLaunch + " -q playbin uri=file://" + ShellQuote(path) +
+                      " video-sink=fakesink audio-sink=fakesink >/dev/null 2>&1") == 0;
+}
+
 std::int64_t DecodedSoundSamples(const std::string& path)
 {
     std::string bytes;

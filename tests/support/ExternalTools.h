@@ -68,6 +68,8 @@ std::map<std::string, std::string> ProbeStream(const std::string& path, const st
 std::optional<std::vector<RgbImage>> DecodeVideoFrames(const std::string& path);
 // Whether the decoder found each frame to be a key frame, in order.
 std::vector<bool> DecodedKeyFrames(const std::string& path);
+// Whether GStreamer's reader plays every stream of the file to its end (within a minute).
+bool GStreamerPlaysToTheEnd(const std::string& path);
 // The samples of the file's first sound stream as ffmpeg decodes it to 48 kHz stereo.
 std::int64_t DecodedSoundSamples(const std::string& path);
 // A sine tone of this many seconds, of the kind the name's extension says, written by ffmpeg.

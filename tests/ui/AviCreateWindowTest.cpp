@@ -240,9 +240,6 @@ TEST_F(AviCreateWindowTest, TheMusicsLengthAndThePaddingNote)
     auto* length = Find<QLabel>(*window, "lb_DelkaVidea");
     EXPECT_TRUE(QTest::qWaitFor([&] { return length->text().endsWith("music 0:03.5"); }, 5000));
     EXPECT_EQ(length->text(), QString::fromUtf8("Length: 0:00.1 \u2014 2 frames; music 0:03.5"));
-    // The first picture's size comes from the first picture, not from the sound before it.
-    emit Find<QComboBox>(*window, "cb_VelikostAVI")->activated(0);
-    EXPECT_EQ(Find<QLineEdit>(*window, "ed_VyskaAVI")->text(), "30");
 
     const QString padded = QStringLiteral("The frame will be padded by %1: %2 needs even sides.");
     const std::tuple<const char*, const char*, const char*, QString> rows[] = {
