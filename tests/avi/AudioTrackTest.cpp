@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <span>
 #include <tuple>
 
@@ -142,83 +143,82 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
     }
 }
 
-// More than two channels are mixed down to stereo without clipping, also when the file does not
-// name its channels (WAV without a channel mask lists them in the standard speaker order); channels
-// the library cannot mix down are asked about rather than played as silence.
-TEST(AudioTrack, MixesChannelsDownToStereoWithoutClipping)
+// Files that make the decoder work: more than two channels mixed down to stereo without clipping,
+// also when the file does not name them (WAV without a channel mask lists them in the standard
+// speaker order); damaged bytes that lose the frames they hit, not the rest of the sound, whether
+// the decoder reports them with the packet or with the frame. Channels the library cannot mix down
+// and files it cannot read are asked about by name: yes lets the next sound take their place, no
+// stops.
+TEST(AudioTrack, HardFilesPlayOnOrAreAskedAbout)
 {
     KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    const auto channels = [](int count, std::string layout) {
+        return [=](const TempDir& dir) {
+            std::string tones = "0.7*sin(2*PI*440*t)";  // every channel the same tone at -3 dB
+            for (int i = 1; i < count; ++i) {
+                tones += "|0.7*sin(2*PI*440*t)";
+            }
+            const std::string path = dir.File("t.wav");
+            EXPECT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -f lavfi -i 'aevalsrc=" + tones +
+                                       (layout.empty() ? "" : ":c=" + layout) + ":s=44100:d=0.5' -c:a pcm_s16le " +
+                                       test::ShellQuote(path)),
+                      0);
+            return path;
+        };
+    };
+    const auto damaged = [](std::string extension) {
+        return [=](const TempDir& dir) {
+            const std::string path = Tone(dir, "t." + extension, 2.0);
+            std::vector<std::uint8_t> bytes = test::ReadFile(path);
+            std::uint32_t noise = 7;
+            for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) {
+                noise = noise * 1'103'515'245U + 12'345U;
+                bytes[i] = static_cast<std::uint8_t>(noise >> 24);
+            }
+            test::WriteFile(path, bytes);
+            return path;
+        };
+    };
+    const auto unreadable = [](const TempDir& dir) {
+        test::WriteFile(dir.File("bad.mp3"), std::vector<std::uint8_t>(500, 0x55));
+        return dir.File("bad.mp3");
+    };
+    constexpr int kLoud = 22'938;  // 0.7 of full scale
     struct Row {
         const char* name;
-        int channels;
-        const char* layout;  // empty: unnamed channels
-        bool mixable;
+        std::function<std::string(const TempDir&)> make;
+        bool asked;
+        bool skip;               // the answer
+        std::int64_t from, to;   // where the peak is measured
+        int peak;                // -1: the run stops
+        double tolerance = 0.1;  // of the peak
     };
-    for (const Row& row : {Row{"stereo", 2, "stereo", true}, Row{"5.1", 6, "5.1", true}, Row{"7.1", 8, "7.1", true},
-                           Row{"12 unnamed", 12, "", true}, Row{"10 unnamed, side left alone", 10, "", false}}) {
+    const Row rows[] = {
+        {"stereo", channels(2, "stereo"), false, true, 2'400, 21'600, kLoud, 0.03},
+        {"5.1", channels(6, "5.1"), false, true, 2'400, 21'600, kLoud, 0.03},
+        {"7.1", channels(8, "7.1"), false, true, 2'400, 21'600, kLoud, 0.03},
+        {"12 unnamed", channels(12, ""), false, true, 2'400, 21'600, kLoud, 0.03},
+        {"10 unnamed, side left alone", channels(10, ""), true, true, 0, 2'400, kFull},
+        {"damaged FLAC", damaged("flac"), false, true, 72'000, 86'400, kFull},  // 1.5 to 1.8 s
+        {"damaged MP3", damaged("mp3"), false, true, 72'000, 86'400, kFull},
+        {"unreadable, left out", unreadable, true, true, 0, 2'400, kFull},
+        {"unreadable, stopping the run", unreadable, true, false, 0, 0, -1},
+    };
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        const std::string path = dir.File("t.wav");
-        std::string channels = "0.7*sin(2*PI*440*t)";  // every channel the same tone at -3 dB
-        for (int i = 1; i < row.channels; ++i) {
-            channels += "|0.7*sin(2*PI*440*t)";
-        }
-        const std::string layout = *row.layout != '\0' ? std::string(":c=") + row.layout : "";
-        ASSERT_EQ(test::RunCommand(test::kFfmpeg + " -v error -y -f lavfi -i '" + "aevalsrc=" + channels + layout +
-                                   ":s=44100:d=0.5' -c:a pcm_s16le " + test::ShellQuote(path)),
-                  0);
-        int asked = 0;
-        auto track = AudioTrack::Make(Records(1000, {{0, path}}), k25, 25, AudioCodec::Pcm16,
-                                      [&](const std::string&) { return ++asked, true; });
-        EXPECT_EQ(asked, row.mixable ? 0 : 1);
-        ASSERT_EQ(track != nullptr, row.mixable);
-        if (row.mixable) {
-            EXPECT_NEAR(Peak(Render(*track), 2'400, 21'600), 0.7 * 32'768, 0.7 * 32'768 * 0.03);
-        }
-    }
-}
-
-// A few damaged bytes in the middle of a file lose the frames they hit, not the rest of the sound,
-// whether the decoder reports them when given the packet or when asked for the frame.
-TEST(AudioTrack, PlaysOnPastADamagedFrame)
-{
-    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
-    for (const char* extension : {"flac", "mp3"}) {
-        SCOPED_TRACE(extension);
-        TempDir dir;
-        const std::string path = Tone(dir, std::string("t.") + extension, 2.0);
-        std::vector<std::uint8_t> bytes = test::ReadFile(path);
-        std::uint32_t noise = 7;
-        for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 1000; ++i) {
-            noise = noise * 1'103'515'245U + 12'345U;
-            bytes[i] = static_cast<std::uint8_t>(noise >> 24);
-        }
-        test::WriteFile(path, bytes);
-        auto track = AudioTrack::Make(Records(3000, {{0, path}}), k25, 75, AudioCodec::Pcm16);
-        ASSERT_NE(track, nullptr);
-        const auto left = Render(*track);
-        EXPECT_NEAR(Peak(left, 72'000, 86'400), kFull, kFull / 10);  // 1.5 to 1.8 s
-    }
-}
-
-// An unreadable sound is put to the question with a message naming it: yes leaves it out, no stops.
-TEST(AudioTrack, UnreadableSoundIsAskedAbout)
-{
-    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
-    TempDir dir;
-    const std::string bad = dir.File("bad.mp3");
-    test::WriteFile(bad, std::vector<std::uint8_t>(500, 0x55));
-    const auto records = Records(2000, {{0, bad}, {0, Tone(dir, "t.wav", 0.5)}});
-    for (const bool skip : {true, false}) {
+        const std::string path = row.make(dir);
         std::vector<std::string> asked;
-        const auto ask = [&](const std::string& message) { return asked.push_back(message), skip; };
+        const auto ask = [&](const std::string& message) { return asked.push_back(message), row.skip; };
         bool stopped = false;
-        auto track = AudioTrack::Make(records, k25, 50, AudioCodec::Pcm16, ask, &stopped);
-        EXPECT_EQ(asked, std::vector<std::string>{"Can't read sound file " + bad});
-        EXPECT_EQ(stopped, !skip);
-        ASSERT_EQ(track != nullptr, skip);
-        if (skip) {  // the next sound takes its place
-            EXPECT_NEAR(Peak(Render(*track), 0, 2'400), kFull, kFull / 10);
+        auto track = AudioTrack::Make(Records(3000, {{0, path}, {0, Tone(dir, "next.wav", 0.5)}}), k25, 75,
+                                      AudioCodec::Pcm16, ask, &stopped);
+        EXPECT_EQ(asked,
+                  row.asked ? std::vector<std::string>{"Can't read sound file " + path} : std::vector<std::string>{});
+        EXPECT_EQ(stopped, row.peak < 0);
+        ASSERT_EQ(track != nullptr, row.peak >= 0);
+        if (track != nullptr) {
+            EXPECT_NEAR(Peak(Render(*track), row.from, row.to), row.peak, row.peak * row.tolerance);
         }
     }
 }
