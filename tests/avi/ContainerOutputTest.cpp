@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,8 +7,6 @@
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/codecs/JpegCompressor.h"
 #include "avi/engine/AviEngine.h"
-#include "avi/frames/FrameFitting.h"
-#include "avi/muxer/MediaMuxer.h"
 #include "avi/writer/FourCC.h"
 #include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
@@ -226,42 +223,6 @@ TEST(ContainerOutput, WithoutAChooserAnAviOnlyChoiceGivesWayToTheContainersFirst
         EXPECT_EQ(project.header.CodecSettings.Handler, row.expected);
         EXPECT_EQ(changed, row.previous != row.expected);
     }
-}
-
-TEST(MediaMuxer, AudioPacketsInterleaveWithTheVideo)
-{
-    auto compressor = CodecRegistry::Default().Find(kFfv1)->Make(
-        {.FccHandler = kFfv1, .KeyFrameEvery = 0, .Quality = 0, .Into = Container::Mkv});
-    const WorkingFrame frame(16, 16);
-    ASSERT_TRUE(compressor->SetFormat(GetFrameDIB(frame, 24)->Format()));
-    const test::TempDir dir;
-    const std::string path = dir.File("sound.mkv");
-    MediaMuxer muxer(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644), path);
-    ASSERT_TRUE(muxer.AddVideoStream(*compressor->StreamParameters(), 25, 1));
-    AudioStreamParameters pcm;
-    pcm.CodecName = "pcm_s16le";
-    pcm.BitsPerCodedSample = 16;
-    ASSERT_TRUE(muxer.AddAudioStream(pcm));
-    ASSERT_TRUE(muxer.WriteHeader());
-    // Five frames of 1/25 s, each with its 1920 samples of two 16-bit channels.
-    const std::vector<std::uint8_t> silence(1920 * 4, 0);
-    std::int64_t position = 0;
-    const SampleSink sink = [&](std::span<const std::uint8_t> sample, bool keyFrame) {
-        return muxer.WriteAudio(silence, position * 1920, 1920) && muxer.WriteVideo(position++, sample, keyFrame);
-    };
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(compressor->Compress(GetFrameDIB(frame, 24), sink));
-    }
-    ASSERT_TRUE(compressor->Flush(sink));
-    EXPECT_TRUE(muxer.Close(5));
-    EXPECT_FALSE(muxer.Failed());
-    EXPECT_EQ(test::ProbeStream(path, "a:0", "sample_rate,channels"),
-              (std::map<std::string, std::string>{{"channels", "2"}, {"sample_rate", "48000"}}));
-    std::string pts;  // in milliseconds, Matroska's clock
-    test::RunCommand(test::kFfprobe + " -v error -select_streams a:0 -show_entries packet=pts -of csv=p=0 " + path,
-                     &pts);
-    EXPECT_EQ(pts, "0\n40\n80\n120\n160\n");
-    EXPECT_EQ(test::Probe(path).value_or(test::ProbedVideo{}).CountedFrames, 5);
 }
 
 }  // namespace

@@ -81,9 +81,6 @@ TEST(SoundRecords, TakeNoVideoTimeAndAreCuedWhereTheNextPictureStarts)
         EXPECT_EQ(VideoFrameCount(records, {25, 1}), row.frames);
         EXPECT_EQ(SoundCues(records, {25, 1}), row.cues);
     }
-    EXPECT_TRUE(IsSoundRecord(NewSoundRecord("a.mp3")));
-    EXPECT_FALSE(IsSoundRecord(NewFrameRecord("a.mp3")));
-    EXPECT_EQ(GetText(NewSoundRecord("/music/a.mp3").PictureFileName), "/music/a.mp3");
 }
 
 TEST(SoundRecords, SoundsStartAtTheirCueOrWhenTheOneBeforeEnds)
