@@ -177,7 +177,9 @@ std::string MakeTempFileName()
     while (directory.size() > 1 && directory.back() == '/') {
         directory.pop_back();
     }
-    std::string name = directory + "/AVIXXXXXX";
+    // The process id in the name tells whose working copy it is: a window at start removes only
+    // those of processes that are gone, never one another window is using.
+    std::string name = directory + "/AVI" + std::to_string(::getpid()) + ".XXXXXX";
     if (name.size() > kMaxTextLength) {
         throw Error("The temporary folder's path is too long: " + directory);
     }

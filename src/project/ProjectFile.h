@@ -135,7 +135,7 @@ bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord r
 // Records firstIndex, firstIndex + 1, ... in one write, as WriteFrameRecord would put them one by one.
 bool WriteFrameRecords(const std::string& path, std::int32_t firstIndex, std::span<const FrameRecord> records);
 
-// A new empty file "AVIxxxxxx" in TMPDIR (or /tmp); the caller owns and deletes it.
+// A new empty file "AVI<process id>.xxxxxx" in TMPDIR (or /tmp); the caller owns and deletes it.
 std::string MakeTempFileName();
 
 int ColorDepthBits(const ProjectHeader& header);
