@@ -373,6 +373,10 @@ bool MainWindow::OpenWorkingCopy(const std::string& recovered)
         m_services.ReportError(this, msg::kProjectNotOpened + FromCoreText(error.what()));
         return false;
     }
+    // Any file opens as a project; one that does not look like one is worth a word.
+    if (const auto doubt = project::ProjectDoubt(ToNativePath(m_stampedProject))) {
+        m_services.Ask(this, {msg::kWarningCaption, FromCoreText(*doubt), QMessageBox::Warning, QMessageBox::Ok});
+    }
     return true;
 }
 

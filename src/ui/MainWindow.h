@@ -8,8 +8,8 @@
 #include <string>
 
 #include "settings/StoredSettings.h"
+#include "ui/FileAccess.h"
 #include "ui/ProjectSession.h"
-#include "ui/RegularFile.h"
 #include "ui/SdilenePrvky.h"
 #include "ui/UiServices.h"
 

@@ -14,8 +14,8 @@
 #include "avi/audio/SoundFile.h"
 #include "common/Error.h"
 #include "common/WriteAll.h"
+#include "ui/FileAccess.h"
 #include "ui/QtConvert.h"
-#include "ui/RegularFile.h"
 
 namespace kinetar::ui {
 
@@ -35,7 +35,7 @@ std::vector<std::uint8_t> ReadAllBytes(const std::string& path)
 void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes,
                   std::int64_t size)
 {
-    const RegularFile file(path, O_RDWR | O_CREAT, "Can't write project file ");
+    const RegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Can't write project file ");
     int error = WriteAll(file.Descriptor(), offset, bytes);
     if (error == 0 && ::ftruncate(file.Descriptor(), static_cast<off_t>(size)) != 0) {
         error = errno;
@@ -177,8 +177,6 @@ void ProjectSession::OpenWorkingCopy(const std::string& recovered)
 {
     const std::string source = recovered.empty() ? ToNativePath(m_projectPath) : recovered;
     try {
-        // Refused before the copy, which would wait for a writer to a FIFO.
-        const RegularFile readable(source, O_RDONLY, "Can't read project file ");
         m_workingCopyPath = project::MakeTempFileName();
         project::CopyProjectFile(source, m_workingCopyPath);
     } catch (const Error&) {

@@ -13,7 +13,7 @@
 
 #include "common/Error.h"
 #include "common/Processes.h"
-#include "ui/RegularFile.h"
+#include "ui/FileAccess.h"
 
 namespace kinetar::ui {
 
@@ -38,8 +38,8 @@ bool IsOwnRegularFile(const std::string& path)
 bool SameContents(const std::string& workingCopy, const std::string& project)
 {
     try {
-        const RegularFile first(workingCopy, O_RDONLY, "");
-        const RegularFile second(project, O_RDONLY, "");
+        const RegularFile first = OpenRegularFile(workingCopy, O_RDONLY, "");
+        const RegularFile second = OpenRegularFile(project, O_RDONLY, "");
         if (first.Size() != second.Size()) {
             return false;
         }

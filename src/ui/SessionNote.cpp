@@ -8,7 +8,7 @@
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
-#include "ui/RegularFile.h"
+#include "ui/FileAccess.h"
 
 namespace kinetar::ui {
 

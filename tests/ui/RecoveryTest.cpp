@@ -147,27 +147,55 @@ TEST_F(RecoveryTest, SaveAsksBeforeOverwritingAnotherProgramsChanges)
     }
 }
 
-TEST_F(RecoveryTest, AFifoAsProjectIsRefusedAtOnce)
+// Opening never waits on a FIFO; any regular file opens, with a word when it does not look like a
+// project; Save never replaces what is no regular file.
+TEST_F(RecoveryTest, WhatIsNoProjectIsAnsweredAtOnce)
 {
-    const std::pair<const char*, std::function<std::unique_ptr<ui::MainWindow>()>> rows[] = {
-        {"command line", [this] { return Window({QPath("fifo.AVIprj")}); }},
+    const QString fifo = QPath("fifo.AVIprj");
+    const QString refusedOpen = "The project was not opened.\r\n" + fifo + " is not a regular file";
+    struct Row {
+        const char* name;
+        std::function<std::unique_ptr<ui::MainWindow>()> run;
+        QStringList asked;
+        bool open;
+    };
+    const Row rows[] = {
+        {"command line", [&] { return Window({fifo}); }, {refusedOpen}, false},
         {"open",
-         [this] {
+         [&] {
              auto window = Window();
-             ChooseFiles({QPath("fifo.AVIprj")});
+             ChooseFiles({fifo});
              Trigger(*window, "menu_Otevrit");
              return window;
-         }},
+         },
+         {refusedOpen},
+         false},
+        {"save as",
+         [&] {
+             auto window = Open({"/a.bmp"});
+             ChooseFiles({fifo});
+             Trigger(*window, "menu_UlozitJako");
+             return window;
+         },
+         {"File exists.\r\nOverwrite it?", "The project was not saved.\r\n" + fifo + " is not a regular file"},
+         true},
+        {"not a project's size",
+         [&] {
+             WriteFile(File("odd.AVIprj"), std::vector<std::uint8_t>(361));
+             return Window({QPath("odd.AVIprj")});
+         },
+         {QPath("odd.AVIprj") + " does not look like a project: its size is not 360 + 292 \u00d7 N bytes"},
+         true},
     };
-    for (const auto& [name, open] : rows) {
-        SCOPED_TRACE(name);
-        WatchedFifo fifo(File("fifo.AVIprj"));
-        Answer({QMessageBox::Ok});
-        const auto window = open();
-        EXPECT_FALSE(fifo.ReaderWasStuck());
-        EXPECT_EQ(TakeOnlyAsked(), "The project was not opened.\r\n" + QPath("fifo.AVIprj") + " is not a regular file");
-        EXPECT_FALSE(window->Session().IsOpen());
-        EXPECT_TRUE(fs::is_empty(File("tmp")));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        WatchedFifo watched(File("fifo.AVIprj"));
+        m_prompter->Answers.assign(static_cast<std::size_t>(row.asked.size()), QMessageBox::Yes);
+        const auto window = row.run();
+        EXPECT_FALSE(watched.ReaderWasStuck());
+        EXPECT_EQ(TakeAsked(), row.asked);
+        EXPECT_EQ(window->Session().IsOpen(), row.open);
+        EXPECT_TRUE(fs::is_fifo(File("fifo.AVIprj")));
         fs::remove(File("fifo.AVIprj"));
     }
 }

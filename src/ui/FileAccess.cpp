@@ -1,4 +1,4 @@
-#include "ui/RegularFile.h"
+#include "ui/FileAccess.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,41 +11,21 @@
 
 namespace kinetar::ui {
 
-RegularFile::RegularFile(const std::string& path, int flags, const std::string& failure)
+RegularFile OpenRegularFile(const std::string& path, int flags, const std::string& failure)
 {
-    // O_NONBLOCK: opening a FIFO for reading would wait for a writer; it is dropped again below, so
-    // the reads and writes of a regular file behave as usual.
-    m_fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-    if (m_fd < 0) {
-        throw Error(failure + path + ": " + std::strerror(errno));
+    RegularFile file(path, flags);
+    if (file.IsNotRegular() && !file.IsFolder()) {
+        throw Error(NotRegularFileMessage(path));
     }
-    struct stat status {};
-    if (::fstat(m_fd, &status) != 0) {
-        const int error = errno;
-        ::close(m_fd);
-        throw Error(failure + path + ": " + std::strerror(error));
+    if (!file.IsOpen()) {
+        throw Error(failure + path + ": " + std::strerror(file.OpenError()));
     }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(m_fd);
-        throw Error(NotRegularText(path));
-    }
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
-    m_size = status.st_size;
-}
-
-RegularFile::~RegularFile()
-{
-    ::close(m_fd);
-}
-
-std::string NotRegularText(const std::string& path)
-{
-    return path + " is not a regular file";
+    return file;
 }
 
 std::vector<std::uint8_t> ReadRegularFile(const std::string& path, const std::string& failure)
 {
-    const RegularFile file(path, O_RDONLY, failure);
+    const RegularFile file = OpenRegularFile(path, O_RDONLY, failure);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
     std::size_t done = 0;
     while (done < bytes.size()) {
