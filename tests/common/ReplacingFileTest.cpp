@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
+#include "support/Destinations.h"
 #include "support/TestFiles.h"
 
 namespace kinetar {
@@ -123,6 +125,84 @@ TEST(ReplacingFile, WithoutCommitTheDestinationStaysAndTheTemporaryGoes)
     EXPECT_FALSE(nowhere.IsOpen());
     EXPECT_EQ(nowhere.CreateError(), ENOENT);
     EXPECT_EQ(nowhere.Commit(), ENOENT);
+}
+
+TEST(ReplacingFile, ReplacesOnlyRegularFilesAndFollowsLinks)
+{
+    test::CheckEveryDestination("new", [](const test::DestinationRow& row, const std::string& path) {
+        ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
+        EXPECT_EQ(file.IsRefused(), row.error == EISDIR || row.error == EINVAL);
+        EXPECT_EQ(file.CreateError(), row.error);
+        if (!file.IsOpen()) {
+            EXPECT_EQ(file.Commit(), row.error);
+            return;
+        }
+        EXPECT_EQ(fs::path(file.TemporaryPath()).parent_path(), fs::path(file.Target()).parent_path());
+        Write(file, "new");
+        EXPECT_EQ(file.Commit(), 0);
+    });
+    // The system's own device only where nothing can be written to it.
+    const ReplacingFile null("/dev/null");
+    EXPECT_TRUE(null.IsRefused());
+    EXPECT_EQ(NotRegularFileMessage("/dev/null"), "/dev/null is not a regular file");
+}
+
+TEST(ReplacingFile, WhatTookTheNameMeanwhileIsNotReplacedUnlessARegularFile)
+{
+    TempDir dir;
+    const std::string destination = dir.File("out");
+    Put(destination, "old");
+    ReplacingFile file(destination);
+    fs::remove(destination);
+    test::MakeFifo(destination);
+    EXPECT_EQ(file.Commit(), EINVAL);
+    EXPECT_TRUE(fs::is_fifo(destination));
+}
+
+TEST(ReplacingFile, HiddenFilesOfGoneProcessesAreRemoved)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string gone = std::to_string(child);
+    const std::string live = std::to_string(::getpid());
+    enum Kind { File, Folder, OtherUsersFile };
+    const struct {
+        std::string name;
+        Kind kind;
+        bool kept;
+    } rows[] = {
+        {".out." + gone + ".Ab3dEf", File, false},
+        {".out." + live + ".Ab3dEf", File, true},
+        {".out." + gone + ".Ab3dE", File, true},
+        {".out." + gone + ".Ab3dEf.x", File, true},
+        {".out." + gone + ".Ab-dEf", File, true},
+        {".out.x" + gone + ".Ab3dEf", File, true},
+        {".out.Ab3dEf", File, true},  // no process named: nobody can tell whose it is
+        {".outx." + gone + ".Ab3dEf", File, true},
+        {".out." + gone + ".F0lder", Folder, true},
+        {".out." + gone + ".0thers", OtherUsersFile, true},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        const std::string path = dir.File(row.name);
+        row.kind == Folder ? (void)fs::create_directory(path) : Put(path, "left");
+        if (row.kind == OtherUsersFile && ::chown(path.c_str(), 65534, 65534) != 0) {
+            fs::remove(path);  // only root may give a file away
+        }
+    }
+    {
+        const ReplacingFile file(dir.File("out"));
+        EXPECT_EQ(fs::path(file.TemporaryPath()).filename().string().rfind(".out." + live + ".", 0), 0U);
+        EXPECT_EQ(fs::path(file.TemporaryPath()).filename().string().size(), (".out." + live + ".Ab3dEf").size());
+    }
+    for (const auto& row : rows) {
+        if (row.kind != OtherUsersFile || ::geteuid() == 0) {
+            EXPECT_EQ(fs::exists(dir.File(row.name)), row.kept) << row.name;
+        }
+    }
 }
 
 // A reader opening the destination all along never misses it and never sees part of a file.

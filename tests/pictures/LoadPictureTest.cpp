@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
+#include "support/Destinations.h"
 #include "support/ErrorText.h"
 #include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
@@ -38,6 +39,21 @@ TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)
     EXPECT_THROW((void)IsBmpFile(dir.File("x.tga")), Error);
     EXPECT_THROW((void)IsGifFile(dir.File("x.tga")), Error);
     EXPECT_FALSE(IsTgaFile(dir.File("x.gif"))) << "the TGA test looks at the name only";
+}
+
+// A blocking open would wait for a FIFO's writer for ever, and /dev/zero never ends.
+TEST(LoadPicture, AFifoSocketOrDeviceIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.bmp");
+    const std::string socket = dir.File("socket.tga");
+    test::MakeFifo(fifo);
+    test::MakeSocket(socket);
+    const test::HangGuard guard;
+    for (const std::string& path : {fifo, socket, std::string("/dev/zero")}) {
+        EXPECT_EQ(LoadError(path), path + " is not a regular file");
+        EXPECT_EQ(test::ErrorText([&] { (void)IsPcxFile(path); }), path + " is not a regular file");
+    }
 }
 
 TEST(LoadPicture, ContentDecidesBeforeTheName)

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "project/ProjectFile.h"
+#include "support/Destinations.h"
 #include "support/ErrorText.h"
 #include "support/TestFiles.h"
 
@@ -251,6 +254,96 @@ TEST(ProjectFile, CopyIsExactAndNamesTheFileThatFailed)
         EXPECT_EQ(test::ErrorText([&] { CopyProjectFile(failure.from, failure.to); }), failure.message);
         EXPECT_EQ(ReadFile(to), bytes);
     }
+}
+
+TEST(ProjectFile, SavingReplacesOnlyRegularFilesAndFollowsLinks)
+{
+    const ProjectHeader header = NewProjectHeader();
+    const std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    test::CheckEveryDestination(bytes, [&](const test::DestinationRow& row, const std::string& path) {
+        const auto error = test::ThrownError([&] { ReplaceProjectFile(path, header, {}); });
+        if (row.replaced != nullptr) {
+            EXPECT_EQ(error, std::nullopt);
+        } else if (row.error == EINVAL) {
+            EXPECT_EQ(error, path + " is not a regular file");
+        } else {
+            EXPECT_EQ(error, "Can't write project file " + path + ": " + std::strerror(row.error));
+        }
+    });
+}
+
+TEST(ProjectFile, AFifoSocketOrDeviceIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.AVIprj");
+    const std::string socket = dir.File("socket.AVIprj");
+    const std::string regular = dir.File("p.AVIprj");
+    test::MakeFifo(fifo);
+    test::MakeSocket(socket);
+    WriteFile(regular, Pattern(360 + 292));
+    // With a reader on the FIFO, a blocking open for writing would go through and write.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const test::HangGuard guard;
+    for (const std::string& path : {fifo, socket, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        ProjectHeader header{};
+        FrameRecord record{};
+        EXPECT_EQ(ProjectFrameCount(path), -1);
+        EXPECT_FALSE(ReadProjectHeader(path, header));
+        EXPECT_FALSE(ReadFrameRecord(path, 0, record));
+        EXPECT_EQ(test::ErrorText([&] { (void)ReadProject(path, nullptr); }), path + " is not a regular file");
+        EXPECT_EQ(test::ErrorText([&] { CopyProjectFile(path, regular); }), path + " is not a regular file");
+        EXPECT_EQ(ProjectDoubt(path), std::nullopt);
+        if (path == fifo) {  // never written to the system's device, not even to check a refusal
+            EXPECT_FALSE(WriteProjectHeader(path, header));
+            EXPECT_FALSE(WriteFrameRecord(path, 0, record));
+        }
+    }
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0) << "nothing was written to the FIFO";
+    ::close(reader);
+    EXPECT_EQ(ReadFile(regular), Pattern(360 + 292));
+}
+
+TEST(ProjectFile, DoubtAboutFilesThatDoNotLookLikeProjects)
+{
+    const std::string sizeDoubt = "its size is not 360 + 292 \u00d7 N bytes";
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::int32_t width, height, rate;
+        std::string doubt;  // after "<path> does not look like a project: "; empty for none
+    } rows[] = {
+        {"empty", 0, 0, 0, 0, sizeDoubt},
+        {"short header", 359, 0, 0, 0, sizeDoubt},
+        {"header alone, nothing set", 360, 0, 0, 0, ""},
+        {"a byte over", 361, 0, 0, 8, sizeDoubt},
+        {"part of a record", 360 + 292 * 3 + 100, 640, 480, 8, sizeDoubt},
+        {"three frames", 360 + 292 * 3, 640, 480, 8, ""},
+        {"largest size", 652, 32767, 32767, 8, ""},
+        {"width too large", 652, 32768, 480, 8, "its video size 32768 \u00d7 480 is out of range"},
+        {"negative height", 652, 640, -1, 8, "its video size 640 \u00d7 -1 is out of range"},
+        {"no rate with frames", 652, 640, 480, 0, "it has a rate of 0 frames per second and frames"},
+        {"negative rate", 360, 0, 0, -5, "it has a rate of -5 frames per second"},
+    };
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto bytes = std::vector<std::uint8_t>(row.size, 0);
+        if (row.size >= 360) {
+            ProjectHeader header = NewProjectHeader();
+            header.Width = row.width;
+            header.Height = row.height;
+            header.FramesPerSecond = row.rate;
+            std::memcpy(bytes.data(), &header, sizeof header);
+        }
+        WriteFile(path, bytes);
+        EXPECT_EQ(ProjectDoubt(path).value_or(""),
+                  row.doubt.empty() ? "" : path + " does not look like a project: " + row.doubt);
+    }
+    EXPECT_EQ(ProjectDoubt(dir.File("missing.AVIprj")), std::nullopt);
 }
 
 }  // namespace
