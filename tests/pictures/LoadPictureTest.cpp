@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
@@ -7,7 +9,6 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "support/BmpBuilder.h"
-#include "support/Destinations.h"
 #include "support/ErrorText.h"
 #include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
@@ -41,19 +42,16 @@ TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)
     EXPECT_FALSE(IsTgaFile(dir.File("x.gif"))) << "the TGA test looks at the name only";
 }
 
-// A blocking open would wait for a FIFO's writer for ever, and /dev/zero never ends.
-TEST(LoadPicture, AFifoSocketOrDeviceIsRefusedAtOnce)
+TEST(LoadPicture, AFifoOrADeviceIsRefusedAtOnce)
 {
     TempDir dir;
     const std::string fifo = dir.File("fifo.bmp");
-    const std::string socket = dir.File("socket.tga");
-    test::MakeFifo(fifo);
-    test::MakeSocket(socket);
-    const test::HangGuard guard;
-    for (const std::string& path : {fifo, socket, std::string("/dev/zero")}) {
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(20);  // a blocking open would wait for a writer for ever, and /dev/zero never ends
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
         EXPECT_EQ(LoadError(path), path + " is not a regular file");
-        EXPECT_EQ(test::ErrorText([&] { (void)IsPcxFile(path); }), path + " is not a regular file");
     }
+    ::alarm(0);
 }
 
 TEST(LoadPicture, ContentDecidesBeforeTheName)
