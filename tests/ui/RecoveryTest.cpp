@@ -10,7 +10,7 @@
 #include "project/ProjectFile.h"
 #include "support/ProcessTools.h"
 #include "ui/Messages.h"
-#include "ui/SessionNote.h"
+#include "ui/Recovery.h"
 
 namespace kinetar::test {
 namespace {
