@@ -1,8 +1,11 @@
 #include "ui/MainWindow.h"
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -30,6 +33,8 @@
 #include "ui/FrameList.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
+#include "ui/Recovery.h"
+#include "ui/SessionNote.h"
 #include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
@@ -85,6 +90,9 @@ MainWindow::~MainWindow()
     // FormDestroy: no more drops, then the settings.
     setAcceptDrops(false);
     StoreMainSettings();
+    if (m_noteWritten) {
+        RemoveSessionNote(::getpid());
+    }
     // The panels hold the session: they go first, and nothing the session says reaches the window
     // any more.
     m_session.disconnect();
@@ -256,6 +264,10 @@ void MainWindow::CreateStatusBar()
 void MainWindow::ConnectSession()
 {
     connect(&m_session, &ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
+    for (const auto signal :
+         {&ProjectSession::ProjectPathChanged, &ProjectSession::ProjectOpened, &ProjectSession::ProjectClosed}) {
+        connect(&m_session, signal, this, &MainWindow::UpdateSessionNote);
+    }
     connect(&m_session, &ProjectSession::SelectionChanged, this, &MainWindow::UpdateFrameCommands);
     connect(&m_session, &ProjectSession::PendingChangesChanged, this, [this](bool on) { EnableFrameEditing(!on); });
     connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateHistoryCommands);
@@ -350,26 +362,88 @@ void MainWindow::ShowThumbnails(bool shown)
     settings::StoreThumbnailsShown(shown);
 }
 
-bool MainWindow::OpenWorkingCopy()
+bool MainWindow::OpenWorkingCopy(const std::string& recovered)
 {
+    // Taken before the copy: a write that comes in meanwhile counts as another program's.
+    m_stampedProject = m_session.ProjectPath();
+    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
     try {
-        m_session.OpenWorkingCopy();
+        m_session.OpenWorkingCopy(recovered);
     } catch (const Error& error) {
         m_services.ReportError(this, msg::kProjectNotOpened + FromCoreText(error.what()));
         return false;
     }
+    // Any file opens as a project; one that does not look like one is worth a word.
+    if (const auto doubt = project::ProjectDoubt(ToNativePath(m_stampedProject))) {
+        m_services.Ask(this, {msg::kWarningCaption, FromCoreText(*doubt), QMessageBox::Warning, QMessageBox::Ok});
+    }
     return true;
+}
+
+bool MainWindow::ProjectChangedOnDisk() const
+{
+    if (!m_session.IsOpen() || m_stampedProject != m_session.ProjectPath()) {
+        return false;
+    }
+    // A file that went away loses nothing by being written again.
+    const std::optional<FileStamp> now = StampOf(ToNativePath(m_stampedProject));
+    return now.has_value() && now != m_projectStamp;
 }
 
 bool MainWindow::SaveProject()
 {
+    if (ProjectChangedOnDisk() &&
+        m_services.Ask(this, {msg::kQuestionCaption, msg::kChangedOnDisk.arg(m_session.ProjectPath()),
+                              QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
+        return false;
+    }
     try {
         m_session.Save();
     } catch (const Error& error) {
         m_services.ReportError(this, msg::kProjectNotSaved + FromCoreText(error.what()));
         return false;
     }
+    m_stampedProject = m_session.ProjectPath();
+    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
     return true;
+}
+
+void MainWindow::UpdateSessionNote()
+{
+    if (m_session.IsOpen() && !m_session.WorkingCopyPath().empty()) {
+        m_noteWritten =
+            WriteSessionNote({::getpid(), ToNativePath(m_session.ProjectPath()), m_session.WorkingCopyPath()});
+    } else if (m_noteWritten) {
+        RemoveSessionNote(::getpid());
+        m_noteWritten = false;
+    }
+}
+
+bool MainWindow::RecoverSessions()
+{
+    const RecoveryPlan plan = PlanRecovery();
+    bool recovered = false;
+    for (const SessionNote& note : plan.Recoverable) {
+        // The window holds one project: the others are asked about at a later start.
+        if (recovered) {
+            break;
+        }
+        const auto answer =
+            m_services.Ask(this, {msg::kQuestionCaption, msg::kRecoverChanges.arg(FromNativePath(note.Project)),
+                                  QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+        if (answer == QMessageBox::Yes) {
+            SetProjectPath(FromNativePath(note.Project));
+            // A working copy that cannot be taken over stays, with its note, for another try.
+            recovered = OpenWorkingCopy(note.WorkingCopy);
+            if (recovered) {
+                DiscardSession(note);
+            }
+        } else if (answer == QMessageBox::No) {
+            DiscardSession(note);
+        }
+    }
+    RemoveStale(plan);
+    return recovered;
 }
 
 bool MainWindow::CloseProject()
@@ -456,6 +530,8 @@ void MainWindow::menu_UlozitJakoClick()
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
         return;
     }
+    // Asked already, if there was a file to overwrite.
+    m_stampedProject.clear();
     SetProjectPath(chosen);
     SaveProject();
 }
@@ -529,6 +605,9 @@ void MainWindow::DropFiles(const QStringList& paths)
 
 void MainWindow::FormShow()
 {
+    if (RecoverSessions()) {
+        return;
+    }
     QString project = m_storedProject;
     if (m_arguments.size() == 1) {
         const QString& argument = m_arguments.front();
@@ -625,14 +704,16 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 QString WebSiteAddress()
 {
-    const QString configured = QStringLiteral(KINETAR_WEB_SITE);
-    const QUrl url(configured);
-    // Run from the build folder, the manual is not installed yet: the one beside the sources serves.
-    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()) &&
-        QFileInfo::exists(QStringLiteral(KINETAR_SOURCE_MANUAL))) {
+    // A program run where it was built has no manual installed beside it, or one of an older
+    // build: the manual in its source tree is the one that goes with it.
+    const QString prefix = QDir(QStringLiteral(KINETAR_INSTALL_PREFIX)).canonicalPath();
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    const bool installed =
+        !prefix.isEmpty() && !QDir(prefix).relativeFilePath(program).startsWith(QStringLiteral("../"));
+    if (!installed && QFileInfo::exists(QStringLiteral(KINETAR_SOURCE_MANUAL))) {
         return QUrl::fromLocalFile(QStringLiteral(KINETAR_SOURCE_MANUAL)).toString();
     }
-    return configured;
+    return QStringLiteral(KINETAR_WEB_SITE);
 }
 
 }  // namespace kinetar::ui

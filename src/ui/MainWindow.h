@@ -4,9 +4,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "settings/StoredSettings.h"
+#include "ui/FileAccess.h"
 #include "ui/ProjectSession.h"
 #include "ui/SdilenePrvky.h"
 #include "ui/UiServices.h"
@@ -43,11 +45,13 @@ public:
     // Makes the path absolute (the process's current folder becomes the project's folder), stores it
     // as the project path and enables the commands that need a project.
     void SetProjectPath(const QString& path);
-    // Copies the project into a new working copy and fills the frame list from it. A project that
-    // cannot be copied is reported and not opened; false then.
-    bool OpenWorkingCopy();
-    // Replaces the project file with the working copy. A failure is reported and leaves the project
-    // marked modified; false then.
+    // Copies the project (or `recovered`, the working copy of a run that ended without closing it)
+    // into a new working copy and fills the frame list from it. A project that cannot be copied is
+    // reported and not opened; false then.
+    bool OpenWorkingCopy(const std::string& recovered = {});
+    // Replaces the project file with the working copy, after a question when another program changed
+    // the file since it was opened or saved here. A failure is reported; not saving leaves the
+    // project marked modified; false then.
     bool SaveProject();
 
     // The project commands, as the menu and the toolbar run them.
@@ -108,6 +112,14 @@ private:
     // Opens the project at `path` after closing the open one.
     void OpenProject(const QString& path);
     bool FormCloseQuery();
+    // At start, before any other project opens: asks about the unsaved changes each run that ended
+    // without closing its project left, opens the first the user recovers, and removes what such
+    // runs left with nothing to recover. True when a project was recovered.
+    bool RecoverSessions();
+    // Keeps the note of the open project in the user's state folder, or removes it.
+    void UpdateSessionNote();
+    // Another program wrote the project file since it was opened or saved here.
+    bool ProjectChangedOnDisk() const;
 
     UiServices m_services;
     ProjectSession m_session;
@@ -119,6 +131,10 @@ private:
     QString m_lastProject;
     int m_panelWidth = 406;
     FileDialogSetup m_saveDialogProjekt;
+    // The project file as it was when opened or saved, to see another program's writes.
+    QString m_stampedProject;
+    std::optional<FileStamp> m_projectStamp;
+    bool m_noteWritten = false;
 
     std::unique_ptr<ThumbnailCache> m_thumbnails;
     FrameList* Snimky = nullptr;

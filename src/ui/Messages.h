@@ -32,6 +32,13 @@ inline const QString kUnregistered = QStringLiteral("Extension .AVIprj was succe
 inline const QString kProjectNotOpened = QStringLiteral("The project was not opened.\r\n");
 inline const QString kProjectNotSaved = QStringLiteral("The project was not saved.\r\n");
 inline const QString kProjectNotCreated = QStringLiteral("The project was not created.\r\n");
+inline const QString kRecoverChanges = QStringLiteral(
+    "The project %1 was still open when the program ended, and its unsaved changes were kept.\r\n"
+    "Do you want to recover them?\r\n"
+    "Yes opens the project with them, No discards them, Cancel asks again at the next start.");
+inline const QString kChangedOnDisk = QStringLiteral(
+    "The project file %1 was changed by another program since it was opened or saved here.\r\n"
+    "Do you want to overwrite it, losing those changes?");
 inline const QString kEditNotUndone = QStringLiteral("The change could not be undone or redone.\r\n");
 
 // Frame list

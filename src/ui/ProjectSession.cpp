@@ -1,47 +1,47 @@
 #include "ui/ProjectSession.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QUndoCommand>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "avi/audio/SoundFile.h"
 #include "common/Error.h"
+#include "common/WriteAll.h"
+#include "ui/FileAccess.h"
 #include "ui/QtConvert.h"
 
 namespace kinetar::ui {
 
 namespace {
 
+// A working copy that cannot be read is taken as empty, as a snapshot has nothing better.
 std::vector<std::uint8_t> ReadAllBytes(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    try {
+        return ReadRegularFile(path, "Can't read project file ");
+    } catch (const Error&) {
+        return {};
+    }
 }
 
 // Writes `bytes` at `offset` and ends the file at `size`.
 void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes,
                   std::int64_t size)
 {
-    {
-        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-        if (!file.is_open()) {
-            file.open(path, std::ios::binary | std::ios::out);
-        }
-        file.seekp(offset);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file.flush();
-        if (!file) {
-            throw Error("Can't write project file " + path);
-        }
+    const RegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Can't write project file ");
+    int error = WriteAll(file.Descriptor(), offset, bytes);
+    if (error == 0 && ::ftruncate(file.Descriptor(), static_cast<off_t>(size)) != 0) {
+        error = errno;
     }
-    std::error_code failed;
-    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size), failed);
-    if (failed) {
-        throw Error("Can't write project file " + path);
+    if (error != 0) {
+        throw Error("Can't write project file " + path + ": " + std::strerror(error));
     }
 }
 
@@ -173,11 +173,12 @@ void ProjectSession::SetProjectPath(const QString& path)
     emit ProjectPathChanged();
 }
 
-void ProjectSession::OpenWorkingCopy()
+void ProjectSession::OpenWorkingCopy(const std::string& recovered)
 {
+    const std::string source = recovered.empty() ? ToNativePath(m_projectPath) : recovered;
     try {
         m_workingCopyPath = project::MakeTempFileName();
-        project::CopyProjectFile(ToNativePath(m_projectPath), m_workingCopyPath);
+        project::CopyProjectFile(source, m_workingCopyPath);
     } catch (const Error&) {
         // Never an empty working copy that a later Save would put over the project.
         Close();
@@ -200,6 +201,10 @@ void ProjectSession::OpenWorkingCopy()
     }
     m_selection = {};
     m_history.clear();
+    if (!recovered.empty()) {
+        // Unsaved changes of an earlier run: nothing in this history leads back to the saved file.
+        m_history.resetClean();
+    }
     emit FramesReset();
     emit SelectionChanged();
     emit ProjectOpened();

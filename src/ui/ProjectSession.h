@@ -85,8 +85,9 @@ public:
     // it as the project path; empty: no project.
     void SetProjectPath(const QString& path);
     // Copies the project at the project path into a new working copy and reads its lines. Raises an
-    // Error, and leaves no project open, when the copy cannot be made.
-    void OpenWorkingCopy();
+    // Error, and leaves no project open, when the copy cannot be made or the project is no regular
+    // file. `recovered`: the working copy an earlier run left, copied instead and marked modified.
+    void OpenWorkingCopy(const std::string& recovered = {});
     // Replaces the project file with the working copy; raises an Error when it cannot.
     void Save();
     // Deletes the working copy and forgets the project and its history.

@@ -23,7 +23,7 @@ StartCommand ClassifyCommandLine(const QStringList& arguments)
     if (first == QStringLiteral("/unregister")) {
         return StartCommand::Unregister;
     }
-    if (arguments.size() == 1 && first == QStringLiteral("--help")) {
+    if (arguments.size() == 1 && (first == QStringLiteral("--help") || first == QStringLiteral("-h"))) {
         return StartCommand::Help;
     }
     if (arguments.size() == 1 && first == QStringLiteral("--version")) {
@@ -37,14 +37,14 @@ QString UsageText()
     return QStringLiteral(
         "Usage: kinetar [PROJECT.AVIprj]\n"
         "       kinetar /register | /unregister\n"
-        "       kinetar --help | --version\n"
+        "       kinetar -h | --help | --version\n"
         "\n"
         "Opens the desktop program. A project named on the command line is opened, or created\n"
         "after a question when it does not exist; without one, the last project is opened again.\n"
         "\n"
         "  /register     make .AVIprj files open in this program for the current user, then exit\n"
         "  /unregister   remove that registration, then exit\n"
-        "  --help        print this text\n"
+        "  -h, --help    print this text\n"
         "  --version     print the version\n");
 }
 
