@@ -81,6 +81,13 @@ TEST_F(LargeProjectTest, UndoAndRedoOfShiftingEdits)
          {kCount / 2},
          [](ui::MainWindow& window) { QTest::keyClick(&window.Frames(), Qt::Key_Down, Qt::AltModifier); },
          {{kCount / 2, ""}, {kCount / 2 + 1, "5000.bmp"}}},
+        {"details of two far lines",
+         {1, kCount - 2},
+         [](ui::MainWindow& window) {
+             Find<QLineEdit>(window, "ed_DobaZobrazeni")->setText(QStringLiteral("2"));
+             Find<QPushButton>(window, "bt_UlozitZmeny")->click();
+         },
+         {{1, ""}, {kCount - 2, ""}}},
         {"renamed, then moved",
          {0},
          [](ui::MainWindow& window) {
