@@ -26,6 +26,7 @@
 #include "ui/Messages.h"
 #include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
+#include "ui/RecordCache.h"
 #include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
@@ -276,9 +277,8 @@ void FrameDetails::ShowSelectedFrames()
     const QList<int> selected = m_session.Selection().Rows;
     m_fillingPanel = true;
     const auto endFilling = qScopeGuard([this] { m_fillingPanel = false; });
-    const QList<bool>& sounds = m_session.Sounds();
     m_soundSelected = !selected.isEmpty() && std::all_of(selected.begin(), selected.end(), [&](int row) {
-        return row >= 0 && row < sounds.size() && sounds[row];
+        return row >= 0 && row < m_session.LineCount() && m_session.SoundAt(row);
     });
     // A sound takes no time and fills no frame.
     for (QWidget* field :
@@ -300,23 +300,18 @@ void FrameDetails::ShowSelectedFrames()
         ch_StretchPicture->setTristate(false);
         project::ReadFrameRecord(workingCopy, m_session.Selection().Current, summary);
     } else {
-        // One read of the whole copy rather than one per selected line.
-        std::vector<project::FrameRecord> records;
-        project::ReadProject(workingCopy, &records);
+        // A block of records at a time rather than one read per selected line or the whole copy.
         bool first = true;
-        for (const int row : selected) {
-            if (static_cast<std::size_t>(row) >= records.size()) {
-                continue;
-            }
+        ForEachFrameRecord(workingCopy, selected, [&](int, const project::FrameRecord& record) {
             if (first) {
-                summary = records[static_cast<std::size_t>(row)];
+                summary = record;
                 // A fit byte of 255 from elsewhere reads the stretch byte, as 0 does.
                 summary.Fit = summary.Fit == kDifferentFit ? 0 : summary.Fit;
                 first = false;
             } else {
-                MergeFrameSummary(summary, records[static_cast<std::size_t>(row)]);
+                MergeFrameSummary(summary, record);
             }
-        }
+        });
         ch_StretchPicture->setTristate(true);
     }
     ed_PictFileName->setText(FromNativePath(project::GetText(summary.PictureFileName)));

@@ -12,9 +12,9 @@
 #include "common/Error.h"
 #include "project/PictureOrder.h"
 #include "ui/CommandGuard.h"
+#include "ui/FrameListModel.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
-#include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
@@ -62,6 +62,8 @@ FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands
     : m_session(session), m_services(std::move(services)), m_commands(commands)
 {
     setObjectName(QStringLiteral("Snimky"));
+    m_lines = new FrameListModel(m_session, this);
+    setModel(m_lines);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     // The lines are of one height, so the list need not measure each one.
     setUniformItemSizes(true);
@@ -71,61 +73,37 @@ FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands
     setDropIndicatorShown(true);
     setMinimumWidth(120);
 
-    connect(&m_session, &ProjectSession::FramesReset, this, &FrameList::Refill);
-    connect(&m_session, &ProjectSession::FramesRemoved, this, &FrameList::Refill);
-    connect(&m_session, &ProjectSession::FramesInserted, this, [this](int first, int count) {
-        const QSignalBlocker quiet(this);
-        insertItems(first, m_session.Lines().mid(first, count));
-        ShowPictures(first, first + count - 1);
-    });
-    connect(&m_session, &ProjectSession::FramesMoved, this, [this](int first, int last) {
-        for (int row = first; row <= last; ++row) {
-            item(row)->setText(m_session.Lines()[row]);
-        }
-        ShowPictures(first, last);
-    });
-    connect(&m_session, &ProjectSession::FramesChanged, this, [this](const QList<int>& rows) {
-        for (const int row : rows) {
-            ShowPictures(row, row);
-        }
-    });
     connect(&m_session, &ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
-    connect(this, &QListWidget::itemSelectionChanged, this, Guarded(this, m_services, [this] { SelectionEdited(); }));
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) { m_session.SetCurrentLine(row); });
 }
 
-void FrameList::Refill()
+int FrameList::count() const
 {
-    const QStringList& lines = m_session.Lines();
-    const QSignalBlocker quiet(this);
-    if (count() == lines.size()) {
-        // The same number of lines (an undone move or change): the texts alone, the view stays.
-        for (int row = 0; row < count(); ++row) {
-            if (item(row)->text() != lines[row]) {
-                item(row)->setText(lines[row]);
-            }
-        }
-        ShowPictures(0, count() - 1);
-        return;
+    return m_lines->rowCount();
+}
+
+int FrameList::currentRow() const
+{
+    return currentIndex().isValid() ? currentIndex().row() : -1;
+}
+
+void FrameList::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command)
+{
+    selectionModel()->setCurrentIndex(m_lines->index(row), command);
+}
+
+void FrameList::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QListView::selectionChanged(selected, deselected);
+    if (!signalsBlocked()) {
+        Guarded(this, m_services, [this] { SelectionEdited(); })();
     }
-    clear();
-    addItems(lines);
-    ShowPictures(0, count() - 1);
-    // No current line yet, so the first Down arrow selects the first frame.
-    setCurrentIndex({});
 }
 
-void FrameList::ShowPictures(int first, int last)
+void FrameList::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    const QStringList& pictures = m_session.Pictures();
-    const QList<bool>& sounds = m_session.Sounds();
-    for (int row = std::max(first, 0); row <= last && row < count(); ++row) {
-        if (item(row)->data(ThumbnailDelegate::kPathRole).toString() != pictures[row]) {
-            item(row)->setData(ThumbnailDelegate::kPathRole, pictures[row]);
-        }
-        if (item(row)->data(ThumbnailDelegate::kSoundRole).toBool() != sounds[row]) {
-            item(row)->setData(ThumbnailDelegate::kSoundRole, sounds[row]);
-        }
+    QListView::currentChanged(current, previous);
+    if (!signalsBlocked()) {
+        m_session.SetCurrentLine(current.isValid() ? current.row() : -1);
     }
 }
 
@@ -133,11 +111,16 @@ void FrameList::ShowSelection(const FrameSelection& selection)
 {
     const QSignalBlocker quiet(this);
     // The focus line is also where the keyboard extends a selection from.
-    setCurrentIndex(selection.Current >= 0 ? model()->index(selection.Current, 0) : QModelIndex());
+    setCurrentIndex(selection.Current >= 0 ? m_lines->index(selection.Current) : QModelIndex());
+    // One range for each run of neighbouring lines.
     QItemSelection lines;
-    for (const int row : selection.Rows) {
-        const QModelIndex index = model()->index(row, 0);
-        lines.merge(QItemSelection(index, index), QItemSelectionModel::Select);
+    for (qsizetype i = 0; i < selection.Rows.size();) {
+        qsizetype end = i + 1;
+        while (end < selection.Rows.size() && selection.Rows[end] == selection.Rows[end - 1] + 1) {
+            ++end;
+        }
+        lines.select(m_lines->index(selection.Rows[i]), m_lines->index(selection.Rows[end - 1]));
+        i = end;
     }
     selectionModel()->select(lines, QItemSelectionModel::ClearAndSelect);
 }
@@ -150,10 +133,13 @@ void FrameList::SelectionEdited()
 QList<int> FrameList::SelectedRows() const
 {
     QList<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
-        rows << index.row();
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows << row;
+        }
     }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
@@ -217,7 +203,8 @@ void FrameList::menu_Snimek_OdebratClick()
 
 void FrameList::MoveFrame(int step)
 {
-    if (selectionModel()->selectedIndexes().size() != 1) {
+    const QItemSelection selected = selectionModel()->selection();
+    if (selected.size() != 1 || selected.front().height() != 1) {
         return;
     }
     const int from = currentRow();
@@ -273,7 +260,7 @@ void FrameList::keyPressEvent(QKeyEvent* event)
     bool used = false;
     Guarded(window(), m_services, [&] { used = SnimkyKeyDown(event->key(), event->modifiers()); })();
     if (!used) {
-        QListWidget::keyPressEvent(event);
+        QListView::keyPressEvent(event);
     }
 }
 
@@ -293,7 +280,7 @@ void FrameList::dragEnterEvent(QDragEnterEvent* event)
         event->ignore();
         return;
     }
-    QListWidget::dragEnterEvent(event);
+    QListView::dragEnterEvent(event);
 }
 
 void FrameList::dragMoveEvent(QDragMoveEvent* event)
@@ -302,7 +289,7 @@ void FrameList::dragMoveEvent(QDragMoveEvent* event)
         event->ignore();
         return;
     }
-    QListWidget::dragMoveEvent(event);
+    QListView::dragMoveEvent(event);
 }
 
 void FrameList::dropEvent(QDropEvent* event)

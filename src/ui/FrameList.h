@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QList>
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
 
 #include "ui/ProjectSession.h"
@@ -20,9 +20,11 @@ struct FrameCommands {
     QAction* ItemsMenu = nullptr;  // the "&Items" menu's own action
 };
 
+class FrameListModel;
+
 // The frame list `Snimky`: line i shows the file name of frame record i of the working copy. Its
 // commands change both through the session and the list follows the session's announcements.
-class FrameList : public QListWidget {
+class FrameList : public QListView {
     Q_OBJECT
 
 public:
@@ -44,25 +46,29 @@ public:
 
     // The selected lines' indexes in list order.
     QList<int> SelectedRows() const;
+    int count() const;
+    // The line with the focus; -1: none.
+    int currentRow() const;
+    void setCurrentRow(int row, QItemSelectionModel::SelectionFlags command);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     // Swaps the one selected frame with its neighbour `step` lines away.
     void MoveFrame(int step);
-    void Refill();
-    // The lines' picture paths, which their thumbnails show, and which lines are sounds.
-    void ShowPictures(int first, int last);
     void ShowSelection(const FrameSelection& selection);
     void SelectionEdited();
 
     ProjectSession& m_session;
     UiServices m_services;
     FrameCommands m_commands;
+    FrameListModel* m_lines = nullptr;
 };
 
 // The comparison of names that the user reads: the locale's collation, letter case ignored.

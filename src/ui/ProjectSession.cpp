@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <limits>
 #include <system_error>
 
 #include "avi/audio/SoundFile.h"
@@ -21,65 +23,91 @@ namespace kinetar::ui {
 
 namespace {
 
-// A working copy that cannot be read is taken as empty, as a snapshot has nothing better.
-std::vector<std::uint8_t> ReadAllBytes(const std::string& path)
-{
-    try {
-        return ReadRegularFile(path, "Can't read project file ");
-    } catch (const Error&) {
-        return {};
-    }
-}
-
-// Writes `bytes` at `offset` and ends the file at `size`.
-void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes,
-                  std::int64_t size)
-{
-    const RegularFile file = OpenRegularFile(path, O_RDWR | O_CREAT, "Can't write project file ");
-    int error = WriteAll(file.Descriptor(), offset, bytes);
-    if (error == 0 && ::ftruncate(file.Descriptor(), static_cast<off_t>(size)) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        throw Error("Can't write project file " + path + ": " + std::strerror(error));
-    }
-}
-
 // One step of the history: the working copy's bytes, the lines and the selection on both sides.
 // The edit itself has been made when the step is pushed, so its first redo does nothing.
 class SessionStep : public QUndoCommand {
 public:
-    SessionStep(ProjectSession& session, const QString& text, ByteChange change, FrameLines linesBefore,
-                FrameSelection selectionBefore, FrameLines linesAfter, FrameSelection selectionAfter)
+    SessionStep(ProjectSession& session, const QString& text, RecordsChange change, ProjectSession::Snapshot before,
+                ProjectSession::Snapshot after)
         : QUndoCommand(text),
           m_session(session),
           m_change(std::move(change)),
-          m_linesBefore(std::move(linesBefore)),
-          m_linesAfter(std::move(linesAfter)),
-          m_selectionBefore(std::move(selectionBefore)),
-          m_selectionAfter(std::move(selectionAfter))
+          m_before(std::move(before)),
+          m_after(std::move(after))
     {
     }
 
-    void undo() override { m_session.Restore(m_change, false, m_linesBefore, m_selectionBefore); }
+    void undo() override { m_session.Restore(m_change, false, m_before); }
     void redo() override
     {
         if (m_made) {
             m_made = false;
             return;
         }
-        m_session.Restore(m_change, true, m_linesAfter, m_selectionAfter);
+        m_session.Restore(m_change, true, m_after);
     }
 
 private:
     ProjectSession& m_session;
-    ByteChange m_change;
-    FrameLines m_linesBefore, m_linesAfter;
-    FrameSelection m_selectionBefore, m_selectionAfter;
+    RecordsChange m_change;
+    ProjectSession::Snapshot m_before, m_after;
     bool m_made = true;
 };
 
+// The rows (ascending, each once) of a list of `count` lines.
+std::vector<int> ValidRows(const QList<int>& rows, int count)
+{
+    std::vector<int> valid;
+    for (const int row : rows) {
+        if (row >= 0 && row < count) {
+            valid.push_back(row);
+        }
+    }
+    std::sort(valid.begin(), valid.end());
+    valid.erase(std::unique(valid.begin(), valid.end()), valid.end());
+    return valid;
+}
+
+// How many of the rows (ascending) come before `row`.
+int CountBelow(const std::vector<int>& rows, int row)
+{
+    return static_cast<int>(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
+}
+
+// Where `row` goes when the `moved` rows (ascending) go as one block to `place`, where it starts
+// once they have left.
+int PlaceAfterMove(const std::vector<int>& moved, int place, int row)
+{
+    const auto found = std::lower_bound(moved.begin(), moved.end(), row);
+    if (found != moved.end() && *found == row) {
+        return place + static_cast<int>(found - moved.begin());
+    }
+    const int left = row - static_cast<int>(found - moved.begin());
+    return left < place ? left : left + static_cast<int>(moved.size());
+}
+
+// The records' bytes from `first` on (to the end), whose change an append is.
+std::int64_t RecordsFrom(int first)
+{
+    return project::FrameRecordOffset(first);
+}
+
 }  // namespace
+
+bool RecordsChange::Empty() const
+{
+    return !Splice && std::all_of(Pieces.begin(), Pieces.end(), [](const ByteChange& piece) { return piece.Empty(); });
+}
+
+QString ProjectSession::LineTextAt(int row) const
+{
+    const auto kept = m_lines.KeptTexts.constFind(row);
+    if (kept != m_lines.KeptTexts.cend()) {
+        return *kept;
+    }
+    const LineRecord& record = m_records.At(row);
+    return LineText(record.Picture, record.Sound);
+}
 
 QString LineText(const QString& path, bool sound)
 {
@@ -108,34 +136,6 @@ ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vect
     change.SizeBefore = static_cast<std::int64_t>(before.size());
     change.SizeAfter = static_cast<std::int64_t>(after.size());
     return change;
-}
-
-std::vector<int> MovedOrder(int count, const QList<int>& rows, int destination)
-{
-    std::vector<bool> moving(static_cast<std::size_t>(std::max(count, 0)), false);
-    QList<int> block;
-    for (const int row : rows) {
-        if (row >= 0 && row < count && !moving[static_cast<std::size_t>(row)]) {
-            moving[static_cast<std::size_t>(row)] = true;
-            block << row;
-        }
-    }
-    std::sort(block.begin(), block.end());
-    destination = std::clamp(destination, 0, std::max(count, 0));
-    std::vector<int> order;
-    order.reserve(moving.size());
-    for (int row = 0; row < destination; ++row) {
-        if (!moving[static_cast<std::size_t>(row)]) {
-            order.push_back(row);
-        }
-    }
-    order.insert(order.end(), block.begin(), block.end());
-    for (int row = destination; row < count; ++row) {
-        if (!moving[static_cast<std::size_t>(row)]) {
-            order.push_back(row);
-        }
-    }
-    return order;
 }
 
 ProjectSession::ProjectSession(QObject* parent) : QObject(parent)
@@ -184,21 +184,7 @@ void ProjectSession::OpenWorkingCopy(const std::string& recovered)
         Close();
         throw;
     }
-    std::vector<project::FrameRecord> records;
-    try {
-        project::ReadProject(m_workingCopyPath, &records);
-    } catch (const Error&) {
-        // A copy too short for its header shows no frames, as an empty project would.
-    }
-    m_lines = {};
-    m_lines.Texts.reserve(static_cast<qsizetype>(records.size()));
-    m_lines.Pictures.reserve(static_cast<qsizetype>(records.size()));
-    m_lines.Sounds.reserve(static_cast<qsizetype>(records.size()));
-    for (const auto& record : records) {
-        m_lines.Pictures << FromNativePath(project::GetText(record.PictureFileName));
-        m_lines.Sounds << project::IsSoundRecord(record);
-        m_lines.Texts << LineText(m_lines.Pictures.back(), m_lines.Sounds.back());
-    }
+    Refill();
     m_selection = {};
     m_history.clear();
     if (!recovered.empty()) {
@@ -225,7 +211,7 @@ void ProjectSession::Close()
         std::filesystem::remove(m_workingCopyPath, ignored);
         m_workingCopyPath.clear();
     }
-    m_lines = {};
+    Refill();
     m_selection = {};
     m_settingsBefore.reset();
     m_history.clear();
@@ -256,33 +242,53 @@ void ProjectSession::PlaceSelection(const FrameSelection& selection, bool announ
     }
 }
 
-ProjectSession::Snapshot ProjectSession::Take() const
+void ProjectSession::Refill()
 {
-    return {ReadAllBytes(m_workingCopyPath), m_lines, m_selection};
+    m_records.Reset(m_workingCopyPath);
+    // A copy too short for its header shows no frames, as an empty project would; the records are
+    // read as their lines are shown.
+    m_lines = {m_workingCopyPath.empty() ? 0 : std::max(project::ProjectFrameCount(m_workingCopyPath), 0), {}};
 }
 
 template <typename Change>
-void ProjectSession::Record(const QString& text, bool stepWhenUnchanged, Change change)
+void ProjectSession::Record(const QString& text, bool stepWhenUnchanged, const std::vector<Region>& regions,
+                            Change change)
 {
     const Snapshot before = Take();
+    std::vector<FileRegion> regionsBefore;
+    for (const auto& [offset, length] : regions) {
+        regionsBefore.push_back(ReadRegion(m_workingCopyPath, offset, length));
+    }
+    const auto push = [&] {
+        m_records.Forget();
+        RecordsChange written;
+        for (std::size_t i = 0; i < regions.size(); ++i) {
+            const FileRegion after = ReadRegion(m_workingCopyPath, regions[i].first, regions[i].second);
+            // Only the bytes that differ are kept, and the file's sizes on both sides.
+            ByteChange piece = DifferenceOf(regionsBefore[i].Bytes, after.Bytes);
+            piece.Offset += regions[i].first;
+            piece.SizeBefore = regionsBefore[i].FileSize;
+            piece.SizeAfter = after.FileSize;
+            written.Pieces.push_back(std::move(piece));
+        }
+        Push(text, stepWhenUnchanged, std::move(written), before);
+    };
     try {
         change();
     } catch (...) {
-        Push(text, stepWhenUnchanged, before);
+        push();
         throw;
     }
-    Push(text, stepWhenUnchanged, before);
+    push();
 }
 
-void ProjectSession::Push(const QString& text, bool stepWhenUnchanged, const Snapshot& before)
+void ProjectSession::Push(const QString& text, bool stepWhenUnchanged, RecordsChange change, const Snapshot& before)
 {
     Snapshot after = Take();
-    ByteChange change = DifferenceOf(before.Bytes, after.Bytes);
     if (change.Empty() && before.Lines == after.Lines && !stepWhenUnchanged) {
         return;
     }
-    m_history.push(new SessionStep(*this, text, std::move(change), before.Lines, before.Selection,
-                                   std::move(after.Lines), after.Selection));
+    m_history.push(new SessionStep(*this, text, std::move(change), before, std::move(after)));
 }
 
 void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
@@ -290,124 +296,143 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
     if (picturePaths.empty()) {
         return;
     }
-    Record(QStringLiteral("Add pictures"), false, [&] {
-        FrameLines lines;
+    const int first = m_lines.Count;
+    Record(QStringLiteral("Add pictures"), false, {{RecordsFrom(first), -1}}, [&] {
         std::vector<project::FrameRecord> records;
         records.reserve(picturePaths.size());
         for (const auto& path : picturePaths) {
             records.push_back(avi::NewRecordFor(path));
-            lines.Pictures << FromNativePath(path);
-            lines.Sounds << project::IsSoundRecord(records.back());
-            lines.Texts << LineText(lines.Pictures.back(), lines.Sounds.back());
         }
         // Lines only for records that are in the working copy, so line i stays record i.
-        const auto first = static_cast<int>(m_lines.Texts.size());
         if (!project::WriteFrameRecords(m_workingCopyPath, first, records)) {
             throw Error("Can't write project file " + m_workingCopyPath);
         }
-        m_lines.Texts += lines.Texts;
-        m_lines.Pictures += lines.Pictures;
-        m_lines.Sounds += lines.Sounds;
-        emit FramesInserted(first, static_cast<int>(lines.Texts.size()));
-        const auto last = static_cast<int>(m_lines.Texts.size()) - 1;
+        m_records.Forget();
+        m_lines.Count += static_cast<int>(records.size());
+        emit FramesInserted(first, static_cast<int>(records.size()));
+        const int last = m_lines.Count - 1;
         PlaceSelection({{last}, last}, true);
     });
 }
 
 void ProjectSession::RemoveFrames(const QList<int>& rows)
 {
-    Record(QStringLiteral("Remove items"), true, [&] {
-        std::vector<project::FrameRecord> records;
-        const project::ProjectHeader header = project::ReadProject(m_workingCopyPath, &records);
-        QList<int> removed = rows;
-        std::sort(removed.begin(), removed.end());
-        std::vector<project::FrameRecord> kept;
-        FrameLines lines;
-        kept.reserve(records.size());
-        auto next = removed.cbegin();
-        for (int line = 0; line < m_lines.Texts.size(); ++line) {
-            if (next != removed.cend() && *next == line) {
-                ++next;
-                continue;
-            }
-            if (static_cast<std::size_t>(line) < records.size()) {
-                kept.push_back(records[static_cast<std::size_t>(line)]);
-            }
-            lines.Texts << m_lines.Texts[line];
-            lines.Pictures << m_lines.Pictures[line];
-            lines.Sounds << m_lines.Sounds[line];
+    const Snapshot before = Take();
+    const std::vector<int> removed = ValidRows(rows, m_lines.Count);
+    RecordSplice splice;
+    try {
+        project::ProjectHeader header;
+        if (!project::ReadProjectHeader(m_workingCopyPath, header)) {
+            throw Error("Can't read project file " + m_workingCopyPath);
         }
+        ForEachFrameRecord(m_workingCopyPath, QList<int>(removed.begin(), removed.end()),
+                           [&](int row, const project::FrameRecord& record) {
+                               splice.Removed.push_back({row, record});
+                           });
+        if (splice.Removed.size() != removed.size()) {
+            throw Error("Can't read project file " + m_workingCopyPath);
+        }
+        // The copy is made of whole records, as it always was: what trailed them is left out.
+        splice.TailBefore = ReadRegion(m_workingCopyPath, RecordsFrom(m_lines.Count), -1).Bytes;
         // Written beside the working copy and renamed over it: a failure leaves it whole.
-        project::ReplaceProjectFile(m_workingCopyPath, header, kept);
-        m_lines = lines;
-        emit FramesRemoved(removed);
-        PlaceSelection({}, true);
-    });
+        ApplySplice(m_workingCopyPath, m_lines.Count, splice);
+    } catch (...) {
+        Push(QStringLiteral("Remove items"), true, {}, before);
+        throw;
+    }
+    m_records.Forget();
+    QMap<int, QString> kept;
+    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
+        if (!std::binary_search(removed.begin(), removed.end(), line.key())) {
+            kept.insert(line.key() - CountBelow(removed, line.key()), line.value());
+        }
+    }
+    m_lines = {m_lines.Count - static_cast<int>(removed.size()), kept};
+    emit FramesRemoved(QList<int>(removed.begin(), removed.end()));
+    PlaceSelection({}, true);
+    Push(QStringLiteral("Remove items"), true, {{}, std::move(splice)}, before);
 }
 
 bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
 {
-    const auto count = static_cast<int>(m_lines.Texts.size());
-    const std::vector<int> order = MovedOrder(count, rows, destination);
-    int first = 0;
-    while (first < count && order[static_cast<std::size_t>(first)] == first) {
-        ++first;
-    }
-    if (first == count) {
+    const int count = m_lines.Count;
+    const std::vector<int> moved = ValidRows(rows, count);
+    destination = std::clamp(destination, 0, count);
+    const int place = destination - CountBelow(moved, destination);
+    // The order stays when the lines are already one block at that place.
+    if (moved.empty() || (moved.front() == place && moved.back() == place + static_cast<int>(moved.size()) - 1)) {
         return false;
     }
-    int last = count - 1;
-    while (order[static_cast<std::size_t>(last)] == last) {
-        --last;
-    }
-    Record(QStringLiteral("Move"), true, [&] {
-        std::vector<project::FrameRecord> records;
-        project::ReadProject(m_workingCopyPath, &records);
+    const Snapshot before = Take();
+    RecordSplice splice;
+    try {
+        ForEachFrameRecord(m_workingCopyPath, QList<int>(moved.begin(), moved.end()),
+                           [&](int row, const project::FrameRecord& record) {
+                               splice.Removed.push_back({row, record});
+                           });
         // A record that cannot be read moves as zeros, as a swap of two reads would.
-        records.resize(std::max(records.size(), static_cast<std::size_t>(count)), project::FrameRecord{});
-        std::vector<project::FrameRecord> moved;
-        FrameLines lines = m_lines;
-        std::vector<int> placeOf(static_cast<std::size_t>(count));
-        for (int place = 0; place < count; ++place) {
-            placeOf[static_cast<std::size_t>(order[static_cast<std::size_t>(place)])] = place;
-        }
-        for (int place = first; place <= last; ++place) {
-            const int from = order[static_cast<std::size_t>(place)];
-            moved.push_back(records[static_cast<std::size_t>(from)]);
-            lines.Texts[place] = m_lines.Texts[from];
-            lines.Pictures[place] = m_lines.Pictures[from];
-            lines.Sounds[place] = m_lines.Sounds[from];
-        }
-        (void)project::WriteFrameRecords(m_workingCopyPath, first, moved);
-        m_lines = lines;
-        emit FramesMoved(first, last);
-        FrameSelection selection;
-        for (const int row : rows) {
-            if (row >= 0 && row < count) {
-                selection.Rows << placeOf[static_cast<std::size_t>(row)];
+        for (std::size_t i = 0; i < moved.size(); ++i) {
+            if (i >= splice.Removed.size() || splice.Removed[i].first != moved[i]) {
+                splice.Removed.insert(splice.Removed.begin() + static_cast<std::ptrdiff_t>(i),
+                                      std::pair<std::int32_t, project::FrameRecord>{moved[i], {}});
             }
+            splice.Inserted.push_back({place + static_cast<int>(i), splice.Removed[i].second});
         }
-        std::sort(selection.Rows.begin(), selection.Rows.end());
-        const int current = m_selection.Current;
-        selection.Current = current >= 0 && current < count ? placeOf[static_cast<std::size_t>(current)] : -1;
-        // The details keep showing the same frames, so they are not filled again.
-        PlaceSelection(selection, false);
-    });
+        splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
+        ApplySplice(m_workingCopyPath, count, splice);
+    } catch (...) {
+        Push(QStringLiteral("Move"), true, {}, before);
+        throw;
+    }
+    m_records.Forget();
+    QMap<int, QString> kept;
+    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
+        kept.insert(PlaceAfterMove(moved, place, line.key()), line.value());
+    }
+    m_lines.KeptTexts = kept;
+    const int first = std::min(moved.front(), place);
+    const int last = std::max(moved.back(), place + static_cast<int>(moved.size()) - 1);
+    emit FramesMoved(first, last);
+    FrameSelection selection;
+    for (const int row : moved) {
+        selection.Rows << PlaceAfterMove(moved, place, row);
+    }
+    std::sort(selection.Rows.begin(), selection.Rows.end());
+    const int current = m_selection.Current;
+    selection.Current = current >= 0 && current < count ? PlaceAfterMove(moved, place, current) : -1;
+    // The details keep showing the same frames, so they are not filled again.
+    PlaceSelection(selection, false);
+    Push(QStringLiteral("Move"), true, {{}, std::move(splice)}, before);
     return true;
 }
 
 void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit)
 {
-    Record(QStringLiteral("Save changes"), true, [&] {
+    // Each run of neighbouring rows is one region of the working copy.
+    const std::vector<int> sorted = ValidRows(rows, std::numeric_limits<int>::max());
+    std::vector<Region> regions;
+    for (std::size_t i = 0; i < sorted.size();) {
+        std::size_t end = i + 1;
+        while (end < sorted.size() && sorted[end] == sorted[end - 1] + 1) {
+            ++end;
+        }
+        regions.push_back({RecordsFrom(sorted[i]), static_cast<std::int64_t>(end - i) * project::kFrameRecordSize});
+        i = end;
+    }
+    Record(QStringLiteral("Save changes"), true, regions, [&] {
         for (const int row : rows) {
             project::FrameRecord record{};
             project::ReadFrameRecord(m_workingCopyPath, row, record);
             if (edit.Name) {
-                project::SetText(record.PictureFileName, *edit.Name);
                 // The line keeps its text; its thumbnail shows the new picture.
-                if (row >= 0 && row < m_lines.Pictures.size()) {
-                    m_lines.Pictures[row] = FromNativePath(*edit.Name);
+                if (row >= 0 && row < m_lines.Count && !m_lines.KeptTexts.contains(row)) {
+                    const bool sound = project::IsSoundRecord(record);
+                    const QString text = LineText(FromNativePath(project::GetText(record.PictureFileName)), sound);
+                    if (text != LineText(FromNativePath(*edit.Name), sound)) {
+                        m_lines.KeptTexts.insert(row, text);
+                    }
                 }
+                project::SetText(record.PictureFileName, *edit.Name);
             }
             // A sound among the frames takes its new name only: it has no fit or time.
             if (project::IsSoundRecord(record)) {
@@ -428,6 +453,7 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
             }
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }
+        m_records.Forget();
         emit FramesChanged(rows);
     });
 }
@@ -442,14 +468,14 @@ bool ProjectSession::WriteHeader(const project::ProjectHeader& header)
     if (m_settingsBefore) {
         write();
     } else {
-        Record(QStringLiteral("Video settings"), true, write);
+        Record(QStringLiteral("Video settings"), true, {{0, project::kHeaderSize}}, write);
     }
     return written;
 }
 
 void ProjectSession::BeginSettingsEdit()
 {
-    m_settingsBefore = Take();
+    m_settingsBefore = SettingsBefore{Take(), ReadRegion(m_workingCopyPath, 0, project::kHeaderSize)};
 }
 
 void ProjectSession::EndSettingsEdit(bool changed)
@@ -457,22 +483,37 @@ void ProjectSession::EndSettingsEdit(bool changed)
     if (!m_settingsBefore) {
         return;
     }
-    const Snapshot before = std::move(*m_settingsBefore);
+    const SettingsBefore before = std::move(*m_settingsBefore);
     m_settingsBefore.reset();
-    Push(QStringLiteral("Video settings"), changed, before);
+    // The settings window writes the header alone.
+    const FileRegion after = ReadRegion(m_workingCopyPath, 0, project::kHeaderSize);
+    ByteChange piece = DifferenceOf(before.Header.Bytes, after.Bytes);
+    piece.SizeBefore = before.Header.FileSize;
+    piece.SizeAfter = after.FileSize;
+    Push(QStringLiteral("Video settings"), changed, {{std::move(piece)}, {}}, before.Side);
 }
 
-void ProjectSession::Restore(const ByteChange& change, bool after, const FrameLines& lines,
-                             const FrameSelection& selection)
+void ProjectSession::Restore(const RecordsChange& change, bool after, const Snapshot& side)
 {
-    if (!change.Empty()) {
-        WriteBytesAt(m_workingCopyPath, change.Offset, after ? change.After : change.Before,
-                     after ? change.SizeAfter : change.SizeBefore);
+    if (change.Splice) {
+        ApplySplice(m_workingCopyPath, m_lines.Count, after ? *change.Splice : change.Splice->Inverse());
     }
-    m_lines = lines;
+    const auto put = [&](const ByteChange& piece) {
+        if (!piece.Empty()) {
+            WriteBytesAt(m_workingCopyPath, piece.Offset, after ? piece.After : piece.Before,
+                         after ? piece.SizeAfter : piece.SizeBefore);
+        }
+    };
+    if (after) {
+        std::for_each(change.Pieces.begin(), change.Pieces.end(), put);
+    } else {
+        std::for_each(change.Pieces.rbegin(), change.Pieces.rend(), put);
+    }
+    m_records.Forget();
+    m_lines = side.Lines;
     emit FramesReset();
     emit HeaderChanged();
-    PlaceSelection(selection, true);
+    PlaceSelection(side.Selection, true);
 }
 
 }  // namespace kinetar::ui

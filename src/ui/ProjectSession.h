@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,8 @@
 
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
+#include "ui/RecordCache.h"
+#include "ui/RecordSplice.h"
 
 namespace kinetar::ui {
 
@@ -22,12 +25,12 @@ struct FrameSelection {
     bool operator==(const FrameSelection&) const = default;
 };
 
-// What the list shows of each frame: its line's text (the picture's file name when the line was
-// made, a note sign before a sound's), the record's picture path now and whether it names a sound.
+// What the list shows of the frames beyond their records: how many lines there are, and the text of
+// each line whose record's picture was renamed after the line was made (a line shows the file name
+// it was made with). Every other line shows its record's picture, read when it is shown.
 struct FrameLines {
-    QStringList Texts;
-    QStringList Pictures;
-    QList<bool> Sounds;
+    int Count = 0;
+    QMap<int, QString> KeptTexts;  // shared between the steps that do not change it
     bool operator==(const FrameLines&) const = default;
 };
 
@@ -54,9 +57,13 @@ ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vect
 // The line a record shows: its file's name, with a note sign in front for a sound.
 QString LineText(const QString& path, bool sound);
 
-// The order after moving the `rows` (sorted) of a list of `count` lines, as one block in their order,
-// in front of line `destination` (count: to the end): element i names the line that comes to place i.
-std::vector<int> MovedOrder(int count, const QList<int>& rows, int destination);
+// What one step changed in the working copy: bytes overwritten in place (or appended), or records
+// taken out and put in.
+struct RecordsChange {
+    std::vector<ByteChange> Pieces;
+    std::optional<RecordSplice> Splice;
+    bool Empty() const;
+};
 
 // The open project: its path, its working copy, whether it differs from the project file, the
 // pending edits of the details panel. Every change to the working copy is made here, becomes one
@@ -74,10 +81,15 @@ public:
     const std::string& WorkingCopyPath() const { return m_workingCopyPath; }
     // The working copy differs from the project file: the history is away from where it was saved.
     bool Modified() const { return !m_history.isClean(); }
-    // The line texts: the file-name part of each record's picture as it was when the line was made.
-    const QStringList& Lines() const { return m_lines.Texts; }
-    const QStringList& Pictures() const { return m_lines.Pictures; }
-    const QList<bool>& Sounds() const { return m_lines.Sounds; }
+    // The lines, one per frame record of the working copy.
+    int LineCount() const { return m_lines.Count; }
+    // A line's text: the file-name part of its record's picture as it was when the line was made.
+    QString LineTextAt(int row) const;
+    // The line's record's picture path now, and whether it names a sound.
+    QString PictureAt(int row) const { return m_records.At(row).Picture; }
+    bool SoundAt(int row) const { return m_records.At(row).Sound; }
+    // How many records are held in memory for the lines: a few pages, whatever the file's size.
+    std::size_t RecordsHeld() const { return m_records.Size(); }
     const FrameSelection& Selection() const { return m_selection; }
     QUndoStack& History() { return m_history; }
 
@@ -121,8 +133,14 @@ public:
     void BeginSettingsEdit();
     void EndSettingsEdit(bool changed);
 
-    // Puts back the working copy's bytes, the lines and the selection of one side of a step.
-    void Restore(const ByteChange& change, bool after, const FrameLines& lines, const FrameSelection& selection);
+    // The lines and the selection on one side of a step.
+    struct Snapshot {
+        FrameLines Lines;
+        FrameSelection Selection;
+        bool operator==(const Snapshot&) const = default;
+    };
+    // Puts back the working copy, the lines and the selection of one side of a step.
+    void Restore(const RecordsChange& change, bool after, const Snapshot& side);
 
 signals:
     void ProjectPathChanged();
@@ -144,16 +162,20 @@ signals:
     void SelectionChanged();
 
 private:
-    struct Snapshot {
-        std::vector<std::uint8_t> Bytes;
-        FrameLines Lines;
-        FrameSelection Selection;
+    // A stretch of the working copy an edit may write: offset and length (-1: to the end).
+    using Region = std::pair<std::int64_t, std::int64_t>;
+    struct SettingsBefore {
+        Snapshot Side;
+        FileRegion Header;
     };
-    Snapshot Take() const;
-    // Runs an edit and records the step from the snapshot taken before it; rethrows its failure.
+    Snapshot Take() const { return {m_lines, m_selection}; }
+    // Counts the lines of the working copy from its size; none while there is none.
+    void Refill();
+    // Runs an edit that writes only within the regions and records the step from their bytes before
+    // and after it; rethrows its failure.
     template <typename Change>
-    void Record(const QString& text, bool stepWhenUnchanged, Change change);
-    void Push(const QString& text, bool stepWhenUnchanged, const Snapshot& before);
+    void Record(const QString& text, bool stepWhenUnchanged, const std::vector<Region>& regions, Change change);
+    void Push(const QString& text, bool stepWhenUnchanged, RecordsChange change, const Snapshot& before);
     void PlaceSelection(const FrameSelection& selection, bool announce);
 
     QString m_projectPath;
@@ -162,7 +184,8 @@ private:
     FrameSelection m_selection;
     bool m_pending = false;
     QUndoStack m_history;
-    std::optional<Snapshot> m_settingsBefore;
+    std::optional<SettingsBefore> m_settingsBefore;
+    mutable RecordCache m_records;
 };
 
 }  // namespace kinetar::ui

@@ -157,15 +157,15 @@ TEST_F(FramesTest, ThumbnailsFollowTheRecordsAndCanBeSwitchedOff)
     {
         auto window = Open({kPath.toStdString(), "/two.bmp"});
         ui::FrameList& list = window->Frames();
-        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), kPath);
+        EXPECT_EQ(list.model()->index(0, 0).data(Qt::UserRole).toString(), kPath);
         EXPECT_GE(list.sizeHintForRow(0), 48);
         Select(*window, {0});
         Find<QLineEdit>(*window, "ed_PictFileName")->setText(QStringLiteral("/other.bmp"));
         Find<QPushButton>(*window, "bt_UlozitZmeny")->click();
-        EXPECT_EQ(list.item(0)->text(), "one.bmp");
-        EXPECT_EQ(list.item(0)->data(Qt::UserRole).toString(), "/other.bmp");
+        EXPECT_EQ(list.model()->index(0, 0).data().toString(), "one.bmp");
+        EXPECT_EQ(list.model()->index(0, 0).data(Qt::UserRole).toString(), "/other.bmp");
         Trigger(*window, "tl_PosunDolu");
-        EXPECT_EQ(list.item(1)->data(Qt::UserRole).toString(), "/other.bmp");
+        EXPECT_EQ(list.model()->index(1, 0).data(Qt::UserRole).toString(), "/other.bmp");
         Trigger(*window, "menu_Nahledy");
         EXPECT_LT(list.sizeHintForRow(0), 48);
     }
@@ -577,7 +577,7 @@ QList<bool> Sounds(ui::MainWindow& window)
     project::ReadProject(window.WorkingCopyPath(), &records);
     QList<bool> sounds;
     for (int row = 0; row < window.Frames().count(); ++row) {
-        const bool line = window.Frames().item(row)->data(ui::ThumbnailDelegate::kSoundRole).toBool();
+        const bool line = window.Frames().model()->index(row, 0).data(ui::ThumbnailDelegate::kSoundRole).toBool();
         EXPECT_EQ(line, project::IsSoundRecord(records.at(static_cast<std::size_t>(row)))) << row;
         sounds << line;
     }

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
@@ -101,17 +101,17 @@ TEST_F(MainWindowTest, OpenFillsTheListAndMovesIntoTheProjectsFolder)
     Trigger(*window, "menu_Otevrit");
     EXPECT_TRUE(DialogsShown().back().FileMustExist);
     EXPECT_EQ(DialogsShown().back().Title, "Select project...");
-    auto* list = Find<QListWidget>(*window, "Snimky");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "one.bmp");
-    EXPECT_EQ(list->item(1)->text(), "two.tga");
+    auto* list = Find<QListView>(*window, "Snimky");
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "one.bmp");
+    EXPECT_EQ(list->model()->index(1, 0).data().toString(), "two.tga");
     EXPECT_EQ(QDir::currentPath(), QPath("sub"));
     const std::string workingCopy = window->WorkingCopyPath();
     EXPECT_EQ(ReadFile(workingCopy), ReadFile(File("sub/p.AVIprj")));
 
     Trigger(*window, "menu_Zavrit");
     EXPECT_FALSE(fs::exists(workingCopy));
-    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(list->model()->rowCount(), 0);
 }
 
 TEST_F(MainWindowTest, SaveAs)

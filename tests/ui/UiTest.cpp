@@ -121,7 +121,7 @@ QStringList UiTest::Lines(ui::MainWindow& window)
 {
     QStringList lines;
     for (int row = 0; row < window.Frames().count(); ++row) {
-        lines << window.Frames().item(row)->text();
+        lines << window.Frames().model()->index(row, 0).data().toString();
     }
     return lines;
 }
