@@ -58,8 +58,11 @@ usage)
   grep -q "unknown option --bogus" err.txt || fail "bad option not named"
   expect_status 0 "$cli" --version
   expect_line out.txt "kinetar-cli 1.0.0"
-  expect_status 0 "$cli" --help
-  grep -q '^Usage: kinetar-cli' out.txt || fail "--help shows no usage"
+  for help in --help -h "render -h"; do
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" $help
+    grep -q '^Usage: kinetar-cli' out.txt || fail "$help shows no usage"
+  done
   ;;
 
 new_set_info)
@@ -339,6 +342,9 @@ render_defaults)
   expect_status 0 "$cli" render p.AVIprj --output other.avi
   expect_line out.txt "$work/other.avi"
   [ "$(probe other.avi nb_read_frames)" = 2 ] || fail "--output"
+  expect_status 0 "$cli" render p.AVIprj -q -c mjpg -o short.avi
+  [ -s out.txt ] || [ -s err.txt ] && fail "-q still wrote: $(cat out.txt err.txt)"
+  [ "$(probe short.avi codec_name)" = mjpeg ] || fail "-c and -o"
   ;;
 
 render_on_error)
