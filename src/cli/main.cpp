@@ -390,6 +390,7 @@ int CommandNew(Arguments arguments)
     if (!force && std::filesystem::exists(path)) {
         throw Error(path + " already exists; use --force to replace it");
     }
+    RequireRegularFile(path);
     SaveProject(path, project::NewProjectHeader(), {});
     return 0;
 }

@@ -576,6 +576,7 @@ not_regular)
     [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
   done <<ROWS
 1|info fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
+1|new -f fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
 1|set fifo.AVIprj --fps 3|fifo.AVIprj is not a regular file (a FIFO)
 1|remove fifo.AVIprj 0|fifo.AVIprj is not a regular file (a FIFO)
 8|render fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
@@ -585,6 +586,7 @@ not_regular)
 1|add p.AVIprj a.bmp /dev/zero|/dev/zero is not a regular file (a device); nothing was added
 ROWS
   cmp -s p.AVIprj before || fail "a refused add changed the project"
+  [ -p fifo.AVIprj ] || fail "new --force replaced a FIFO"
   ;;
 
 picture_messages)
