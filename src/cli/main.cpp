@@ -255,12 +255,13 @@ void SaveProject(const std::string& path, const ProjectHeader& header, const std
 // A frame index as info shows it: from 0, below count.
 std::size_t ParseIndex(const std::string& text, std::size_t count)
 {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
         Usage("a frame index is a whole number from 0, not '" + text + "'");
     }
-    const auto index = static_cast<std::size_t>(std::stoull(text));
+    // Past ten digits it is past any project's last frame.
+    const auto index = text.size() > 10 ? count : static_cast<std::size_t>(std::stoull(text));
     if (index >= count) {
-        Usage("there is no frame " + std::to_string(index) + ": the project has " + std::to_string(count) +
+        Usage("there is no frame " + text + ": the project has " + std::to_string(count) +
               (count == 1 ? " frame" : " frames") + ", numbered from 0");
     }
     return index;

@@ -479,6 +479,7 @@ ROWS
   done <<'ROWS'
 remove p.AVIprj 4|there is no frame 4: the project has 4 frames, numbered from 0
 remove p.AVIprj 0 9|there is no frame 9: the project has 4 frames, numbered from 0
+remove p.AVIprj 99999999999999999999|there is no frame 99999999999999999999: the project has 4 frames, numbered from 0
 remove p.AVIprj x|a frame index is a whole number from 0, not 'x'
 remove p.AVIprj|a project file and at least one frame index are needed
 move p.AVIprj 0 4|there is no frame 4: the project has 4 frames, numbered from 0
