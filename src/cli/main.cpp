@@ -218,6 +218,9 @@ std::string FileKind(mode_t mode)
 // never ends. A missing file is left for the reader to report.
 void RequireRegularFile(const std::string& path, const std::string& consequence = {})
 {
+    if (path.empty()) {
+        Usage("a file name cannot be empty");
+    }
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
         throw Error(path + " is not a regular file (" + FileKind(status.st_mode) + ")" + consequence);

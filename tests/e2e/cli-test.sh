@@ -626,9 +626,10 @@ kinetar-cli: $work/7cut.tga: Read TGA error" ] || fail "$codec: $(cat err.txt)"
 2|set p.AVIprj --output $work|--output names a folder, not a video file: $work
 1|add p.AVIprj loop/a.bmp|$work/loop/a.bmp: Too many levels of symbolic links
 ROWS
-  for command in set render; do
-    expect_status 2 "$cli" $command p.AVIprj --output ""
-    [ "$(head -n 1 err.txt)" = "kinetar-cli: a file name cannot be empty" ] || fail "$command --output '': $(cat err.txt)"
+  for arguments in "set p.AVIprj --output" "render p.AVIprj --output" "info" "new --force" "render"; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments ""
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: a file name cannot be empty" ] || fail "$arguments '': $(cat err.txt)"
   done
   ;;
 
