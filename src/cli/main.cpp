@@ -191,6 +191,16 @@ std::string OneProject(Arguments& arguments)
     return rest[0];
 }
 
+// A message on one line, so that each starts with the program's name.
+std::string OneLine(std::string text)
+{
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.replace(at, 2, " ");
+    }
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
 std::string Absolute(const std::string& path)
 {
     if (path.empty()) {
@@ -727,16 +737,6 @@ volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int)
 {
     g_interrupted = 1;
-}
-
-// A message on one line, so that each starts with the program's name.
-std::string OneLine(std::string text)
-{
-    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-        text.replace(at, 2, " ");
-    }
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a run at its next progress report, which keeps the frames
