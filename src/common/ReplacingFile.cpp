@@ -12,7 +12,10 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 #include <utility>
+
+#include "common/Processes.h"
 
 namespace kinetar {
 
@@ -38,16 +41,73 @@ std::string RandomSuffix()
     return suffix;
 }
 
-// Opens a new ".name.XXXXXX" beside the destination. The file is created with 0666, so it gets
-// what a new file gets (umask, default ACLs) without touching the process-wide umask.
-int CreateBeside(const std::string& destination, std::string& temporary)
+// The folder of a path and the start of the hidden names beside it: ".name." (the name cut to 200
+// bytes, so the whole hidden name stays within a file name's 255).
+std::pair<std::filesystem::path, std::string> HiddenStem(const std::string& path)
 {
-    const std::filesystem::path target(destination);
+    const std::filesystem::path target(path);
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) {
         folder = ".";
     }
-    const std::string stem = (folder / ("." + target.filename().string().substr(0, 200) + ".")).string();
+    return {folder, "." + target.filename().string().substr(0, 200) + "."};
+}
+
+bool IsSuffixLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// The process id in a hidden name's tail "<pid>.XXXXXX"; 0 when the tail is anything else.
+long HiddenNameProcess(const std::string& tail)
+{
+    const std::size_t dot = tail.find('.');
+    if (dot == 0 || dot > 10 || dot == std::string::npos || tail.size() != dot + 7) {
+        return 0;
+    }
+    long pid = 0;
+    for (std::size_t i = 0; i < dot; ++i) {
+        if (tail[i] < '0' || tail[i] > '9') {
+            return 0;
+        }
+        pid = pid * 10 + (tail[i] - '0');
+    }
+    for (std::size_t i = dot + 1; i < tail.size(); ++i) {
+        if (!IsSuffixLetter(tail[i])) {
+            return 0;
+        }
+    }
+    return pid;
+}
+
+// Removes the hidden files beside `target` that a process now gone left behind. Only regular files
+// of this user with exactly the hidden name's shape; a live process's file is never touched.
+void RemoveLeftHiddenFiles(const std::string& target)
+{
+    const auto [folder, prefix] = HiddenStem(target);
+    std::error_code error;
+    for (std::filesystem::directory_iterator entries(folder, error), end; !error && entries != end;
+         entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const long pid = HiddenNameProcess(name.substr(prefix.size()));
+        struct stat status {};
+        const std::string path = entries->path().string();
+        if (pid > 0 && ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+            ProcessIsGone(pid)) {
+            (void)::unlink(path.c_str());
+        }
+    }
+}
+
+// Opens a new ".name.<pid>.XXXXXX" beside the target. The file is created with 0666, so it gets
+// what a new file gets (umask, default ACLs) without touching the process-wide umask.
+int CreateBeside(const std::string& target, std::string& temporary)
+{
+    const auto [folder, prefix] = HiddenStem(target);
+    const std::string stem = (folder / (prefix + std::to_string(::getpid()) + ".")).string();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = stem + RandomSuffix();
         const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -60,6 +120,39 @@ int CreateBeside(const std::string& destination, std::string& temporary)
         }
     }
     return -1;
+}
+
+// The path with every symbolic link on its last part followed, a relative link read from the
+// link's own folder; empty with ELOOP after as many links as the kernel follows.
+std::string FollowLinks(const std::string& path, int& error)
+{
+    std::string current = path;
+    for (int link = 0; link < 40; ++link) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return current;
+        }
+        std::string pointsTo(static_cast<std::size_t>(status.st_size) + 256, '\0');
+        const ssize_t length = ::readlink(current.c_str(), pointsTo.data(), pointsTo.size());
+        if (length < 0) {
+            return current;
+        }
+        pointsTo.resize(static_cast<std::size_t>(length));
+        const std::filesystem::path next(pointsTo);
+        current = next.is_absolute() ? pointsTo : (std::filesystem::path(current).parent_path() / next).string();
+    }
+    error = ELOOP;
+    return {};
+}
+
+// EISDIR or EINVAL when something other than a regular file is at the path, else 0.
+int NotRegularError(const std::string& path)
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) {
+        return 0;
+    }
+    return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
 }
 
 #ifndef RENAME_EXCHANGE
@@ -108,14 +201,23 @@ int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod me
 
 ReplacingFile::ReplacingFile(std::string destination, Permissions permissions) : m_destination(std::move(destination))
 {
-    m_fd = CreateBeside(m_destination, m_temporary);
+    m_target = FollowLinks(m_destination, m_createError);
+    if (m_createError != 0) {
+        return;
+    }
+    if ((m_createError = NotRegularError(m_target)) != 0) {
+        m_refused = true;
+        return;
+    }
+    RemoveLeftHiddenFiles(m_target);
+    m_fd = CreateBeside(m_target, m_temporary);
     if (m_fd < 0) {
         m_createError = errno;
         m_temporary.clear();
         return;
     }
     struct stat status {};
-    if (permissions == Permissions::KeepDestination && ::stat(m_destination.c_str(), &status) == 0) {
+    if (permissions == Permissions::KeepDestination && ::stat(m_target.c_str(), &status) == 0) {
         (void)::fchmod(m_fd, status.st_mode & 07777);
     }
 }
@@ -137,16 +239,10 @@ int ReplacingFile::ReleaseDescriptor()
 
 void ReplacingFile::DropDestinationCache() const
 {
-    // O_NONBLOCK: a FIFO in the destination's place must not hold the open up.
-    const int fd = ::open(m_destination.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        return;
+    const RegularFile file(m_target, O_RDONLY);
+    if (file.IsOpen()) {
+        (void)::posix_fadvise(file.Descriptor(), 0, 0, POSIX_FADV_DONTNEED);
     }
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    }
-    ::close(fd);
 }
 
 int ReplacingFile::Commit(ReplaceMethod method)
@@ -160,7 +256,10 @@ int ReplacingFile::Commit(ReplaceMethod method)
     if (m_fd >= 0 && ::close(std::exchange(m_fd, -1)) != 0) {
         return errno;
     }
-    const int error = ReplaceName(m_temporary, m_destination, method);
+    if (const int error = NotRegularError(m_target)) {
+        return error;
+    }
+    const int error = ReplaceName(m_temporary, m_target, method);
     m_committed = error == 0;
     return error;
 }

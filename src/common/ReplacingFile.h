@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/RegularFile.h"
+
 namespace kinetar {
 
 // How a finished file takes the destination's name.
@@ -18,9 +20,19 @@ enum class ReplaceMethod {
 // the swap, gets the plain rename. Returns 0 or the errno.
 int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod method = ReplaceMethod::Exchange);
 
-// A new file written beside its destination under a hidden name (".name.XXXXXX" in the same
+// A new file written beside its destination under a hidden name (".name.<pid>.XXXXXX" in the same
 // folder), which replaces the destination on Commit(). Until then the destination stays as it
 // was, and without a commit the hidden file is removed with this object.
+//
+// Only a regular file is ever replaced, or a new one created. A destination that is a folder, a
+// device, a FIFO or a socket is refused when this object is made, before anything is written,
+// and left as it is (NotRegularFileMessage names it). A symbolic link, or a chain of them, is
+// followed: the file it points to is replaced, the hidden file is written beside that file, and
+// the link stays a link. A link that points nowhere gets its target created, as a shell's
+// redirection would.
+//
+// Hidden files of this user left beside the destination by a process that is gone (killed, or
+// its delete failed) are removed when the next object for the same destination is made.
 class ReplacingFile {
 public:
     enum class Permissions {
@@ -29,13 +41,20 @@ public:
     };
 
     // Creates the hidden file; IsOpen() tells whether that worked and CreateError() why not.
+    // KeepDestination takes the mode of the file a link points to.
     explicit ReplacingFile(std::string destination, Permissions permissions = Permissions::NewFile);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     ~ReplacingFile();
 
     bool IsOpen() const { return !m_temporary.empty(); }
+    // The errno of the failure; for a refused destination EISDIR (a folder) or EINVAL, ELOOP for
+    // links that never end.
     int CreateError() const { return m_createError; }
+    // The destination is there and is not a regular file, so nothing was done.
+    bool IsRefused() const { return m_refused; }
+    // The file that is replaced: the destination with its links followed.
+    const std::string& Target() const { return m_target; }
     const std::string& TemporaryPath() const { return m_temporary; }
 
     // The descriptor of the hidden file, open for reading and writing; -1 once handed over.
@@ -49,14 +68,17 @@ public:
     void DropDestinationCache() const;
 
     // Closes the descriptor if this object still holds it, then replaces the destination. Returns
-    // 0 or the errno; on failure the destination is untouched.
+    // 0 or the errno; on failure the destination is untouched. Something other than a regular file
+    // that took the target's name meanwhile is not replaced either (EISDIR or EINVAL).
     int Commit(ReplaceMethod method = ReplaceMethod::Exchange);
 
 private:
     std::string m_destination;
+    std::string m_target;
     std::string m_temporary;
     int m_fd = -1;
     int m_createError = 0;
+    bool m_refused = false;
     bool m_committed = false;
 };
 

@@ -18,7 +18,8 @@ enum class PictureFormat { Bmp, Pcx, Jpeg, Png, Webp, Heif, Tga, Gif, Unknown };
 PictureFormat DetectPictureFormat(std::span<const std::uint8_t> bytes, const std::string& path);
 
 // Reads the file once and fills the picture with the reader of the detected format; raises the
-// reader's error, or "Unknown file format " + path. The request matters to photos only.
+// reader's error, the opening's (as the tests below), or "Unknown file format " + path. The request matters to photos
+// only.
 std::unique_ptr<DecodedPicture> LoadPicture(const std::string& path, const PictureRequest& request = {});
 std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes, const std::string& path,
                                             const PictureRequest& request = {});
@@ -27,8 +28,9 @@ std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes,
 bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
                  const PictureRequest& request = {});
 
-// The tests one by one; each opens the file (raising "Can't open file " + path) except IsTgaFile,
-// which looks at the name alone.
+// The tests one by one; each opens the file (raising "Can't open file " + path, or
+// "<path> is not a regular file" for a device, FIFO or socket, at once) except IsTgaFile, which
+// looks at the name alone.
 bool IsBmpFile(const std::string& path);
 bool IsPcxFile(const std::string& path);
 bool IsTgaFile(const std::string& path);

@@ -2,36 +2,31 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/Error.h"
+#include "common/RegularFile.h"
 #include "pictures/Messages.h"
 
 namespace kinetar::pictures {
 
 PictureFile::PictureFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const RegularFile file(path, O_RDONLY);
+    if (file.IsNotRegular() && !file.IsFolder()) {
+        throw Error(NotRegularFileMessage(path));
+    }
+    if (!file.IsOpen()) {
         throw Error(msg::kCantOpenFile + path);
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        throw Error(msg::kCantOpenFile + path);
-    }
-    m_size = static_cast<std::size_t>(status.st_size);
+    m_size = static_cast<std::size_t>(file.Size());
     if (m_size > 0) {
-        void* mapping = ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, fd, 0);
+        void* mapping = ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
         if (mapping == MAP_FAILED) {
-            ::close(fd);
             throw Error(msg::kCantOpenFile + path);
         }
         m_data = static_cast<const std::uint8_t*>(mapping);
         m_mapped = true;
     }
-    ::close(fd);
 }
 
 PictureFile::~PictureFile()

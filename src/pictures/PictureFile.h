@@ -11,7 +11,8 @@ namespace kinetar::pictures {
 // nothing is copied or allocated in proportion to the file.
 class PictureFile {
 public:
-    // Raises "Can't open file " + path when the file cannot be opened or is not a regular file.
+    // Raises "Can't open file " + path when the file cannot be opened or is a folder, and
+    // NotRegularFileMessage for a device, FIFO or socket; the open never waits on one.
     explicit PictureFile(const std::string& path);
     PictureFile(const PictureFile&) = delete;
     PictureFile& operator=(const PictureFile&) = delete;

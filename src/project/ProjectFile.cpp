@@ -12,6 +12,7 @@
 #include <span>
 
 #include "common/Error.h"
+#include "common/RegularFile.h"
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
 
@@ -19,35 +20,10 @@ namespace kinetar::project {
 
 namespace {
 
-// Closes the descriptor on every way out of an operation.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    bool IsOpen() const { return m_fd >= 0; }
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-FileDescriptor OpenForReading(const std::string& path)
+// Every open of a project file: a FIFO or a device at the path is refused at once, never waited on.
+RegularFile OpenForReading(const std::string& path)
 {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat status {};
-    if (file.IsOpen() && (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))) {
-        return FileDescriptor(-1);
-    }
-    return file;
+    return RegularFile(path, O_RDONLY);
 }
 
 // Reads into the caller's bytes as far as the file goes; the count of bytes that arrived.
@@ -71,14 +47,14 @@ std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count
 // Reads into the caller's bytes as far as the file goes; true only when every byte arrived.
 bool ReadAt(const std::string& path, std::int64_t offset, void* bytes, std::size_t count)
 {
-    const FileDescriptor file = OpenForReading(path);
-    return file.IsOpen() && ReadUpTo(file.Get(), offset, bytes, count) == count;
+    const RegularFile file = OpenForReading(path);
+    return file.IsOpen() && ReadUpTo(file.Descriptor(), offset, bytes, count) == count;
 }
 
 bool WriteAt(const std::string& path, int openFlags, std::int64_t offset, const void* bytes, std::size_t count)
 {
-    const FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | openFlags, 0666));
-    return file.IsOpen() && WriteAll(file.Get(), offset, {static_cast<const std::uint8_t*>(bytes), count}) == 0;
+    const RegularFile file(path, O_WRONLY | openFlags, 0666);
+    return file.IsOpen() && WriteAll(file.Descriptor(), offset, {static_cast<const std::uint8_t*>(bytes), count}) == 0;
 }
 
 }  // namespace
@@ -123,12 +99,11 @@ FrameRecord NewFrameRecord(std::string_view picturePath)
 
 std::int32_t ProjectFrameCount(const std::string& path)
 {
-    const FileDescriptor file = OpenForReading(path);
-    struct stat status {};
-    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0) {
+    const RegularFile file = OpenForReading(path);
+    if (!file.IsOpen()) {
         return -1;
     }
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(status.st_size) - kHeaderSize) / kFrameRecordSize);
+    return static_cast<std::int32_t>((file.Size() - kHeaderSize) / kFrameRecordSize);
 }
 
 std::int64_t FrameRecordOffset(std::int32_t index)
@@ -237,21 +212,52 @@ std::string DefaultAviFileName(const std::string& projectPath)
 ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records)
 {
     ProjectHeader header;
-    const FileDescriptor file = OpenForReading(path);
-    struct stat status {};
-    if (!file.IsOpen() || ::fstat(file.Get(), &status) != 0 ||
-        ReadUpTo(file.Get(), 0, &header, sizeof header) != sizeof header) {
+    const RegularFile file = OpenForReading(path);
+    if (file.IsNotRegular() && !file.IsFolder()) {
+        throw Error(NotRegularFileMessage(path));
+    }
+    if (!file.IsOpen() || ReadUpTo(file.Descriptor(), 0, &header, sizeof header) != sizeof header) {
         throw Error("Can't read project file " + path);
     }
     if (records != nullptr) {
         // Every whole record in one read; a file that shrinks meanwhile keeps those that arrived.
-        const auto whole = static_cast<std::size_t>((status.st_size - kHeaderSize) / kFrameRecordSize);
+        const auto whole = static_cast<std::size_t>((file.Size() - kHeaderSize) / kFrameRecordSize);
         const std::size_t first = records->size();
         records->resize(first + whole);
-        const std::size_t got = ReadUpTo(file.Get(), kHeaderSize, records->data() + first, whole * sizeof(FrameRecord));
+        const std::size_t got =
+            ReadUpTo(file.Descriptor(), kHeaderSize, records->data() + first, whole * sizeof(FrameRecord));
         records->resize(first + got / sizeof(FrameRecord));
     }
     return header;
+}
+
+std::optional<std::string> ProjectDoubt(const std::string& path)
+{
+    // The largest video side the engine takes; 0 is "not set".
+    constexpr std::int32_t kMaxSide = 32767;
+    const RegularFile file = OpenForReading(path);
+    ProjectHeader header;
+    if (!file.IsOpen()) {
+        return std::nullopt;
+    }
+    const std::string doubt = path + " does not look like a project: ";
+    if (file.Size() < kHeaderSize || (file.Size() - kHeaderSize) % kFrameRecordSize != 0) {
+        return doubt + "its size is not 360 + 292 \u00d7 N bytes";
+    }
+    if (ReadUpTo(file.Descriptor(), 0, &header, sizeof header) != sizeof header) {
+        return std::nullopt;
+    }
+    const auto outside = [](std::int32_t side) { return side < 0 || side > kMaxSide; };
+    if (outside(header.Width) || outside(header.Height)) {
+        return doubt + "its video size " + std::to_string(header.Width.Get()) + " \u00d7 " +
+               std::to_string(header.Height.Get()) + " is out of range";
+    }
+    const bool hasFrames = file.Size() > kHeaderSize;
+    if (header.FramesPerSecond < 0 || (header.FramesPerSecond == 0 && hasFrames)) {
+        return doubt + "it has a rate of " + std::to_string(header.FramesPerSecond.Get()) + " frames per second" +
+               (hasFrames ? " and frames" : "");
+    }
+    return std::nullopt;
 }
 
 namespace {
@@ -261,6 +267,10 @@ namespace {
 void ReplaceFile(const std::string& path, const std::function<int(int fd)>& write)
 {
     ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
+    // A folder keeps the system's word for it.
+    if (file.IsRefused() && file.CreateError() != EISDIR) {
+        throw Error(NotRegularFileMessage(path));
+    }
     if (!file.IsOpen()) {
         throw Error("Can't write project file " + path + ": " + std::strerror(file.CreateError()));
     }
@@ -290,14 +300,11 @@ void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, co
 
 void CopyProjectFile(const std::string& from, const std::string& to)
 {
-    const FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat status {};
-    int readError = 0;
-    if (!source.IsOpen() || ::fstat(source.Get(), &status) != 0) {
-        readError = errno;
-    } else if (!S_ISREG(status.st_mode)) {
-        readError = EISDIR;
+    const RegularFile source = OpenForReading(from);
+    if (source.IsNotRegular() && !source.IsFolder()) {
+        throw Error(NotRegularFileMessage(from));
     }
+    int readError = source.OpenError();
     const auto readFailure = [&] { return Error("Can't read project file " + from + ": " + std::strerror(readError)); };
     if (readError != 0) {
         throw readFailure();
@@ -307,7 +314,8 @@ void CopyProjectFile(const std::string& from, const std::string& to)
         ReplaceFile(to, [&](int fd) {
             std::vector<std::uint8_t> piece(1 << 20);
             for (std::int64_t offset = 0;;) {
-                const ssize_t got = ::pread(source.Get(), piece.data(), piece.size(), static_cast<off_t>(offset));
+                const ssize_t got =
+                    ::pread(source.Descriptor(), piece.data(), piece.size(), static_cast<off_t>(offset));
                 if (got < 0 && errno == EINTR) {
                     continue;
                 }

@@ -149,10 +149,17 @@ std::string FileNameWithoutExtension(const std::string& path);
 std::string DefaultAviFileName(const std::string& projectPath);
 
 // The header and every frame record of a project file; raises an Error when the header cannot be
-// read.
+// read ("<path> is not a regular file" for a device, FIFO or socket).
 ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records);
+// A short sentence saying why the file does not look like a project: a size other than
+// 360 + 292 x N bytes, a video side outside 0 to 32767, a negative rate, or a rate of 0 with
+// frames. Any file is still taken as a project; this only lets the user know. nullopt when the
+// file looks like one, or cannot be read (opening it says why).
+std::optional<std::string> ProjectDoubt(const std::string& path);
+
 // Replaces the whole project file with a header and records at once: a reader sees either the old
-// file or the new one, never a mix. Raises an Error when that fails; the old file then stays.
+// file or the new one, never a mix. Raises an Error when that fails; the old file then stays. A
+// link is followed and stays a link; a device, FIFO or socket is refused untouched.
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records);
 // Replaces the file `to` with a byte-for-byte copy of `from` in the same way. Raises an Error
 // naming the file that could not be read or written; `to` then stays as it was.
