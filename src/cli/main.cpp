@@ -701,6 +701,10 @@ int CommandInfo(Arguments arguments)
     const std::string path = OneProject(arguments);
     RequireRegularFile(path);
     std::cout << (json ? cli::DescribeProjectJson(path) : cli::DescribeProject(path));
+    // Any file opens as a project; one that does not look like it gets a warning, not a failure.
+    if (const auto doubt = project::ProjectDoubt(path)) {
+        std::cerr << "kinetar-cli: warning: " << OneLine(*doubt) << "\n";
+    }
     return 0;
 }
 

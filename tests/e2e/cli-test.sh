@@ -588,6 +588,16 @@ not_regular)
 ROWS
   cmp -s p.AVIprj before || fail "a refused add changed the project"
   [ -p fifo.AVIprj ] || fail "new --force replaced a FIFO"
+  # A picture that became a FIFO after it was added is skipped at once.
+  pictures b.bmp:2x2:00ff00
+  "$cli" add p.AVIprj b.bmp
+  rm b.bmp && mkfifo b.bmp
+  expect_status 0 timeout 10 "$cli" render p.AVIprj --quiet
+  expect_line err.txt "kinetar-cli: $work/b.bmp is not a regular file"
+  # Any file opens as a project, with a warning when it does not look like one.
+  head -c 400 /dev/zero >odd.AVIprj
+  expect_status 0 "$cli" info odd.AVIprj
+  expect_line err.txt "kinetar-cli: warning: odd.AVIprj does not look like a project: its size is not 360 + 292 × N bytes"
   ;;
 
 picture_messages)
