@@ -516,10 +516,10 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
     const struct {
         rlim_t limit;
         int result;
-        std::int64_t frames;
+        std::int64_t frames;  // -1: none, and the earlier file stays
     } rows[] = {
-        {4000, kResultCannotCreateStream, -1},
-        {8192 + 12 + 5000, kResultWriteFailed, 0},
+        {4000, kResultWriteFailed, -1},
+        {8192 + 12 + 5000, kResultWriteFailed, -1},
         {8192 + 12 + 3 * 9224 + 40 + 3 * 24, kResultWriteFailed, 3},
         {8192 + 12 + 3 * 9224 + 40 + 3 * 24 - 1, kResultWriteFailed, 2},
         {8192 + 12 + 7 * 9224 + 9000, kResultWriteFailed, 7},

@@ -136,10 +136,18 @@ bool AviWriter::Fail()
     return false;
 }
 
+bool AviWriter::Fail(int error)
+{
+    if (m_error == 0) {
+        m_error = error;
+    }
+    return Fail();
+}
+
 bool AviWriter::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
 {
-    if (WriteAll(m_fd, offset, bytes) != 0) {
-        return Fail();
+    if (const int error = WriteAll(m_fd, offset, bytes); error != 0) {
+        return Fail(error);
     }
     m_allocated = std::max(m_allocated, offset + static_cast<std::int64_t>(bytes.size()));
     return true;
@@ -356,9 +364,8 @@ bool AviWriter::EnsureReserve()
     }
     // Some room ahead spares small frames a write each; without it the next frame fails instead.
     const std::int64_t slack = std::min<std::int64_t>(kReserveSlack, std::ssize(zeros));
-    const ssize_t put = ::pwrite(m_fd, zeros.data(), static_cast<std::size_t>(slack), static_cast<off_t>(m_allocated));
-    if (put > 0) {
-        m_allocated += put;
+    if (WriteAll(m_fd, m_allocated, std::span(zeros.data(), static_cast<std::size_t>(slack))) == 0) {
+        m_allocated += slack;
     }
     return true;
 }
@@ -389,8 +396,8 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, b
     std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
                                 {const_cast<std::uint8_t*>(data.data()), data.size()},
                                 {const_cast<std::uint8_t*>(&pad), data.size() % 2}}};
-    if (WriteAll(m_fd, m_end, parts) != 0) {
-        return Fail();
+    if (const int error = WriteAll(m_fd, m_end, parts); error != 0) {
+        return Fail(error);
     }
     const std::int64_t chunkStart = m_end;
     m_end += chunkSize;
@@ -534,10 +541,10 @@ bool AviWriter::Close(std::int64_t sampleCount)
     valid = WriteAt(0, BuildHeader()) && valid;
     // Cut off the unused reserve and anything a failed write left behind the last whole frame.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
-        valid = Fail();
+        valid = Fail(errno);
     }
     if (::close(m_fd) != 0) {
-        valid = Fail();
+        valid = Fail(errno);
     }
     m_fd = -1;
     return valid;
