@@ -814,6 +814,35 @@ private:
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
+// The run's result for the terminal: the window's text, with what the run tells beyond it (the
+// destination and the system's reason, what the compressor refuses, whether a file was written).
+std::string ResultText(std::uint8_t result, const avi::RunOutcome& outcome, const std::string& destination)
+{
+    const std::string reason = outcome.SystemError != 0 ? std::strerror(outcome.SystemError) : "";
+    // A run that ends before its first frame leaves an earlier video as it was.
+    const std::string left = outcome.DestinationReplaced            ? "the video holds the frames written so far"
+                             : std::filesystem::exists(destination) ? destination + " was left as it was"
+                                                                    : "no video was written";
+    std::string message = OneLine(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
+    switch (result) {
+    case avi::kResultCannotOpenFile: {
+        struct stat status {};
+        if (::stat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            return "Can't open AVI file. " + destination + " is not a regular file (" + FileKind(status.st_mode) + ")";
+        }
+        return "Can't open AVI file. " + destination + ": " + (reason.empty() ? "It's probably in use." : reason);
+    }
+    case avi::kResultFormatRefused:
+        return outcome.Detail.empty() ? message : message + ": " + outcome.Detail;
+    case avi::kResultStopped:
+        return outcome.DestinationReplaced ? "stopped; " + left : "stopped before the first frame; " + left;
+    case avi::kResultWriteFailed:
+        return message + (reason.empty() ? "" : " (" + reason + ")") + "; " + left;
+    default:
+        return message;
+    }
+}
+
 int CommandRender(Arguments arguments)
 {
     CatchStopSignals();
@@ -866,6 +895,8 @@ int CommandRender(Arguments arguments)
     cli::FrameErrorNamer namer(records, project::GetFrameRate(header));
 
     avi::EngineServices services;
+    avi::RunOutcome outcome;
+    services.Outcome = &outcome;
     // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
     // For a kind of file that cannot carry the stored choice or uncompressed frames, the first
     // compressor it takes at the frame's depth.
@@ -916,14 +947,13 @@ int CommandRender(Arguments arguments)
         return kExitRenderError;
     }
     bar.Break();
-    const std::string message = OneLine(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
-    if (!message.empty()) {
+    const std::string destination = project::GetText(header.AviFileName);
+    const std::string message = ResultText(result, outcome, destination);
+    if (!message.empty() && (result != avi::kResultStopped || !quiet)) {
         std::cerr << "kinetar-cli: " << message << "\n";
-    } else if (result == avi::kResultStopped && !quiet) {
-        std::cerr << "kinetar-cli: stopped; the video holds the frames written so far\n";
     }
-    if ((result == avi::kResultDone || result == avi::kResultStopped) && !quiet) {
-        std::cout << project::GetText(header.AviFileName) << "\n";
+    if ((result == avi::kResultDone || (result == avi::kResultStopped && outcome.DestinationReplaced)) && !quiet) {
+        std::cout << destination << "\n";
     }
     return result;
 }

@@ -360,6 +360,12 @@ render_on_error)
   expect_status 4 "$cli" render p.AVIprj --on-error stop
   expect_line err.txt "kinetar-cli: Unknown file format $work/bad.bmp"
   [ "$(probe p.avi nb_read_frames)" = 1 ] || fail "stop keeps the frames before"
+  # Stopped before its first frame, a run leaves the video there as it was.
+  cp p.avi before.avi
+  "$cli" remove p.AVIprj 0 && "$cli" set p.AVIprj --size 16x8
+  expect_status 4 "$cli" render p.AVIprj --on-error stop
+  expect_line err.txt "kinetar-cli: stopped before the first frame; $work/p.avi was left as it was"
+  [ ! -s out.txt ] && cmp -s p.avi before.avi || fail "a run stopped before its first frame replaced the video"
   expect_status 2 "$cli" render p.AVIprj --on-error maybe
   ;;
 
@@ -385,7 +391,7 @@ render_codec)
   [ "$(probe p.avi codec_name)" = mjpeg ] || fail "codec MJPG"
   "$cli" set p.AVIprj --depth 1
   expect_status 6 "$cli" render p.AVIprj --codec MJPG --quiet
-  grep -q "Selected video codec can't use selected format of AVI" err.txt || fail "no message for result 6: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: Selected video codec can't use selected format of AVI: Motion JPEG takes only 24-bit frames"
   expect_status 2 "$cli" render p.AVIprj --quality 101
   ;;
 
@@ -399,14 +405,30 @@ render_full_disk)
   [ "$status" -eq 7 ] || fail "exit $status, expected 7: $(cat err.txt)"
   grep -q "Can't write to drive. Please check free space." err.txt || fail "no message: $(cat err.txt)"
   [ "$(probe p.avi nb_read_frames)" = 2 ] || fail "the file left is not read as 2 whole frames"
+  # Full before the first frame: the video there stays.
+  cp p.avi before.avi
+  ( ulimit -f 1; trap '' XFSZ; exec "$cli" render p.AVIprj ) >out.txt 2>err.txt
+  status=$?
+  [ "$status" -eq 7 ] || fail "exit $status, expected 7: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: Can't write to drive. Please check free space. and try it again. (File too large); $work/p.avi was left as it was"
+  cmp -s p.avi before.avi || fail "a run that wrote no frame replaced the video"
   ;;
 
 render_unwritable)
   pictures a.bmp:8x8:00ff00
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj a.bmp
-  expect_status 2 "$cli" render p.AVIprj --output "$work/no/such/folder/x.avi"
-  grep -q "Can't open AVI file." err.txt || fail "no message: $(cat err.txt)"
+  mkfifo fifo.avi
+  # The destination and the system's reason; what is not a regular file is left as it is.
+  while IFS='|' read -r destination reason; do
+    expect_status 2 "$cli" render p.AVIprj --output "$destination"
+    expect_line err.txt "kinetar-cli: Can't open AVI file. $destination$reason"
+  done <<ROWS
+$work/no/such/folder/x.avi|: No such file or directory
+$work| is not a regular file (a folder)
+$work/fifo.avi| is not a regular file (a FIFO)
+ROWS
+  [ -p fifo.avi ] || fail "the FIFO was replaced"
   ;;
 
 render_interrupt)
