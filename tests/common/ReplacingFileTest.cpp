@@ -125,6 +125,25 @@ TEST(ReplacingFile, WithoutCommitTheDestinationStaysAndTheTemporaryGoes)
     EXPECT_EQ(nowhere.Commit(), ENOENT);
 }
 
+TEST(ReplacingFile, HiddenFilesOfGoneProcessesAreRemoved)
+{
+    const std::string gone = ".out.4194305";  // above the largest process id Linux gives, 2^22
+    const std::string live = ".out." + std::to_string(::getpid());
+    // Only the first goes: then a live process's, names of another shape or destination, a folder.
+    const std::string names[] = {gone + ".Ab3dEf",  live + ".Ab3dEf", gone + ".Ab3dE",         gone + ".Ab-dEf",
+                                 gone + "x.Ab3dEf", ".out.Ab3dEf",    ".o" + gone + ".Ab3dEf", gone + ".F0lder"};
+    TempDir dir;
+    for (const std::string& name : names) {
+        name.ends_with("F0lder") ? (void)fs::create_directory(dir.File(name)) : Put(dir.File(name), "left");
+    }
+    const ReplacingFile file(dir.File("out"));
+    EXPECT_EQ(fs::path(file.TemporaryPath()).filename().string().rfind(live + ".", 0), 0U);
+    EXPECT_EQ(ReplacingFile("/dev/null").CreateError(), EINVAL);  // refused before anything is done
+    for (const std::string& name : names) {
+        EXPECT_EQ(fs::exists(dir.File(name)), name != names[0]) << name;
+    }
+}
+
 // A reader opening the destination all along never misses it and never sees part of a file.
 TEST(ReplacingFile, TheDestinationIsAlwaysOneWholeFile)
 {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
@@ -38,6 +40,18 @@ TEST(LoadPicture, MissingFileFailsAtTheFirstTestWhateverItsName)
     EXPECT_THROW((void)IsBmpFile(dir.File("x.tga")), Error);
     EXPECT_THROW((void)IsGifFile(dir.File("x.tga")), Error);
     EXPECT_FALSE(IsTgaFile(dir.File("x.gif"))) << "the TGA test looks at the name only";
+}
+
+TEST(LoadPicture, AFifoOrADeviceIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(20);  // a blocking open would wait for a writer for ever, and /dev/zero never ends
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        EXPECT_EQ(LoadError(path), path + " is not a regular file");
+    }
+    ::alarm(0);
 }
 
 TEST(LoadPicture, ContentDecidesBeforeTheName)

@@ -1,7 +1,10 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +12,7 @@
 
 #include "project/ProjectFile.h"
 #include "support/ErrorText.h"
+#include "support/ExternalTools.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::project {
@@ -250,6 +254,110 @@ TEST(ProjectFile, CopyIsExactAndNamesTheFileThatFailed)
         SCOPED_TRACE(failure.message);
         EXPECT_EQ(test::ErrorText([&] { CopyProjectFile(failure.from, failure.to); }), failure.message);
         EXPECT_EQ(ReadFile(to), bytes);
+    }
+}
+
+// Saving, and the replace under it, over every kind of destination: each made by a shell command
+// in a fresh folder, which find lists afterwards (a file as "name=size mode").
+TEST(ProjectFile, SavingReplacesOnlyARegularFileAndFollowsLinks)
+{
+    const struct {
+        const char* name;
+        const char* make;
+        const char* after;
+        int error;  // EISDIR a folder, EINVAL anything else not regular
+    } rows[] = {
+        {"regular file", "echo old >out && chmod 604 out", "out=360 0604", 0},
+        {"missing", "true", "out=360 0644", 0},
+        {"folder", "mkdir out", "out d 0755", EISDIR},
+        {"FIFO", "mkfifo out", "out p 0644", EINVAL},
+        {"device node (root only)", "mknod out c 1 3", "out c 0644", EINVAL},
+        {"absolute link", "echo old >t && chmod 604 t && ln -s $PWD/t out", "out->/t;t=360 0604", 0},
+        {"dangling link: its target is made", "mkdir s && ln -s s/t out", "out->s/t;s d 0755;s/t=360 0644", 0},
+        {"link to a folder", "mkdir s && ln -s s out", "out->s;s d 0755", EISDIR},
+        {"link to a FIFO", "mkfifo f && ln -s f out", "f p 0644;out->f", EINVAL},
+        {"link to a device node", "mknod d c 1 3 && ln -s d out", "d c 0644;out->d", EINVAL},
+        // The second link is read from its own folder: its "t" is s/t, not the decoy.
+        {"chain of relative links", "echo decoy >t && mkdir s && echo old >s/t && ln -s t s/l && ln -s s/l out",
+         "out->s/l;s d 0755;s/l->t;s/t=360 0644;t=6 0644", 0},
+        {"link into a read-only folder (not root)",
+         "test $(id -u) != 0 && mkdir r && echo 0 >r/t && ln -s r/t out && chmod 555 r", "out->r/t;r d 0555;r/t=2 0644",
+         EACCES},
+    };
+    const mode_t savedUmask = ::umask(022);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string folder = test::ShellQuote(dir.Path().string());
+        if (test::RunCommand("cd " + folder + " && " + row.make) != 0) {
+            continue;
+        }
+        const std::string path = dir.File("out");
+        ::alarm(20);  // a blocking open fails the run instead of hanging it
+        const auto error = test::ThrownError([&] { ReplaceProjectFile(path, NewProjectHeader(), {}); });
+        ::alarm(0);
+        EXPECT_EQ(error.value_or(""), row.error == 0 ? ""
+                                      : row.error == EINVAL
+                                          ? path + " is not a regular file"
+                                          : "Can't write project file " + path + ": " + std::strerror(row.error));
+        std::string listing;
+        test::RunCommand(
+            "cd " + folder + " && find . -mindepth 1 \\( -type f -printf '%P=%s %#m\\n' \\) -o \\( -type l" +
+                " -printf '%P->%l\\n' \\) -o -printf '%P %y %#m\\n' | sed s:$PWD:: | sort | paste -sd';';" +
+                " chmod -f 755 r",
+            &listing);
+        EXPECT_EQ(listing, row.after + std::string("\n"));
+    }
+    ::umask(savedUmask);
+}
+
+TEST(ProjectFile, AFifoOrADeviceIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo.AVIprj");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // With a reader there, a blocking open for writing would go through and write.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ::alarm(20);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        EXPECT_EQ(ProjectFrameCount(path), -1);
+        EXPECT_EQ(test::ErrorText([&] { (void)ReadProject(path, nullptr); }), path + " is not a regular file");
+        EXPECT_EQ(test::ErrorText([&] { CopyProjectFile(path, dir.File("to")); }), path + " is not a regular file");
+    }
+    EXPECT_FALSE(WriteProjectHeader(fifo, NewProjectHeader()));
+    EXPECT_EQ(::read(reader, std::array<char, 1>{}.data(), 1), 0) << "nothing reached the FIFO";
+    ::alarm(0);
+    ::close(reader);
+}
+
+TEST(ProjectFile, DoubtsAboutFilesThatDoNotLookLikeProjects)
+{
+    const std::string size = "its size is not 360 + 292 \u00d7 N bytes";
+    const struct {
+        std::uintmax_t size;
+        std::int32_t width, height, rate;
+        std::string doubt;
+    } rows[] = {
+        {0, 0, 0, 0, size},
+        {360, 0, 0, 0, ""},
+        {360 + 292 * 3 + 100, 640, 480, 8, size},
+        {652, 32767, 32767, 8, ""},
+        {652, 32768, 480, 8, "its video size 32768 \u00d7 480 is out of range"},
+        {652, 640, -1, 8, "its video size 640 \u00d7 -1 is out of range"},
+        {652, 640, 480, 0, "it has a rate of 0 frames per second and frames"},
+        {360, 0, 0, -5, "it has a rate of -5 frames per second"},
+    };
+    TempDir dir;
+    const std::string path = dir.File("p.AVIprj");
+    for (const auto& row : rows) {
+        ProjectHeader header = NewProjectHeader();
+        header.Width = row.width;
+        header.Height = row.height;
+        header.FramesPerSecond = row.rate;
+        ASSERT_TRUE(WriteProjectHeader(path, header));
+        std::filesystem::resize_file(path, row.size);
+        EXPECT_EQ(ProjectDoubt(path).value_or(""),
+                  row.doubt.empty() ? "" : path + " does not look like a project: " + row.doubt);
     }
 }
 
