@@ -386,7 +386,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             pending.picture =
                 readAhead.Request([path = project::GetText(pending.record.PictureFileName),
                                    request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
-                    return pictures::LoadPicture(path, request);
+                    return LoadPictureFile(path, request);
                 });
         }
         return pending;
