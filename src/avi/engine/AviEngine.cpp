@@ -16,7 +16,6 @@
 #include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
-#include "pictures/LoadPicture.h"
 #include "project/FrameRecordReader.h"
 #include "project/Slideshow.h"
 
@@ -386,7 +385,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             pending.picture =
                 readAhead.Request([path = project::GetText(pending.record.PictureFileName),
                                    request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
-                    return pictures::LoadPicture(path, request);
+                    return LoadPictureFile(path, request);
                 });
         }
         return pending;
@@ -518,9 +517,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     if (step == Step::Stop) {
         result = kResultStopped;
     }
-    run.completed = step == Step::Go;
-
     const bool flushed = flush() && finishSound(step == Step::Stop);
+    run.completed = step == Step::Go && flushed;
     if (!run.ReleaseAVIObjects(true) || !flushed) {
         result = kResultWriteFailed;
         return;

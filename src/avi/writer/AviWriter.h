@@ -95,6 +95,8 @@ private:
     bool CloseSegment();
     std::int64_t ReserveNeeded(std::size_t entries) const;
     bool EnsureReserve();
+    // Writes count zeros at the offset; false, with the errno in m_zeroError, when they do not fit.
+    bool WriteZeros(std::int64_t offset, std::int64_t count);
     std::vector<std::uint8_t> BuildHeader() const;
     bool WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
     // Marks the file as holding less than was asked of it and returns false.
@@ -111,6 +113,7 @@ private:
     std::int64_t m_allocated = 0;  // bytes really on disk; [m_end, m_allocated) is index reserve
     bool m_failed = false;
     int m_error = 0;
+    int m_zeroError = 0;
 
     // The segment being written: its RIFF header, its movi list and the chunks in it.
     std::int64_t m_segmentStart = 0;
