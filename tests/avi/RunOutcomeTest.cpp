@@ -6,9 +6,9 @@
 
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/FourCC.h"
+#include "common/WriteAll.h"
 #include "support/BmpBuilder.h"
 #include "support/EngineRun.h"
-#include "support/FullDisk.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -19,6 +19,7 @@ using test::EngineRun;
 using test::WithChooser;
 
 const std::uint32_t kFfv1 = FourCC('F', 'F', 'V', '1');
+const std::uint32_t kDib = kUncompressedFourcc;
 const std::vector<std::uint8_t> kEarlier{1, 2, 3};
 
 // A run into `file` of the folder, over an earlier file of that name; what it told and what the
@@ -52,9 +53,9 @@ TEST(RunOutcome, AFullDiskAtAnyWriteIsResult7AndReplacesOnlyWithFrames)
         int error;
         bool written;
     } rows[] = {
-        {"out.avi", kUncompressedFourcc, 100, ENOSPC, false},          // the first header write
-        {"out.avi", kUncompressedFourcc, 8192 + 5000, EDQUOT, false},  // the first frame
-        {"out.avi", kUncompressedFourcc, 8192 + 3 * 57608 + 500, EFBIG, true},
+        {"out.avi", kDib, 100, ENOSPC, false},          // the first header write
+        {"out.avi", kDib, 8192 + 5000, EDQUOT, false},  // the first frame
+        {"out.avi", kDib, 8192 + 3 * 57608 + 500, EFBIG, true},
         {"out.mkv", kFfv1, 1000, ENOSPC, false},   // the room for the headers
         {"out.mkv", kFfv1, 90000, EDQUOT, false},  // the first frame
         {"out.mkv", kFfv1, 300000, EFBIG, true},
@@ -68,10 +69,9 @@ TEST(RunOutcome, AFullDiskAtAnyWriteIsResult7AndReplacesOnlyWithFrames)
         RunOutcome outcome;
         auto services = WithChooser(Choosing(MakeCodecSettings(row.fourcc)));
         services.Outcome = &outcome;
-        {
-            const test::FullDisk disk(row.limit, row.error);
-            EXPECT_EQ(project.GenerateFile(row.file, services).result, kResultWriteFailed);
-        }
+        LimitWritesForTesting(row.limit, row.error);
+        EXPECT_EQ(project.GenerateFile(row.file, services).result, kResultWriteFailed);
+        LimitWritesForTesting(-1, 0);
         EXPECT_EQ(outcome.SystemError, row.error);
         EXPECT_EQ(outcome.FramesWritten > 0, row.written);
         ExpectDestination(project, row.file, outcome, row.written);
@@ -80,78 +80,50 @@ TEST(RunOutcome, AFullDiskAtAnyWriteIsResult7AndReplacesOnlyWithFrames)
 
 TEST(RunOutcome, ARunEndingBeforeItsFirstFrameLeavesTheEarlierFile)
 {
+    using enum FrameErrorAnswer;
+    const std::uint32_t kFailing = FourCC('F', 'A', 'I', 'L');
     CodecRegistry failing;
-    failing.Add({.Fourcc = FourCC('F', 'A', 'I', 'L'), .Name = "Failing", .Make = [](const CompressionOptions&) {
+    failing.Add({.Fourcc = kFailing, .Name = "Failing", .Make = [](const CompressionOptions&) {
                      struct Failing : Compressor {
                          bool SetFormat(std::span<const std::uint8_t>) override { return true; }
-                         std::vector<std::uint8_t> OutputFormat() const override
-                         {
-                             return std::vector<std::uint8_t>(40);
-                         }
+                         std::vector<std::uint8_t> OutputFormat() const override { return {}; }
                          bool Compressed() const override { return true; }
                          bool Compress(std::unique_ptr<const FrameDIB>, const SampleSink&) override { return false; }
                      };
                      return std::unique_ptr<Compressor>(std::make_unique<Failing>());
                  }});
+    // Into Matroska with FFV1, else into AVI; a run through every record replaces the file, as an
+    // empty project does.
     const struct {
         const char* name;
-        const char* file;
-        EngineServices services;
+        std::uint32_t fourcc;
         std::vector<test::ProjectFrame> frames;
         test::RunOptions options;
         std::uint8_t result;
         std::uint32_t written;
-        bool replaced;
     } rows[] = {
-        {"No at an unreadable first picture",
-         "out.avi",
-         {},
-         {{"gone.bmp"}, {"p.bmp"}},
-         {.answer = FrameErrorAnswer::No},
-         kResultStopped,
-         0,
-         false},
-        {"Cancel there, into Matroska",
-         "out.mkv",
-         WithChooser(Choosing(MakeCodecSettings(kFfv1))),
-         {{"gone.bmp"}, {"p.bmp"}},
-         {.answer = FrameErrorAnswer::Cancel},
-         kResultStopped,
-         0,
-         false},
-        {"a compressor failing at the first frame",
-         "out.avi",
-         WithChooser(Choosing(MakeCodecSettings(FourCC('F', 'A', 'I', 'L'))), &failing),
-         {{"p.bmp"}},
-         {},
-         kResultWriteFailed,
-         0,
-         false},
-        {"Yes there, then stopped after a frame",
-         "out.avi",
-         {},
-         {{"gone.bmp"}, {"p.bmp"}, {"p.bmp"}},
-         {.stopAfterReports = 2},
-         kResultStopped,
-         1,
-         true},
-        // A run through every record replaces the file, as an empty project does.
-        {"every picture unreadable, answered Yes", "out.avi", {}, {{"gone.bmp"}}, {}, kResultDone, 0, true},
+        {"No at a bad first picture", kDib, {{"gone.bmp"}, {"p.bmp"}}, {.answer = No}, kResultStopped, 0},
+        {"Cancel there", kFfv1, {{"gone.bmp"}, {"p.bmp"}}, {.answer = Cancel}, kResultStopped, 0},
+        {"a compressor failing at the first frame", kFailing, {{"p.bmp"}}, {}, kResultWriteFailed, 0},
+        {"Yes, then a stop", kDib, {{"gone.bmp"}, {"p.bmp"}, {"p.bmp"}}, {.stopAfterReports = 2}, kResultStopped, 1},
+        {"every picture bad, answered Yes", kDib, {{"gone.bmp"}}, {}, kResultDone, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        const std::string file = row.fourcc == kFfv1 ? "out.mkv" : "out.avi";
         EngineRun project(64, 48);
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
         project.Frames(row.frames);
-        test::WriteFile(project.dir.File(row.file), kEarlier);
+        test::WriteFile(project.dir.File(file), kEarlier);
         RunOutcome outcome{.FramesWritten = 99, .DestinationReplaced = true, .SystemError = 1, .Detail = "x"};
-        EngineServices services = row.services;
+        auto services =
+            WithChooser(Choosing(MakeCodecSettings(row.fourcc)), row.fourcc == kFailing ? &failing : nullptr);
         services.Outcome = &outcome;
-        EXPECT_EQ(project.GenerateFile(row.file, services, row.options).result, row.result);
+        EXPECT_EQ(project.GenerateFile(file, services, row.options).result, row.result);
         EXPECT_EQ(outcome.FramesWritten, row.written);
         EXPECT_EQ(outcome.SystemError, 0);
         EXPECT_EQ(outcome.Detail, "");
-        ExpectDestination(project, row.file, outcome, row.replaced);
+        ExpectDestination(project, file, outcome, row.written > 0 || row.result == kResultDone);
     }
 }
 
