@@ -8,6 +8,8 @@
 #include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/writer/FourCC.h"
+#include "common/Error.h"
+#include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -366,6 +368,86 @@ std::string DescribeProjectJson(const std::string& path)
     }
     out << (records.empty() ? "]\n" : "\n  ]\n") << "}\n";
     return out.str();
+}
+
+std::string NamedMessage(std::string message, const std::string& path)
+{
+    const auto at = message.rfind(path);
+    if (at == std::string::npos) {
+        while (!message.empty() && message.back() == ' ') {
+            message.pop_back();
+        }
+        return path + ": " + message;
+    }
+    if (at > 0 && message[at - 1] != ' ') {
+        message.insert(at, " ");
+    }
+    return message;
+}
+
+FrameErrorNamer::FrameErrorNamer(const std::vector<FrameRecord>& records, FrameRate rate)
+{
+    project::Timeline timeline(rate);
+    for (const FrameRecord& record : records) {
+        if (project::IsSoundRecord(record)) {
+            m_sounds.push_back(project::GetText(record.PictureFileName));
+        } else {
+            m_pictures.push_back({project::GetText(record.PictureFileName), timeline.Advance(record.Duration)});
+        }
+    }
+    m_videoFrames = timeline.Frames();
+}
+
+void FrameErrorNamer::Report(int percent)
+{
+    ++m_reports;
+    m_percent = percent;
+}
+
+std::string FrameErrorNamer::Name(const std::string& message)
+{
+    // A sound's message names its file.
+    for (const std::string& sound : m_sounds) {
+        if (message.find(sound) != std::string::npos) {
+            return NamedMessage(message, sound);
+        }
+    }
+    // Every picture before the one asked about brought a report or a question of its own, and
+    // those that ended before the frame of the last report are done.
+    ++m_asked;
+    std::int64_t first = m_nextFirst;
+    if (m_percent >= 0) {
+        const std::int64_t doneFrames = m_videoFrames * m_percent / 100;
+        while (first < static_cast<std::int64_t>(m_pictures.size()) &&
+               m_pictures[static_cast<std::size_t>(first)].End <= doneFrames) {
+            ++first;
+        }
+    }
+    const std::int64_t last = std::min(m_reports + m_asked - 1, static_cast<std::int64_t>(m_pictures.size()) - 1);
+    std::optional<std::int64_t> found;
+    for (std::int64_t i = first; i <= last && !found; ++i) {
+        if (message.find(m_pictures[static_cast<std::size_t>(i)].Path) != std::string::npos) {
+            found = i;
+        }
+    }
+    for (std::int64_t i = first; i <= last && !found; ++i) {
+        if (first == last) {
+            found = i;
+            break;
+        }
+        try {
+            (void)pictures::LoadPicture(m_pictures[static_cast<std::size_t>(i)].Path);
+        } catch (const Error& error) {
+            if (message == error.what()) {
+                found = i;
+            }
+        }
+    }
+    if (!found) {
+        return message;
+    }
+    m_nextFirst = *found + 1;
+    return NamedMessage(message, m_pictures[static_cast<std::size_t>(*found)].Path);
 }
 
 }  // namespace kinetar::cli

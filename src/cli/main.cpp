@@ -1,6 +1,7 @@
 // kinetar-cli: edits projects and generates their videos from the command line.
 
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -25,6 +27,7 @@
 #include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
 #include "common/Error.h"
+#include "pictures/LoadPicture.h"
 #include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
@@ -45,11 +48,14 @@ const char* const kUsage =
     "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
     "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE] [--play "
     "yes|no]\n"
-    "                               [--background RRGGBB] [--smooth yes|no]\n"
+    "                               [--background RRGGBB] [--smooth yes|no] [--codec FOURCC] [--quality "
+    "PERCENT|default]\n"
     "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
     "stretch|top-left|letterbox|crop|centre]\n"
-    "                               [--duration SECONDS] [--crossfade SECONDS] PICTURE|SOUND...\n"
+    "                               [--duration SECONDS] [--crossfade SECONDS] [--from FILE|-] PICTURE|SOUND...\n"
     "       kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
+    "       kinetar-cli remove PROJECT INDEX...\n"
+    "       kinetar-cli move PROJECT FROM TO\n"
     "       kinetar-cli info PROJECT [--json]\n"
     "       kinetar-cli codecs [--depth BITS] [--container avi|mp4|mkv|webm]\n"
     "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE] "
@@ -62,12 +68,16 @@ const char* const kHelp =
     "\n"
     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
     "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
-    "          --background the colour around fitted pictures, --smooth a smooth scaling filter\n"
+    "          --background the colour around fitted pictures, --smooth a smooth scaling filter,\n"
+    "          --codec and --quality the compressor a generation starts from (as its chooser keeps it)\n"
     "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
     "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
-    "          its sound starts where the next picture starts, or when the sound before it ends\n"
+    "          its sound starts where the next picture starts, or when the sound before it ends;\n"
+    "          --from FILE adds the paths listed in FILE, one a line (- reads them from standard input)\n"
     "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
     "          (sound records are left as they are)\n"
+    "  remove  removes the frames at the INDEXes (as info numbers them)\n"
+    "  move    moves the frame at FROM so that it becomes the frame at TO\n"
     "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
     "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
     "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n"
@@ -82,6 +92,7 @@ const char* const kHelp =
     "seconds (3, 0.5, 2.002) up to a day; a duration of 0 shows the picture for one frame, a crossfade\n"
     "of 0 cuts to it.\n"
     "\n"
+    "Short options: -o --output, -q --quiet, -f --force, -c --codec, -h --help.\n"
     "Options: --help, --version. Bad usage exits with 2.\n";
 
 struct UsageError {
@@ -98,8 +109,11 @@ class Arguments {
 public:
     Arguments(int argc, char** argv, int first)
     {
+        bool optionsEnded = false;
         for (int i = first; i < argc; ++i) {
-            m_items.emplace_back(argv[i]);
+            std::string item = argv[i];
+            optionsEnded = optionsEnded || item == "--";
+            m_items.push_back(optionsEnded ? item : LongOption(item));
         }
     }
     // Takes "--name VALUE" (or "--name=VALUE") out of the list.
@@ -153,6 +167,18 @@ public:
     }
 
 private:
+    static std::string LongOption(const std::string& item)
+    {
+        static const std::array<std::pair<const char*, const char*>, 4> shortOptions{
+            {{"-o", "--output"}, {"-q", "--quiet"}, {"-f", "--force"}, {"-c", "--codec"}}};
+        for (const auto& [shortName, longName] : shortOptions) {
+            if (item == shortName) {
+                return longName;
+            }
+        }
+        return item;
+    }
+
     std::vector<std::string> m_items;
 };
 
@@ -165,9 +191,107 @@ std::string OneProject(Arguments& arguments)
     return rest[0];
 }
 
+// A message on one line, so that each starts with the program's name.
+std::string OneLine(std::string text)
+{
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.replace(at, 2, " ");
+    }
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
 std::string Absolute(const std::string& path)
 {
+    if (path.empty()) {
+        Usage("a file name cannot be empty");
+    }
     return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+// What a file that is not a regular one is, for the message refusing it.
+std::string FileKind(mode_t mode)
+{
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    return S_ISSOCK(mode) ? "a socket" : "not a file";
+}
+
+// Projects and pictures are read only from regular files: a FIFO waits for a writer, a device
+// never ends. A missing file is left for the reader to report.
+void RequireRegularFile(const std::string& path, const std::string& consequence = {})
+{
+    if (path.empty()) {
+        Usage("a file name cannot be empty");
+    }
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        throw Error(path + " is not a regular file (" + FileKind(status.st_mode) + ")" + consequence);
+    }
+}
+
+std::vector<FrameRecord> ReadRecords(const std::string& path, ProjectHeader& header)
+{
+    RequireRegularFile(path);
+    std::vector<FrameRecord> records;
+    header = project::ReadProject(path, &records);
+    return records;
+}
+
+// Replaces the project file with the signals that end a run held back, so that an interrupted
+// edit leaves either the old file or the new one and no temporary beside them.
+void SaveProject(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
+{
+    sigset_t held;
+    sigset_t previous;
+    sigemptyset(&held);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    try {
+        project::ReplaceProjectFile(path, header, records);
+    } catch (...) {
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        throw;
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// A frame index as info shows it: from 0, below count.
+std::size_t ParseIndex(const std::string& text, std::size_t count)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        Usage("a frame index is a whole number from 0, not '" + text + "'");
+    }
+    // Past ten digits it is past any project's last frame.
+    const auto index = text.size() > 10 ? count : static_cast<std::size_t>(std::stoull(text));
+    if (index >= count) {
+        Usage("there is no frame " + text + ": the project has " + std::to_string(count) +
+              (count == 1 ? " frame" : " frames") + ", numbered from 0");
+    }
+    return index;
+}
+
+// A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.
+const avi::CodecInfo& ParseCodec(const std::string& text)
+{
+    std::string trimmed = text;
+    while (!trimmed.empty() && trimmed.back() == ' ') {
+        trimmed.pop_back();
+    }
+    const avi::CodecInfo* codec = avi::CodecRegistry::Default().FindByText(trimmed);
+    if (codec == nullptr) {
+        Usage("unknown compressor '" + text + "' (kinetar-cli codecs lists them)");
+    }
+    return *codec;
 }
 
 std::int32_t ParseNumber(const std::string& text, const std::string& what, std::int64_t low, std::int64_t high)
@@ -280,8 +404,57 @@ int CommandNew(Arguments arguments)
     if (!force && std::filesystem::exists(path)) {
         throw Error(path + " already exists; use --force to replace it");
     }
-    project::ReplaceProjectFile(path, project::NewProjectHeader(), {});
+    RequireRegularFile(path);
+    SaveProject(path, project::NewProjectHeader(), {});
     return 0;
+}
+
+// The compressor choice as the window's chooser stores it: the previous choice kept whole when the
+// same compressor is chosen again, a fresh one otherwise; the quality in hundredths of a percent,
+// or the compressor's own default. --quality alone changes the stored compressor's quality.
+project::CodecSettings ChooseCodec(const ProjectHeader& header, const std::optional<std::string>& codecText,
+                                   const std::optional<std::string>& qualityText)
+{
+    project::CodecSettings previous = header.CodecSettings;
+    const bool chosenBefore = previous != project::CodecSettings{};
+    previous.StructSize = 64;
+    previous.Flags = avi::kCodecSettingsValid;
+    const avi::CodecInfo* codec = nullptr;
+    if (codecText) {
+        codec = &ParseCodec(*codecText);
+    } else if (chosenBefore) {
+        codec = avi::CodecRegistry::Default().Find(previous.Handler);
+    }
+    if (codec == nullptr) {
+        Usage("--quality needs a compressor: give --codec FOURCC");
+    }
+    const std::string name = avi::FourccText(codec->Fourcc);
+    const int bits = project::ColorDepthBits(header);
+    const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
+    if (!codec->Takes(bits, container)) {
+        Usage("the compressor '" + name + "' does not take " + std::to_string(bits) +
+              "-bit frames (kinetar-cli codecs --depth " + std::to_string(bits) + " lists those that do)");
+    }
+    const bool same = chosenBefore && codec->Fourcc == previous.Handler;
+    project::CodecSettings choice = same ? previous : avi::MakeCodecSettings(codec->Fourcc);
+    if (qualityText && !codec->HasQuality) {
+        Usage("the compressor '" + name + "' has no quality setting");
+    }
+    if (!codec->HasQuality) {
+        return choice;
+    }
+    std::uint32_t percent = 0;  // the compressor's default
+    if (qualityText && *qualityText != "default") {
+        if (qualityText->empty() || qualityText->find_first_not_of("0123456789") != std::string::npos ||
+            qualityText->size() > 3 || std::stoul(*qualityText) < 1 || std::stoul(*qualityText) > 100) {
+            Usage("--quality must be a whole number from 1 to 100 or default, not '" + *qualityText + "'");
+        }
+        percent = static_cast<std::uint32_t>(std::stoul(*qualityText));
+    } else if (!qualityText && same && previous.Quality <= avi::kQualityMax) {
+        percent = std::clamp((previous.Quality + 50U) / 100U, 1U, 100U);
+    }
+    choice.Quality = percent == 0 ? avi::kQualityDefault : percent * 100U;
+    return choice;
 }
 
 int CommandSet(Arguments arguments)
@@ -293,10 +466,12 @@ int CommandSet(Arguments arguments)
     const auto play = arguments.Value("--play");
     const auto background = arguments.Value("--background");
     const auto smooth = arguments.Value("--smooth");
+    const auto codecText = arguments.Value("--codec");
+    const auto qualityText = arguments.Value("--quality");
     const std::string path = OneProject(arguments);
 
-    std::vector<FrameRecord> records;
-    ProjectHeader header = project::ReadProject(path, &records);
+    ProjectHeader header;
+    const std::vector<FrameRecord> records = ReadRecords(path, header);
     if (size) {
         const auto cross = size->find_first_of("xX");
         if (cross == std::string::npos) {
@@ -317,7 +492,14 @@ int CommandSet(Arguments arguments)
         header.ColorDepth = *project::ColorDepthCode(ParseDepth(*depth));
     }
     if (output) {
-        project::SetText(header.AviFileName, Absolute(*output));
+        const std::string destination = Absolute(*output);
+        if (destination.size() > project::kMaxTextLength) {
+            Usage("--output is longer than " + std::to_string(project::kMaxTextLength) + " bytes: " + destination);
+        }
+        if (std::filesystem::is_directory(destination)) {
+            Usage("--output names a folder, not a video file: " + destination);
+        }
+        project::SetText(header.AviFileName, destination);
     }
     if (play) {
         header.PlayAfterCreate = ParseYesNo(*play, "--play") ? 1 : 0;
@@ -328,13 +510,43 @@ int CommandSet(Arguments arguments)
     if (smooth) {
         header.SmoothScaling = ParseYesNo(*smooth, "--smooth") ? 1 : 0;
     }
-    project::ReplaceProjectFile(path, header, records);
+    if (codecText || qualityText) {
+        header.CodecSettings = ChooseCodec(header, codecText, qualityText);
+    }
+    SaveProject(path, header, records);
     return 0;
+}
+
+// The paths listed in a file, one a line ("-": standard input); blank lines are skipped and a
+// line's closing carriage return dropped.
+void ReadPathList(const std::string& listPath, std::vector<std::string>& paths)
+{
+    std::ifstream file;
+    if (listPath != "-") {
+        file.open(listPath);
+        if (!file) {
+            throw Error("Can't read the list of pictures " + listPath + ": " + std::strerror(errno) +
+                        "; nothing was added");
+        }
+    }
+    std::istream& list = listPath == "-" ? std::cin : file;
+    for (std::string line; std::getline(list, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            paths.push_back(line);
+        }
+    }
+    if (list.bad()) {
+        throw Error("Can't read the list of pictures " + listPath + "; nothing was added");
+    }
 }
 
 int CommandAdd(Arguments arguments)
 {
     const auto sort = arguments.Value("--sort");
+    const auto from = arguments.Value("--from");
     FrameOptions options = TakeFrameOptions(arguments);
     if (arguments.Flag("--no-stretch")) {
         if (options.Fit && *options.Fit != FitMode::TopLeft) {
@@ -344,8 +556,8 @@ int CommandAdd(Arguments arguments)
         options.Fit = FitMode::TopLeft;
     }
     auto rest = arguments.Rest();
-    if (rest.size() < 2) {
-        Usage("a project file and at least one picture are needed");
+    if (rest.empty() || (rest.size() < 2 && !from)) {
+        Usage("a project file and at least one picture (or --from FILE) are needed");
     }
     const std::string path = rest[0];
     project::SortMode mode = project::SortMode::Name;
@@ -358,20 +570,27 @@ int CommandAdd(Arguments arguments)
             Usage("--sort must be name, start or end, not '" + *sort + "'");
         }
     }
+    std::vector<std::string> listed(rest.begin() + 1, rest.end());
+    if (from) {
+        ReadPathList(*from, listed);
+    }
     std::vector<std::string> pictures;
-    for (std::size_t i = 1; i < rest.size(); ++i) {
-        const std::string picture = Absolute(rest[i]);
+    pictures.reserve(listed.size());
+    for (const std::string& name : listed) {
+        const std::string picture = Absolute(name);
         if (picture.size() > project::kMaxTextLength) {
             throw Error("The picture path is longer than " + std::to_string(project::kMaxTextLength) +
                         " bytes; nothing was added: " + picture);
         }
-        if (!std::filesystem::exists(picture) || std::filesystem::is_directory(picture)) {
+        if (!std::filesystem::exists(picture)) {
             throw Error("No such picture file; nothing was added: " + picture);
         }
+        RequireRegularFile(picture, "; nothing was added");
         pictures.push_back(picture);
     }
-    std::vector<FrameRecord> records;
-    const ProjectHeader header = project::ReadProject(path, &records);
+    ProjectHeader header;
+    std::vector<FrameRecord> records = ReadRecords(path, header);
+    records.reserve(records.size() + pictures.size());
     for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
         FrameRecord record = avi::NewRecordFor(picture);
         // A sound takes no time and fills no frame: the picture options are not for it.
@@ -380,7 +599,7 @@ int CommandAdd(Arguments arguments)
         }
         records.push_back(record);
     }
-    project::ReplaceProjectFile(path, header, records);
+    SaveProject(path, header, records);
     return 0;
 }
 
@@ -398,19 +617,15 @@ int CommandFrame(Arguments arguments)
     const std::string& path = rest[0];
     const std::string& which = rest[1];
     const bool all = which == "all";
-    if (!all && (which.empty() || which.size() > 10 || which.find_first_not_of("0123456789") != std::string::npos)) {
+    if (!all && (which.empty() || which.find_first_not_of("0123456789") != std::string::npos)) {
         Usage("the frame must be an index from 0 or all, not '" + which + "'");
     }
-    std::vector<FrameRecord> records;
-    const ProjectHeader header = project::ReadProject(path, &records);
+    ProjectHeader header;
+    std::vector<FrameRecord> records = ReadRecords(path, header);
     std::size_t first = 0;
     std::size_t end = records.size();
     if (!all) {
-        first = std::stoull(which);
-        if (first >= records.size()) {
-            Usage("there is no frame " + std::to_string(first) + ": the project has " + std::to_string(records.size()) +
-                  (records.size() == 1 ? " frame" : " frames") + ", numbered from 0");
-        }
+        first = ParseIndex(which, records.size());
         end = first + 1;
         if (project::IsSoundRecord(records[first])) {
             Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration or crossfade");
@@ -427,8 +642,56 @@ int CommandFrame(Arguments arguments)
         records[i] = record;
     }
     if (changed) {
-        project::ReplaceProjectFile(path, header, records);
+        SaveProject(path, header, records);
     }
+    return 0;
+}
+
+int CommandRemove(Arguments arguments)
+{
+    const auto rest = arguments.Rest();
+    if (rest.size() < 2) {
+        Usage("a project file and at least one frame index are needed");
+    }
+    ProjectHeader header;
+    std::vector<FrameRecord> records = ReadRecords(rest[0], header);
+    // Every index is checked before anything is removed; one given twice is removed once.
+    std::vector<bool> removed(records.size(), false);
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        removed[ParseIndex(rest[i], records.size())] = true;
+    }
+    std::vector<FrameRecord> kept;
+    kept.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!removed[i]) {
+            kept.push_back(records[i]);
+        }
+    }
+    SaveProject(rest[0], header, kept);
+    return 0;
+}
+
+int CommandMove(Arguments arguments)
+{
+    const auto rest = arguments.Rest();
+    if (rest.size() != 3) {
+        Usage(rest.size() < 3 ? "a project file and two frame indexes, FROM and TO, are needed"
+                              : "unexpected argument " + rest[3]);
+    }
+    ProjectHeader header;
+    std::vector<FrameRecord> records = ReadRecords(rest[0], header);
+    const std::size_t from = ParseIndex(rest[1], records.size());
+    const std::size_t to = ParseIndex(rest[2], records.size());
+    if (from == to) {
+        return 0;
+    }
+    const auto at = [&](std::size_t index) { return records.begin() + static_cast<std::ptrdiff_t>(index); };
+    if (from < to) {
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    } else {
+        std::rotate(at(to), at(from), at(from + 1));
+    }
+    SaveProject(rest[0], header, records);
     return 0;
 }
 
@@ -436,7 +699,12 @@ int CommandInfo(Arguments arguments)
 {
     const bool json = arguments.Flag("--json");
     const std::string path = OneProject(arguments);
+    RequireRegularFile(path);
     std::cout << (json ? cli::DescribeProjectJson(path) : cli::DescribeProject(path));
+    // Any file opens as a project; one that does not look like it gets a warning, not a failure.
+    if (const auto doubt = project::ProjectDoubt(path)) {
+        std::cerr << "kinetar-cli: warning: " << OneLine(*doubt) << "\n";
+    }
     return 0;
 }
 
@@ -475,13 +743,39 @@ extern "C" void OnInterrupt(int)
     g_interrupted = 1;
 }
 
-// A message for the terminal: its line breaks as the terminal's.
-std::string TerminalText(std::string text)
+// Ctrl-C, SIGTERM and SIGHUP stop a run at its next progress report, which keeps the frames
+// written and leaves no temporary file.
+void CatchStopSignals()
 {
-    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-        text.erase(at, 1);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    // Reading a picture goes on undisturbed; the run stops at its next progress report.
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
     }
-    return text;
+}
+
+// Without a size the video takes the first picture's; one that cannot be read leaves none.
+void CheckFirstPicture(const ProjectHeader& header, const std::vector<FrameRecord>& records)
+{
+    if (header.Width != 0 && header.Height != 0) {
+        return;
+    }
+    const auto first = std::find_if(records.begin(), records.end(),
+                                    [](const FrameRecord& record) { return !project::IsSoundRecord(record); });
+    if (first == records.end()) {
+        throw Error("The video has no size and no picture to take it from: set one with --size");
+    }
+    const std::string picture = project::GetText(first->PictureFileName);
+    try {
+        RequireRegularFile(picture);
+        (void)pictures::LoadPicture(picture);
+    } catch (const Error& error) {
+        throw Error("The video takes its size from the first picture, which cannot be read (" +
+                    cli::NamedMessage(OneLine(error.what()), picture) + "); set a size with --size");
+    }
 }
 
 // The progress line on a terminal: percent, frame i of N, frames per second, time left.
@@ -520,8 +814,38 @@ private:
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
+// The run's result for the terminal: the window's text, with what the run tells beyond it (the
+// destination and the system's reason, what the compressor refuses, whether a file was written).
+std::string ResultText(std::uint8_t result, const avi::RunOutcome& outcome, const std::string& destination)
+{
+    const std::string reason = outcome.SystemError != 0 ? std::strerror(outcome.SystemError) : "";
+    // A run that ends before its first frame leaves an earlier video as it was.
+    const std::string left = outcome.DestinationReplaced            ? "the video holds the frames written so far"
+                             : std::filesystem::exists(destination) ? destination + " was left as it was"
+                                                                    : "no video was written";
+    std::string message = OneLine(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
+    switch (result) {
+    case avi::kResultCannotOpenFile: {
+        struct stat status {};
+        if (::stat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            return "Can't open AVI file. " + destination + " is not a regular file (" + FileKind(status.st_mode) + ")";
+        }
+        return "Can't open AVI file. " + destination + ": " + (reason.empty() ? "It's probably in use." : reason);
+    }
+    case avi::kResultFormatRefused:
+        return outcome.Detail.empty() ? message : message + ": " + outcome.Detail;
+    case avi::kResultStopped:
+        return outcome.DestinationReplaced ? "stopped; " + left : "stopped before the first frame; " + left;
+    case avi::kResultWriteFailed:
+        return message + (reason.empty() ? "" : " (" + reason + ")") + "; " + left;
+    default:
+        return message;
+    }
+}
+
 int CommandRender(Arguments arguments)
 {
+    CatchStopSignals();
     const auto codecText = arguments.Value("--codec");
     const auto qualityText = arguments.Value("--quality");
     const auto onError = arguments.Value("--on-error");
@@ -533,32 +857,25 @@ int CommandRender(Arguments arguments)
     }
     const bool stopOnError = onError && *onError == "stop";
     const auto& registry = avi::CodecRegistry::Default();
-    const avi::CodecInfo* codec = nullptr;
-    if (codecText) {
-        std::string trimmed = *codecText;
-        while (!trimmed.empty() && trimmed.back() == ' ') {
-            trimmed.pop_back();
-        }
-        codec = registry.FindByText(trimmed);
-        if (codec == nullptr) {
-            Usage("unknown compressor '" + *codecText + "' (kinetar-cli codecs lists them)");
-        }
-    }
+    const avi::CodecInfo* codec = codecText ? &ParseCodec(*codecText) : nullptr;
     std::optional<std::uint32_t> quality;
     if (qualityText) {
         quality = static_cast<std::uint32_t>(ParseNumber(*qualityText, "--quality", 0, 100)) * 100U;
     }
 
+    const std::string destinationGiven = output ? Absolute(*output) : std::string();
     ProjectHeader header;
+    std::vector<FrameRecord> records;
     try {
-        header = project::ReadProject(path, nullptr);
+        records = ReadRecords(path, header);
         avi::ProposeSettings(header, Absolute(path), path);
+        CheckFirstPicture(header, records);
         if (output) {
-            project::SetText(header.AviFileName, Absolute(*output));
+            project::SetText(header.AviFileName, destinationGiven);
         }
         avi::CheckVideoSettings(header);
     } catch (const Error& error) {
-        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitRenderError;
     }
 
@@ -570,15 +887,16 @@ int CommandRender(Arguments arguments)
     }
 
     // The bar counts pictures: a sound record brings no report of its own.
-    std::vector<FrameRecord> records;
-    (void)project::ReadProject(path, &records);
     const auto frames = static_cast<std::int32_t>(
         std::count_if(records.begin(), records.end(), [](const FrameRecord& r) { return !project::IsSoundRecord(r); }));
     ProgressBar bar(!quiet && ::isatty(STDERR_FILENO) == 1, frames);
     std::int32_t processed = 0;
     bool firstReport = true;
+    cli::FrameErrorNamer namer(records, project::GetFrameRate(header));
 
     avi::EngineServices services;
+    avi::RunOutcome outcome;
+    services.Outcome = &outcome;
     // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
     // For a kind of file that cannot carry the stored choice or uncompressed frames, the first
     // compressor it takes at the frame's depth.
@@ -606,24 +924,18 @@ int CommandRender(Arguments arguments)
     services.AskFrameError = [&](const std::string& message) {
         ++processed;
         bar.Break();
-        std::cerr << message << "\n";
+        std::cerr << "kinetar-cli: " << OneLine(namer.Name(message)) << "\n";
         return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;
     };
-    const auto progress = [&](int) {
+    const auto progress = [&](int percent) {
         if (firstReport) {
             firstReport = false;
         } else {
             bar.Frame(++processed);
+            namer.Report(percent);
         }
         return g_interrupted == 0;
     };
-
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    // Reading a picture goes on undisturbed; the run stops at its next progress report.
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
 
     bool settingsChanged = false;
     std::uint8_t result = 0;
@@ -631,18 +943,17 @@ int CommandRender(Arguments arguments)
         avi::CreateAVI(header, path, settingsChanged, progress, result, services);
     } catch (const Error& error) {
         bar.Break();
-        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitRenderError;
     }
     bar.Break();
-    const std::string message = TerminalText(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
-    if (!message.empty()) {
+    const std::string destination = project::GetText(header.AviFileName);
+    const std::string message = ResultText(result, outcome, destination);
+    if (!message.empty() && (result != avi::kResultStopped || !quiet)) {
         std::cerr << "kinetar-cli: " << message << "\n";
-    } else if (result == avi::kResultStopped && !quiet) {
-        std::cerr << "kinetar-cli: stopped; the video holds the frames written so far\n";
     }
-    if ((result == avi::kResultDone || result == avi::kResultStopped) && !quiet) {
-        std::cout << project::GetText(header.AviFileName) << "\n";
+    if ((result == avi::kResultDone || (result == avi::kResultStopped && outcome.DestinationReplaced)) && !quiet) {
+        std::cout << destination << "\n";
     }
     return result;
 }
@@ -669,7 +980,7 @@ int main(int argc, char** argv)
         return 0;
     }
     for (int i = 2; i < argc; ++i) {
-        if (std::string(argv[i]) == "--help") {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
             std::cout << kUsage << "\n" << kHelp;
             return 0;
         }
@@ -688,6 +999,12 @@ int main(int argc, char** argv)
         if (command == "frame") {
             return CommandFrame(std::move(arguments));
         }
+        if (command == "remove") {
+            return CommandRemove(std::move(arguments));
+        }
+        if (command == "move") {
+            return CommandMove(std::move(arguments));
+        }
         if (command == "info") {
             return CommandInfo(std::move(arguments));
         }
@@ -701,8 +1018,16 @@ int main(int argc, char** argv)
     } catch (const UsageError& error) {
         std::cerr << "kinetar-cli: " << error.message << "\n" << kUsage;
         return kExitUsage;
+    } catch (const std::filesystem::filesystem_error& error) {
+        // A path the system refuses to work with: say which and why, not the library's wording.
+        std::cerr << "kinetar-cli: " << (error.path1().empty() ? std::string("a file") : error.path1().string()) << ": "
+                  << error.code().message() << "\n";
+        return kExitFailure;
+    } catch (const std::bad_alloc&) {
+        std::cerr << "kinetar-cli: not enough memory\n";
+        return kExitFailure;
     } catch (const std::exception& error) {
-        std::cerr << "kinetar-cli: " << error.what() << "\n";
+        std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitFailure;
     }
 }

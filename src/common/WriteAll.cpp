@@ -5,10 +5,37 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 
 namespace kinetar {
+
+namespace {
+
+std::atomic<std::int64_t> g_writeLimit{-1};
+std::atomic<int> g_limitError{0};
+
+// Shortens the parts to at most `bytes` in all; the count of parts left.
+std::size_t Cap(std::span<iovec> parts, std::size_t bytes)
+{
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].iov_len >= bytes) {
+            parts[i].iov_len = bytes;
+            return i + 1;
+        }
+        bytes -= parts[i].iov_len;
+    }
+    return parts.size();
+}
+
+}  // namespace
+
+void LimitWritesForTesting(std::int64_t limit, int error)
+{
+    g_limitError = error;
+    g_writeLimit = limit;
+}
 
 int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
 {
@@ -34,13 +61,12 @@ int WriteAll(int fd, std::int64_t offset, std::span<const iovec> parts)
         std::copy_n(parts.begin() + static_cast<std::ptrdiff_t>(first), count, batch.begin());
         batch[0].iov_base = static_cast<std::uint8_t*>(batch[0].iov_base) + skip;
         batch[0].iov_len -= skip;
-        for (std::size_t i = 0, room = kMaxPerCall; i < count; ++i) {
-            if (batch[i].iov_len >= room) {
-                batch[i].iov_len = room;
-                count = i + 1;
-                break;
+        count = Cap(std::span(batch.data(), count), kMaxPerCall);
+        if (const std::int64_t limit = g_writeLimit.load(std::memory_order_relaxed); limit >= 0) {
+            if (position >= limit) {
+                return g_limitError;
             }
-            room -= batch[i].iov_len;
+            count = Cap(std::span(batch.data(), count), static_cast<std::size_t>(limit - position));
         }
         const ssize_t put = ::pwritev(fd, batch.data(), static_cast<int>(count), position);
         if (put < 0 && errno == EINTR) {

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -426,12 +427,20 @@ TEST(CreateAVI, ADestinationThatCannotBeWrittenGivesResult2)
     project.Frames({});
     test::WriteFile(project.dir.File("plain"), std::vector<std::uint8_t>{1});
     std::filesystem::create_directory(project.dir.File("folder.avi"));
-    for (const std::string& destination : {project.dir.File("no/such/folder/x.avi"), project.dir.File("plain/x.avi"),
-                                           project.dir.File("folder.avi"), std::string()}) {
+    // The system's reason goes to the caller.
+    const std::pair<std::string, int> rows[] = {{project.dir.File("no/such/folder/x.avi"), ENOENT},
+                                                {project.dir.File("plain/x.avi"), ENOTDIR},
+                                                {project.dir.File("folder.avi"), EISDIR},
+                                                {std::string(), ENOENT}};
+    for (const auto& [destination, error] : rows) {
         SCOPED_TRACE(destination);
         project::SetText(project.header.AviFileName, destination);
-        const auto run = project.Generate();
+        RunOutcome outcome;
+        EngineServices services;
+        services.Outcome = &outcome;
+        const auto run = project.Generate(services);
         EXPECT_EQ(run.result, kResultCannotOpenFile);
+        EXPECT_EQ(outcome.SystemError, error);
         EXPECT_TRUE(run.chooserSaw.empty());
     }
     if (::geteuid() != 0) {
@@ -516,10 +525,10 @@ TEST(CreateAVI, AFullDiskGivesResult7AndAValidFileOfTheWholeFrames)
     const struct {
         rlim_t limit;
         int result;
-        std::int64_t frames;
+        std::int64_t frames;  // -1: none, and the earlier file stays
     } rows[] = {
-        {4000, kResultCannotCreateStream, -1},
-        {8192 + 12 + 5000, kResultWriteFailed, 0},
+        {4000, kResultWriteFailed, -1},
+        {8192 + 12 + 5000, kResultWriteFailed, -1},
         {8192 + 12 + 3 * 9224 + 40 + 3 * 24, kResultWriteFailed, 3},
         {8192 + 12 + 3 * 9224 + 40 + 3 * 24 - 1, kResultWriteFailed, 2},
         {8192 + 12 + 7 * 9224 + 9000, kResultWriteFailed, 7},

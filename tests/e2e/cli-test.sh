@@ -58,8 +58,11 @@ usage)
   grep -q "unknown option --bogus" err.txt || fail "bad option not named"
   expect_status 0 "$cli" --version
   expect_line out.txt "kinetar-cli 1.0.0"
-  expect_status 0 "$cli" --help
-  grep -q '^Usage: kinetar-cli' out.txt || fail "--help shows no usage"
+  for help in --help -h "render -h"; do
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" $help
+    grep -q '^Usage: kinetar-cli' out.txt || fail "$help shows no usage"
+  done
   ;;
 
 new_set_info)
@@ -339,6 +342,9 @@ render_defaults)
   expect_status 0 "$cli" render p.AVIprj --output other.avi
   expect_line out.txt "$work/other.avi"
   [ "$(probe other.avi nb_read_frames)" = 2 ] || fail "--output"
+  expect_status 0 "$cli" render p.AVIprj -q -c mjpg -o short.avi
+  [ -s out.txt ] || [ -s err.txt ] && fail "-q still wrote: $(cat out.txt err.txt)"
+  [ "$(probe short.avi codec_name)" = mjpeg ] || fail "-c and -o"
   ;;
 
 render_on_error)
@@ -349,11 +355,17 @@ render_on_error)
   "$cli" add p.AVIprj bad.bmp
   "$cli" add p.AVIprj good.bmp
   expect_status 0 "$cli" render p.AVIprj
-  expect_line err.txt "Unknown file format $work/bad.bmp"
+  expect_line err.txt "kinetar-cli: Unknown file format $work/bad.bmp"
   [ "$(probe p.avi nb_frames),$(probe p.avi nb_read_frames)" = "3,2" ] || fail "skip keeps the gap"
   expect_status 4 "$cli" render p.AVIprj --on-error stop
-  expect_line err.txt "Unknown file format $work/bad.bmp"
+  expect_line err.txt "kinetar-cli: Unknown file format $work/bad.bmp"
   [ "$(probe p.avi nb_read_frames)" = 1 ] || fail "stop keeps the frames before"
+  # Stopped before its first frame, a run leaves the video there as it was.
+  cp p.avi before.avi
+  "$cli" remove p.AVIprj 0 && "$cli" set p.AVIprj --size 16x8
+  expect_status 4 "$cli" render p.AVIprj --on-error stop
+  expect_line err.txt "kinetar-cli: stopped before the first frame; $work/p.avi was left as it was"
+  [ ! -s out.txt ] && cmp -s p.avi before.avi || fail "a run stopped before its first frame replaced the video"
   expect_status 2 "$cli" render p.AVIprj --on-error maybe
   ;;
 
@@ -379,7 +391,7 @@ render_codec)
   [ "$(probe p.avi codec_name)" = mjpeg ] || fail "codec MJPG"
   "$cli" set p.AVIprj --depth 1
   expect_status 6 "$cli" render p.AVIprj --codec MJPG --quiet
-  grep -q "Selected video codec can't use selected format of AVI" err.txt || fail "no message for result 6: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: Selected video codec can't use selected format of AVI: Motion JPEG takes only 24-bit frames"
   expect_status 2 "$cli" render p.AVIprj --quality 101
   ;;
 
@@ -393,35 +405,56 @@ render_full_disk)
   [ "$status" -eq 7 ] || fail "exit $status, expected 7: $(cat err.txt)"
   grep -q "Can't write to drive. Please check free space." err.txt || fail "no message: $(cat err.txt)"
   [ "$(probe p.avi nb_read_frames)" = 2 ] || fail "the file left is not read as 2 whole frames"
+  # Full before the first frame: the video there stays.
+  cp p.avi before.avi
+  ( ulimit -f 1; trap '' XFSZ; exec "$cli" render p.AVIprj ) >out.txt 2>err.txt
+  status=$?
+  [ "$status" -eq 7 ] || fail "exit $status, expected 7: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: Can't write to drive. Please check free space. and try it again. (File too large); $work/p.avi was left as it was"
+  cmp -s p.avi before.avi || fail "a run that wrote no frame replaced the video"
   ;;
 
 render_unwritable)
   pictures a.bmp:8x8:00ff00
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj a.bmp
-  expect_status 2 "$cli" render p.AVIprj --output "$work/no/such/folder/x.avi"
-  grep -q "Can't open AVI file." err.txt || fail "no message: $(cat err.txt)"
+  mkfifo fifo.avi
+  # The destination and the system's reason; what is not a regular file is left as it is.
+  while IFS='|' read -r destination reason; do
+    expect_status 2 "$cli" render p.AVIprj --output "$destination"
+    expect_line err.txt "kinetar-cli: Can't open AVI file. $destination$reason"
+  done <<ROWS
+$work/no/such/folder/x.avi|: No such file or directory
+$work| is not a regular file (a folder)
+$work/fifo.avi| is not a regular file (a FIFO)
+ROWS
+  [ -p fifo.avi ] || fail "the FIFO was replaced"
   ;;
 
 render_interrupt)
   /usr/bin/python3 -c 'from PIL import Image; Image.new("RGB", (1280, 720), (1, 2, 3)).save("a.bmp")'
   "$cli" new p.AVIprj
   for i in $(seq 1 300); do echo a.bmp; done | xargs "$cli" add p.AVIprj
-  "$cli" render p.AVIprj >out.txt 2>err.txt &
-  pid=$!
-  # Ctrl-C once the run is inside its frame loop: its temporary file has grown past a few frames.
-  for _ in $(seq 1 200); do
-    temporary=$(ls -A | grep '^\.p\.avi\.' | head -n 1)
-    [ -n "$temporary" ] && [ "$(stat -c %s "$temporary" 2>/dev/null || echo 0)" -gt 10000000 ] && break
-    sleep 0.05
+  # Ctrl-C, a SIGTERM and a hang-up all end a run alike.
+  for signal in INT TERM HUP; do
+    rm -f p.avi
+    "$cli" render p.AVIprj >out.txt 2>err.txt &
+    pid=$!
+    # The signal once the run is inside its frame loop: its temporary file has grown past a few frames.
+    for _ in $(seq 1 200); do
+      temporary=$(ls -A | grep '^\.p\.avi\.' | head -n 1)
+      [ -n "$temporary" ] && [ "$(stat -c %s "$temporary" 2>/dev/null || echo 0)" -gt 10000000 ] && break
+      sleep 0.05
+    done
+    kill -"$signal" "$pid"
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 4 ] || fail "SIG$signal: exit $status, expected 4: $(cat err.txt)"
+    frames=$(probe p.avi nb_read_frames)
+    [ "$frames" -ge 3 ] && [ "$frames" -lt 300 ] || fail "$frames frames after SIG$signal"
+    [ "$(probe p.avi nb_frames)" = "$frames" ] || fail "SIG$signal: the header does not count the frames written"
+    [ -z "$(ls -A | grep '^\.p\.avi\.')" ] || fail "SIG$signal left a temporary file: $(ls -A)"
   done
-  kill -INT "$pid"
-  wait "$pid"
-  status=$?
-  [ "$status" -eq 4 ] || fail "exit $status, expected 4: $(cat err.txt)"
-  frames=$(probe p.avi nb_read_frames)
-  [ "$frames" -ge 3 ] && [ "$frames" -lt 300 ] || fail "$frames frames after Ctrl-C"
-  [ "$(probe p.avi nb_frames)" = "$frames" ] || fail "the header does not count the frames written"
   ;;
 
 render_invalid)
@@ -429,10 +462,207 @@ render_invalid)
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj bad.bmp
   expect_status 8 "$cli" render p.AVIprj
-  grep -q "Video width 0 is out of range (allowed: 1 to 32767)" err.txt || fail "no message: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: The video takes its size from the first picture, which cannot be read (Unknown file format $work/bad.bmp); set a size with --size"
   [ -e p.avi ] && fail "a file was written"
+  "$cli" new -f p.AVIprj
+  expect_status 8 "$cli" render p.AVIprj
+  grep -q "no picture to take it from" err.txt || fail "no message for a project without pictures: $(cat err.txt)"
   expect_status 8 "$cli" render missing.AVIprj
   grep -q "Can't read project file missing.AVIprj" err.txt || fail "no message: $(cat err.txt)"
+  ;;
+
+edit_commands)
+  pictures a.bmp:2x2:ff0000 b.bmp:2x2:00ff00 c.bmp:2x2:0000ff d.bmp:2x2:ffffff
+  "$cli" new base.AVIprj
+  "$cli" add base.AVIprj a.bmp b.bmp c.bmp d.bmp
+  # Each row starts from the same four frames: the command, then the frames left in order.
+  while IFS='|' read -r arguments want; do
+    cp base.AVIprj p.AVIprj
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" $arguments
+    [ "$(frames_listed p.AVIprj | cut -d' ' -f2 | paste -sd' ')" = "$want" ] || fail "$arguments: $(frames_listed p.AVIprj)"
+  done <<'ROWS'
+remove p.AVIprj 1|a.bmp c.bmp d.bmp
+remove p.AVIprj 3 0 3|b.bmp c.bmp
+remove p.AVIprj 0 1 2 3|
+move p.AVIprj 0 3|b.bmp c.bmp d.bmp a.bmp
+move p.AVIprj 3 1|a.bmp d.bmp b.bmp c.bmp
+move p.AVIprj 2 2|a.bmp b.bmp c.bmp d.bmp
+ROWS
+  # The records left are the same bytes, and the header stays.
+  cp base.AVIprj p.AVIprj
+  "$cli" remove p.AVIprj 0
+  [ "$(hex p.AVIprj 0 2000)" = "$(hex base.AVIprj 0 360)$(hex base.AVIprj 652 876)" ] || fail "remove changed other bytes"
+  cp base.AVIprj p.AVIprj
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<'ROWS'
+remove p.AVIprj 4|there is no frame 4: the project has 4 frames, numbered from 0
+remove p.AVIprj 0 9|there is no frame 9: the project has 4 frames, numbered from 0
+remove p.AVIprj 99999999999999999999|there is no frame 99999999999999999999: the project has 4 frames, numbered from 0
+remove p.AVIprj x|a frame index is a whole number from 0, not 'x'
+remove p.AVIprj|a project file and at least one frame index are needed
+move p.AVIprj 0 4|there is no frame 4: the project has 4 frames, numbered from 0
+move p.AVIprj -1 2|a frame index is a whole number from 0, not '-1'
+move p.AVIprj 1|a project file and two frame indexes, FROM and TO, are needed
+ROWS
+  cmp -s p.AVIprj base.AVIprj || fail "a refused command changed the project"
+  ;;
+
+set_codec)
+  pictures a.bmp:8x8:00ff00
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  # The compressor record as the window's chooser stores it (bytes 274-337): size 64, flags 1,
+  # "vidc", then the fourcc (290) and the quality in hundredths of a percent (322). Each row goes on
+  # from the one before; choosing the same compressor again keeps its quality.
+  while IFS='|' read -r options want; do
+    # shellcheck disable=SC2086
+    expect_status 0 "$cli" set p.AVIprj $options
+    [ "$(hex p.AVIprj 274 16)" = 40000000010000000000000076696463 ] || fail "set $options: $(hex p.AVIprj 274 64)"
+    [ "$(hex p.AVIprj 290 4)$(hex p.AVIprj 322 4)" = "$want" ] || fail "set $options: $(hex p.AVIprj 274 64)"
+  done <<'ROWS'
+--codec mjpg|4d4a5047ffffffff
+--quality 80|4d4a5047401f0000
+-c MJPG|4d4a5047401f0000
+--quality default|4d4a5047ffffffff
+--codec Mjpg --quality 1|4d4a504764000000
+--codec dib|44494220ffffffff
+--codec MJPG --quality 80|4d4a5047401f0000
+ROWS
+  json_holds p.AVIprj 'd["compressor"] == "MJPG" and d["quality"] == 80'
+  expect_status 0 "$cli" render p.AVIprj -q
+  [ "$(probe p.avi codec_name)" = mjpeg ] || fail "render does not start from the stored compressor"
+  "$cli" new q.AVIprj
+  cp p.AVIprj before
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" set $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<'ROWS'
+p.AVIprj --codec XYZW|unknown compressor 'XYZW' (kinetar-cli codecs lists them)
+p.AVIprj --codec MJPEG|unknown compressor 'MJPEG' (kinetar-cli codecs lists them)
+p.AVIprj --quality 101|--quality must be a whole number from 1 to 100 or default, not '101'
+p.AVIprj --quality 0|--quality must be a whole number from 1 to 100 or default, not '0'
+p.AVIprj -c mjpg --quality high|--quality must be a whole number from 1 to 100 or default, not 'high'
+p.AVIprj --codec dib --quality 50|the compressor 'DIB ' has no quality setting
+p.AVIprj --depth 1 --codec mjpg|the compressor 'MJPG' does not take 1-bit frames (kinetar-cli codecs --depth 1 lists those that do)
+q.AVIprj --quality 50|--quality needs a compressor: give --codec FOURCC
+ROWS
+  cmp -s p.AVIprj before || fail "a refused set changed the project"
+  ;;
+
+add_from)
+  pictures f1.bmp:2x2:ff0000
+  # 3,000 pictures listed last first; --sort end puts them in order over the whole list.
+  /usr/bin/python3 -c 'import os
+for i in range(2, 3001): os.link("f1.bmp", f"f{i}.bmp")
+open("many.txt", "w").write("".join(f"f{i}.bmp\n" for i in range(3000, 0, -1)))'
+  "$cli" new p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj --sort end --from many.txt
+  [ "$(frames_listed p.AVIprj | cut -d' ' -f2 | paste -sd' ')" = "$(seq -f 'f%g.bmp' 1 3000 | paste -sd' ')" ] ||
+    fail "3,000 listed pictures out of order: $(frames_listed p.AVIprj | head -n 5)"
+  # A list file (a blank line, a Windows line end) and the command line sort together; - reads
+  # standard input.
+  printf 'f12.bmp\nf3.bmp\n\nf10.bmp\r\n' >list.txt
+  "$cli" new -f p.AVIprj
+  expect_status 0 "$cli" add p.AVIprj --sort end --from list.txt f5.bmp
+  printf 'f7.bmp\nf1.bmp\n' | expect_status 0 "$cli" add p.AVIprj --from - --sort end
+  [ "$(frames_listed p.AVIprj | cut -d' ' -f2 | paste -sd' ')" = "f3.bmp f5.bmp f10.bmp f12.bmp f1.bmp f7.bmp" ] ||
+    fail "list order: $(frames_listed p.AVIprj)"
+  cp p.AVIprj before
+  printf 'f1.bmp\nnope.bmp\n' >bad.txt
+  while IFS='|' read -r status arguments message; do
+    # shellcheck disable=SC2086
+    expect_status "$status" "$cli" add p.AVIprj $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<ROWS
+1|--from missing.txt|Can't read the list of pictures missing.txt: No such file or directory; nothing was added
+1|--from bad.txt|No such picture file; nothing was added: $work/nope.bmp
+2|--from|--from needs a value
+ROWS
+  cmp -s p.AVIprj before || fail "a refused add changed the project"
+  ;;
+
+not_regular)
+  pictures a.bmp:2x2:ff0000
+  mkfifo fifo.AVIprj fifo.bmp
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  cp p.AVIprj before
+  # Answered at once, naming the file and what it is.
+  while IFS='|' read -r status arguments message; do
+    # shellcheck disable=SC2086
+    expect_status "$status" timeout 10 "$cli" $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<ROWS
+1|info fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
+1|new -f fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
+1|set fifo.AVIprj --fps 3|fifo.AVIprj is not a regular file (a FIFO)
+1|remove fifo.AVIprj 0|fifo.AVIprj is not a regular file (a FIFO)
+8|render fifo.AVIprj|fifo.AVIprj is not a regular file (a FIFO)
+1|info /dev/zero|/dev/zero is not a regular file (a device)
+8|render /dev/zero|/dev/zero is not a regular file (a device)
+1|add p.AVIprj fifo.bmp|$work/fifo.bmp is not a regular file (a FIFO); nothing was added
+1|add p.AVIprj a.bmp /dev/zero|/dev/zero is not a regular file (a device); nothing was added
+ROWS
+  cmp -s p.AVIprj before || fail "a refused add changed the project"
+  [ -p fifo.AVIprj ] || fail "new --force replaced a FIFO"
+  # A picture that became a FIFO after it was added is skipped at once.
+  pictures b.bmp:2x2:00ff00
+  "$cli" add p.AVIprj b.bmp
+  rm b.bmp && mkfifo b.bmp
+  expect_status 0 timeout 10 "$cli" render p.AVIprj --quiet
+  expect_line err.txt "kinetar-cli: $work/b.bmp is not a regular file"
+  # Any file opens as a project, with a warning when it does not look like one.
+  head -c 400 /dev/zero >odd.AVIprj
+  expect_status 0 "$cli" info odd.AVIprj
+  expect_line err.txt "kinetar-cli: warning: odd.AVIprj does not look like a project: its size is not 360 + 292 × N bytes"
+  ;;
+
+picture_messages)
+  /usr/bin/python3 - <<'PY'
+from PIL import Image
+picture = Image.new("RGB", (8, 8), (255, 128, 0))
+for kind in ("bmp", "tga", "gif", "pcx"):
+    picture.save(f"whole.{kind}")
+PY
+  # Each cut inside its pixels, among whole ones; its line names the file wherever the reader's
+  # text leaves it out, also when two files fail alike.
+  head -c 40 whole.tga >2cut.tga
+  head -c 100 whole.bmp >4cut.bmp
+  head -c 40 whole.gif >5cut.gif
+  cp 2cut.tga 7cut.tga
+  for item in 1:bmp 3:tga 6:pcx; do cp "whole.${item#*:}" "${item%:*}whole.${item#*:}"; done
+  "$cli" new p.AVIprj
+  "$cli" set p.AVIprj --size 8x8
+  "$cli" add p.AVIprj --sort start ./*cut.* [0-9]whole.*
+  # Once with a report a picture, once with several (half a second, each frame compressed).
+  for codec in dib xvid; do
+    [ "$codec" = dib ] || "$cli" frame p.AVIprj all --duration 0.5
+    expect_status 0 "$cli" render p.AVIprj --quiet --codec $codec
+    [ "$(cat err.txt)" = "kinetar-cli: $work/2cut.tga: Read TGA error
+kinetar-cli: Reading pixels FAILED $work/4cut.bmp
+kinetar-cli: $work/5cut.gif: Read GIF error
+kinetar-cli: $work/7cut.tga: Read TGA error" ] || fail "$codec: $(cat err.txt)"
+  done
+  # Paths the system refuses get a message of ours.
+  ln -s loop loop
+  while IFS='|' read -r status arguments message; do
+    # shellcheck disable=SC2086
+    expect_status "$status" "$cli" $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+  done <<ROWS
+2|set p.AVIprj --output $work|--output names a folder, not a video file: $work
+1|add p.AVIprj loop/a.bmp|$work/loop/a.bmp: Too many levels of symbolic links
+ROWS
+  for arguments in "set p.AVIprj --output" "render p.AVIprj --output" "info" "new --force" "render"; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments ""
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: a file name cannot be empty" ] || fail "$arguments '': $(cat err.txt)"
+  done
   ;;
 
 large_file)

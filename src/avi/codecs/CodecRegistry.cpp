@@ -69,6 +69,75 @@ std::vector<const CodecInfo*> CodecRegistry::ForDepth(int bitsPerPixel, Containe
     return codecs;
 }
 
+namespace {
+
+// The codec's name without what follows it in brackets or after a comma: "H.264".
+std::string ShortName(const std::string& name)
+{
+    return name.substr(0, std::min(name.find(" ("), name.find(',')));
+}
+
+// "24-bit", "4- and 8-bit", "1-, 4-, 8- and 24-bit".
+std::string DepthList(unsigned depths)
+{
+    std::vector<std::string> listed;
+    for (const int bits : {1, 4, 8, 24}) {
+        if ((depths & DepthBit(bits)) != 0) {
+            listed.push_back(std::to_string(bits));
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        text += (i == 0                   ? ""
+                 : i + 1 == listed.size() ? " and "
+                                          : ", ") +
+                listed[i] + (i + 1 == listed.size() ? "" : "-");
+    }
+    return text + "-bit";
+}
+
+std::string ContainerTitle(Container container)
+{
+    switch (container) {
+    case Container::Avi:
+        return "AVI";
+    case Container::Mp4:
+        return "MP4";
+    case Container::Mkv:
+        return "Matroska";
+    case Container::WebM:
+        return "WebM";
+    }
+    return "AVI";
+}
+
+}  // namespace
+
+std::string RefusalText(const CodecInfo& codec, int bitsPerPixel, std::int32_t width, std::int32_t height,
+                        Container container)
+{
+    const std::string name = ShortName(codec.Name);
+    if (!codec.GoesInto(container)) {
+        return "a " + ContainerTitle(container) + " file cannot carry " + name;
+    }
+    const unsigned depths = codec.Depths | (container == Container::Avi ? 0U : codec.OtherDepths);
+    const bool sizeRule = codec.SizeMultiple > 1 && (container == Container::Avi || codec.OtherDepths == 0);
+    const bool sizeTaken = !sizeRule || (width % codec.SizeMultiple == 0 && height % codec.SizeMultiple == 0);
+    if (codec.Takes(bitsPerPixel, container) && sizeTaken) {
+        return {};
+    }
+    std::string text = name + " takes only";
+    if (depths != kEveryDepth) {
+        text += " " + DepthList(depths);
+    }
+    text += " frames";
+    if (sizeRule) {
+        text += codec.SizeMultiple == 2 ? " of even width and height"
+                                        : " of width and height in multiples of " + std::to_string(codec.SizeMultiple);
+    }
+    return text;
+}
+
 const CodecRegistry& CodecRegistry::Default()
 {
     static const CodecRegistry registry = [] {

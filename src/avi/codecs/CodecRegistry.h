@@ -47,6 +47,8 @@ struct CodecInfo {
     bool EveryFrameKey = true;                           // intra-only: every sample is a key frame
     unsigned Containers = ContainerBit(Container::Avi);  // the kinds of file that can carry it
     unsigned OtherDepths = 0;                            // further depths taken outside AVI
+    // Both sides must be multiples of it; outside AVI a codec with OtherDepths pads an odd side.
+    int SizeMultiple = 1;
 
     bool Takes(int bitsPerPixel) const { return (Depths & DepthBit(bitsPerPixel)) != 0; }
     bool Takes(int bitsPerPixel, Container container) const
@@ -55,6 +57,11 @@ struct CodecInfo {
     }
     bool GoesInto(Container container) const { return (Containers & ContainerBit(container)) != 0; }
 };
+
+// What the codec refuses of frames of this depth and size in this kind of file, for a user: "H.264
+// takes only 24-bit frames of even width and height". Empty when it takes them.
+std::string RefusalText(const CodecInfo& codec, int bitsPerPixel, std::int32_t width, std::int32_t height,
+                        Container container);
 
 // The compressors a chooser can offer.
 class CodecRegistry {

@@ -581,7 +581,8 @@ void AddLibavCompressors(CodecRegistry& registry)
                       .HasQuality = codec.Quality != QualityScale::None,
                       .EveryFrameKey = codec.EveryFrameKey,
                       .Containers = codec.Containers,
-                      .OtherDepths = codec.Format == Input::Yuv420 ? kEveryDepth : 0U});
+                      .OtherDepths = codec.Format == Input::Yuv420 ? kEveryDepth : 0U,
+                      .SizeMultiple = codec.SizeMultiple});
     }
 }
 

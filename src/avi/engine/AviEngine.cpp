@@ -3,19 +3,20 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
-#include <future>
 #include <limits>
 #include <memory>
 #include <optional>
 
 #include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecLibraryVersion.h"
+#include "avi/engine/PictureReadAhead.h"
 #include "avi/engine/VideoOutput.h"
 #include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
-#include "pictures/LoadPicture.h"
+#include "project/FrameRecordReader.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::avi {
@@ -46,37 +47,39 @@ int ProgressPercent(std::int64_t index, std::int64_t count)
 // The objects one run holds, in the order they are acquired.
 class AviRun {
 public:
-    AviRun() = default;
+    explicit AviRun(RunOutcome& outcome) : m_outcome(outcome) {}
     AviRun(const AviRun&) = delete;
     AviRun& operator=(const AviRun&) = delete;
     // An unexpected failure passing through still closes the file and drops the temporary one.
     ~AviRun() { ReleaseAVIObjects(false); }
 
     // The destination is written under a temporary name in its own folder; its extension says
-    // what kind of file.
-    bool OpenFile(const std::string& destination)
+    // what kind of file. Returns 0 or the errno of why it could not be.
+    int OpenFile(const std::string& destination)
     {
         if (destination.empty()) {
-            return false;
+            return ENOENT;
         }
         struct stat status {};
         if (::stat(destination.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            return false;
+            return EISDIR;
         }
         m_output.emplace(destination);
         if (!m_output->IsOpen()) {
+            const int error = m_output->CreateError();
             m_output.reset();
-            return false;
+            return error != 0 ? error : EIO;
         }
         m_output->DropDestinationCache();
         file = MakeVideoOutput(ContainerForPath(destination), m_output->Descriptor(), destination);
         (void)m_output->ReleaseDescriptor();  // the writer closes it
-        return true;
+        return 0;
     }
 
     // Frees and releases whatever the run holds. The file is closed into a valid video; it replaces
-    // the destination when the run reached its frame loop, otherwise it is removed. False when
-    // anything could not be written or the file could not be moved.
+    // the destination when it holds a frame or the run went through every record, otherwise it is
+    // removed, so a run that ends before its first frame leaves a good earlier video alone. False
+    // when anything could not be written or the file could not be moved.
     // Our compressor variables hold no handles or pointers, so a chosen compressor has nothing to
     // hand back.
     bool ReleaseAVIObjects(bool /*compressorChosen*/)
@@ -88,16 +91,27 @@ public:
         compressedStream.reset();
         bool ok = true;
         if (file) {
-            bool valid = file->Close(positions);
+            const bool valid = file->Close(positions);
             ok = valid && !file->Failed();
+            NoteError(file->SystemError());
             file.reset();
-            if (reachedFrameLoop && valid) {
-                valid = m_output->Commit() == 0;
-                ok = ok && valid;
+            if (valid && (m_outcome.FramesWritten > 0 || completed)) {
+                const int error = m_output->Commit();
+                NoteError(error);
+                m_outcome.DestinationReplaced = error == 0;
+                ok = ok && error == 0;
             }
             m_output.reset();  // removes the temporary file unless it took the destination's name
         }
         return ok;
+    }
+
+    // Keeps the first errno the output met.
+    void NoteError(int error)
+    {
+        if (m_outcome.SystemError == 0) {
+            m_outcome.SystemError = error;
+        }
     }
 
     std::unique_ptr<VideoOutput> file;
@@ -106,10 +120,11 @@ public:
     std::unique_ptr<CompressionOptions> options;
     std::unique_ptr<Compressor> compressedStream;
     std::unique_ptr<pictures::DecodedPicture> picture;
-    bool reachedFrameLoop = false;
+    bool completed = false;      // every record was processed
     std::int64_t positions = 0;  // sample positions processed, skipped ones included
 
 private:
+    RunOutcome& m_outcome;
     std::optional<ReplacingFile> m_output;
 };
 
@@ -123,7 +138,7 @@ struct PendingPicture {
     bool exists = false;
     project::FrameRecord record;
     FitOptions options;
-    std::future<std::unique_ptr<pictures::DecodedPicture>> picture;
+    PictureReadAhead::Ticket picture;
 };
 
 // The records of the working copy; nothing when they cannot be read at once.
@@ -164,6 +179,17 @@ AudioStreamParameters StreamParametersOf(const AudioStreamFormat& format)
             .Extradata = format.Extradata};
 }
 
+// What the compressor refuses of the run's frames.
+std::string RefusalDetail(const CodecInfo& codec, int bits, const ProjectHeader& header, Container container)
+{
+    std::string text = RefusalText(codec, bits, header.Width, header.Height, container);
+    if (text.empty()) {
+        text = codec.Name + " cannot take frames of " + std::to_string(header.Width) + " x " +
+               std::to_string(header.Height) + " at " + std::to_string(bits) + " bits";
+    }
+    return text;
+}
+
 // Without a chooser: the previous choice when this build has it, else uncompressed. Outside AVI
 // the previous choice must go into the file and take the depth, else the first codec that does.
 bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& codecs, Container container, int bits)
@@ -193,6 +219,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services)
 {
     result = kResultDone;
+    RunOutcome unasked;
+    RunOutcome& outcome = services.Outcome != nullptr ? *services.Outcome : unasked;
+    outcome = {};
     CheckVideoSettings(header);
     const int bits = project::ColorDepthBits(header);
     const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
@@ -219,12 +248,18 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
 
     const std::string destination = project::GetText(header.AviFileName);
     const Container container = ContainerForPath(destination);
-    AviRun run;
-    if (!run.OpenFile(destination)) {
-        result = kResultCannotOpenFile;
+    AviRun run(outcome);
+    if (const int error = run.OpenFile(destination); error != 0) {
+        outcome.SystemError = error;
+        // A disk without room for one more file is full, whatever else the folder allows.
+        result = error == ENOSPC || error == EDQUOT ? kResultWriteFailed : kResultCannotOpenFile;
         run.ReleaseAVIObjects(false);
         return;
     }
+    // Before the frames, a write that fails is a full disk (or a broken one), whatever step it serves.
+    const auto unlessWriteFailed = [&run](ResultCode refused) {
+        return run.file->SystemError() != 0 ? kResultWriteFailed : refused;
+    };
 
     run.workingFrame = std::make_unique<WorkingFrame>(header.Width, header.Height);
     run.frameDib = GetFrameDIB(*run.workingFrame, bits);
@@ -235,7 +270,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     stream.Height = header.Height;
     stream.SuggestedBufferSize = static_cast<std::uint32_t>(run.frameDib->ImageSize());
     if (!run.file->CreateStream(stream, run.frameDib->Format())) {
-        result = kResultCannotCreateStream;
+        result = unlessWriteFailed(kResultCannotCreateStream);
         run.ReleaseAVIObjects(false);
         return;
     }
@@ -270,7 +305,10 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                              run.compressedStream->SetFormat(run.frameDib->Format()) &&
                              run.file->SetFormat(*run.compressedStream, *codec);
     if (!formatTaken) {
-        result = kResultFormatRefused;
+        result = unlessWriteFailed(kResultFormatRefused);
+        if (result == kResultFormatRefused) {
+            outcome.Detail = RefusalDetail(*codec, bits, header, container);
+        }
         run.ReleaseAVIObjects(true);
         return;
     }
@@ -289,13 +327,19 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             return;
         }
         if (sound && !run.file->AddAudioStream(StreamParametersOf(sound->Format()))) {
-            result = kResultFormatRefused;
+            result = unlessWriteFailed(kResultFormatRefused);
+            if (result == kResultFormatRefused) {
+                outcome.Detail = "this kind of file cannot carry the sound track";
+            }
             run.ReleaseAVIObjects(true);
             return;
         }
     }
     if (!run.file->Start()) {
-        result = kResultFormatRefused;
+        result = unlessWriteFailed(kResultFormatRefused);
+        if (result == kResultFormatRefused) {
+            outcome.Detail = RefusalDetail(*codec, bits, header, container);
+        }
         run.ReleaseAVIObjects(true);
         return;
     }
@@ -318,29 +362,30 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     };
     run.frameDib.reset();
 
-    run.reachedFrameLoop = true;
-    // The next two frames' pictures are read, on threads of their own, while the current frame is
-    // converted and written: decoding a photo takes longer than the rest of a frame, so two
-    // decoders keep both cores busy. The run holds at most three pictures and two fitted frames
-    // (the previous one while a crossfade may need it); each FrameDIB goes to the compressor,
-    // which may keep a few while its workers encode them. Every report and question still comes
-    // at its frame's turn, and a picture read ahead of a stop is dropped unseen.
-    // A picture that is only scaled down is needed at the frame's size, so a photo may be decoded
-    // smaller.
+    // The records of the next two frames are read ahead of the current one, and their pictures
+    // asked for: photos, slow to decode, are read on two threads meanwhile, which keeps both cores
+    // busy; small pictures are read at their frame's turn (PictureReadAhead). The run holds at
+    // most three pictures and two fitted frames (the previous one while a crossfade may need it);
+    // each FrameDIB goes to the compressor, which may keep a few while its workers encode them.
+    // Every report and question still comes at its frame's turn, and a picture asked for ahead of
+    // a stop is dropped unseen. A picture that is only scaled down is needed at the frame's size,
+    // so a photo may be decoded smaller.
     const std::int32_t frameWidth = run.workingFrame->Width();
     const std::int32_t frameHeight = run.workingFrame->Height();
+    const project::FrameRecordReader recordReader(workingCopyPath);
+    PictureReadAhead readAhead;
     // Sound records take no video time: the next picture record is the next frame.
-    const auto startLoading = [&workingCopyPath, &header, frameWidth, frameHeight](std::int32_t& index) {
+    const auto startLoading = [&](std::int32_t& index) {
         PendingPicture pending;
         do {
-            pending.exists = project::ReadFrameRecord(workingCopyPath, index++, pending.record);
+            pending.exists = recordReader.Read(index++, pending.record);
         } while (pending.exists && project::IsSoundRecord(pending.record));
         if (pending.exists) {
             pending.options = FitOptionsFor(header, pending.record);
             pending.picture =
-                std::async(std::launch::async, [path = project::GetText(pending.record.PictureFileName),
-                                                request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
-                    return pictures::LoadPicture(path, request);
+                readAhead.Request([path = project::GetText(pending.record.PictureFileName),
+                                   request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
+                    return LoadPictureFile(path, request);
                 });
         }
         return pending;
@@ -361,7 +406,11 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const Positions positions = waiting.front();
         waiting.pop_front();
         for (std::int64_t position = positions.First; position < positions.First + positions.Count; ++position) {
-            if (!run.file->WriteSample(position, sample, keyFrame) || !soundUntil(position + 1)) {
+            if (!run.file->WriteSample(position, sample, keyFrame)) {
+                return false;
+            }
+            ++outcome.FramesWritten;
+            if (!soundUntil(position + 1)) {
                 return false;
             }
         }
@@ -413,7 +462,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const std::int64_t start = timeline.Frames();
         const std::int64_t end = timeline.Advance(current.record.Duration);
         try {
-            run.picture = current.picture.get();
+            run.picture = current.picture.Take();
         } catch (const Error& error) {
             const FrameErrorAnswer answer =
                 services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
@@ -468,8 +517,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     if (step == Step::Stop) {
         result = kResultStopped;
     }
-
     const bool flushed = flush() && finishSound(step == Step::Stop);
+    run.completed = step == Step::Go && flushed;
     if (!run.ReleaseAVIObjects(true) || !flushed) {
         result = kResultWriteFailed;
         return;

@@ -25,6 +25,15 @@ inline constexpr const char* kChooserTitle = "Select compression type...";
 // The question's text: the failure's message, a line break, "Do you want continue?".
 std::string FrameErrorText(const std::string& message);
 
+// What a run did, for a caller that says more than the result code: every way out of CreateAVI
+// fills it in, an error passing through included.
+struct RunOutcome {
+    std::uint32_t FramesWritten = 0;   // video frames of pictures in the file, a held picture's each
+    bool DestinationReplaced = false;  // the new file took the destination's name
+    int SystemError = 0;               // errno of the failed output open/write, 0 if none
+    std::string Detail;                // for result 6: what the compressor refuses
+};
+
 // What the engine asks of its caller besides progress.
 struct EngineServices {
     // none: the previous choice, else uncompressed; outside AVI, a previous choice the file cannot
@@ -33,12 +42,14 @@ struct EngineServices {
     FrameErrorQuestion AskFrameError;                    // none: Yes
     const CodecRegistry* Codecs = nullptr;               // none: CodecRegistry::Default()
     std::function<std::uint32_t()> CodecLibraryVersion;  // none: the library's own answer
+    RunOutcome* Outcome = nullptr;                       // none: not told
 };
 
 // Generates the video file of the header's settings from the frame records of workingCopyPath:
 // AVI, or MP4, Matroska or WebM as the destination's extension says (ContainerForPath). The
-// file is written under a temporary name beside the destination and moved over it once the run
-// has reached its frame loop; a run that ends before leaves an earlier file of that name as it was.
+// file is written under a temporary name beside the destination and moved over it when the run
+// wrote at least one frame or processed every record; a run that stops or fails before its first
+// frame leaves an earlier file of that name as it was and creates none.
 // settingsChanged is set to true when a new compressor choice was put into header, never to false.
 void CreateAVI(project::ProjectHeader& header, const std::string& workingCopyPath, bool& settingsChanged,
                const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services = {});

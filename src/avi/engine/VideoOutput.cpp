@@ -42,6 +42,7 @@ public:
     }
     bool Close(std::int64_t positions) override { return m_writer.Close(positions); }
     bool Failed() const override { return m_writer.Failed(); }
+    int SystemError() const override { return m_writer.SystemError(); }
 
 private:
     AviWriter m_writer;
@@ -76,6 +77,7 @@ public:
     }
     bool Close(std::int64_t positions) override { return m_muxer.Close(positions); }
     bool Failed() const override { return m_muxer.Failed(); }
+    int SystemError() const override { return m_muxer.SystemError(); }
 
 private:
     MediaMuxer m_muxer;

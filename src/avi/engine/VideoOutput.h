@@ -34,6 +34,8 @@ public:
     // valid; Failed() then tells whether it holds less than was written to it.
     virtual bool Close(std::int64_t positions) = 0;
     virtual bool Failed() const = 0;
+    // The errno of the first write (or close) that failed, 0 when none did.
+    virtual int SystemError() const = 0;
 };
 
 // Our own AVI writer for Container::Avi, the container library for the others. Takes the open

@@ -354,9 +354,13 @@ bool MediaMuxer::MakeRoom(std::size_t packetBytes)
     const std::int64_t target = needed + kReserveSlack;
     while (m_allocated < target) {
         const auto count = static_cast<std::size_t>(std::min<std::int64_t>(target - m_allocated, std::ssize(zeros)));
-        if (WriteAll(m_fd, m_allocated, std::span(zeros.data(), count)) != 0) {
+        if (const int error = WriteAll(m_fd, m_allocated, std::span(zeros.data(), count)); error != 0) {
             // Whatever was written still counts; the slack is optional.
-            return m_allocated >= needed;
+            if (m_allocated < needed) {
+                Remember(error);
+                return false;
+            }
+            return true;
         }
         m_allocated += static_cast<std::int64_t>(count);
     }
@@ -367,6 +371,13 @@ bool MediaMuxer::Fail()
 {
     m_failed = true;
     return false;
+}
+
+void MediaMuxer::Remember(int error)
+{
+    if (m_error == 0) {
+        m_error = error;
+    }
 }
 
 bool MediaMuxer::Close(std::int64_t videoPositions)
@@ -384,6 +395,7 @@ bool MediaMuxer::Close(std::int64_t videoPositions)
         valid = valid && !m_writeFailed && !heldFailed;
         // The zeros held in reserve go.
         if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
+            Remember(errno);
             valid = false;
         }
         m_failed = m_failed || heldFailed;
@@ -398,6 +410,7 @@ bool MediaMuxer::Close(std::int64_t videoPositions)
         m_format = nullptr;
     }
     if (m_fd >= 0 && ::close(m_fd) != 0) {
+        Remember(errno);
         valid = false;
     }
     m_fd = -1;
@@ -409,6 +422,7 @@ int MediaMuxer::WritePacket(void* opaque, std::uint8_t* buffer, int size)
     auto* muxer = static_cast<MediaMuxer*>(opaque);
     const int error = WriteAll(muxer->m_fd, muxer->m_position, {buffer, static_cast<std::size_t>(size)});
     if (error != 0) {
+        muxer->Remember(error);
         muxer->m_failed = true;
         muxer->m_writeFailed = true;
         return AVERROR(error);

@@ -51,6 +51,8 @@ public:
     // then tells whether it holds less than was handed to it.
     bool Close(std::int64_t videoPositions);
     bool Failed() const { return m_failed; }
+    // The errno of the first write, truncation or close that failed; 0 when none did.
+    int SystemError() const { return m_error; }
 
 private:
     struct HeldFrame {
@@ -66,6 +68,8 @@ private:
     bool MakeRoom(std::size_t packetBytes);
     std::int64_t IndexReserve(std::int64_t packets) const;
     bool Fail();
+    // Keeps the first errno of a failed call of the system.
+    void Remember(int error);
 
     static int WritePacket(void* opaque, std::uint8_t* buffer, int size);
     static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
@@ -90,6 +94,7 @@ private:
     bool m_failed = false;       // a packet was refused or not written
     bool m_writeFailed = false;  // a write went wrong, so the file may hold less than it says
     bool m_closed = false;
+    int m_error = 0;
 
     std::int64_t m_position = 0;   // where the container library writes next
     std::int64_t m_end = 0;        // the file's length as the container library made it

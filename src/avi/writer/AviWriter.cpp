@@ -31,8 +31,11 @@ constexpr std::int64_t kSuperIndexEntrySize = 16;
 constexpr std::int64_t kDmlhSize = 248;
 constexpr std::int64_t kWaveFormatSize = 18;
 constexpr std::uint32_t kWavePcm = 1;
-// Zeros written ahead of the index reserve, so small frames do not extend the file one by one.
+// Zeros written ahead of the index reserve, so small frames do not extend the file one by one;
+// more for frames under kLargeChunk. A large frame extends the file itself.
 constexpr std::int64_t kReserveSlack = 16 * 1024;
+constexpr std::int64_t kSmallChunkSlack = 256 * 1024;
+constexpr std::uint32_t kLargeChunk = 64 * 1024;
 // Bounds the index entries held in memory for one segment.
 constexpr std::size_t kMaxEntriesPerSegment = std::size_t{1} << 20;
 // A chunk must leave its RIFF's 32-bit size room for the headers around it.
@@ -136,10 +139,18 @@ bool AviWriter::Fail()
     return false;
 }
 
+bool AviWriter::Fail(int error)
+{
+    if (m_error == 0) {
+        m_error = error;
+    }
+    return Fail();
+}
+
 bool AviWriter::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
 {
-    if (WriteAll(m_fd, offset, bytes) != 0) {
-        return Fail();
+    if (const int error = WriteAll(m_fd, offset, bytes); error != 0) {
+        return Fail(error);
     }
     m_allocated = std::max(m_allocated, offset + static_cast<std::int64_t>(bytes.size()));
     return true;
@@ -340,27 +351,37 @@ std::int64_t AviWriter::ReserveNeeded(std::size_t entries) const
     return bytes;
 }
 
+bool AviWriter::WriteZeros(std::int64_t offset, std::int64_t count)
+{
+    // Real zeros, not a hole: the blocks must be on disk before the frames that need them count.
+    static const std::array<std::uint8_t, 64 * 1024> zeros{};
+    std::vector<iovec> parts;
+    for (std::int64_t left = count; left > 0; left -= std::ssize(zeros)) {
+        parts.push_back({const_cast<std::uint8_t*>(zeros.data()),
+                         static_cast<std::size_t>(std::min<std::int64_t>(left, std::ssize(zeros)))});
+    }
+    if (const int error = WriteAll(m_fd, offset, parts); error != 0) {
+        m_zeroError = error;
+        return false;
+    }
+    m_allocated = std::max(m_allocated, offset + count);
+    return true;
+}
+
 bool AviWriter::EnsureReserve()
 {
     const std::int64_t needed = m_end + ReserveNeeded(m_entries.size());
     if (m_allocated >= needed) {
         return true;
     }
-    // Real zeros, not a hole: the blocks must be on disk before the frames that need them count.
-    static const std::array<std::uint8_t, 64 * 1024> zeros{};
-    while (m_allocated < needed) {
-        const auto count = static_cast<std::size_t>(std::min<std::int64_t>(needed - m_allocated, std::ssize(zeros)));
-        if (!WriteAt(m_allocated, std::span(zeros.data(), count))) {
-            return false;
-        }
-    }
     // Some room ahead spares small frames a write each; without it the next frame fails instead.
-    const std::int64_t slack = std::min<std::int64_t>(kReserveSlack, std::ssize(zeros));
-    const ssize_t put = ::pwrite(m_fd, zeros.data(), static_cast<std::size_t>(slack), static_cast<off_t>(m_allocated));
-    if (put > 0) {
-        m_allocated += put;
+    // Small frames take more, so their zeros come once every few dozen frames.
+    const std::int64_t slack =
+        std::max(m_maxChunkSize, m_maxAudioChunkSize) < kLargeChunk ? kSmallChunkSlack : kReserveSlack;
+    if (WriteZeros(m_allocated, needed - m_allocated + slack)) {
+        return true;
     }
-    return true;
+    return WriteZeros(m_allocated, needed - m_allocated) || Fail(m_zeroError);
 }
 
 bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, bool audio)
@@ -389,8 +410,8 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, b
     std::array<iovec, 3> parts{{{const_cast<std::uint8_t*>(header.data()), header.size()},
                                 {const_cast<std::uint8_t*>(data.data()), data.size()},
                                 {const_cast<std::uint8_t*>(&pad), data.size() % 2}}};
-    if (WriteAll(m_fd, m_end, parts) != 0) {
-        return Fail();
+    if (const int error = WriteAll(m_fd, m_end, parts); error != 0) {
+        return Fail(error);
     }
     const std::int64_t chunkStart = m_end;
     m_end += chunkSize;
@@ -534,10 +555,10 @@ bool AviWriter::Close(std::int64_t sampleCount)
     valid = WriteAt(0, BuildHeader()) && valid;
     // Cut off the unused reserve and anything a failed write left behind the last whole frame.
     if (::ftruncate(m_fd, static_cast<off_t>(m_end)) != 0) {
-        valid = Fail();
+        valid = Fail(errno);
     }
     if (::close(m_fd) != 0) {
-        valid = Fail();
+        valid = Fail(errno);
     }
     m_fd = -1;
     return valid;

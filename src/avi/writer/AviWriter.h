@@ -62,6 +62,8 @@ public:
     bool Close(std::int64_t sampleCount);
 
     bool Failed() const { return m_failed; }
+    // The errno of the first write, truncation or close that failed; 0 when none did.
+    int SystemError() const { return m_error; }
 
     // Header region and segment limits, for the tests.
     static constexpr std::int64_t kHeaderRegionSize = 8192;
@@ -93,10 +95,14 @@ private:
     bool CloseSegment();
     std::int64_t ReserveNeeded(std::size_t entries) const;
     bool EnsureReserve();
+    // Writes count zeros at the offset; false, with the errno in m_zeroError, when they do not fit.
+    bool WriteZeros(std::int64_t offset, std::int64_t count);
     std::vector<std::uint8_t> BuildHeader() const;
     bool WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes);
     // Marks the file as holding less than was asked of it and returns false.
     bool Fail();
+    // The same for a failed call of the system, keeping the first errno.
+    bool Fail(int error);
 
     int m_fd = -1;
     StreamInfo m_info;
@@ -106,6 +112,8 @@ private:
     std::int64_t m_end = 0;        // where the next chunk goes
     std::int64_t m_allocated = 0;  // bytes really on disk; [m_end, m_allocated) is index reserve
     bool m_failed = false;
+    int m_error = 0;
+    int m_zeroError = 0;
 
     // The segment being written: its RIFF header, its movi list and the chunks in it.
     std::int64_t m_segmentStart = 0;
