@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -53,33 +54,6 @@ std::pair<std::filesystem::path, std::string> HiddenStem(const std::string& path
     return {folder, "." + target.filename().string().substr(0, 200) + "."};
 }
 
-bool IsSuffixLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
-// The process id in a hidden name's tail "<pid>.XXXXXX"; 0 when the tail is anything else.
-long HiddenNameProcess(const std::string& tail)
-{
-    const std::size_t dot = tail.find('.');
-    if (dot == 0 || dot > 10 || dot == std::string::npos || tail.size() != dot + 7) {
-        return 0;
-    }
-    long pid = 0;
-    for (std::size_t i = 0; i < dot; ++i) {
-        if (tail[i] < '0' || tail[i] > '9') {
-            return 0;
-        }
-        pid = pid * 10 + (tail[i] - '0');
-    }
-    for (std::size_t i = dot + 1; i < tail.size(); ++i) {
-        if (!IsSuffixLetter(tail[i])) {
-            return 0;
-        }
-    }
-    return pid;
-}
-
 // Removes the hidden files beside `target` that a process now gone left behind. Only regular files
 // of this user with exactly the hidden name's shape; a live process's file is never touched.
 void RemoveLeftHiddenFiles(const std::string& target)
@@ -92,7 +66,7 @@ void RemoveLeftHiddenFiles(const std::string& target)
         if (name.compare(0, prefix.size(), prefix) != 0) {
             continue;
         }
-        const long pid = HiddenNameProcess(name.substr(prefix.size()));
+        const long pid = ProcessInNameTail(std::string_view(name).substr(prefix.size()));
         struct stat status {};
         const std::string path = entries->path().string();
         if (pid > 0 && ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <string_view>
 #include <system_error>
 
 #include "common/Error.h"
@@ -74,26 +75,9 @@ void RemoveFile(const std::string& path)
 
 long WorkingCopyOwner(const std::string& path)
 {
-    // "AVI", the process id, ".", and the six characters mkstemp chose.
+    // "AVI", then the tail every temporary name of a process ends with.
     const std::string name = std::filesystem::path(path).filename().string();
-    const std::size_t dot = name.find('.');
-    if (name.rfind("AVI", 0) != 0 || dot == std::string::npos || dot <= 3 || dot > 3 + 9 || name.size() != dot + 7) {
-        return 0;
-    }
-    long pid = 0;
-    for (std::size_t i = 3; i < dot; ++i) {
-        if (name[i] < '0' || name[i] > '9') {
-            return 0;
-        }
-        pid = pid * 10 + (name[i] - '0');
-    }
-    for (std::size_t i = dot + 1; i < name.size(); ++i) {
-        const char c = name[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
-            return 0;
-        }
-    }
-    return pid;
+    return name.rfind("AVI", 0) == 0 ? ProcessInNameTail(std::string_view(name).substr(3)) : 0;
 }
 
 RecoveryPlan PlanRecovery()
