@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -183,6 +184,10 @@ TEST(AudioTrack, HardFilesPlayOnOrAreAskedAbout)
         test::WriteFile(dir.File("bad.mp3"), std::vector<std::uint8_t>(500, 0x55));
         return dir.File("bad.mp3");
     };
+    const auto fifo = [](const TempDir& dir) {  // opened, it would block the run for good
+        EXPECT_EQ(::mkfifo(dir.File("pipe.wav").c_str(), 0600), 0);
+        return dir.File("pipe.wav");
+    };
     constexpr int kLoud = 22'938;  // 0.7 of full scale
     struct Row {
         const char* name;
@@ -203,6 +208,7 @@ TEST(AudioTrack, HardFilesPlayOnOrAreAskedAbout)
         {"damaged MP3", damaged("mp3"), false, true, 72'000, 86'400, kFull},
         {"unreadable, left out", unreadable, true, true, 0, 2'400, kFull},
         {"unreadable, stopping the run", unreadable, true, false, 0, 0, -1},
+        {"FIFO, left out", fifo, true, true, 0, 2'400, kFull},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -1,7 +1,5 @@
 #include "avi/audio/AudioTrack.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,11 +8,11 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
+#include "avi/audio/SoundInput.h"
 #include "common/Error.h"
 
 namespace kinetar::avi {
@@ -77,14 +75,11 @@ SwrContext* MakeResampler(AVChannelLayout& in, int format, int rate)
 class SoundDecoder {
 public:
     // Throws Error naming the file when it holds no sound the libraries can decode.
-    explicit SoundDecoder(const std::string& path)
+    explicit SoundDecoder(const std::string& path) : m_input(path), m_format(m_input.Format())
     {
-        av_log_set_level(AV_LOG_ERROR);
-        struct stat status {};
         const std::string message = kCantReadSound + path;
         // Only regular files: a FIFO or a device would block or never end.
-        if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
-            avformat_open_input(&m_format, path.c_str(), nullptr, nullptr) < 0) {
+        if (m_format == nullptr) {
             throw Error(message);
         }
         const AVCodec* decoder = nullptr;
@@ -155,7 +150,6 @@ private:
         av_frame_free(&m_frame);
         av_packet_free(&m_packet);
         avcodec_free_context(&m_codec);
-        avformat_close_input(&m_format);
     }
 
     // Decodes until some samples come out; false at the end. A damaged frame is dropped, whether
@@ -247,7 +241,8 @@ private:
         }
     }
 
-    AVFormatContext* m_format = nullptr;
+    const SoundInput m_input;
+    AVFormatContext* m_format;
     AVCodecContext* m_codec = nullptr;
     AVPacket* m_packet = nullptr;
     AVFrame* m_frame = nullptr;
