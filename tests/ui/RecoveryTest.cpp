@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -17,22 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each run of this test program keeps its session notes and temporary files (working copies among
-// them) in folders of its own, so no window meets what another run left or is leaving behind.
-const struct OwnFolders {
-    TempDir Folder;
-    OwnFolders()
-    {
-        fs::create_directories(Folder.File("state"));
-        ::setenv("XDG_STATE_HOME", Folder.File("state").c_str(), 1);
-        ::setenv("TMPDIR", Folder.Path().c_str(), 1);
-    }
-} kOwnFolders;
-
 class RecoveryTest : public UiTest {
 protected:
     static bool NoteThere(long pid) { return fs::exists(ui::SessionNotePath(pid)); }
-    static std::string Temporary(const std::string& name) { return kOwnFolders.Folder.File(name); }
+    // Where working copies are made: the test program's own temporary folder (see main).
+    static std::string Temporary(const std::string& name) { return (fs::path(std::getenv("TMPDIR")) / name).string(); }
 };
 
 // What a start does with what windows that ended without closing left: a note and a working copy,

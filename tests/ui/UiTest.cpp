@@ -190,8 +190,16 @@ void UiTest::WriteProject(const std::string& path, const std::vector<std::string
 int main(int argc, char** argv)
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const kinetar::test::TempDir config;
-    ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    // Settings, session notes and temporary files (working copies among them) go to folders of this
+    // run's own, so no window meets what the user or another run left or is leaving behind. Qt
+    // settles the settings folder once, before the application is made.
+    const kinetar::test::TempDir own;
+    for (const char* folder : {"config", "state"}) {
+        std::filesystem::create_directories(own.File(folder));
+    }
+    ::setenv("XDG_CONFIG_HOME", own.File("config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", own.File("state").c_str(), 1);
+    ::setenv("TMPDIR", own.Path().c_str(), 1);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
