@@ -147,7 +147,7 @@ std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<Fr
         const std::optional<std::int64_t> samples =
             avi::SoundSamples(project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName));
         if (samples) {
-            place.Milliseconds = (*samples * 1000 + project::kSoundSampleRate / 2) / project::kSoundSampleRate;
+            place.Milliseconds = project::SampleMilliseconds(*samples);
         }
         lengths.push_back(samples.value_or(0));
         places.emplace_back(static_cast<std::size_t>(cue.Record), place);
@@ -162,7 +162,7 @@ std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<Fr
 // Seconds rounded to the millisecond: "2.5", "0", "12.021".
 std::string SampleSeconds(std::int64_t sample)
 {
-    const std::int64_t milliseconds = (sample * 1000 + project::kSoundSampleRate / 2) / project::kSoundSampleRate;
+    const std::int64_t milliseconds = project::SampleMilliseconds(sample);
     std::string text = std::to_string(milliseconds / 1000);
     if (milliseconds % 1000 != 0) {
         std::string fraction = std::to_string(1000 + milliseconds % 1000).substr(1);
@@ -417,7 +417,8 @@ std::string FrameErrorNamer::Name(const std::string& message)
     ++m_asked;
     std::int64_t first = m_nextFirst;
     if (m_percent >= 0) {
-        const std::int64_t doneFrames = m_videoFrames * m_percent / 100;
+        // Split so that a video of absurd length cannot overflow.
+        const std::int64_t doneFrames = m_videoFrames / 100 * m_percent + m_videoFrames % 100 * m_percent / 100;
         while (first < static_cast<std::int64_t>(m_pictures.size()) &&
                m_pictures[static_cast<std::size_t>(first)].End <= doneFrames) {
             ++first;

@@ -19,11 +19,24 @@ std::uint64_t RoundedQuotient(Wide numerator, Wide denominator)
     return static_cast<std::uint64_t>((2 * numerator + denominator) / (2 * denominator));
 }
 
+// Held at the largest int64: a file can ask for durations and rates whose frames and samples do not
+// fit in one.
+std::int64_t Clamped(Wide value)
+{
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    return value > Wide{kMax} ? kMax : static_cast<std::int64_t>(value);
+}
+
+// RoundedQuotient, held at the largest int64.
+std::int64_t ClampedQuotient(Wide numerator, Wide denominator)
+{
+    return Clamped((2 * numerator + denominator) / (2 * denominator));
+}
+
 // x ms at the rate, in frames, rounded.
 std::int64_t MillisecondsToFrames(std::uint64_t milliseconds, FrameRate rate)
 {
-    return static_cast<std::int64_t>(
-        RoundedQuotient(Wide{milliseconds} * rate.Numerator, Wide{1000} * rate.Denominator));
+    return ClampedQuotient(Wide{milliseconds} * rate.Numerator, Wide{1000} * rate.Denominator);
 }
 
 FrameRate Reduced(std::uint64_t numerator, std::uint64_t denominator)
@@ -275,8 +288,9 @@ std::int64_t Timeline::Advance(std::uint32_t durationMilliseconds)
     } else {
         m_milliseconds += durationMilliseconds;
     }
-    const std::int64_t exact = static_cast<std::int64_t>(m_singleFrames) + MillisecondsToFrames(m_milliseconds, m_rate);
-    m_start = std::max(exact, m_start + 1);
+    const std::int64_t exact =
+        Clamped(Wide{m_singleFrames} + static_cast<std::uint64_t>(MillisecondsToFrames(m_milliseconds, m_rate)));
+    m_start = std::max(exact, m_start == std::numeric_limits<std::int64_t>::max() ? m_start : m_start + 1);
     return m_start;
 }
 
@@ -341,9 +355,15 @@ std::string VideoLengthText(std::int64_t frames, FrameRate rate)
 
 std::int64_t SampleAtFrame(std::int64_t frame, FrameRate rate)
 {
-    return static_cast<std::int64_t>(RoundedQuotient(
+    return ClampedQuotient(
         Wide{static_cast<std::uint64_t>(std::max<std::int64_t>(frame, 0))} * kSoundSampleRate * rate.Denominator,
-        std::max<std::uint32_t>(rate.Numerator, 1)));
+        std::max<std::uint32_t>(rate.Numerator, 1));
+}
+
+std::int64_t SampleMilliseconds(std::int64_t samples)
+{
+    return ClampedQuotient(Wide{static_cast<std::uint64_t>(std::max<std::int64_t>(samples, 0))} * 1000,
+                           kSoundSampleRate);
 }
 
 std::vector<std::int64_t> SoundStarts(std::span<const SoundCue> cues, std::span<const std::int64_t> lengths,
@@ -355,7 +375,8 @@ std::vector<std::int64_t> SoundStarts(std::span<const SoundCue> cues, std::span<
     for (std::size_t i = 0; i < cues.size(); ++i) {
         const std::int64_t start = std::max(SampleAtFrame(cues[i].Frame, rate), end);
         starts.push_back(start);
-        end = start + (i < lengths.size() ? std::max<std::int64_t>(lengths[i], 0) : 0);
+        const std::int64_t length = i < lengths.size() ? std::max<std::int64_t>(lengths[i], 0) : 0;
+        end = Clamped(Wide{static_cast<std::uint64_t>(start)} + static_cast<std::uint64_t>(length));
     }
     starts.push_back(end);
     return starts;

@@ -96,6 +96,8 @@ std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate 
 inline constexpr std::int64_t kSoundSampleRate = 48'000;
 // The sample where a frame starts: round(frame x 48000 / rate).
 std::int64_t SampleAtFrame(std::int64_t frame, FrameRate rate);
+// A count of samples in milliseconds, rounded.
+std::int64_t SampleMilliseconds(std::int64_t samples);
 // Where each cued sound starts, in samples: at its cue, or where the sound before it ends when that
 // is later, so sounds cued together play one after another. lengths[i] is the length of cue i's
 // sound in samples; the last element of the result is where the last sound ends.

@@ -291,6 +291,12 @@ sounds)
     json_holds q.AVIprj "(lambda s: (s == [(0, 1000), (48000, 2000)]) if '$first' != 'cut.mp3' else \
       (0 < s[0][1] < 800 and abs(s[1][0] - 48 * s[0][1]) <= 24))([(f['start_sample'], f['length_ms']) for f in d['frames'] if f.get('sound')])"
   done
+  # At one frame in 136 years, 50 pictures put the sound 6,800 years in: still exact, no overflow.
+  "$cli" new r.AVIprj
+  "$cli" set r.AVIprj --fps 1/4294967295
+  mapfile -t fifty < <(yes a.bmp | head -n 50)
+  expect_status 0 "$cli" add r.AVIprj "${fifty[@]}" one.wav
+  json_holds r.AVIprj '[(f["cue_frame"], f["start_sample"], f["start_seconds"]) for f in d["frames"] if f.get("sound")] == [(50, 10307921508000000, 214748364750)]'
   ;;
 
 codecs_container)
