@@ -14,9 +14,9 @@ __extension__ typedef unsigned __int128 Wide;  // products of sums of durations 
 constexpr std::array<std::string_view, 5> kFitNames{"stretch", "top-left", "letterbox", "crop", "centre"};
 
 // round(numerator / denominator), halves up.
-std::uint64_t RoundedQuotient(Wide numerator, Wide denominator)
+Wide RoundedQuotient(Wide numerator, Wide denominator)
 {
-    return static_cast<std::uint64_t>((2 * numerator + denominator) / (2 * denominator));
+    return (2 * numerator + denominator) / (2 * denominator);
 }
 
 // Held at the largest int64: a file can ask for durations and rates whose frames and samples do not
@@ -30,7 +30,7 @@ std::int64_t Clamped(Wide value)
 // RoundedQuotient, held at the largest int64.
 std::int64_t ClampedQuotient(Wide numerator, Wide denominator)
 {
-    return Clamped((2 * numerator + denominator) / (2 * denominator));
+    return Clamped(RoundedQuotient(numerator, denominator));
 }
 
 // x ms at the rate, in frames, rounded.
@@ -339,8 +339,8 @@ std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate 
 
 std::string VideoLengthText(std::int64_t frames, FrameRate rate)
 {
-    const std::uint64_t tenths = RoundedQuotient(Wide{static_cast<std::uint64_t>(frames)} * 10 * rate.Denominator,
-                                                 std::max<std::uint32_t>(rate.Numerator, 1));
+    const auto tenths = static_cast<std::uint64_t>(RoundedQuotient(
+        Wide{static_cast<std::uint64_t>(frames)} * 10 * rate.Denominator, std::max<std::uint32_t>(rate.Numerator, 1)));
     const std::uint64_t seconds = tenths / 10;
     std::string text;
     const auto twoDigits = [](std::uint64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); };
