@@ -96,15 +96,44 @@ int CreateBeside(const std::string& target, std::string& temporary)
     return -1;
 }
 
+// The folder a path's last part is in.
+std::string FolderOf(const std::string& path)
+{
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
+// Whether the kernel would follow the link for us (its fs.protected_symlinks rule): not when the
+// link lies in a sticky folder that everyone may write to and belongs neither to us nor to the
+// folder's owner, as a link that another user planted in /tmp does.
+bool MayFollowLink(const std::string& link, const struct stat& linkStatus)
+{
+    if (linkStatus.st_uid == ::geteuid()) {
+        return true;
+    }
+    struct stat folder {};
+    if (::stat(FolderOf(link).c_str(), &folder) != 0) {
+        return false;
+    }
+    return (folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH) || folder.st_uid == linkStatus.st_uid;
+}
+
 // The path with every symbolic link on its last part followed, a relative link read from the
-// link's own folder; empty with ELOOP after as many links as the kernel follows.
-std::string FollowLinks(const std::string& path, int& error)
+// link's own folder. Empty with ELOOP after as many links as the kernel follows, and with EACCES
+// and the link in `unsafeLink` at a link the kernel would not follow. The links among the folders
+// on the way are the kernel's to follow, and to refuse.
+std::string FollowLinks(const std::string& path, int& error, std::string& unsafeLink)
 {
     std::string current = path;
     for (int link = 0; link < 40; ++link) {
         struct stat status {};
         if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
             return current;
+        }
+        if (!MayFollowLink(current, status)) {
+            error = EACCES;
+            unsafeLink = current;
+            return {};
         }
         std::string pointsTo(static_cast<std::size_t>(status.st_size) + 256, '\0');
         const ssize_t length = ::readlink(current.c_str(), pointsTo.data(), pointsTo.size());
@@ -151,6 +180,11 @@ int Rename(const std::string& from, const std::string& to)
 
 }  // namespace
 
+std::string UnsafeLinkMessage(const std::string& link)
+{
+    return link + " is a symbolic link in a folder others can write to, owned by another user; it was not followed";
+}
+
 int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod method)
 {
     struct stat status {};
@@ -175,7 +209,7 @@ int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod me
 
 ReplacingFile::ReplacingFile(std::string destination, Permissions permissions) : m_destination(std::move(destination))
 {
-    m_target = FollowLinks(m_destination, m_createError);
+    m_target = FollowLinks(m_destination, m_createError, m_unsafeLink);
     if (m_createError != 0) {
         return;
     }

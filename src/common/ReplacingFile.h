@@ -20,6 +20,10 @@ enum class ReplaceMethod {
 // the swap, gets the plain rename. Returns 0 or the errno.
 int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod method = ReplaceMethod::Exchange);
 
+// "<link> is a symbolic link in a folder others can write to, owned by another user; it was not
+// followed": why a replace refused the link ReplacingFile::UnsafeLink() names.
+std::string UnsafeLinkMessage(const std::string& link);
+
 // A new file written beside its destination under a hidden name (".name.<pid>.XXXXXX" in the same
 // folder), which replaces the destination on Commit(). Until then the destination stays as it
 // was, and without a commit the hidden file is removed with this object.
@@ -29,7 +33,9 @@ int ReplaceName(const std::string& from, const std::string& to, ReplaceMethod me
 // and left as it is (NotRegularFileMessage names it). A symbolic link, or a chain of them, is
 // followed: the file it points to is replaced, the hidden file is written beside that file, and
 // the link stays a link. A link that points nowhere gets its target created, as a shell's
-// redirection would.
+// redirection would. A link that the kernel would not follow either is refused before anything is
+// done: one in a sticky folder that everyone may write to (/tmp), owned neither by this user nor
+// by the folder's owner, as another user can plant it there to have a file of ours overwritten.
 //
 // Hidden files of this user left beside the destination by a process that is gone (killed, or
 // its delete failed) are removed when the next object for the same destination is made.
@@ -49,10 +55,13 @@ public:
 
     bool IsOpen() const { return !m_temporary.empty(); }
     // The errno of the failure; for a refused destination EISDIR (a folder) or EINVAL, ELOOP for
-    // links that never end.
+    // links that never end, EACCES for an unsafe link.
     int CreateError() const { return m_createError; }
     // The destination is there and is not a regular file, so nothing was done.
     bool IsRefused() const { return m_refused; }
+    // The link that was not followed, the destination or one on its chain, so nothing was done;
+    // empty when there was none. UnsafeLinkMessage says why.
+    const std::string& UnsafeLink() const { return m_unsafeLink; }
     // The file that is replaced: the destination with its links followed.
     const std::string& Target() const { return m_target; }
     const std::string& TemporaryPath() const { return m_temporary; }
@@ -76,6 +85,7 @@ private:
     std::string m_destination;
     std::string m_target;
     std::string m_temporary;
+    std::string m_unsafeLink;
     int m_fd = -1;
     int m_createError = 0;
     bool m_refused = false;

@@ -78,6 +78,9 @@ void RewriteBeside(const std::string& path, std::int32_t count, const RecordSpli
 {
     const FileRegion header = ReadRegion(path, 0, project::kHeaderSize);
     ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
+    if (!file.UnsafeLink().empty()) {
+        throw Error(UnsafeLinkMessage(file.UnsafeLink()));
+    }
     if (!file.IsOpen()) {
         CantWrite(path);
     }

@@ -170,6 +170,78 @@ TEST(ReplacingFile, TheDestinationIsAlwaysOneWholeFile)
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"out"});
 }
 
+// The kernel's rule for links in shared folders, on the links the replace follows itself. Each row
+// makes a folder "shared" of some mode and owner holding the link "out" -> home/file (mode 0604),
+// or out -> shared/second -> home/file where the second link is the one tested.
+TEST(ReplacingFile, FollowsOnlyTheLinksTheKernelWouldFollow)
+{
+    constexpr uid_t kOther = 65534;  // nobody
+    const uid_t me = ::geteuid();
+    const struct {
+        const char* name;
+        mode_t folderMode;
+        uid_t folderOwner;
+        uid_t linkOwner;
+        bool chained;  // out is ours, outside the shared folder, and points to the tested link
+        bool followed;
+    } rows[] = {
+        {"planted by another user in a sticky folder open to all", 01777, me, kOther, false, false},
+        {"owned by the sticky folder's owner", 01777, kOther, kOther, false, true},
+        {"owned by us in a sticky folder open to all", 01777, me, me, false, true},
+        {"sticky folder not open to all", 01770, me, kOther, false, true},
+        {"folder open to all, not sticky", 0777, me, kOther, false, true},
+        {"an ordinary folder", 0755, me, kOther, false, true},
+        {"the second link of a chain is the planted one", 01777, me, kOther, true, false},
+        {"the second link of a chain is the folder owner's", 01777, kOther, kOther, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const std::string shared = dir.File("shared");
+        const std::string home = dir.File("home");
+        const std::string target = dir.File("home/file");
+        ASSERT_TRUE(fs::create_directory(shared) && fs::create_directory(home));
+        Put(target, "precious");
+        ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+        const std::string tested = row.chained ? dir.File("shared/second") : dir.File("shared/out");
+        const std::string destination = row.chained ? dir.File("out") : tested;
+        ASSERT_EQ(::symlink(target.c_str(), tested.c_str()), 0);
+        if (row.chained) {
+            ASSERT_EQ(::symlink(tested.c_str(), destination.c_str()), 0);
+        }
+        if (::lchown(tested.c_str(), row.linkOwner, row.linkOwner) != 0 ||
+            ::chown(shared.c_str(), row.folderOwner, row.folderOwner) != 0) {
+            GTEST_SKIP() << "giving a file to another user takes root";
+        }
+        ASSERT_EQ(::chmod(shared.c_str(), row.folderMode), 0);
+        const std::vector<std::string> sharedNames =
+            row.chained ? std::vector<std::string>{"second"} : std::vector<std::string>{"out"};
+
+        ReplacingFile file(destination, ReplacingFile::Permissions::KeepDestination);
+        if (row.followed) {
+            ASSERT_TRUE(file.IsOpen());
+            EXPECT_EQ(file.UnsafeLink(), "");
+            EXPECT_EQ(file.Target(), target);
+            Write(file, "new");
+            EXPECT_EQ(file.Commit(), 0);
+            EXPECT_EQ(Get(target), "new");
+            // The mode of the file the link points to, not the link's.
+            EXPECT_EQ(fs::status(target).permissions(), fs::perms(0604));
+        } else {
+            EXPECT_FALSE(file.IsOpen());
+            EXPECT_FALSE(file.IsRefused());
+            EXPECT_EQ(file.CreateError(), EACCES);
+            EXPECT_EQ(file.UnsafeLink(), tested);
+            EXPECT_EQ(file.Commit(), EACCES);
+            EXPECT_EQ(Get(target), "precious");
+            EXPECT_EQ(fs::status(target).permissions(), fs::perms(0604));
+        }
+        EXPECT_TRUE(fs::is_symlink(tested));
+        EXPECT_EQ(Names(home), std::vector<std::string>{"file"});
+        EXPECT_EQ(Names(shared), sharedNames);
+    }
+}
+
 std::size_t ResidentPages(const std::string& path, std::size_t size)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
