@@ -33,6 +33,8 @@ std::string HexByte(std::uint8_t value)
     return {hex[value >> 4], hex[value & 15]};
 }
 
+}  // namespace
+
 std::string Printable(const std::string& text)
 {
     std::string shown;
@@ -46,6 +48,8 @@ std::string Printable(const std::string& text)
     }
     return shown;
 }
+
+namespace {
 
 std::string DepthText(const ProjectHeader& header)
 {
@@ -221,7 +225,8 @@ bool IsUtf8(const std::string& text)
     return true;
 }
 
-// A JSON string; a byte that is not part of UTF-8 becomes U+FFFD.
+}  // namespace
+
 std::string JsonString(const std::string& text)
 {
     std::string json = "\"";
@@ -245,6 +250,8 @@ std::string JsonString(const std::string& text)
     }
     return json + "\"";
 }
+
+namespace {
 
 // "key": text, and "key_hex": its bytes when the text is not UTF-8, so that a script can still
 // name the file exactly.
@@ -360,8 +367,11 @@ std::string DescribeProjectJson(const std::string& path)
             out << "}";
             continue;
         }
-        out << ", \"stretch\": " << JsonBool(record.Stretch != 0) << ", \"fit\": \""
-            << project::FitModeName(project::GetFit(record)) << "\", \"duration_ms\": " << record.Duration.Get()
+        // "stretch" stays for the scripts that read it, true only when the picture is stretched:
+        // a letterboxed or cropped picture keeps the Stretch byte set for older readers.
+        const project::FitMode fit = project::GetFit(record);
+        out << ", \"stretch\": " << JsonBool(fit == project::FitMode::Stretch) << ", \"fit\": \""
+            << project::FitModeName(fit) << "\", \"duration_ms\": " << record.Duration.Get()
             << ", \"crossfade_ms\": " << record.Crossfade.Get() << ", \"start_frame\": " << places[i].Start
             << ", \"frame_count\": " << places[i].Count << ", \"crossfade_frames\": " << places[i].CrossfadeFrames
             << "}";
@@ -383,72 +393,6 @@ std::string NamedMessage(std::string message, const std::string& path)
         message.insert(at, " ");
     }
     return message;
-}
-
-FrameErrorNamer::FrameErrorNamer(const std::vector<FrameRecord>& records, FrameRate rate)
-{
-    project::Timeline timeline(rate);
-    for (const FrameRecord& record : records) {
-        if (project::IsSoundRecord(record)) {
-            m_sounds.push_back(project::GetText(record.PictureFileName));
-        } else {
-            m_pictures.push_back({project::GetText(record.PictureFileName), timeline.Advance(record.Duration)});
-        }
-    }
-    m_videoFrames = timeline.Frames();
-}
-
-void FrameErrorNamer::Report(int percent)
-{
-    ++m_reports;
-    m_percent = percent;
-}
-
-std::string FrameErrorNamer::Name(const std::string& message)
-{
-    // A sound's message names its file.
-    for (const std::string& sound : m_sounds) {
-        if (message.find(sound) != std::string::npos) {
-            return NamedMessage(message, sound);
-        }
-    }
-    // Every picture before the one asked about brought a report or a question of its own, and
-    // those that ended before the frame of the last report are done.
-    ++m_asked;
-    std::int64_t first = m_nextFirst;
-    if (m_percent >= 0) {
-        // Split so that a video of absurd length cannot overflow.
-        const std::int64_t doneFrames = m_videoFrames / 100 * m_percent + m_videoFrames % 100 * m_percent / 100;
-        while (first < static_cast<std::int64_t>(m_pictures.size()) &&
-               m_pictures[static_cast<std::size_t>(first)].End <= doneFrames) {
-            ++first;
-        }
-    }
-    const std::int64_t last = std::min(m_reports + m_asked - 1, static_cast<std::int64_t>(m_pictures.size()) - 1);
-    std::optional<std::int64_t> found;
-    for (std::int64_t i = first; i <= last && !found; ++i) {
-        if (message.find(m_pictures[static_cast<std::size_t>(i)].Path) != std::string::npos) {
-            found = i;
-        }
-    }
-    for (std::int64_t i = first; i <= last && !found; ++i) {
-        if (first == last) {
-            found = i;
-            break;
-        }
-        try {
-            (void)pictures::LoadPicture(m_pictures[static_cast<std::size_t>(i)].Path);
-        } catch (const Error& error) {
-            if (message == error.what()) {
-                found = i;
-            }
-        }
-    }
-    if (!found) {
-        return message;
-    }
-    m_nextFirst = *found + 1;
-    return NamedMessage(message, m_pictures[static_cast<std::size_t>(*found)].Path);
 }
 
 }  // namespace kinetar::cli

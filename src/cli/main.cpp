@@ -17,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "avi/audio/SoundFile.h"
@@ -26,6 +27,8 @@
 #include "avi/writer/Container.h"
 #include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
+#include "cli/CommandLine.h"
+#include "cli/RenderCommand.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/PictureOrder.h"
@@ -35,215 +38,10 @@
 namespace {
 
 using namespace kinetar;
+using namespace kinetar::cli;
 using project::FitMode;
 using project::FrameRecord;
 using project::ProjectHeader;
-
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-// render: the run could not start (unreadable project, settings out of range).
-constexpr int kExitRenderError = 8;
-
-const char* const kUsage =
-    "Usage: kinetar-cli new PROJECT.AVIprj [--force]\n"
-    "       kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE] [--play "
-    "yes|no]\n"
-    "                               [--background RRGGBB] [--smooth yes|no] [--codec FOURCC] [--quality "
-    "PERCENT|default]\n"
-    "       kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
-    "stretch|top-left|letterbox|crop|centre]\n"
-    "                               [--duration SECONDS] [--crossfade SECONDS] [--from FILE|-] PICTURE|SOUND...\n"
-    "       kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
-    "       kinetar-cli remove PROJECT INDEX...\n"
-    "       kinetar-cli move PROJECT FROM TO\n"
-    "       kinetar-cli info PROJECT [--json]\n"
-    "       kinetar-cli codecs [--depth BITS] [--container avi|mp4|mkv|webm]\n"
-    "       kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE] "
-    "[--quiet]\n";
-
-const char* const kHelp =
-    "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF, JPEG, PNG, WebP, HEIC, AVIF) into an AVI\n"
-    "video, or an MP4, Matroska or WebM video when the output's name ends in .mp4 (.m4v, .mov), .mkv or\n"
-    ".webm.\n"
-    "\n"
-    "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n"
-    "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
-    "          --background the colour around fitted pictures, --smooth a smooth scaling filter,\n"
-    "          --codec and --quality the compressor a generation starts from (as its chooser keeps it)\n"
-    "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
-    "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
-    "          its sound starts where the next picture starts, or when the sound before it ends;\n"
-    "          --from FILE adds the paths listed in FILE, one a line (- reads them from standard input)\n"
-    "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
-    "          (sound records are left as they are)\n"
-    "  remove  removes the frames at the INDEXes (as info numbers them)\n"
-    "  move    moves the frame at FROM so that it becomes the frame at TO\n"
-    "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
-    "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
-    "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n"
-    "  codecs  lists the compressors: fourcc, a tab, the name; --container those that kind of file\n"
-    "          takes (avi when not given)\n"
-    "  render  generates the video; the exit status is the result code\n"
-    "          (0 done, 1 codec library mismatch, 2 cannot open the file, 3 cannot create the stream,\n"
-    "          4 stopped, 5 cannot make the compressor, 6 compressor refuses the format, 7 write failed,\n"
-    "          8 the run could not start)\n"
-    "\n"
-    "A fit MODE is stretch, top-left (--no-stretch), letterbox, crop or centre. SECONDS are decimal\n"
-    "seconds (3, 0.5, 2.002) up to a day; a duration of 0 shows the picture for one frame, a crossfade\n"
-    "of 0 cuts to it.\n"
-    "\n"
-    "Short options: -o --output, -q --quiet, -f --force, -c --codec, -h --help.\n"
-    "Options: --help, --version. Bad usage exits with 2.\n";
-
-struct UsageError {
-    std::string message;
-};
-
-[[noreturn]] void Usage(const std::string& message)
-{
-    throw UsageError{message};
-}
-
-// The command's arguments: options with their values, and the rest in order.
-class Arguments {
-public:
-    Arguments(int argc, char** argv, int first)
-    {
-        bool optionsEnded = false;
-        for (int i = first; i < argc; ++i) {
-            std::string item = argv[i];
-            optionsEnded = optionsEnded || item == "--";
-            m_items.push_back(optionsEnded ? item : LongOption(item));
-        }
-    }
-    // Takes "--name VALUE" (or "--name=VALUE") out of the list.
-    std::optional<std::string> Value(const std::string& name)
-    {
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (m_items[i] == name) {
-                if (i + 1 >= m_items.size()) {
-                    Usage(name + " needs a value");
-                }
-                std::string value = m_items[i + 1];
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i),
-                              m_items.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-                return value;
-            }
-            if (m_items[i].rfind(name + "=", 0) == 0) {
-                std::string value = m_items[i].substr(name.size() + 1);
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
-                return value;
-            }
-        }
-        return std::nullopt;
-    }
-    bool Flag(const std::string& name)
-    {
-        for (std::size_t i = 0; i < m_items.size(); ++i) {
-            if (m_items[i] == name) {
-                m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(i));
-                return true;
-            }
-        }
-        return false;
-    }
-    // What is left: no unknown options allowed ("--" ends the options). A negative number is left
-    // for the command to refuse with its own reason.
-    std::vector<std::string> Rest()
-    {
-        std::vector<std::string> rest;
-        bool optionsEnded = false;
-        for (const auto& item : m_items) {
-            if (!optionsEnded && item == "--") {
-                optionsEnded = true;
-            } else if (!optionsEnded && item.size() > 1 && item[0] == '-' &&
-                       !std::isdigit(static_cast<unsigned char>(item[1]))) {
-                Usage("unknown option " + item);
-            } else {
-                rest.push_back(item);
-            }
-        }
-        return rest;
-    }
-
-private:
-    static std::string LongOption(const std::string& item)
-    {
-        static const std::array<std::pair<const char*, const char*>, 4> shortOptions{
-            {{"-o", "--output"}, {"-q", "--quiet"}, {"-f", "--force"}, {"-c", "--codec"}}};
-        for (const auto& [shortName, longName] : shortOptions) {
-            if (item == shortName) {
-                return longName;
-            }
-        }
-        return item;
-    }
-
-    std::vector<std::string> m_items;
-};
-
-std::string OneProject(Arguments& arguments)
-{
-    auto rest = arguments.Rest();
-    if (rest.size() != 1) {
-        Usage(rest.empty() ? "a project file is needed" : "unexpected argument " + rest[1]);
-    }
-    return rest[0];
-}
-
-// A message on one line, so that each starts with the program's name.
-std::string OneLine(std::string text)
-{
-    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-        text.replace(at, 2, " ");
-    }
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
-}
-
-std::string Absolute(const std::string& path)
-{
-    if (path.empty()) {
-        Usage("a file name cannot be empty");
-    }
-    return std::filesystem::absolute(path).lexically_normal().string();
-}
-
-// What a file that is not a regular one is, for the message refusing it.
-std::string FileKind(mode_t mode)
-{
-    if (S_ISDIR(mode)) {
-        return "a folder";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a FIFO";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    return S_ISSOCK(mode) ? "a socket" : "not a file";
-}
-
-// Projects and pictures are read only from regular files: a FIFO waits for a writer, a device
-// never ends. A missing file is left for the reader to report.
-void RequireRegularFile(const std::string& path, const std::string& consequence = {})
-{
-    if (path.empty()) {
-        Usage("a file name cannot be empty");
-    }
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        throw Error(path + " is not a regular file (" + FileKind(status.st_mode) + ")" + consequence);
-    }
-}
-
-std::vector<FrameRecord> ReadRecords(const std::string& path, ProjectHeader& header)
-{
-    RequireRegularFile(path);
-    std::vector<FrameRecord> records;
-    header = project::ReadProject(path, &records);
-    return records;
-}
 
 // Replaces the project file with the signals that end a run held back, so that an interrupted
 // edit leaves either the old file or the new one and no temporary beside them.
@@ -278,36 +76,6 @@ std::size_t ParseIndex(const std::string& text, std::size_t count)
               (count == 1 ? " frame" : " frames") + ", numbered from 0");
     }
     return index;
-}
-
-// A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.
-const avi::CodecInfo& ParseCodec(const std::string& text)
-{
-    std::string trimmed = text;
-    while (!trimmed.empty() && trimmed.back() == ' ') {
-        trimmed.pop_back();
-    }
-    const avi::CodecInfo* codec = avi::CodecRegistry::Default().FindByText(trimmed);
-    if (codec == nullptr) {
-        Usage("unknown compressor '" + text + "' (kinetar-cli codecs lists them)");
-    }
-    return *codec;
-}
-
-std::int32_t ParseNumber(const std::string& text, const std::string& what, std::int64_t low, std::int64_t high)
-{
-    std::size_t used = 0;
-    long long value = 0;
-    try {
-        value = std::stoll(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || text.empty() || value < low || value > high) {
-        Usage(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
-              text + "'");
-    }
-    return static_cast<std::int32_t>(value);
 }
 
 // 1, 4, 8 or 24 bits per pixel.
@@ -499,6 +267,9 @@ int CommandSet(Arguments arguments)
         if (std::filesystem::is_directory(destination)) {
             Usage("--output names a folder, not a video file: " + destination);
         }
+        if (const auto wrongKind = avi::WrongKindOfDestination(*output)) {
+            Usage(*wrongKind);
+        }
         project::SetText(header.AviFileName, destination);
     }
     if (play) {
@@ -540,6 +311,42 @@ void ReadPathList(const std::string& listPath, std::vector<std::string>& paths)
     }
     if (list.bad()) {
         throw Error("Can't read the list of pictures " + listPath + "; nothing was added");
+    }
+}
+
+// Why a file is neither a picture nor a sound, from its first bytes.
+std::string WhatTheContentLooksLike(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::array<char, 512> head{};
+    file.read(head.data(), head.size());
+    const auto got = static_cast<std::size_t>(file.gcount());
+    if (got == 0) {
+        return "it is empty";
+    }
+    // Control characters other than line and page breaks and tabs are not in text.
+    const bool text = std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(got), [](char letter) {
+        const auto code = static_cast<unsigned char>(letter);
+        return code >= 0x20 ? code != 0x7F : code == '\t' || code == '\n' || code == '\r' || code == '\f';
+    });
+    return text ? "it looks like text" : "unknown content";
+}
+
+// Only what a render can use is added: a picture by its first bytes (or a .tga name, as the
+// readers decide), else a sound by its content. A picture cut short still counts; the render says
+// what is wrong with it.
+void RequirePictureOrSound(const std::string& path)
+{
+    try {
+        if (pictures::RecognisePictureFile(path) != pictures::PictureFormat::Unknown) {
+            return;
+        }
+    } catch (const Error& error) {
+        throw Error(OneLine(error.what()) + "; nothing was added");
+    }
+    if (!avi::IsSoundFile(path)) {
+        throw Error(path + " is not a picture or sound file Kinetar reads (" + WhatTheContentLooksLike(path) +
+                    "); nothing was added");
     }
 }
 
@@ -586,6 +393,7 @@ int CommandAdd(Arguments arguments)
             throw Error("No such picture file; nothing was added: " + picture);
         }
         RequireRegularFile(picture, "; nothing was added");
+        RequirePictureOrSound(picture);
         pictures.push_back(picture);
     }
     ProjectHeader header;
@@ -736,226 +544,144 @@ int CommandCodecs(Arguments arguments)
     return 0;
 }
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// Ctrl-C, SIGTERM and SIGHUP stop a run at its next progress report, which keeps the frames
-// written and leaves no temporary file.
-void CatchStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    // Reading a picture goes on undisturbed; the run stops at its next progress report.
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-// Without a size the video takes the first picture's; one that cannot be read leaves none.
-void CheckFirstPicture(const ProjectHeader& header, const std::vector<FrameRecord>& records)
-{
-    if (header.Width != 0 && header.Height != 0) {
-        return;
-    }
-    const auto first = std::find_if(records.begin(), records.end(),
-                                    [](const FrameRecord& record) { return !project::IsSoundRecord(record); });
-    if (first == records.end()) {
-        throw Error("The video has no size and no picture to take it from: set one with --size");
-    }
-    const std::string picture = project::GetText(first->PictureFileName);
-    try {
-        RequireRegularFile(picture);
-        (void)pictures::LoadPicture(picture);
-    } catch (const Error& error) {
-        throw Error("The video takes its size from the first picture, which cannot be read (" +
-                    cli::NamedMessage(OneLine(error.what()), picture) + "); set a size with --size");
-    }
-}
-
-// The progress line on a terminal: percent, frame i of N, frames per second, time left.
-class ProgressBar {
-public:
-    ProgressBar(bool shown, std::int32_t frames) : m_shown(shown), m_frames(frames) {}
-    void Frame(std::int32_t done)
-    {
-        if (!m_shown) {
-            return;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-        const double rate = seconds > 0 ? done / seconds : 0;
-        const int percent = m_frames > 0 ? static_cast<int>(100.0 * done / m_frames) : 100;
-        const int filled = percent / 5;
-        const double left = rate > 0 ? (m_frames - done) / rate : 0;
-        std::fprintf(stderr, "\r%3d%% [%s%s] frame %d of %d, %.1f fps, %d:%02d left ", percent,
-                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(20 - filled), '-').c_str(), done, m_frames, rate,
-                     static_cast<int>(left) / 60, static_cast<int>(left) % 60);
-        m_dirty = true;
-    }
-    // Ends the progress line so that a message gets a line of its own.
-    void Break()
-    {
-        if (m_dirty) {
-            std::fputc('\n', stderr);
-            m_dirty = false;
-        }
-    }
-
-private:
-    bool m_shown;
-    std::int32_t m_frames;
-    bool m_dirty = false;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+// What each command does, in the order the usage lists them: its usage line(s), its lines in the
+// full help, and what its own --help adds. Continuation lines of a usage line are indented for the
+// "Usage: " before it.
+struct Command {
+    std::string_view Name;
+    int (*Run)(Arguments);
+    std::string_view UsageLines;
+    std::string_view Summary;
+    std::string_view Options;
 };
 
-// The run's result for the terminal: the window's text, with what the run tells beyond it (the
-// destination and the system's reason, what the compressor refuses, whether a file was written).
-std::string ResultText(std::uint8_t result, const avi::RunOutcome& outcome, const std::string& destination)
+constexpr std::string_view kFitAndSeconds =
+    "A fit MODE is stretch, top-left (--no-stretch), letterbox, crop or centre. SECONDS are decimal\n"
+    "seconds (3, 0.5, 2.002) up to a day; a duration of 0 shows the picture for one frame, a crossfade\n"
+    "of 0 cuts to it.\n";
+
+const std::array<Command, 9> kCommands{{
+    {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force]\n",
+     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n",
+     "          -f, --force replaces a file that is already there\n"},
+    {"set", CommandSet,
+     "kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE] [--play "
+     "yes|no]\n"
+     "                               [--background RRGGBB] [--smooth yes|no] [--codec FOURCC] [--quality "
+     "PERCENT|default]\n",
+     "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
+     "          --background the colour around fitted pictures, --smooth a smooth scaling filter,\n"
+     "          --codec and --quality the compressor a generation starts from (as its chooser keeps it)\n",
+     "          --size: each side 1 to 32767; --depth: bits per pixel; --play: whether the desktop\n"
+     "          program plays the video when it is done; --output: the video file, .avi, .mp4 (.m4v,\n"
+     "          .mov), .mkv or .webm (any other name is an AVI file; a picture's or a sound's is refused)\n"},
+    {"add", CommandAdd,
+     "kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
+     "stretch|top-left|letterbox|crop|centre]\n"
+     "                               [--duration SECONDS] [--crossfade SECONDS] [--from FILE|-] PICTURE|SOUND...\n",
+     "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
+     "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
+     "          its sound starts where the next picture starts, or when the sound before it ends;\n"
+     "          --from FILE adds the paths listed in FILE, one a line (- reads them from standard input)\n",
+     "          --sort name, start or end: by name, or by the number at the start or end of the name;\n"
+     "          a file that is missing or is not a picture or sound is refused, and nothing is added\n"},
+    {"frame", CommandFrame,
+     "kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n",
+     "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
+     "          (sound records are left as they are)\n",
+     ""},
+    {"remove", CommandRemove, "kinetar-cli remove PROJECT INDEX...\n",
+     "  remove  removes the frames at the INDEXes (as info numbers them)\n", ""},
+    {"move", CommandMove, "kinetar-cli move PROJECT FROM TO\n",
+     "  move    moves the frame at FROM so that it becomes the frame at TO\n", ""},
+    {"info", CommandInfo, "kinetar-cli info PROJECT [--json]\n",
+     "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
+     "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
+     "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n",
+     ""},
+    {"codecs", CommandCodecs, "kinetar-cli codecs [--depth BITS] [--container avi|mp4|mkv|webm]\n",
+     "  codecs  lists the compressors: fourcc, a tab, the name; --container those that kind of file\n"
+     "          takes (avi when not given)\n",
+     "          --depth: only those that take frames of 1, 4, 8 or 24 bits\n"},
+    {"render", CommandRender,
+     "kinetar-cli render PROJECT [--codec FOURCC] [--quality PERCENT] [--on-error skip|stop] [--output FILE] "
+     "[--quiet]\n"
+     "                                  [--progress json]\n",
+     "  render  generates the video; the exit status is the result code\n"
+     "          (0 done, 1 codec library mismatch, 2 cannot open the file, 3 cannot create the stream,\n"
+     "          4 stopped, 5 cannot make the compressor, 6 compressor refuses the format, 7 write failed,\n"
+     "          8 the run could not start, 9 internal error)\n",
+     "          --codec: a fourcc as codecs lists it (else the project's, else uncompressed);\n"
+     "          --on-error skip (the default) leaves an unreadable picture's frame empty, stop ends the run;\n"
+     "          --output: another destination; -q, --quiet: no progress and no closing line;\n"
+     "          --progress json: one JSON object a line on standard output in place of the bar\n"},
+}};
+
+std::string UsageText()
 {
-    const std::string reason = outcome.SystemError != 0 ? std::strerror(outcome.SystemError) : "";
-    // A run that ends before its first frame leaves an earlier video as it was.
-    const std::string left = outcome.DestinationReplaced            ? "the video holds the frames written so far"
-                             : std::filesystem::exists(destination) ? destination + " was left as it was"
-                                                                    : "no video was written";
-    std::string message = OneLine(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
-    switch (result) {
-    case avi::kResultCannotOpenFile: {
-        struct stat status {};
-        if (::stat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-            return "Can't open AVI file. " + destination + " is not a regular file (" + FileKind(status.st_mode) + ")";
-        }
-        return "Can't open AVI file. " + destination + ": " + (reason.empty() ? "It's probably in use." : reason);
+    std::string text;
+    for (const Command& command : kCommands) {
+        text += (text.empty() ? "Usage: " : "       ") + std::string(command.UsageLines);
     }
-    case avi::kResultFormatRefused:
-        return outcome.Detail.empty() ? message : message + ": " + outcome.Detail;
-    case avi::kResultStopped:
-        return outcome.DestinationReplaced ? "stopped; " + left : "stopped before the first frame; " + left;
-    case avi::kResultWriteFailed:
-        return message + (reason.empty() ? "" : " (" + reason + ")") + "; " + left;
-    default:
-        return message;
-    }
+    return text;
 }
 
-int CommandRender(Arguments arguments)
+std::string HelpText()
 {
-    CatchStopSignals();
-    const auto codecText = arguments.Value("--codec");
-    const auto qualityText = arguments.Value("--quality");
-    const auto onError = arguments.Value("--on-error");
-    const auto output = arguments.Value("--output");
-    const bool quiet = arguments.Flag("--quiet");
-    const std::string path = OneProject(arguments);
-    if (onError && *onError != "skip" && *onError != "stop") {
-        Usage("--on-error must be skip or stop, not '" + *onError + "'");
+    std::string text = UsageText() +
+                       "\n"
+                       "Turns an ordered list of still pictures (BMP, PCX, TGA, GIF, JPEG, PNG, WebP, HEIC, AVIF) and\n"
+                       "music into an AVI video, or an MP4, Matroska or WebM video when the output's name ends in\n"
+                       ".mp4 (.m4v, .mov), .mkv or .webm.\n"
+                       "\n";
+    for (const Command& command : kCommands) {
+        text += command.Summary;
     }
-    const bool stopOnError = onError && *onError == "stop";
-    const auto& registry = avi::CodecRegistry::Default();
-    const avi::CodecInfo* codec = codecText ? &ParseCodec(*codecText) : nullptr;
-    std::optional<std::uint32_t> quality;
-    if (qualityText) {
-        quality = static_cast<std::uint32_t>(ParseNumber(*qualityText, "--quality", 0, 100)) * 100U;
-    }
+    return text + "\n" + std::string(kFitAndSeconds) +
+           "\n"
+           "Short options: -o --output, -q --quiet, -f --force, -c --codec, -h --help.\n"
+           "Options: --help, --version; kinetar-cli COMMAND --help shows that command alone.\n"
+           "Bad usage exits with 2.\n";
+}
 
-    const std::string destinationGiven = output ? Absolute(*output) : std::string();
-    ProjectHeader header;
-    std::vector<FrameRecord> records;
-    try {
-        records = ReadRecords(path, header);
-        avi::ProposeSettings(header, Absolute(path), path);
-        CheckFirstPicture(header, records);
-        if (output) {
-            project::SetText(header.AviFileName, destinationGiven);
+std::string CommandHelpText(const Command& command)
+{
+    std::string text = "Usage: " + std::string(command.UsageLines) + "\n" + std::string(command.Summary) +
+                       std::string(command.Options);
+    if (command.Name == "add" || command.Name == "frame") {
+        text += "\n" + std::string(kFitAndSeconds);
+    }
+    return text;
+}
+
+const Command& FindCommand(const std::string& name)
+{
+    for (const Command& command : kCommands) {
+        if (command.Name == name) {
+            return command;
         }
-        avi::CheckVideoSettings(header);
-    } catch (const Error& error) {
-        std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
-        return kExitRenderError;
     }
-
-    const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
-    if (codec != nullptr && !codec->GoesInto(container)) {
-        Usage("the compressor '" + *codecText +
-              "' cannot go into this kind of video file (kinetar-cli codecs --container " +
-              std::string(avi::ContainerName(container)) + " lists those that can)");
+    std::vector<std::string> names{"--help", "--version"};
+    for (const Command& command : kCommands) {
+        names.emplace_back(command.Name);
     }
+    const auto nearest = NearestName(name, names);
+    Usage("unknown command " + name + (nearest ? "; did you mean " + *nearest + "?" : ""));
+}
 
-    // The bar counts pictures: a sound record brings no report of its own.
-    const auto frames = static_cast<std::int32_t>(
-        std::count_if(records.begin(), records.end(), [](const FrameRecord& r) { return !project::IsSoundRecord(r); }));
-    ProgressBar bar(!quiet && ::isatty(STDERR_FILENO) == 1, frames);
-    std::int32_t processed = 0;
-    bool firstReport = true;
-    cli::FrameErrorNamer namer(records, project::GetFrameRate(header));
-
-    avi::EngineServices services;
-    avi::RunOutcome outcome;
-    services.Outcome = &outcome;
-    // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
-    // For a kind of file that cannot carry the stored choice or uncompressed frames, the first
-    // compressor it takes at the frame's depth.
-    services.ChooseCompressor = [&](project::CodecSettings& variables, const avi::FrameDIB& format) {
-        const auto fits = [&](std::uint32_t fourcc) {
-            const avi::CodecInfo* known = registry.Find(fourcc);
-            return known != nullptr && known->GoesInto(container);
-        };
-        if (codec != nullptr && variables.Handler != codec->Fourcc) {
-            variables = avi::MakeCodecSettings(codec->Fourcc);
-        } else if (codec == nullptr && (header.CodecSettings == project::CodecSettings{} ||
-                                        (container != avi::Container::Avi && !fits(variables.Handler)))) {
-            const auto offered = registry.ForDepth(format.BitsPerPixel(), container);
-            if (fits(avi::kUncompressedFourcc) || offered.empty()) {
-                variables = avi::MakeCodecSettings(avi::kUncompressedFourcc);
-            } else {
-                variables = avi::MakeCodecSettings(offered.front()->Fourcc);
-            }
+// "--help" or "-h" among the options (before "--") asks for the command's help instead.
+bool AsksForHelp(int argc, char** argv)
+{
+    for (int i = 2; i < argc; ++i) {
+        const std::string item = argv[i];
+        if (item == "--") {
+            return false;
         }
-        if (quality) {
-            variables.Quality = *quality;
+        if (item == "--help" || item == "-h") {
+            return true;
         }
-        return true;
-    };
-    services.AskFrameError = [&](const std::string& message) {
-        ++processed;
-        bar.Break();
-        std::cerr << "kinetar-cli: " << OneLine(namer.Name(message)) << "\n";
-        return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;
-    };
-    const auto progress = [&](int percent) {
-        if (firstReport) {
-            firstReport = false;
-        } else {
-            bar.Frame(++processed);
-            namer.Report(percent);
-        }
-        return g_interrupted == 0;
-    };
-
-    bool settingsChanged = false;
-    std::uint8_t result = 0;
-    try {
-        avi::CreateAVI(header, path, settingsChanged, progress, result, services);
-    } catch (const Error& error) {
-        bar.Break();
-        std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
-        return kExitRenderError;
     }
-    bar.Break();
-    const std::string destination = project::GetText(header.AviFileName);
-    const std::string message = ResultText(result, outcome, destination);
-    if (!message.empty() && (result != avi::kResultStopped || !quiet)) {
-        std::cerr << "kinetar-cli: " << message << "\n";
-    }
-    if ((result == avi::kResultDone || (result == avi::kResultStopped && outcome.DestinationReplaced)) && !quiet) {
-        std::cout << destination << "\n";
-    }
-    return result;
+    return false;
 }
 
 }  // namespace
@@ -967,56 +693,27 @@ int main(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     if (argc < 2) {
-        std::cerr << "kinetar-cli: a command is needed\n" << kUsage;
+        std::cerr << "kinetar-cli: a command is needed\n" << UsageText();
         return kExitUsage;
     }
-    const std::string command = argv[1];
-    if (command == "--help" || command == "-h") {
-        std::cout << kUsage << "\n" << kHelp;
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        std::cout << HelpText();
         return 0;
     }
-    if (command == "--version") {
+    if (name == "--version") {
         std::cout << "kinetar-cli " << KINETAR_VERSION << "\n";
         return 0;
     }
-    for (int i = 2; i < argc; ++i) {
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-            std::cout << kUsage << "\n" << kHelp;
+    try {
+        const Command& command = FindCommand(name);
+        if (AsksForHelp(argc, argv)) {
+            std::cout << CommandHelpText(command);
             return 0;
         }
-    }
-    try {
-        Arguments arguments(argc, argv, 2);
-        if (command == "new") {
-            return CommandNew(std::move(arguments));
-        }
-        if (command == "set") {
-            return CommandSet(std::move(arguments));
-        }
-        if (command == "add") {
-            return CommandAdd(std::move(arguments));
-        }
-        if (command == "frame") {
-            return CommandFrame(std::move(arguments));
-        }
-        if (command == "remove") {
-            return CommandRemove(std::move(arguments));
-        }
-        if (command == "move") {
-            return CommandMove(std::move(arguments));
-        }
-        if (command == "info") {
-            return CommandInfo(std::move(arguments));
-        }
-        if (command == "codecs") {
-            return CommandCodecs(std::move(arguments));
-        }
-        if (command == "render") {
-            return CommandRender(std::move(arguments));
-        }
-        Usage("unknown command " + command);
+        return command.Run(Arguments(argc, argv, 2));
     } catch (const UsageError& error) {
-        std::cerr << "kinetar-cli: " << error.message << "\n" << kUsage;
+        std::cerr << "kinetar-cli: " << error.message << "\n" << UsageText();
         return kExitUsage;
     } catch (const std::filesystem::filesystem_error& error) {
         // A path the system refuses to work with: say which and why, not the library's wording.

@@ -16,6 +16,10 @@ enum class PictureFormat { Bmp, Pcx, Jpeg, Png, Webp, Heif, Tga, Gif, Unknown };
 // their content (JPEG, PNG, WebP, HEIF), TGA by name, GIF. The first that accepts decides. May
 // raise the PCX version message.
 PictureFormat DetectPictureFormat(std::span<const std::uint8_t> bytes, const std::string& path);
+// The same tests on the file's first bytes alone, so that asking about thousands of photos stays
+// fast; a picture cut short after its signature is still recognised (reading it says what is
+// wrong). Raises as the file tests below do, and the PCX version message.
+PictureFormat RecognisePictureFile(const std::string& path);
 
 // Reads the file once and fills the picture with the reader of the detected format; raises the
 // reader's error, the opening's (as the tests below), or "Unknown file format " + path. The request matters to photos

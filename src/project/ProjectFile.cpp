@@ -218,8 +218,15 @@ ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* rec
     if (file.IsNotRegular() && !file.IsFolder()) {
         throw Error(NotRegularFileMessage(path));
     }
-    if (!file.IsOpen() || ReadUpTo(file.Descriptor(), 0, &header, sizeof header) != sizeof header) {
-        throw Error("Can't read project file " + path);
+    if (!file.IsOpen()) {
+        throw Error("Can't read project file " + path + ": " + std::strerror(file.OpenError()));
+    }
+    const std::size_t headerBytes = ReadUpTo(file.Descriptor(), 0, &header, sizeof header);
+    if (headerBytes != sizeof header) {
+        throw Error("Can't read project file " + path + ": " +
+                    (file.Size() == 0 ? std::string("it is empty")
+                                      : "it is " + std::to_string(headerBytes) + " bytes long, shorter than the " +
+                                            std::to_string(sizeof header) + "-byte header every project starts with"));
     }
     if (records != nullptr) {
         // Every whole record in one read; a file that shrinks meanwhile keeps those that arrived.
@@ -269,6 +276,9 @@ namespace {
 void ReplaceFile(const std::string& path, const std::function<int(int fd)>& write)
 {
     ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
+    if (!file.UnsafeLink().empty()) {
+        throw Error(UnsafeLinkMessage(file.UnsafeLink()));
+    }
     // A folder keeps the system's word for it.
     if (file.IsRefused() && file.CreateError() != EISDIR) {
         throw Error(NotRegularFileMessage(path));

@@ -149,7 +149,8 @@ std::string FileNameWithoutExtension(const std::string& path);
 std::string DefaultAviFileName(const std::string& projectPath);
 
 // The header and every frame record of a project file; raises an Error when the header cannot be
-// read ("<path> is not a regular file" for a device, FIFO or socket).
+// read: "Can't read project file <path>: " and why (the system's reason, or the file is empty or
+// shorter than a header), or "<path> is not a regular file" for a device, FIFO or socket.
 ProjectHeader ReadProject(const std::string& path, std::vector<FrameRecord>* records);
 // A short sentence saying why the file does not look like a project: a size other than
 // 360 + 292 x N bytes, a video side outside 0 to 32767, a negative rate, or a rate of 0 with

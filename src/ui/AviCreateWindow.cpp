@@ -768,13 +768,9 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     if (m_settingsChanged) {
         (void)m_session.WriteHeader(header);
     }
-    m_reports = 0;
     m_framesDone = 0;
-    // A sound record brings no report of its own.
-    m_frameCount = static_cast<int>(std::count_if(m_records.begin(), m_records.end(),
-                                                  [](const auto& record) { return !project::IsSoundRecord(record); }));
-    m_runClock.invalidate();
-    m_waitedMs = 0;
+    m_frameCount = 0;
+    m_runClock = {};
     avi::EngineServices services;
     const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
     services.ChooseCompressor = [this, chooser = MakeCompressorChooser(this, nullptr, container)](
@@ -782,7 +778,7 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
         const auto choice = m_engineThread.OnUiThread<std::optional<project::CodecSettings>>(
             [this, &chooser, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
                 const bool chosen = chooser(choice, format);
-                m_runClock.start();  // the time left counts from the first frame
+                m_runClock.Start(avi::RunClock::Clock::now());  // the time left counts from the first frame
                 return chosen ? std::optional(choice) : std::nullopt;
             },
             std::nullopt);
@@ -791,12 +787,14 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
         }
         return choice.has_value();
     };
-    services.AskFrameError = [this](const std::string& message) {
-        return m_engineThread.OnUiThread<avi::FrameErrorAnswer>(
-            [this, message] { return AskFrameErrorInTurn(message); }, avi::FrameErrorAnswer::Cancel);
+    services.AskFrameError = [this](const avi::UnreadableFile& file) {
+        return m_engineThread.OnUiThread<avi::FrameErrorAnswer>([this, file] { return AskFrameErrorInTurn(file); },
+                                                                avi::FrameErrorAnswer::Cancel);
     };
-    const avi::ProgressCallback progress = [this](int percent) {
-        return m_engineThread.OnUiThread<bool>([this, percent] { return ReportProgress(percent); }, false);
+    avi::RunOutcome outcome;
+    services.Outcome = &outcome;
+    const avi::ProgressCallback progress = [this](const avi::RunProgress& report) {
+        return m_engineThread.OnUiThread<bool>([this, report] { return ReportProgress(report); }, false);
     };
     // The engine has its own copies of what it writes to, read here only after it has ended.
     std::uint8_t result = avi::kResultDone;
@@ -819,47 +817,45 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
         }
     } else {
         m_fieldAtFault = FieldAtFault(header, result);
-        m_services.Ask(this,
-                       {kCreateErrorCaption, FromCoreText(avi::ResultMessage(static_cast<avi::ResultCode>(result))),
-                        QMessageBox::Critical, QMessageBox::Ok});
+        std::string message = avi::ResultMessage(static_cast<avi::ResultCode>(result));
+        // A refused link is not a file in use: say what it is.
+        if (result == avi::kResultCannotOpenFile && !outcome.Detail.empty()) {
+            message += "\r\n" + outcome.Detail;
+        }
+        m_services.Ask(this, {kCreateErrorCaption, FromCoreText(message), QMessageBox::Critical, QMessageBox::Ok});
     }
     if (result != avi::kResultDone) {
         m_cancelRequested = true;
     }
 }
 
-bool TAVICreateWindow::ReportProgress(int percent)
+bool TAVICreateWindow::ReportProgress(const avi::RunProgress& progress)
 {
-    // The first report comes before any frame, each later one after a frame.
-    if (m_reports++ > 0) {
-        ++m_framesDone;
-    }
+    // Video frames, so a picture shown for many frames moves the count and the time left evenly.
+    m_framesDone = progress.FramesDone;
+    m_frameCount = progress.FramesTotal;
+    m_runClock.Report(m_framesDone, avi::RunClock::Clock::now());
     ShowFramesDone();
-    return ShowProgress(percent);
+    return ShowProgress(progress.Percent);
 }
 
-avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const std::string& message)
+avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const avi::UnreadableFile& file)
 {
-    const qint64 asked = m_runClock.elapsed();
-    const avi::FrameErrorAnswer answer = AskFrameError(m_services, message);
-    m_waitedMs += m_runClock.elapsed() - asked;
-    if (answer == avi::FrameErrorAnswer::Yes) {
-        ++m_framesDone;  // skipped, with no report of its own
-        ShowFramesDone();
-    }
+    const auto asked = avi::RunClock::Clock::now();
+    const avi::FrameErrorAnswer answer = AskFrameError(m_services, file.Message);
+    m_runClock.Exclude(avi::RunClock::Clock::now() - asked);
     return answer;
 }
 
 void TAVICreateWindow::ShowFramesDone()
 {
     lb_HotovoSnimku->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
-    const qint64 spent = m_runClock.isValid() ? m_runClock.elapsed() - m_waitedMs : 0;
-    if (m_framesDone == 0 || m_framesDone >= m_frameCount || spent <= 0) {
+    const auto secondsLeft = m_runClock.SecondsLeft(m_frameCount);
+    if (m_framesDone == 0 || m_framesDone >= m_frameCount || !secondsLeft) {
         lb_ZbyvaCasu->clear();
         return;
     }
-    lb_ZbyvaCasu->setText(TimeLeftText(
-        static_cast<qint64>(std::llround(static_cast<double>(spent) / m_framesDone * (m_frameCount - m_framesDone)))));
+    lb_ZbyvaCasu->setText(TimeLeftText(std::llround(*secondsLeft * 1000)));
 }
 
 QWidget* TAVICreateWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const

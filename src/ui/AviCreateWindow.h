@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <string>
@@ -93,8 +92,8 @@ private:
     // Steps of a run after the header has been filled from the controls. The engine runs on a
     // thread of its own; its reports and questions come back to this thread in their order.
     void RunEngine(project::ProjectHeader& header);
-    bool ReportProgress(int percent);
-    avi::FrameErrorAnswer AskFrameErrorInTurn(const std::string& message);
+    bool ReportProgress(const avi::RunProgress& progress);
+    avi::FrameErrorAnswer AskFrameErrorInTurn(const avi::UnreadableFile& file);
     // The frames done of all and the time the rest will take, beside the percentage.
     void ShowFramesDone();
     // The field whose value made the run fail, if one did.
@@ -120,13 +119,10 @@ private:
     QPointer<QWidget> m_focusBefore;
     QPointer<QWidget> m_mainFocusBefore;
     QPointer<QWidget> m_fieldAtFault;
-    // What the run has done: reports heard (the first is the start), frames done or skipped, and
-    // the time spent on frames, questions not counted.
-    int m_reports = 0;
-    int m_framesDone = 0;
-    int m_frameCount = 0;
-    QElapsedTimer m_runClock;
-    qint64 m_waitedMs = 0;
+    // What the run has done, in video frames, and the time spent on frames, questions not counted.
+    std::int64_t m_framesDone = 0;
+    std::int64_t m_frameCount = 0;
+    avi::RunClock m_runClock;
     // The frames as the window was opened, for the video's length.
     std::vector<project::FrameRecord> m_records;
     QColor m_background;

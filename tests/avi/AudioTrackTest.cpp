@@ -215,7 +215,9 @@ TEST(AudioTrack, HardFilesPlayOnOrAreAskedAbout)
         TempDir dir;
         const std::string path = row.make(dir);
         std::vector<std::string> asked;
-        const auto ask = [&](const std::string& message) { return asked.push_back(message), row.skip; };
+        const auto ask = [&](const std::string& message, const std::string&) {
+            return asked.push_back(message), row.skip;
+        };
         bool stopped = false;
         auto track = AudioTrack::Make(Records(3000, {{0, path}, {0, Tone(dir, "next.wav", 0.5)}}), k25, 75,
                                       AudioCodec::Pcm16, ask, &stopped);

@@ -99,6 +99,7 @@ TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
         std::uint32_t fourcc;
         std::vector<ProjectFrame> frames;
         std::vector<int> progress;
+        std::vector<std::int64_t> framesDone;  // video frames, as a progress bar counts them
         std::int64_t headerFrames;
         std::vector<std::int64_t> pts;
         bool repeatedSamples = true;  // an intra-only codec writes a held picture's sample again
@@ -109,24 +110,28 @@ TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
          kUncompressedFourcc,
          {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}, {"a.bmp", 1, 0}, {"b.bmp", 1, 50}},
          {0, 25, 62, 75, 87},
+         {0, 3, 6, 7, 8},
          8,
          {0, 1, 2, 3, 4, 5, 6, 7}},
         {"Motion JPEG repeats its samples",
          FourCC('M', 'J', 'P', 'G'),
          {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
          {0, 33, 83},
+         {0, 3, 6},
          6,
          {0, 1, 2, 3, 4, 5}},
         {"an unreadable picture leaves its frames empty",
          kUncompressedFourcc,
          {{"a.bmp", 1, 100}, {"missing.bmp", 1, 200}, {"b.bmp", 1, 0}},
          {0, 20, 90},
+         {0, 3, 10},
          10,
          {0, 1, 2, 9}},
         {"H.264 is given the held frame again",
          FourCC('H', '2', '6', '4'),
          {{"a.bmp", 1, 100}, {"b.bmp", 1, 100}},
          {0, 0, 16, 33, 50, 66, 83},
+         {0, 1, 2, 3, 4, 5, 6},
          6,
          {},  // no times in the packets: every frame decoded is what counts
          false},
@@ -141,6 +146,7 @@ TEST(CreateAVI, PicturesHoldTheirFramesAtAnExactRate)
         const auto run = project.Generate(WithChooser(Choosing(MakeCodecSettings(row.fourcc))));
         EXPECT_EQ(run.result, kResultDone);
         EXPECT_EQ(run.progress, row.progress);
+        EXPECT_EQ(run.framesDone, row.framesDone);
         const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         EXPECT_EQ(probed->FrameRate, "30000/1001");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "avi/writer/Container.h"
 
 namespace kinetar::avi {
@@ -23,6 +25,53 @@ TEST(Container, TheDestinationsExtensionChoosesAndEverythingElseStaysAvi)
         EXPECT_EQ(ContainerFromName(ContainerName(kind)), kind);
     }
     EXPECT_FALSE(ContainerFromName("MP4").has_value());
+}
+
+TEST(Container, ADestinationNamingAnotherKindOfFileIsRefusedAndVideosAndUnknownNamesAreNot)
+{
+    const struct {
+        const char* path;
+        const char* kind;  // nullptr: taken
+    } rows[] = {
+        {"show.gif", "a GIF picture"},
+        {"/v/show.JPG", "a JPEG picture"},
+        {"/v/show.jpeg", "a JPEG picture"},
+        {"show.PnG", "a PNG picture"},
+        {"show.webp", "a WebP picture"},
+        {"show.tif", "a TIFF picture"},
+        {"show.Tiff", "a TIFF picture"},
+        {"show.heic", "a HEIC picture"},
+        {"show.mp4.gif", "a GIF picture"},
+        {"song.mp3", "an MP3 sound"},
+        {"song.WAV", "a WAV sound"},
+        {"song.ogg", "an Ogg sound"},
+        {"song.m4a", "an M4A sound"},
+        {"notes.txt", "a text file"},
+        {"/v/show.AVIprj", "a Kinetar project"},
+        {"/v/show.avi", nullptr},
+        {"/v/show.MP4", nullptr},
+        {"show.m4v", nullptr},
+        {"show.mov", nullptr},
+        {"show.mkv", nullptr},
+        {"show.webm", nullptr},
+        {"show.gif.avi", nullptr},
+        {"show", nullptr},
+        {"show.video", nullptr},
+        {"/v/.gif", nullptr},
+        {"/v.gif/show", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        const auto message = WrongKindOfDestination(row.path);
+        if (row.kind == nullptr) {
+            EXPECT_FALSE(message.has_value()) << *message;
+            continue;
+        }
+        ASSERT_TRUE(message.has_value());
+        EXPECT_EQ(*message, std::string(row.path) + " names " + row.kind +
+                                ", not a video; Kinetar writes .avi, .mp4 (.m4v, .mov), .mkv or .webm");
+    }
 }
 
 }  // namespace

@@ -118,12 +118,12 @@ public:
         project::SetText(header.AviFileName, Avi(name));
         Logged run;
         EngineServices services = test::WithChooser(test::Choosing(MakeCodecSettings(fourcc)), codecs);
-        services.AskFrameError = [&](const std::string&) {
+        services.AskFrameError = [&](const UnreadableFile&) {
             run.events.push_back("question");
             return answer;
         };
-        const ProgressCallback progress = [&](int percent) {
-            run.events.push_back(std::to_string(percent) + "%");
+        const ProgressCallback progress = [&](const RunProgress& report) {
+            run.events.push_back(std::to_string(report.Percent) + "%");
             return static_cast<int>(run.events.size()) != stopAtReport;
         };
         bool settingsChanged = false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <new>
 #include <random>
 #include <set>
 
@@ -115,7 +116,8 @@ TEST(RunOutcome, ARunEndingBeforeItsFirstFrameLeavesTheEarlierFile)
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
         project.Frames(row.frames);
         test::WriteFile(project.dir.File(file), kEarlier);
-        RunOutcome outcome{.FramesWritten = 99, .DestinationReplaced = true, .SystemError = 1, .Detail = "x"};
+        RunOutcome outcome{
+            .FramesWritten = 99, .DestinationReplaced = true, .SystemError = 1, .Detail = "x", .LeftOut = {{}}};
         auto services =
             WithChooser(Choosing(MakeCodecSettings(row.fourcc)), row.fourcc == kFailing ? &failing : nullptr);
         services.Outcome = &outcome;
@@ -123,7 +125,64 @@ TEST(RunOutcome, ARunEndingBeforeItsFirstFrameLeavesTheEarlierFile)
         EXPECT_EQ(outcome.FramesWritten, row.written);
         EXPECT_EQ(outcome.SystemError, 0);
         EXPECT_EQ(outcome.Detail, "");
+        // Only a picture answered Yes is left out; one that stopped the run is not.
+        const bool leftOut = row.options.answer == Yes && row.frames.front().picture == "gone.bmp";
+        ASSERT_EQ(outcome.LeftOut.size(), leftOut ? 1U : 0U);
+        if (leftOut) {
+            EXPECT_EQ(outcome.LeftOut[0].Path, project.dir.File("gone.bmp"));
+            EXPECT_FALSE(outcome.LeftOut[0].Sound);
+        }
         ExpectDestination(project, file, outcome, row.written > 0 || row.result == kResultDone);
+    }
+}
+
+TEST(RunOutcome, AnUnexpectedFailureMidRunLeavesTheEarlierFileAndNoPartOfTheNew)
+{
+    // A compressor that takes two frames, then fails as a broken library would: by throwing.
+    const std::uint32_t kThrowing = FourCC('T', 'H', 'R', 'O');
+    CodecRegistry throwing;
+    throwing.Add({.Fourcc = kThrowing, .Name = "Throwing", .Make = [](const CompressionOptions&) {
+                      struct Throwing : Compressor {
+                          bool SetFormat(std::span<const std::uint8_t>) override { return true; }
+                          std::vector<std::uint8_t> OutputFormat() const override { return {}; }
+                          bool Compressed() const override { return true; }
+                          bool Compress(std::unique_ptr<const FrameDIB> frame, const SampleSink& sink) override
+                          {
+                              if (++m_frames > 2) {
+                                  throw std::bad_alloc();
+                              }
+                              return sink(frame->Pixels(), true);
+                          }
+                          int m_frames = 0;
+                      };
+                      return std::unique_ptr<Compressor>(std::make_unique<Throwing>());
+                  }});
+    // Pictures held for several frames and crossfaded: frames are written before the failure.
+    const std::vector<test::ProjectFrame> frames = {{.picture = "p.bmp", .durationMs = 1000},
+                                                    {.picture = "p.bmp", .durationMs = 1000, .crossfadeMs = 400}};
+    const struct {
+        const char* name;
+        const char* file;
+        std::uint32_t fourcc;
+        int throwAtReport;
+    } rows[] = {
+        {"the progress callback throws after frame 2, AVI", "out.avi", kDib, 3},
+        {"the progress callback throws after frame 2, Matroska", "out.mkv", kFfv1, 3},
+        {"the compressor throws at frame 3", "out.avi", kThrowing, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EngineRun project(64, 48);
+        project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
+        project.Frames(frames);
+        test::WriteFile(project.dir.File(row.file), kEarlier);
+        RunOutcome outcome;
+        auto services =
+            WithChooser(Choosing(MakeCodecSettings(row.fourcc)), row.fourcc == kThrowing ? &throwing : nullptr);
+        services.Outcome = &outcome;
+        EXPECT_ANY_THROW(project.GenerateFile(row.file, services, {.throwAtReport = row.throwAtReport}));
+        EXPECT_GE(outcome.FramesWritten, 2U);
+        ExpectDestination(project, row.file, outcome, false);
     }
 }
 

@@ -58,7 +58,7 @@ usage)
   grep -q "unknown option --bogus" err.txt || fail "bad option not named"
   expect_status 0 "$cli" --version
   expect_line out.txt "kinetar-cli 1.0.0"
-  for help in --help -h "render -h"; do
+  for help in --help -h "render -h" "add p.AVIprj --fit crop --help"; do
     # shellcheck disable=SC2086
     expect_status 0 "$cli" $help
     grep -q '^Usage: kinetar-cli' out.txt || fail "$help shows no usage"
@@ -240,6 +240,12 @@ info_json)
   json_holds p.AVIprj "bytes.fromhex(d['frames'][1]['path_hex']) == b'$work/q\"b\\\\s\\nn\\te\\xff.bmp'" \
     "d['frames'][2]['path'] == '$work/é.bmp' and 'path_hex' not in d['frames'][2]" \
     "d['compressor'] is None and d['width'] == 0 and d['depth'] == 24 and d['play_after_generation']"
+  # "stretch" is true only for a stretched picture, whatever the record's Stretch byte holds.
+  "$cli" new -f q.AVIprj
+  for fit in stretch top-left letterbox crop centre; do
+    "$cli" add q.AVIprj --fit $fit a.bmp
+  done
+  json_holds q.AVIprj '[(f["fit"], f["stretch"]) for f in d["frames"]] == [("stretch", True), ("top-left", False), ("letterbox", False), ("crop", False), ("centre", False)]'
   ;;
 
 sounds)
@@ -354,12 +360,13 @@ render_defaults)
   ;;
 
 render_on_error)
-  pictures good.bmp:16x8:ff8000
-  printf 'not a picture' >bad.bmp
+  pictures good.bmp:16x8:ff8000 bad.bmp:16x8:000000
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj good.bmp
   "$cli" add p.AVIprj bad.bmp
   "$cli" add p.AVIprj good.bmp
+  # Spoilt after it was added: add refuses what is not a picture.
+  printf 'not a picture' >bad.bmp
   expect_status 0 "$cli" render p.AVIprj
   expect_line err.txt "kinetar-cli: Unknown file format $work/bad.bmp"
   [ "$(probe p.avi nb_frames),$(probe p.avi nb_read_frames)" = "3,2" ] || fail "skip keeps the gap"
@@ -464,9 +471,11 @@ render_interrupt)
   ;;
 
 render_invalid)
-  printf 'x' >bad.bmp
+  pictures bad.bmp:2x2:000000
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj bad.bmp
+  # Spoilt after it was added: add refuses what is not a picture.
+  printf 'x' >bad.bmp
   expect_status 8 "$cli" render p.AVIprj
   expect_line err.txt "kinetar-cli: The video takes its size from the first picture, which cannot be read (Unknown file format $work/bad.bmp); set a size with --size"
   [ -e p.avi ] && fail "a file was written"
@@ -652,7 +661,9 @@ PY
     [ "$(cat err.txt)" = "kinetar-cli: $work/2cut.tga: Read TGA error
 kinetar-cli: Reading pixels FAILED $work/4cut.bmp
 kinetar-cli: $work/5cut.gif: Read GIF error
-kinetar-cli: $work/7cut.tga: Read TGA error" ] || fail "$codec: $(cat err.txt)"
+kinetar-cli: $work/7cut.tga: Read TGA error
+kinetar-cli: 4 pictures could not be read and were left empty: $work/2cut.tga, $work/4cut.bmp, $work/5cut.gif, $work/7cut.tga" ] ||
+      fail "$codec: $(cat err.txt)"
   done
   # Paths the system refuses get a message of ours.
   ln -s loop loop
@@ -669,6 +680,319 @@ ROWS
     expect_status 2 "$cli" $arguments ""
     [ "$(head -n 1 err.txt)" = "kinetar-cli: a file name cannot be empty" ] || fail "$arguments '': $(cat err.txt)"
   done
+  ;;
+
+command_help)
+  commands="new set add frame remove move info codecs render"
+  expect_status 0 "$cli" --help
+  cp out.txt full.txt
+  for command in $commands; do
+    grep -q "kinetar-cli $command " full.txt || fail "--help lacks $command"
+  done
+  grep -qF "kinetar-cli COMMAND --help" full.txt || fail "--help does not tell of COMMAND --help"
+  # Each command's help is its usage alone and its own lines, whichever way it is asked for.
+  for command in $commands; do
+    expect_status 0 "$cli" "$command" --help
+    cp out.txt "$command.txt"
+    [ "$(head -n 1 "$command.txt" | cut -d' ' -f1-3)" = "Usage: kinetar-cli $command" ] ||
+      fail "$command --help starts: $(head -n 1 "$command.txt")"
+    grep -q "^  $command " "$command.txt" || fail "$command --help does not say what it does"
+    for other in $commands; do
+      [ "$other" = "$command" ] || ! grep -q "kinetar-cli $other " "$command.txt" || fail "$command --help shows $other"
+    done
+    expect_status 0 "$cli" "$command" p.AVIprj -h
+    cmp -s out.txt "$command.txt" || fail "$command -h differs from $command --help"
+  done
+  grep -qF -- "--progress json" render.txt || fail "render --help lacks --progress json"
+  grep -qF "9 internal error" render.txt || fail "render --help lacks exit status 9"
+  grep -qF "A fit MODE is" add.txt || fail "add --help does not explain MODE"
+  # After "--" it is a file's name; an unknown command is not helped.
+  "$cli" new p.AVIprj
+  expect_status 1 "$cli" add p.AVIprj -- -h
+  expect_line err.txt "kinetar-cli: No such picture file; nothing was added: $work/-h"
+  expect_status 2 "$cli" frobnicate --help
+  [ "$(head -n 1 err.txt)" = "kinetar-cli: unknown command frobnicate" ] || fail "frobnicate --help: $(cat err.txt)"
+  ;;
+
+did_you_mean)
+  pictures a.bmp:2x2:ff0000
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  cp p.AVIprj before
+  # The nearest option of that command or the nearest command, only when it is a slip of the keys.
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" $arguments
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
+    grep -q '^Usage: kinetar-cli new' err.txt || fail "'$arguments' shows no usage"
+  done <<'ROWS'
+add p.AVIprj --duraton 3 a.bmp|unknown option --duraton; did you mean --duration?
+add p.AVIprj --crosfade=1 a.bmp|unknown option --crosfade=1; did you mean --crossfade?
+add p.AVIprj -fit crop a.bmp|unknown option -fit; did you mean --fit?
+add p.AVIprj --no-strech a.bmp|unknown option --no-strech; did you mean --no-stretch?
+set p.AVIprj --FPS 3|unknown option --FPS; did you mean --fps?
+set p.AVIprj --sise 4x4|unknown option --sise; did you mean --size?
+info p.AVIprj --jsno|unknown option --jsno; did you mean --json?
+render p.AVIprj --qiuet|unknown option --qiuet; did you mean --quiet?
+render p.AVIprj --on-eror stop|unknown option --on-eror; did you mean --on-error?
+codecs --contianer mp4|unknown option --contianer; did you mean --container?
+new q.AVIprj --forse|unknown option --forse; did you mean --force?
+frame p.AVIprj 0 --hlep|unknown option --hlep; did you mean --help?
+render p.AVIprj --bogus|unknown option --bogus
+info p.AVIprj --duration|unknown option --duration
+set p.AVIprj --sizes-and-more 4x4|unknown option --sizes-and-more
+rendr p.AVIprj|unknown command rendr; did you mean render?
+ad p.AVIprj a.bmp|unknown command ad; did you mean add?
+INFO p.AVIprj|unknown command INFO; did you mean info?
+--verison|unknown command --verison; did you mean --version?
+frobnicate p.AVIprj|unknown command frobnicate
+rename p.AVIprj|unknown command rename
+ROWS
+  cmp -s p.AVIprj before || fail "a refused command changed the project"
+  [ -e q.AVIprj ] && fail "new made a project despite a bad option"
+  true
+  ;;
+
+terminal_render)
+  # render as people run it: on a terminal (a pseudo-terminal under script), with pictures held for
+  # seconds and crossfaded, in every kind of file. The bar counts video frames and ends at 100 %.
+  /usr/bin/python3 - <<'PY'
+from PIL import Image
+for i, colour in enumerate([(255, 0, 0), (0, 255, 0), (0, 0, 255)]):
+    Image.new("RGB", (640, 480), colour).save(f"p{i}.jpg", quality=90)
+PY
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj --fit letterbox --duration 3 --crossfade 0.5 p0.jpg p1.jpg p2.jpg
+  "$cli" set p.AVIprj --size 320x240 --fps 29.97
+  while IFS='|' read -r codec file; do
+    # An earlier video of a different length, which a good run replaces.
+    printf 'earlier' >"$file"
+    script -q -e -c "'$cli' render p.AVIprj --codec $codec --output '$file'" terminal.txt >/dev/null 2>&1 </dev/null
+    status=$?
+    [ "$status" -eq 0 ] || fail "$codec $file: exit $status on a terminal: $(tr '\r' '\n' <terminal.txt)"
+    tr '\r' '\n' <terminal.txt | sed 's/\x1b\[K//g' >lines.txt
+    grep -q '^100% \[####################\] frame 270 of 270, [0-9.]* fps, 0:00 left$' lines.txt ||
+      fail "$codec $file: the bar does not end at frame 270 of 270: $(cat lines.txt)"
+    grep -Eq '^ *([0-9]{4,}|[2-9][0-9]{2}|1[1-9][0-9]|10[1-9])%|frame ([0-9]+) of 270' lines.txt || true
+    awk '/ frame [0-9]+ of / { split($0, a, " frame "); split(a[2], b, " "); if (b[1] + 0 > 270) bad = 1 } END { exit bad }' lines.txt ||
+      fail "$codec $file: a frame past the end: $(cat lines.txt)"
+    [ "$(probe "$file" nb_read_frames)" = 270 ] || fail "$codec $file: $(probe "$file" nb_read_frames) frames, not 270"
+    grep -qx "$work/$file" lines.txt || fail "$codec $file: the video's name is not on the last line"
+  done <<'ROWS'
+DIB|show.avi
+MJPG|show-mjpg.avi
+H264|show.mp4
+H264|show.mkv
+ROWS
+  # A picture that cannot be read: its line, the bar going on, and the summary at the end.
+  cp p1.jpg gone.jpg
+  "$cli" add p.AVIprj --duration 1 gone.jpg
+  rm gone.jpg
+  script -q -e -c "'$cli' render p.AVIprj --codec MJPG --output skip.avi" terminal.txt >/dev/null 2>&1 </dev/null ||
+    fail "a skipped picture failed the run: $(tr '\r' '\n' <terminal.txt)"
+  tr '\r' '\n' <terminal.txt | sed 's/\x1b\[K//g' >lines.txt
+  expect_line lines.txt "kinetar-cli: Can't open file $work/gone.jpg"
+  expect_line lines.txt "kinetar-cli: 1 picture could not be read and was left empty: $work/gone.jpg"
+  ;;
+
+progress_json)
+  pictures a.bmp:64x48:336699 b.bmp:64x48:996633
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj --duration 2 --crossfade 1 a.bmp b.bmp missing.bmp 2>/dev/null && fail "a missing picture was added"
+  "$cli" add p.AVIprj --duration 2 --crossfade 1 a.bmp b.bmp gone.bmp 2>/dev/null && fail "added"
+  cp b.bmp gone.bmp
+  "$cli" add p.AVIprj --duration 2 --crossfade 1 a.bmp b.bmp gone.bmp
+  rm gone.bmp
+  "$cli" set p.AVIprj --fps 25 --output v.mkv
+  expect_status 0 "$cli" render p.AVIprj --progress json
+  /usr/bin/python3 - "$work" <<'PY' || fail "the JSON lines: $(cat out.txt)"
+import json, sys
+lines = [json.loads(line) for line in open("out.txt")]
+progress, end = lines[:-1], lines[-1]
+assert progress, "no progress line"
+frames = [line["frame"] for line in progress]
+assert frames == sorted(frames) and frames[-1] == 150, frames
+assert all(line["total_frames"] == 150 for line in progress)
+assert end["outcome"] == "done" and end["result"] == 0, end
+assert end["output"] == sys.argv[1] + "/v.mkv" and end["frames_written"] == 100, end
+assert end["skipped"] == [sys.argv[1] + "/gone.bmp"], end
+PY
+  [ "$(probe v.mkv nb_read_frames)" = 100 ] || fail "v.mkv does not hold the 100 frames of the pictures read"
+  expect_status 2 "$cli" render p.AVIprj --progress bar
+  ;;
+
+render_refusals)
+  pictures a.bmp:16x16:336699
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  # Names of other kinds of file, given or stored, are refused before anything is written.
+  expect_status 2 "$cli" render p.AVIprj --output show.gif
+  [ "$(head -n 1 err.txt)" = "kinetar-cli: $work/show.gif names a GIF picture, not a video; Kinetar writes .avi, .mp4 (.m4v, .mov), .mkv or .webm" ] ||
+    fail "$(cat err.txt)"
+  [ -e show.gif ] && fail "show.gif was written"
+  # A replaced video keeps its mode.
+  "$cli" render p.AVIprj --output kept.avi --quiet
+  chmod 640 kept.avi
+  expect_status 0 "$cli" render p.AVIprj --output kept.avi --quiet
+  [ "$(stat -c %a kept.avi)" = 640 ] || fail "the video's mode became $(stat -c %a kept.avi)"
+  # "video file" where the destination is not an AVI file.
+  mkdir -p locked && chmod 555 locked
+  if [ "$(id -u)" -ne 0 ]; then
+    expect_status 2 "$cli" render p.AVIprj --output locked/v.mp4
+    expect_line err.txt "kinetar-cli: Can't open video file. $work/locked/v.mp4: Permission denied"
+  fi
+  # A link another user planted in a shared sticky folder is refused; the file it names stays.
+  if [ "$(id -u)" -eq 0 ]; then
+    mkdir shared && chmod 1777 shared
+    printf 'precious' >target.txt
+    ln -s "$work/target.txt" shared/out.avi
+    chown -h 65534:65534 shared/out.avi
+    expect_status 2 "$cli" render p.AVIprj --output shared/out.avi
+    grep -q "shared/out.avi is a symbolic link" err.txt || fail "the refused link is not named: $(cat err.txt)"
+    [ "$(cat target.txt)" = precious ] || fail "the link's target was overwritten"
+    [ -L shared/out.avi ] || fail "the link was replaced"
+    [ "$(ls -A shared | wc -l)" = 1 ] || fail "something was left in the shared folder: $(ls -A shared)"
+    # The same link, ours: followed as before.
+    chown -h 0:0 shared/out.avi
+    expect_status 0 "$cli" render p.AVIprj --output shared/out.avi --quiet
+    [ "$(probe target.txt nb_read_frames)" = 1 ] || fail "our own link was not followed"
+  fi
+  # An uncompressed video over 2 GB is named before it starts (a 600 KiB file limit stands for
+  # the disk filling up, so nothing that large is written).
+  "$cli" set p.AVIprj --size 1920x1080 --output big.avi
+  "$cli" frame p.AVIprj all --duration 60
+  ( ulimit -f 600; trap '' XFSZ; exec "$cli" render p.AVIprj --codec DIB ) >out.txt 2>err.txt
+  grep -qx "kinetar-cli: the uncompressed video will take about 3.0 GB; --codec MJPG makes it many times smaller" err.txt ||
+    fail "no size warning: $(cat err.txt)"
+  ;;
+
+truncated_pictures)
+  # Photos cut short by another program while the render reads them: each is an ordinary read
+  # error, never a crash.
+  /usr/bin/python3 - <<'PY'
+from PIL import Image
+import random
+random.seed(5)
+for i in range(40):
+    picture = Image.effect_noise((1600, 1200), 60).convert("RGB")
+    picture.save(f"p{i:02}.jpg", quality=95)
+PY
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj p*.jpg
+  "$cli" set p.AVIprj --size 320x240 --output v.avi
+  for i in $(seq 10 39); do cp "p$i.jpg" "whole$i.jpg"; done
+  (
+    for round in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+      for i in $(seq 10 39); do
+        truncate -s $(( $(stat -c %s "whole$i.jpg") / (round % 3 + 2) )) "p$i.jpg"
+      done
+      for i in $(seq 10 39); do cat "whole$i.jpg" >"p$i.jpg"; done
+    done
+  ) &
+  cutter=$!
+  for round in 1 2 3; do
+    "$cli" render p.AVIprj --codec MJPG >out.txt 2>err.txt
+    status=$?
+    [ "$status" -eq 0 ] || { kill "$cutter"; fail "round $round: exit $status: $(cat err.txt)"; }
+    ! grep -v "^kinetar-cli: .*p[0-9]*\.jpg\|could not be read" err.txt || { kill "$cutter"; fail "$(cat err.txt)"; }
+  done
+  wait "$cutter"
+  ;;
+
+wrong_destination)
+  "$cli" new p.AVIprj
+  "$cli" set p.AVIprj --output keep.mp4
+  cp p.AVIprj before
+  while IFS='|' read -r name kind; do
+    expect_status 2 "$cli" set p.AVIprj --output "$name"
+    [ "$(head -n 1 err.txt)" = "kinetar-cli: $name names $kind, not a video; Kinetar writes .avi, .mp4 (.m4v, .mov), .mkv or .webm" ] ||
+      fail "--output $name: $(head -n 1 err.txt)"
+  done <<'ROWS'
+show.gif|a GIF picture
+show.PNG|a PNG picture
+out/show.Jpeg|a JPEG picture
+show.webp|a WebP picture
+show.tiff|a TIFF picture
+show.heic|a HEIC picture
+show.mp4.jpg|a JPEG picture
+song.mp3|an MP3 sound
+song.wav|a WAV sound
+song.opus|an Opus sound
+notes.txt|a text file
+other.AVIprj|a Kinetar project
+ROWS
+  cmp -s p.AVIprj before || fail "a refused destination changed the project"
+  # A video's name, or a name that says nothing, is taken as today.
+  for name in show.avi show.MP4 show.mov show.mkv show.webm show show.gif.avi show.video .gif; do
+    expect_status 0 "$cli" set p.AVIprj --output "$name"
+    "$cli" info p.AVIprj | grep -qxF "Destination: $work/$name" || fail "--output $name: $("$cli" info p.AVIprj)"
+  done
+  ;;
+
+add_refuses)
+  pictures a.bmp:4x4:ff0000 b.bmp:4x4:00ff00
+  printf 'These are notes, not a photo.\n' >notes.jpg
+  : >empty.png
+  /usr/bin/python3 -c 'import random; random.seed(7); open("noise.bmp", "wb").write(bytes(1) + random.randbytes(3000))'
+  printf 'RIFF\0\0\0\0WAVEnot really\n' >fake.mp3
+  { printf '\n\3\1'; head -c 125 /dev/zero; } >old.pcx
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  cp p.AVIprj before
+  # Refused with its reason, named, whatever else is added with it; the project stays as it was.
+  while IFS='|' read -r arguments message; do
+    # shellcheck disable=SC2086
+    expect_status 1 "$cli" add p.AVIprj $arguments
+    [ "$(cat err.txt)" = "kinetar-cli: $message" ] || fail "add $arguments: $(cat err.txt)"
+    cmp -s p.AVIprj before || fail "add $arguments changed the project"
+  done <<ROWS
+notes.jpg|$work/notes.jpg is not a picture or sound file Kinetar reads (it looks like text); nothing was added
+b.bmp notes.jpg|$work/notes.jpg is not a picture or sound file Kinetar reads (it looks like text); nothing was added
+empty.png|$work/empty.png is not a picture or sound file Kinetar reads (it is empty); nothing was added
+noise.bmp|$work/noise.bmp is not a picture or sound file Kinetar reads (unknown content); nothing was added
+fake.mp3|$work/fake.mp3 is not a picture or sound file Kinetar reads (unknown content); nothing was added
+old.pcx|Format of PCX is old. Supported is only version 5.0: $work/old.pcx; nothing was added
+ROWS
+  # What the readers recognise by its first bytes or a .tga name is taken, cut short or not; the
+  # render is what reports a picture it cannot read.
+  head -c 30 b.bmp >cut.bmp
+  cp b.bmp picture.jpg
+  cp notes.jpg named.tga
+  ffmpeg -v error -f lavfi -i sine=duration=1 -f wav song.dat || fail "ffmpeg"
+  expect_status 0 "$cli" add p.AVIprj cut.bmp picture.jpg named.tga song.dat
+  [ "$(frames_listed p.AVIprj | tr '\n' ' ')" = "stretch a.bmp stretch cut.bmp stretch named.tga stretch picture.jpg sound song.dat " ] ||
+    fail "accepted files: $(frames_listed p.AVIprj)"
+  ;;
+
+project_unreadable)
+  pictures a.bmp:2x2:ff0000
+  "$cli" new p.AVIprj
+  : >empty.AVIprj
+  head -c 100 p.AVIprj >short.AVIprj
+  # "Can't read project file" and why, from every command that reads one.
+  while IFS='|' read -r status arguments message; do
+    # shellcheck disable=SC2086
+    expect_status "$status" "$cli" $arguments
+    [ "$(cat err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(cat err.txt)"
+  done <<'ROWS'
+1|info missing.AVIprj|Can't read project file missing.AVIprj: No such file or directory
+1|info --json empty.AVIprj|Can't read project file empty.AVIprj: it is empty
+1|set short.AVIprj --fps 3|Can't read project file short.AVIprj: it is 100 bytes long, shorter than the 360-byte header every project starts with
+1|add missing.AVIprj a.bmp|Can't read project file missing.AVIprj: No such file or directory
+1|remove empty.AVIprj 0|Can't read project file empty.AVIprj: it is empty
+8|render short.AVIprj|Can't read project file short.AVIprj: it is 100 bytes long, shorter than the 360-byte header every project starts with
+8|render nowhere/missing.AVIprj|Can't read project file nowhere/missing.AVIprj: No such file or directory
+ROWS
+  [ -e missing.AVIprj ] && fail "add made the missing project"
+  [ "$(stat -c %s short.AVIprj)" = 100 ] || fail "set changed the short project"
+  # A project the user may not read; root reads everything, so it is read as another user.
+  cp p.AVIprj locked.AVIprj
+  chmod 000 locked.AVIprj
+  chmod 755 .
+  as_other=()
+  [ "$(id -u)" -ne 0 ] || as_other=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  expect_status 1 "${as_other[@]}" "$cli" info locked.AVIprj
+  expect_line err.txt "kinetar-cli: Can't read project file locked.AVIprj: Permission denied"
   ;;
 
 large_file)

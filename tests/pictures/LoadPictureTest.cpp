@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,60 @@ TEST(LoadPicture, FormatTestsInTheirOrder)
     for (const auto& row : rows) {
         EXPECT_EQ(DetectPictureFormat(row.bytes, row.path), row.expected) << row.name;
     }
+}
+
+TEST(LoadPicture, RecognisingAFileFromItsFirstBytesAgreesWithTheWholeFile)
+{
+    using namespace std::string_view_literals;
+    TempDir dir;
+    const auto bmp = test::BmpBuilder{}.Size(64, 64).Bits(24).Pixels(std::vector<std::uint8_t>(64 * 64 * 3, 9)).Build();
+    std::vector<std::uint8_t> noise(10000);
+    std::mt19937 generator(7);
+    for (auto& byte : noise) {
+        byte = static_cast<std::uint8_t>(generator());
+    }
+    noise[0] = 0;  // no signature starts with a zero byte, whatever the seed gives
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        PictureFormat expected;
+    } rows[] = {
+        {"whole.bmp", bmp, PictureFormat::Bmp},  // longer than the bytes looked at
+        {"cut.bmp", {bmp.begin(), bmp.begin() + 20}, PictureFormat::Bmp},
+        {"bmp.jpg", bmp, PictureFormat::Bmp},
+        {"signature-only.jpg", Bytes("\xFF\xD8\xFF"sv), PictureFormat::Jpeg},
+        {"cut.png", Bytes("\x89PNG\r\n\x1A\n\0\0"sv), PictureFormat::Png},
+        {"gif.bmp", Bytes("GIF89a\x01\0"sv), PictureFormat::Gif},
+        {"header.pcx", PcxHeader(5, 3), PictureFormat::Pcx},
+        {"anything.tga", Bytes("not a picture at all\n"sv), PictureFormat::Tga},
+        {"text.jpg", Bytes("These are notes, not a photo.\n"sv), PictureFormat::Unknown},
+        {"empty.png", {}, PictureFormat::Unknown},
+        {"noise.gif", noise, PictureFormat::Unknown},
+        {"noise", noise, PictureFormat::Unknown},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir.File(row.name);
+        test::WriteFile(path, row.bytes);
+        EXPECT_EQ(RecognisePictureFile(path), row.expected);
+        EXPECT_EQ(DetectPictureFormat(row.bytes, path), row.expected);
+    }
+}
+
+TEST(LoadPicture, RecognisingAFileRaisesWhatOpeningItDoes)
+{
+    TempDir dir;
+    const std::string missing = dir.File("missing.bmp");
+    EXPECT_EQ(test::ErrorText([&] { (void)RecognisePictureFile(missing); }), "Can't open file " + missing);
+    const std::string fifo = dir.File("fifo.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(20);  // a blocking open would wait for a writer for ever
+    EXPECT_EQ(test::ErrorText([&] { (void)RecognisePictureFile(fifo); }), fifo + " is not a regular file");
+    ::alarm(0);
+    const std::string oldPcx = dir.File("old.pcx");
+    test::WriteFile(oldPcx, PcxHeader(3, 1));
+    EXPECT_EQ(test::ErrorText([&] { (void)RecognisePictureFile(oldPcx); }),
+              "Format of PCX is old. Supported is only version 5.0: " + oldPcx);
 }
 
 TEST(LoadPicture, OldPcxIsRefusedAndNoLaterTestIsTried)

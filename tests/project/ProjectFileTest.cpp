@@ -311,6 +311,28 @@ TEST(ProjectFile, SavingReplacesOnlyARegularFileAndFollowsLinks)
     ::umask(savedUmask);
 }
 
+// A link that another user left in a shared folder such as /tmp, pointing at one of our files.
+TEST(ProjectFile, SavingRefusesALinkPlantedInASharedFolder)
+{
+    TempDir dir;
+    const std::string shared = dir.File("shared");
+    const std::string target = dir.File("mine.AVIprj");
+    const std::string link = dir.File("shared/p.AVIprj");
+    const auto bytes = Pattern(360 + 292);
+    WriteFile(target, bytes);
+    ASSERT_TRUE(std::filesystem::create_directory(shared));
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    if (::lchown(link.c_str(), 65534, 65534) != 0) {
+        GTEST_SKIP() << "giving a link to another user takes root";
+    }
+    EXPECT_EQ(test::ErrorText([&] { ReplaceProjectFile(link, NewProjectHeader(), {}); }),
+              link + " is a symbolic link in a folder others can write to, owned by another user; it was not followed");
+    EXPECT_EQ(ReadFile(target), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "no hidden file left";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shared), {}), 1);
+}
+
 TEST(ProjectFile, AFifoOrADeviceIsRefusedAtOnce)
 {
     TempDir dir;

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <stdexcept>
 
 #include "project/Slideshow.h"
 
@@ -80,14 +81,18 @@ EngineResult EngineRun::Generate(avi::EngineServices services, const RunOptions&
         variables = avi::MakeCodecSettings(avi::kUncompressedFourcc);
         return true;
     };
-    services.AskFrameError = [&](const std::string& message) {
-        run.questions.push_back(message);
+    services.AskFrameError = [&](const avi::UnreadableFile& file) {
+        run.questions.push_back(file.Message);
         return options.answer;
     };
     avi::ProgressCallback progress;
     if (options.reportProgress) {
-        progress = [&](int percent) {
-            run.progress.push_back(percent);
+        progress = [&](const avi::RunProgress& report) {
+            run.progress.push_back(report.Percent);
+            run.framesDone.push_back(report.FramesDone);
+            if (static_cast<int>(run.progress.size()) == options.throwAtReport) {
+                throw std::length_error("injected");
+            }
             return options.stopAfterReports < 0 || static_cast<int>(run.progress.size()) < options.stopAfterReports;
         };
     }

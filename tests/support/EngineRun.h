@@ -34,12 +34,14 @@ struct EngineResult {
     std::uint8_t result = 255;
     bool settingsChanged = false;
     std::vector<int> progress;
+    std::vector<std::int64_t> framesDone;  // each report's video frames done
     std::vector<std::string> questions;
     std::vector<project::CodecSettings> chooserSaw;
 };
 
 struct RunOptions {
     int stopAfterReports = -1;  // the progress report that answers stop; -1: none does
+    int throwAtReport = -1;     // the progress report that throws std::length_error; -1: none does
     avi::FrameErrorAnswer answer = avi::FrameErrorAnswer::Yes;
     bool settingsChangedBefore = false;  // what the flag holds when the engine gets it
     bool reportProgress = true;          // false hands the engine no progress callback at all

@@ -536,7 +536,7 @@ std::unique_ptr<AudioTrack> AudioTrack::Make(std::span<const project::FrameRecor
         try {
             SoundDecoder check(path);
         } catch (const Error& error) {
-            if (skipUnreadable && !skipUnreadable(error.what())) {
+            if (skipUnreadable && !skipUnreadable(error.what(), path)) {
                 if (stopped != nullptr) {
                     *stopped = true;
                 }

@@ -37,7 +37,7 @@ struct AudioPacket {
 using AudioPacketSink = std::function<bool(const AudioPacket&)>;
 // Asked with a message naming the file when a sound cannot be read; true leaves the sound out and
 // goes on, false stops the run.
-using SoundErrorQuestion = std::function<bool(const std::string& message)>;
+using SoundErrorQuestion = std::function<bool(const std::string& message, const std::string& path)>;
 
 inline constexpr const char* kCantReadSound = "Can't read sound file ";
 inline constexpr const char* kCantEncodeSound = "Can't encode the sound track with ";

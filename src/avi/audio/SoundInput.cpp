@@ -15,7 +15,8 @@ namespace kinetar::avi {
 
 SoundInput::SoundInput(const std::string& path) : m_file(path, O_RDONLY)
 {
-    av_log_set_level(AV_LOG_ERROR);
+    // The libraries' own log lines would reach the terminal; what matters reaches the user in our words.
+    av_log_set_level(AV_LOG_QUIET);
     if (m_file.IsOpen() && !Open(path)) {
         avformat_close_input(&m_format);
     }

@@ -567,7 +567,8 @@ private:
 
 void AddLibavCompressors(CodecRegistry& registry)
 {
-    av_log_set_level(AV_LOG_ERROR);
+    // The libraries' own log lines would reach the terminal; what matters reaches the user in our words.
+    av_log_set_level(AV_LOG_QUIET);
     for (const LibraryCodec& codec : kLibraryCodecs) {
         if (avcodec_find_encoder_by_name(codec.Encoder) == nullptr) {
             continue;

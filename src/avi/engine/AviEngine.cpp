@@ -16,6 +16,7 @@
 #include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
+#include "pictures/LoadPicture.h"
 #include "project/FrameRecordReader.h"
 #include "project/Slideshow.h"
 
@@ -50,8 +51,9 @@ public:
     explicit AviRun(RunOutcome& outcome) : m_outcome(outcome) {}
     AviRun(const AviRun&) = delete;
     AviRun& operator=(const AviRun&) = delete;
-    // An unexpected failure passing through still closes the file and drops the temporary one.
-    ~AviRun() { ReleaseAVIObjects(false); }
+    // An unexpected failure passing through drops the temporary file: a run that broke down
+    // mid-way never takes the place of a good earlier video.
+    ~AviRun() { Discard(); }
 
     // The destination is written under a temporary name in its own folder; its extension says
     // what kind of file. Returns 0 or the errno of why it could not be.
@@ -64,9 +66,13 @@ public:
         if (::stat(destination.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
             return EISDIR;
         }
-        m_output.emplace(destination);
+        // A replaced video keeps the mode the user gave the old one.
+        m_output.emplace(destination, ReplacingFile::Permissions::KeepDestination);
         if (!m_output->IsOpen()) {
             const int error = m_output->CreateError();
+            if (!m_output->UnsafeLink().empty()) {
+                m_outcome.Detail = UnsafeLinkMessage(m_output->UnsafeLink());
+            }
             m_output.reset();
             return error != 0 ? error : EIO;
         }
@@ -104,6 +110,22 @@ public:
             m_output.reset();  // removes the temporary file unless it took the destination's name
         }
         return ok;
+    }
+
+    // Closes and removes the new file, the destination left as it was.
+    void Discard() noexcept
+    {
+        completed = false;
+        try {
+            compressedStream.reset();
+            if (file) {
+                (void)file->Close(positions);
+                file.reset();
+            }
+        } catch (...) {
+            file.reset();
+        }
+        m_output.reset();
     }
 
     // Keeps the first errno the output met.
@@ -236,7 +258,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     }
     const CodecRegistry& codecs = services.Codecs != nullptr ? *services.Codecs : CodecRegistry::Default();
     if (progress) {
-        (void)progress(0);
+        (void)progress({.Percent = 0, .FramesDone = 0, .FramesTotal = videoFrames});
     }
 
     const std::uint32_t version =
@@ -317,8 +339,13 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     std::unique_ptr<AudioTrack> sound;
     if (records) {
         bool soundStopped = false;
-        const SoundErrorQuestion skipSound = [&services](const std::string& message) {
-            return !services.AskFrameError || services.AskFrameError(message) == FrameErrorAnswer::Yes;
+        const SoundErrorQuestion skipSound = [&](const std::string& message, const std::string& path) {
+            const UnreadableFile file{.Message = message, .Path = path, .Sound = true};
+            const bool skip = !services.AskFrameError || services.AskFrameError(file) == FrameErrorAnswer::Yes;
+            if (skip) {
+                outcome.LeftOut.push_back(file);
+            }
+            return skip;
         };
         sound = AudioTrack::Make(*records, rate, videoFrames, SoundCodecFor(container), skipSound, &soundStopped);
         if (soundStopped) {
@@ -385,7 +412,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             pending.picture =
                 readAhead.Request([path = project::GetText(pending.record.PictureFileName),
                                    request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
-                    return LoadPictureFile(path, request);
+                    return pictures::LoadPicture(path, request);
                 });
         }
         return pending;
@@ -433,7 +460,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 return Step::Failed;
             }
             run.positions = first + call * perCall + repeats;
-            if (progress && !progress(ProgressPercent(run.positions - 1, videoFrames))) {
+            if (progress && !progress({.Percent = ProgressPercent(run.positions - 1, videoFrames),
+                                       .FramesDone = run.positions,
+                                       .FramesTotal = videoFrames})) {
                 return Step::Stop;
             }
         }
@@ -464,9 +493,12 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         try {
             run.picture = current.picture.Take();
         } catch (const Error& error) {
+            const UnreadableFile file{.Message = error.what(),
+                                      .Path = project::GetText(current.record.PictureFileName)};
             const FrameErrorAnswer answer =
-                services.AskFrameError ? services.AskFrameError(error.what()) : FrameErrorAnswer::Yes;
+                services.AskFrameError ? services.AskFrameError(file) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
+                outcome.LeftOut.push_back(file);
                 // Its positions stay empty, and the next picture cuts in.
                 run.positions = end;
                 previous.reset();

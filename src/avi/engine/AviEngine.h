@@ -3,22 +3,32 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/ResultCode.h"
+#include "avi/engine/RunProgress.h"
 #include "avi/frames/FrameDIB.h"
 #include "project/ProjectFile.h"
 
 namespace kinetar::avi {
 
-// Takes a whole percentage and answers true to go on.
-using ProgressCallback = std::function<bool(int percent)>;
+// Told once before the first frame and after each frame handed to the compressor (a picture held
+// by an intra-only compressor: after each batch of its frames); answers true to go on.
+using ProgressCallback = std::function<bool(const RunProgress& progress)>;
 // Opens on the previous choice (size 64, flags 1) for frames of the given blank format; answers
 // false when cancelled, otherwise true with the choice in the variables.
 using CompressorChooser = std::function<bool(project::CodecSettings& variables, const FrameDIB& inputFormat)>;
 enum class FrameErrorAnswer { Yes, No, Cancel };
-// Asked with the failure's message when a frame's picture cannot be read; Yes skips the frame.
-using FrameErrorQuestion = std::function<FrameErrorAnswer(const std::string& message)>;
+// A picture or sound file that a run cannot read.
+struct UnreadableFile {
+    std::string Message;  // the reader's own text
+    std::string Path;     // the file as its record names it
+    bool Sound = false;
+};
+// Asked when a frame's picture or a sound cannot be read; Yes leaves the picture's frames empty
+// (the sound out) and goes on.
+using FrameErrorQuestion = std::function<FrameErrorAnswer(const UnreadableFile& file)>;
 
 inline constexpr const char* kFrameErrorCaption = "File reading error(skiping it)";
 inline constexpr const char* kChooserTitle = "Select compression type...";
@@ -28,10 +38,11 @@ std::string FrameErrorText(const std::string& message);
 // What a run did, for a caller that says more than the result code: every way out of CreateAVI
 // fills it in, an error passing through included.
 struct RunOutcome {
-    std::uint32_t FramesWritten = 0;   // video frames of pictures in the file, a held picture's each
-    bool DestinationReplaced = false;  // the new file took the destination's name
-    int SystemError = 0;               // errno of the failed output open/write, 0 if none
-    std::string Detail;                // for result 6: what the compressor refuses
+    std::uint32_t FramesWritten = 0;      // video frames of pictures in the file, a held picture's each
+    bool DestinationReplaced = false;     // the new file took the destination's name
+    int SystemError = 0;                  // errno of the failed output open/write, 0 if none
+    std::string Detail;                   // for result 6: what the compressor refuses; for 2: a link refused
+    std::vector<UnreadableFile> LeftOut;  // the pictures left empty and sounds left out, in turn
 };
 
 // What the engine asks of its caller besides progress.
@@ -49,7 +60,8 @@ struct EngineServices {
 // AVI, or MP4, Matroska or WebM as the destination's extension says (ContainerForPath). The
 // file is written under a temporary name beside the destination and moved over it when the run
 // wrote at least one frame or processed every record; a run that stops or fails before its first
-// frame leaves an earlier file of that name as it was and creates none.
+// frame leaves an earlier file of that name as it was and creates none. An exception passing
+// through (an internal fault, memory running out) leaves it as it was too, whatever was written.
 // settingsChanged is set to true when a new compressor choice was put into header, never to false.
 void CreateAVI(project::ProjectHeader& header, const std::string& workingCopyPath, bool& settingsChanged,
                const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services = {});

@@ -1,20 +1,10 @@
 #include "avi/engine/PictureReadAhead.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <ctime>
-
-#include "pictures/LoadPicture.h"
 
 namespace kinetar::avi {
 
 namespace {
-
-// Larger files are mapped, as LoadPicture does, rather than copied.
-constexpr off_t kReadWhole = 64 * 1024;
 
 // The processor time the calling thread has used: unlike the wall clock, it does not count the
 // time a busy machine keeps the thread waiting.
@@ -25,44 +15,7 @@ std::chrono::nanoseconds ThreadTime()
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-// The whole of a small regular file; empty when it is not one or cannot be read whole.
-std::vector<std::uint8_t> ReadSmallFile(const std::string& path)
-{
-    std::vector<std::uint8_t> bytes;
-    // Not blocking: anything but a regular file is left to LoadPicture to turn away.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return bytes;
-    }
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0 && status.st_size <= kReadWhole) {
-        bytes.resize(static_cast<std::size_t>(status.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        bytes.resize(done == bytes.size() ? done : 0);
-    }
-    ::close(fd);
-    return bytes;
-}
-
 }  // namespace
-
-std::unique_ptr<pictures::DecodedPicture> LoadPictureFile(const std::string& path,
-                                                          const pictures::PictureRequest& request)
-{
-    const std::vector<std::uint8_t> bytes = ReadSmallFile(path);
-    // Whatever could not be read so goes the usual way, which gives its message.
-    return bytes.empty() ? pictures::LoadPicture(path, request) : pictures::LoadPicture(bytes, path, request);
-}
 
 PictureReadAhead::~PictureReadAhead()
 {

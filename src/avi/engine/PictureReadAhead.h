@@ -18,11 +18,6 @@
 
 namespace kinetar::avi {
 
-// LoadPicture, with a small file read into memory in one call: mapping a file of a few kilobytes
-// and unmapping it costs several times more than reading it. The same pictures and errors.
-std::unique_ptr<pictures::DecodedPicture> LoadPictureFile(const std::string& path,
-                                                          const pictures::PictureRequest& request);
-
 // Reads the pictures of the frames to come, each handed over in the order asked. While pictures
 // read quickly, each is read when its frame takes it, on that thread: handing a small picture to
 // another thread costs more than reading it. Once they take long (photos), the next ones are read
