@@ -1,13 +1,9 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/Error.h"
@@ -115,98 +111,6 @@ TEST(PictureFile, AFileCutInHalfGivesItsReadersMessage)
     if (!unwritten.empty()) {
         GTEST_SKIP() << "Pillow in " << test::kPython << " writes the photos:" << unwritten;
     }
-}
-
-// Whether every byte is the expected one or zero.
-bool SameOrZero(const test::RgbImage& actual, const test::RgbImage& expected)
-{
-    return actual.Width == expected.Width && actual.Height == expected.Height &&
-           std::ranges::equal(actual.Pixels, expected.Pixels,
-                              [](std::uint8_t got, std::uint8_t want) { return got == want || got == 0; });
-}
-
-// Another program cuts the files short and writes them back all the time, as a sync client does,
-// while they are loaded: each load gives the picture or a reader's message, and never brings the
-// process down.
-TEST(PictureFile, LoadsWhileTheFileIsCutAndRestoredEndWellOrWithAnError)
-{
-    const test::TempDir dir;
-    struct Picture {
-        std::string path;
-        Bytes bytes;
-        bool uncompressed;
-        std::vector<std::string> messages;  // how a cut one may be refused: message starts
-        test::RgbImage pixels;
-    };
-    std::vector<Picture> pictures;
-    pictures.push_back(
-        {dir.File("big.bmp"),
-         test::Bmp24(test::GradientImage(640, 640)),  // 1.2 MB
-         true,
-         {"Can't read file header ", "Can't read file info ", "Reading pixels FAILED", "Unknown file format "},
-         {}});
-    const std::string jpeg = dir.File("big.jpg");
-    if (WritePhoto(Noise(760, 570), jpeg)) {  // 1 MB
-        pictures.push_back({jpeg, test::ReadFile(jpeg), false, {"Bad JPEG file ", "Unknown file format "}, {}});
-    }
-    for (Picture& picture : pictures) {
-        test::WriteFile(picture.path, picture.bytes);
-        picture.pixels = test::ToRgb(*LoadPicture(picture.path));
-    }
-
-    std::atomic<bool> done{false};
-    std::atomic<int> cuts{0};
-    std::thread cutter([&] {
-        using namespace std::chrono_literals;
-        const std::size_t fractions[] = {0, 1, 3, 5, 7};  // eighths of the file left
-        for (std::size_t round = 0; !done; ++round) {
-            for (const Picture& picture : pictures) {
-                const std::size_t keep = picture.bytes.size() * fractions[round % std::size(fractions)] / 8;
-                const auto rest = std::span(picture.bytes).subspan(keep);
-                const int fd = ::open(picture.path.c_str(), O_WRONLY | O_CLOEXEC);
-                const bool cut = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(keep)) == 0;
-                std::this_thread::sleep_for(1ms);
-                const bool restored = cut && ::pwrite(fd, rest.data(), rest.size(), static_cast<off_t>(keep)) ==
-                                                 static_cast<ssize_t>(rest.size());
-                if (fd >= 0) {
-                    ::close(fd);
-                }
-                if (!restored) {
-                    ADD_FAILURE() << "cannot cut and restore " << picture.path;
-                    return;
-                }
-                ++cuts;
-                std::this_thread::sleep_for(3ms);
-            }
-        }
-    });
-    int loaded = 0;
-    int refused = 0;
-    const auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (loaded + refused < 300 && std::chrono::steady_clock::now() < stop) {
-        const Picture& picture = pictures[static_cast<std::size_t>(loaded + refused) % pictures.size()];
-        try {
-            const test::RgbImage pixels = test::ToRgb(*LoadPicture(picture.path));
-            // A read that overlaps the cut can see the length restored before the bytes, which
-            // read as zeros (seen on ext4): no reader can tell, but no other byte may appear.
-            EXPECT_TRUE(picture.uncompressed
-                            ? SameOrZero(pixels, picture.pixels)
-                            : pixels.Width == picture.pixels.Width && pixels.Height == picture.pixels.Height)
-                << picture.path;
-            ++loaded;
-        } catch (const Error& error) {
-            const std::string message = error.what();
-            EXPECT_TRUE(std::ranges::any_of(picture.messages, [&](const auto& start) {
-                return message.starts_with(start);
-            })) << message;
-            ++refused;
-        }
-    }
-    done = true;
-    cutter.join();
-    EXPECT_GT(cuts, 0);
-    EXPECT_GT(loaded, 0);
-    EXPECT_GT(refused, 0) << "no load ever met a cut file";
 }
 
 }  // namespace
