@@ -33,17 +33,60 @@ std::string HexByte(std::uint8_t value)
     return {hex[value >> 4], hex[value & 15]};
 }
 
+// The length of a well-formed UTF-8 sequence starting at text[at], 0 when it is not one.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 }  // namespace
 
 std::string Printable(const std::string& text)
 {
     std::string shown;
-    for (const char letter : text) {
-        const auto code = static_cast<unsigned char>(letter);
-        if (code < 32 || code == 127) {
-            shown += "\\x" + HexByte(code);
+    for (std::size_t at = 0; at < text.size();) {
+        const auto code = static_cast<unsigned char>(text[at]);
+        const std::size_t length = Utf8SequenceLength(text, at);
+        // C1 controls (U+0080 to U+009F) steer some terminals as ESC does.
+        const bool control = code < 32 || code == 127 || (code == 0xC2 && length == 2 &&
+                                                           static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        if (length == 0 || control) {
+            for (std::size_t i = 0; i < std::max<std::size_t>(length, 1); ++i) {
+                shown += "\\x" + HexByte(static_cast<std::uint8_t>(text[at + i]));
+            }
+            at += std::max<std::size_t>(length, 1);
         } else {
-            shown += letter;
+            shown.append(text, at, length);
+            at += length;
         }
     }
     return shown;
@@ -178,40 +221,6 @@ std::string SampleSeconds(std::int64_t sample)
     return text;
 }
 
-// The length of a well-formed UTF-8 sequence starting at text[at], 0 when it is not one.
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 bool IsUtf8(const std::string& text)
 {

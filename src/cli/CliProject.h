@@ -12,7 +12,9 @@ namespace kinetar::cli {
 // The command line's order of sort keys: byte by byte, ASCII letters without case.
 bool AsciiCaseLess(const std::string& left, const std::string& right);
 
-// The text with control characters shown as \xNN, so that a file name cannot steer the terminal.
+// The text with control characters (C0, DEL, C1) and bytes that are not UTF-8 shown as \xNN, so
+// that a file name cannot steer the terminal. Everything the command line prints from files goes
+// through it.
 std::string Printable(const std::string& text);
 
 // A JSON string; a byte that is not part of UTF-8 becomes U+FFFD.

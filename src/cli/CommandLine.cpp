@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "cli/CliProject.h"
 #include "common/Error.h"
 
 namespace kinetar::cli {
@@ -161,14 +162,13 @@ std::string OneProject(Arguments& arguments)
     return rest[0];
 }
 
-// A message on one line, so that each starts with the program's name.
 std::string OneLine(std::string text)
 {
     for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
         text.replace(at, 2, " ");
     }
     std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
+    return Printable(text);
 }
 
 std::string Absolute(const std::string& path)

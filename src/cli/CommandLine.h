@@ -53,7 +53,8 @@ std::optional<std::string> NearestName(const std::string& typed, const std::vect
 // The one project file a command takes.
 std::string OneProject(Arguments& arguments);
 
-// A message on one line, so that each starts with the program's name.
+// A message on one line, so that each starts with the program's name, its control characters
+// shown as Printable shows them: every message goes through it.
 std::string OneLine(std::string text);
 
 std::string Absolute(const std::string& path);

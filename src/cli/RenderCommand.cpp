@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -20,9 +21,11 @@
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/writer/Container.h"
+#include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
 #include "cli/CommandLine.h"
 #include "cli/ProgressReport.h"
+#include "cli/RunMessages.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/ProjectFile.h"
@@ -68,6 +71,9 @@ void CheckFirstPicture(const ProjectHeader& header, const std::vector<FrameRecor
         throw Error("The video has no size and no picture to take it from: set one with --size");
     }
     const std::string picture = project::GetText(first->PictureFileName);
+    if (picture.empty()) {
+        throw Error("The video takes its size from the first picture, which has no file name; set a size with --size");
+    }
     try {
         RequireRegularFile(picture);
         (void)pictures::LoadPicture(picture);
@@ -100,50 +106,6 @@ std::string InternalErrorText(const std::exception& error)
     }
     const std::string what = error.what();
     return what.empty() ? "an unexpected failure" : "an unexpected failure (" + what + ")";
-}
-
-// "AVI file" in a message is the file being written, whichever kind it is.
-std::string ForContainer(std::string message, avi::Container container)
-{
-    if (container != avi::Container::Avi) {
-        for (auto at = message.find("AVI file"); at != std::string::npos; at = message.find("AVI file", at)) {
-            message.replace(at, 3, "video");
-        }
-    }
-    return message;
-}
-
-// The run's result for the terminal: the window's text, with what the run tells beyond it (the
-// destination and the system's reason, what the compressor refuses, whether a file was written).
-std::string ResultText(std::uint8_t result, const avi::RunOutcome& outcome, const std::string& destination)
-{
-    const std::string reason = outcome.SystemError != 0 ? std::strerror(outcome.SystemError) : "";
-    const std::string shown = Printable(destination);
-    // A run that ends before its first frame leaves an earlier video as it was.
-    const std::string left = outcome.DestinationReplaced            ? "the video holds the frames written so far"
-                             : std::filesystem::exists(destination) ? shown + " was left as it was"
-                                                                    : "no video was written";
-    const std::string message = OneLine(avi::ResultMessage(static_cast<avi::ResultCode>(result)));
-    switch (result) {
-    case avi::kResultCannotOpenFile: {
-        struct stat status {};
-        if (!outcome.Detail.empty()) {
-            return "Can't open AVI file. " + Printable(outcome.Detail);
-        }
-        if (::stat(destination.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-            return "Can't open AVI file. " + shown + " is not a regular file (" + FileKind(status.st_mode) + ")";
-        }
-        return "Can't open AVI file. " + shown + ": " + (reason.empty() ? "It's probably in use." : reason);
-    }
-    case avi::kResultFormatRefused:
-        return outcome.Detail.empty() ? message : message + ": " + outcome.Detail;
-    case avi::kResultStopped:
-        return outcome.DestinationReplaced ? "stopped; " + left : "stopped before the first frame; " + left;
-    case avi::kResultWriteFailed:
-        return message + (reason.empty() ? "" : " (" + reason + ")") + "; " + left;
-    default:
-        return message;
-    }
 }
 
 int TerminalColumns()
@@ -301,6 +263,8 @@ int CommandRender(Arguments arguments)
     // The chooser's answer: --codec, else the project's stored choice, else uncompressed.
     // For a kind of file that cannot carry the stored choice or uncompressed frames, the first
     // compressor it takes at the frame's depth.
+    // A stored compressor this build does not have is named, not reported as an internal error.
+    std::optional<std::uint32_t> unknownCompressor;
     services.ChooseCompressor = [&](project::CodecSettings& variables, const avi::FrameDIB& format) {
         const auto fits = [&](std::uint32_t fourcc) {
             const avi::CodecInfo* known = registry.Find(fourcc);
@@ -320,6 +284,9 @@ int CommandRender(Arguments arguments)
         if (quality) {
             variables.Quality = *quality;
         }
+        if (registry.Find(variables.Handler) == nullptr) {
+            unknownCompressor = variables.Handler;
+        }
         const std::uint64_t bytes =
             static_cast<std::uint64_t>(format.ImageSize()) * static_cast<std::uint64_t>(videoFrames);
         if (variables.Handler == avi::kUncompressedFourcc && bytes > kLargeUncompressedBytes && !quiet) {
@@ -333,7 +300,7 @@ int CommandRender(Arguments arguments)
     };
     services.AskFrameError = [&](const avi::UnreadableFile& file) {
         display.Break();
-        std::cerr << "kinetar-cli: " << Printable(OneLine(NamedMessage(file.Message, file.Path))) << "\n";
+        std::cerr << "kinetar-cli: " << OneLine(NamedMessage(file.Message, file.Path)) << "\n";
         return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;
     };
     const auto progress = [&](const avi::RunProgress& report) {
@@ -361,7 +328,7 @@ int CommandRender(Arguments arguments)
         avi::CreateAVI(header, path, settingsChanged, progress, result, services);
     } catch (const Error& error) {
         display.Break();
-        const std::string message = Printable(OneLine(error.what()));
+        const std::string message = OneLine(error.what());
         std::cerr << "kinetar-cli: " << message << "\n";
         return end("failed", kExitRenderError, message);
     } catch (const std::exception& error) {
@@ -377,7 +344,13 @@ int CommandRender(Arguments arguments)
         return end("internal-error", kExitInternalError, message);
     }
     display.Finish(result == avi::kResultDone);
-    const std::string message = ForContainer(ResultText(result, outcome, destination), container);
+    std::string message = ResultText(result, outcome, destination, container);
+    if (result == avi::kResultCannotMakeCompressor && unknownCompressor) {
+        // Refused as the compressor refusals are, with what is missing.
+        result = avi::kResultFormatRefused;
+        message = "the project asks for compressor " + Printable(avi::FourccText(*unknownCompressor)) +
+                  ", which this build does not have (kinetar-cli codecs lists those it has)";
+    }
     if (!message.empty() && (result != avi::kResultStopped || !quiet)) {
         std::cerr << "kinetar-cli: " << message << "\n";
     }
@@ -386,7 +359,7 @@ int CommandRender(Arguments arguments)
     }
     const bool written = result == avi::kResultDone || (result == avi::kResultStopped && outcome.DestinationReplaced);
     if (written && !quiet && style != ProgressStyle::Json) {
-        std::cout << destination << "\n";
+        std::cout << Printable(destination) << "\n";
     }
     const char* outcomeName = result == avi::kResultDone      ? "done"
                               : result == avi::kResultStopped ? "stopped"

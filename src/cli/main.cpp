@@ -713,11 +713,12 @@ int main(int argc, char** argv)
         }
         return command.Run(Arguments(argc, argv, 2));
     } catch (const UsageError& error) {
-        std::cerr << "kinetar-cli: " << error.message << "\n" << UsageText();
+        std::cerr << "kinetar-cli: " << OneLine(error.message) << "\n" << UsageText();
         return kExitUsage;
     } catch (const std::filesystem::filesystem_error& error) {
         // A path the system refuses to work with: say which and why, not the library's wording.
-        std::cerr << "kinetar-cli: " << (error.path1().empty() ? std::string("a file") : error.path1().string()) << ": "
+        std::cerr << "kinetar-cli: " << (error.path1().empty() ? std::string("a file") : Printable(error.path1().string()))
+                  << ": "
                   << error.code().message() << "\n";
         return kExitFailure;
     } catch (const std::bad_alloc&) {

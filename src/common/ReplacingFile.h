@@ -43,7 +43,7 @@ class ReplacingFile {
 public:
     enum class Permissions {
         NewFile,          // what a new file gets: 0666 less the umask
-        KeepDestination,  // the existing destination's mode; NewFile when there is none
+        KeepDestination,  // the existing destination's mode, owner and group; NewFile when there is none
     };
 
     // Creates the hidden file; IsOpen() tells whether that worked and CreateError() why not.

@@ -101,6 +101,42 @@ TEST(ReplacingFile, CommitReplacesTheDestinationAsARenameWould)
     ::umask(savedUmask);
 }
 
+// Root editing another user's file leaves it theirs, set-group-id bit included.
+TEST(ReplacingFile, KeepingTheDestinationKeepsItsOwnerAndGroup)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    const struct {
+        ReplacingFile::Permissions permissions;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+    } rows[] = {
+        {ReplacingFile::Permissions::KeepDestination, 65534, 65534, 02750},
+        {ReplacingFile::Permissions::NewFile, 0, 0, 0644},
+    };
+    const mode_t savedUmask = ::umask(022);
+    for (const auto& row : rows) {
+        TempDir dir;
+        const std::string destination = dir.File("show.avi");
+        Put(destination, "old");
+        ASSERT_EQ(::chown(destination.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chmod(destination.c_str(), 02750), 0);
+        {
+            ReplacingFile file(destination, row.permissions);
+            Write(file, "new");
+            ASSERT_EQ(file.Commit(), 0);
+        }
+        struct stat status {};
+        ASSERT_EQ(::stat(destination.c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, row.owner);
+        EXPECT_EQ(status.st_gid, row.group);
+        EXPECT_EQ(status.st_mode & 07777, row.mode);
+    }
+    ::umask(savedUmask);
+}
+
 TEST(ReplacingFile, WithoutCommitTheDestinationStaysAndTheTemporaryGoes)
 {
     for (const bool destinationExists : {true, false}) {

@@ -899,6 +899,36 @@ PY
   wait "$cutter"
   ;;
 
+render_messages)
+  pictures a.bmp:8x8:336699
+  # File names with control bytes and bytes that are not UTF-8 reach neither stream raw.
+  name=$(printf 'p\033[31m\001\377.bmp')
+  cp a.bmp "$name"
+  "$cli" new p.AVIprj
+  "$cli" set p.AVIprj --size 8x8
+  "$cli" add p.AVIprj a.bmp "$name"
+  rm "$name"
+  expect_status 0 "$cli" render p.AVIprj --output "$(printf 'v\033]0;x\007.avi')"
+  ! LC_ALL=C grep -q "$(printf '[\001\033\177\377]')" out.txt err.txt || fail "a raw control byte: $(od -c err.txt)"
+  expect_line err.txt "kinetar-cli: Can't open file $work/p\\x1b[31m\\x01\\xff.bmp"
+  expect_line out.txt "$work/v\\x1b]0;x\\x07.avi"
+  # A stored compressor this build lacks is named, and refused as compressors are.
+  "$cli" set p.AVIprj --output v.avi
+  /usr/bin/python3 - <<'PY'
+with open("p.AVIprj", "r+b") as project:
+    project.seek(274)
+    project.write(bytes([64, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0]) + b"ZZZZ")
+PY
+  expect_status 6 "$cli" render p.AVIprj
+  expect_line err.txt "kinetar-cli: the project asks for compressor ZZZZ, which this build does not have (kinetar-cli codecs lists those it has)"
+  # No size, and a first picture without a name: the run could not start (8), not bad usage.
+  "$cli" new --force p.AVIprj
+  "$cli" add p.AVIprj a.bmp
+  /usr/bin/python3 -c 'f = open("p.AVIprj", "r+b"); f.seek(361); f.write(bytes(260))'
+  expect_status 8 "$cli" render p.AVIprj
+  expect_line err.txt "kinetar-cli: The video takes its size from the first picture, which has no file name; set a size with --size"
+  ;;
+
 wrong_destination)
   "$cli" new p.AVIprj
   "$cli" set p.AVIprj --output keep.mp4
