@@ -247,6 +247,9 @@ int CommandSet(Arguments arguments)
         }
         header.Width = ParseNumber(size->substr(0, cross), "The width", avi::kMinVideoSide, avi::kMaxVideoSide);
         header.Height = ParseNumber(size->substr(cross + 1), "The height", avi::kMinVideoSide, avi::kMaxVideoSide);
+        if (const auto refusal = avi::VideoSizeRefusal(header.Width, header.Height)) {
+            Usage(*refusal);
+        }
     }
     if (fps) {
         const auto rate = project::ParseFrameRate(*fps);
@@ -717,8 +720,8 @@ int main(int argc, char** argv)
         return kExitUsage;
     } catch (const std::filesystem::filesystem_error& error) {
         // A path the system refuses to work with: say which and why, not the library's wording.
-        std::cerr << "kinetar-cli: " << (error.path1().empty() ? std::string("a file") : Printable(error.path1().string()))
-                  << ": "
+        std::cerr << "kinetar-cli: "
+                  << (error.path1().empty() ? std::string("a file") : Printable(error.path1().string())) << ": "
                   << error.code().message() << "\n";
         return kExitFailure;
     } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
+#include "common/Error.h"
 #include "project/Slideshow.h"
 #include "support/BmpBuilder.h"
 #include "support/TestFiles.h"
@@ -80,6 +81,33 @@ TEST(ProposeSettings, SizeFromTheFirstPictureDestinationFromTheProjectsName)
         EXPECT_EQ(header.Height, row.proposedHeight);
         EXPECT_EQ(project::GetText(header.AviFileName), row.proposedDestination);
     }
+}
+
+}  // namespace
+}  // namespace kinetar::avi
+
+namespace kinetar::avi {
+namespace {
+
+// Found by reading back what the codec library decodes: 16255 x 16255 plays, 16256 x 16256 shows
+// nothing, and a long side needs a short one.
+TEST(VideoSizeRefusal, RefusesOnlySizesNothingCanPlay)
+{
+    const struct {
+        std::int32_t width;
+        std::int32_t height;
+        bool refused;
+    } rows[] = {
+        {16255, 16255, false}, {16256, 16256, true}, {32767, 8000, false}, {32767, 8032, false},
+        {32767, 8033, true},   {32767, 32767, true}, {1, 1, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(VideoSizeRefusal(row.width, row.height).has_value(), row.refused) << row.width << "x" << row.height;
+    }
+    project::ProjectHeader header = project::NewProjectHeader();
+    header.Width = 32767;
+    header.Height = 32767;
+    EXPECT_THROW(CheckVideoSettings(header), Error);
 }
 
 }  // namespace

@@ -830,6 +830,9 @@ render_refusals)
   [ "$(head -n 1 err.txt)" = "kinetar-cli: $work/show.gif names a GIF picture, not a video; Kinetar writes .avi, .mp4 (.m4v, .mov), .mkv or .webm" ] ||
     fail "$(cat err.txt)"
   [ -e show.gif ] && fail "show.gif was written"
+  # A size the codec library cannot decode would make a video nothing plays.
+  expect_status 2 "$cli" set p.AVIprj --size 20000x20000
+  grep -q "is larger than video players can show" err.txt || fail "$(cat err.txt)"
   # A replaced video keeps its mode.
   "$cli" render p.AVIprj --output kept.avi --quiet
   chmod 640 kept.avi

@@ -1,5 +1,7 @@
 #include "avi/engine/VideoSettings.h"
 
+#include <limits>
+
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
@@ -7,6 +9,19 @@
 namespace kinetar::avi {
 
 using project::ProjectHeader;
+
+std::optional<std::string> VideoSizeRefusal(std::int32_t width, std::int32_t height)
+{
+    // The codec library's decoders refuse a picture whose padded area reaches this; every player
+    // built on it shows nothing of such a video.
+    constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max() / 8;
+    if ((static_cast<std::int64_t>(width) + 128) * (static_cast<std::int64_t>(height) + 128) < kLimit) {
+        return std::nullopt;
+    }
+    return "Video size " + std::to_string(width) + " x " + std::to_string(height) +
+           " is larger than video players can show ((width + 128) x (height + 128) must stay under " +
+           std::to_string(kLimit) + "; 16255 x 16255 is the largest square)";
+}
 
 void CheckVideoSettings(const ProjectHeader& header)
 {
@@ -18,6 +33,9 @@ void CheckVideoSettings(const ProjectHeader& header)
     };
     checkSide("width", header.Width);
     checkSide("height", header.Height);
+    if (const auto refusal = VideoSizeRefusal(header.Width, header.Height)) {
+        throw Error(*refusal);
+    }
     if (header.FramesPerSecond < 1) {
         throw Error("Frames per second " + std::to_string(header.FramesPerSecond.Get()) +
                     " is out of range (allowed: 1 or more)");
