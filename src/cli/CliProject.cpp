@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <limits>
 #include <optional>
 #include <sstream>
 
@@ -77,8 +80,8 @@ std::string Printable(const std::string& text)
         const auto code = static_cast<unsigned char>(text[at]);
         const std::size_t length = Utf8SequenceLength(text, at);
         // C1 controls (U+0080 to U+009F) steer some terminals as ESC does.
-        const bool control = code < 32 || code == 127 || (code == 0xC2 && length == 2 &&
-                                                           static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        const bool control = code < 32 || code == 127 ||
+                             (code == 0xC2 && length == 2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
         if (length == 0 || control) {
             for (std::size_t i = 0; i < std::max<std::size_t>(length, 1); ++i) {
                 shown += "\\x" + HexByte(static_cast<std::uint8_t>(text[at + i]));
@@ -144,66 +147,49 @@ std::string FitText(const FrameRecord& record)
     return std::string(project::FitModeName(fit));
 }
 
-// Where one frame's picture lies in the video.
-struct Placement {
-    std::int64_t Start = 0;
-    std::int64_t Count = 0;
-    std::int64_t CrossfadeFrames = 0;
-};
+// Sound records take no time; each is cued where the next picture starts and plays from there, or
+// from where the sound before it ends when that is later. Walked in record order, so a project of
+// any length needs only the end of the last sound.
+class SoundPlacer {
+public:
+    explicit SoundPlacer(FrameRate rate) : m_rate(rate) {}
 
-std::vector<Placement> PlaceFrames(const std::vector<FrameRecord>& records, FrameRate rate)
-{
-    std::vector<Placement> places;
-    project::Timeline timeline(rate);
-    for (const FrameRecord& record : records) {
-        Placement place;
-        place.Start = timeline.Frames();
-        if (project::IsSoundRecord(record)) {
-            places.push_back(place);  // takes no time
-            continue;
-        }
-        place.Count = timeline.Advance(record.Duration) - place.Start;
-        // A crossfade blends from the picture before, so the first picture has none.
-        if (place.Start > 0) {
-            place.CrossfadeFrames = project::CrossfadeFrames(record.Crossfade, rate, place.Count);
-        }
-        places.push_back(place);
-    }
-    return places;
-}
+    struct Place {
+        std::int64_t StartSample = 0;
+        std::optional<std::int64_t> Milliseconds;  // nothing when the file cannot be read
+    };
 
-// Where each sound record's sound starts: its cue, or where the sound before it ends.
-struct SoundPlace {
-    std::int64_t CueFrame = 0;
-    std::int64_t StartSample = 0;
-    std::optional<std::int64_t> Milliseconds;  // nothing when the file cannot be read
-};
-
-// Keyed by record index. A sound whose length cannot be read takes no time, so the next one starts
-// at its own cue.
-std::vector<std::pair<std::size_t, SoundPlace>> PlaceSounds(const std::vector<FrameRecord>& records, FrameRate rate)
-{
-    const std::vector<project::SoundCue> cues = project::SoundCues(records, rate);
-    std::vector<std::pair<std::size_t, SoundPlace>> places;
-    std::vector<std::int64_t> lengths;
-    for (const project::SoundCue& cue : cues) {
-        SoundPlace place;
-        place.CueFrame = cue.Frame;
+    // A sound whose length cannot be read takes no time, so the next one starts at its own cue.
+    Place Next(const std::string& soundPath, std::int64_t cueFrame)
+    {
+        Place place;
+        place.StartSample = std::max(project::SampleAtFrame(cueFrame, m_rate), m_end);
         // Decoded, as the render plays it: a lossy file's declared length often counts its priming
         // and padding, and a cut file declares its whole length.
-        const std::optional<std::int64_t> samples =
-            avi::SoundSamples(project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName));
+        const std::optional<std::int64_t> samples = avi::SoundSamples(soundPath);
+        const std::int64_t length = std::max<std::int64_t>(samples.value_or(0), 0);
         if (samples) {
             place.Milliseconds = project::SampleMilliseconds(*samples);
         }
-        lengths.push_back(samples.value_or(0));
-        places.emplace_back(static_cast<std::size_t>(cue.Record), place);
+        constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+        m_end = length > kMax - place.StartSample ? kMax : place.StartSample + length;
+        return place;
     }
-    const std::vector<std::int64_t> starts = project::SoundStarts(cues, lengths, rate);
-    for (std::size_t i = 0; i < places.size() && i < starts.size(); ++i) {
-        places[i].second.StartSample = starts[i];
+
+private:
+    FrameRate m_rate;
+    std::int64_t m_end = 0;
+};
+
+// Output gathered into pieces of this size, so that millions of short lines cost few writes.
+constexpr std::size_t kOutputPiece = 64 * 1024;
+
+void PassOn(std::string& piece, std::ostream& out, bool always = false)
+{
+    if (always || piece.size() >= kOutputPiece) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        piece.clear();
     }
-    return places;
 }
 
 // Seconds rounded to the millisecond: "2.5", "0", "12.021".
@@ -220,7 +206,6 @@ std::string SampleSeconds(std::int64_t sample)
     }
     return text;
 }
-
 
 bool IsUtf8(const std::string& text)
 {
@@ -284,12 +269,36 @@ const char* JsonBool(bool value)
 
 }  // namespace
 
-std::string DescribeProject(const std::string& path)
+ProjectRecords::ProjectRecords(const std::string& path)
+    : m_path(path),
+      m_header(project::ReadProject(path, nullptr)),
+      m_reader(path, project::FrameRecordReader::Reading::InBlocks)
 {
-    std::vector<FrameRecord> records;
-    const ProjectHeader header = project::ReadProject(path, &records);
+    if (!m_reader.IsOpen()) {
+        throw Error("Can't read project file " + path + ": " + std::strerror(errno));
+    }
+    constexpr std::int64_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+    if (m_reader.Count() > kMaxCount) {
+        throw Error("Can't read project file " + path + ": it would hold " + std::to_string(m_reader.Count()) +
+                    " frames, more than a project can (" + std::to_string(kMaxCount) + ")");
+    }
+    m_count = static_cast<std::int32_t>(m_reader.Count());
+}
+
+FrameRecord ProjectRecords::At(std::int32_t index) const
+{
+    FrameRecord record;
+    if (!m_reader.Read(index, record)) {
+        throw Error("Can't read project file " + m_path + ": it became shorter while it was read");
+    }
+    return record;
+}
+
+void DescribeProject(const std::string& path, std::ostream& out)
+{
+    const ProjectRecords records(path);
+    const ProjectHeader& header = records.Header();
     const FrameRate rate = project::GetFrameRate(header);
-    std::ostringstream out;
     const std::string destination = project::GetText(header.AviFileName);
     out << "Size: " << header.Width.Get() << "x" << header.Height.Get() << "\n";
     out << "Colour depth: " << DepthText(header) << "\n";
@@ -304,40 +313,67 @@ std::string DescribeProject(const std::string& path)
     out << "Compressor: " << CompressorText(header.CodecSettings) << "\n";
     out << "Play after generation: " << (header.PlayAfterCreate != 0 ? "yes" : "no") << "\n";
     // A project of one frame per picture at a whole rate keeps the lines it always had.
-    const bool timed = rate.Denominator != 1 || std::any_of(records.begin(), records.end(),
-                                                            [](const FrameRecord& r) { return r.Duration != 0; });
-    if (timed && rate.Numerator > 0) {
-        out << "Length: " << project::VideoLengthText(project::VideoFrameCount(records, rate), rate) << "\n";
+    if (rate.Numerator > 0) {
+        bool timed = rate.Denominator != 1;
+        project::Timeline timeline(rate);
+        for (std::int32_t i = 0; i < records.Count(); ++i) {
+            const FrameRecord record = records.At(i);
+            timed = timed || record.Duration != 0;
+            if (!project::IsSoundRecord(record)) {
+                timeline.Advance(record.Duration);
+            }
+        }
+        if (timed) {
+            out << "Length: " << project::VideoLengthText(timeline.Frames(), rate) << "\n";
+        }
     }
-    out << "Frames: " << records.size() << "\n";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const FrameRecord& record = records[i];
+    out << "Frames: " << records.Count() << "\n";
+    std::string piece;
+    for (std::int32_t i = 0; i < records.Count(); ++i) {
+        const FrameRecord record = records.At(i);
+        const std::string picture = Printable(project::GetText(record.PictureFileName));
         if (project::IsSoundRecord(record)) {
-            out << i << "\tsound\t" << Printable(project::GetText(record.PictureFileName)) << "\n";
-            continue;
+            piece += std::to_string(i) + "\tsound\t" + picture + "\n";
+        } else {
+            piece += std::to_string(i) + "\t" + FitText(record) + "\t" + picture;
+            if (record.Duration != 0) {
+                piece += "\tduration " + project::FormatSeconds(record.Duration) + " s";
+            }
+            if (record.Crossfade != 0) {
+                piece += "\tcrossfade " + project::FormatSeconds(record.Crossfade) + " s";
+            }
+            piece += "\n";
         }
-        out << i << "\t" << FitText(record) << "\t" << Printable(project::GetText(record.PictureFileName));
-        if (record.Duration != 0) {
-            out << "\tduration " << project::FormatSeconds(record.Duration) << " s";
-        }
-        if (record.Crossfade != 0) {
-            out << "\tcrossfade " << project::FormatSeconds(record.Crossfade) << " s";
-        }
-        out << "\n";
+        PassOn(piece, out);
     }
+    PassOn(piece, out, true);
+}
+
+std::string DescribeProject(const std::string& path)
+{
+    std::ostringstream out;
+    DescribeProject(path, out);
     return out.str();
 }
 
-std::string DescribeProjectJson(const std::string& path)
+void DescribeProjectJson(const std::string& path, std::ostream& out)
 {
-    std::vector<FrameRecord> records;
-    const ProjectHeader header = project::ReadProject(path, &records);
+    const ProjectRecords records(path);
+    const ProjectHeader& header = records.Header();
     const FrameRate rate = project::GetFrameRate(header);
-    const std::vector<Placement> places = PlaceFrames(records, rate);
-    const std::int64_t totalFrames = places.empty() ? 0 : places.back().Start + places.back().Count;
+    std::int64_t totalFrames = 0;
+    {
+        project::Timeline timeline(rate);
+        for (std::int32_t i = 0; i < records.Count(); ++i) {
+            const FrameRecord record = records.At(i);
+            if (!project::IsSoundRecord(record)) {
+                timeline.Advance(record.Duration);
+            }
+        }
+        totalFrames = timeline.Frames();
+    }
     const project::CodecSettings& codec = header.CodecSettings;
     const bool chosen = codec != project::CodecSettings{};
-    std::ostringstream out;
     out << "{\n";
     out << "  \"width\": " << header.Width.Get() << ",\n";
     out << "  \"height\": " << header.Height.Get() << ",\n";
@@ -356,36 +392,51 @@ std::string DescribeProjectJson(const std::string& path)
     out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
         << ",\n";
     out << "  \"frames\": [";
-    // A rate that is not positive places no sound.
-    const auto sounds =
-        rate.Numerator > 0 ? PlaceSounds(records, rate) : std::vector<std::pair<std::size_t, SoundPlace>>{};
-    auto sound = sounds.begin();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const FrameRecord& record = records[i];
-        out << (i == 0 ? "\n" : ",\n") << "    {\"index\": " << i << ", "
-            << JsonText("path", project::GetText(record.PictureFileName));
+    project::Timeline timeline(rate);
+    SoundPlacer sounds(rate);
+    std::string piece;
+    for (std::int32_t i = 0; i < records.Count(); ++i) {
+        const FrameRecord record = records.At(i);
+        const std::string picture = project::GetText(record.PictureFileName);
+        piece += (i == 0 ? "\n" : ",\n") + std::string("    {\"index\": ") + std::to_string(i) + ", " +
+                 JsonText("path", picture);
+        const std::int64_t start = timeline.Frames();
         if (project::IsSoundRecord(record)) {
-            out << ", \"sound\": true";
-            if (sound != sounds.end() && sound->first == i) {
-                const SoundPlace& place = sound->second;
-                out << ", \"cue_frame\": " << place.CueFrame << ", \"start_sample\": " << place.StartSample
-                    << ", \"start_seconds\": " << SampleSeconds(place.StartSample)
-                    << ", \"length_ms\": " << (place.Milliseconds ? std::to_string(*place.Milliseconds) : "null");
-                ++sound;
+            piece += ", \"sound\": true";
+            // A rate that is not positive places no sound.
+            if (rate.Numerator > 0) {
+                const SoundPlacer::Place place = sounds.Next(picture, start);
+                piece += ", \"cue_frame\": " + std::to_string(start) +
+                         ", \"start_sample\": " + std::to_string(place.StartSample) +
+                         ", \"start_seconds\": " + SampleSeconds(place.StartSample) +
+                         ", \"length_ms\": " + (place.Milliseconds ? std::to_string(*place.Milliseconds) : "null");
             }
-            out << "}";
+            piece += "}";
+            PassOn(piece, out);
             continue;
         }
+        const std::int64_t count = timeline.Advance(record.Duration) - start;
+        // A crossfade blends from the picture before, so the first picture has none.
+        const std::int64_t crossfadeFrames = start > 0 ? project::CrossfadeFrames(record.Crossfade, rate, count) : 0;
         // "stretch" stays for the scripts that read it, true only when the picture is stretched:
         // a letterboxed or cropped picture keeps the Stretch byte set for older readers.
         const project::FitMode fit = project::GetFit(record);
-        out << ", \"stretch\": " << JsonBool(fit == project::FitMode::Stretch) << ", \"fit\": \""
-            << project::FitModeName(fit) << "\", \"duration_ms\": " << record.Duration.Get()
-            << ", \"crossfade_ms\": " << record.Crossfade.Get() << ", \"start_frame\": " << places[i].Start
-            << ", \"frame_count\": " << places[i].Count << ", \"crossfade_frames\": " << places[i].CrossfadeFrames
-            << "}";
+        piece += ", \"stretch\": " + std::string(JsonBool(fit == project::FitMode::Stretch)) + ", \"fit\": \"" +
+                 std::string(project::FitModeName(fit)) +
+                 "\", \"duration_ms\": " + std::to_string(record.Duration.Get()) +
+                 ", \"crossfade_ms\": " + std::to_string(record.Crossfade.Get()) +
+                 ", \"start_frame\": " + std::to_string(start) + ", \"frame_count\": " + std::to_string(count) +
+                 ", \"crossfade_frames\": " + std::to_string(crossfadeFrames) + "}";
+        PassOn(piece, out);
     }
-    out << (records.empty() ? "]\n" : "\n  ]\n") << "}\n";
+    PassOn(piece, out, true);
+    out << (records.Count() == 0 ? "]\n" : "\n  ]\n") << "}\n";
+}
+
+std::string DescribeProjectJson(const std::string& path)
+{
+    std::ostringstream out;
+    DescribeProjectJson(path, out);
     return out.str();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "project/FrameRecordReader.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
 
@@ -20,13 +22,35 @@ std::string Printable(const std::string& text);
 // A JSON string; a byte that is not part of UTF-8 becomes U+FFFD.
 std::string JsonString(const std::string& text);
 
+// A project's header and its records, read one at a time, so a file of any size costs one block of
+// records. The header's errors are ReadProject's; more records than an index counts (2^31 - 1) are
+// refused, and a record that is gone when it is read (the file was cut meanwhile) raises
+// "Can't read project file <path>: ...".
+class ProjectRecords {
+public:
+    explicit ProjectRecords(const std::string& path);
+
+    const project::ProjectHeader& Header() const { return m_header; }
+    std::int32_t Count() const { return m_count; }
+    project::FrameRecord At(std::int32_t index) const;
+
+private:
+    std::string m_path;
+    project::ProjectHeader m_header;
+    project::FrameRecordReader m_reader;
+    std::int32_t m_count = 0;
+};
+
 // The settings, then one line per frame: index, "stretch" or "no-stretch" (or the fit mode when it
 // is letterbox, crop or centre), path, and "duration N s" / "crossfade N s" when set. Settings
 // that are at their defaults add no line, so a project without slideshow settings reads as before.
 // Control characters in texts are shown as \xNN so that every frame stays on one line.
+// Written as the records are read, a project of millions of frames included.
+void DescribeProject(const std::string& path, std::ostream& out);
 std::string DescribeProject(const std::string& path);
 
 // The same as one JSON object for scripts, with each frame's place in the video.
+void DescribeProjectJson(const std::string& path, std::ostream& out);
 std::string DescribeProjectJson(const std::string& path);
 
 // The message with the file it is about: the path where the message has it (with a blank before it

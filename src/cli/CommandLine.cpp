@@ -29,6 +29,7 @@ Arguments::Arguments(int argc, char** argv, int first)
         m_items.push_back(optionsEnded ? item : LongOption(item));
     }
 }
+
 // Takes "--name VALUE" (or "--name=VALUE") out of the list.
 std::optional<std::string> Arguments::Value(const std::string& name)
 {
@@ -51,6 +52,7 @@ std::optional<std::string> Arguments::Value(const std::string& name)
     }
     return std::nullopt;
 }
+
 bool Arguments::Flag(const std::string& name)
 {
     Remember(name);
@@ -62,6 +64,7 @@ bool Arguments::Flag(const std::string& name)
     }
     return false;
 }
+
 // What is left: no unknown options allowed ("--" ends the options). A negative number is left
 // for the command to refuse with its own reason.
 std::vector<std::string> Arguments::Rest()

@@ -14,7 +14,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,7 @@
 #include "pictures/LoadPicture.h"
 #include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
+#include "project/ProjectRewrite.h"
 #include "project/Slideshow.h"
 
 namespace {
@@ -43,24 +46,108 @@ using project::FitMode;
 using project::FrameRecord;
 using project::ProjectHeader;
 
-// Replaces the project file with the signals that end a run held back, so that an interrupted
-// edit leaves either the old file or the new one and no temporary beside them.
+// The signals that end a run held back while it lasts: a replace in progress finishes, so an edit
+// leaves either the old file or the new one and no temporary beside them.
+class HeldStopSignals {
+public:
+    HeldStopSignals()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&held, signal);
+        }
+        sigprocmask(SIG_BLOCK, &held, &m_previous);
+    }
+    HeldStopSignals(const HeldStopSignals&) = delete;
+    HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+    ~HeldStopSignals() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
+
+private:
+    sigset_t m_previous{};
+};
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void OnStopRequest(int /*signal*/)
+{
+    g_stopRequested = 1;
+}
+
+// While it lasts a stop request (Ctrl-C, SIGTERM, SIGHUP) is noted for the rewrite to act on, so a
+// long one can be stopped and still leave the project whole. A signal the caller ignores stays
+// ignored.
+class CaughtStopSignals {
+public:
+    CaughtStopSignals()
+    {
+        g_stopRequested = 0;
+        struct sigaction action {};
+        action.sa_handler = OnStopRequest;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], nullptr, &m_previous[i]);
+            if (m_previous[i].sa_handler != SIG_IGN) {
+                sigaction(kSignals[i], &action, nullptr);
+            }
+        }
+    }
+    CaughtStopSignals(const CaughtStopSignals&) = delete;
+    CaughtStopSignals& operator=(const CaughtStopSignals&) = delete;
+    ~CaughtStopSignals()
+    {
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], &m_previous[i], nullptr);
+        }
+    }
+
+    static bool Requested() { return g_stopRequested != 0; }
+
+private:
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> m_previous{};
+};
+
 void SaveProject(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
 {
-    sigset_t held;
-    sigset_t previous;
-    sigemptyset(&held);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&held, signal);
+    const HeldStopSignals held;
+    project::ReplaceProjectFile(path, header, records);
+}
+
+// A stop request is looked at after this many records (1.2 MB written).
+constexpr std::int32_t kRecordsBetweenStopChecks = 4096;
+
+// Writes the project anew: the header, then record(i) for i from 0 to count - 1, asked for in that
+// order, one at a time. A stop request while they are written drops the new file, leaving the
+// project as it was; only the final replace holds the signals back.
+void RewriteProject(const std::string& path, const ProjectHeader& header, std::int32_t count,
+                    const std::function<FrameRecord(std::int32_t)>& record)
+{
+    const CaughtStopSignals stop;
+    const auto stopIfAsked = [&] {
+        if (CaughtStopSignals::Requested()) {
+            throw Error("stopped; " + path + " was left as it was");
+        }
+    };
+    project::ProjectRewrite file(path);
+    file.Append(header);
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (i % kRecordsBetweenStopChecks == 0) {
+            stopIfAsked();
+        }
+        file.Append(record(i));
     }
-    sigprocmask(SIG_BLOCK, &held, &previous);
-    try {
-        project::ReplaceProjectFile(path, header, records);
-    } catch (...) {
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
-        throw;
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    const HeldStopSignals held;
+    stopIfAsked();
+    file.Commit();
+}
+
+// The project's header and records, from a regular file only.
+cli::ProjectRecords OpenRecords(const std::string& path)
+{
+    RequireRegularFile(path);
+    return cli::ProjectRecords(path);
 }
 
 // A frame index as info shows it: from 0, below count.
@@ -238,8 +325,8 @@ int CommandSet(Arguments arguments)
     const auto qualityText = arguments.Value("--quality");
     const std::string path = OneProject(arguments);
 
-    ProjectHeader header;
-    const std::vector<FrameRecord> records = ReadRecords(path, header);
+    const cli::ProjectRecords records = OpenRecords(path);
+    ProjectHeader header = records.Header();
     if (size) {
         const auto cross = size->find_first_of("xX");
         if (cross == std::string::npos) {
@@ -287,7 +374,7 @@ int CommandSet(Arguments arguments)
     if (codecText || qualityText) {
         header.CodecSettings = ChooseCodec(header, codecText, qualityText);
     }
-    SaveProject(path, header, records);
+    RewriteProject(path, header, records.Count(), [&](std::int32_t i) { return records.At(i); });
     return 0;
 }
 
@@ -399,18 +486,25 @@ int CommandAdd(Arguments arguments)
         RequirePictureOrSound(picture);
         pictures.push_back(picture);
     }
-    ProjectHeader header;
-    std::vector<FrameRecord> records = ReadRecords(path, header);
-    records.reserve(records.size() + pictures.size());
+    const cli::ProjectRecords records = OpenRecords(path);
+    const std::int32_t count = records.Count();
+    if (pictures.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - count)) {
+        throw Error("A project holds at most " + std::to_string(std::numeric_limits<std::int32_t>::max()) +
+                    " frames; nothing was added to " + path);
+    }
+    std::vector<FrameRecord> added;
+    added.reserve(pictures.size());
     for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
         FrameRecord record = avi::NewRecordFor(picture);
         // A sound takes no time and fills no frame: the picture options are not for it.
         if (!project::IsSoundRecord(record)) {
             options.ApplyTo(record);
         }
-        records.push_back(record);
+        added.push_back(record);
     }
-    SaveProject(path, header, records);
+    RewriteProject(path, records.Header(), count + static_cast<std::int32_t>(added.size()), [&](std::int32_t i) {
+        return i < count ? records.At(i) : added[static_cast<std::size_t>(i - count)];
+    });
     return 0;
 }
 
@@ -431,29 +525,32 @@ int CommandFrame(Arguments arguments)
     if (!all && (which.empty() || which.find_first_not_of("0123456789") != std::string::npos)) {
         Usage("the frame must be an index from 0 or all, not '" + which + "'");
     }
-    ProjectHeader header;
-    std::vector<FrameRecord> records = ReadRecords(path, header);
-    std::size_t first = 0;
-    std::size_t end = records.size();
+    const cli::ProjectRecords records = OpenRecords(path);
+    std::int32_t first = 0;
+    std::int32_t end = records.Count();
     if (!all) {
-        first = ParseIndex(which, records.size());
+        first = static_cast<std::int32_t>(ParseIndex(which, static_cast<std::size_t>(records.Count())));
         end = first + 1;
-        if (project::IsSoundRecord(records[first])) {
+        if (project::IsSoundRecord(records.At(first))) {
             Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration or crossfade");
         }
     }
-    bool changed = false;
-    for (std::size_t i = first; i < end; ++i) {
-        if (project::IsSoundRecord(records[i])) {
-            continue;
+    const auto edited = [&](std::int32_t i) {
+        FrameRecord record = records.At(i);
+        if (i >= first && i < end && !project::IsSoundRecord(record)) {
+            options.ApplyTo(record);
         }
-        FrameRecord record = records[i];
-        options.ApplyTo(record);
-        changed = changed || std::memcmp(&record, &records[i], sizeof(FrameRecord)) != 0;
-        records[i] = record;
+        return record;
+    };
+    // A project the options leave as it is stays untouched: looked for first, without writing.
+    bool changed = false;
+    for (std::int32_t i = first; i < end && !changed; ++i) {
+        const FrameRecord record = edited(i);
+        const FrameRecord before = records.At(i);
+        changed = std::memcmp(&record, &before, sizeof(FrameRecord)) != 0;
     }
     if (changed) {
-        SaveProject(path, header, records);
+        RewriteProject(path, records.Header(), records.Count(), edited);
     }
     return 0;
 }
@@ -464,21 +561,25 @@ int CommandRemove(Arguments arguments)
     if (rest.size() < 2) {
         Usage("a project file and at least one frame index are needed");
     }
-    ProjectHeader header;
-    std::vector<FrameRecord> records = ReadRecords(rest[0], header);
+    const cli::ProjectRecords records = OpenRecords(rest[0]);
     // Every index is checked before anything is removed; one given twice is removed once.
-    std::vector<bool> removed(records.size(), false);
+    std::vector<std::int32_t> removed;
     for (std::size_t i = 1; i < rest.size(); ++i) {
-        removed[ParseIndex(rest[i], records.size())] = true;
+        removed.push_back(static_cast<std::int32_t>(ParseIndex(rest[i], static_cast<std::size_t>(records.Count()))));
     }
-    std::vector<FrameRecord> kept;
-    kept.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!removed[i]) {
-            kept.push_back(records[i]);
-        }
-    }
-    SaveProject(rest[0], header, kept);
+    std::sort(removed.begin(), removed.end());
+    removed.erase(std::unique(removed.begin(), removed.end()), removed.end());
+    // Asked for in order: each new record is the next old one that is not removed.
+    std::int32_t old = 0;
+    auto skip = removed.begin();
+    RewriteProject(rest[0], records.Header(), records.Count() - static_cast<std::int32_t>(removed.size()),
+                   [&](std::int32_t /*index*/) {
+                       while (skip != removed.end() && *skip == old) {
+                           ++skip;
+                           ++old;
+                       }
+                       return records.At(old++);
+                   });
     return 0;
 }
 
@@ -489,20 +590,22 @@ int CommandMove(Arguments arguments)
         Usage(rest.size() < 3 ? "a project file and two frame indexes, FROM and TO, are needed"
                               : "unexpected argument " + rest[3]);
     }
-    ProjectHeader header;
-    std::vector<FrameRecord> records = ReadRecords(rest[0], header);
-    const std::size_t from = ParseIndex(rest[1], records.size());
-    const std::size_t to = ParseIndex(rest[2], records.size());
+    const cli::ProjectRecords records = OpenRecords(rest[0]);
+    const auto count = static_cast<std::size_t>(records.Count());
+    const auto from = static_cast<std::int32_t>(ParseIndex(rest[1], count));
+    const auto to = static_cast<std::int32_t>(ParseIndex(rest[2], count));
     if (from == to) {
         return 0;
     }
-    const auto at = [&](std::size_t index) { return records.begin() + static_cast<std::ptrdiff_t>(index); };
-    if (from < to) {
-        std::rotate(at(from), at(from + 1), at(to + 1));
-    } else {
-        std::rotate(at(to), at(from), at(from + 1));
-    }
-    SaveProject(rest[0], header, records);
+    // The frames between the two shift by one toward where the moved one was.
+    const std::int32_t shift = from < to ? 1 : -1;
+    RewriteProject(rest[0], records.Header(), records.Count(), [&](std::int32_t i) {
+        if (i == to) {
+            return records.At(from);
+        }
+        const bool between = from < to ? i >= from && i < to : i > to && i <= from;
+        return records.At(between ? i + shift : i);
+    });
     return 0;
 }
 
@@ -511,7 +614,11 @@ int CommandInfo(Arguments arguments)
     const bool json = arguments.Flag("--json");
     const std::string path = OneProject(arguments);
     RequireRegularFile(path);
-    std::cout << (json ? cli::DescribeProjectJson(path) : cli::DescribeProject(path));
+    if (json) {
+        cli::DescribeProjectJson(path, std::cout);
+    } else {
+        cli::DescribeProject(path, std::cout);
+    }
     // Any file opens as a project; one that does not look like it gets a warning, not a failure.
     if (const auto doubt = project::ProjectDoubt(path)) {
         std::cerr << "kinetar-cli: warning: " << OneLine(*doubt) << "\n";

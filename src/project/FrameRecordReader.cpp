@@ -4,11 +4,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kinetar::project {
 
-FrameRecordReader::FrameRecordReader(const std::string& path)
+namespace {
+
+// 1.2 MB: few enough system calls for a walk through millions of records, little memory.
+constexpr std::int32_t kBlockRecords = 4096;
+
+// Reads as far as the file goes; the count of bytes that arrived.
+std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count)
+{
+    auto* target = static_cast<std::uint8_t*>(bytes);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            ::pread(fd, target + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+}  // namespace
+
+FrameRecordReader::FrameRecordReader(const std::string& path, Reading reading) : m_reading(reading)
 {
     // Not blocking, so a FIFO of that name cannot hold the run up before it is turned away.
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -16,6 +43,9 @@ FrameRecordReader::FrameRecordReader(const std::string& path)
     if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))) {
         ::close(m_fd);
         m_fd = -1;
+    }
+    if (m_fd >= 0 && status.st_size > kHeaderSize) {
+        m_count = (status.st_size - kHeaderSize) / kFrameRecordSize;
     }
 }
 
@@ -26,24 +56,32 @@ FrameRecordReader::~FrameRecordReader()
     }
 }
 
+bool FrameRecordReader::ReadBlock(std::int32_t first) const
+{
+    m_block.resize(kBlockRecords);
+    const std::size_t got =
+        ReadUpTo(m_fd, FrameRecordOffset(first), m_block.data(), m_block.size() * sizeof(FrameRecord));
+    m_block.resize(got / sizeof(FrameRecord));
+    m_blockFirst = first;
+    return !m_block.empty();
+}
+
 bool FrameRecordReader::Read(std::int32_t index, FrameRecord& record) const
 {
     if (m_fd < 0 || index < 0) {
         return false;
     }
-    FrameRecord read;
-    auto* bytes = reinterpret_cast<std::uint8_t*>(&read);
-    std::size_t done = 0;
-    while (done < sizeof read) {
-        const ssize_t got = ::pread(m_fd, bytes + done, sizeof read - done,
-                                    static_cast<off_t>(FrameRecordOffset(index)) + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
+    if (m_reading == Reading::InBlocks) {
+        const bool inBlock = index >= m_blockFirst && index - m_blockFirst < static_cast<std::int64_t>(m_block.size());
+        if (!inBlock && !ReadBlock(index)) {
             return false;
         }
-        done += static_cast<std::size_t>(got);
+        record = m_block[static_cast<std::size_t>(index - m_blockFirst)];
+        return true;
+    }
+    FrameRecord read;
+    if (ReadUpTo(m_fd, FrameRecordOffset(index), &read, sizeof read) != sizeof read) {
+        return false;
     }
     record = read;
     return true;

@@ -8,13 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <span>
 
 #include "common/Error.h"
 #include "common/RegularFile.h"
-#include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
+#include "project/ProjectRewrite.h"
 
 namespace kinetar::project {
 
@@ -269,45 +268,14 @@ std::optional<std::string> ProjectDoubt(const std::string& path)
     return std::nullopt;
 }
 
-namespace {
-
-// Writes the new file beside the project and gives it the project's name once it is on disk, so a
-// reader (or a crash) sees either the old project or the new one.
-void ReplaceFile(const std::string& path, const std::function<int(int fd)>& write)
-{
-    ReplacingFile file(path, ReplacingFile::Permissions::KeepDestination);
-    if (!file.UnsafeLink().empty()) {
-        throw Error(UnsafeLinkMessage(file.UnsafeLink()));
-    }
-    // A folder keeps the system's word for it.
-    if (file.IsRefused() && file.CreateError() != EISDIR) {
-        throw Error(NotRegularFileMessage(path));
-    }
-    if (!file.IsOpen()) {
-        throw Error("Can't write project file " + path + ": " + std::strerror(file.CreateError()));
-    }
-    int error = write(file.Descriptor());
-    if (error == 0 && ::fsync(file.Descriptor()) != 0) {
-        error = errno;
-    }
-    if (error == 0) {
-        error = file.Commit();
-    }
-    if (error != 0) {
-        throw Error("Can't write project file " + path + ": " + std::strerror(error));
-    }
-}
-
-}  // namespace
-
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records)
 {
-    std::vector<std::uint8_t> bytes(sizeof(ProjectHeader) + records.size() * sizeof(FrameRecord));
-    std::memcpy(bytes.data(), &header, sizeof(ProjectHeader));
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        std::memcpy(bytes.data() + sizeof(ProjectHeader) + i * sizeof(FrameRecord), &records[i], sizeof(FrameRecord));
+    ProjectRewrite file(path);
+    file.Append(header);
+    for (const FrameRecord& record : records) {
+        file.Append(record);
     }
-    ReplaceFile(path, [&bytes](int fd) { return WriteAll(fd, 0, bytes); });
+    file.Commit();
 }
 
 void CopyProjectFile(const std::string& from, const std::string& to)
@@ -316,40 +284,30 @@ void CopyProjectFile(const std::string& from, const std::string& to)
     if (source.IsNotRegular() && !source.IsFolder()) {
         throw Error(NotRegularFileMessage(from));
     }
-    int readError = source.OpenError();
-    const auto readFailure = [&] { return Error("Can't read project file " + from + ": " + std::strerror(readError)); };
-    if (readError != 0) {
-        throw readFailure();
+    const auto readFailure = [&](int error) {
+        return Error("Can't read project file " + from + ": " + std::strerror(error));
+    };
+    if (source.OpenError() != 0) {
+        throw readFailure(source.OpenError());
     }
-    try {
-        // Any file may have been opened as a project: copied a piece at a time, whatever its size.
-        ReplaceFile(to, [&](int fd) {
-            std::vector<std::uint8_t> piece(1 << 20);
-            for (std::int64_t offset = 0;;) {
-                const ssize_t got =
-                    ::pread(source.Descriptor(), piece.data(), piece.size(), static_cast<off_t>(offset));
-                if (got < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (got < 0) {
-                    readError = errno;
-                    return readError;
-                }
-                if (got == 0) {
-                    return 0;
-                }
-                if (const int error = WriteAll(fd, offset, std::span(piece).first(static_cast<std::size_t>(got)))) {
-                    return error;
-                }
-                offset += got;
-            }
-        });
-    } catch (const Error&) {
-        if (readError != 0) {
-            throw readFailure();
+    // Any file may have been opened as a project: copied a piece at a time, whatever its size.
+    ProjectRewrite file(to);
+    std::vector<std::uint8_t> piece(1 << 20);
+    for (std::int64_t offset = 0;;) {
+        const ssize_t got = ::pread(source.Descriptor(), piece.data(), piece.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        throw;
+        if (got < 0) {
+            throw readFailure(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        file.Append(std::span(piece).first(static_cast<std::size_t>(got)));
+        offset += got;
     }
+    file.Commit();
 }
 
 }  // namespace kinetar::project

@@ -160,7 +160,8 @@ std::optional<std::string> ProjectDoubt(const std::string& path);
 
 // Replaces the whole project file with a header and records at once: a reader sees either the old
 // file or the new one, never a mix. Raises an Error when that fails; the old file then stays. A
-// link is followed and stays a link; a device, FIFO or socket is refused untouched.
+// link is followed and stays a link; a device, FIFO or socket is refused untouched. ProjectRewrite
+// does the same for records made one at a time.
 void ReplaceProjectFile(const std::string& path, const ProjectHeader& header, const std::vector<FrameRecord>& records);
 // Replaces the file `to` with a byte-for-byte copy of `from` in the same way. Raises an Error
 // naming the file that could not be read or written; `to` then stays as it was.

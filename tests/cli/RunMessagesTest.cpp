@@ -1,9 +1,8 @@
-#include "cli/RunMessages.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
+#include "cli/RunMessages.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::cli {
@@ -37,17 +36,19 @@ TEST(ResultText, SaysWhatHappenedToWhichFile)
          "Can't open video file. " + earlier + ": Permission denied"},
         {avi::kResultCannotOpenFile, EACCES, false, "", missing, avi::Container::Avi,
          "Can't open AVI file. " + dir.File("new\\x1b[2J.avi") + ": Permission denied"},
-        {avi::kResultCannotOpenFile, EACCES, false, "/tmp/v.webm is a symbolic link ...", missing,
-         avi::Container::WebM, "Can't open video file. /tmp/v.webm is a symbolic link ..."},
+        {avi::kResultCannotOpenFile, EACCES, false, "/tmp/v.webm is a symbolic link ...", missing, avi::Container::WebM,
+         "Can't open video file. /tmp/v.webm is a symbolic link ..."},
         {avi::kResultStopped, 0, false, "", earlier, avi::Container::Mp4,
          "stopped before the first frame; " + earlier + " was left as it was"},
         {avi::kResultDone, 0, true, "", earlier, avi::Container::Mp4, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
-        const avi::RunOutcome outcome{
-            .FramesWritten = 0, .DestinationReplaced = row.replaced, .SystemError = row.error, .Detail = row.detail,
-            .LeftOut = {}};
+        const avi::RunOutcome outcome{.FramesWritten = 0,
+                                      .DestinationReplaced = row.replaced,
+                                      .SystemError = row.error,
+                                      .Detail = row.detail,
+                                      .LeftOut = {}};
         EXPECT_EQ(ResultText(row.result, outcome, row.destination, row.container), row.text);
     }
 }
