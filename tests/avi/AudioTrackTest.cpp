@@ -2,13 +2,17 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <span>
 #include <tuple>
 
 #include "avi/audio/AudioTrack.h"
+#include "support/ByteWriter.h"
 #include "support/ExternalTools.h"
+#include "support/LimitedRun.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::avi {
@@ -253,6 +257,105 @@ TEST(AudioTrack, EncodesAacAndOpusFramesFromTheirPriming)
             return true;
         }));
         EXPECT_EQ(next, 48'000);
+    }
+}
+
+// A 16-bit PCM WAV file whose header states the rate and channels as given, however absurd; every
+// sample at the given level.
+std::vector<std::uint8_t> Wav(std::uint32_t rate, std::uint16_t channels, std::uint32_t dataBytes, std::uint16_t level)
+{
+    const auto blockAlign = static_cast<std::uint16_t>(channels * 2);
+    test::ByteWriter wav;
+    wav.Text("RIFF").U32(36 + dataBytes).Text("WAVE");
+    wav.Text("fmt ").U32(16).U16(1);                     // chunk size; format tag: PCM
+    wav.U16(channels).U32(rate).U32(rate * blockAlign);  // bytes a second wrap for absurd rates
+    wav.U16(blockAlign).U16(16);                         // bytes per sample of all channels; bits per sample
+    wav.Text("data").U32(dataBytes);
+    for (std::uint32_t i = 0; i < dataBytes / 2; ++i) {
+        wav.U16(level);
+    }
+    return wav.Data();
+}
+
+// Headers claiming rates and channels no sound file holds: each sound is refused with the sound's
+// message, its length with it, or played and measured, in a child process capped at 1 GiB of
+// address space and 60 seconds. A 1 Hz sound used to take gigabytes for a second of video.
+TEST(AudioTrack, AbsurdRatesAndChannelsAreRefusedOrPlayedWithinMemoryAndTime)
+{
+    const struct {
+        std::uint32_t rate;
+        std::uint16_t channels;
+        bool played;
+    } rows[] = {{1, 1, false},       {999, 1, false},    {1'000, 1, true},    {8'000, 1, true},
+                {384'000, 2, true},  {768'000, 1, true}, {768'001, 1, false}, {2'147'483'647, 1, false},
+                {48'000, 0, false},  {48'000, 24, true},  // named by the 22.2 layout
+                {48'000, 255, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.rate) + " Hz, " + std::to_string(row.channels) + " channels");
+        TempDir dir;
+        const std::string path = dir.File("s.wav");
+        test::WriteFile(path, Wav(row.rate, row.channels, 200'000, 3'277));  // a tenth of full scale
+        const test::LimitedRun run = test::RunLimited(
+            [&] {
+                std::string asked;
+                const auto ask = [&](const std::string& message, const std::string&) { return asked += message, true; };
+                const auto track = AudioTrack::Make(Records(1000, {{0, path}}), k25, 25, AudioCodec::Pcm16, ask);
+                const std::string measured = SoundSamples(path) ? ", measured" : "";
+                return (track ? "played at " + std::to_string((Render(*track).at(2'400) + 164) / 328) + "%" : asked) +
+                       measured;
+            },
+            std::uint64_t{1} << 30, 60);
+        EXPECT_TRUE(run.Returned) << "signal " << run.Signal;
+        EXPECT_EQ(run.Result, row.played ? "played at 10%, measured" : "Can't read sound file " + path);
+    }
+}
+
+// A long sound's length, counted from its packets (a few decoded at each end), is where the render
+// starts the sound cued after it, to the sample: a 48 kHz marker at 0.9 of full scale after a tone
+// at an eighth. Lossy formats trim priming and padding, a cut file ends with its last whole packet,
+// a Matroska file's rounded durations make it decode. The measuring times are printed.
+TEST(AudioTrack, SoundLengthCountedFromPacketsIsWhereTheRenderStartsTheNextSound)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    const struct {
+        const char* file;
+        int seconds;
+        const char* options = "";
+        bool cut = false;  // two thirds kept, ending inside a packet
+    } rows[] = {{"long.flac", 120},
+                {"long.opus", 120},
+                {"long.mp3", 120},
+                {"long.m4a", 120},
+                {"vbr.mp3", 60, "-ar 22050 -q:a 4"},
+                {"vorbis.ogg", 60},
+                {"aac.mkv", 60, "-c:a aac"},
+                {"cut.mp3", 60, "", true},
+                {"cut.opus", 60, "", true}};
+    TempDir dir;
+    const std::string marker = dir.File("marker.wav");
+    test::WriteFile(marker, Wav(48'000, 1, 9'600, 29'491));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const std::string path = dir.File(row.file);
+        ASSERT_EQ(test::RunCommand(test::kFfmpeg + " -v error -f lavfi -i sine=duration=" +
+                                   std::to_string(row.seconds) + " " + row.options + " " + test::ShellQuote(path)),
+                  0);
+        if (row.cut) {
+            auto bytes = test::ReadFile(path);
+            test::WriteFile(path, std::span(bytes).first(bytes.size() * 2 / 3 + 7));
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const std::optional<std::int64_t> samples = SoundSamples(path);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("%s: %lld samples, measured in %.3f s\n", row.file, static_cast<long long>(samples.value_or(-1)),
+                    took.count());
+        const int videoMilliseconds = row.seconds * 1000 + 1000;
+        auto track = AudioTrack::Make(Records(videoMilliseconds, {{0, path}, {0, marker}}), k25, videoMilliseconds / 40,
+                                      AudioCodec::Pcm16);
+        ASSERT_NE(track, nullptr);
+        const auto left = Render(*track);
+        EXPECT_EQ(std::find_if(left.begin(), left.end(), [](int s) { return s > 16'384; }) - left.begin(),
+                  samples.value_or(-1));
     }
 }
 

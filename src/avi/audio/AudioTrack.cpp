@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
+#include <numeric>
+#include <span>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
 #include "avi/audio/SoundInput.h"
 #include "common/Error.h"
+#include "common/LittleEndian.h"
 
 namespace kinetar::avi {
 
@@ -24,9 +29,13 @@ constexpr int kSampleRate = static_cast<int>(project::kSoundSampleRate);
 // A tenth of a second: the largest PCM packet, and the step the track is made in.
 constexpr std::int64_t kStepSamples = kSampleRate / 10;
 constexpr std::int64_t kFadeSamples = kSampleRate;
-// The resampler's filter grows with the ratio of the rates: a sound that claims a rate beyond any
-// real one (a damaged header) would make it allocate without bound.
+// The rates a sound file can sensibly hold. Below, a damaged or hostile header makes each input
+// sample dozens of output samples (48,000 of each at 1 Hz); above, the resampler's filter grows
+// with the ratio of the rates without bound.
+constexpr int kMinSoundRate = 1'000;
 constexpr int kMaxSoundRate = 768'000;
+// More channels than any speaker layout names; each costs a plane and a column of the mix.
+constexpr int kMaxSoundChannels = 64;
 // Decoding errors in a row after which the rest of a sound file is taken to be unreadable.
 constexpr int kMaxErrorsInARow = 64;
 
@@ -34,10 +43,29 @@ constexpr int kMaxErrorsInARow = 64;
 // list their channels.
 constexpr int kSpeakerChannels = AV_CHAN_TOP_BACK_RIGHT + 1;
 
+struct LibavFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(SwrContext* resampler) const { swr_free(&resampler); }
+};
+using CodecContextPointer = std::unique_ptr<AVCodecContext, LibavFree>;
+using PacketPointer = std::unique_ptr<AVPacket, LibavFree>;
+using FramePointer = std::unique_ptr<AVFrame, LibavFree>;
+using ResamplerPointer = std::unique_ptr<SwrContext, LibavFree>;
+
+bool PlayableRate(int rate)
+{
+    return rate >= kMinSoundRate && rate <= kMaxSoundRate;
+}
+
 // The layout the resampler is told for the given channels: their own when the file names them, else
 // the usual one for that many, else the speakers in the standard order. False when there is none.
 bool InputLayout(const AVChannelLayout& given, AVChannelLayout& layout)
 {
+    if (given.nb_channels > kMaxSoundChannels) {
+        return false;
+    }
     if (given.order != AV_CHANNEL_ORDER_UNSPEC && av_channel_layout_check(&given) != 0) {
         return av_channel_layout_copy(&layout, &given) >= 0;
     }
@@ -71,44 +99,81 @@ SwrContext* MakeResampler(AVChannelLayout& in, int format, int rate)
     return resampler;
 }
 
-// A sound file decoded and resampled to 48 kHz stereo floats, one decoded frame at a time.
-class SoundDecoder {
+// True when frames of this format, rate and layout reach the resampler, as the track takes them.
+bool Resamplable(const AVChannelLayout& given, int format, int rate)
+{
+    AVChannelLayout layout{};
+    ResamplerPointer trial(PlayableRate(rate) && InputLayout(given, layout) ? MakeResampler(layout, format, rate)
+                                                                            : nullptr);
+    av_channel_layout_uninit(&layout);
+    return trial != nullptr;
+}
+
+// How many samples the resampler makes at 48 kHz of a run of samples at the given rate, flushed at
+// its end. It does not depend on how the run is cut into pieces, nor on the samples, their format
+// or channels; only its end differs from the ratio of the rates (the filter's tail), and it
+// repeats with every period of the ratio: a period of the input more gives a period of the output
+// more. So a run long enough to be past the filter's start, and within a period of it, tells.
+std::int64_t ResampledSamples(std::int64_t samples, int rate)
+{
+    constexpr std::int64_t kSettled = std::int64_t{1} << 16;
+    const std::int64_t common = std::gcd(std::int64_t{rate}, std::int64_t{kSampleRate});
+    const std::int64_t inPeriod = rate / common;
+    const std::int64_t outPeriod = kSampleRate / common;
+    const std::int64_t periods = samples > kSettled ? (samples - kSettled) / inPeriod : 0;
+    std::int64_t left = samples - periods * inPeriod;
+
+    AVChannelLayout mono{};
+    av_channel_layout_default(&mono, 1);
+    const ResamplerPointer resampler(MakeResampler(mono, AV_SAMPLE_FMT_FLT, rate));
+    av_channel_layout_uninit(&mono);
+    if (resampler == nullptr) {
+        return 0;
+    }
+    constexpr int kPiece = 4096;
+    const std::vector<float> silence(kPiece, 0.0F);
+    std::vector<float> out;
+    std::int64_t made = periods * outPeriod;
+    while (true) {
+        const int piece = static_cast<int>(std::min<std::int64_t>(left, kPiece));
+        const int room = swr_get_out_samples(resampler.get(), piece);
+        out.resize(static_cast<std::size_t>(std::max(room, 1)));
+        auto* outBytes = reinterpret_cast<std::uint8_t*>(out.data());
+        const auto* inBytes = reinterpret_cast<const std::uint8_t*>(silence.data());
+        const int got = swr_convert(resampler.get(), &outBytes, room, piece > 0 ? &inBytes : nullptr, piece);
+        made += std::max(got, 0);
+        if (piece == 0) {
+            return made;
+        }
+        left -= piece;
+    }
+}
+
+// A sound file's best audio stream with its decoder open, checked against what the track can play:
+// a rate a sound file can hold, a sensible number of channels, which the library can mix down.
+class SoundSource {
 public:
-    // Throws Error naming the file when it holds no sound the libraries can decode.
-    explicit SoundDecoder(const std::string& path) : m_input(path), m_format(m_input.Format())
+    // Throws Error naming the file when it holds no such sound.
+    explicit SoundSource(const std::string& path) : m_input(path), m_format(m_input.Format())
     {
         const std::string message = kCantReadSound + path;
         // Only regular files: a FIFO or a device would block or never end.
-        if (m_format == nullptr) {
+        if (m_format == nullptr || avformat_find_stream_info(m_format, nullptr) < 0 ||
+            (m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &m_decoder, 0)) < 0 ||
+            m_decoder == nullptr) {
             throw Error(message);
         }
-        const AVCodec* decoder = nullptr;
-        if (avformat_find_stream_info(m_format, nullptr) < 0 ||
-            (m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0)) < 0 ||
-            decoder == nullptr) {
-            Release();
-            throw Error(message);
-        }
-        m_codec = avcodec_alloc_context3(decoder);
-        m_packet = av_packet_alloc();
-        m_frame = av_frame_alloc();
-        if (m_codec == nullptr || m_packet == nullptr || m_frame == nullptr ||
-            avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0 ||
-            m_codec->sample_rate > kMaxSoundRate || avcodec_open2(m_codec, decoder, nullptr) < 0) {
-            Release();
+        m_codec = OpenDecoder(false);
+        const int rate = m_codec != nullptr ? m_codec->sample_rate : 0;
+        const int channels = m_codec != nullptr ? m_codec->ch_layout.nb_channels : 0;
+        // A decoder that tells its rate only with its first frame is tried with a stand-in.
+        if (m_codec == nullptr || (rate != 0 && !PlayableRate(rate)) || channels <= 0 || channels > kMaxSoundChannels) {
             throw Error(message);
         }
         // Channels the library cannot mix down would only give silence. A decoder that tells its
-        // sample format or rate only with its first frame is tried with stand-ins.
-        AVChannelLayout layout{};
+        // sample format only with its first frame is tried with a stand-in too.
         const int format = m_codec->sample_fmt != AV_SAMPLE_FMT_NONE ? m_codec->sample_fmt : AV_SAMPLE_FMT_FLT;
-        const int rate = m_codec->sample_rate > 0 ? m_codec->sample_rate : kSampleRate;
-        SwrContext* trial = InputLayout(m_codec->ch_layout, layout) ? MakeResampler(layout, format, rate) : nullptr;
-        const bool mixable = trial != nullptr;
-        swr_free(&trial);
-        av_channel_layout_uninit(&layout);
-        if (!mixable) {
-            Release();
+        if (!Resamplable(m_codec->ch_layout, format, rate != 0 ? rate : kSampleRate)) {
             throw Error(message);
         }
         for (unsigned i = 0; i < m_format->nb_streams; ++i) {
@@ -117,9 +182,55 @@ public:
             }
         }
     }
+
+    AVFormatContext* Format() const { return m_format; }
+    const AVStream* Stream() const { return m_format->streams[m_stream]; }
+    int StreamIndex() const { return m_stream; }
+    AVCodecContext* Codec() const { return m_codec.get(); }
+
+    // Another decoder of the stream; with manualTrimming it leaves priming and padding in the
+    // frames and only marks them. Null when it cannot be opened.
+    CodecContextPointer OpenDecoder(bool manualTrimming) const
+    {
+        CodecContextPointer codec(avcodec_alloc_context3(m_decoder));
+        if (codec == nullptr || avcodec_parameters_to_context(codec.get(), Stream()->codecpar) < 0) {
+            return nullptr;
+        }
+        // Checked before opening: some decoders size their tables by the rate.
+        if (codec->sample_rate > kMaxSoundRate || codec->ch_layout.nb_channels > kMaxSoundChannels) {
+            return nullptr;
+        }
+        if (manualTrimming) {
+            codec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
+        }
+        return avcodec_open2(codec.get(), m_decoder, nullptr) < 0 ? nullptr : std::move(codec);
+    }
+
+private:
+    const SoundInput m_input;
+    AVFormatContext* m_format;
+    const AVCodec* m_decoder = nullptr;
+    int m_stream = -1;
+    CodecContextPointer m_codec;
+};
+
+// A sound file decoded and resampled to 48 kHz stereo floats, a slice of a decoded frame at a time,
+// so what waits in memory is bounded whatever the rate; or, counting, only its samples counted.
+class SoundDecoder {
+public:
+    enum class Mode { Play, Count };
+
+    // Throws Error naming the file when it holds no sound the libraries can decode.
+    explicit SoundDecoder(const std::string& path, Mode mode = Mode::Play)
+        : m_source(path), m_codec(m_source.Codec()), m_counting(mode == Mode::Count)
+    {
+        if (m_packet == nullptr || m_frame == nullptr) {
+            throw Error(kCantReadSound + path);
+        }
+    }
     SoundDecoder(const SoundDecoder&) = delete;
     SoundDecoder& operator=(const SoundDecoder&) = delete;
-    ~SoundDecoder() { Release(); }
+    ~SoundDecoder() { av_channel_layout_uninit(&m_inLayout); }
 
     // Up to count samples, interleaved stereo; fewer only at the sound's end.
     std::int64_t Read(float* out, std::int64_t count)
@@ -142,16 +253,14 @@ public:
         return got;
     }
 
-private:
-    void Release()
+    // Counting: the samples the whole sound makes at 48 kHz, decoded to its end.
+    std::int64_t CountAll()
     {
-        swr_free(&m_resampler);
-        av_channel_layout_uninit(&m_inLayout);
-        av_frame_free(&m_frame);
-        av_packet_free(&m_packet);
-        avcodec_free_context(&m_codec);
+        Refill();
+        return m_counted;
     }
 
+private:
     // Decodes until some samples come out; false at the end. A damaged frame is dropped, whether
     // the decoder reports it when given the packet or when asked for the frame, and decoding goes
     // on after it, as players do; only a long run of errors ends the sound there.
@@ -160,30 +269,50 @@ private:
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_offset));
         m_offset = 0;
         while (!m_done && m_buffer.empty()) {
-            const int received = avcodec_receive_frame(m_codec, m_frame);
+            if (m_holding) {
+                ConvertSlice();
+                continue;
+            }
+            const int received = avcodec_receive_frame(m_codec, m_frame.get());
             if (received == 0) {
                 m_errorsInARow = 0;
-                Convert(m_frame);
-                av_frame_unref(m_frame);
+                Hold();
             } else if (received != AVERROR(EAGAIN) && received != AVERROR_EOF && ++m_errorsInARow <= kMaxErrorsInARow) {
                 continue;
             } else if (received == AVERROR(EAGAIN) && !m_inputEnded) {
-                if (av_read_frame(m_format, m_packet) < 0) {
+                if (av_read_frame(m_source.Format(), m_packet.get()) < 0) {
                     avcodec_send_packet(m_codec, nullptr);
                     m_inputEnded = true;
                 } else {
                     // A damaged packet is dropped; the decoder goes on with the next one.
-                    if (m_packet->stream_index == m_stream) {
-                        avcodec_send_packet(m_codec, m_packet);
+                    if (m_packet->stream_index == m_source.StreamIndex()) {
+                        avcodec_send_packet(m_codec, m_packet.get());
                     }
-                    av_packet_unref(m_packet);
+                    av_packet_unref(m_packet.get());
                 }
             } else {
-                Convert(nullptr);  // what the resampler still holds
+                Flush();  // what the resampler still holds
                 m_done = true;
             }
         }
         return !m_buffer.empty();
+    }
+
+    // Keeps the decoded frame to be resampled slice by slice; drops it when its rate or channels
+    // cannot be played.
+    void Hold()
+    {
+        if (m_frame->nb_samples <= 0 || !PlayableRate(m_frame->sample_rate) || !PrepareResampler(m_frame.get())) {
+            av_frame_unref(m_frame.get());
+            return;
+        }
+        if (m_counting) {
+            m_segment += m_frame->nb_samples;
+            av_frame_unref(m_frame.get());
+            return;
+        }
+        m_holding = true;
+        m_frameOffset = 0;
     }
 
     // Sets the resampler up for the frame's format; a format that changes mid-stream first
@@ -202,38 +331,67 @@ private:
             return true;
         }
         if (m_resampler != nullptr) {
-            Convert(nullptr);
-            swr_free(&m_resampler);
+            Flush();
+            m_resampler.reset();
         }
         av_channel_layout_uninit(&m_inLayout);
         m_inLayout = layout;
         m_inFormat = frame->format;
         m_inRate = frame->sample_rate;
         m_outChannels = layout.nb_channels == 1 ? 1 : kChannels;
-        m_resampler = MakeResampler(m_inLayout, m_inFormat, m_inRate);
+        m_resampler.reset(MakeResampler(m_inLayout, m_inFormat, m_inRate));
         return m_resampler != nullptr;
     }
 
-    // Resamples a frame (or, given none, flushes) onto the end of the buffer.
-    void Convert(const AVFrame* frame)
+    // Resamples the next slice of the held frame onto the end of the buffer: input for a tenth of a
+    // second of output at most, so a low rate, which makes many samples of each, never makes more
+    // at once.
+    void ConvertSlice()
     {
-        if (frame != nullptr &&
-            (frame->sample_rate <= 0 || frame->sample_rate > kMaxSoundRate || !PrepareResampler(frame))) {
+        const auto format = static_cast<AVSampleFormat>(m_inFormat);
+        const int remaining = m_frame->nb_samples - m_frameOffset;
+        const auto slice =
+            static_cast<int>(std::clamp<std::int64_t>(kStepSamples * m_inRate / kSampleRate, 1, remaining));
+        const bool planar = av_sample_fmt_is_planar(format) != 0;
+        const std::size_t step = static_cast<std::size_t>(av_get_bytes_per_sample(format)) *
+                                 static_cast<std::size_t>(planar ? 1 : m_inLayout.nb_channels);
+        std::array<const std::uint8_t*, kMaxSoundChannels> planes{};
+        for (int plane = 0; plane < (planar ? m_inLayout.nb_channels : 1); ++plane) {
+            planes[static_cast<std::size_t>(plane)] =
+                m_frame->extended_data[plane] + static_cast<std::size_t>(m_frameOffset) * step;
+        }
+        Resample(planes.data(), slice);
+        m_frameOffset += slice;
+        if (m_frameOffset >= m_frame->nb_samples) {
+            av_frame_unref(m_frame.get());
+            m_holding = false;
+        }
+    }
+
+    // What the resampler still holds, at the end or before the format changes.
+    void Flush()
+    {
+        if (m_counting) {
+            m_counted += m_segment > 0 ? ResampledSamples(m_segment, m_inRate) : 0;
+            m_segment = 0;
             return;
         }
+        Resample(nullptr, 0);
+    }
+
+    // Resamples count samples (or, given none, flushes) onto the end of the buffer.
+    void Resample(const std::uint8_t** in, int count)
+    {
         if (m_resampler == nullptr) {
             return;
         }
-        const int inSamples = frame != nullptr ? frame->nb_samples : 0;
-        const int room = swr_get_out_samples(m_resampler, inSamples);
+        const int room = swr_get_out_samples(m_resampler.get(), count);
         if (room <= 0) {
             return;
         }
         m_converted.resize(static_cast<std::size_t>(room) * static_cast<std::size_t>(m_outChannels));
         auto* out = reinterpret_cast<std::uint8_t*>(m_converted.data());
-        const int made =
-            swr_convert(m_resampler, &out, room,
-                        frame != nullptr ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr, inSamples);
+        const int made = swr_convert(m_resampler.get(), &out, room, in, count);
         for (int i = 0; i < made; ++i) {
             for (int channel = 0; channel < kChannels; ++channel) {
                 m_buffer.push_back(m_converted[static_cast<std::size_t>(i * m_outChannels + channel % m_outChannels)]);
@@ -241,16 +399,17 @@ private:
         }
     }
 
-    const SoundInput m_input;
-    AVFormatContext* m_format;
-    AVCodecContext* m_codec = nullptr;
-    AVPacket* m_packet = nullptr;
-    AVFrame* m_frame = nullptr;
-    SwrContext* m_resampler = nullptr;
-    int m_stream = -1;
+    const SoundSource m_source;
+    AVCodecContext* m_codec;
+    const bool m_counting;
+    const PacketPointer m_packet{av_packet_alloc()};
+    const FramePointer m_frame{av_frame_alloc()};  // the frame being resampled while m_holding
+    ResamplerPointer m_resampler;
     bool m_inputEnded = false;
     bool m_done = false;
     int m_errorsInARow = 0;
+    bool m_holding = false;
+    int m_frameOffset = 0;
 
     AVChannelLayout m_inLayout{};
     int m_inFormat = -1;
@@ -260,6 +419,9 @@ private:
     std::vector<float> m_converted;
     std::vector<float> m_buffer;  // interleaved stereo, from m_offset on not yet read
     std::size_t m_offset = 0;
+
+    std::int64_t m_segment = 0;  // counting: samples since the resampler was last flushed
+    std::int64_t m_counted = 0;  // counting: samples made at 48 kHz
 };
 
 // The track's samples to packets: 16-bit PCM made here, AAC and Opus by libavcodec.
@@ -397,6 +559,224 @@ private:
     std::vector<std::uint8_t> m_pcm;
 };
 
+// Packets at each end of a sound that are decoded to count their samples: the priming and padding
+// are trimmed there, and only the decoder knows what a packet the container cut short still gives.
+constexpr std::size_t kEndPackets = 8;
+// Of the packets decoded at the sound's end, the first ones only prime the decoder (an MP3 frame
+// may take bytes from the one before, a Vorbis block overlaps it); their lengths are the
+// container's, as in the middle.
+constexpr std::size_t kPrimingPackets = 2;
+// A start that is still being trimmed after this many packets is counted by decoding.
+constexpr std::size_t kMaxStartPackets = 4096;
+
+// The samples the container marks to be skipped from the packet's start (its padding at the end
+// may be marked with them); nothing when it marks neither.
+std::optional<std::uint32_t> SkipMark(const AVPacket& packet)
+{
+    std::size_t size = 0;
+    const std::uint8_t* data = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    return data != nullptr && size >= 10 ? std::optional(LoadLE32(std::span(data, size))) : std::nullopt;
+}
+
+// True when the container marks the packet for trimming, in part or whole.
+bool MarkedForTrimming(const AVPacket& packet)
+{
+    return SkipMark(packet).has_value() || (packet.flags & AV_PKT_FLAG_DISCARD) != 0;
+}
+
+// The decoder's trimming, followed on a frame that only marks it (the decoder opened with manual
+// trimming), as the decoder applies it to the frames the track plays: priming skipped at the start,
+// which may span frames; frames marked to be discarded; padding cut from a frame's end. Returns the
+// samples the frame keeps. At a sound's end, marks of a start skip are the decoder's own priming
+// (its first frame), not the file's.
+std::int64_t KeptSamples(const AVFrame& frame, bool packetSetsSkip, bool atStart, std::int64_t& skip)
+{
+    std::int64_t samples = frame.nb_samples;
+    std::int64_t padding = 0;
+    if (const AVFrameSideData* marks = av_frame_get_side_data(&frame, AV_FRAME_DATA_SKIP_SAMPLES);
+        marks != nullptr && marks->size >= 8) {
+        const std::span<const std::uint8_t> bytes(marks->data, marks->size);
+        const auto frameSkip = static_cast<std::int32_t>(LoadLE32(bytes, 0));
+        if (atStart && (frameSkip > 0 || packetSetsSkip)) {
+            skip = std::max(frameSkip, 0);
+        }
+        padding = LoadLE32(bytes, 4);
+    }
+    if ((frame.flags & AV_FRAME_FLAG_DISCARD) != 0) {
+        skip = std::max<std::int64_t>(skip - samples, 0);
+        return 0;
+    }
+    const std::int64_t skipped = std::min(skip, samples);
+    skip -= skipped;
+    samples -= skipped;
+    return padding > 0 && padding <= samples ? samples - padding : samples;
+}
+
+// A sound's length counted from its packets: the container's durations in the middle, the
+// decoder's counts at both ends, where priming and padding are trimmed. The middle's durations are
+// trusted only when the container's time base holds them exactly and the decoded packets at both
+// ends agree with theirs.
+class PacketCounter {
+public:
+    explicit PacketCounter(const SoundSource& source)
+        : m_source(source), m_start(source.OpenDecoder(true)), m_end(source.OpenDecoder(true))
+    {
+    }
+    PacketCounter(const PacketCounter&) = delete;
+    PacketCounter& operator=(const PacketCounter&) = delete;
+    ~PacketCounter() { av_channel_layout_uninit(&m_layout); }
+
+    // The samples at 48 kHz; nothing when the packets cannot tell exactly (durations the container
+    // rounds, trimming in the middle, a decoding error at an end, a format that changes, a short
+    // sound), and decoding must.
+    std::optional<std::int64_t> Count()
+    {
+        if (m_start == nullptr || m_end == nullptr || m_packet == nullptr || m_frame == nullptr) {
+            return std::nullopt;
+        }
+        std::size_t startPackets = 0;
+        bool started = false;
+        std::deque<PacketPointer> last;  // the last packets read, decoded at the end
+        while (av_read_frame(m_source.Format(), m_packet.get()) >= 0) {
+            if (m_packet->stream_index != m_source.StreamIndex()) {
+                av_packet_unref(m_packet.get());
+                continue;
+            }
+            if (!started) {
+                const bool marked = MarkedForTrimming(*m_packet);
+                if (!CountStart(startPackets == 0) || ++startPackets > kMaxStartPackets) {
+                    return std::nullopt;
+                }
+                started = startPackets >= kEndPackets && m_skip == 0 && !marked;
+                continue;
+            }
+            last.emplace_back(av_packet_alloc());
+            if (last.back() == nullptr) {
+                return std::nullopt;
+            }
+            av_packet_move_ref(last.back().get(), m_packet.get());
+            if (last.size() > kEndPackets) {
+                if (!CountMiddle(*last.front())) {
+                    return std::nullopt;
+                }
+                last.pop_front();
+            }
+        }
+        if (last.size() < kEndPackets || !CountEnd(last) || m_rate == 0) {
+            return std::nullopt;
+        }
+        return ResampledSamples(m_samples, m_rate);
+    }
+
+private:
+    // A packet's duration in samples, when the container's time base holds it exactly.
+    std::optional<std::int64_t> DurationSamples(const AVPacket& packet) const
+    {
+        if (packet.duration <= 0 || packet.duration % m_perSample.den != 0 ||
+            packet.duration / m_perSample.den > INT32_MAX) {
+            return std::nullopt;
+        }
+        return packet.duration / m_perSample.den * m_perSample.num;
+    }
+
+    // The first frame fixes the format, rate and layout, which the track must be able to play;
+    // every later frame counted must keep them, as one run through the resampler.
+    bool SameFormat(const AVFrame& frame)
+    {
+        if (m_rate == 0) {
+            const AVRational timeBase = m_source.Stream()->time_base;
+            if (!Resamplable(frame.ch_layout, frame.format, frame.sample_rate) ||
+                av_reduce(&m_perSample.num, &m_perSample.den, std::int64_t{timeBase.num} * frame.sample_rate,
+                          timeBase.den, INT32_MAX) == 0 ||
+                av_channel_layout_copy(&m_layout, &frame.ch_layout) < 0) {
+                return false;
+            }
+            m_rate = frame.sample_rate;
+            m_format = frame.format;
+            return true;
+        }
+        return frame.sample_rate == m_rate && frame.format == m_format &&
+               av_channel_layout_compare(&frame.ch_layout, &m_layout) == 0;
+    }
+
+    // Decodes the packet read with the given decoder: the samples it gives and those it keeps. False
+    // on a decoding error.
+    bool Decode(AVCodecContext* decoder, const AVPacket* packet, bool atStart, std::int64_t& given, std::int64_t& kept)
+    {
+        const bool setsSkip = packet != nullptr && SkipMark(*packet).has_value();
+        if (avcodec_send_packet(decoder, packet) < 0) {
+            return false;
+        }
+        int received = 0;
+        while ((received = avcodec_receive_frame(decoder, m_frame.get())) == 0) {
+            const bool same = SameFormat(*m_frame);
+            given += m_frame->nb_samples;
+            kept += KeptSamples(*m_frame, setsSkip, atStart, m_skip);
+            av_frame_unref(m_frame.get());
+            if (!same) {
+                return false;
+            }
+        }
+        return received == AVERROR(EAGAIN) || received == AVERROR_EOF;
+    }
+
+    // A packet at the start, decoded as the track decodes it. A packet's samples must agree with its
+    // duration, but for the first one's (a Vorbis decoder gives none for it).
+    bool CountStart(bool first)
+    {
+        std::int64_t given = 0;
+        const bool decoded = Decode(m_start.get(), m_packet.get(), true, given, m_samples);
+        const bool agrees = first || DurationSamples(*m_packet) == given;
+        av_packet_unref(m_packet.get());
+        return decoded && agrees;
+    }
+
+    bool CountMiddle(const AVPacket& packet)
+    {
+        const std::optional<std::int64_t> samples = MarkedForTrimming(packet) ? std::nullopt : DurationSamples(packet);
+        m_samples += samples.value_or(0);
+        return samples.has_value();
+    }
+
+    // The last packets, decoded by a decoder of their own that the first of them prime. A packet
+    // untrimmed but for the last must give what its duration says; the last one's duration may be
+    // cut by the container, where the decoder gives its whole frame.
+    bool CountEnd(const std::deque<PacketPointer>& last)
+    {
+        for (std::size_t i = 0; i < last.size(); ++i) {
+            const AVPacket& packet = *last[i];
+            std::int64_t given = 0;
+            std::int64_t kept = 0;
+            if (i < kPrimingPackets) {
+                Decode(m_end.get(), &packet, false, given, kept);  // errors here are the priming's
+                if (!CountMiddle(packet)) {
+                    return false;
+                }
+                continue;
+            }
+            if (SkipMark(packet).value_or(0) != 0 || !Decode(m_end.get(), &packet, false, given, kept) ||
+                (i + 1 < last.size() && !MarkedForTrimming(packet) && DurationSamples(packet) != given)) {
+                return false;
+            }
+            m_samples += kept;
+        }
+        std::int64_t given = 0;
+        return Decode(m_end.get(), nullptr, false, given, m_samples);  // what the decoder still holds
+    }
+
+    const SoundSource& m_source;
+    const CodecContextPointer m_start;  // decodes the first packets
+    const CodecContextPointer m_end;    // decodes the last packets
+    const PacketPointer m_packet{av_packet_alloc()};
+    const FramePointer m_frame{av_frame_alloc()};
+    std::int64_t m_skip = 0;     // start samples still to be skipped
+    std::int64_t m_samples = 0;  // at the sound's own rate
+    int m_rate = 0;
+    int m_format = -1;
+    AVChannelLayout m_layout{};
+    AVRational m_perSample{1, 1};  // samples per tick of the container's time base, reduced
+};
+
 struct Sound {
     std::string Path;
     std::int64_t Cue = 0;  // the sample of its cue
@@ -509,13 +889,13 @@ struct AudioTrack::State {
 std::optional<std::int64_t> SoundSamples(const std::string& path)
 {
     try {
-        SoundDecoder decoder(path);
-        std::vector<float> scratch(static_cast<std::size_t>(kStepSamples * kChannels));
-        std::int64_t total = 0;
-        for (std::int64_t got = kStepSamples; got == kStepSamples; total += got) {
-            got = decoder.Read(scratch.data(), kStepSamples);
+        {
+            const SoundSource source(path);
+            if (const std::optional<std::int64_t> samples = PacketCounter(source).Count()) {
+                return samples;
+            }
         }
-        return total;
+        return SoundDecoder(path, SoundDecoder::Mode::Count).CountAll();
     } catch (const Error&) {
         return std::nullopt;
     }

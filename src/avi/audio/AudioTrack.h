@@ -42,8 +42,9 @@ using SoundErrorQuestion = std::function<bool(const std::string& message, const 
 inline constexpr const char* kCantReadSound = "Can't read sound file ";
 inline constexpr const char* kCantEncodeSound = "Can't encode the sound track with ";
 
-// A sound file's length in samples at 48 kHz exactly as the track plays it: decoded, the priming
-// and padding its file marks left out. Nothing when it cannot be read. Decodes the whole file.
+// A sound file's length in samples at 48 kHz exactly as the track plays it, the priming and padding
+// its file marks left out. Nothing when it cannot be read. Where the container gives each packet's
+// exact duration, only a few packets at each end are decoded; otherwise the whole file is.
 std::optional<std::int64_t> SoundSamples(const std::string& path);
 
 // The sound track of a video: the sound records' files decoded, resampled to 48 kHz stereo, placed
