@@ -1,6 +1,10 @@
 #include "pictures/DecodedPicture.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 
 #include "common/Error.h"
 #include "pictures/Messages.h"
@@ -8,6 +12,8 @@
 namespace kinetar::pictures {
 
 namespace {
+
+thread_local PictureBudget* t_budget = nullptr;
 
 bool WithinLimits(std::int64_t width, std::int64_t height)
 {
@@ -21,6 +27,29 @@ void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string
 {
     if (!WithinLimits(width, height)) {
         throw Error(msg::kPictureTooLarge + path);
+    }
+    if (t_budget != nullptr) {
+        t_budget->Reserve(RowStride(width, 24) * static_cast<std::uint64_t>(height));
+    }
+}
+
+PictureBudgetScope::PictureBudgetScope(PictureBudget& budget) : m_previous(t_budget)
+{
+    t_budget = &budget;
+}
+
+PictureBudgetScope::~PictureBudgetScope()
+{
+    t_budget = m_previous;
+}
+
+void ReleasePages(const void* begin, const void* end)
+{
+    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + pageSize - 1) / pageSize * pageSize;
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / pageSize * pageSize;
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
     }
 }
 

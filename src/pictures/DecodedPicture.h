@@ -44,7 +44,37 @@ inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 28;
 #endif
 
 // Raises "Picture is too large " + path unless 0 <= width, height <= 65535 and width x height <= 2^28.
+// Every reader calls it with the size its header declares before it allocates the picture; a
+// picture within the limits is then announced to the calling thread's PictureBudget, if it has one.
 void CheckPictureSize(std::int64_t width, std::int64_t height, const std::string& path);
+
+// A bound on the memory of the pictures being read at once. It is told the bytes of each picture a
+// reader on its thread is about to decode (at 24 bits, the most any reader makes of that size) and
+// may keep the thread waiting until other pictures leave room, or raise to drop the read.
+class PictureBudget {
+public:
+    virtual void Reserve(std::uint64_t bytes) = 0;
+
+protected:
+    ~PictureBudget() = default;
+};
+
+// Gives the calling thread a budget while it lives, and the one it had before afterwards.
+class PictureBudgetScope {
+public:
+    explicit PictureBudgetScope(PictureBudget& budget);
+    PictureBudgetScope(const PictureBudgetScope&) = delete;
+    PictureBudgetScope& operator=(const PictureBudgetScope&) = delete;
+    ~PictureBudgetScope();
+
+private:
+    PictureBudget* m_previous;
+};
+
+// Gives the memory pages wholly inside [begin, end) back to the system, for a reader done with
+// that part of a large buffer, so the buffer and the picture made from it are never both whole.
+// A page given back reads as zeros: only for memory that is freed without being read again.
+void ReleasePages(const void* begin, const void* end);
 
 // Bytes per row at the given depth, padded to a multiple of 4.
 constexpr std::size_t RowStride(std::int64_t width, int bitsPerPixel)

@@ -3,7 +3,9 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -86,6 +88,33 @@ void Unpremultiply(std::uint8_t* bgra)
     }
 }
 
+// One colour (or alpha) of a decoded picture: each row `stride` bytes below the one above, each
+// sample `step` bytes right of the one to its left.
+struct Samples {
+    std::uint8_t* first = nullptr;
+    std::size_t stride = 0;
+    std::size_t step = 1;
+
+    const std::uint8_t* Row(std::int32_t y) const { return first + static_cast<std::size_t>(y) * stride; }
+};
+
+// Rows are given back in steps of about this much, so a small picture costs no system calls.
+constexpr std::size_t kReleaseStep = 1024 * 1024;
+
+std::unique_ptr<heif_image, ImageDeleter> Decode(const heif_image_handle* handle, heif_chroma chroma,
+                                                 const std::function<void(const heif_error&)>& check)
+{
+    const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+    options->convert_hdr_to_8bit = 1;
+    options->strict_decoding = 1;  // damage is refused, never decoded around
+    heif_image* rawImage = nullptr;
+    const heif_error decoding = heif_decode_image(handle, &rawImage, heif_colorspace_RGB, chroma, options.get());
+    // Strict decoding refuses a picture the decoder had to patch up, yet hands it over all the same.
+    std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
+    check(decoding);
+    return image;
+}
+
 }  // namespace
 
 void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
@@ -114,45 +143,77 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     CheckPictureSize(heif_image_handle_get_width(rawHandle), heif_image_handle_get_height(rawHandle), path);
     CheckAuxiliarySizes(rawHandle, path);
 
-    // The library decodes only at the full size; a reduced picture would be scaled after it.
+    // The library decodes only at the full size; a reduced picture would be scaled after it. It
+    // makes interleaved pixels out of separate red, green and blue planes while holding both, so
+    // 8-bit pictures are taken as those planes (the same samples); deeper ones it interleaves as
+    // it reduces them to 8 bits.
     const bool alpha = heif_image_handle_has_alpha_channel(rawHandle) != 0;
-    const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
-    options->convert_hdr_to_8bit = 1;
-    options->strict_decoding = 1;  // damage is refused, never decoded around
-    heif_image* rawImage = nullptr;
-    const heif_error decoding =
-        heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-    // Strict decoding refuses a picture the decoder had to patch up, yet hands it over all the same.
-    const std::unique_ptr<const heif_image, ImageDeleter> image(rawImage);
-    check(decoding);
-    const int width = heif_image_get_width(rawImage, heif_channel_interleaved);
-    const int height = heif_image_get_height(rawImage, heif_channel_interleaved);
-    int stride = 0;
-    const std::uint8_t* plane = heif_image_get_plane_readonly(rawImage, heif_channel_interleaved, &stride);
-    if (plane == nullptr || width <= 0 || height <= 0) {
+    const std::size_t channels = alpha ? 4 : 3;
+    const heif_chroma interleaved = alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
+    bool planar = heif_image_handle_get_luma_bits_per_pixel(rawHandle) == 8 &&
+                  heif_image_handle_get_chroma_bits_per_pixel(rawHandle) == 8;
+    auto image = Decode(rawHandle, planar ? heif_chroma_444 : interleaved, check);
+    constexpr std::array<heif_channel, 4> kPlaneChannels = {heif_channel_R, heif_channel_G, heif_channel_B,
+                                                            heif_channel_Alpha};
+    const auto plane = [&](std::size_t channel) {
+        int stride = 0;
+        std::uint8_t* first =
+            heif_image_get_plane(image.get(), planar ? kPlaneChannels[channel] : heif_channel_interleaved, &stride);
+        if (first != nullptr && !planar) {
+            first += channel;
+        }
+        return Samples{first, static_cast<std::size_t>(stride), planar ? 1 : channels};
+    };
+    if (planar &&
+        std::any_of(kPlaneChannels.begin(), kPlaneChannels.begin() + static_cast<std::ptrdiff_t>(channels),
+                    [&](heif_channel channel) { return heif_image_get_bits_per_pixel(image.get(), channel) != 8; })) {
+        image.reset();  // an alpha plane deeper than the colours
+        planar = false;
+        image = Decode(rawHandle, interleaved, check);
+    }
+    const heif_channel sizeChannel = planar ? heif_channel_R : heif_channel_interleaved;
+    const int width = heif_image_get_width(image.get(), sizeChannel);
+    const int height = heif_image_get_height(image.get(), sizeChannel);
+    const Samples red = plane(0);
+    const Samples green = plane(1);
+    const Samples blue = plane(2);
+    const Samples opacity = alpha ? plane(3) : Samples{};
+    if (red.first == nullptr || green.first == nullptr || blue.first == nullptr ||
+        (alpha && opacity.first == nullptr) || width <= 0 || height <= 0) {
         throw Error(msg::kBadHeif + path);
     }
     CheckPictureSize(width, height, path);
 
     DecodedPicture decoded = NewPhotoPicture(width, height);
     const SrgbConversion conversion(Profile(rawHandle), alpha ? ProfilePixels::Bgra : ProfilePixels::Bgr);
-    const std::size_t channels = alpha ? 4 : 3;
     // The library hands such pixels over as the file stores them.
-    const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(rawImage) != 0;
+    const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(image.get()) != 0;
     std::vector<std::uint8_t> bgra(alpha ? static_cast<std::size_t>(width) * 4 : 0);
-    for (std::int32_t y = 0; y < height; ++y, plane += stride) {
+    // The library's full-size image and ours would both be whole at the end of the copy: the rows
+    // of each of its planes are given back once copied.
+    const std::vector<Samples> planes =
+        planar ? (alpha ? std::vector{red, green, blue, opacity} : std::vector{red, green, blue}) : std::vector{red};
+    const auto releaseRows = static_cast<std::int32_t>(std::max<std::size_t>(1, kReleaseStep / red.stride));
+    for (std::int32_t y = 0; y < height; ++y) {
+        if (y % releaseRows == 0 && y > 0) {
+            for (const Samples& released : planes) {
+                ReleasePages(released.Row(y - releaseRows), released.Row(y));
+            }
+        }
         std::uint8_t* const target = decoded.Row(y).data();
         std::uint8_t* const row = alpha ? bgra.data() : target;
-        // Red, green, blue (and alpha) to the blue-first order of the picture's rows.
+        const std::uint8_t* const reds = red.Row(y);
+        const std::uint8_t* const greens = green.Row(y);
+        const std::uint8_t* const blues = blue.Row(y);
+        const std::uint8_t* const opacities = alpha ? opacity.Row(y) : nullptr;
+        // To the blue-first order of the picture's rows.
         for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-            const std::uint8_t* pixel = plane + x * channels;
             std::uint8_t* out = row + x * channels;
-            out[0] = pixel[2];
-            out[1] = pixel[1];
-            out[2] = pixel[0];
+            out[0] = blues[x * blue.step];
+            out[1] = greens[x * green.step];
+            out[2] = reds[x * red.step];
             if (alpha) {
-                out[3] = pixel[3];
+                out[3] = opacities[x * opacity.step];
                 if (premultiplied) {
                     Unpremultiply(out);
                 }

@@ -62,6 +62,7 @@ public:
         png_set_user_limits(m_png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
         png_set_chunk_malloc_max(m_png, kMaxChunkBytes);
         png_set_chunk_cache_max(m_png, kMaxKeptChunks);
+        SkipUnusedChunks();
     }
     PngDecoder(const PngDecoder&) = delete;
     PngDecoder& operator=(const PngDecoder&) = delete;
@@ -90,33 +91,42 @@ public:
         // A grey picture's profile is a grey one (the library drops a profile of the other kind).
         const bool grey = (png_get_color_type(m_png, m_info) & PNG_COLOR_MASK_COLOR) == 0;
         const bool alpha = ExpandToBgr();
-        const int passes = png_set_interlace_handling(m_png);
+        const bool interlaced = png_get_interlace_type(m_png, m_info) == PNG_INTERLACE_ADAM7;
         png_read_update_info(m_png, m_info);
         const auto width = static_cast<std::int32_t>(Width());
         const auto height = static_cast<std::int32_t>(Height());
-        const auto pixelCount = static_cast<std::size_t>(width);
         picture = NewPhotoPicture(width, height);
         m_conversion.emplace(Profile(), grey ? (alpha ? ProfilePixels::GreyAsBgra : ProfilePixels::GreyAsBgr)
                                              : (alpha ? ProfilePixels::Bgra : ProfilePixels::Bgr));
-        // Rows with alpha wait in a buffer of their own until they are laid over the background;
-        // an interlaced picture's rows fill in over the passes, so all of them are kept.
-        const bool keepAll = passes > 1;
-        m_bgra.resize(alpha ? pixelCount * 4 * (keepAll ? static_cast<std::size_t>(height) : 1) : 0);
-        for (int pass = 0; pass < passes; ++pass) {
+        const std::size_t channels = alpha ? 4 : 3;
+        if (!interlaced) {
+            // Opaque rows are decoded where they belong; rows with alpha wait in one row of their own
+            // until they are laid over the background.
+            m_row.resize(alpha ? static_cast<std::size_t>(width) * 4 : 0);
             for (std::int32_t y = 0; y < height; ++y) {
                 std::uint8_t* const target = picture.Row(y).data();
-                std::uint8_t* const row =
-                    alpha ? m_bgra.data() + (keepAll ? static_cast<std::size_t>(y) * pixelCount * 4 : 0) : target;
+                std::uint8_t* const row = alpha ? m_row.data() : target;
                 png_read_row(m_png, row, nullptr);
-                if (pass + 1 < passes) {
-                    continue;
-                }
-                // The last pass leaves the row whole.
-                if (m_conversion->Active()) {
-                    m_conversion->Convert(row, row, pixelCount);
-                }
-                if (alpha) {
-                    CompositeRow(row, pixelCount, background, target);
+                FinishRow(row, static_cast<std::size_t>(width), alpha, background, target);
+            }
+        } else {
+            // Without the library's interlace handling each Adam7 pass comes as a small picture of its
+            // own, and each pixel in exactly one of them: it is finished and put in its place at once,
+            // so no pass waits in a full-size buffer. The row is given the full width, as the library
+            // may copy that much.
+            m_row.resize(static_cast<std::size_t>(width) * channels);
+            m_finished.resize(static_cast<std::size_t>(width) * 3);
+            for (int pass = 0; pass < 7; ++pass) {
+                const auto columns = static_cast<std::size_t>(PNG_PASS_COLS(Width(), pass));
+                const png_uint_32 rows = columns == 0 ? 0 : PNG_PASS_ROWS(Height(), pass);
+                for (png_uint_32 passRow = 0; passRow < rows; ++passRow) {
+                    png_read_row(m_png, m_row.data(), nullptr);
+                    FinishRow(m_row.data(), columns, alpha, background, m_finished.data());
+                    const auto target = picture.Row(static_cast<std::int32_t>(PNG_ROW_FROM_PASS_ROW(passRow, pass)));
+                    for (std::size_t x = 0; x < columns; ++x) {
+                        std::copy_n(m_finished.data() + x * 3, 3,
+                                    target.data() + std::size_t{PNG_COL_FROM_PASS_COL(x, pass)} * 3);
+                    }
                 }
             }
         }
@@ -164,6 +174,31 @@ private:
         decoder.m_position += length;
     }
 
+    // Text, times, sizes, suggested palettes and chunks the library does not know are passed over
+    // unread: a text chunk is inflated in full before anyone could ignore it. What decides the
+    // colours stays: the palette and tRNS always, and iCCP, sRGB, gAMA and cHRM together, as the
+    // library keeps a profile only when the others agree with it; eXIf turns the picture.
+    void SkipUnusedChunks()
+    {
+        static constexpr png_byte kUnused[] =
+            "bKGD\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sTER\0tEXt\0tIME\0zTXt";
+        png_set_keep_unknown_chunks(m_png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+        png_set_keep_unknown_chunks(m_png, PNG_HANDLE_CHUNK_NEVER, kUnused, static_cast<int>(sizeof kUnused / 5));
+    }
+
+    // A decoded row of count pixels into sRGB and, with alpha, over the background into target.
+    void FinishRow(std::uint8_t* row, std::size_t count, bool alpha, PaletteEntry background, std::uint8_t* target)
+    {
+        if (m_conversion->Active()) {
+            m_conversion->Convert(row, row, count);
+        }
+        if (alpha) {
+            CompositeRow(row, count, background, target);
+        } else if (row != target) {
+            std::copy_n(row, count * 3, target);
+        }
+    }
+
     // Sets the library to hand out 8-bit blue, green, red rows, with alpha when the picture has any
     // transparency; answers whether it has.
     bool ExpandToBgr()
@@ -183,7 +218,8 @@ private:
     png_structp m_png = nullptr;
     png_infop m_info = nullptr;
     std::array<char, 256> m_words{};
-    std::vector<std::uint8_t> m_bgra;
+    std::vector<std::uint8_t> m_row;
+    std::vector<std::uint8_t> m_finished;
     std::optional<SrgbConversion> m_conversion;
 };
 

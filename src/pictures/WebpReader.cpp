@@ -3,6 +3,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -49,13 +50,24 @@ std::span<const std::uint8_t> Chunk(const WebPDemuxer* demux, const char* name)
     return payload;
 }
 
-// Transparent rows, blue, green, red, alpha, converted and laid over the background.
+// Rows are given back in steps of about this much, so a small picture costs no system calls.
+constexpr std::size_t kReleaseStep = 1024 * 1024;
+
+// Transparent rows, blue, green, red, alpha, converted and laid over the background. The decoded
+// rows are freed unread afterwards, so each is given back once finished: the decoded picture and
+// the finished one are never both whole.
 void FinishRows(const std::uint8_t* bgra, std::size_t stride, const SrgbConversion& conversion, PaletteEntry background,
                 DecodedPicture& picture, std::vector<std::uint8_t>& row)
 {
     const auto width = static_cast<std::size_t>(picture.Width());
     row.resize(width * 4);
+    const std::size_t releaseRows = std::max<std::size_t>(1, kReleaseStep / stride);
+    const std::uint8_t* released = bgra;
     for (std::int32_t y = 0; y < picture.Height(); ++y, bgra += stride) {
+        if (static_cast<std::size_t>(y) % releaseRows == 0 && y > 0) {
+            ReleasePages(released, bgra);
+            released = bgra;
+        }
         const std::uint8_t* source = bgra;
         if (conversion.Active()) {
             conversion.Convert(bgra, row.data(), width);
@@ -121,10 +133,13 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         config.options.scaled_width = width;
         config.options.scaled_height = height;
     }
-    decoded = NewPhotoPicture(width, height);
     // Opaque pictures are decoded straight into the picture's rows (which lie one after another,
-    // Stride() apart), the others beside it first.
-    std::vector<std::uint8_t> bgra(alpha ? static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height) : 0);
+    // Stride() apart), the others beside it first and the picture made after them.
+    if (!alpha) {
+        decoded = NewPhotoPicture(width, height);
+    }
+    std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>> bgra(
+        alpha ? static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height) : 0);
     WebPRGBABuffer& output = config.output.u.RGBA;
     config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
     config.output.is_external_memory = 1;
@@ -135,6 +150,7 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         refuse(status);
     }
     if (alpha) {
+        decoded = NewPhotoPicture(width, height);
         FinishRows(bgra.data(), static_cast<std::size_t>(width) * 4, conversion, request.Background, decoded, row);
     } else if (conversion.Active()) {
         for (std::int32_t y = 0; y < height; ++y) {

@@ -158,6 +158,26 @@ TEST_F(PhotoFiles, DecodeLikeAnIndependentDecoder)
     }
 }
 
+// The rows of a large photo are copied out of the library's planes a megabyte at a time, each
+// step's rows then given back to the system: every row must still come out, the last ones too.
+TEST_F(PhotoFiles, LargePhotosComeOutWhole)
+{
+    const std::string make =
+        "size = (1024, 2100)\n"
+        "im = Image.merge('RGBA', [Image.linear_gradient('L').resize(size), Image.radial_gradient('L').resize(size),\n"
+        "                          Image.linear_gradient('L').rotate(90).resize(size),\n"
+        "                          Image.radial_gradient('L').rotate(45).resize(size)])\n"
+        "im.convert('RGB').save(sys.argv[1] + '/big.png')\n"
+        "im.save(sys.argv[1] + '/biga.png')\n";
+    ASSERT_EQ(test::RunCommand(kPython + " -c " + test::ShellQuote("import sys\nfrom PIL import Image\n" + make) + " " +
+                               test::ShellQuote(m_dir.Path().string())),
+              0);
+    const std::string heic = Write(kHeifEnc + " -q 90 {in} -o {out}", "big.png", "big.heic");
+    ASSERT_EQ(test::RunCommand(test::FillCommand(kHeifConvert + " {in} {out} >/dev/null", heic, heic + ".png")), 0);
+    ExpectLikePillow(heic, "", 0, heic + ".png");
+    ExpectLikePillow(Write(kCwebp + " -lossless {in} -o {out}", "biga.png", "biga.webp"), kOnBlack, 0);
+}
+
 // The eight EXIF orientations, set by exiftool on files of three formats, against Pillow's turn.
 TEST_F(PhotoFiles, EveryOrientationTurnsAsThePictureSays)
 {

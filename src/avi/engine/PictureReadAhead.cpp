@@ -1,6 +1,8 @@
 #include "avi/engine/PictureReadAhead.h"
 
+#include <algorithm>
 #include <ctime>
+#include <utility>
 
 namespace kinetar::avi {
 
@@ -15,7 +17,28 @@ std::chrono::nanoseconds ThreadTime()
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
+// Raised through the reader of a picture no one will take, while it waits for room.
+struct ReadDropped {};
+
+std::uint64_t BytesOf(const PictureReadAhead::Picture& picture)
+{
+    return picture ? picture->Stride() * static_cast<std::uint64_t>(picture->Height()) : 0;
+}
+
 }  // namespace
+
+// What a reader on a read-ahead thread announces reaches the read's place in the budget.
+class PictureReadAhead::ReadBudget final : public pictures::PictureBudget {
+public:
+    ReadBudget(PictureReadAhead& owner, std::uint64_t number) : m_owner(owner), m_number(number) {}
+    void Reserve(std::uint64_t bytes) override { m_owner.Reserve(m_number, bytes); }
+
+private:
+    PictureReadAhead& m_owner;
+    std::uint64_t m_number;
+};
+
+PictureReadAhead::PictureReadAhead(std::uint64_t budgetBytes) : m_budgetBytes(budgetBytes) {}
 
 PictureReadAhead::~PictureReadAhead()
 {
@@ -25,6 +48,7 @@ PictureReadAhead::~PictureReadAhead()
         m_jobs.clear();
     }
     m_queued.notify_all();
+    m_roomMade.notify_all();
     for (auto& thread : m_threads) {
         thread.join();
     }
@@ -40,21 +64,80 @@ PictureReadAhead::Picture PictureReadAhead::Timed(const Loader& load)
     return picture;
 }
 
+PictureReadAhead::Ticket::Ticket(Ticket&& other) noexcept
+    : m_owner(std::exchange(other.m_owner, nullptr)),
+      m_number(other.m_number),
+      m_load(std::move(other.m_load)),
+      m_ahead(std::move(other.m_ahead))
+{
+}
+
+PictureReadAhead::Ticket& PictureReadAhead::Ticket::operator=(Ticket&& other) noexcept
+{
+    if (this != &other) {
+        if (m_owner != nullptr) {
+            m_owner->Forget(m_number);
+        }
+        m_owner = std::exchange(other.m_owner, nullptr);
+        m_number = other.m_number;
+        m_load = std::move(other.m_load);
+        m_ahead = std::move(other.m_ahead);
+    }
+    return *this;
+}
+
+PictureReadAhead::Ticket::~Ticket()
+{
+    if (m_owner != nullptr) {
+        m_owner->Forget(m_number);
+    }
+}
+
 PictureReadAhead::Picture PictureReadAhead::Ticket::Take()
 {
-    // No future for a picture read here: even one run at once costs a futex call.
-    return m_load ? m_owner->Timed(m_load) : m_ahead.get();
+    PictureReadAhead& owner = *std::exchange(m_owner, nullptr);
+    owner.ReleaseHandedOver();
+    Picture picture;
+    try {
+        // No future for a picture read here: even one run at once costs a futex call. Nothing
+        // waits for room here: reads asked for later wait for this one instead.
+        picture = m_load ? owner.Timed(m_load) : m_ahead.get();
+    } catch (...) {
+        owner.HandedOver(m_number, nullptr);
+        throw;
+    }
+    owner.HandedOver(m_number, picture);
+    return picture;
 }
 
 PictureReadAhead::Ticket PictureReadAhead::Request(Loader load)
 {
     Ticket ticket;
+    ticket.m_owner = this;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_handedOverBytes = 0;
+        ticket.m_number = m_requested++;
+        m_reads.emplace(ticket.m_number, Read{});
+    }
+    m_roomMade.notify_all();
     if (std::chrono::nanoseconds(m_averageNanoseconds) <= kSlowRead) {
-        ticket.m_owner = this;
         ticket.m_load = std::move(load);
         return ticket;
     }
-    std::packaged_task<Picture()> job([this, load = std::move(load)] { return Timed(load); });
+    std::packaged_task<Picture()> job([this, number = ticket.m_number, load = std::move(load)] {
+        Picture picture;
+        try {
+            ReadBudget budget(*this, number);
+            const pictures::PictureBudgetScope scope(budget);
+            picture = Timed(load);
+        } catch (...) {
+            Finished(number, nullptr);
+            throw;
+        }
+        Finished(number, picture);
+        return picture;
+    });
     ticket.m_ahead = job.get_future();
     {
         const std::lock_guard lock(m_mutex);
@@ -82,6 +165,88 @@ void PictureReadAhead::Work()
         }
         job();
     }
+}
+
+void PictureReadAhead::Reserve(std::uint64_t number, std::uint64_t bytes)
+{
+    std::unique_lock lock(m_mutex);
+    const auto read = m_reads.find(number);
+    if (read == m_reads.end()) {
+        throw ReadDropped{};
+    }
+    // A reader may announce its size again (a picture with an alpha plane of its own).
+    if (read->second.Holding && bytes <= read->second.Bytes) {
+        return;
+    }
+    read->second.Bytes = std::max(read->second.Bytes, bytes);
+    read->second.Known = true;
+    read->second.Holding = false;
+    m_roomMade.notify_all();  // reads asked for later wait to know its size
+    m_roomMade.wait(lock, [&] { return m_stopping || !m_reads.contains(number) || Fits(number); });
+    if (m_stopping || !m_reads.contains(number)) {
+        throw ReadDropped{};
+    }
+    m_reads.at(number).Holding = true;
+}
+
+bool PictureReadAhead::Fits(std::uint64_t number) const
+{
+    const std::uint64_t own = m_reads.at(number).Bytes;
+    // The earliest waits for nothing but the picture handed over, so reads always go on.
+    if (m_reads.begin()->first == number) {
+        return m_handedOverBytes == 0 || m_handedOverBytes + own <= m_budgetBytes;
+    }
+    std::uint64_t held = m_handedOverBytes + own;
+    for (const auto& [other, read] : m_reads) {
+        if (other < number && !read.Known) {
+            return false;
+        }
+        if (other < number || (other > number && read.Holding)) {
+            held += read.Bytes;
+        }
+    }
+    return held <= m_budgetBytes;
+}
+
+void PictureReadAhead::Finished(std::uint64_t number, const Picture& picture)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto read = m_reads.find(number);
+        if (read == m_reads.end()) {
+            return;
+        }
+        read->second = {.Bytes = BytesOf(picture), .Known = true, .Holding = true};
+    }
+    m_roomMade.notify_all();
+}
+
+void PictureReadAhead::HandedOver(std::uint64_t number, const Picture& picture)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_reads.erase(number);
+        m_handedOverBytes = BytesOf(picture);
+    }
+    m_roomMade.notify_all();
+}
+
+void PictureReadAhead::Forget(std::uint64_t number)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_reads.erase(number);
+    }
+    m_roomMade.notify_all();
+}
+
+void PictureReadAhead::ReleaseHandedOver()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_handedOverBytes = 0;
+    }
+    m_roomMade.notify_all();
 }
 
 }  // namespace kinetar::avi
