@@ -16,4 +16,8 @@ struct ReadResult {
 // taken, is no failure: Count tells how far it went.
 ReadResult ReadAll(int fd, std::span<std::uint8_t> bytes);
 
+// The same from `offset` (pread), the descriptor's position left alone: the count of bytes that
+// arrived, short where the file ends or a read fails.
+std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count);
+
 }  // namespace kinetar

@@ -7,31 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "common/ReadAll.h"
 namespace kinetar::project {
 
 namespace {
 
 // 1.2 MB: few enough system calls for a walk through millions of records, little memory.
 constexpr std::int32_t kBlockRecords = 4096;
-
-// Reads as far as the file goes; the count of bytes that arrived.
-std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count)
-{
-    auto* target = static_cast<std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got =
-            ::pread(fd, target + done, count - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "common/Error.h"
+#include "common/ReadAll.h"
 #include "common/RegularFile.h"
 #include "common/WriteAll.h"
 #include "project/ProjectRewrite.h"
@@ -23,24 +24,6 @@ namespace {
 RegularFile OpenForReading(const std::string& path)
 {
     return RegularFile(path, O_RDONLY);
-}
-
-// Reads into the caller's bytes as far as the file goes; the count of bytes that arrived.
-std::size_t ReadUpTo(int fd, std::int64_t offset, void* bytes, std::size_t count)
-{
-    auto* target = static_cast<std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd, target + done, count - done, offset + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
 }
 
 // Reads into the caller's bytes as far as the file goes; true only when every byte arrived.

@@ -262,12 +262,12 @@ void TAVICreateWindow::CreateControls()
     Prubeh->setObjectName(QStringLiteral("Prubeh"));
     Prubeh->setAlignment(Qt::AlignCenter);
     // Frames and time left flank the percentage, which stays in the middle.
-    lb_HotovoSnimku = new QLabel;
-    lb_HotovoSnimku->setObjectName(QStringLiteral("lb_HotovoSnimku"));
-    lb_ZbyvaCasu = new QLabel;
-    lb_ZbyvaCasu->setObjectName(QStringLiteral("lb_ZbyvaCasu"));
-    lb_ZbyvaCasu->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    for (QLabel* side : {lb_HotovoSnimku, lb_ZbyvaCasu}) {
+    m_framesDoneText = new QLabel;
+    m_framesDoneText->setObjectName(QStringLiteral("lb_HotovoSnimku"));
+    m_timeLeft = new QLabel;
+    m_timeLeft->setObjectName(QStringLiteral("lb_ZbyvaCasu"));
+    m_timeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* side : {m_framesDoneText, m_timeLeft}) {
         side->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
 
@@ -322,9 +322,9 @@ void TAVICreateWindow::CreateControls()
     generate->addStretch();
 
     auto* progress = new QHBoxLayout;
-    progress->addWidget(lb_HotovoSnimku, 1);
+    progress->addWidget(m_framesDoneText, 1);
     progress->addWidget(Prubeh);
-    progress->addWidget(lb_ZbyvaCasu, 1);
+    progress->addWidget(m_timeLeft, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -718,8 +718,8 @@ void TAVICreateWindow::SetGenerating(bool on)
 void TAVICreateWindow::EndGenerating()
 {
     SetGenerating(false);
-    lb_HotovoSnimku->clear();
-    lb_ZbyvaCasu->clear();
+    m_framesDoneText->clear();
+    m_timeLeft->clear();
     ShowProgress(0);
     QApplication::processEvents();
 }
@@ -849,13 +849,13 @@ avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const avi::Unreadabl
 
 void TAVICreateWindow::ShowFramesDone()
 {
-    lb_HotovoSnimku->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
+    m_framesDoneText->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
     const auto secondsLeft = m_runClock.SecondsLeft(m_frameCount);
     if (m_framesDone == 0 || m_framesDone >= m_frameCount || !secondsLeft) {
-        lb_ZbyvaCasu->clear();
+        m_timeLeft->clear();
         return;
     }
-    lb_ZbyvaCasu->setText(TimeLeftText(std::llround(*secondsLeft * 1000)));
+    m_timeLeft->setText(TimeLeftText(std::llround(*secondsLeft * 1000)));
 }
 
 QWidget* TAVICreateWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const

@@ -152,8 +152,8 @@ private:
     QLabel* Prubeh = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button3 = nullptr;
-    QLabel* lb_HotovoSnimku = nullptr;
-    QLabel* lb_ZbyvaCasu = nullptr;
+    QLabel* m_framesDoneText = nullptr;
+    QLabel* m_timeLeft = nullptr;
 
     // Last, so it goes first: a run still under way is stopped and waited for before anything it
     // uses is destroyed.

@@ -34,7 +34,7 @@ void AppendBe32(Bytes& bytes, std::uint32_t value)
     }
 }
 
-// A chunk (PNG specification 5.3): length, type, data, CRC of type and data.
+// A PNG chunk: length, type, data, CRC of type and data.
 void AddChunk(Bytes& png, const std::string& type, const Bytes& data)
 {
     AppendBe32(png, static_cast<std::uint32_t>(data.size()));
