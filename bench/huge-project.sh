@@ -37,7 +37,7 @@ measure() {
   fresh
   local status=0
   /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || status=$?
-  read -r seconds kib <"$work/time" || true
+  read -r seconds kib < <(tail -n 1 "$work/time") || true
   printf '%-22s %8s s %8d MiB  exit %d\n' "$name" "$seconds" "$((${kib:-0} / 1024))" "$status"
 }
 
@@ -49,3 +49,20 @@ measure "set --fps 10" "$cli" set "$project" --fps 10
 measure "frame 0 --duration 1" "$cli" frame "$project" 0 --duration 1
 measure "remove 0" "$cli" remove "$project" 0
 measure "move 0 5" "$cli" move "$project" 0 5
+
+# render: the records are walked twice before the first frame (the video's length, the sounds'
+# cues) and then read as the frames come; every record is empty, so each frame is left out. It
+# is stopped with SIGTERM after a few seconds: peak memory, and how long the stop took.
+fresh
+"$cli" set "$project" --size 64x48 >/dev/null
+/usr/bin/time -f '%e %M' -o "$work/time" "$cli" render "$project" --quiet 2>/dev/null &
+pid=$!
+sleep 5
+asked=$(date +%s.%N)
+pkill -TERM -P "$pid" kinetar-cli || kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+stopped=$(date +%s.%N)
+read -r seconds kib < <(tail -n 1 "$work/time") || true
+printf '%-22s %8s s %8d MiB  exit %d, stopped %.2f s after SIGTERM\n' "render (stopped at 5 s)" "$seconds" \
+  "$((${kib:-0} / 1024))" "$status" "$(echo "$stopped - $asked" | bc)"

@@ -210,12 +210,10 @@ void RequireRegularFile(const std::string& path, const std::string& consequence)
     }
 }
 
-std::vector<FrameRecord> ReadRecords(const std::string& path, ProjectHeader& header)
+ProjectRecords OpenRecords(const std::string& path)
 {
     RequireRegularFile(path);
-    std::vector<FrameRecord> records;
-    header = project::ReadProject(path, &records);
-    return records;
+    return ProjectRecords(path);
 }
 
 // A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "avi/codecs/CodecRegistry.h"
+#include "cli/CliProject.h"
 #include "project/ProjectFile.h"
 
 namespace kinetar::cli {
@@ -66,7 +67,8 @@ std::string FileKind(mode_t mode);
 // never ends. A missing file is left for the reader to report.
 void RequireRegularFile(const std::string& path, const std::string& consequence = {});
 
-std::vector<project::FrameRecord> ReadRecords(const std::string& path, project::ProjectHeader& header);
+// The project's header and its records read a block at a time, from a regular file only.
+ProjectRecords OpenRecords(const std::string& path);
 
 // A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.
 const avi::CodecInfo& ParseCodec(const std::string& text);

@@ -72,35 +72,33 @@ std::string ProgressJson(const avi::RunProgress& progress, double framesPerSecon
            ", \"seconds_left\": " + (secondsLeft ? Fixed(*secondsLeft, 1) : std::string("null")) + "}";
 }
 
-std::string LeftOutSummary(const std::vector<avi::UnreadableFile>& leftOut)
+std::string LeftOutSummary(const avi::LeftOutFiles& leftOut)
 {
-    std::vector<std::string> pictures;
-    std::vector<std::string> sounds;
-    for (const avi::UnreadableFile& file : leftOut) {
-        (file.Sound ? sounds : pictures).push_back(Printable(file.Path));
-    }
-    const auto names = [](const std::vector<std::string>& paths) {
+    const auto names = [&](bool sounds, std::uint64_t count) {
         std::string text;
-        for (std::size_t i = 0; i < paths.size() && i < kNamesListed; ++i) {
-            text += (i == 0 ? "" : ", ") + paths[i];
+        std::uint64_t listed = 0;
+        for (const avi::UnreadableFile& file : leftOut.Kept) {
+            if (file.Sound == sounds && listed < kNamesListed) {
+                text += (listed++ == 0 ? "" : ", ") + Printable(file.Path);
+            }
         }
-        if (paths.size() > kNamesListed) {
-            text += " and " + std::to_string(paths.size() - kNamesListed) + " more";
+        if (count > listed) {
+            text += " and " + std::to_string(count - listed) + " more";
         }
         return text;
     };
     std::string summary;
-    if (!pictures.empty()) {
-        summary = Plural(pictures.size(), "picture", "pictures") +
-                  (pictures.size() == 1 ? " could not be read and was left empty: "
-                                        : " could not be read and were left empty: ") +
-                  names(pictures);
+    if (leftOut.Pictures != 0) {
+        summary = Plural(leftOut.Pictures, "picture", "pictures") +
+                  (leftOut.Pictures == 1 ? " could not be read and was left empty: "
+                                         : " could not be read and were left empty: ") +
+                  names(false, leftOut.Pictures);
     }
-    if (!sounds.empty()) {
+    if (leftOut.Sounds != 0) {
         summary +=
-            (summary.empty() ? "" : "; ") + Plural(sounds.size(), "sound", "sounds") +
-            (sounds.size() == 1 ? " could not be read and was left out: " : " could not be read and were left out: ") +
-            names(sounds);
+            (summary.empty() ? "" : "; ") + Plural(leftOut.Sounds, "sound", "sounds") +
+            (leftOut.Sounds == 1 ? " could not be read and was left out: " : " could not be read and were left out: ") +
+            names(true, leftOut.Sounds);
     }
     return summary;
 }
@@ -111,10 +109,10 @@ std::string RunEndJson(const RunEnd& end)
                        ", \"output\": " + (end.Output ? JsonString(*end.Output) : std::string("null")) +
                        ", \"frames_written\": " + std::to_string(end.FramesWritten) +
                        ", \"message\": " + JsonString(end.Message) + ", \"skipped\": [";
-    for (std::size_t i = 0; i < end.LeftOut.size(); ++i) {
-        json += (i == 0 ? "" : ", ") + JsonString(end.LeftOut[i].Path);
+    for (std::size_t i = 0; i < end.LeftOut.Kept.size(); ++i) {
+        json += (i == 0 ? "" : ", ") + JsonString(end.LeftOut.Kept[i].Path);
     }
-    return json + "]}";
+    return json + "], \"skipped_count\": " + std::to_string(end.LeftOut.Pictures + end.LeftOut.Sounds) + "}";
 }
 
 }  // namespace kinetar::cli

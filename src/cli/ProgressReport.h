@@ -29,7 +29,7 @@ std::string ProgressBarText(const avi::RunProgress& progress, double framesPerSe
 std::string ProgressJson(const avi::RunProgress& progress, double framesPerSecond, std::optional<double> secondsLeft);
 
 // The one line after skipped pictures and sounds, naming them; empty when none were.
-std::string LeftOutSummary(const std::vector<avi::UnreadableFile>& leftOut);
+std::string LeftOutSummary(const avi::LeftOutFiles& leftOut);
 
 // The last JSON line of a run: how it ended, its exit status, the video written (null when none
 // took the destination's name), its frames, the message shown on the terminal otherwise, and
@@ -40,7 +40,7 @@ struct RunEnd {
     std::optional<std::string> Output;
     std::uint32_t FramesWritten = 0;
     std::string Message;
-    std::vector<avi::UnreadableFile> LeftOut;
+    avi::LeftOutFiles LeftOut;
 };
 std::string RunEndJson(const RunEnd& end);
 

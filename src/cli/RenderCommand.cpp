@@ -60,14 +60,18 @@ void CatchStopSignals()
 }
 
 // Without a size the video takes the first picture's; one that cannot be read leaves none.
-void CheckFirstPicture(const ProjectHeader& header, const std::vector<FrameRecord>& records)
+void CheckFirstPicture(const ProjectHeader& header, const ProjectRecords& records)
 {
     if (header.Width != 0 && header.Height != 0) {
         return;
     }
-    const auto first = std::find_if(records.begin(), records.end(),
-                                    [](const FrameRecord& record) { return !project::IsSoundRecord(record); });
-    if (first == records.end()) {
+    std::optional<FrameRecord> first;
+    for (std::int32_t i = 0; i < records.Count() && !first; ++i) {
+        if (FrameRecord record = records.At(i); !project::IsSoundRecord(record)) {
+            first = record;
+        }
+    }
+    if (!first) {
         throw Error("The video has no size and no picture to take it from: set one with --size");
     }
     const std::string picture = project::GetText(first->PictureFileName);
@@ -228,15 +232,17 @@ int CommandRender(Arguments arguments)
         }
     }
     ProjectHeader header;
-    std::vector<FrameRecord> records;
+    std::int64_t videoFrames = 0;
     try {
-        records = ReadRecords(path, header);
+        const ProjectRecords records = OpenRecords(path);
+        header = records.Header();
         avi::ProposeSettings(header, Absolute(path), path);
         CheckFirstPicture(header, records);
         if (output) {
             project::SetText(header.AviFileName, destinationGiven);
         }
         avi::CheckVideoSettings(header);
+        videoFrames = project::SummariseTimeline(records.Reader(), project::GetFrameRate(header)).VideoFrames;
     } catch (const Error& error) {
         std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitRenderError;
@@ -253,8 +259,6 @@ int CommandRender(Arguments arguments)
               "' cannot go into this kind of video file (kinetar-cli codecs --container " +
               std::string(avi::ContainerName(container)) + " lists those that can)");
     }
-    const project::FrameRate rate = project::GetFrameRate(header);
-    const std::int64_t videoFrames = project::VideoFrameCount(records, rate);
 
     ProgressDisplay display(style);
     avi::EngineServices services;
@@ -299,6 +303,10 @@ int CommandRender(Arguments arguments)
         return true;
     };
     services.AskFrameError = [&](const avi::UnreadableFile& file) {
+        // A run of unreadable pictures makes no progress reports; a stop asked meanwhile ends it here.
+        if (g_interrupted != 0) {
+            return avi::FrameErrorAnswer::No;
+        }
         display.Break();
         std::cerr << "kinetar-cli: " << OneLine(NamedMessage(file.Message, file.Path)) << "\n";
         return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;

@@ -143,13 +143,6 @@ void RewriteProject(const std::string& path, const ProjectHeader& header, std::i
     file.Commit();
 }
 
-// The project's header and records, from a regular file only.
-cli::ProjectRecords OpenRecords(const std::string& path)
-{
-    RequireRegularFile(path);
-    return cli::ProjectRecords(path);
-}
-
 // A frame index as info shows it: from 0, below count.
 std::size_t ParseIndex(const std::string& text, std::size_t count)
 {

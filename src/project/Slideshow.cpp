@@ -5,6 +5,8 @@
 #include <limits>
 #include <numeric>
 
+#include "project/FrameRecordReader.h"
+
 namespace kinetar::project {
 
 namespace {
@@ -312,29 +314,54 @@ FrameRecord NewSoundRecord(std::string_view soundPath)
     return record;
 }
 
-std::int64_t VideoFrameCount(std::span<const FrameRecord> records, FrameRate rate)
+namespace {
+
+// recordAt(i, record) fills in record i; false ends the walk.
+template <typename RecordAt>
+TimelineSummary Summarise(RecordAt recordAt, FrameRate rate, bool withCues)
 {
+    TimelineSummary summary;
     Timeline timeline(rate);
-    for (const FrameRecord& record : records) {
+    FrameRecord record;
+    for (std::int32_t i = 0; i < std::numeric_limits<std::int32_t>::max() && recordAt(i, record); ++i) {
         if (!IsSoundRecord(record)) {
             timeline.Advance(record.Duration);
+        } else if (withCues) {
+            summary.Cues.push_back({i, timeline.Frames()});
         }
     }
-    return timeline.Frames();
+    summary.VideoFrames = timeline.Frames();
+    return summary;
+}
+
+auto RecordsOf(std::span<const FrameRecord> records)
+{
+    return [records](std::int32_t i, FrameRecord& record) {
+        if (static_cast<std::size_t>(i) >= records.size()) {
+            return false;
+        }
+        record = records[static_cast<std::size_t>(i)];
+        return true;
+    };
+}
+
+}  // namespace
+
+std::int64_t VideoFrameCount(std::span<const FrameRecord> records, FrameRate rate)
+{
+    return Summarise(RecordsOf(records), rate, false).VideoFrames;
 }
 
 std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate rate)
 {
-    std::vector<SoundCue> cues;
-    Timeline timeline(rate);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (IsSoundRecord(records[i])) {
-            cues.push_back({static_cast<std::int32_t>(i), timeline.Frames()});
-        } else {
-            timeline.Advance(records[i].Duration);
-        }
-    }
-    return cues;
+    return Summarise(RecordsOf(records), rate, true).Cues;
+}
+
+TimelineSummary SummariseTimeline(const FrameRecordReader& records, FrameRate rate)
+{
+    return Summarise(
+        [&](std::int32_t i, FrameRecord& record) { return i < records.Count() && records.Read(i, record); }, rate,
+        true);
 }
 
 std::string VideoLengthText(std::int64_t frames, FrameRate rate)

@@ -92,6 +92,15 @@ struct SoundCue {
 };
 std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate rate);
 
+class FrameRecordReader;
+// The video's length and where each sound record is cued, in one walk through the records as the
+// reader gives them, so a project of millions of records costs a block of them and a cue per sound.
+struct TimelineSummary {
+    std::int64_t VideoFrames = 0;
+    std::vector<SoundCue> Cues;
+};
+TimelineSummary SummariseTimeline(const FrameRecordReader& records, FrameRate rate);
+
 // Sound is placed and mixed at 48,000 samples a second.
 inline constexpr std::int64_t kSoundSampleRate = 48'000;
 // The sample where a frame starts: round(frame x 48000 / rate).

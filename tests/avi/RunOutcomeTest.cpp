@@ -116,8 +116,11 @@ TEST(RunOutcome, ARunEndingBeforeItsFirstFrameLeavesTheEarlierFile)
         project.Picture("p.bmp", test::Bmp24(test::GradientImage(64, 48)));
         project.Frames(row.frames);
         test::WriteFile(project.dir.File(file), kEarlier);
-        RunOutcome outcome{
-            .FramesWritten = 99, .DestinationReplaced = true, .SystemError = 1, .Detail = "x", .LeftOut = {{}}};
+        RunOutcome outcome{.FramesWritten = 99,
+                           .DestinationReplaced = true,
+                           .SystemError = 1,
+                           .Detail = "x",
+                           .LeftOut = {.Kept = {{}}, .Pictures = 1, .Sounds = 1}};
         auto services =
             WithChooser(Choosing(MakeCodecSettings(row.fourcc)), row.fourcc == kFailing ? &failing : nullptr);
         services.Outcome = &outcome;
@@ -127,10 +130,12 @@ TEST(RunOutcome, ARunEndingBeforeItsFirstFrameLeavesTheEarlierFile)
         EXPECT_EQ(outcome.Detail, "");
         // Only a picture answered Yes is left out; one that stopped the run is not.
         const bool leftOut = row.options.answer == Yes && row.frames.front().picture == "gone.bmp";
-        ASSERT_EQ(outcome.LeftOut.size(), leftOut ? 1U : 0U);
+        ASSERT_EQ(outcome.LeftOut.Kept.size(), leftOut ? 1U : 0U);
+        EXPECT_EQ(outcome.LeftOut.Pictures, leftOut ? 1U : 0U);
+        EXPECT_EQ(outcome.LeftOut.Sounds, 0U);
         if (leftOut) {
-            EXPECT_EQ(outcome.LeftOut[0].Path, project.dir.File("gone.bmp"));
-            EXPECT_FALSE(outcome.LeftOut[0].Sound);
+            EXPECT_EQ(outcome.LeftOut.Kept[0].Path, project.dir.File("gone.bmp"));
+            EXPECT_FALSE(outcome.LeftOut.Kept[0].Sound);
         }
         ExpectDestination(project, file, outcome, row.written > 0 || row.result == kResultDone);
     }

@@ -116,9 +116,9 @@ TEST(ProgressJson, OneObjectALineForScripts)
                           .Output = std::nullopt,
                           .FramesWritten = 2,
                           .Message = "internal error: \"x\"",
-                          .LeftOut = {{.Message = "m", .Path = "/a\x1b.jpg"}}}),
+                          .LeftOut = {.Kept = {{.Message = "m", .Path = "/a\x1b.jpg"}}, .Pictures = 3}}),
               R"({"outcome": "internal-error", "result": 9, "output": null, "frames_written": 2, )"
-              R"("message": "internal error: \"x\"", "skipped": ["/a\u001b.jpg"]})");
+              R"("message": "internal error: \"x\"", "skipped": ["/a\u001b.jpg"], "skipped_count": 3})");
 }
 
 TEST(LeftOutSummary, NamesWhatWasLeftOutOnOneLine)
@@ -140,8 +140,21 @@ TEST(LeftOutSummary, NamesWhatWasLeftOutOnOneLine)
          "7 pictures could not be read and were left empty: 1, 2, 3, 4, 5 and 2 more"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(LeftOutSummary(row.leftOut), row.summary);
+        avi::LeftOutFiles leftOut;
+        for (const avi::UnreadableFile& file : row.leftOut) {
+            leftOut.Add(file);
+        }
+        EXPECT_EQ(LeftOutSummary(leftOut), row.summary);
     }
+    // A million left out are counted; a hundred of each kind are kept for their names.
+    avi::LeftOutFiles many;
+    for (int i = 0; i < 1'000'000; ++i) {
+        many.Add(i % 2 == 0 ? picture("p") : sound("s"));
+    }
+    EXPECT_EQ(many.Kept.size(), 2 * avi::LeftOutFiles::kKept);
+    EXPECT_EQ(LeftOutSummary(many),
+              "500000 pictures could not be read and were left empty: p, p, p, p, p and 499995 more; "
+              "500000 sounds could not be read and were left out: s, s, s, s, s and 499995 more");
 }
 
 }  // namespace

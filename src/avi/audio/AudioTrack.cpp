@@ -778,7 +778,7 @@ private:
 };
 
 struct Sound {
-    std::string Path;
+    std::int32_t Record = 0;
     std::int64_t Cue = 0;  // the sample of its cue
 };
 
@@ -786,6 +786,7 @@ struct Sound {
 
 struct AudioTrack::State {
     std::vector<Sound> Sounds;
+    AudioTrack::SoundPathOf PathOf;
     std::int64_t Total = 0;
     std::int64_t FadeStart = 0;
     Encoder Out;
@@ -813,7 +814,7 @@ struct AudioTrack::State {
             if (Playing == nullptr && NextSound < Sounds.size() &&
                 std::max(Sounds[NextSound].Cue, LastEnd) <= Position) {
                 try {
-                    Playing = std::make_unique<SoundDecoder>(Sounds[NextSound].Path);
+                    Playing = std::make_unique<SoundDecoder>(PathOf(Sounds[NextSound].Record));
                 } catch (const Error&) {
                     // Readable when the track was made, gone since: it plays as silence of no length.
                     ++NextSound;
@@ -909,28 +910,50 @@ std::unique_ptr<AudioTrack> AudioTrack::Make(std::span<const project::FrameRecor
                                              std::int64_t videoFrames, AudioCodec codec,
                                              const SoundErrorQuestion& skipUnreadable, bool* stopped)
 {
+    const std::vector<project::SoundCue> cues = project::SoundCues(records, rate);
+    // The track may outlive the records.
+    std::vector<std::string> paths(records.size());
+    for (const project::SoundCue& cue : cues) {
+        paths[static_cast<std::size_t>(cue.Record)] =
+            project::GetText(records[static_cast<std::size_t>(cue.Record)].PictureFileName);
+    }
+    const auto pathOf = [paths = std::move(paths)](std::int32_t record) {
+        return paths[static_cast<std::size_t>(record)];
+    };
+    return Make(cues, pathOf, rate, videoFrames, codec, skipUnreadable, stopped);
+}
+
+std::unique_ptr<AudioTrack> AudioTrack::Make(std::span<const project::SoundCue> cues, SoundPathOf pathOf,
+                                             project::FrameRate rate, std::int64_t videoFrames, AudioCodec codec,
+                                             const SoundErrorQuestion& skipUnreadable, bool* stopped)
+{
     std::vector<Sound> sounds;
-    for (const project::SoundCue& cue : project::SoundCues(records, rate)) {
-        const auto& name = records[static_cast<std::size_t>(cue.Record)].PictureFileName;
-        const std::string path(name.data(), std::find(name.begin(), name.end(), '\0'));
-        try {
-            SoundDecoder check(path);
-        } catch (const Error& error) {
-            if (skipUnreadable && !skipUnreadable(error.what(), path)) {
-                if (stopped != nullptr) {
-                    *stopped = true;
+    // A project naming one song many times opens it once here.
+    std::string lastReadable;
+    for (const project::SoundCue& cue : cues) {
+        const std::string path = pathOf(cue.Record);
+        if (sounds.empty() || path != lastReadable) {
+            try {
+                SoundDecoder check(path);
+            } catch (const Error& error) {
+                if (skipUnreadable && !skipUnreadable(error.what(), path)) {
+                    if (stopped != nullptr) {
+                        *stopped = true;
+                    }
+                    return nullptr;
                 }
-                return nullptr;
+                continue;
             }
-            continue;
+            lastReadable = path;
         }
-        sounds.push_back({path, project::SampleAtFrame(cue.Frame, rate)});
+        sounds.push_back({cue.Record, project::SampleAtFrame(cue.Frame, rate)});
     }
     if (sounds.empty()) {
         return nullptr;
     }
     auto state = std::make_unique<State>(codec);
     state->Sounds = std::move(sounds);
+    state->PathOf = std::move(pathOf);
     state->Total = project::SampleAtFrame(videoFrames, rate);
     state->FadeStart = state->Total - std::min(kFadeSamples, state->Total / 2);
     return std::unique_ptr<AudioTrack>(new AudioTrack(std::move(state)));

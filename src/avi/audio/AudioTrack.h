@@ -59,6 +59,12 @@ public:
     static std::unique_ptr<AudioTrack> Make(std::span<const project::FrameRecord> records, project::FrameRate rate,
                                             std::int64_t videoFrames, AudioCodec codec,
                                             const SoundErrorQuestion& skipUnreadable = {}, bool* stopped = nullptr);
+    // The same from the sound records' cues, each record's path asked for when it is needed, so the
+    // track holds no path of its own: pathOf must answer for as long as the track lives.
+    using SoundPathOf = std::function<std::string(std::int32_t record)>;
+    static std::unique_ptr<AudioTrack> Make(std::span<const project::SoundCue> cues, SoundPathOf pathOf,
+                                            project::FrameRate rate, std::int64_t videoFrames, AudioCodec codec,
+                                            const SoundErrorQuestion& skipUnreadable = {}, bool* stopped = nullptr);
     ~AudioTrack();
     AudioTrack(const AudioTrack&) = delete;
     AudioTrack& operator=(const AudioTrack&) = delete;

@@ -163,18 +163,6 @@ struct PendingPicture {
     PictureReadAhead::Ticket picture;
 };
 
-// The records of the working copy; nothing when they cannot be read at once.
-std::optional<std::vector<project::FrameRecord>> ReadRecords(const std::string& workingCopyPath)
-{
-    std::vector<project::FrameRecord> records;
-    try {
-        (void)project::ReadProject(workingCopyPath, &records);
-    } catch (const Error&) {
-        return std::nullopt;
-    }
-    return records;
-}
-
 // The sound each kind of file carries: what its players expect.
 AudioCodec SoundCodecFor(Container container)
 {
@@ -237,6 +225,14 @@ bool DefaultChooser(project::CodecSettings& variables, const CodecRegistry& code
 
 }  // namespace
 
+void LeftOutFiles::Add(UnreadableFile file)
+{
+    std::uint64_t& count = file.Sound ? Sounds : Pictures;
+    if (count++ < kKept) {
+        Kept.push_back(std::move(file));
+    }
+}
+
 void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& settingsChanged,
                const ProgressCallback& progress, std::uint8_t& result, const EngineServices& services)
 {
@@ -248,9 +244,14 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const int bits = project::ColorDepthBits(header);
     const std::int32_t count = project::ProjectFrameCount(workingCopyPath);
     const project::FrameRate rate = project::GetFrameRate(header);
-    const auto records = ReadRecords(workingCopyPath);
-    // The records' count when they cannot be read at once.
-    const std::int64_t videoFrames = records ? project::VideoFrameCount(*records, rate) : count;
+    // One walk through the records before the run, a block at a time: the video's length and the
+    // sounds' cues. A working copy that cannot be opened makes a video of its records' count.
+    std::optional<project::TimelineSummary> summary;
+    if (const project::FrameRecordReader walk(workingCopyPath, project::FrameRecordReader::Reading::InBlocks);
+        walk.IsOpen()) {
+        summary = project::SummariseTimeline(walk, rate);
+    }
+    const std::int64_t videoFrames = summary ? summary->VideoFrames : count;
     // The file's headers count frames in 32 bits.
     if (videoFrames > kMaxVideoFrames) {
         throw Error("The video would be " + std::to_string(videoFrames) + " frames long (allowed: up to " +
@@ -336,18 +337,25 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     }
     // The sound track's stream comes between the video stream and the file's header. A sound that
     // cannot be read is put to the frame-error question: Yes leaves it out, the others stop.
+    const project::FrameRecordReader recordReader(workingCopyPath);
     std::unique_ptr<AudioTrack> sound;
-    if (records) {
+    if (summary) {
         bool soundStopped = false;
         const SoundErrorQuestion skipSound = [&](const std::string& message, const std::string& path) {
             const UnreadableFile file{.Message = message, .Path = path, .Sound = true};
             const bool skip = !services.AskFrameError || services.AskFrameError(file) == FrameErrorAnswer::Yes;
             if (skip) {
-                outcome.LeftOut.push_back(file);
+                outcome.LeftOut.Add(file);
             }
             return skip;
         };
-        sound = AudioTrack::Make(*records, rate, videoFrames, SoundCodecFor(container), skipSound, &soundStopped);
+        const auto pathOf = [&recordReader](std::int32_t index) {
+            project::FrameRecord record;
+            return recordReader.Read(index, record) ? project::GetText(record.PictureFileName) : std::string();
+        };
+        sound = AudioTrack::Make(summary->Cues, pathOf, rate, videoFrames, SoundCodecFor(container), skipSound,
+                                 &soundStopped);
+        summary.reset();
         if (soundStopped) {
             result = kResultStopped;
             run.ReleaseAVIObjects(true);
@@ -399,7 +407,6 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     // so a photo may be decoded smaller.
     const std::int32_t frameWidth = run.workingFrame->Width();
     const std::int32_t frameHeight = run.workingFrame->Height();
-    const project::FrameRecordReader recordReader(workingCopyPath);
     PictureReadAhead readAhead;
     // Sound records take no video time: the next picture record is the next frame.
     const auto startLoading = [&](std::int32_t& index) {
@@ -498,7 +505,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             const FrameErrorAnswer answer =
                 services.AskFrameError ? services.AskFrameError(file) : FrameErrorAnswer::Yes;
             if (answer == FrameErrorAnswer::Yes) {
-                outcome.LeftOut.push_back(file);
+                outcome.LeftOut.Add(file);
                 // Its positions stay empty, and the next picture cuts in.
                 run.positions = end;
                 previous.reset();

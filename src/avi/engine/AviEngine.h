@@ -35,14 +35,26 @@ inline constexpr const char* kChooserTitle = "Select compression type...";
 // The question's text: the failure's message, a line break, "Do you want continue?".
 std::string FrameErrorText(const std::string& message);
 
+// The pictures left empty and the sounds left out: all counted, the first hundred of each kind
+// kept in turn, so a project of a million unreadable records does not hold a million messages.
+struct LeftOutFiles {
+    static constexpr std::size_t kKept = 100;
+    std::vector<UnreadableFile> Kept;
+    std::uint64_t Pictures = 0;
+    std::uint64_t Sounds = 0;
+
+    void Add(UnreadableFile file);
+    bool Empty() const { return Pictures == 0 && Sounds == 0; }
+};
+
 // What a run did, for a caller that says more than the result code: every way out of CreateAVI
 // fills it in, an error passing through included.
 struct RunOutcome {
-    std::uint32_t FramesWritten = 0;      // video frames of pictures in the file, a held picture's each
-    bool DestinationReplaced = false;     // the new file took the destination's name
-    int SystemError = 0;                  // errno of the failed output open/write, 0 if none
-    std::string Detail;                   // for result 6: what the compressor refuses; for 2: a link refused
-    std::vector<UnreadableFile> LeftOut;  // the pictures left empty and sounds left out, in turn
+    std::uint32_t FramesWritten = 0;   // video frames of pictures in the file, a held picture's each
+    bool DestinationReplaced = false;  // the new file took the destination's name
+    int SystemError = 0;               // errno of the failed output open/write, 0 if none
+    std::string Detail;                // for result 6: what the compressor refuses; for 2: a link refused
+    LeftOutFiles LeftOut;
 };
 
 // What the engine asks of its caller besides progress.
