@@ -13,6 +13,7 @@
 #include "avi/writer/FourCC.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "project/Motion.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -342,6 +343,12 @@ void DescribeProject(const std::string& path, std::ostream& out)
             if (record.Crossfade != 0) {
                 piece += "\tcrossfade " + project::FormatSeconds(record.Crossfade) + " s";
             }
+            if (const project::Motion motion = project::GetMotion(record); motion.Kind != project::MotionKind::None) {
+                piece += "\tmotion " + project::FormatMotion(motion);
+                if (motion.Ease != project::Easing::Linear) {
+                    piece += "\teasing " + std::string(project::EasingName(motion.Ease));
+                }
+            }
             piece += "\n";
         }
         PassOn(piece, out);
@@ -426,7 +433,9 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
                  "\", \"duration_ms\": " + std::to_string(record.Duration.Get()) +
                  ", \"crossfade_ms\": " + std::to_string(record.Crossfade.Get()) +
                  ", \"start_frame\": " + std::to_string(start) + ", \"frame_count\": " + std::to_string(count) +
-                 ", \"crossfade_frames\": " + std::to_string(crossfadeFrames) + "}";
+                 ", \"crossfade_frames\": " + std::to_string(crossfadeFrames) + ", \"motion\": \"" +
+                 project::FormatMotion(project::GetMotion(record)) + "\", \"easing\": \"" +
+                 std::string(project::EasingName(project::GetMotion(record).Ease)) + "\"}";
         PassOn(piece, out);
     }
     PassOn(piece, out, true);

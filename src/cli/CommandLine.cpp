@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "avi/engine/VideoSettings.h"
 #include "cli/CliProject.h"
 #include "common/Error.h"
 
@@ -214,6 +215,24 @@ ProjectRecords OpenRecords(const std::string& path)
 {
     RequireRegularFile(path);
     return ProjectRecords(path);
+}
+
+std::pair<std::int32_t, std::int32_t> ParseVideoSize(const std::string& text)
+{
+    if (const auto preset = avi::FindSizePreset(text)) {
+        return {preset->Width, preset->Height};
+    }
+    const auto cross = text.find_first_of("xX");
+    if (cross == std::string::npos) {
+        Usage("--size must be WIDTHxHEIGHT or one of 720p, 1080p, 4k, vertical, square, portrait, not '" + text + "'");
+    }
+    const std::int32_t width = ParseNumber(text.substr(0, cross), "The width", avi::kMinVideoSide, avi::kMaxVideoSide);
+    const std::int32_t height =
+        ParseNumber(text.substr(cross + 1), "The height", avi::kMinVideoSide, avi::kMaxVideoSide);
+    if (const auto refusal = avi::VideoSizeRefusal(width, height)) {
+        Usage(*refusal);
+    }
+    return {width, height};
 }
 
 // A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.

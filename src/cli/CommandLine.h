@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "avi/codecs/CodecRegistry.h"
@@ -69,6 +70,10 @@ void RequireRegularFile(const std::string& path, const std::string& consequence 
 
 // The project's header and its records read a block at a time, from a regular file only.
 ProjectRecords OpenRecords(const std::string& path);
+
+// --size: WIDTHxHEIGHT, or a preset's name (720p, 1080p, 4k, vertical, square, portrait); a size
+// nothing could play is refused.
+std::pair<std::int32_t, std::int32_t> ParseVideoSize(const std::string& text);
 
 // A compressor by its fourcc as codecs lists it: case does not matter, trailing blanks are optional.
 const avi::CodecInfo& ParseCodec(const std::string& text);

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "avi/audio/SoundFile.h"
@@ -31,8 +32,10 @@
 #include "cli/CliProject.h"
 #include "cli/CommandLine.h"
 #include "cli/RenderCommand.h"
+#include "cli/StillCommand.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "project/Motion.h"
 #include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectRewrite.h"
@@ -182,7 +185,7 @@ FitMode ParseFit(const std::string& text)
 {
     const auto mode = project::FitModeFromName(text);
     if (!mode) {
-        Usage("--fit must be stretch, top-left, letterbox, crop or centre, not '" + text + "'");
+        Usage("--fit must be stretch, top-left, letterbox, crop, centre or blur, not '" + text + "'");
     }
     return *mode;
 }
@@ -214,10 +217,17 @@ struct FrameOptions {
     std::optional<FitMode> Fit;
     std::optional<std::uint32_t> Duration;
     std::optional<std::uint32_t> Crossfade;
+    std::optional<project::Motion> Motion;
+    std::optional<project::Easing> Ease;
 
-    bool Any() const { return Fit || Duration || Crossfade; }
+    bool Any() const { return Fit || Duration || Crossfade || Motion || Ease; }
     void ApplyTo(FrameRecord& record) const
     {
+        if (Motion || Ease) {
+            project::Motion motion = Motion ? *Motion : project::GetMotion(record);
+            motion.Ease = Ease ? *Ease : Motion ? project::Easing::Linear : motion.Ease;
+            project::SetMotion(record, motion);
+        }
         if (Fit) {
             project::SetFit(record, *Fit);
         }
@@ -241,6 +251,19 @@ FrameOptions TakeFrameOptions(Arguments& arguments)
     }
     if (const auto crossfade = arguments.Value("--crossfade")) {
         options.Crossfade = ParseSecondsOption(*crossfade, "--crossfade");
+    }
+    if (const auto motion = arguments.Value("--motion")) {
+        std::string problem;
+        options.Motion = project::ParseMotion(*motion, &problem);
+        if (!options.Motion) {
+            Usage("--motion: " + problem);
+        }
+    }
+    if (const auto easing = arguments.Value("--easing")) {
+        options.Ease = project::ParseEasing(*easing);
+        if (!options.Ease) {
+            Usage("--easing must be linear or smooth, not '" + *easing + "'");
+        }
     }
     return options;
 }
@@ -321,15 +344,7 @@ int CommandSet(Arguments arguments)
     const cli::ProjectRecords records = OpenRecords(path);
     ProjectHeader header = records.Header();
     if (size) {
-        const auto cross = size->find_first_of("xX");
-        if (cross == std::string::npos) {
-            Usage("--size must be WIDTHxHEIGHT, not '" + *size + "'");
-        }
-        header.Width = ParseNumber(size->substr(0, cross), "The width", avi::kMinVideoSide, avi::kMaxVideoSide);
-        header.Height = ParseNumber(size->substr(cross + 1), "The height", avi::kMinVideoSide, avi::kMaxVideoSide);
-        if (const auto refusal = avi::VideoSizeRefusal(header.Width, header.Height)) {
-            Usage(*refusal);
-        }
+        std::tie(header.Width, header.Height) = ParseVideoSize(*size);
     }
     if (fps) {
         const auto rate = project::ParseFrameRate(*fps);
@@ -510,7 +525,7 @@ int CommandFrame(Arguments arguments)
                               : "unexpected argument " + rest[2]);
     }
     if (!options.Any()) {
-        Usage("frame needs --fit, --duration or --crossfade");
+        Usage("frame needs --fit, --duration, --crossfade, --motion or --easing");
     }
     const std::string& path = rest[0];
     const std::string& which = rest[1];
@@ -525,7 +540,7 @@ int CommandFrame(Arguments arguments)
         first = static_cast<std::int32_t>(ParseIndex(which, static_cast<std::size_t>(records.Count())));
         end = first + 1;
         if (project::IsSoundRecord(records.At(first))) {
-            Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration or crossfade");
+            Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration, crossfade or motion");
         }
     }
     const auto edited = [&](std::int32_t i) {
@@ -659,11 +674,14 @@ struct Command {
 };
 
 constexpr std::string_view kFitAndSeconds =
-    "A fit MODE is stretch, top-left (--no-stretch), letterbox, crop or centre. SECONDS are decimal\n"
-    "seconds (3, 0.5, 2.002) up to a day; a duration of 0 shows the picture for one frame, a crossfade\n"
-    "of 0 cuts to it.\n";
+    "A fit MODE is stretch, top-left (--no-stretch), letterbox, crop, centre or blur (letterboxed over a\n"
+    "blurred copy of itself). SECONDS are decimal seconds (3, 0.5, 2.002) up to a day; a duration of 0\n"
+    "shows the picture for one frame, a crossfade of 0 cuts to it. MOTION is none, auto (a gentle zoom\n"
+    "and drift, for pictures of a second or more) or START:END, each view X,Y,ZOOM: its centre as\n"
+    "fractions of the picture's width and height (0 to 1) and how much closer than the fit's own view\n"
+    "(1 to 10), e.g. 0.5,0.5,1:0.3,0.4,1.4; --easing smooth starts and ends the move gently.\n";
 
-const std::array<Command, 9> kCommands{{
+const std::array<Command, 10> kCommands{{
     {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force]\n",
      "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n",
      "          -f, --force replaces a file that is already there\n"},
@@ -675,13 +693,16 @@ const std::array<Command, 9> kCommands{{
      "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
      "          --background the colour around fitted pictures, --smooth a smooth scaling filter,\n"
      "          --codec and --quality the compressor a generation starts from (as its chooser keeps it)\n",
-     "          --size: each side 1 to 32767; --depth: bits per pixel; --play: whether the desktop\n"
+     "          --size: WxH, each side 1 to 32767, or 720p, 1080p, 4k, vertical (1080x1920), square\n"
+     "          (1080x1080) or portrait (1080x1350); --depth: bits per pixel; --play: whether the desktop\n"
      "          program plays the video when it is done; --output: the video file, .avi, .mp4 (.m4v,\n"
      "          .mov), .mkv or .webm (any other name is an AVI file; a picture's or a sound's is refused)\n"},
     {"add", CommandAdd,
      "kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
-     "stretch|top-left|letterbox|crop|centre]\n"
-     "                               [--duration SECONDS] [--crossfade SECONDS] [--from FILE|-] PICTURE|SOUND...\n",
+     "stretch|top-left|letterbox|crop|centre|blur]\n"
+     "                               [--duration SECONDS] [--crossfade SECONDS] [--motion MOTION] [--easing "
+     "linear|smooth]\n"
+     "                               [--from FILE|-] PICTURE|SOUND...\n",
      "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
      "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
      "          its sound starts where the next picture starts, or when the sound before it ends;\n"
@@ -689,8 +710,9 @@ const std::array<Command, 9> kCommands{{
      "          --sort name, start or end: by name, or by the number at the start or end of the name;\n"
      "          a file that is missing or is not a picture or sound is refused, and nothing is added\n"},
     {"frame", CommandFrame,
-     "kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n",
-     "  frame   changes the fit, duration or crossfade of the frame at INDEX (from 0) or of all frames\n"
+     "kinetar-cli frame PROJECT INDEX|all [--fit MODE] [--duration SECONDS] [--crossfade SECONDS]\n"
+     "                               [--motion MOTION] [--easing linear|smooth]\n",
+     "  frame   changes the fit, duration, crossfade or motion of the frame at INDEX (from 0) or of all frames\n"
      "          (sound records are left as they are)\n",
      ""},
     {"remove", CommandRemove, "kinetar-cli remove PROJECT INDEX...\n",
@@ -702,6 +724,10 @@ const std::array<Command, 9> kCommands{{
      "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
      "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n",
      ""},
+    {"still", CommandStill, "kinetar-cli still PROJECT TIME|#FRAME --output FILE.png [--size WxH]\n",
+     "  still   writes the video's frame at TIME (12.5, 0:12.5) or #FRAME (from 0) as a PNG picture,\n"
+     "          exactly as the render makes it before compression\n",
+     "          --size: another size than the project's (WxH or a preset, as set takes it)\n"},
     {"codecs", CommandCodecs, "kinetar-cli codecs [--depth BITS] [--container avi|mp4|mkv|webm]\n",
      "  codecs  lists the compressors: fourcc, a tab, the name; --container those that kind of file\n"
      "          takes (avi when not given)\n",

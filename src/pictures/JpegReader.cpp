@@ -193,9 +193,20 @@ void ReadJpegPicture(std::span<const std::uint8_t> bytes, const std::string& pat
                      swaps ? request.TargetWidth : request.TargetHeight);
     info.scale_num = 1;
     info.scale_denom = static_cast<unsigned int>(reduction);
+    if (request.AnyEighths && request.TargetWidth > 0 && request.TargetHeight > 0) {
+        const std::int64_t width = swaps ? info.image_height : info.image_width;
+        const std::int64_t height = swaps ? info.image_width : info.image_height;
+        unsigned eighths = 1;
+        while (eighths < 8 &&
+               ((width * eighths + 7) / 8 < request.TargetWidth || (height * eighths + 7) / 8 < request.TargetHeight)) {
+            ++eighths;
+        }
+        info.scale_num = eighths;
+        info.scale_denom = 8;
+    }
     // A reduced picture is only stretched down further: the merged chroma upsampling is quicker and
     // its difference from the smooth one is gone in the stretch.
-    info.do_fancy_upsampling = reduction == 1 ? TRUE : FALSE;
+    info.do_fancy_upsampling = info.scale_num == info.scale_denom ? TRUE : FALSE;
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
 

@@ -15,6 +15,9 @@ struct PictureRequest {
     // size. A photo at least twice as large in both directions may then be decoded smaller.
     std::int32_t TargetWidth = 0;
     std::int32_t TargetHeight = 0;
+    // A JPEG may be decoded at any eighth of its size that still covers the target, not only at
+    // a half, a quarter or an eighth: for a moving picture, whose filter takes any scale.
+    bool AnyEighths = false;
 };
 
 }  // namespace kinetar::pictures

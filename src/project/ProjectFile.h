@@ -101,7 +101,12 @@ struct FrameRecord {
     std::uint8_t Stretch = 0;  // 0 = copy to the top-left corner, otherwise stretch to the video size
     std::uint8_t Fit = 0;      // 0 = as Stretch says, 1 = letterbox, 2 = crop, 3 = centre
     LeUInt32 Crossfade;        // milliseconds of blending into this picture; 0 = cut
-    std::array<std::uint8_t, 20> Reserved3{};
+    std::uint8_t Motion = 0;   // 0 = still, 1 = between the framings below, 2 = automatic
+    std::uint8_t Easing = 0;   // 0 = linear, 1 = easing in and out
+    // Centre x and y (16-bit fractions of the picture), zoom (thousandths), little-endian.
+    std::array<std::uint8_t, 6> MotionStart{};
+    std::array<std::uint8_t, 6> MotionEnd{};
+    std::array<std::uint8_t, 6> Reserved3{};
 };
 static_assert(sizeof(FrameRecord) == 292);
 static_assert(offsetof(FrameRecord, PictureFileName) == 1);
@@ -109,6 +114,9 @@ static_assert(offsetof(FrameRecord, Duration) == 262);
 static_assert(offsetof(FrameRecord, Stretch) == 266);
 static_assert(offsetof(FrameRecord, Fit) == 267);
 static_assert(offsetof(FrameRecord, Crossfade) == 268);
+static_assert(offsetof(FrameRecord, Motion) == 272);
+static_assert(offsetof(FrameRecord, MotionStart) == 274);
+static_assert(offsetof(FrameRecord, MotionEnd) == 280);
 
 inline constexpr std::int64_t kHeaderSize = sizeof(ProjectHeader);
 inline constexpr std::int64_t kFrameRecordSize = sizeof(FrameRecord);

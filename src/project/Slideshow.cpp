@@ -13,7 +13,7 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;  // products of sums of durations and rates
 
-constexpr std::array<std::string_view, 5> kFitNames{"stretch", "top-left", "letterbox", "crop", "centre"};
+constexpr std::array<std::string_view, 6> kFitNames{"stretch", "top-left", "letterbox", "crop", "centre", "blur"};
 
 // round(numerator / denominator), halves up.
 Wide RoundedQuotient(Wide numerator, Wide denominator)
@@ -125,6 +125,8 @@ FitMode GetFit(const FrameRecord& record)
         return FitMode::Crop;
     case 3:
         return FitMode::Centre;
+    case 4:
+        return FitMode::Blur;
     default:
         return record.Stretch != 0 ? FitMode::Stretch : FitMode::TopLeft;
     }
@@ -146,6 +148,10 @@ void SetFit(FrameRecord& record, FitMode mode)
     case FitMode::Centre:
         record.Fit = 3;
         record.Stretch = 0;
+        break;
+    case FitMode::Blur:
+        record.Fit = 4;
+        record.Stretch = 1;
         break;
     }
 }

@@ -13,7 +13,7 @@
 // exact frame rate. Both front ends and the engine read and write them only through here.
 namespace kinetar::project {
 
-enum class FitMode : std::uint8_t { Stretch, TopLeft, Letterbox, Crop, Centre };
+enum class FitMode : std::uint8_t { Stretch, TopLeft, Letterbox, Crop, Centre, Blur };
 
 // A Fit byte of 0 (or one this program does not know) follows the Stretch byte.
 FitMode GetFit(const FrameRecord& record);

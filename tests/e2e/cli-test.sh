@@ -211,12 +211,12 @@ slideshow_refused)
     expect_status 2 "$cli" $arguments
     grep -qF -- "$message" err.txt || fail "'$arguments': $(head -n 1 err.txt)"
   done <<'ROWS'
-add p.AVIprj --fit stretched a.bmp|--fit must be stretch, top-left, letterbox, crop or centre, not 'stretched'
+add p.AVIprj --fit stretched a.bmp|--fit must be stretch, top-left, letterbox, crop, centre or blur, not 'stretched'
 add p.AVIprj --no-stretch --fit letterbox a.bmp|cannot go with --fit letterbox
 add p.AVIprj --duration -1 a.bmp|--duration must be seconds from 0 to 86400
 add p.AVIprj --duration 86400.001 a.bmp|not '86400.001'
 add p.AVIprj --crossfade 1,5 a.bmp|--crossfade must be seconds
-frame p.AVIprj 0|frame needs --fit, --duration or --crossfade
+frame p.AVIprj 0|frame needs --fit, --duration, --crossfade, --motion or --easing
 frame p.AVIprj 1 --fit crop|there is no frame 1: the project has 1 frame,
 frame p.AVIprj -1 --fit crop|not '-1'
 set p.AVIprj --fps 0|--fps must be a positive rate
@@ -1076,6 +1076,46 @@ huge_project)
   # a million frames take a while, so it is stopped after a few seconds of work.
   "$cli" set p.AVIprj --size 16x16 --output "$PWD/p.avi" >/dev/null
   expect_status 4 limited timeout --preserve-status -s TERM 3 "$cli" render p.AVIprj --quiet
+  ;;
+
+still_motion)
+  # Moving pictures, a blurred fill and crossfades: a still of any frame equals that frame of a
+  # lossless render, pixel for pixel; malformed motion is refused before anything changes.
+  /usr/bin/python3 - <<'PY'
+from PIL import Image, ImageDraw
+for i, (w, h) in enumerate([(800, 600), (600, 900), (1024, 640)]):
+    im = Image.new('RGB', (w, h), (20 * i, 90, 160))
+    d = ImageDraw.Draw(im)
+    for y in range(0, h, 14):
+        d.rectangle([0, y, w, y + 6], fill=((y * 7) % 256, (y * 3 + 80 * i) % 256, 200 - y % 200))
+    d.ellipse([w // 4, h // 4, 3 * w // 4, 3 * h // 4], fill=(250, 200, 10))
+    im.save(f'p{i}.jpg', quality=92)
+PY
+  "$cli" new s.AVIprj
+  "$cli" add s.AVIprj --fit crop --duration 1.2 --crossfade 0.4 --motion auto p0.jpg p2.jpg
+  "$cli" add s.AVIprj --fit blur --duration 1 --crossfade 0.4 --motion 0.5,0.3,1:0.5,0.7,1.5 --easing smooth p1.jpg
+  "$cli" set s.AVIprj --size 160x90 --fps 25 --output "$PWD/s.avi" >/dev/null
+  expect_status 0 "$cli" info s.AVIprj
+  expect_line out.txt $'2\tblur\t'"$PWD"$'/p1.jpg\tduration 1 s\tcrossfade 0.4 s\tmotion 0.5,0.3,1:0.5,0.7,1.5\teasing smooth'
+  expect_status 0 "$cli" render s.AVIprj --codec DIB --quiet
+  for frame in 0 20 33 40 62 70 84; do
+    expect_status 0 "$cli" still s.AVIprj "#$frame" --output "still$frame.png"
+    ffmpeg -v error -y -i s.avi -vf "select=eq(n\,$frame)" -frames:v 1 "video$frame.png"
+    cmp -s <(/usr/bin/convert "still$frame.png" rgb:-) <(/usr/bin/convert "video$frame.png" rgb:-) ||
+      fail "the still of frame $frame differs from the video's"
+  done
+  expect_status 0 "$cli" still s.AVIprj 1.6 --output time.png
+  cmp -s <(/usr/bin/convert time.png rgb:-) <(/usr/bin/convert still40.png rgb:-) || fail "1.6 s is not frame 40"
+  expect_status 0 "$cli" still s.AVIprj "#0" --size square --output square.png
+  [ "$(/usr/bin/convert square.png -format '%wx%h' info:)" = 1080x1080 ] || fail "--size square"
+  expect_status 1 "$cli" still s.AVIprj "#85" --output past.png
+  grep -qF "The video has 85 frames; there is no frame 85" err.txt || fail "past the end: $(cat err.txt)"
+  cp s.AVIprj before.AVIprj
+  for motion in 0.5,0.5,0.9:0.5,0.5,1 0.5,0.5,1:0.5,0.5,11 1.5,0.5,1:0.5,0.5,1 0.5,0.5,1 sideways; do
+    expect_status 2 "$cli" frame s.AVIprj all --motion "$motion"
+  done
+  expect_status 2 "$cli" frame s.AVIprj all --easing wobbly
+  cmp -s s.AVIprj before.AVIprj || fail "a refused --motion changed the project"
   ;;
 
 *)

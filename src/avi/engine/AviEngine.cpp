@@ -14,6 +14,7 @@
 #include "avi/engine/PictureReadAhead.h"
 #include "avi/engine/VideoOutput.h"
 #include "avi/engine/VideoSettings.h"
+#include "avi/frames/ShownPicture.h"
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "pictures/LoadPicture.h"
@@ -418,7 +419,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             pending.options = FitOptionsFor(header, pending.record);
             pending.picture =
                 readAhead.Request([path = project::GetText(pending.record.PictureFileName),
-                                   request = PictureRequestFor(pending.options, frameWidth, frameHeight)] {
+                                   request = PictureRequestFor(header, pending.record, frameWidth, frameHeight)] {
                     return pictures::LoadPicture(path, request);
                 });
         }
@@ -479,6 +480,9 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     project::Timeline timeline(rate);
     std::unique_ptr<WorkingFrame> previous;  // the last picture, fitted, for a crossfade out of it
     std::unique_ptr<WorkingFrame> blended;
+    // The last picture while it moves on under the next one fading in.
+    std::optional<ShownPicture> movingPrevious;
+    std::int64_t pictureNumber = 0;  // the place of the picture among the pictures, for automatic motion
     std::deque<PendingPicture> ahead;
     std::int32_t requested = 0;
     // Up to kPicturesAhead loading; the first missing record ends the list.
@@ -509,6 +513,8 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                 // Its positions stay empty, and the next picture cuts in.
                 run.positions = end;
                 previous.reset();
+                movingPrevious.reset();
+                ++pictureNumber;
                 loadAhead();
                 continue;
             }
@@ -519,6 +525,47 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         }
         const std::int64_t fade = previous ? project::CrossfadeFrames(current.record.Crossfade, rate, end - start) : 0;
         const bool nextFades = !ahead.empty() && ahead.front().exists && ahead.front().record.Crossfade != 0;
+        const std::int64_t number = pictureNumber++;
+        if (project::GetMotion(current.record).Kind != project::MotionKind::None || movingPrevious) {
+            // A moving picture, or one fading in over a moving one: every frame is drawn.
+            ShownPicture shown = MakeShownPicture(std::move(run.picture), header, current.record, number, end - start,
+                                                  frameWidth, frameHeight);
+            loadAhead();
+            if (!blended) {
+                blended = std::make_unique<WorkingFrame>(frameWidth, frameHeight);
+            }
+            for (std::int64_t k = 0; k < end - start && step == Step::Go; ++k) {
+                if (k == 0 || shown.Motion) {
+                    DrawShownPicture(shown, k, *run.workingFrame);
+                }
+                if (k < fade) {
+                    if (movingPrevious) {
+                        DrawShownPicture(*movingPrevious, movingPrevious->Frames + k, *previous);
+                    }
+                    BlendFrames(*previous, *run.workingFrame, k, fade, *blended);
+                    step = emit(GetFrameDIB(*blended, bits), start + k, 1);
+                } else if (shown.Motion) {
+                    step = emit(GetFrameDIB(*run.workingFrame, bits), start + k, 1);
+                } else {
+                    step = emit(GetFrameDIB(*run.workingFrame, bits), start + k, end - start - k);
+                    break;
+                }
+            }
+            movingPrevious.reset();
+            if (nextFades) {
+                if (!previous) {
+                    previous = std::make_unique<WorkingFrame>(frameWidth, frameHeight);
+                }
+                if (shown.Motion) {
+                    movingPrevious = std::move(shown);
+                } else {
+                    std::swap(previous, run.workingFrame);
+                }
+            } else {
+                previous.reset();
+            }
+            continue;
+        }
         if (fade == 0 && !nextFades && run.picture->BitsPerPixel() == 24 &&
             run.picture->Width() == run.workingFrame->Width() && run.picture->Height() == run.workingFrame->Height()) {
             run.frameDib = GetFrameDIB(std::move(run.picture), bits);  // fitting would only copy it

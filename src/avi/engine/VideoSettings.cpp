@@ -1,5 +1,7 @@
 #include "avi/engine/VideoSettings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "common/Error.h"
@@ -7,6 +9,18 @@
 #include "project/Slideshow.h"
 
 namespace kinetar::avi {
+
+std::optional<SizePreset> FindSizePreset(std::string_view name)
+{
+    for (const SizePreset& preset : kSizePresets) {
+        const bool same = std::equal(name.begin(), name.end(), preset.Name.begin(), preset.Name.end(),
+                                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+        if (same) {
+            return preset;
+        }
+    }
+    return std::nullopt;
+}
 
 using project::ProjectHeader;
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "avi/frames/BlurredFill.h"
+#include "avi/frames/MovingView.h"
 #include "avi/frames/SmoothScaler.h"
 #include "common/PackedPixels.h"
 #include "pictures/Palettes.h"
@@ -218,6 +220,11 @@ void FitPicture(const DecodedPicture& picture, const FitOptions& options, Workin
         ScalePart(picture, colors, from, frameRect, frame);
         return;
     }
+    case FitMode::Blur:
+        DrawBlurredFill(picture, options.Background, frame);
+        DrawView(picture, FitView(FitMode::Blur, pictureWidth, pictureHeight, width, height), options.Background, frame,
+                 Under::Frame);
+        return;
     }
 }
 
@@ -249,7 +256,8 @@ pictures::PictureRequest PictureRequestFor(const FitOptions& options, std::int32
     pictures::PictureRequest request;
     request.Background = options.Background;
     // Each of these only ever shrinks a picture larger than the frame in both directions.
-    if (options.Mode == FitMode::Stretch || options.Mode == FitMode::Letterbox || options.Mode == FitMode::Crop) {
+    if (options.Mode == FitMode::Stretch || options.Mode == FitMode::Letterbox || options.Mode == FitMode::Crop ||
+        options.Mode == FitMode::Blur) {
         request.TargetWidth = frameWidth;
         request.TargetHeight = frameHeight;
     }

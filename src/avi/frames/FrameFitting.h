@@ -54,7 +54,8 @@ pictures::PictureRequest PictureRequestFor(const FitOptions& options, std::int32
 // - top-left: copied to the top-left corner, cut at the right and bottom;
 // - letterbox: scaled smoothly to the largest size that fits, aspect kept, centred;
 // - crop: scaled smoothly to the smallest size that covers the frame, aspect kept, centred, cut;
-// - centre: copied unscaled to the centre, cut where larger.
+// - centre: copied unscaled to the centre, cut where larger;
+// - blurred fill: letterboxed over a blurred, darkened crop of itself.
 // The background shows wherever the picture does not reach. Indexed pictures are drawn through
 // their palette; an index beyond the palette shows black.
 void FitPicture(const pictures::DecodedPicture& picture, const FitOptions& options, WorkingFrame& frame);

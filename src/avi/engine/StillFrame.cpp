@@ -1,0 +1,133 @@
+#include "avi/engine/StillFrame.h"
+
+#include <charconv>
+
+#include "avi/frames/ShownPicture.h"
+#include "common/Error.h"
+#include "pictures/LoadPicture.h"
+#include "project/FrameRecordReader.h"
+#include "project/Motion.h"
+
+namespace kinetar::avi {
+
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;
+
+// A picture record and its place in the video.
+struct Placed {
+    project::FrameRecord Record;
+    std::int64_t Number = 0;  // among the pictures
+    std::int64_t Start = 0;
+    std::int64_t End = 0;
+};
+
+ShownPicture Show(const Placed& placed, const project::ProjectHeader& header, std::int32_t width, std::int32_t height)
+{
+    const std::string path = project::GetText(placed.Record.PictureFileName);
+    std::shared_ptr<const pictures::DecodedPicture> picture =
+        pictures::LoadPicture(path, PictureRequestFor(header, placed.Record, width, height));
+    return MakeShownPicture(std::move(picture), header, placed.Record, placed.Number, placed.End - placed.Start, width,
+                            height);
+}
+
+}  // namespace
+
+std::unique_ptr<WorkingFrame> MakeStill(const project::ProjectHeader& header, const std::string& workingCopyPath,
+                                        std::int64_t frame)
+{
+    const project::FrameRate rate = project::GetFrameRate(header);
+    const project::FrameRecordReader records(workingCopyPath, project::FrameRecordReader::Reading::InBlocks);
+    project::Timeline timeline(rate);
+    std::optional<Placed> previous;
+    std::optional<Placed> current;
+    std::int64_t number = 0;
+    project::FrameRecord record;
+    for (std::int32_t i = 0; i < records.Count() && records.Read(i, record); ++i) {
+        if (project::IsSoundRecord(record)) {
+            continue;
+        }
+        const std::int64_t start = timeline.Frames();
+        const Placed placed{record, number++, start, timeline.Advance(record.Duration)};
+        if (frame < placed.End) {
+            current = placed;
+            break;
+        }
+        previous = placed;
+    }
+    if (!current || frame < 0) {
+        throw Error("The video has " + std::to_string(timeline.Frames()) + " frames; there is no frame " +
+                    std::to_string(frame));
+    }
+    auto still = std::make_unique<WorkingFrame>(header.Width, header.Height);
+    const auto unreadable = [&](const Placed& placed, const Error& error) {
+        return Error("Frame " + std::to_string(frame) + " shows " + project::GetText(placed.Record.PictureFileName) +
+                     ", which cannot be read: " + error.what());
+    };
+    ShownPicture shown;
+    try {
+        shown = Show(*current, header, still->Width(), still->Height());
+    } catch (const Error& error) {
+        throw unreadable(*current, error);
+    }
+    const std::int64_t k = frame - current->Start;
+    DrawShownPicture(shown, k, *still);
+    // A crossfade blends from the picture before, when it could be read: the render cuts in
+    // after a picture it had to leave out.
+    const std::int64_t fade =
+        previous ? project::CrossfadeFrames(current->Record.Crossfade, rate, current->End - current->Start) : 0;
+    if (k < fade) {
+        std::optional<ShownPicture> before;
+        try {
+            before = Show(*previous, header, still->Width(), still->Height());
+        } catch (const Error&) {
+            return still;
+        }
+        WorkingFrame from(still->Width(), still->Height());
+        DrawShownPicture(*before, before->Frames + k, from);
+        WorkingFrame blended(still->Width(), still->Height());
+        BlendFrames(from, *still, k, fade, blended);
+        *still = std::move(blended);
+    }
+    return still;
+}
+
+std::optional<std::int64_t> ParseFramePosition(std::string_view text, project::FrameRate rate)
+{
+    if (!text.empty() && text.front() == '#') {
+        std::int64_t index = 0;
+        const auto [end, error] = std::from_chars(text.data() + 1, text.data() + text.size(), index);
+        if (error != std::errc() || end != text.data() + text.size() || text.size() == 1 || index < 0) {
+            return std::nullopt;
+        }
+        return index;
+    }
+    // Hours and minutes before the seconds, each whole.
+    std::uint64_t wholeMinutes = 0;
+    std::size_t parts = 0;
+    while (true) {
+        const std::size_t colon = text.find(':');
+        if (colon == std::string_view::npos) {
+            break;
+        }
+        std::uint64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + colon, value);
+        if (error != std::errc() || end != text.data() + colon || colon == 0 || ++parts > 2 || value > 100'000) {
+            return std::nullopt;
+        }
+        wholeMinutes = wholeMinutes * 60 + value;
+        text.remove_prefix(colon + 1);
+    }
+    const auto seconds = project::ParseSeconds(text);
+    if (!seconds) {
+        return std::nullopt;
+    }
+    // The frame showing at that moment: frame k shows from k / rate on.
+    const std::uint64_t milliseconds = wholeMinutes * 60'000 + *seconds;
+    if (rate.Numerator == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(Wide{milliseconds} * rate.Numerator / (Wide{1000} * rate.Denominator));
+}
+
+}  // namespace kinetar::avi
