@@ -34,9 +34,9 @@ private:
     std::vector<const avi::CodecInfo*> m_offered;
     int m_bitsPerPixel;
     project::CodecSettings m_previous;
-    QComboBox* cb_Compressor = nullptr;
+    QComboBox* m_compressorBox = nullptr;
     QLabel* lb_Note = nullptr;
-    QSpinBox* ud_Quality = nullptr;
+    QSpinBox* m_qualityBox = nullptr;
 };
 
 // The chooser service a run of the engine asks: the dialog shown modally over `owner`. Cancel

@@ -24,30 +24,24 @@
 
 #include "common/Error.h"
 #include "project/ProjectFile.h"
+#include "session/Recovery.h"
+#include "session/SessionNote.h"
 #include "settings/FileTypes.h"
 #include "settings/StoredSettings.h"
 #include "ui/AboutWindow.h"
-#include "ui/AviCreateWindow.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
-#include "ui/Recovery.h"
-#include "ui/SessionNote.h"
 #include "ui/Thumbnails.h"
+#include "ui/VideoSettingsWindow.h"
 
 namespace kinetar::ui {
 
 namespace {
 
-// From the last "." of the file name on; empty when the name has no ".".
-QString Extension(const QString& path)
-{
-    const QString name = FileNamePart(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
+const QString kWindowTitle = QStringLiteral("Kinetar - program to create AVI video's");
 
 enum class Place { None, Project, Items, Edit, View, Tools, ToolsExtension, Help };
 
@@ -73,16 +67,16 @@ MainWindow::MainWindow(UiServices services, QStringList arguments, QWidget* pare
     : QMainWindow(parent), m_services(std::move(services)), m_arguments(std::move(arguments))
 {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("Kinetar - program to create AVI video's"));
+    setWindowTitle(kWindowTitle);
     setWindowIcon(QIcon(QStringLiteral(":/kinetar/icons/kinetar.svg")));
-    m_saveDialogProjekt = ProjectSaveDialogSetup();
+    m_projectSaveDialog = ProjectSaveDialogSetup();
     CreateActions();
     CreateCentralArea();
     CreateStatusBar();
     ConnectSession();
     move(188, 55);
     resize(578, 470);
-    FormCreate();
+    RestoreWindowState();
 }
 
 MainWindow::~MainWindow()
@@ -91,7 +85,7 @@ MainWindow::~MainWindow()
     setAcceptDrops(false);
     StoreMainSettings();
     if (m_noteWritten) {
-        RemoveSessionNote(::getpid());
+        session::RemoveSessionNote(::getpid());
     }
     // The panels hold the session: they go first, and nothing the session says reaches the window
     // any more.
@@ -104,90 +98,90 @@ void MainWindow::CreateActions()
 {
     const auto none = QKeySequence::UnknownKey;
     const ActionEntry entries[] = {
-        {&MainWindow::menu_Novy, "menu_Novy", "&New...", "project-new", "Create new project", QKeySequence::New,
-         Place::Project, false, "tl_Projekt_Novy", false, [this] { menu_NovyClick(); }},
-        {&MainWindow::menu_Otevrit, "menu_Otevrit", "&Open...", "project-open", "Open existing project",
-         QKeySequence::Open, Place::Project, false, "tl_Project_Open", false, [this] { menu_OtevritClick(); }},
-        {&MainWindow::menu_Ulozit, "menu_Ulozit", "&Save", "project-save", "Save project", QKeySequence::Save,
-         Place::Project, false, "tl_Project_Save", false, [this] { menu_UlozitClick(); }},
-        {&MainWindow::menu_UlozitJako, "menu_UlozitJako", "Save &as...", "project-save-as", "Save project as..",
-         QKeySequence::SaveAs, Place::Project, false, "tl_Project_SaveAs", false, [this] { menu_UlozitJakoClick(); }},
-        {&MainWindow::menu_Zavrit, "menu_Zavrit", "&Close", "project-close", "Close current project",
-         QKeySequence::Close, Place::Project, false, "tl_Project_Close", false, [this] { menu_ZavritClick(); }},
-        {&MainWindow::menu_Konec, "menu_Konec", "&Exit", "", "", QKeySequence::Quit, Place::Project, true, nullptr,
-         false, [this] { menu_KonecClick(); }},
+        {&MainWindow::m_newAction, "menu_Novy", "&New...", "project-new", "Create new project", QKeySequence::New,
+         Place::Project, false, "tl_Projekt_Novy", false, [this] { OnNewTriggered(); }},
+        {&MainWindow::m_openAction, "menu_Otevrit", "&Open...", "project-open", "Open existing project",
+         QKeySequence::Open, Place::Project, false, "tl_Project_Open", false, [this] { OnOpenTriggered(); }},
+        {&MainWindow::m_saveAction, "menu_Ulozit", "&Save", "project-save", "Save project", QKeySequence::Save,
+         Place::Project, false, "tl_Project_Save", false, [this] { OnSaveTriggered(); }},
+        {&MainWindow::m_saveAsAction, "menu_UlozitJako", "Save &as...", "project-save-as", "Save project as..",
+         QKeySequence::SaveAs, Place::Project, false, "tl_Project_SaveAs", false, [this] { OnSaveAsTriggered(); }},
+        {&MainWindow::m_closeAction, "menu_Zavrit", "&Close", "project-close", "Close current project",
+         QKeySequence::Close, Place::Project, false, "tl_Project_Close", false, [this] { OnCloseTriggered(); }},
+        {&MainWindow::m_exitAction, "menu_Konec", "&Exit", "", "", QKeySequence::Quit, Place::Project, true, nullptr,
+         false, [this] { OnExitTriggered(); }},
         // Alt+Up and Alt+Down, Insert and Delete are the list's own keys.
-        {&MainWindow::tl_PosunNahoru, "tl_PosunNahoru", "Move up", "frame-move-up", "Move up(ALT+ UP arrow)", none,
-         Place::None, false, "tl_PosunNahoru", true, [this] { Snimky->tl_PosunNahoruClick(); }},
-        {&MainWindow::tl_PosunDolu, "tl_PosunDolu", "Move down", "frame-move-down", "Move down(ALT+ DOWN arrow)", none,
-         Place::None, false, "tl_PosunDolu", false, [this] { Snimky->tl_PosunDoluClick(); }},
-        {&MainWindow::menu_Snimek_Pridat, "menu_Snimek_Pridat", "&Add pictures...", "frames-add", "Add pictures...",
-         none, Place::Items, false, "tl_Polozka_Add", false, [this] { Snimky->menu_Snimek_PridatClick(); }},
-        {&MainWindow::menu_Snimek_Odebrat, "menu_Snimek_Odebrat", "&Remove items...", "frames-remove",
+        {&MainWindow::m_moveUpAction, "tl_PosunNahoru", "Move up", "frame-move-up", "Move up(ALT+ UP arrow)", none,
+         Place::None, false, "tl_PosunNahoru", true, [this] { m_frameList->MoveUp(); }},
+        {&MainWindow::m_moveDownAction, "tl_PosunDolu", "Move down", "frame-move-down", "Move down(ALT+ DOWN arrow)",
+         none, Place::None, false, "tl_PosunDolu", false, [this] { m_frameList->MoveDown(); }},
+        {&MainWindow::m_addPicturesAction, "menu_Snimek_Pridat", "&Add pictures...", "frames-add", "Add pictures...",
+         none, Place::Items, false, "tl_Polozka_Add", false, [this] { m_frameList->AddPictures(); }},
+        {&MainWindow::m_removeAction, "menu_Snimek_Odebrat", "&Remove items...", "frames-remove",
          "Remove selected items", none, Place::Items, false, "tl_Polozka_Remove", false,
-         [this] { Snimky->menu_Snimek_OdebratClick(); }},
-        {&MainWindow::menu_Zpet, "menu_Zpet", "&Undo", "edit-undo", "Undo the last change", QKeySequence::Undo,
+         [this] { m_frameList->RemoveSelected(); }},
+        {&MainWindow::m_undoAction, "menu_Zpet", "&Undo", "edit-undo", "Undo the last change", QKeySequence::Undo,
          Place::Edit, false, "tl_Zpet", true, [this] { m_session.History().undo(); }},
-        {&MainWindow::menu_Znovu, "menu_Znovu", "&Redo", "edit-redo", "Redo the change undone last", QKeySequence::Redo,
-         Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().redo(); }},
-        {&MainWindow::menu_Nahledy, "menu_Nahledy", "&Thumbnails", "", "Show a small picture before each frame's name",
-         none, Place::View, false, nullptr, false, [this] { ShowThumbnails(menu_Nahledy->isChecked()); }, true},
-        {&MainWindow::menu_GenerovatAVI, "menu_GenerovatAVI", "&Generate AVI file...", "generate-avi",
-         "Generate AVI...", none, Place::Tools, false, "tl_Nastroje_GenerateAVI", true,
-         [this] { menu_GenerovatAVIClick(); }},
-        {&MainWindow::menu_tools_ext_reg, "menu_tools_ext_reg", "&Register", "", "", none, Place::ToolsExtension, false,
-         nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_reg); }},
-        {&MainWindow::menu_tools_ext_unreg, "menu_tools_ext_unreg", "&Unregister", "", "", none, Place::ToolsExtension,
-         false, nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_unreg); }},
-        {&MainWindow::menu_WWWPage, "menu_WWWPage", "&WWW site...", "", "", none, Place::Help, false, nullptr, false,
-         [this] { menu_WWWPageClick(); }},
-        {&MainWindow::menu_OProgramu, "menu_OProgramu", "&About...", "", "", none, Place::Help, false, nullptr, false,
-         [this] { menu_OProgramuClick(); }},
+        {&MainWindow::m_redoAction, "menu_Znovu", "&Redo", "edit-redo", "Redo the change undone last",
+         QKeySequence::Redo, Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().redo(); }},
+        {&MainWindow::m_thumbnailsAction, "menu_Nahledy", "&Thumbnails", "",
+         "Show a small picture before each frame's name", none, Place::View, false, nullptr, false,
+         [this] { ShowThumbnails(m_thumbnailsAction->isChecked()); }, true},
+        {&MainWindow::m_generateAction, "menu_GenerovatAVI", "&Generate AVI file...", "generate-avi", "Generate AVI...",
+         none, Place::Tools, false, "tl_Nastroje_GenerateAVI", true, [this] { OnGenerateTriggered(); }},
+        {&MainWindow::m_registerAction, "menu_tools_ext_reg", "&Register", "", "", none, Place::ToolsExtension, false,
+         nullptr, false, [this] { SetFileTypeRegistered(true); }},
+        {&MainWindow::m_unregisterAction, "menu_tools_ext_unreg", "&Unregister", "", "", none, Place::ToolsExtension,
+         false, nullptr, false, [this] { SetFileTypeRegistered(false); }},
+        {&MainWindow::m_webSiteAction, "menu_WWWPage", "&WWW site...", "", "", none, Place::Help, false, nullptr, false,
+         [this] { OnWebSiteTriggered(); }},
+        {&MainWindow::m_aboutAction, "menu_OProgramu", "&About...", "", "", none, Place::Help, false, nullptr, false,
+         [this] { OnAboutTriggered(); }},
     };
 
-    menu_m_projekt = menuBar()->addMenu(QStringLiteral("&Project"));
-    menu_m_polozka = menuBar()->addMenu(QStringLiteral("&Items"));
-    menu_m_upravy = menuBar()->addMenu(QStringLiteral("&Edit"));
-    menu_m_zobrazeni = menuBar()->addMenu(QStringLiteral("&View"));
-    menu_m_nastroje = menuBar()->addMenu(QStringLiteral("&Tools"));
-    menu_m_napoveda = menuBar()->addMenu(QStringLiteral("&Help"));
-    menu_m_projekt->setObjectName(QStringLiteral("menu_m_projekt"));
-    menu_m_polozka->setObjectName(QStringLiteral("menu_m_polozka"));
-    menu_m_upravy->setObjectName(QStringLiteral("menu_m_upravy"));
-    menu_m_zobrazeni->setObjectName(QStringLiteral("menu_m_zobrazeni"));
-    menu_m_nastroje->setObjectName(QStringLiteral("menu_m_nastroje"));
-    menu_m_napoveda->setObjectName(QStringLiteral("menu_m_napoveda"));
+    m_projectMenu = menuBar()->addMenu(QStringLiteral("&Project"));
+    m_itemsMenu = menuBar()->addMenu(QStringLiteral("&Items"));
+    m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_projectMenu->setObjectName(QStringLiteral("menu_m_projekt"));
+    m_itemsMenu->setObjectName(QStringLiteral("menu_m_polozka"));
+    m_editMenu->setObjectName(QStringLiteral("menu_m_upravy"));
+    m_viewMenu->setObjectName(QStringLiteral("menu_m_zobrazeni"));
+    m_toolsMenu->setObjectName(QStringLiteral("menu_m_nastroje"));
+    m_helpMenu->setObjectName(QStringLiteral("menu_m_napoveda"));
     const auto menuOf = [this](Place place) -> QMenu* {
         switch (place) {
         case Place::Project:
-            return menu_m_projekt;
+            return m_projectMenu;
         case Place::Items:
-            return menu_m_polozka;
+            return m_itemsMenu;
         case Place::Edit:
-            return menu_m_upravy;
+            return m_editMenu;
         case Place::View:
-            return menu_m_zobrazeni;
+            return m_viewMenu;
         case Place::Tools:
-            return menu_m_nastroje;
+            return m_toolsMenu;
         case Place::ToolsExtension:
-            if (menu_tools_ext == nullptr) {
-                menu_tools_ext = menu_m_nastroje->addMenu(QStringLiteral("&Project extension"));
-                menu_tools_ext->setObjectName(QStringLiteral("menu_tools_ext"));
+            if (m_fileTypeMenu == nullptr) {
+                m_fileTypeMenu = m_toolsMenu->addMenu(QStringLiteral("&Project extension"));
+                m_fileTypeMenu->setObjectName(QStringLiteral("menu_tools_ext"));
             }
-            return menu_tools_ext;
+            return m_fileTypeMenu;
         case Place::Help:
-            return menu_m_napoveda;
+            return m_helpMenu;
         case Place::None:
             break;
         }
         return nullptr;
     };
 
-    ToolBar1 = addToolBar(QStringLiteral("Toolbar"));
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->toggleViewAction()->setEnabled(false);
+    m_toolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->toggleViewAction()->setEnabled(false);
 
     for (const ActionEntry& entry : entries) {
         const QString text = QString::fromUtf8(entry.Text);
@@ -212,41 +206,38 @@ void MainWindow::CreateActions()
         }
         if (entry.ToolButton != nullptr) {
             if (entry.DividerBefore) {
-                ToolBar1->addSeparator();
+                m_toolBar->addSeparator();
             }
-            ToolBar1->addAction(action);
-            ToolBar1->widgetForAction(action)->setObjectName(QString::fromLatin1(entry.ToolButton));
+            m_toolBar->addAction(action);
+            m_toolBar->widgetForAction(action)->setObjectName(QString::fromLatin1(entry.ToolButton));
         }
     }
-    connect(menu_m_projekt, &QMenu::aboutToShow, this, Guarded(this, m_services, [this] { menu_m_projektClick(); }));
 }
 
 void MainWindow::CreateCentralArea()
 {
-    Snimky = new FrameList(
-        m_session, m_services,
-        {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
+    m_frameList = new FrameList(m_session, m_services);
     m_thumbnails = std::make_unique<ThumbnailCache>();
-    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, Snimky);
-    Snimky->setItemDelegate(m_thumbnailLines);
+    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, m_frameList);
+    m_frameList->setItemDelegate(m_thumbnailLines);
 
-    PanelMain = new QWidget;
-    PanelMain->setObjectName(QStringLiteral("PanelMain"));
-    auto* panelLayout = new QVBoxLayout(PanelMain);
+    m_detailsArea = new QWidget;
+    m_detailsArea->setObjectName(QStringLiteral("PanelMain"));
+    auto* panelLayout = new QVBoxLayout(m_detailsArea);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new FrameDetails(m_session, m_services);
-    panelLayout->addWidget(Panel1);
+    m_details = new FrameDetails(m_session, m_services);
+    panelLayout->addWidget(m_details);
 
-    sp_Rozdelovatko = new QSplitter(Qt::Horizontal);
-    sp_Rozdelovatko->setObjectName(QStringLiteral("sp_Rozdelovatko"));
-    sp_Rozdelovatko->setHandleWidth(4);
-    sp_Rozdelovatko->setChildrenCollapsible(false);
-    sp_Rozdelovatko->addWidget(Snimky);
-    sp_Rozdelovatko->addWidget(PanelMain);
-    // The list takes what the window gains; the panel keeps its width.
-    sp_Rozdelovatko->setStretchFactor(0, 1);
-    sp_Rozdelovatko->setStretchFactor(1, 0);
-    setCentralWidget(sp_Rozdelovatko);
+    m_splitter = new QSplitter(Qt::Horizontal);
+    m_splitter->setObjectName(QStringLiteral("sp_Rozdelovatko"));
+    m_splitter->setHandleWidth(4);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_frameList);
+    m_splitter->addWidget(m_detailsArea);
+    // What the window gains is shared, the larger part to the panel, whose preview shows more.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 2);
+    setCentralWidget(m_splitter);
 }
 
 void MainWindow::CreateStatusBar()
@@ -263,26 +254,32 @@ void MainWindow::CreateStatusBar()
 
 void MainWindow::ConnectSession()
 {
-    connect(&m_session, &ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
-    for (const auto signal :
-         {&ProjectSession::ProjectPathChanged, &ProjectSession::ProjectOpened, &ProjectSession::ProjectClosed}) {
+    connect(&m_session, &session::ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
+    for (const auto signal : {&session::ProjectSession::ProjectPathChanged, &session::ProjectSession::ProjectOpened,
+                              &session::ProjectSession::ProjectClosed}) {
         connect(&m_session, signal, this, &MainWindow::UpdateSessionNote);
     }
-    connect(&m_session, &ProjectSession::SelectionChanged, this, &MainWindow::UpdateFrameCommands);
-    connect(&m_session, &ProjectSession::PendingChangesChanged, this, [this](bool on) { EnableFrameEditing(!on); });
-    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateHistoryCommands);
-    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateHistoryCommands);
+    for (const auto signal : {&session::ProjectSession::ProjectPathChanged, &session::ProjectSession::ProjectOpened,
+                              &session::ProjectSession::ProjectClosed, &session::ProjectSession::SelectionChanged}) {
+        connect(&m_session, signal, this, &MainWindow::UpdateCommands);
+    }
+    for (const auto signal :
+         {&session::ProjectSession::PendingChangesChanged, &session::ProjectSession::GeneratingChanged}) {
+        connect(&m_session, signal, this, &MainWindow::UpdateCommands);
+    }
+    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session, &session::ProjectSession::ModifiedChanged, this, &MainWindow::ShowModified);
 }
 
-void MainWindow::FormCreate()
+void MainWindow::RestoreWindowState()
 {
     ShowProjectPath();
-    UpdateHistoryCommands();
     LoadMainSettings();
-    menu_Nahledy->setChecked(settings::LoadThumbnailsShown());
-    ShowThumbnails(menu_Nahledy->isChecked());
+    m_thumbnailsAction->setChecked(settings::LoadThumbnailsShown());
+    ShowThumbnails(m_thumbnailsAction->isChecked());
     setAcceptDrops(true);
-    UpdateFrameCommands();
+    UpdateCommands();
 }
 
 settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastProject) const
@@ -292,7 +289,7 @@ settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastPro
     values.Top = y();
     values.Width = width();
     values.Height = height();
-    values.PanelWidth = m_shown ? PanelMain->width() : m_panelWidth;
+    values.PanelWidth = m_shown ? m_detailsArea->width() : m_panelWidth;
     values.LastProject = lastProject;
     return values;
 }
@@ -322,38 +319,57 @@ void MainWindow::SetProjectPath(const QString& path)
 void MainWindow::ShowProjectPath()
 {
     const bool open = m_session.IsOpen();
-    Panel1->setVisible(open);
-    for (QAction* item : {menu_Ulozit, menu_UlozitJako, menu_Zavrit, menu_Snimek_Pridat, menu_GenerovatAVI}) {
-        item->setEnabled(open);
-    }
-    menu_m_polozka->menuAction()->setEnabled(open);
+    m_details->setVisible(open);
     m_statusProject->setText(open ? QStringLiteral("Project: ") + m_session.ProjectPath()
                                   : QStringLiteral("No project opened."));
+    // The project's name first, as desktop programs name their document; "[*]" marks unsaved changes.
+    setWindowTitle(open ? FileNamePart(m_session.ProjectPath()) + QStringLiteral("[*] - ") + kWindowTitle
+                        : kWindowTitle);
+    ShowModified(m_session.Modified());
 }
 
-void MainWindow::UpdateFrameCommands()
+void MainWindow::ShowModified(bool modified)
 {
-    const qsizetype selected = m_session.Selection().Rows.size();
-    tl_PosunNahoru->setEnabled(selected == 1);
-    tl_PosunDolu->setEnabled(selected == 1);
-    menu_Snimek_Odebrat->setEnabled(selected >= 1);
-}
-
-void MainWindow::UpdateHistoryCommands()
-{
-    menu_Zpet->setEnabled(m_session.History().canUndo() && !m_session.PendingChanges());
-    menu_Znovu->setEnabled(m_session.History().canRedo() && !m_session.PendingChanges());
-}
-
-void MainWindow::EnableFrameEditing(bool enabled)
-{
-    Snimky->setEnabled(enabled);
-    menu_m_polozka->menuAction()->setEnabled(enabled);
-    for (QAction* item : {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_Novy,
-                          menu_Otevrit, menu_Zavrit, menu_Ulozit, menu_UlozitJako, menu_GenerovatAVI}) {
-        item->setEnabled(enabled);
+    if (windowTitle().contains(QStringLiteral("[*]"))) {
+        setWindowModified(modified);
     }
-    UpdateHistoryCommands();
+    QFont font = m_saveAction->font();
+    font.setBold(modified);
+    m_saveAction->setFont(font);
+}
+
+void MainWindow::UpdateCommands()
+{
+    const bool open = m_session.IsOpen();
+    const bool generating = m_session.Generating();
+    // Pending edits in the details lock everything that could change the selection or the project.
+    const bool idle = !m_session.PendingChanges() && !generating;
+    const qsizetype selected = m_session.Selection().Rows.size();
+    const QUndoStack& history = m_session.History();
+    const std::pair<QAction*, bool> states[] = {
+        {m_newAction, idle},
+        {m_openAction, idle},
+        {m_saveAction, open && idle},
+        {m_saveAsAction, open && idle},
+        {m_closeAction, open && idle},
+        {m_generateAction, open && idle},
+        {m_itemsMenu->menuAction(), open && idle},
+        {m_addPicturesAction, open && idle},
+        {m_removeAction, open && idle && selected >= 1},
+        {m_moveUpAction, open && idle && selected == 1},
+        {m_moveDownAction, open && idle && selected == 1},
+        {m_undoAction, idle && history.canUndo()},
+        {m_redoAction, idle && history.canRedo()},
+    };
+    for (const auto& [action, enabled] : states) {
+        action->setEnabled(enabled);
+    }
+    // During a run the settings window is the only one that works: the rest says so.
+    menuBar()->setEnabled(!generating);
+    m_toolBar->setEnabled(!generating);
+    m_frameList->setEnabled(idle);
+    // With nothing selected there is nothing for the details to edit.
+    m_details->setEnabled(open && selected >= 1 && !generating);
 }
 
 void MainWindow::ShowThumbnails(bool shown)
@@ -366,7 +382,7 @@ bool MainWindow::OpenWorkingCopy(const std::string& recovered)
 {
     // Taken before the copy: a write that comes in meanwhile counts as another program's.
     m_stampedProject = m_session.ProjectPath();
-    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
+    m_projectStamp = session::StampOf(ToNativePath(m_stampedProject));
     try {
         m_session.OpenWorkingCopy(recovered);
     } catch (const Error& error) {
@@ -386,16 +402,26 @@ bool MainWindow::ProjectChangedOnDisk() const
         return false;
     }
     // A file that went away loses nothing by being written again.
-    const std::optional<FileStamp> now = StampOf(ToNativePath(m_stampedProject));
+    const std::optional<session::FileStamp> now = session::StampOf(ToNativePath(m_stampedProject));
     return now.has_value() && now != m_projectStamp;
 }
 
 bool MainWindow::SaveProject()
 {
-    if (ProjectChangedOnDisk() &&
-        m_services.Ask(this, {msg::kQuestionCaption, msg::kChangedOnDisk.arg(m_session.ProjectPath()),
-                              QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
-        return false;
+    if (ProjectChangedOnDisk()) {
+        // Enter keeps the other program's file: overwriting it takes a choice.
+        Prompt prompt{msg::kQuestionCaption, msg::kChangedOnDisk.arg(m_session.ProjectPath()), QMessageBox::Warning,
+                      QMessageBox::Yes | QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Cancel};
+        prompt.ButtonTexts = {{QMessageBox::Yes, QStringLiteral("&Overwrite")},
+                              {QMessageBox::Retry, QStringLiteral("&Reload")}};
+        const auto answer = m_services.Ask(this, prompt);
+        if (answer == QMessageBox::Retry) {
+            ReloadProject();
+            return false;
+        }
+        if (answer != QMessageBox::Yes) {
+            return false;
+        }
     }
     try {
         m_session.Save();
@@ -404,7 +430,7 @@ bool MainWindow::SaveProject()
         return false;
     }
     m_stampedProject = m_session.ProjectPath();
-    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
+    m_projectStamp = session::StampOf(ToNativePath(m_stampedProject));
     return true;
 }
 
@@ -412,18 +438,18 @@ void MainWindow::UpdateSessionNote()
 {
     if (m_session.IsOpen() && !m_session.WorkingCopyPath().empty()) {
         m_noteWritten =
-            WriteSessionNote({::getpid(), ToNativePath(m_session.ProjectPath()), m_session.WorkingCopyPath()});
+            session::WriteSessionNote({::getpid(), ToNativePath(m_session.ProjectPath()), m_session.WorkingCopyPath()});
     } else if (m_noteWritten) {
-        RemoveSessionNote(::getpid());
+        session::RemoveSessionNote(::getpid());
         m_noteWritten = false;
     }
 }
 
 bool MainWindow::RecoverSessions()
 {
-    const RecoveryPlan plan = PlanRecovery();
+    const session::RecoveryPlan plan = session::PlanRecovery();
     bool recovered = false;
-    for (const SessionNote& note : plan.Recoverable) {
+    for (const session::SessionNote& note : plan.Recoverable) {
         // The window holds one project: the others are asked about at a later start.
         if (recovered) {
             break;
@@ -436,14 +462,27 @@ bool MainWindow::RecoverSessions()
             // A working copy that cannot be taken over stays, with its note, for another try.
             recovered = OpenWorkingCopy(note.WorkingCopy);
             if (recovered) {
-                DiscardSession(note);
+                session::DiscardSession(note);
             }
         } else if (answer == QMessageBox::No) {
-            DiscardSession(note);
+            session::DiscardSession(note);
         }
     }
-    RemoveStale(plan);
+    session::RemoveStale(plan);
     return recovered;
+}
+
+bool MainWindow::ReloadProject()
+{
+    if (m_services.Ask(this, {msg::kQuestionCaption, msg::kReloadQuestion.arg(m_session.ProjectPath()),
+                              QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) !=
+        QMessageBox::Yes) {
+        return false;
+    }
+    const QString path = m_session.ProjectPath();
+    m_session.Close();
+    SetProjectPath(path);
+    return OpenWorkingCopy();
 }
 
 bool MainWindow::CloseProject()
@@ -451,10 +490,12 @@ bool MainWindow::CloseProject()
     if (!m_session.IsOpen()) {
         return true;
     }
-    if (m_session.Modified() &&
-        m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes) {
-        if (!SaveProject()) {
+    if (m_session.Modified()) {
+        // Escape is Cancel, as on leaving the program: the edits stay and nothing happens.
+        const auto answer =
+            m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !SaveProject())) {
             return false;
         }
     }
@@ -473,10 +514,10 @@ void MainWindow::OpenProject(const QString& path)
     OpenWorkingCopy();
 }
 
-void MainWindow::menu_NovyClick()
+void MainWindow::OnNewTriggered()
 {
     const project::ProjectHeader header = project::NewProjectHeader();
-    SdilenePrvky& dialog = *m_services.SharedDialog;
+    SharedFileDialog& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
     dialog.OpenDialog.Title = msg::kNewProjectTitle;
     if (!m_services.RunSharedDialog(this)) {
@@ -503,9 +544,9 @@ void MainWindow::menu_NovyClick()
     OpenWorkingCopy();
 }
 
-void MainWindow::menu_OtevritClick()
+void MainWindow::OnOpenTriggered()
 {
-    SdilenePrvky& dialog = *m_services.SharedDialog;
+    SharedFileDialog& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
     dialog.OpenDialog.FileMustExist = true;
     if (!m_services.RunSharedDialog(this)) {
@@ -514,17 +555,17 @@ void MainWindow::menu_OtevritClick()
     OpenProject(dialog.OpenDialog.FileName);
 }
 
-void MainWindow::menu_UlozitClick()
+void MainWindow::OnSaveTriggered()
 {
     SaveProject();
 }
 
-void MainWindow::menu_UlozitJakoClick()
+void MainWindow::OnSaveAsTriggered()
 {
-    if (!m_services.RunDialog(this, m_saveDialogProjekt)) {
+    if (!m_services.RunDialog(this, m_projectSaveDialog)) {
         return;
     }
-    const QString chosen = m_saveDialogProjekt.FileName;
+    const QString chosen = m_projectSaveDialog.FileName;
     if (QFileInfo::exists(chosen) &&
         m_services.Ask(this, {msg::kQuestionCaption, msg::kFileExists, QMessageBox::NoIcon,
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
@@ -536,63 +577,71 @@ void MainWindow::menu_UlozitJakoClick()
     SaveProject();
 }
 
-void MainWindow::menu_ZavritClick()
+void MainWindow::OnCloseTriggered()
 {
     CloseProject();
 }
 
-void MainWindow::menu_KonecClick()
+void MainWindow::OnExitTriggered()
 {
     close();
 }
 
-void MainWindow::menu_m_projektClick()
-{
-    QFont font = menu_Ulozit->font();
-    font.setBold(m_session.Modified());
-    menu_Ulozit->setFont(font);
-}
-
-void MainWindow::menu_GenerovatAVIClick()
+void MainWindow::OnGenerateTriggered()
 {
     // What the window writes is one step of the history, and so is a change it only reports.
     m_session.BeginSettingsEdit();
     bool changed = false;
-    const auto endEdit = qScopeGuard([this, &changed] { m_session.EndSettingsEdit(changed); });
-    TAVICreateWindow window(m_session, m_services, {Snimky, menu_m_polozka, menu_m_projekt, menu_m_upravy}, this);
+    const auto endEdit = qScopeGuard([this, &changed] {
+        m_session.EndSettingsEdit(changed);
+        ReturnFromSettings();
+    });
+    VideoSettingsWindow window(m_session, m_services, this);
     window.exec();
     changed = window.SettingsChanged();
 }
 
-void MainWindow::menu_WWWPageClick()
+void MainWindow::ReturnFromSettings()
+{
+    // A window manager may leave no window active once the dialog is gone; the user goes on in the
+    // list.
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    raise();
+    activateWindow();
+    if (m_frameList->isEnabled()) {
+        m_frameList->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+void MainWindow::OnWebSiteTriggered()
 {
     if (!m_services.OpenDocument(QUrl(WebSiteAddress()))) {
         m_services.Ask(this, {msg::kErrorCaption, msg::kNoBrowser, QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 
-void MainWindow::menu_OProgramuClick()
+void MainWindow::OnAboutTriggered()
 {
     AboutWindow about(this);
     about.exec();
 }
 
-void MainWindow::menu_tools_ext_unregClick(QObject* sender)
+void MainWindow::SetFileTypeRegistered(bool registered)
 {
-    QString text;
-    if (sender == menu_tools_ext_reg) {
+    if (registered) {
         settings::RegisterProjectFileType(QCoreApplication::applicationFilePath());
-        text = msg::kRegistered;
     } else {
         settings::UnregisterProjectFileType();
-        text = msg::kUnregistered;
     }
-    m_services.Ask(this, {msg::kInformationCaption, text, QMessageBox::Information, QMessageBox::Ok});
+    m_services.Ask(this, {msg::kInformationCaption, registered ? msg::kRegistered : msg::kUnregistered,
+                          QMessageBox::Information, QMessageBox::Ok});
 }
 
 void MainWindow::DropFiles(const QStringList& paths)
 {
-    if (paths.size() == 1 && Extension(paths.front()) == QStringLiteral(".AVIprj")) {
+    if (paths.size() == 1 && session::ExtensionPart(paths.front()) == QStringLiteral(".AVIprj")) {
         OpenProject(paths.front());
         return;
     }
@@ -600,10 +649,10 @@ void MainWindow::DropFiles(const QStringList& paths)
         m_services.Ask(this, {msg::kErrorCaption, msg::kNoProjectForDrop, QMessageBox::Critical, QMessageBox::Ok});
         return;
     }
-    Snimky->AddPictureFiles(paths);
+    m_frameList->AddPictureFiles(paths);
 }
 
-void MainWindow::FormShow()
+void MainWindow::OpenStartupProject()
 {
     if (RecoverSessions()) {
         return;
@@ -640,17 +689,17 @@ void MainWindow::showEvent(QShowEvent* event)
         return;
     }
     m_shown = true;
-    const int handle = sp_Rozdelovatko->handleWidth();
-    sp_Rozdelovatko->setSizes({std::max(0, sp_Rozdelovatko->width() - m_panelWidth - handle), m_panelWidth});
+    const int handle = m_splitter->handleWidth();
+    m_splitter->setSizes({std::max(0, m_splitter->width() - m_panelWidth - handle), m_panelWidth});
     // After the window is on the screen, so questions appear above it.
-    QTimer::singleShot(0, this, Guarded(this, m_services, [this] { FormShow(); }));
+    QTimer::singleShot(0, this, Guarded(this, m_services, [this] { OpenStartupProject(); }));
 }
 
-bool MainWindow::FormCloseQuery()
+bool MainWindow::MayClose()
 {
     if (m_session.PendingChanges()) {
         m_services.Ask(this, {msg::kWarningCaption, msg::kChangingItems, QMessageBox::Critical, QMessageBox::Ok});
-        Panel1->FocusSaveChanges();
+        m_details->FocusSaveChanges();
         return false;
     }
     if (m_session.Modified()) {
@@ -670,7 +719,7 @@ bool MainWindow::FormCloseQuery()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = MayClose(); })();
     if (accept) {
         event->accept();
     } else {

@@ -1,4 +1,4 @@
-#include "ui/FileAccess.h"
+#include "session/FileAccess.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 
 #include "common/Error.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 RegularFile OpenRegularFile(const std::string& path, int flags, const std::string& failure)
 {
@@ -56,4 +56,4 @@ std::optional<FileStamp> StampOf(const std::string& path)
     return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -1,4 +1,4 @@
-#include "ui/RecordCache.h"
+#include "session/RecordCache.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "project/Slideshow.h"
-#include "ui/QtConvert.h"
+#include "session/PathText.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 namespace {
 
@@ -101,4 +101,4 @@ const LineRecord& RecordCache::At(std::int32_t row)
     return place < page->Lines.size() ? page->Lines[place] : kEmpty;
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -1,4 +1,4 @@
-#include "ui/SessionNote.h"
+#include "session/SessionNote.h"
 
 #include <QByteArray>
 #include <cstdlib>
@@ -8,9 +8,9 @@
 #include "common/Error.h"
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
-#include "ui/FileAccess.h"
+#include "session/FileAccess.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 namespace {
 
@@ -127,4 +127,4 @@ std::vector<SessionNote> ReadSessionNotes()
     return notes;
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -9,7 +9,7 @@
 
 #include "common/RegularFile.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // Opens a regular file without ever waiting (see RegularFile). Raises an Error naming the path:
 // "… is not a regular file", or `failure` ("Can't read project file "), the path and the reason.
@@ -29,4 +29,4 @@ struct FileStamp {
 // The stamp of the file a path leads to; nothing when it is not there.
 std::optional<FileStamp> StampOf(const std::string& path);
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

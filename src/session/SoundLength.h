@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // "3:25.4": a sound's length in minutes, seconds and tenths, hours in front when it has any, as
 // the video's length is written.
@@ -38,4 +38,4 @@ private:
     int m_requests = 0;
 };
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

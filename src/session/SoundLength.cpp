@@ -1,10 +1,10 @@
-#include "ui/SoundLength.h"
+#include "session/SoundLength.h"
 
 #include "avi/audio/SoundFile.h"
 #include "project/Slideshow.h"
-#include "ui/QtConvert.h"
+#include "session/PathText.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 QString SoundLengthText(std::int64_t milliseconds)
 {
@@ -44,4 +44,4 @@ int SoundLengthProbe::Measure(const QStringList& paths)
     return request;
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

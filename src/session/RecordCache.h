@@ -10,7 +10,7 @@
 
 #include "project/ProjectFile.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // What a line needs of its record.
 struct LineRecord {
@@ -54,4 +54,4 @@ std::vector<project::FrameRecord> ReadFrameRecordRange(const std::string& path, 
 void ForEachFrameRecord(const std::string& path, const QList<int>& rows,
                         const std::function<void(int row, const project::FrameRecord& record)>& visit);
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

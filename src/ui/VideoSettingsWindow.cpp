@@ -1,4 +1,4 @@
-#include "ui/AviCreateWindow.h"
+#include "ui/VideoSettingsWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,7 +16,6 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,10 +30,10 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
+#include "session/ProjectSession.h"
 #include "settings/StoredSettings.h"
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
-#include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
 
 namespace kinetar::ui {
@@ -96,22 +95,6 @@ avi::FrameErrorAnswer AskFrameError(const UiServices& services, const std::strin
     }
 }
 
-bool AnyWindowMinimized()
-{
-    const auto windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) { return window->isMinimized(); });
-}
-
-void RestoreMinimizedWindows()
-{
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isMinimized()) {
-            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-            window->show();
-        }
-    }
-}
-
 // A path's folder when it is there, else the nearest folder above it that is.
 QString ExistingFolderOf(const QString& path)
 {
@@ -125,18 +108,6 @@ QString ExistingFolderOf(const QString& path)
 QLabel* Label(const char* text)
 {
     return new QLabel(QString::fromLatin1(text));
-}
-
-// An up-down spinner that stays disabled and is coupled to nothing.
-QSpinBox* Spinner(const char* name)
-{
-    auto* spinner = new QSpinBox;
-    spinner->setObjectName(QString::fromLatin1(name));
-    spinner->setRange(0, 32767);
-    spinner->setValue(0);
-    spinner->setSpecialValueText(QStringLiteral(" "));  // it never moves from 0: arrows only
-    spinner->setEnabled(false);
-    return spinner;
 }
 
 }  // namespace
@@ -154,113 +125,101 @@ QString TimeLeftText(qint64 milliseconds)
     return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
 }
 
-TAVICreateWindow::TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
-                                   QWidget* parent)
-    : QDialog(parent),
-      m_session(session),
-      m_services(std::move(services)),
-      m_projectPath(session.ProjectPath()),
-      m_workingCopyPath(session.WorkingCopyPath()),
-      m_mainWindow(mainWindow)
+VideoSettingsWindow::VideoSettingsWindow(session::ProjectSession& session, UiServices services, QWidget* parent)
+    : QDialog(parent), m_session(session), m_services(std::move(services)), m_projectPath(session.ProjectPath())
 {
     setObjectName(QStringLiteral("AVICreateWindow"));
     setWindowTitle(QStringLiteral("Setting and generating AVI file"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     CreateControls();
     ConnectHandlers();
-    FormCreate();
+    FillFromProject();
 }
 
-TAVICreateWindow::~TAVICreateWindow()
+VideoSettingsWindow::~VideoSettingsWindow()
 {
-    FormDestroy();
+    StorePosition();
 }
 
-void TAVICreateWindow::CreateControls()
+void VideoSettingsWindow::CreateControls()
 {
-    ed_SirkaAVI = new QLineEdit(QStringLiteral("0"));
-    ed_SirkaAVI->setObjectName(QStringLiteral("ed_SirkaAVI"));
-    ud_SirkaAVI = Spinner("ud_SirkaAVI");
-    ed_VyskaAVI = new QLineEdit(QStringLiteral("0"));
-    ed_VyskaAVI->setObjectName(QStringLiteral("ed_VyskaAVI"));
-    ud_VyskaAVI = Spinner("ud_VyskaAVI");
-    for (QLineEdit* side : {ed_SirkaAVI, ed_VyskaAVI}) {
+    m_widthField = new QLineEdit(QStringLiteral("0"));
+    m_widthField->setObjectName(QStringLiteral("ed_SirkaAVI"));
+    m_heightField = new QLineEdit(QStringLiteral("0"));
+    m_heightField->setObjectName(QStringLiteral("ed_VyskaAVI"));
+    for (QLineEdit* side : {m_widthField, m_heightField}) {
         side->setMinimumWidth(side->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 8);
         side->setMaximumWidth(side->minimumWidth() + 10);
     }
-    // Only the spinner's arrows show, as the field beside it holds the number.
-    for (QSpinBox* spinner : {ud_SirkaAVI, ud_VyskaAVI}) {
-        spinner->setFixedWidth(spinner->sizeHint().width() -
-                               spinner->fontMetrics().horizontalAdvance(QStringLiteral("32767")));
-    }
 
-    cb_SnimkuZaSekundu = new QComboBox;
-    cb_SnimkuZaSekundu->setObjectName(QStringLiteral("cb_SnimkuZaSekundu"));
-    cb_SnimkuZaSekundu->setEditable(true);
-    cb_SnimkuZaSekundu->setInsertPolicy(QComboBox::NoInsert);
-    cb_SnimkuZaSekundu->addItems({QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("12"),
-                                  QStringLiteral("16"), QStringLiteral("20"), QStringLiteral("23.976"),
-                                  QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("29.97"),
-                                  QStringLiteral("30"), QStringLiteral("32"), QStringLiteral("50"),
-                                  QStringLiteral("59.94"), QStringLiteral("60")});
-    cb_SnimkuZaSekundu->setEditText(QStringLiteral("3"));
+    m_rateBox = new QComboBox;
+    m_rateBox->setObjectName(QStringLiteral("cb_SnimkuZaSekundu"));
+    m_rateBox->setEditable(true);
+    m_rateBox->setInsertPolicy(QComboBox::NoInsert);
+    m_rateBox->addItems({QStringLiteral("1"), QStringLiteral("4"), QStringLiteral("8"), QStringLiteral("12"),
+                         QStringLiteral("16"), QStringLiteral("20"), QStringLiteral("23.976"), QStringLiteral("24"),
+                         QStringLiteral("25"), QStringLiteral("29.97"), QStringLiteral("30"), QStringLiteral("32"),
+                         QStringLiteral("50"), QStringLiteral("59.94"), QStringLiteral("60")});
+    m_rateBox->setEditText(QStringLiteral("3"));
+    // Room for the longest rate a header holds as a fraction, so "30000/1001" shows whole.
+    m_rateBox->setMinimumContentsLength(static_cast<int>(QStringLiteral("30000/1001").size()));
 
-    cb_VelikostAVI = new QComboBox;
-    cb_VelikostAVI->setObjectName(QStringLiteral("cb_VelikostAVI"));
+    m_sizePresetBox = new QComboBox;
+    m_sizePresetBox->setObjectName(QStringLiteral("cb_VelikostAVI"));
     for (const SizePreset& preset : kSizePresets) {
-        cb_VelikostAVI->addItem(QString::fromUtf8(preset.Text));
+        m_sizePresetBox->addItem(QString::fromUtf8(preset.Text));
     }
     // Shown while the fields hold a size no preset has; not to be chosen.
-    cb_VelikostAVI->addItem(QStringLiteral("Custom"));
-    qobject_cast<QStandardItemModel*>(cb_VelikostAVI->model())->item(cb_VelikostAVI->count() - 1)->setEnabled(false);
-    bt_BarvaPozadi = new QPushButton;
-    bt_BarvaPozadi->setObjectName(QStringLiteral("bt_BarvaPozadi"));
-    ch_HladkeZmenseni = new QCheckBox(QStringLiteral("&Smooth scaling"));
-    ch_HladkeZmenseni->setObjectName(QStringLiteral("ch_HladkeZmenseni"));
-    lb_DelkaVidea = new QLabel;
-    lb_DelkaVidea->setObjectName(QStringLiteral("lb_DelkaVidea"));
-    lb_DelkaVidea->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_sizePresetBox->addItem(QStringLiteral("Custom"));
+    qobject_cast<QStandardItemModel*>(m_sizePresetBox->model())->item(m_sizePresetBox->count() - 1)->setEnabled(false);
+    m_backgroundButton = new QPushButton;
+    m_backgroundButton->setObjectName(QStringLiteral("bt_BarvaPozadi"));
+    m_smoothBox = new QCheckBox(QStringLiteral("&Smooth scaling"));
+    m_smoothBox->setObjectName(QStringLiteral("ch_HladkeZmenseni"));
+    m_lengthLabel = new QLabel;
+    m_lengthLabel->setObjectName(QStringLiteral("lb_DelkaVidea"));
+    m_lengthLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Room for a long video, so a new rate never resizes the window.
-    lb_DelkaVidea->setMinimumWidth(
-        lb_DelkaVidea->fontMetrics().horizontalAdvance(QStringLiteral("Length: 10:00:00.0 \u2014 9,999,999 frames")));
+    m_lengthLabel->setMinimumWidth(
+        m_lengthLabel->fontMetrics().horizontalAdvance(QStringLiteral("Length: 10:00:00.0 \u2014 9,999,999 frames")));
     // A line of its own that is always there, so a note coming or going never resizes the window.
-    lb_Poznamka = new QLabel;
-    lb_Poznamka->setObjectName(QStringLiteral("lb_Poznamka"));
-    lb_Poznamka->setMinimumHeight(lb_Poznamka->fontMetrics().height());
-    lb_Poznamka->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_noteLabel = new QLabel;
+    m_noteLabel->setObjectName(QStringLiteral("lb_Poznamka"));
+    m_noteLabel->setMinimumHeight(m_noteLabel->fontMetrics().height());
+    m_noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
-    cb_HloubkaBarevAVI = new QComboBox;
-    cb_HloubkaBarevAVI->setObjectName(QStringLiteral("cb_HloubkaBarevAVI"));
-    cb_HloubkaBarevAVI->addItems({QStringLiteral("1 bit - MONOCHROME(B/W)"), QStringLiteral("4 bits - 16 colors"),
-                                  QStringLiteral("8 bits - 256 colors"), QStringLiteral("24 bits - true colors")});
+    m_depthBox = new QComboBox;
+    m_depthBox->setObjectName(QStringLiteral("cb_HloubkaBarevAVI"));
+    m_depthBox->addItems({QStringLiteral("1 bit - MONOCHROME(B/W)"), QStringLiteral("4 bits - 16 colors"),
+                          QStringLiteral("8 bits - 256 colors"), QStringLiteral("24 bits - true colors")});
 
-    ed_FileNameAVI = new QLineEdit;
-    ed_FileNameAVI->setObjectName(QStringLiteral("ed_FileNameAVI"));
-    Button1 = new QPushButton(QStringLiteral("&Browse..."));
-    Button1->setObjectName(QStringLiteral("Button1"));
-    ch_playAVIafter = new QCheckBox(QStringLiteral("&Play AVI after generation"));
-    ch_playAVIafter->setObjectName(QStringLiteral("ch_playAVIafter"));
+    m_destinationField = new QLineEdit;
+    m_destinationField->setObjectName(QStringLiteral("ed_FileNameAVI"));
+    m_browseButton = new QPushButton(QStringLiteral("&Browse..."));
+    m_browseButton->setObjectName(QStringLiteral("Button1"));
+    m_playAfterBox = new QCheckBox(QStringLiteral("&Play AVI after generation"));
+    m_playAfterBox->setObjectName(QStringLiteral("ch_playAVIafter"));
 
-    bt_Generuj = new QPushButton(QStringLiteral("Generate AVI"));
-    bt_Generuj->setObjectName(QStringLiteral("bt_Generuj"));
-    bt_Generuj->setDefault(true);
-    QFont bold = bt_Generuj->font();
+    m_generateButton = new QPushButton(QStringLiteral("Generate AVI"));
+    m_generateButton->setObjectName(QStringLiteral("bt_Generuj"));
+    m_generateButton->setDefault(true);
+    QFont bold = m_generateButton->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
-    bt_Generuj->setFont(bold);
-    bt_Generuj->setMinimumWidth(bt_Generuj->sizeHint().width() + 40);
+    m_generateButton->setFont(bold);
+    m_generateButton->setMinimumWidth(m_generateButton->sizeHint().width() + 40);
 
     auto* separator = new QFrame;
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    ProgressBar_Generace = new QProgressBar;
-    ProgressBar_Generace->setObjectName(QStringLiteral("ProgressBar_Generace"));
-    ProgressBar_Generace->setRange(0, 100);
-    ProgressBar_Generace->setTextVisible(false);  // the label under it says the percentage
-    Prubeh = new QLabel(QStringLiteral("0%"));
-    Prubeh->setObjectName(QStringLiteral("Prubeh"));
-    Prubeh->setAlignment(Qt::AlignCenter);
+    m_progressBar = new QProgressBar;
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar_Generace"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setTextVisible(false);  // the label under it says the percentage
+    m_percentLabel = new QLabel(QStringLiteral("0%"));
+    m_percentLabel->setObjectName(QStringLiteral("Prubeh"));
+    m_percentLabel->setAlignment(Qt::AlignCenter);
     // Frames and time left flank the percentage, which stays in the middle.
     m_framesDoneText = new QLabel;
     m_framesDoneText->setObjectName(QStringLiteral("lb_HotovoSnimku"));
@@ -271,84 +230,82 @@ void TAVICreateWindow::CreateControls()
         side->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
 
-    Button2 = new QPushButton(QStringLiteral("&Minimalize"));
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button3 = new QPushButton(QStringLiteral("&Cancel..."));
-    Button3->setObjectName(QStringLiteral("Button3"));
-    for (QPushButton* button : {Button1, Button2, Button3, bt_BarvaPozadi}) {
+    m_minimizeButton = new QPushButton(QStringLiteral("&Minimalize"));
+    m_minimizeButton->setObjectName(QStringLiteral("Button2"));
+    m_closeButton = new QPushButton(QStringLiteral("&Cancel..."));
+    m_closeButton->setObjectName(QStringLiteral("Button3"));
+    for (QPushButton* button : {m_browseButton, m_minimizeButton, m_closeButton, m_backgroundButton}) {
         button->setAutoDefault(false);  // Enter belongs to bt_Generuj
     }
 
     auto* sizes = new QHBoxLayout;
     sizes->setSpacing(4);
     sizes->addWidget(Label("Width:"));
-    sizes->addWidget(ed_SirkaAVI);
-    sizes->addWidget(ud_SirkaAVI);
+    sizes->addWidget(m_widthField);
     sizes->addSpacing(8);
     sizes->addWidget(Label("Height:"));
-    sizes->addWidget(ed_VyskaAVI);
-    sizes->addWidget(ud_VyskaAVI);
+    sizes->addWidget(m_heightField);
     sizes->addSpacing(8);
     sizes->addWidget(Label("Frames per seconds:"));
-    sizes->addWidget(cb_SnimkuZaSekundu, 1);
+    sizes->addWidget(m_rateBox, 1);
 
     auto* framing = new QHBoxLayout;
     framing->setSpacing(4);
     auto* presetLabel = Label("Si&ze:");
-    presetLabel->setBuddy(cb_VelikostAVI);
+    presetLabel->setBuddy(m_sizePresetBox);
     auto* backgroundLabel = Label("Back&ground:");
-    backgroundLabel->setBuddy(bt_BarvaPozadi);
+    backgroundLabel->setBuddy(m_backgroundButton);
     framing->addWidget(presetLabel);
-    framing->addWidget(cb_VelikostAVI);
+    framing->addWidget(m_sizePresetBox);
     framing->addSpacing(8);
     framing->addWidget(backgroundLabel);
-    framing->addWidget(bt_BarvaPozadi);
+    framing->addWidget(m_backgroundButton);
     framing->addSpacing(8);
-    framing->addWidget(ch_HladkeZmenseni);
+    framing->addWidget(m_smoothBox);
     framing->addStretch();
 
     auto* depth = new QHBoxLayout;
     depth->addWidget(Label("Depth of colors:"));
-    depth->addWidget(cb_HloubkaBarevAVI, 1);
+    depth->addWidget(m_depthBox, 1);
 
     auto* destination = new QHBoxLayout;
     destination->addWidget(Label("Destination AVI file:"));
-    destination->addWidget(ed_FileNameAVI, 1);
-    destination->addWidget(Button1);
+    destination->addWidget(m_destinationField, 1);
+    destination->addWidget(m_browseButton);
 
     auto* generate = new QHBoxLayout;
     generate->addStretch();
-    generate->addWidget(bt_Generuj);
+    generate->addWidget(m_generateButton);
     generate->addStretch();
 
     auto* progress = new QHBoxLayout;
     progress->addWidget(m_framesDoneText, 1);
-    progress->addWidget(Prubeh);
+    progress->addWidget(m_percentLabel);
     progress->addWidget(m_timeLeft, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button3);
+    buttons->addWidget(m_minimizeButton);
+    buttons->addWidget(m_closeButton);
     buttons->addStretch();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
     auto* playAndLength = new QHBoxLayout;
-    playAndLength->addWidget(ch_playAVIafter);
+    playAndLength->addWidget(m_playAfterBox);
     playAndLength->addStretch();
-    playAndLength->addWidget(lb_DelkaVidea);
+    playAndLength->addWidget(m_lengthLabel);
 
     layout->addLayout(sizes);
     layout->addLayout(framing);
     layout->addLayout(depth);
     layout->addLayout(destination);
-    layout->addWidget(lb_Poznamka);
+    layout->addWidget(m_noteLabel);
     layout->addLayout(playAndLength);
     layout->addLayout(generate);
     layout->addWidget(separator);
-    layout->addWidget(ProgressBar_Generace);
+    layout->addWidget(m_progressBar);
     layout->addLayout(progress);
     layout->addLayout(buttons);
 
@@ -357,25 +314,25 @@ void TAVICreateWindow::CreateControls()
     setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
 }
 
-void TAVICreateWindow::ConnectHandlers()
+void VideoSettingsWindow::ConnectHandlers()
 {
-    const auto handle = [this](auto* sender, auto signal, void (TAVICreateWindow::*handler)()) {
+    const auto handle = [this](auto* sender, auto signal, void (VideoSettingsWindow::*handler)()) {
         connect(sender, signal, this, Guarded(this, m_services, [this, handler] { (this->*handler)(); }));
     };
-    handle(ed_SirkaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
-    handle(ed_VyskaAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_SirkaAVIChange);
-    handle(cb_HloubkaBarevAVI, &QComboBox::currentIndexChanged, &TAVICreateWindow::ed_SirkaAVIChange);
-    handle(ch_playAVIafter, &QCheckBox::stateChanged, &TAVICreateWindow::ed_SirkaAVIChange);
-    handle(ed_FileNameAVI, &QLineEdit::textChanged, &TAVICreateWindow::ed_FileNameAVIChange);
-    handle(cb_SnimkuZaSekundu, &QComboBox::editTextChanged, &TAVICreateWindow::cb_SnimkuZaSekunduChange);
-    handle(ch_HladkeZmenseni, &QCheckBox::stateChanged, &TAVICreateWindow::ed_SirkaAVIChange);
-    handle(bt_BarvaPozadi, &QPushButton::clicked, &TAVICreateWindow::bt_BarvaPozadiClick);
-    for (QLineEdit* side : {ed_SirkaAVI, ed_VyskaAVI}) {
-        handle(side, &QLineEdit::textChanged, &TAVICreateWindow::ShowSizePreset);
-        handle(side, &QLineEdit::textChanged, &TAVICreateWindow::ShowPaddingNote);
+    handle(m_widthField, &QLineEdit::textChanged, &VideoSettingsWindow::OnSettingEdited);
+    handle(m_heightField, &QLineEdit::textChanged, &VideoSettingsWindow::OnSettingEdited);
+    handle(m_depthBox, &QComboBox::currentIndexChanged, &VideoSettingsWindow::OnSettingEdited);
+    handle(m_playAfterBox, &QCheckBox::stateChanged, &VideoSettingsWindow::OnSettingEdited);
+    handle(m_destinationField, &QLineEdit::textChanged, &VideoSettingsWindow::OnDestinationEdited);
+    handle(m_rateBox, &QComboBox::editTextChanged, &VideoSettingsWindow::OnRateEdited);
+    handle(m_smoothBox, &QCheckBox::stateChanged, &VideoSettingsWindow::OnSettingEdited);
+    handle(m_backgroundButton, &QPushButton::clicked, &VideoSettingsWindow::OnBackgroundClicked);
+    for (QLineEdit* side : {m_widthField, m_heightField}) {
+        handle(side, &QLineEdit::textChanged, &VideoSettingsWindow::ShowSizePreset);
+        handle(side, &QLineEdit::textChanged, &VideoSettingsWindow::ShowPaddingNote);
     }
-    handle(ed_FileNameAVI, &QLineEdit::textChanged, &TAVICreateWindow::ShowPaddingNote);
-    connect(&m_soundProbe, &SoundLengthProbe::Measured, this, [this](int, const QList<qint64>& milliseconds) {
+    handle(m_destinationField, &QLineEdit::textChanged, &VideoSettingsWindow::ShowPaddingNote);
+    connect(&m_soundProbe, &session::SoundLengthProbe::Measured, this, [this](int, const QList<qint64>& milliseconds) {
         // A sound whose length cannot be read adds nothing, as it adds nothing to the video.
         m_musicMs = 0;
         for (const qint64 length : milliseconds) {
@@ -384,27 +341,25 @@ void TAVICreateWindow::ConnectHandlers()
         ShowLength();
     });
     // Only the user's picks: the list following the fields fills nothing.
-    connect(cb_VelikostAVI, &QComboBox::activated, this,
-            [this](int index) { Guarded(this, m_services, [this, index] { cb_VelikostAVISelect(index); })(); });
-    handle(Button1, &QPushButton::clicked, &TAVICreateWindow::Button1Click);
-    handle(bt_Generuj, &QPushButton::clicked, &TAVICreateWindow::bt_GenerujClick);
-    handle(Button2, &QPushButton::clicked, &TAVICreateWindow::Button2Click);
-    handle(Button3, &QPushButton::clicked, &TAVICreateWindow::Button3Click);
+    connect(m_sizePresetBox, &QComboBox::activated, this,
+            [this](int index) { Guarded(this, m_services, [this, index] { OnSizePresetChosen(index); })(); });
+    handle(m_browseButton, &QPushButton::clicked, &VideoSettingsWindow::OnBrowseClicked);
+    handle(m_generateButton, &QPushButton::clicked, &VideoSettingsWindow::OnGenerateClicked);
+    handle(m_minimizeButton, &QPushButton::clicked, &VideoSettingsWindow::OnMinimizeClicked);
+    handle(m_closeButton, &QPushButton::clicked, &VideoSettingsWindow::OnCloseOrCancelClicked);
     // The rate's keys reach the combo box, which hands them to its line edit directly.
-    for (QWidget* field :
-         {static_cast<QWidget*>(ed_SirkaAVI), static_cast<QWidget*>(ed_VyskaAVI),
-          static_cast<QWidget*>(cb_SnimkuZaSekundu), static_cast<QWidget*>(cb_SnimkuZaSekundu->lineEdit())}) {
+    for (QWidget* field : {static_cast<QWidget*>(m_widthField), static_cast<QWidget*>(m_heightField),
+                           static_cast<QWidget*>(m_rateBox), static_cast<QWidget*>(m_rateBox->lineEdit())}) {
         field->installEventFilter(this);
     }
 }
 
-void TAVICreateWindow::FormCreate()
+void VideoSettingsWindow::FillFromProject()
 {
     move(settings::LoadWindowPosition(kDesignPosition));
 
-    project::ProjectHeader header;
-    (void)project::ReadProjectHeader(m_workingCopyPath, header);
-    project::ReadProject(m_workingCopyPath, &m_records);
+    project::ProjectHeader header = m_session.Header();
+    m_records = m_session.AllRecords();
     for (const project::FrameRecord& record : m_records) {
         if (project::IsSoundRecord(record)) {
             m_soundPaths << FromNativePath(project::GetText(record.PictureFileName));
@@ -423,7 +378,7 @@ void TAVICreateWindow::FormCreate()
         project::SetText(header.AviFileName, "-");
     }
     const bool sizeMissing = header.Width == 0 || header.Height == 0;
-    bool changed = avi::ProposeSettings(header, projectPath, m_workingCopyPath);
+    bool changed = avi::ProposeSettings(header, projectPath, m_session.WorkingCopyPath());
     if (sizeMissing && header.Width != 0 && header.Height != 0) {
         m_firstPictureSize = QSize(header.Width, header.Height);  // the size list shows where it came from
     }
@@ -431,42 +386,41 @@ void TAVICreateWindow::FormCreate()
         header.AviFileName.fill('\0');
         changed = true;
     }
-    if (changed) {
-        (void)m_session.WriteHeader(header);
-    }
 
     TransferSettings(Direction::ToControls, header);
     if (!longDefault.empty()) {
-        ed_FileNameAVI->setText(FromNativePath(longDefault));
+        m_destinationField->setText(FromNativePath(longDefault));
     }
-    cb_SnimkuZaSekunduChange();
-    m_settingsChanged = changed;
+    OnRateEdited();
+    // Filling the fields is no edit of the user's.
+    m_settingsChanged = false;
+    m_proposed = changed;
 
-    ProgressBar_Generace->setValue(0);
-    Button3->setText(QStringLiteral("&Close"));
+    m_progressBar->setValue(0);
+    m_closeButton->setText(QStringLiteral("&Close"));
 }
 
-void TAVICreateWindow::FormDestroy()
+void VideoSettingsWindow::StorePosition()
 {
     settings::StoreWindowPosition(pos());
 }
 
-void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHeader& header)
+void VideoSettingsWindow::TransferSettings(Direction direction, project::ProjectHeader& header)
 {
     if (direction == Direction::ToControls) {
-        ed_SirkaAVI->setText(QString::number(header.Width.Get()));
-        ed_VyskaAVI->setText(QString::number(header.Height.Get()));
-        ed_FileNameAVI->setText(FromNativePath(project::GetText(header.AviFileName)));
+        m_widthField->setText(QString::number(header.Width.Get()));
+        m_heightField->setText(QString::number(header.Height.Get()));
+        m_destinationField->setText(FromNativePath(project::GetText(header.AviFileName)));
         // A code past the list's end selects nothing, which reads back as 255.
-        cb_HloubkaBarevAVI->setCurrentIndex(header.ColorDepth < cb_HloubkaBarevAVI->count() ? header.ColorDepth : -1);
+        m_depthBox->setCurrentIndex(header.ColorDepth < m_depthBox->count() ? header.ColorDepth : -1);
         const project::FrameRate rate = project::GetFrameRate(header);
         // A rate that is not positive shows as it is stored, so the user sees what to mend.
-        cb_SnimkuZaSekundu->setEditText(rate.Numerator == 0 ? QString::number(header.FramesPerSecond.Get())
-                                                            : QString::fromStdString(project::FormatFrameRate(rate)));
-        ch_playAVIafter->setChecked(header.PlayAfterCreate != 0);
+        m_rateBox->setEditText(rate.Numerator == 0 ? QString::number(header.FramesPerSecond.Get())
+                                                   : QString::fromStdString(project::FormatFrameRate(rate)));
+        m_playAfterBox->setChecked(header.PlayAfterCreate != 0);
         m_background = QColor(header.Background[0], header.Background[1], header.Background[2]);
         ShowBackground();
-        ch_HladkeZmenseni->setChecked(header.SmoothScaling != 0);
+        m_smoothBox->setChecked(header.SmoothScaling != 0);
         return;
     }
     // A refused value sends the keyboard to its field once the error has been shown.
@@ -478,18 +432,18 @@ void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHea
             throw;
         }
     };
-    header.Width = from(ed_SirkaAVI, [this] { return ReadWholeNumber(ed_SirkaAVI->text()); });
-    header.Height = from(ed_VyskaAVI, [this] { return ReadWholeNumber(ed_VyskaAVI->text()); });
-    const std::string destination = ToNativePath(ed_FileNameAVI->text());
+    header.Width = from(m_widthField, [this] { return ReadWholeNumber(m_widthField->text()); });
+    header.Height = from(m_heightField, [this] { return ReadWholeNumber(m_heightField->text()); });
+    const std::string destination = ToNativePath(m_destinationField->text());
     if (destination.size() > project::kMaxTextLength) {
-        m_fieldAtFault = ed_FileNameAVI;
+        m_fieldAtFault = m_destinationField;
         throw Error("The destination AVI file name is " + std::to_string(destination.size()) +
                     " bytes long, more than the project can hold (" + std::to_string(project::kMaxTextLength) +
                     "): " + destination);
     }
     project::SetText(header.AviFileName, destination);
-    const project::FrameRate rate = from(cb_SnimkuZaSekundu, [this] {
-        const QString text = cb_SnimkuZaSekundu->currentText();
+    const project::FrameRate rate = from(m_rateBox, [this] {
+        const QString text = m_rateBox->currentText();
         const std::optional<project::FrameRate> parsed = project::ParseFrameRate(text.toStdString());
         if (!parsed) {
             throw Error("'" + ToNativePath(text) + "' is not a valid frame rate");
@@ -497,45 +451,45 @@ void TAVICreateWindow::TransferSettings(Direction direction, project::ProjectHea
         return *parsed;
     });
     project::SetFrameRate(header, rate);
-    header.ColorDepth = static_cast<std::uint8_t>(cb_HloubkaBarevAVI->currentIndex());
-    header.PlayAfterCreate = ch_playAVIafter->isChecked() ? 1 : 0;
+    header.ColorDepth = static_cast<std::uint8_t>(m_depthBox->currentIndex());
+    header.PlayAfterCreate = m_playAfterBox->isChecked() ? 1 : 0;
     header.Background = {static_cast<std::uint8_t>(m_background.red()), static_cast<std::uint8_t>(m_background.green()),
                          static_cast<std::uint8_t>(m_background.blue())};
-    header.SmoothScaling = ch_HladkeZmenseni->isChecked() ? 1 : 0;
+    header.SmoothScaling = m_smoothBox->isChecked() ? 1 : 0;
 }
 
-void TAVICreateWindow::ed_SirkaAVIChange()
+void VideoSettingsWindow::OnSettingEdited()
 {
     m_settingsChanged = true;
 }
 
-void TAVICreateWindow::ed_FileNameAVIChange()
+void VideoSettingsWindow::OnDestinationEdited()
 {
     m_settingsChanged = true;
 }
 
-void TAVICreateWindow::cb_SnimkuZaSekunduChange()
+void VideoSettingsWindow::OnRateEdited()
 {
     m_settingsChanged = true;
     // ParseFrameRate refuses a zero rate.
-    bt_Generuj->setEnabled(project::ParseFrameRate(cb_SnimkuZaSekundu->currentText().toStdString()).has_value());
+    m_generateButton->setEnabled(project::ParseFrameRate(m_rateBox->currentText().toStdString()).has_value());
     ShowLength();
 }
 
-bool TAVICreateWindow::ed_SirkaAVIKeyPress(QChar key)
+bool VideoSettingsWindow::AcceptsNumberKey(QChar key)
 {
     return (key >= u'0' && key <= u'9') || key.unicode() < 32;
 }
 
-bool TAVICreateWindow::cb_SnimkuZaSekunduKeyPress(QChar key, const QString& rest)
+bool VideoSettingsWindow::AcceptsRateKey(QChar key, const QString& rest)
 {
     if (key == u'.' || key == u'/') {
         return !rest.contains(key);
     }
-    return ed_SirkaAVIKeyPress(key);
+    return AcceptsNumberKey(key);
 }
 
-bool TAVICreateWindow::eventFilter(QObject* watched, QEvent* event)
+bool VideoSettingsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress) {
         return QDialog::eventFilter(watched, event);
@@ -545,21 +499,21 @@ bool TAVICreateWindow::eventFilter(QObject* watched, QEvent* event)
         return QDialog::eventFilter(watched, event);
     }
     bool allowed = false;
-    if (watched == cb_SnimkuZaSekundu || watched == cb_SnimkuZaSekundu->lineEdit()) {
+    if (watched == m_rateBox || watched == m_rateBox->lineEdit()) {
         // A "." or "/" the key replaces does not count against it.
-        const QLineEdit* field = cb_SnimkuZaSekundu->lineEdit();
+        const QLineEdit* field = m_rateBox->lineEdit();
         QString rest = field->text();
         if (field->hasSelectedText()) {
             rest.remove(field->selectionStart(), field->selectedText().size());
         }
-        allowed = cb_SnimkuZaSekunduKeyPress(text.front(), rest);
+        allowed = AcceptsRateKey(text.front(), rest);
     } else {
-        allowed = ed_SirkaAVIKeyPress(text.front());
+        allowed = AcceptsNumberKey(text.front());
     }
     return !allowed || QDialog::eventFilter(watched, event);
 }
 
-void TAVICreateWindow::cb_VelikostAVISelect(int index)
+void VideoSettingsWindow::OnSizePresetChosen(int index)
 {
     if (index < 0 || index >= static_cast<int>(std::size(kSizePresets))) {
         return;
@@ -586,21 +540,21 @@ void TAVICreateWindow::cb_VelikostAVISelect(int index)
         }
         size = m_firstPictureSize;
     }
-    ed_SirkaAVI->setText(QString::number(size.width()));
-    ed_VyskaAVI->setText(QString::number(size.height()));
+    m_widthField->setText(QString::number(size.width()));
+    m_heightField->setText(QString::number(size.height()));
 }
 
-void TAVICreateWindow::ShowSizePreset()
+void VideoSettingsWindow::ShowSizePreset()
 {
-    const QSize size(ReadWholeNumberOrZero(ed_SirkaAVI->text()), ReadWholeNumberOrZero(ed_VyskaAVI->text()));
+    const QSize size(ReadWholeNumberOrZero(m_widthField->text()), ReadWholeNumberOrZero(m_heightField->text()));
     const auto matches = [&](const SizePreset& preset) {
         return preset.Size.isEmpty() ? m_firstPictureSize.isValid() && m_firstPictureSize == size : preset.Size == size;
     };
-    cb_VelikostAVI->setCurrentIndex(static_cast<int>(
+    m_sizePresetBox->setCurrentIndex(static_cast<int>(
         std::find_if(std::begin(kSizePresets), std::end(kSizePresets), matches) - std::begin(kSizePresets)));
 }
 
-void TAVICreateWindow::bt_BarvaPozadiClick()
+void VideoSettingsWindow::OnBackgroundClicked()
 {
     const std::optional<QColor> chosen = m_services.ChooseColor(this, m_background);
     if (chosen) {
@@ -610,40 +564,40 @@ void TAVICreateWindow::bt_BarvaPozadiClick()
     }
 }
 
-void TAVICreateWindow::ShowBackground()
+void VideoSettingsWindow::ShowBackground()
 {
-    QPixmap swatch(bt_BarvaPozadi->iconSize());
+    QPixmap swatch(m_backgroundButton->iconSize());
     swatch.fill(m_background);
     QPainter frame(&swatch);
     frame.setPen(palette().color(QPalette::WindowText));
     frame.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
     frame.end();
-    bt_BarvaPozadi->setIcon(swatch);
-    bt_BarvaPozadi->setText(m_background.name(QColor::HexRgb).toUpper());
+    m_backgroundButton->setIcon(swatch);
+    m_backgroundButton->setText(m_background.name(QColor::HexRgb).toUpper());
 }
 
-void TAVICreateWindow::ShowLength()
+void VideoSettingsWindow::ShowLength()
 {
-    const std::optional<project::FrameRate> rate =
-        project::ParseFrameRate(cb_SnimkuZaSekundu->currentText().toStdString());
+    const std::optional<project::FrameRate> rate = project::ParseFrameRate(m_rateBox->currentText().toStdString());
     // The core's text is UTF-8 whatever the locale.
     QString text =
         QStringLiteral("Length: ") +
         (rate ? QString::fromStdString(project::VideoLengthText(project::VideoFrameCount(m_records, *rate), *rate))
               : QStringLiteral("\u2014"));
     if (!m_soundPaths.isEmpty()) {
-        text += QStringLiteral("; music ") + (m_musicMs < 0 ? QStringLiteral("\u2026") : SoundLengthText(m_musicMs));
+        text += QStringLiteral("; music ") +
+                (m_musicMs < 0 ? QStringLiteral("\u2026") : session::SoundLengthText(m_musicMs));
     }
-    lb_DelkaVidea->setText(text);
+    m_lengthLabel->setText(text);
 }
 
-void TAVICreateWindow::ShowPaddingNote()
+void VideoSettingsWindow::ShowPaddingNote()
 {
-    const avi::Container container = avi::ContainerForPath(ToNativePath(ed_FileNameAVI->text()));
-    const bool oddWidth = ReadWholeNumberOrZero(ed_SirkaAVI->text()) % 2 != 0;
-    const bool oddHeight = ReadWholeNumberOrZero(ed_VyskaAVI->text()) % 2 != 0;
+    const avi::Container container = avi::ContainerForPath(ToNativePath(m_destinationField->text()));
+    const bool oddWidth = ReadWholeNumberOrZero(m_widthField->text()) % 2 != 0;
+    const bool oddHeight = ReadWholeNumberOrZero(m_heightField->text()) % 2 != 0;
     if (container == avi::Container::Avi || (!oddWidth && !oddHeight)) {
-        lb_Poznamka->clear();
+        m_noteLabel->clear();
         return;
     }
     const QString added = oddWidth && oddHeight ? QStringLiteral("one column and one row")
@@ -652,10 +606,10 @@ void TAVICreateWindow::ShowPaddingNote()
     const QString kind = container == avi::Container::Mp4   ? QStringLiteral("MP4")
                          : container == avi::Container::Mkv ? QStringLiteral("Matroska")
                                                             : QStringLiteral("WebM");
-    lb_Poznamka->setText(QStringLiteral("The frame will be padded by %1: %2 needs even sides.").arg(added, kind));
+    m_noteLabel->setText(QStringLiteral("The frame will be padded by %1: %2 needs even sides.").arg(added, kind));
 }
 
-void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
+void VideoSettingsWindow::keyPressEvent(QKeyEvent* event)
 {
     // No key stands for Close: Escape does nothing.
     if (event->matches(QKeySequence::Cancel)) {
@@ -665,48 +619,37 @@ void TAVICreateWindow::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TAVICreateWindow::Button1Click()
+void VideoSettingsWindow::OnBrowseClicked()
 {
-    SdilenePrvky& dialog = *m_services.SharedDialog;
+    SharedFileDialog& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kAviFileMode);
-    dialog.OpenDialog.FileName = ed_FileNameAVI->text();
+    dialog.OpenDialog.FileName = m_destinationField->text();
     // The destination's own folder, not the one the program stands in; a typed folder that is not
     // there yet stays in the name, whole.
-    if (!ed_FileNameAVI->text().isEmpty()) {
-        dialog.OpenDialog.Directory = ExistingFolderOf(QDir::current().absoluteFilePath(ed_FileNameAVI->text()));
+    if (!m_destinationField->text().isEmpty()) {
+        dialog.OpenDialog.Directory = ExistingFolderOf(QDir::current().absoluteFilePath(m_destinationField->text()));
     }
     if (m_services.RunSharedDialog(this)) {
-        ed_FileNameAVI->setText(dialog.OpenDialog.FileName);
+        m_destinationField->setText(dialog.OpenDialog.FileName);
     }
 }
 
-void TAVICreateWindow::SetGenerating(bool on)
+void VideoSettingsWindow::SetGenerating(bool on)
 {
-    QWidget* mainWindow = m_mainWindow.Snimky != nullptr ? m_mainWindow.Snimky->window() : nullptr;
     if (on) {
         // Disabling a control that has the keyboard sends it elsewhere; it comes back after the run.
         m_focusBefore = focusWidget();
-        m_mainFocusBefore = mainWindow != nullptr ? mainWindow->focusWidget() : nullptr;
     }
     m_generating = on;
-    bt_Generuj->setEnabled(!on);
-    if (m_mainWindow.Snimky != nullptr) {
-        m_mainWindow.Snimky->setEnabled(!on);
-    }
-    for (QMenu* menu : {m_mainWindow.menu_m_polozka, m_mainWindow.menu_m_projekt, m_mainWindow.menu_m_upravy}) {
-        if (menu != nullptr) {
-            menu->menuAction()->setEnabled(!on);
-        }
-    }
-    for (QWidget* control : std::initializer_list<QWidget*>{ed_SirkaAVI, ed_VyskaAVI, cb_HloubkaBarevAVI,
-                                                            ed_FileNameAVI, cb_SnimkuZaSekundu, Button1, cb_VelikostAVI,
-                                                            bt_BarvaPozadi, ch_HladkeZmenseni}) {
+    m_generateButton->setEnabled(!on);
+    // The main window locks its list, menus and toolbar on this.
+    m_session.SetGenerating(on);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_widthField, m_heightField, m_depthBox, m_destinationField, m_rateBox,
+                                         m_browseButton, m_sizePresetBox, m_backgroundButton, m_smoothBox}) {
         control->setEnabled(!on);
     }
     if (!on) {
-        if (m_mainFocusBefore != nullptr) {
-            m_mainFocusBefore->setFocus();
-        }
         QWidget* focus = m_fieldAtFault != nullptr ? m_fieldAtFault.data() : m_focusBefore.data();
         if (focus != nullptr) {
             focus->setFocus();
@@ -715,22 +658,20 @@ void TAVICreateWindow::SetGenerating(bool on)
     }
 }
 
-void TAVICreateWindow::EndGenerating()
+void VideoSettingsWindow::EndGenerating()
 {
     SetGenerating(false);
     m_framesDoneText->clear();
     m_timeLeft->clear();
     ShowProgress(0);
-    QApplication::processEvents();
 }
 
-void TAVICreateWindow::bt_GenerujClick()
+void VideoSettingsWindow::OnGenerateClicked()
 {
     SetGenerating(true);
-    Button3->setText(QStringLiteral("&Cancel"));
+    m_closeButton->setText(QStringLiteral("&Cancel"));
     try {
-        project::ProjectHeader header;
-        (void)project::ReadProjectHeader(m_workingCopyPath, header);
+        project::ProjectHeader header = m_session.Header();
         bool transferred = false;
         try {
             TransferSettings(Direction::FromControls, header);
@@ -747,12 +688,16 @@ void TAVICreateWindow::bt_GenerujClick()
         m_cancelRequested = true;
     }
     EndGenerating();
-    if (AnyWindowMinimized()) {
-        RestoreMinimizedWindows();
+    // Minimised during the run: back before the final message.
+    if (QWidget* owner = OwnerWindow(); owner->isMinimized()) {
+        owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
+        owner->show();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
     }
     if (!m_cancelRequested) {
-        if (ch_playAVIafter->isChecked()) {
-            PlayAVI();
+        if (m_playAfterBox->isChecked()) {
+            PlayVideo();
         } else {
             m_services.Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."),
                                   QMessageBox::Information, QMessageBox::Ok});
@@ -760,11 +705,14 @@ void TAVICreateWindow::bt_GenerujClick()
         close();
     }
     m_cancelRequested = false;
-    Button3->setText(QStringLiteral("&Close"));
+    m_closeButton->setText(QStringLiteral("&Close"));
 }
 
-void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
+void VideoSettingsWindow::RunEngine(project::ProjectHeader& header)
 {
+    // What opening proposed is written with the first run, as the run uses it.
+    m_settingsChanged = m_settingsChanged || m_proposed;
+    m_proposed = false;
     if (m_settingsChanged) {
         (void)m_session.WriteHeader(header);
     }
@@ -773,11 +721,10 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     m_runClock = {};
     avi::EngineServices services;
     const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
-    services.ChooseCompressor = [this, chooser = MakeCompressorChooser(this, nullptr, container)](
-                                    project::CodecSettings& variables, const avi::FrameDIB& format) {
+    services.ChooseCompressor = [this, container](project::CodecSettings& variables, const avi::FrameDIB& format) {
         const auto choice = m_engineThread.OnUiThread<std::optional<project::CodecSettings>>(
-            [this, &chooser, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
-                const bool chosen = chooser(choice, format);
+            [this, container, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
+                const bool chosen = m_services.ChooseCompressor(this, container, choice, format);
                 m_runClock.Start(avi::RunClock::Clock::now());  // the time left counts from the first frame
                 return chosen ? std::optional(choice) : std::nullopt;
             },
@@ -800,8 +747,9 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     std::uint8_t result = avi::kResultDone;
     bool settingsChanged = m_settingsChanged;
     try {
-        m_engineThread.Run(
-            [&] { m_services.CreateAVI(header, m_workingCopyPath, settingsChanged, progress, result, services); });
+        m_engineThread.Run([&] {
+            m_services.CreateAVI(header, m_session.WorkingCopyPath(), settingsChanged, progress, result, services);
+        });
     } catch (const std::exception& error) {
         m_settingsChanged = m_settingsChanged || settingsChanged;
         m_fieldAtFault = FieldAtFault(header, result);
@@ -829,7 +777,7 @@ void TAVICreateWindow::RunEngine(project::ProjectHeader& header)
     }
 }
 
-bool TAVICreateWindow::ReportProgress(const avi::RunProgress& progress)
+bool VideoSettingsWindow::ReportProgress(const avi::RunProgress& progress)
 {
     // Video frames, so a picture shown for many frames moves the count and the time left evenly.
     m_framesDone = progress.FramesDone;
@@ -839,7 +787,7 @@ bool TAVICreateWindow::ReportProgress(const avi::RunProgress& progress)
     return ShowProgress(progress.Percent);
 }
 
-avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const avi::UnreadableFile& file)
+avi::FrameErrorAnswer VideoSettingsWindow::AskFrameErrorInTurn(const avi::UnreadableFile& file)
 {
     const auto asked = avi::RunClock::Clock::now();
     const avi::FrameErrorAnswer answer = AskFrameError(m_services, file.Message);
@@ -847,7 +795,7 @@ avi::FrameErrorAnswer TAVICreateWindow::AskFrameErrorInTurn(const avi::Unreadabl
     return answer;
 }
 
-void TAVICreateWindow::ShowFramesDone()
+void VideoSettingsWindow::ShowFramesDone()
 {
     m_framesDoneText->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
     const auto secondsLeft = m_runClock.SecondsLeft(m_frameCount);
@@ -858,38 +806,38 @@ void TAVICreateWindow::ShowFramesDone()
     m_timeLeft->setText(TimeLeftText(std::llround(*secondsLeft * 1000)));
 }
 
-QWidget* TAVICreateWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const
+QWidget* VideoSettingsWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const
 {
     const auto outOfRange = [](std::int32_t side) { return side < avi::kMinVideoSide || side > avi::kMaxVideoSide; };
     if (outOfRange(header.Width)) {
-        return ed_SirkaAVI;
+        return m_widthField;
     }
     if (outOfRange(header.Height)) {
-        return ed_VyskaAVI;
+        return m_heightField;
     }
     if (header.FramesPerSecond < 1) {
-        return cb_SnimkuZaSekundu;
+        return m_rateBox;
     }
     switch (result) {
     case avi::kResultCannotOpenFile:
     case avi::kResultWriteFailed:
-        return ed_FileNameAVI;
+        return m_destinationField;
     case avi::kResultFormatRefused:
-        return cb_HloubkaBarevAVI;
+        return m_depthBox;
     default:
         return nullptr;
     }
 }
 
-bool TAVICreateWindow::ShowProgress(int percent)
+bool VideoSettingsWindow::ShowProgress(int percent)
 {
-    ProgressBar_Generace->setValue(percent);
-    Prubeh->setText(QString::number(percent) + QStringLiteral(" %"));
-    QApplication::processEvents();
+    m_progressBar->setValue(percent);
+    m_percentLabel->setText(QString::number(percent) + QStringLiteral(" %"));
+    // The run waits on its own thread while this thread's events go on, so the buttons work.
     return !m_cancelRequested;
 }
 
-void TAVICreateWindow::Button3Click()
+void VideoSettingsWindow::OnCloseOrCancelClicked()
 {
     if (m_generating) {
         m_cancelRequested = true;
@@ -898,16 +846,19 @@ void TAVICreateWindow::Button3Click()
     close();
 }
 
-void TAVICreateWindow::Button2Click()
+void VideoSettingsWindow::OnMinimizeClicked()
 {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible()) {
-            window->showMinimized();
-        }
-    }
+    // The program's own windows go down together; the user's other programs stay as they are.
+    OwnerWindow()->showMinimized();
+    showMinimized();
 }
 
-bool TAVICreateWindow::FormCloseQuery()
+QWidget* VideoSettingsWindow::OwnerWindow()
+{
+    return parentWidget() != nullptr ? parentWidget()->window() : this;
+}
+
+bool VideoSettingsWindow::MayClose()
 {
     if (m_generating) {
         m_services.Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
@@ -917,10 +868,10 @@ bool TAVICreateWindow::FormCloseQuery()
     return true;
 }
 
-void TAVICreateWindow::closeEvent(QCloseEvent* event)
+void VideoSettingsWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = MayClose(); })();
     if (accept) {
         QDialog::closeEvent(event);
     } else {
@@ -928,9 +879,9 @@ void TAVICreateWindow::closeEvent(QCloseEvent* event)
     }
 }
 
-void TAVICreateWindow::PlayAVI()
+void VideoSettingsWindow::PlayVideo()
 {
-    if (!m_services.OpenDocument(QUrl::fromLocalFile(ed_FileNameAVI->text()))) {
+    if (!m_services.OpenDocument(QUrl::fromLocalFile(m_destinationField->text()))) {
         m_services.Ask(this,
                        {QStringLiteral("Error"),
                         QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),

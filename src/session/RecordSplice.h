@@ -7,7 +7,7 @@
 
 #include "project/ProjectFile.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // Records taken out of a project file and records put in, which shifts the ones between: a removal,
 // a move, or the undoing of either. Only what leaves and what arrives is kept, so undoing an edit of
@@ -43,4 +43,4 @@ FileRegion ReadRegion(const std::string& path, std::int64_t offset, std::int64_t
 void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vector<std::uint8_t>& bytes,
                   std::int64_t size);
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

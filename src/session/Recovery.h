@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/SessionNote.h"
+#include "session/SessionNote.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // What a start finds of windows that ended without closing their projects.
 struct RecoveryPlan {
@@ -28,4 +28,4 @@ void DiscardSession(const SessionNote& note);
 // The process id in a working copy's name ("AVI<pid>.xxxxxx"); 0 when the name is not one.
 long WorkingCopyOwner(const std::string& path);
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -1,4 +1,4 @@
-#include "ui/Recovery.h"
+#include "session/Recovery.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +14,9 @@
 
 #include "common/Error.h"
 #include "common/Processes.h"
-#include "ui/FileAccess.h"
+#include "session/FileAccess.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 namespace {
 
@@ -129,4 +129,4 @@ void DiscardSession(const SessionNote& note)
     RemoveSessionNote(note.Pid);
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -1,4 +1,4 @@
-#include "ui/RecordSplice.h"
+#include "session/RecordSplice.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,10 +10,10 @@
 #include "common/RegularFile.h"
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
-#include "ui/FileAccess.h"
-#include "ui/RecordCache.h"
+#include "session/FileAccess.h"
+#include "session/RecordCache.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 namespace {
 
@@ -169,4 +169,4 @@ void WriteBytesAt(const std::string& path, std::int64_t offset, const std::vecto
     }
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

@@ -46,7 +46,7 @@ enum FileDialogMode { kProjectMode = 0, kPicturesMode = 1, kAviFileMode = 2 };
 
 // The holder of the open-file dialog that the whole program shares: made at start-up and handed to
 // every window that uses it.
-class SdilenePrvky {
+class SharedFileDialog {
 public:
     FileDialogSetup OpenDialog;
 
@@ -55,9 +55,9 @@ public:
     // picture); otherwise the dialog opens in its folder with nothing selected.
     void PrepareFileDialog(int mode);
 
-    SdilenePrvky() = default;
-    SdilenePrvky(const SdilenePrvky&) = delete;
-    SdilenePrvky& operator=(const SdilenePrvky&) = delete;
+    SharedFileDialog() = default;
+    SharedFileDialog(const SharedFileDialog&) = delete;
+    SharedFileDialog& operator=(const SharedFileDialog&) = delete;
 };
 
 // The state the main window's own save dialog starts with.

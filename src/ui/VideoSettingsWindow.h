@@ -9,44 +9,36 @@
 
 #include "avi/engine/AviEngine.h"
 #include "project/ProjectFile.h"
+#include "session/SoundLength.h"
 #include "ui/EngineThread.h"
-#include "ui/SoundLength.h"
 #include "ui/UiServices.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QProgressBar;
 class QPushButton;
-class QSpinBox;
+
+namespace kinetar::session {
+class ProjectSession;
+}
 
 namespace kinetar::ui {
-
-class ProjectSession;
-
-// What the settings window disables in the main window while a run is in progress.
-struct MainWindowControls {
-    QWidget* Snimky = nullptr;
-    QMenu* menu_m_polozka = nullptr;
-    QMenu* menu_m_projekt = nullptr;
-    QMenu* menu_m_upravy = nullptr;  // undo and redo wait for the run's end too
-};
 
 // What the window shows beside the percentage during a run: "about 1 min 05 s left".
 QString TimeLeftText(qint64 milliseconds);
 
 // Edits the video settings of the open project's working copy, runs the generation and shows its
 // progress. The main window makes a fresh one for each use and shows it modally.
-class TAVICreateWindow : public QDialog {
+class VideoSettingsWindow : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads and writes the header of the session's working copy.
-    TAVICreateWindow(ProjectSession& session, UiServices services, MainWindowControls mainWindow,
-                     QWidget* parent = nullptr);
-    ~TAVICreateWindow() override;
+    // Reads and writes the project's header through the session; during a run the session says
+    // so, and the main window locks itself.
+    VideoSettingsWindow(session::ProjectSession& session, UiServices services, QWidget* parent = nullptr);
+    ~VideoSettingsWindow() override;
 
     // Whether the project's settings changed while the window lived; read after it has closed.
     bool SettingsChanged() const { return m_settingsChanged; }
@@ -57,24 +49,24 @@ public:
     // destination that does not fit the header.
     void TransferSettings(Direction direction, project::ProjectHeader& header);
 
-    void ed_SirkaAVIChange();
-    void ed_FileNameAVIChange();
-    void cb_SnimkuZaSekunduChange();
+    void OnSettingEdited();
+    void OnDestinationEdited();
+    void OnRateEdited();
     // Whether a typed character may reach the width or height field.
-    static bool ed_SirkaAVIKeyPress(QChar key);
+    static bool AcceptsNumberKey(QChar key);
     // Whether a typed character may reach the rate field, whose text is `rest` without what the
     // character replaces: a digit, a control character, one "." and one "/".
-    static bool cb_SnimkuZaSekunduKeyPress(QChar key, const QString& rest);
+    static bool AcceptsRateKey(QChar key, const QString& rest);
     // A size picked from the presets goes into the width and height fields.
-    void cb_VelikostAVISelect(int index);
-    void bt_BarvaPozadiClick();
-    void Button1Click();
-    void bt_GenerujClick();
-    void Button2Click();
-    void Button3Click();
+    void OnSizePresetChosen(int index);
+    void OnBackgroundClicked();
+    void OnBrowseClicked();
+    void OnGenerateClicked();
+    void OnMinimizeClicked();
+    void OnCloseOrCancelClicked();
     // The engine's progress report; answers whether the run may go on.
     bool ShowProgress(int percent);
-    void PlayAVI();
+    void PlayVideo();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,10 +76,12 @@ protected:
 private:
     void CreateControls();
     void ConnectHandlers();
-    void FormCreate();
-    void FormDestroy();
-    bool FormCloseQuery();
+    void FillFromProject();
+    void StorePosition();
+    bool MayClose();
     void SetGenerating(bool on);
+    // The window this one belongs to (itself when it stands alone), minimised and restored with it.
+    QWidget* OwnerWindow();
     void EndGenerating();
     // Steps of a run after the header has been filled from the controls. The engine runs on a
     // thread of its own; its reports and questions come back to this thread in their order.
@@ -106,18 +100,18 @@ private:
     // Says when the destination's kind of file needs even sides that the size fields do not have.
     void ShowPaddingNote();
 
-    ProjectSession& m_session;
+    session::ProjectSession& m_session;
     UiServices m_services;
     QString m_projectPath;
-    std::string m_workingCopyPath;
-    MainWindowControls m_mainWindow;
+    // What opening the window proposed for the header (a size from the first picture, a
+    // destination): shown only, and written with the first run, so merely looking changes nothing.
+    bool m_proposed = false;
     bool m_generating = false;
     bool m_cancelRequested = false;
     bool m_settingsChanged = false;
     // Where the keyboard was in this window and in the main window when the run began; the field
     // to go to instead after a failure.
     QPointer<QWidget> m_focusBefore;
-    QPointer<QWidget> m_mainFocusBefore;
     QPointer<QWidget> m_fieldAtFault;
     // What the run has done, in video frames, and the time spent on frames, questions not counted.
     std::int64_t m_framesDone = 0;
@@ -131,27 +125,25 @@ private:
     // The sound records' files: their total length once it has been read, -1 before.
     QStringList m_soundPaths;
     qint64 m_musicMs = -1;
-    SoundLengthProbe m_soundProbe;
+    session::SoundLengthProbe m_soundProbe;
 
-    QLineEdit* ed_SirkaAVI = nullptr;
-    QSpinBox* ud_SirkaAVI = nullptr;
-    QLineEdit* ed_VyskaAVI = nullptr;
-    QSpinBox* ud_VyskaAVI = nullptr;
-    QComboBox* cb_SnimkuZaSekundu = nullptr;
-    QComboBox* cb_VelikostAVI = nullptr;
-    QPushButton* bt_BarvaPozadi = nullptr;
-    QCheckBox* ch_HladkeZmenseni = nullptr;
-    QLabel* lb_DelkaVidea = nullptr;
-    QLabel* lb_Poznamka = nullptr;
-    QComboBox* cb_HloubkaBarevAVI = nullptr;
-    QLineEdit* ed_FileNameAVI = nullptr;
-    QPushButton* Button1 = nullptr;
-    QCheckBox* ch_playAVIafter = nullptr;
-    QPushButton* bt_Generuj = nullptr;
-    QProgressBar* ProgressBar_Generace = nullptr;
-    QLabel* Prubeh = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
+    QLineEdit* m_widthField = nullptr;
+    QLineEdit* m_heightField = nullptr;
+    QComboBox* m_rateBox = nullptr;
+    QComboBox* m_sizePresetBox = nullptr;
+    QPushButton* m_backgroundButton = nullptr;
+    QCheckBox* m_smoothBox = nullptr;
+    QLabel* m_lengthLabel = nullptr;
+    QLabel* m_noteLabel = nullptr;
+    QComboBox* m_depthBox = nullptr;
+    QLineEdit* m_destinationField = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QCheckBox* m_playAfterBox = nullptr;
+    QPushButton* m_generateButton = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_percentLabel = nullptr;
+    QPushButton* m_minimizeButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
     QLabel* m_framesDoneText = nullptr;
     QLabel* m_timeLeft = nullptr;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // What a window with an open project keeps in the user's state folder, so that a start after a
 // crash finds the unsaved changes: the project, its working copy and the process. Paths are the
@@ -28,4 +28,4 @@ void RemoveSessionNote(long pid);
 // copy.
 std::vector<SessionNote> ReadSessionNotes();
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

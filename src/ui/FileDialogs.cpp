@@ -1,4 +1,4 @@
-#include "ui/SdilenePrvky.h"
+#include "ui/FileDialogs.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -87,7 +87,7 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
     }
 }
 
-void SdilenePrvky::PrepareFileDialog(int mode)
+void SharedFileDialog::PrepareFileDialog(int mode)
 {
     const QPair<QString, QString> allFiles{QStringLiteral("All files (*.*)"), QStringLiteral("*.*")};
     switch (mode) {

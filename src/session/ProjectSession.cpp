@@ -1,4 +1,4 @@
-#include "ui/ProjectSession.h"
+#include "session/ProjectSession.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,10 +16,10 @@
 #include "avi/audio/SoundFile.h"
 #include "common/Error.h"
 #include "common/WriteAll.h"
-#include "ui/FileAccess.h"
-#include "ui/QtConvert.h"
+#include "session/FileAccess.h"
+#include "session/PathText.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 namespace {
 
@@ -219,6 +219,45 @@ void ProjectSession::Close()
     emit FramesReset();
     emit SelectionChanged();
     emit ProjectClosed();
+}
+
+project::ProjectHeader ProjectSession::Header() const
+{
+    project::ProjectHeader header = project::BlankProjectHeader();
+    if (!m_workingCopyPath.empty()) {
+        (void)project::ReadProjectHeader(m_workingCopyPath, header);
+    }
+    return header;
+}
+
+std::vector<project::FrameRecord> ProjectSession::Records(const QList<int>& rows) const
+{
+    std::vector<project::FrameRecord> records;
+    if (m_workingCopyPath.empty()) {
+        return records;
+    }
+    records.reserve(static_cast<std::size_t>(rows.size()));
+    ForEachFrameRecord(m_workingCopyPath, rows,
+                       [&records](int, const project::FrameRecord& record) { records.push_back(record); });
+    return records;
+}
+
+std::vector<project::FrameRecord> ProjectSession::AllRecords() const
+{
+    std::vector<project::FrameRecord> records;
+    if (!m_workingCopyPath.empty()) {
+        project::ReadProject(m_workingCopyPath, &records);
+    }
+    return records;
+}
+
+void ProjectSession::SetGenerating(bool on)
+{
+    if (m_generating == on) {
+        return;
+    }
+    m_generating = on;
+    emit GeneratingChanged(on);
 }
 
 void ProjectSession::SetPendingChanges(bool on)
@@ -516,4 +555,4 @@ void ProjectSession::Restore(const RecordsChange& change, bool after, const Snap
     PlaceSelection(side.Selection, true);
 }
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session

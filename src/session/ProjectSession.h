@@ -13,10 +13,10 @@
 
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
-#include "ui/RecordCache.h"
-#include "ui/RecordSplice.h"
+#include "session/RecordCache.h"
+#include "session/RecordSplice.h"
 
-namespace kinetar::ui {
+namespace kinetar::session {
 
 // The selected lines in list order and the line that has the focus (-1: none).
 struct FrameSelection {
@@ -93,6 +93,17 @@ public:
     const FrameSelection& Selection() const { return m_selection; }
     QUndoStack& History() { return m_history; }
 
+    // What the windows read of the project, all through here: the header (a blank one while no
+    // project is open), the records of the given rows (ascending; rows past the end are left out)
+    // and every record, for the video's length.
+    project::ProjectHeader Header() const;
+    std::vector<project::FrameRecord> Records(const QList<int>& rows) const;
+    std::vector<project::FrameRecord> AllRecords() const;
+
+    // A video is being generated: nothing may change the project or the selection meanwhile.
+    bool Generating() const { return m_generating; }
+    void SetGenerating(bool on);
+
     // Makes the path absolute (the process's current folder becomes the project's folder) and stores
     // it as the project path; empty: no project.
     void SetProjectPath(const QString& path);
@@ -156,6 +167,7 @@ signals:
     void HeaderChanged();
     void ModifiedChanged(bool modified);
     void PendingChangesChanged(bool on);
+    void GeneratingChanged(bool on);
     // The program placed the selection; the list shows it.
     void SelectionPlaced(const FrameSelection& selection);
     // The selection changed (by the user, or by an edit that refreshes the details).
@@ -183,9 +195,10 @@ private:
     FrameLines m_lines;
     FrameSelection m_selection;
     bool m_pending = false;
+    bool m_generating = false;
     QUndoStack m_history;
     std::optional<SettingsBefore> m_settingsBefore;
     mutable RecordCache m_records;
 };
 
-}  // namespace kinetar::ui
+}  // namespace kinetar::session
