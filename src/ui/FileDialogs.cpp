@@ -55,6 +55,9 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
                                                                          : QFileDialog::AcceptOpen);
     // The save dialog leaves the overwrite question to its caller.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, setup.DialogKind == FileDialogSetup::Kind::Save);
+    if (!setup.AcceptText.isEmpty()) {
+        dialog.setLabelText(QFileDialog::Accept, setup.AcceptText);
+    }
     if (setup.AllowMultiSelect) {
         dialog.setFileMode(setup.FileMustExist ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
     } else {
@@ -140,6 +143,7 @@ void SharedFileDialog::PrepareFileDialog(int mode)
     default:
         return;
     }
+    OpenDialog.AcceptText.clear();
     const QString& patterns = OpenDialog.Filters[OpenDialog.FilterIndex - 1].second;
     if (!OpenDialog.FileName.isEmpty() && !MatchesPatterns(OpenDialog.FileName, patterns)) {
         OpenDialog.Directory = QFileInfo(OpenDialog.FileName).absolutePath();

@@ -27,8 +27,9 @@ struct FileDialogSetup {
     // Where the dialog opens when no file is selected, or when the selected one's folder is not
     // there (its name is then kept whole, relative to this one); empty: the current folder.
     QString Directory;
-    QString FileName;   // selected when the dialog opens; the chosen file afterwards
-    QStringList Files;  // every chosen file after a multiple selection
+    QString AcceptText;  // the confirming button's text; empty: the platform's ("Open", "Save")
+    QString FileName;    // selected when the dialog opens; the chosen file afterwards
+    QStringList Files;   // every chosen file after a multiple selection
 };
 
 // Puts a dialog into the state the setup describes. Patterns match names in any case.

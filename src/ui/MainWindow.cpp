@@ -520,6 +520,8 @@ void MainWindow::OnNewTriggered()
     SharedFileDialog& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
     dialog.OpenDialog.Title = msg::kNewProjectTitle;
+    // The dialog names a file to make, not one to open.
+    dialog.OpenDialog.AcceptText = QStringLiteral("&Create");
     if (!m_services.RunSharedDialog(this)) {
         return;
     }

@@ -269,7 +269,8 @@ void VideoSettingsWindow::CreateControls()
     depth->addWidget(m_depthBox, 1);
 
     auto* destination = new QHBoxLayout;
-    destination->addWidget(Label("Destination AVI file:"));
+    m_destinationLabel = Label("Destination AVI file:");
+    destination->addWidget(m_destinationLabel);
     destination->addWidget(m_destinationField, 1);
     destination->addWidget(m_browseButton);
 
@@ -391,6 +392,7 @@ void VideoSettingsWindow::FillFromProject()
     if (!longDefault.empty()) {
         m_destinationField->setText(FromNativePath(longDefault));
     }
+    ShowKindOfFile();
     OnRateEdited();
     // Filling the fields is no edit of the user's.
     m_settingsChanged = false;
@@ -466,6 +468,17 @@ void VideoSettingsWindow::OnSettingEdited()
 void VideoSettingsWindow::OnDestinationEdited()
 {
     m_settingsChanged = true;
+    ShowKindOfFile();
+}
+
+void VideoSettingsWindow::ShowKindOfFile()
+{
+    // The words of an AVI stay as they always were; another kind of file is a video.
+    const bool avi = avi::ContainerForPath(ToNativePath(m_destinationField->text())) == avi::Container::Avi;
+    const QString kind = avi ? QStringLiteral("AVI") : QStringLiteral("video");
+    m_generateButton->setText(QStringLiteral("Generate %1").arg(kind));
+    m_destinationLabel->setText(QStringLiteral("Destination %1 file:").arg(kind));
+    m_playAfterBox->setText(QStringLiteral("&Play %1 after generation").arg(kind));
 }
 
 void VideoSettingsWindow::OnRateEdited()

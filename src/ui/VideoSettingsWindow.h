@@ -99,6 +99,8 @@ private:
     void ShowLength();
     // Says when the destination's kind of file needs even sides that the size fields do not have.
     void ShowPaddingNote();
+    // The labels say "AVI" for an AVI destination and "video" for the other kinds.
+    void ShowKindOfFile();
 
     session::ProjectSession& m_session;
     UiServices m_services;
@@ -137,6 +139,7 @@ private:
     QLabel* m_noteLabel = nullptr;
     QComboBox* m_depthBox = nullptr;
     QLineEdit* m_destinationField = nullptr;
+    QLabel* m_destinationLabel = nullptr;
     QPushButton* m_browseButton = nullptr;
     QCheckBox* m_playAfterBox = nullptr;
     QPushButton* m_generateButton = nullptr;

@@ -631,5 +631,33 @@ TEST_F(FramesTest, ASoundIsALineWithANoteAndItsLength)
     EXPECT_EQ(Sounds(*reopened), QList<bool>({false, false, true}));
 }
 
+// What is transparent in a photo shows the video's background in the preview, as in the video:
+// at the video's own size and fitted into a larger frame, and again when the colour changes.
+TEST_F(FramesTest, ThePreviewLaysTransparencyOverTheBackground)
+{
+    QImage clear(8, 8, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    ASSERT_TRUE(clear.save(QPath("clear.png"), "PNG"));
+    const std::tuple<const char*, std::int32_t, QColor> rows[] = {
+        {"the video's size", 8, QColor(200, 0, 0)},
+        {"fitted into a larger frame", 16, QColor(0, 0, 200)},
+    };
+    for (const auto& [name, side, colour] : rows) {
+        SCOPED_TRACE(name);
+        auto window = Open({File("clear.png")});
+        project::ProjectHeader header = window->Session().Header();
+        header.Width = side;
+        header.Height = side;
+        header.Background = {static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+                             static_cast<std::uint8_t>(colour.blue())};
+        window->Session().WriteHeader(header);
+        Select(*window, {0});
+        EXPECT_EQ(Preview(*window).pixelColor(4, 4), colour);
+        header.Background = {0, 150, 0};
+        window->Session().WriteHeader(header);
+        EXPECT_EQ(Preview(*window).pixelColor(4, 4), QColor(0, 150, 0));
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::test

@@ -133,6 +133,25 @@ TEST_F(AviCreateWindowTest, CreationProposesWhatTheHeaderLacks)
     }
 }
 
+// The labels this program shows say "video" for the kinds of file that are no AVI, and the rate
+// field is wide enough for a fractional rate.
+TEST_F(AviCreateWindowTest, LabelsFollowTheKindOfFileAndTheRateFits)
+{
+    WorkingCopy({"32"});
+    auto window = Window();
+    auto* rate = Find<QComboBox>(*window, "cb_SnimkuZaSekundu");
+    rate->setEditText(QStringLiteral("30000/1001"));
+    EXPECT_GE(rate->lineEdit()->width(), rate->fontMetrics().horizontalAdvance(rate->currentText()));
+    const std::pair<const char*, QString> rows[] = {
+        {"out.avi", "AVI"}, {"out.mp4", "video"}, {"out.mkv", "video"}, {"out.webm", "video"}, {"out.AVI", "AVI"}};
+    for (const auto& [name, kind] : rows) {
+        SCOPED_TRACE(name);
+        Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(QPath(name));
+        EXPECT_EQ(Find(*window, "bt_Generuj")->text(), "Generate " + kind);
+        EXPECT_EQ(Find<QCheckBox>(*window, "ch_playAVIafter")->text(), "&Play " + kind + " after generation");
+    }
+}
+
 TEST_F(AviCreateWindowTest, KeysAndTheRate)
 {
     WorkingCopy({"32"});
