@@ -25,6 +25,7 @@
 #include "session/ProjectSession.h"
 #include "session/RecordCache.h"
 #include "ui/CommandGuard.h"
+#include "ui/FrameSummary.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
 #include "ui/Thumbnails.h"
@@ -33,16 +34,10 @@ namespace kinetar::ui {
 
 namespace {
 
-// The name field's text while the selected frames name different files.
-const QString kDifferentNames = QStringLiteral("  ");
-// The summary's stretch while the selected frames differ in it; never stored.
-constexpr std::uint8_t kDifferentStretch = 255;
 // What an empty field means, and that it stands for several frames' differing values.
 const QString kOneFrame = QStringLiteral("one frame");
 const QString kNoCrossfade = QStringLiteral("none");
 const QString kDifferentValues = QStringLiteral("various");
-// A preview needs no more pixels than a large screen shows: a larger video is drawn smaller.
-constexpr double kMaxPreviewPixels = 3840.0 * 2160.0;
 
 void ShowSeconds(QLineEdit* field, std::uint32_t milliseconds, const QString& emptyMeans)
 {
@@ -62,33 +57,6 @@ QLineEdit* SecondsField(const char* name, const QString& emptyMeans)
 }
 
 }  // namespace
-
-void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord& record)
-{
-    const QString name = FromNativePath(project::GetText(summary.PictureFileName));
-    if (name != kDifferentNames &&
-        CompareIgnoringCase(name, FromNativePath(project::GetText(record.PictureFileName))) != 0) {
-        project::SetText(summary.PictureFileName, ToNativePath(kDifferentNames));
-    }
-    // The fit first: while its byte is 0 it reads the stretch byte.
-    if (summary.Fit != kDifferentFit && project::GetFit(summary) != project::GetFit(record)) {
-        summary.Fit = kDifferentFit;
-    }
-    if (summary.Duration.Get() != kDifferentMilliseconds && summary.Duration.Get() != record.Duration.Get()) {
-        summary.Duration = kDifferentMilliseconds;
-    }
-    if (summary.Crossfade.Get() != kDifferentMilliseconds && summary.Crossfade.Get() != record.Crossfade.Get()) {
-        summary.Crossfade = kDifferentMilliseconds;
-    }
-    if (summary.Stretch != kDifferentStretch && summary.Stretch != record.Stretch) {
-        summary.Stretch = kDifferentStretch;
-    }
-}
-
-QString FormatPictureSize(int width, int height)
-{
-    return QString::number(width) + QStringLiteral(" x ") + QString::number(height);
-}
 
 FrameDetails::FrameDetails(session::ProjectSession& session, UiServices services)
     : m_session(session), m_services(std::move(services))
@@ -483,130 +451,6 @@ void FrameDetails::OnSaveChangesClicked()
     m_session.SaveDetails(selected, edit);
     SetEditingMode(false);
     RefreshPreview();
-}
-
-void FrameDetails::RefreshPreview()
-{
-    m_sizeCaption->setText(QStringLiteral("Dimension of picture:"));
-    m_sizeLabel->setText(QStringLiteral("none"));
-    m_pictureShown = false;
-    m_soundRequest = 0;  // a length still being read is for another file
-    const QString text = m_nameField->text();
-    m_preview->setVisible(!text.isEmpty());
-    if (text.isEmpty()) {
-        return;
-    }
-    if (text == kDifferentNames) {
-        ShowPlaceholder("MULTYSELECT");
-        return;
-    }
-    if (!IsExistingFile(text)) {
-        ShowPlaceholder("FILENOTFOUND");
-        return;
-    }
-    if (m_soundSelected) {
-        // Never read as a picture; its length comes when the sound library has read it.
-        m_sizeCaption->setText(QStringLiteral("Sound:"));
-        m_sizeLabel->setText(QStringLiteral("\u2026"));
-        ShowImage(SoundNotePixmap(QSize(ThumbnailCache::kWidth, ThumbnailCache::kHeight) * 2).toImage());
-        m_soundRequest = m_soundProbe.Measure({text});
-        return;
-    }
-    const std::string path = ToNativePath(text);
-    // As the video shows it: what is transparent shows the background colour.
-    pictures::PictureRequest request;
-    const project::ProjectHeader header = m_session.Header();
-    request.Background = {header.Background[0], header.Background[1], header.Background[2], 0};
-    m_readOver = header.Background;
-    try {
-        const pictures::PictureFile file(path);
-        if (!pictures::ReadPicture(file.Bytes(), path, m_picture, request)) {
-            ShowPlaceholder("BADFORMAT");
-            return;
-        }
-    } catch (const Error& error) {
-        ShowPlaceholder("BADFORMAT");
-        m_services.ReportError(window(), msg::kErrorReading + FromCoreText(error.what()) + msg::kCorrectOrRemove);
-        return;
-    }
-    m_sizeLabel->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
-    m_pictureShown = true;
-    ShowFitted();
-}
-
-void FrameDetails::ShowSoundLength(int request, const QList<qint64>& milliseconds)
-{
-    if (request != m_soundRequest || milliseconds.size() != 1) {
-        return;
-    }
-    m_sizeLabel->setText(milliseconds.front() < 0 ? QStringLiteral("length unknown")
-                                                  : session::SoundLengthText(milliseconds.front()));
-}
-
-void FrameDetails::ShowPlaceholder(const char* name)
-{
-    // Read into the preview's picture like any file, through the program's own reader.
-    QFile resource(QStringLiteral(":/kinetar/placeholders/") + QString::fromLatin1(name) + QStringLiteral(".bmp"));
-    resource.open(QIODevice::ReadOnly);
-    const QByteArray bytes = resource.readAll();
-    pictures::ReadPicture(
-        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())}, name,
-        m_picture);
-    ShowImage(ToImage(m_picture));
-}
-
-void FrameDetails::ShowFitted()
-{
-    if (!m_pictureShown) {
-        return;
-    }
-    const project::ProjectHeader header = m_session.Header();
-    const auto records = m_session.Records({m_session.Selection().Current});
-    const project::FrameRecord record = records.empty() ? project::FrameRecord{} : records.front();
-    avi::FitOptions options = avi::FitOptionsFor(header, record);
-    options.Mode = ChosenFit().value_or(options.Mode);
-
-    // A size the video cannot have is proposed from the picture when the video is made.
-    std::int32_t width = header.Width;
-    std::int32_t height = header.Height;
-    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
-    if (!possible(width) || !possible(height)) {
-        width = m_picture.Width();
-        height = m_picture.Height();
-    }
-    if (width == m_picture.Width() && height == m_picture.Height()) {
-        ShowImage(ToImage(m_picture));  // fitting would copy it as it is
-        return;
-    }
-    const double pixels = static_cast<double>(width) * height;
-    if (pixels > kMaxPreviewPixels) {
-        const double scale = std::sqrt(kMaxPreviewPixels / pixels);
-        width = std::max(1, static_cast<std::int32_t>(std::lround(width * scale)));
-        height = std::max(1, static_cast<std::int32_t>(std::lround(height * scale)));
-    }
-    avi::WorkingFrame frame(width, height);
-    avi::FitPicture(m_picture, options, frame);
-    ShowImage(ToImage(frame));
-}
-
-void FrameDetails::ShowImage(const QImage& image)
-{
-    m_preview->setPixmap(QPixmap::fromImage(image, Qt::NoFormatConversion));
-    ScalePreview();
-}
-
-void FrameDetails::ScalePreview()
-{
-    const QSize whole = m_preview->pixmap().size();
-    const QSize room = m_previewArea->viewport()->size();
-    if (whole.isEmpty()) {
-        return;
-    }
-    QSize shown = whole;
-    if ((whole.width() > room.width() || whole.height() > room.height()) && !room.isEmpty()) {
-        shown = whole.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    }
-    m_preview->resize(shown);
 }
 
 }  // namespace kinetar::ui

@@ -113,14 +113,4 @@ private:
     QLabel* m_preview = nullptr;
 };
 
-// A selected record folded into the summary of several: the name becomes two blanks when the names
-// differ (letter case aside), the stretch and the fit 255 and the duration and the crossfade
-// kDifferentMilliseconds when the values differ.
-void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord& record);
-
-inline constexpr std::uint8_t kDifferentFit = 255;
-inline constexpr std::uint32_t kDifferentMilliseconds = 0xFFFFFFFF;
-
-QString FormatPictureSize(int width, int height);
-
 }  // namespace kinetar::ui

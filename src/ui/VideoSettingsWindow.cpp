@@ -35,6 +35,8 @@
 #include "ui/CommandGuard.h"
 #include "ui/CompressorChooser.h"
 #include "ui/QtConvert.h"
+#include "ui/SizePresets.h"
+#include "ui/VideoSettingsForm.h"
 
 namespace kinetar::ui {
 
@@ -43,67 +45,6 @@ namespace {
 constexpr int kClientWidth = 414;
 constexpr int kClientHeight = 203;
 const QPoint kDesignPosition(178, 106);
-const QString kCreateErrorCaption = QStringLiteral("AVI create error");
-
-// The sizes the preset list offers; an empty size stands for the first frame's picture.
-struct SizePreset {
-    const char* Text;
-    QSize Size;
-};
-const SizePreset kSizePresets[] = {
-    {"First picture", {}},
-    {"1280 \u00D7 720", {1280, 720}},
-    {"1920 \u00D7 1080", {1920, 1080}},
-    {"3840 \u00D7 2160", {3840, 2160}},
-    {"1080 \u00D7 1920 (vertical)", {1080, 1920}},
-    {"1080 \u00D7 1080 (square)", {1080, 1080}},
-};
-
-// A whole number in the 32-bit range, or the error every such field reports.
-std::int32_t ReadWholeNumber(const QString& text)
-{
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok, 10);
-    if (!ok || value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-        throw Error("'" + ToNativePath(text) + "' is not a valid integer value");
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-// Text that is no number counts as 0.
-std::int32_t ReadWholeNumberOrZero(const QString& text)
-{
-    try {
-        return ReadWholeNumber(text);
-    } catch (const Error&) {
-        return 0;
-    }
-}
-
-avi::FrameErrorAnswer AskFrameError(const UiServices& services, const std::string& message)
-{
-    // No owner: the settings window stays usable while the question is open.
-    switch (
-        services.Ask(nullptr, {QString::fromLatin1(avi::kFrameErrorCaption), FromCoreText(avi::FrameErrorText(message)),
-                               QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel})) {
-    case QMessageBox::Yes:
-        return avi::FrameErrorAnswer::Yes;
-    case QMessageBox::No:
-        return avi::FrameErrorAnswer::No;
-    default:
-        return avi::FrameErrorAnswer::Cancel;
-    }
-}
-
-// A path's folder when it is there, else the nearest folder above it that is.
-QString ExistingFolderOf(const QString& path)
-{
-    QDir folder = QFileInfo(path).absoluteDir();
-    while (!folder.exists() && !folder.isRoot()) {
-        folder.setPath(QFileInfo(folder.path()).absolutePath());
-    }
-    return folder.path();
-}
 
 QLabel* Label(const char* text)
 {
@@ -111,19 +52,6 @@ QLabel* Label(const char* text)
 }
 
 }  // namespace
-
-QString TimeLeftText(qint64 milliseconds)
-{
-    const qint64 seconds = (std::max<qint64>(milliseconds, 0) + 999) / 1000;
-    if (seconds < 60) {
-        return QStringLiteral("about %1 s left").arg(seconds);
-    }
-    if (seconds < 3600) {
-        return QStringLiteral("about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'));
-    }
-    const qint64 minutes = seconds / 60;
-    return QStringLiteral("about %1 h %2 min left").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar(u'0'));
-}
 
 VideoSettingsWindow::VideoSettingsWindow(session::ProjectSession& session, UiServices services, QWidget* parent)
     : QDialog(parent), m_session(session), m_services(std::move(services)), m_projectPath(session.ProjectPath())
@@ -489,19 +417,6 @@ void VideoSettingsWindow::OnRateEdited()
     ShowLength();
 }
 
-bool VideoSettingsWindow::AcceptsNumberKey(QChar key)
-{
-    return (key >= u'0' && key <= u'9') || key.unicode() < 32;
-}
-
-bool VideoSettingsWindow::AcceptsRateKey(QChar key, const QString& rest)
-{
-    if (key == u'.' || key == u'/') {
-        return !rest.contains(key);
-    }
-    return AcceptsNumberKey(key);
-}
-
 bool VideoSettingsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress) {
@@ -528,7 +443,7 @@ bool VideoSettingsWindow::eventFilter(QObject* watched, QEvent* event)
 
 void VideoSettingsWindow::OnSizePresetChosen(int index)
 {
-    if (index < 0 || index >= static_cast<int>(std::size(kSizePresets))) {
+    if (index < 0 || index >= kSizePresetCount) {
         return;
     }
     QSize size = kSizePresets[index].Size;
@@ -560,11 +475,7 @@ void VideoSettingsWindow::OnSizePresetChosen(int index)
 void VideoSettingsWindow::ShowSizePreset()
 {
     const QSize size(ReadWholeNumberOrZero(m_widthField->text()), ReadWholeNumberOrZero(m_heightField->text()));
-    const auto matches = [&](const SizePreset& preset) {
-        return preset.Size.isEmpty() ? m_firstPictureSize.isValid() && m_firstPictureSize == size : preset.Size == size;
-    };
-    m_sizePresetBox->setCurrentIndex(static_cast<int>(
-        std::find_if(std::begin(kSizePresets), std::end(kSizePresets), matches) - std::begin(kSizePresets)));
+    m_sizePresetBox->setCurrentIndex(PresetIndexOf(size, m_firstPictureSize));
 }
 
 void VideoSettingsWindow::OnBackgroundClicked()
@@ -644,261 +555,6 @@ void VideoSettingsWindow::OnBrowseClicked()
     }
     if (m_services.RunSharedDialog(this)) {
         m_destinationField->setText(dialog.OpenDialog.FileName);
-    }
-}
-
-void VideoSettingsWindow::SetGenerating(bool on)
-{
-    if (on) {
-        // Disabling a control that has the keyboard sends it elsewhere; it comes back after the run.
-        m_focusBefore = focusWidget();
-    }
-    m_generating = on;
-    m_generateButton->setEnabled(!on);
-    // The main window locks its list, menus and toolbar on this.
-    m_session.SetGenerating(on);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{m_widthField, m_heightField, m_depthBox, m_destinationField, m_rateBox,
-                                         m_browseButton, m_sizePresetBox, m_backgroundButton, m_smoothBox}) {
-        control->setEnabled(!on);
-    }
-    if (!on) {
-        QWidget* focus = m_fieldAtFault != nullptr ? m_fieldAtFault.data() : m_focusBefore.data();
-        if (focus != nullptr) {
-            focus->setFocus();
-        }
-        m_fieldAtFault = nullptr;
-    }
-}
-
-void VideoSettingsWindow::EndGenerating()
-{
-    SetGenerating(false);
-    m_framesDoneText->clear();
-    m_timeLeft->clear();
-    ShowProgress(0);
-}
-
-void VideoSettingsWindow::OnGenerateClicked()
-{
-    SetGenerating(true);
-    m_closeButton->setText(QStringLiteral("&Cancel"));
-    try {
-        project::ProjectHeader header = m_session.Header();
-        bool transferred = false;
-        try {
-            TransferSettings(Direction::FromControls, header);
-            transferred = true;
-        } catch (const std::exception& error) {
-            ShowUncaughtError(m_services.Ask, this, error);
-            m_cancelRequested = true;
-        }
-        if (transferred) {
-            RunEngine(header);
-        }
-    } catch (const std::exception& error) {
-        ShowUncaughtError(m_services.Ask, this, error);
-        m_cancelRequested = true;
-    }
-    EndGenerating();
-    // Minimised during the run: back before the final message.
-    if (QWidget* owner = OwnerWindow(); owner->isMinimized()) {
-        owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
-        owner->show();
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        show();
-    }
-    if (!m_cancelRequested) {
-        if (m_playAfterBox->isChecked()) {
-            PlayVideo();
-        } else {
-            m_services.Ask(this, {QStringLiteral("Information"), QStringLiteral("AVI generation done."),
-                                  QMessageBox::Information, QMessageBox::Ok});
-        }
-        close();
-    }
-    m_cancelRequested = false;
-    m_closeButton->setText(QStringLiteral("&Close"));
-}
-
-void VideoSettingsWindow::RunEngine(project::ProjectHeader& header)
-{
-    // What opening proposed is written with the first run, as the run uses it.
-    m_settingsChanged = m_settingsChanged || m_proposed;
-    m_proposed = false;
-    if (m_settingsChanged) {
-        (void)m_session.WriteHeader(header);
-    }
-    m_framesDone = 0;
-    m_frameCount = 0;
-    m_runClock = {};
-    avi::EngineServices services;
-    const avi::Container container = avi::ContainerForPath(project::GetText(header.AviFileName));
-    services.ChooseCompressor = [this, container](project::CodecSettings& variables, const avi::FrameDIB& format) {
-        const auto choice = m_engineThread.OnUiThread<std::optional<project::CodecSettings>>(
-            [this, container, &format, choice = variables]() mutable -> std::optional<project::CodecSettings> {
-                const bool chosen = m_services.ChooseCompressor(this, container, choice, format);
-                m_runClock.Start(avi::RunClock::Clock::now());  // the time left counts from the first frame
-                return chosen ? std::optional(choice) : std::nullopt;
-            },
-            std::nullopt);
-        if (choice) {
-            variables = *choice;
-        }
-        return choice.has_value();
-    };
-    services.AskFrameError = [this](const avi::UnreadableFile& file) {
-        return m_engineThread.OnUiThread<avi::FrameErrorAnswer>([this, file] { return AskFrameErrorInTurn(file); },
-                                                                avi::FrameErrorAnswer::Cancel);
-    };
-    avi::RunOutcome outcome;
-    services.Outcome = &outcome;
-    const avi::ProgressCallback progress = [this](const avi::RunProgress& report) {
-        return m_engineThread.OnUiThread<bool>([this, report] { return ReportProgress(report); }, false);
-    };
-    // The engine has its own copies of what it writes to, read here only after it has ended.
-    std::uint8_t result = avi::kResultDone;
-    bool settingsChanged = m_settingsChanged;
-    try {
-        m_engineThread.Run([&] {
-            m_services.CreateAVI(header, m_session.WorkingCopyPath(), settingsChanged, progress, result, services);
-        });
-    } catch (const std::exception& error) {
-        m_settingsChanged = m_settingsChanged || settingsChanged;
-        m_fieldAtFault = FieldAtFault(header, result);
-        m_services.Ask(this, {kCreateErrorCaption, FromCoreText(error.what()), QMessageBox::Critical, QMessageBox::Ok});
-        m_cancelRequested = true;
-        return;
-    }
-    m_settingsChanged = m_settingsChanged || settingsChanged;
-    if (result == avi::kResultDone || result == avi::kResultStopped) {
-        // The header now holds the run's compressor choice.
-        if (m_settingsChanged) {
-            (void)m_session.WriteHeader(header);
-        }
-    } else {
-        m_fieldAtFault = FieldAtFault(header, result);
-        std::string message = avi::ResultMessage(static_cast<avi::ResultCode>(result));
-        // A refused link is not a file in use: say what it is.
-        if (result == avi::kResultCannotOpenFile && !outcome.Detail.empty()) {
-            message += "\r\n" + outcome.Detail;
-        }
-        m_services.Ask(this, {kCreateErrorCaption, FromCoreText(message), QMessageBox::Critical, QMessageBox::Ok});
-    }
-    if (result != avi::kResultDone) {
-        m_cancelRequested = true;
-    }
-}
-
-bool VideoSettingsWindow::ReportProgress(const avi::RunProgress& progress)
-{
-    // Video frames, so a picture shown for many frames moves the count and the time left evenly.
-    m_framesDone = progress.FramesDone;
-    m_frameCount = progress.FramesTotal;
-    m_runClock.Report(m_framesDone, avi::RunClock::Clock::now());
-    ShowFramesDone();
-    return ShowProgress(progress.Percent);
-}
-
-avi::FrameErrorAnswer VideoSettingsWindow::AskFrameErrorInTurn(const avi::UnreadableFile& file)
-{
-    const auto asked = avi::RunClock::Clock::now();
-    const avi::FrameErrorAnswer answer = AskFrameError(m_services, file.Message);
-    m_runClock.Exclude(avi::RunClock::Clock::now() - asked);
-    return answer;
-}
-
-void VideoSettingsWindow::ShowFramesDone()
-{
-    m_framesDoneText->setText(QStringLiteral("%1 / %2 frames").arg(m_framesDone).arg(m_frameCount));
-    const auto secondsLeft = m_runClock.SecondsLeft(m_frameCount);
-    if (m_framesDone == 0 || m_framesDone >= m_frameCount || !secondsLeft) {
-        m_timeLeft->clear();
-        return;
-    }
-    m_timeLeft->setText(TimeLeftText(std::llround(*secondsLeft * 1000)));
-}
-
-QWidget* VideoSettingsWindow::FieldAtFault(const project::ProjectHeader& header, std::uint8_t result) const
-{
-    const auto outOfRange = [](std::int32_t side) { return side < avi::kMinVideoSide || side > avi::kMaxVideoSide; };
-    if (outOfRange(header.Width)) {
-        return m_widthField;
-    }
-    if (outOfRange(header.Height)) {
-        return m_heightField;
-    }
-    if (header.FramesPerSecond < 1) {
-        return m_rateBox;
-    }
-    switch (result) {
-    case avi::kResultCannotOpenFile:
-    case avi::kResultWriteFailed:
-        return m_destinationField;
-    case avi::kResultFormatRefused:
-        return m_depthBox;
-    default:
-        return nullptr;
-    }
-}
-
-bool VideoSettingsWindow::ShowProgress(int percent)
-{
-    m_progressBar->setValue(percent);
-    m_percentLabel->setText(QString::number(percent) + QStringLiteral(" %"));
-    // The run waits on its own thread while this thread's events go on, so the buttons work.
-    return !m_cancelRequested;
-}
-
-void VideoSettingsWindow::OnCloseOrCancelClicked()
-{
-    if (m_generating) {
-        m_cancelRequested = true;
-        return;
-    }
-    close();
-}
-
-void VideoSettingsWindow::OnMinimizeClicked()
-{
-    // The program's own windows go down together; the user's other programs stay as they are.
-    OwnerWindow()->showMinimized();
-    showMinimized();
-}
-
-QWidget* VideoSettingsWindow::OwnerWindow()
-{
-    return parentWidget() != nullptr ? parentWidget()->window() : this;
-}
-
-bool VideoSettingsWindow::MayClose()
-{
-    if (m_generating) {
-        m_services.Ask(this, {QStringLiteral("Error"), QStringLiteral("Generating now, please cancel before close!"),
-                              QMessageBox::Critical, QMessageBox::Ok});
-        return false;
-    }
-    return true;
-}
-
-void VideoSettingsWindow::closeEvent(QCloseEvent* event)
-{
-    bool accept = false;
-    Guarded(this, m_services, [this, &accept] { accept = MayClose(); })();
-    if (accept) {
-        QDialog::closeEvent(event);
-    } else {
-        event->ignore();
-    }
-}
-
-void VideoSettingsWindow::PlayVideo()
-{
-    if (!m_services.OpenDocument(QUrl::fromLocalFile(m_destinationField->text()))) {
-        m_services.Ask(this,
-                       {QStringLiteral("Error"),
-                        QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),
-                        QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 

@@ -52,11 +52,6 @@ public:
     void OnSettingEdited();
     void OnDestinationEdited();
     void OnRateEdited();
-    // Whether a typed character may reach the width or height field.
-    static bool AcceptsNumberKey(QChar key);
-    // Whether a typed character may reach the rate field, whose text is `rest` without what the
-    // character replaces: a digit, a control character, one "." and one "/".
-    static bool AcceptsRateKey(QChar key, const QString& rest);
     // A size picked from the presets goes into the width and height fields.
     void OnSizePresetChosen(int index);
     void OnBackgroundClicked();
