@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/Error.h"
+#include "common/ReadAll.h"
 
 namespace kinetar::session {
 
@@ -27,23 +28,12 @@ std::vector<std::uint8_t> ReadRegularFile(const std::string& path, const std::st
 {
     const RegularFile file = OpenRegularFile(path, O_RDONLY, failure);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got =
-            ::pread(file.Descriptor(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw Error(failure + path + ": " + std::strerror(errno));
-        }
-        if (got == 0) {
-            // Shorter than it was a moment ago: what is there.
-            bytes.resize(done);
-            break;
-        }
-        done += static_cast<std::size_t>(got);
+    const ReadResult read = ReadAll(file.Descriptor(), bytes);
+    if (read.Error != 0) {
+        throw Error(failure + path + ": " + std::strerror(read.Error));
     }
+    // Shorter than it was a moment ago: what is there.
+    bytes.resize(read.Count);
     return bytes;
 }
 

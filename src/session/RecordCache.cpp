@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ReadAll.h"
+#include "common/RegularFile.h"
 #include "project/Slideshow.h"
 #include "session/PathText.h"
 
@@ -23,24 +25,14 @@ std::vector<project::FrameRecord> ReadFrameRecordRange(const std::string& path, 
     if (first < 0 || count <= 0) {
         return records;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    // Non-blocking and regular files only: a FIFO put in the working copy's place never stalls a list.
+    const RegularFile file(path, O_RDONLY);
+    if (!file.IsOpen()) {
         return records;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * sizeof(project::FrameRecord));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t read = ::pread(fd, bytes.data() + got, bytes.size() - got,
-                                     static_cast<off_t>(project::FrameRecordOffset(first) + static_cast<off_t>(got)));
-        if (read < 0 && errno == EINTR) {
-            continue;
-        }
-        if (read <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(read);
-    }
-    ::close(fd);
+    const std::size_t got = ReadUpTo(file.Descriptor(), static_cast<std::int64_t>(project::FrameRecordOffset(first)),
+                                     bytes.data(), bytes.size());
     records.resize(got / sizeof(project::FrameRecord));
     std::memcpy(records.data(), bytes.data(), records.size() * sizeof(project::FrameRecord));
     return records;

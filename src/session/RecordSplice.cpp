@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "common/Error.h"
+#include "common/ReadAll.h"
 #include "common/RegularFile.h"
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
@@ -143,18 +144,7 @@ FileRegion ReadRegion(const std::string& path, std::int64_t offset, std::int64_t
         return region;
     }
     region.Bytes.resize(static_cast<std::size_t>(end - offset));
-    std::size_t done = 0;
-    while (done < region.Bytes.size()) {
-        const ssize_t got = ::pread(file.Descriptor(), region.Bytes.data() + done, region.Bytes.size() - done,
-                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
+    const std::size_t done = ReadUpTo(file.Descriptor(), offset, region.Bytes.data(), region.Bytes.size());
     region.Bytes.resize(done);
     return region;
 }

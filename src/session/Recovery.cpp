@@ -14,6 +14,7 @@
 
 #include "common/Error.h"
 #include "common/Processes.h"
+#include "common/ReadAll.h"
 #include "session/FileAccess.h"
 
 namespace kinetar::session {
@@ -44,22 +45,16 @@ bool SameContents(const std::string& workingCopy, const std::string& project)
         if (first.Size() != second.Size()) {
             return false;
         }
-        std::vector<char> a(1 << 16), b(1 << 16);
-        for (off_t offset = 0;;) {
-            const ssize_t got = ::pread(first.Descriptor(), a.data(), a.size(), offset);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return got == 0;
-            }
-            const auto count = static_cast<std::size_t>(got);
-            if (::pread(second.Descriptor(), b.data(), count, offset) != got ||
-                !std::equal(a.begin(), a.begin() + got, b.begin())) {
+        std::vector<std::uint8_t> a(1 << 16), b(1 << 16);
+        for (std::int64_t offset = 0; offset < first.Size();) {
+            const std::size_t got = ReadUpTo(first.Descriptor(), offset, a.data(), a.size());
+            if (got == 0 || ReadUpTo(second.Descriptor(), offset, b.data(), got) != got ||
+                !std::equal(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(got), b.begin())) {
                 return false;
             }
-            offset += got;
+            offset += static_cast<std::int64_t>(got);
         }
+        return true;
     } catch (const Error&) {
         return false;
     }
