@@ -61,6 +61,9 @@ FrameList::FrameList(session::ProjectSession& session, UiServices services)
     setDefaultDropAction(Qt::MoveAction);
     setDropIndicatorShown(true);
     setMinimumWidth(120);
+    // Names longer than the line lose their middle (see the delegate) instead of scrolling sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideMiddle);
 
     connect(&m_session, &session::ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
 }
