@@ -20,7 +20,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <functional>
 
 #include "common/Error.h"
@@ -43,8 +42,6 @@ namespace kinetar::ui {
 namespace {
 
 const QString kWindowTitle = QStringLiteral("Kinetar - program to create AVI video's");
-// What the list is given at least when the window opens, if the panel can spare it.
-constexpr int kListRoom = 220;
 
 }  // namespace
 
@@ -259,11 +256,7 @@ void MainWindow::showEvent(QShowEvent* event)
     }
     m_shown = true;
     const int handle = m_splitter->handleWidth();
-    // The list keeps room for a name beside its thumbnail where the panel can give it up.
-    const int panelLeast = m_detailsArea->minimumSizeHint().width();
-    const int panel =
-        std::clamp(m_splitter->width() - handle - kListRoom, std::min(panelLeast, m_panelWidth), m_panelWidth);
-    m_splitter->setSizes({std::max(0, m_splitter->width() - panel - handle), panel});
+    m_splitter->setSizes({std::max(0, m_splitter->width() - m_panelWidth - handle), m_panelWidth});
     // After the window is on the screen, so questions appear above it.
     QTimer::singleShot(0, this, Guarded(this, m_services, [this] { OpenStartupProject(); }));
 }
