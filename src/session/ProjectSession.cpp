@@ -16,6 +16,7 @@
 #include "avi/audio/SoundFile.h"
 #include "common/Error.h"
 #include "common/WriteAll.h"
+#include "project/FrameEdits.h"
 #include "session/FileAccess.h"
 #include "session/PathText.h"
 
@@ -405,22 +406,7 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
                 project::SetText(record.PictureFileName, *edit.Name);
             }
             // A sound among the frames takes its new name only: it has no fit or time.
-            if (project::IsSoundRecord(record)) {
-                project::WriteFrameRecord(m_workingCopyPath, row, record);
-                continue;
-            }
-            if (edit.Stretch) {
-                record.Stretch = *edit.Stretch;
-            }
-            if (edit.Fit) {
-                project::SetFit(record, *edit.Fit);
-            }
-            if (edit.Duration) {
-                record.Duration = *edit.Duration;
-            }
-            if (edit.Crossfade) {
-                record.Crossfade = *edit.Crossfade;
-            }
+            project::ApplyFrameEdit(record, {edit.Stretch, edit.Fit, edit.Duration, edit.Crossfade});
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }
         m_records.Forget();

@@ -9,20 +9,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "avi/codecs/QualityPercent.h"
+
 namespace kinetar::ui {
 
 namespace {
 
 // The quality box shows percent; 0 stands for the compressor's own default.
 constexpr int kDefaultQualityStep = 0;
-
-int QualityPercent(std::uint32_t quality)
-{
-    if (quality > avi::kQualityMax) {
-        return kDefaultQualityStep;
-    }
-    return std::clamp(static_cast<int>((quality + 50) / 100), 1, 100);
-}
 
 }  // namespace
 
@@ -61,7 +55,7 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
     m_qualityBox->setRange(kDefaultQualityStep, 100);
     m_qualityBox->setSuffix(QStringLiteral(" %"));
     m_qualityBox->setSpecialValueText(QStringLiteral("Compressor's default"));
-    m_qualityBox->setValue(selected >= 0 ? QualityPercent(previous.Quality) : kDefaultQualityStep);
+    m_qualityBox->setValue(selected >= 0 ? avi::PercentFromQuality(previous.Quality) : kDefaultQualityStep);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Compressor:"), m_compressorBox);
@@ -113,8 +107,7 @@ project::CodecSettings CompressorChooser::Choice() const
         return m_previous;
     }
     const int percent = m_qualityBox->value();
-    const std::uint32_t quality =
-        percent == kDefaultQualityStep ? avi::kQualityDefault : static_cast<std::uint32_t>(percent) * 100U;
+    const std::uint32_t quality = avi::QualityFromPercent(percent);
     project::CodecSettings choice =
         codec->Fourcc == m_previous.Handler ? m_previous : avi::MakeCodecSettings(codec->Fourcc);
     if (codec->HasQuality) {
