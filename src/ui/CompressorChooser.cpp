@@ -46,9 +46,9 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
     }
     m_compressorBox->setCurrentIndex(selected >= 0 ? selected : uncompressed);
 
-    lb_Note = new QLabel;
-    lb_Note->setObjectName(QStringLiteral("lb_Note"));
-    lb_Note->setWordWrap(true);
+    m_noteLabel = new QLabel;
+    m_noteLabel->setObjectName(QStringLiteral("lb_Note"));
+    m_noteLabel->setWordWrap(true);
 
     m_qualityBox = new QSpinBox;
     m_qualityBox->setObjectName(QStringLiteral("ud_Quality"));
@@ -59,7 +59,7 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Compressor:"), m_compressorBox);
-    form->addRow(QString(), lb_Note);
+    form->addRow(QString(), m_noteLabel);
     form->addRow(QStringLiteral("Compression &quality:"), m_qualityBox);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -73,8 +73,8 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_compressorBox, &QComboBox::currentIndexChanged, this, [this] { cb_CompressorChange(); });
-    cb_CompressorChange();
+    connect(m_compressorBox, &QComboBox::currentIndexChanged, this, [this] { OnCompressorChosen(); });
+    OnCompressorChosen();
     m_compressorBox->setFocus();
 }
 
@@ -84,20 +84,22 @@ const avi::CodecInfo* CompressorChooser::Selected() const
     return index < 0 ? nullptr : m_offered[static_cast<std::size_t>(index)];
 }
 
-void CompressorChooser::cb_CompressorChange()
+void CompressorChooser::OnCompressorChosen()
 {
     const avi::CodecInfo* codec = Selected();
     m_qualityBox->setEnabled(codec != nullptr && codec->HasQuality);
     // The one gap among the common players: their readers of 1- and 4-bit frames.
     const bool lowDepth = m_bitsPerPixel == 1 || m_bitsPerPixel == 4;
     if (m_offered.empty()) {
-        lb_Note->setText(QStringLiteral("No compressor of this program writes this kind of video file at this depth."));
+        m_noteLabel->setText(
+            QStringLiteral("No compressor of this program writes this kind of video file at this depth."));
     } else {
-        lb_Note->setText(codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
-                             ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
-                             : QString());
+        m_noteLabel->setText(
+            codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
+                ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
+                : QString());
     }
-    lb_Note->setVisible(!lb_Note->text().isEmpty());
+    m_noteLabel->setVisible(!m_noteLabel->text().isEmpty());
 }
 
 project::CodecSettings CompressorChooser::Choice() const

@@ -29,13 +29,13 @@ public:
     const avi::CodecInfo* Selected() const;
 
 private:
-    void cb_CompressorChange();
+    void OnCompressorChosen();
 
     std::vector<const avi::CodecInfo*> m_offered;
     int m_bitsPerPixel;
     project::CodecSettings m_previous;
     QComboBox* m_compressorBox = nullptr;
-    QLabel* lb_Note = nullptr;
+    QLabel* m_noteLabel = nullptr;
     QSpinBox* m_qualityBox = nullptr;
 };
 

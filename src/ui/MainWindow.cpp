@@ -63,7 +63,7 @@ MainWindow::MainWindow(UiServices services, QStringList arguments, QWidget* pare
 
 MainWindow::~MainWindow()
 {
-    // FormDestroy: no more drops, then the settings.
+    // No more drops, then the settings.
     setAcceptDrops(false);
     StoreMainSettings();
     if (m_noteWritten) {

@@ -4,7 +4,8 @@
 #include <QString>
 #include <cstdint>
 
-// What the settings window's fields accept and how their text reads.
+// What the settings window's fields accept and how their text reads; the window's own transfer
+// between its fields and the header and its key filter are defined with them, in VideoSettingsForm.cpp.
 namespace kinetar::ui {
 
 // A whole number in the 32-bit range; raises the error every such field reports otherwise.
