@@ -1,3 +1,4 @@
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -144,6 +145,8 @@ TEST_F(AviCreateWindowTest, LabelsFollowTheKindOfFileAndTheRateFits)
     EXPECT_GE(rate->lineEdit()->width(), rate->fontMetrics().horizontalAdvance(rate->currentText()));
     const std::pair<const char*, QString> rows[] = {
         {"out.avi", "AVI"}, {"out.mp4", "video"}, {"out.mkv", "video"}, {"out.webm", "video"}, {"out.AVI", "AVI"}};
+    // Width and height are plain fields: no arrows beside them that do nothing.
+    EXPECT_TRUE(window->findChildren<QAbstractSpinBox*>().isEmpty());
     for (const auto& [name, kind] : rows) {
         SCOPED_TRACE(name);
         Find<QLineEdit>(*window, "ed_FileNameAVI")->setText(QPath(name));
