@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "project/ProjectFile.h"
+#include "ui/FileDialogs.h"
 #include "ui/FrameList.h"
 #include "ui/MainWindow.h"
-#include "ui/SdilenePrvky.h"
 #include "ui/UiServices.h"
 
 namespace {
@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     }
     const std::string folder = argv[1];
     const QString picture = QString::fromLocal8Bit(argv[2]);
-    ui::SdilenePrvky dialogs;
+    ui::SharedFileDialog dialogs;
     ui::UiServices services = ui::DesktopServices(dialogs);
     // Yes to every question, so the commands run through without a person.
     services.Ask = [](QWidget*, const ui::Prompt&) { return QMessageBox::Yes; };
@@ -94,7 +94,7 @@ int main(int argc, char** argv)
         }
         list.selectionModel()->select(every, QItemSelectionModel::ClearAndSelect);
     }
-    const double remove = Measure("remove 5,000 of them", window, counter, [&] { list.menu_Snimek_OdebratClick(); });
+    const double remove = Measure("remove 5,000 of them", window, counter, [&] { list.RemoveSelected(); });
 
     window.Frames().AddPictureFiles({picture});
     list.clearSelection();

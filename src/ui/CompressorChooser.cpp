@@ -9,20 +9,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "avi/codecs/QualityPercent.h"
+
 namespace kinetar::ui {
 
 namespace {
 
 // The quality box shows percent; 0 stands for the compressor's own default.
 constexpr int kDefaultQualityStep = 0;
-
-int QualityPercent(std::uint32_t quality)
-{
-    if (quality > avi::kQualityMax) {
-        return kDefaultQualityStep;
-    }
-    return std::clamp(static_cast<int>((quality + 50) / 100), 1, 100);
-}
 
 }  // namespace
 
@@ -37,12 +31,12 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
     setWindowTitle(QString::fromLatin1(avi::kChooserTitle));
     setModal(true);
 
-    cb_Compressor = new QComboBox;
-    cb_Compressor->setObjectName(QStringLiteral("cb_Compressor"));
+    m_compressorBox = new QComboBox;
+    m_compressorBox->setObjectName(QStringLiteral("cb_Compressor"));
     int selected = -1;
     int uncompressed = 0;
     for (std::size_t i = 0; i < m_offered.size(); ++i) {
-        cb_Compressor->addItem(QString::fromStdString(m_offered[i]->Name));
+        m_compressorBox->addItem(QString::fromStdString(m_offered[i]->Name));
         if (m_offered[i]->Fourcc == previous.Handler) {
             selected = static_cast<int>(i);
         }
@@ -50,23 +44,23 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
             uncompressed = static_cast<int>(i);
         }
     }
-    cb_Compressor->setCurrentIndex(selected >= 0 ? selected : uncompressed);
+    m_compressorBox->setCurrentIndex(selected >= 0 ? selected : uncompressed);
 
-    lb_Note = new QLabel;
-    lb_Note->setObjectName(QStringLiteral("lb_Note"));
-    lb_Note->setWordWrap(true);
+    m_noteLabel = new QLabel;
+    m_noteLabel->setObjectName(QStringLiteral("lb_Note"));
+    m_noteLabel->setWordWrap(true);
 
-    ud_Quality = new QSpinBox;
-    ud_Quality->setObjectName(QStringLiteral("ud_Quality"));
-    ud_Quality->setRange(kDefaultQualityStep, 100);
-    ud_Quality->setSuffix(QStringLiteral(" %"));
-    ud_Quality->setSpecialValueText(QStringLiteral("Compressor's default"));
-    ud_Quality->setValue(selected >= 0 ? QualityPercent(previous.Quality) : kDefaultQualityStep);
+    m_qualityBox = new QSpinBox;
+    m_qualityBox->setObjectName(QStringLiteral("ud_Quality"));
+    m_qualityBox->setRange(kDefaultQualityStep, 100);
+    m_qualityBox->setSuffix(QStringLiteral(" %"));
+    m_qualityBox->setSpecialValueText(QStringLiteral("Compressor's default"));
+    m_qualityBox->setValue(selected >= 0 ? avi::PercentFromQuality(previous.Quality) : kDefaultQualityStep);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Compressor:"), cb_Compressor);
-    form->addRow(QString(), lb_Note);
-    form->addRow(QStringLiteral("Compression &quality:"), ud_Quality);
+    form->addRow(QStringLiteral("&Compressor:"), m_compressorBox);
+    form->addRow(QString(), m_noteLabel);
+    form->addRow(QStringLiteral("Compression &quality:"), m_qualityBox);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->setObjectName(QStringLiteral("bt_Buttons"));
@@ -79,31 +73,33 @@ CompressorChooser::CompressorChooser(const avi::CodecRegistry& codecs, int bitsP
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(cb_Compressor, &QComboBox::currentIndexChanged, this, [this] { cb_CompressorChange(); });
-    cb_CompressorChange();
-    cb_Compressor->setFocus();
+    connect(m_compressorBox, &QComboBox::currentIndexChanged, this, [this] { OnCompressorChosen(); });
+    OnCompressorChosen();
+    m_compressorBox->setFocus();
 }
 
 const avi::CodecInfo* CompressorChooser::Selected() const
 {
-    const int index = cb_Compressor->currentIndex();
+    const int index = m_compressorBox->currentIndex();
     return index < 0 ? nullptr : m_offered[static_cast<std::size_t>(index)];
 }
 
-void CompressorChooser::cb_CompressorChange()
+void CompressorChooser::OnCompressorChosen()
 {
     const avi::CodecInfo* codec = Selected();
-    ud_Quality->setEnabled(codec != nullptr && codec->HasQuality);
+    m_qualityBox->setEnabled(codec != nullptr && codec->HasQuality);
     // The one gap among the common players: their readers of 1- and 4-bit frames.
     const bool lowDepth = m_bitsPerPixel == 1 || m_bitsPerPixel == 4;
     if (m_offered.empty()) {
-        lb_Note->setText(QStringLiteral("No compressor of this program writes this kind of video file at this depth."));
+        m_noteLabel->setText(
+            QStringLiteral("No compressor of this program writes this kind of video file at this depth."));
     } else {
-        lb_Note->setText(codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
-                             ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
-                             : QString());
+        m_noteLabel->setText(
+            codec != nullptr && codec->Fourcc == avi::kUncompressedFourcc && lowDepth
+                ? QStringLiteral("Plays on Windows; VLC 3 does not play 1- and 4-bit uncompressed video.")
+                : QString());
     }
-    lb_Note->setVisible(!lb_Note->text().isEmpty());
+    m_noteLabel->setVisible(!m_noteLabel->text().isEmpty());
 }
 
 project::CodecSettings CompressorChooser::Choice() const
@@ -112,9 +108,8 @@ project::CodecSettings CompressorChooser::Choice() const
     if (codec == nullptr) {
         return m_previous;
     }
-    const int percent = ud_Quality->value();
-    const std::uint32_t quality =
-        percent == kDefaultQualityStep ? avi::kQualityDefault : static_cast<std::uint32_t>(percent) * 100U;
+    const int percent = m_qualityBox->value();
+    const std::uint32_t quality = avi::QualityFromPercent(percent);
     project::CodecSettings choice =
         codec->Fourcc == m_previous.Handler ? m_previous : avi::MakeCodecSettings(codec->Fourcc);
     if (codec->HasQuality) {

@@ -29,14 +29,14 @@ public:
     const avi::CodecInfo* Selected() const;
 
 private:
-    void cb_CompressorChange();
+    void OnCompressorChosen();
 
     std::vector<const avi::CodecInfo*> m_offered;
     int m_bitsPerPixel;
     project::CodecSettings m_previous;
-    QComboBox* cb_Compressor = nullptr;
-    QLabel* lb_Note = nullptr;
-    QSpinBox* ud_Quality = nullptr;
+    QComboBox* m_compressorBox = nullptr;
+    QLabel* m_noteLabel = nullptr;
+    QSpinBox* m_qualityBox = nullptr;
 };
 
 // The chooser service a run of the engine asks: the dialog shown modally over `owner`. Cancel

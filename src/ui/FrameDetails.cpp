@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -21,28 +22,22 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/PictureFile.h"
+#include "session/ProjectSession.h"
+#include "session/RecordCache.h"
 #include "ui/CommandGuard.h"
-#include "ui/FrameList.h"
+#include "ui/FrameSummary.h"
 #include "ui/Messages.h"
-#include "ui/ProjectSession.h"
 #include "ui/QtConvert.h"
-#include "ui/RecordCache.h"
 #include "ui/Thumbnails.h"
 
 namespace kinetar::ui {
 
 namespace {
 
-// The name field's text while the selected frames name different files.
-const QString kDifferentNames = QStringLiteral("  ");
-// The summary's stretch while the selected frames differ in it; never stored.
-constexpr std::uint8_t kDifferentStretch = 255;
 // What an empty field means, and that it stands for several frames' differing values.
 const QString kOneFrame = QStringLiteral("one frame");
 const QString kNoCrossfade = QStringLiteral("none");
 const QString kDifferentValues = QStringLiteral("various");
-// A preview needs no more pixels than a large screen shows: a larger video is drawn smaller.
-constexpr double kMaxPreviewPixels = 3840.0 * 2160.0;
 
 void ShowSeconds(QLineEdit* field, std::uint32_t milliseconds, const QString& emptyMeans)
 {
@@ -63,44 +58,24 @@ QLineEdit* SecondsField(const char* name, const QString& emptyMeans)
 
 }  // namespace
 
-void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord& record)
-{
-    const QString name = FromNativePath(project::GetText(summary.PictureFileName));
-    if (name != kDifferentNames &&
-        CompareIgnoringCase(name, FromNativePath(project::GetText(record.PictureFileName))) != 0) {
-        project::SetText(summary.PictureFileName, ToNativePath(kDifferentNames));
-    }
-    // The fit first: while its byte is 0 it reads the stretch byte.
-    if (summary.Fit != kDifferentFit && project::GetFit(summary) != project::GetFit(record)) {
-        summary.Fit = kDifferentFit;
-    }
-    if (summary.Duration.Get() != kDifferentMilliseconds && summary.Duration.Get() != record.Duration.Get()) {
-        summary.Duration = kDifferentMilliseconds;
-    }
-    if (summary.Crossfade.Get() != kDifferentMilliseconds && summary.Crossfade.Get() != record.Crossfade.Get()) {
-        summary.Crossfade = kDifferentMilliseconds;
-    }
-    if (summary.Stretch != kDifferentStretch && summary.Stretch != record.Stretch) {
-        summary.Stretch = kDifferentStretch;
-    }
-}
-
-QString FormatPictureSize(int width, int height)
-{
-    return QString::number(width) + QStringLiteral(" x ") + QString::number(height);
-}
-
-FrameDetails::FrameDetails(ProjectSession& session, UiServices services)
+FrameDetails::FrameDetails(session::ProjectSession& session, UiServices services)
     : m_session(session), m_services(std::move(services))
 {
     setObjectName(QStringLiteral("Panel1"));
     CreateControls();
-    connect(&m_session, &ProjectSession::SelectionChanged, this, Guarded(this, m_services, [this] {
+    connect(&m_session, &session::ProjectSession::SelectionChanged, this, Guarded(this, m_services, [this] {
         ShowSelectedFrames();
         RefreshPreview();
     }));
     // The video's size and background come from the settings.
-    connect(&m_session, &ProjectSession::HeaderChanged, this, Guarded(this, m_services, [this] { ShowFitted(); }));
+    connect(&m_session, &session::ProjectSession::HeaderChanged, this, Guarded(this, m_services, [this] {
+        // Transparent parts are laid over the background as the picture is read.
+        if (m_pictureShown && m_session.Header().Background != m_readOver) {
+            RefreshPreview();
+        } else {
+            ShowFitted();
+        }
+    }));
 }
 
 bool FrameDetails::EditingMode() const
@@ -110,7 +85,7 @@ bool FrameDetails::EditingMode() const
 
 void FrameDetails::FocusSaveChanges()
 {
-    bt_UlozitZmeny->setFocus();
+    m_saveChangesButton->setFocus();
 }
 
 void FrameDetails::CreateControls()
@@ -122,43 +97,43 @@ void FrameDetails::CreateControls()
     grid->setVerticalSpacing(3);
 
     auto* fileNameLabel = new QLabel(QStringLiteral("Picture &filename:"));
-    ed_PictFileName = new QLineEdit;
-    ed_PictFileName->setObjectName(QStringLiteral("ed_PictFileName"));
-    ed_PictFileName->setMinimumWidth(60);
-    fileNameLabel->setBuddy(ed_PictFileName);
-    Button2 = new QPushButton(QStringLiteral("&Browse..."));
-    Button2->setObjectName(QStringLiteral("Button2"));
+    m_nameField = new QLineEdit;
+    m_nameField->setObjectName(QStringLiteral("ed_PictFileName"));
+    m_nameField->setMinimumWidth(60);
+    fileNameLabel->setBuddy(m_nameField);
+    m_browseButton = new QPushButton(QStringLiteral("&Browse..."));
+    m_browseButton->setObjectName(QStringLiteral("Button2"));
     grid->addWidget(fileNameLabel, 0, 0);
-    grid->addWidget(ed_PictFileName, 0, 1);
-    grid->addWidget(Button2, 0, 2);
+    grid->addWidget(m_nameField, 0, 1);
+    grid->addWidget(m_browseButton, 0, 2);
 
-    ch_StretchPicture = new QCheckBox(QStringLiteral("St&retch, when size is other than AVI?"));
-    ch_StretchPicture->setObjectName(QStringLiteral("ch_StretchPicture"));
-    grid->addWidget(ch_StretchPicture, 1, 0, 1, 3);
+    m_stretchBox = new QCheckBox(QStringLiteral("St&retch, when size is other than AVI?"));
+    m_stretchBox->setObjectName(QStringLiteral("ch_StretchPicture"));
+    grid->addWidget(m_stretchBox, 1, 0, 1, 3);
 
     // "Fit" has no free access key: its letters open menus or go to the file name.
-    cb_Prizpusobeni = new QComboBox;
-    cb_Prizpusobeni->setObjectName(QStringLiteral("cb_Prizpusobeni"));
+    m_fitBox = new QComboBox;
+    m_fitBox->setObjectName(QStringLiteral("cb_Prizpusobeni"));
     // In the order of project::FitMode, so an item's index is its mode.
-    cb_Prizpusobeni->addItems({QStringLiteral("Stretch"), QStringLiteral("Top-left"), QStringLiteral("Letterbox"),
-                               QStringLiteral("Crop"), QStringLiteral("Centre")});
-    cb_Prizpusobeni->setPlaceholderText(kDifferentValues);
-    cb_Prizpusobeni->setCurrentIndex(static_cast<int>(project::FitMode::TopLeft));  // as the stretch box starts
+    m_fitBox->addItems({QStringLiteral("Stretch"), QStringLiteral("Top-left"), QStringLiteral("Letterbox"),
+                        QStringLiteral("Crop"), QStringLiteral("Centre")});
+    m_fitBox->setPlaceholderText(kDifferentValues);
+    m_fitBox->setCurrentIndex(static_cast<int>(project::FitMode::TopLeft));  // as the stretch box starts
     auto* fitRow = new QHBoxLayout;
-    fitRow->addWidget(cb_Prizpusobeni);
+    fitRow->addWidget(m_fitBox);
     fitRow->addStretch(1);
     grid->addWidget(new QLabel(QStringLiteral("Fit:")), 2, 0);
     grid->addLayout(fitRow, 2, 1, 1, 2);
 
-    ed_DobaZobrazeni = SecondsField("ed_DobaZobrazeni", kOneFrame);
-    ed_Prolinani = SecondsField("ed_Prolinani", kNoCrossfade);
+    m_durationField = SecondsField("ed_DobaZobrazeni", kOneFrame);
+    m_crossfadeField = SecondsField("ed_Prolinani", kNoCrossfade);
     auto* showForLabel = new QLabel(QStringLiteral("Sho&w for:"));
-    showForLabel->setBuddy(ed_DobaZobrazeni);
+    showForLabel->setBuddy(m_durationField);
     auto* crossfadeLabel = new QLabel(QStringLiteral("Crossfa&de:"));
-    crossfadeLabel->setBuddy(ed_Prolinani);
+    crossfadeLabel->setBuddy(m_crossfadeField);
     // A row each, so the panel stays as narrow as its other rows allow.
     int row = 3;
-    for (const auto& [label, field] : {std::pair{showForLabel, ed_DobaZobrazeni}, {crossfadeLabel, ed_Prolinani}}) {
+    for (const auto& [label, field] : {std::pair{showForLabel, m_durationField}, {crossfadeLabel, m_crossfadeField}}) {
         auto* fieldRow = new QHBoxLayout;
         fieldRow->setSpacing(4);
         fieldRow->addWidget(field);
@@ -173,11 +148,11 @@ void FrameDetails::CreateControls()
     m_sizeCaption = new QLabel(QStringLiteral("Dimension of picture:"));
     m_sizeCaption->setObjectName(QStringLiteral("lb_RozmerySnimkuPopis"));
     m_sizeRow->addWidget(m_sizeCaption);
-    lb_RozmerySnimku = new QLabel(QStringLiteral("0x0"));
-    lb_RozmerySnimku->setObjectName(QStringLiteral("lb_RozmerySnimku"));
+    m_sizeLabel = new QLabel(QStringLiteral("0x0"));
+    m_sizeLabel->setObjectName(QStringLiteral("lb_RozmerySnimku"));
     // Room for the largest size, so a new size never moves what stands beside it.
-    lb_RozmerySnimku->setFixedWidth(lb_RozmerySnimku->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
-    m_sizeRow->addWidget(lb_RozmerySnimku);
+    m_sizeLabel->setFixedWidth(m_sizeLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
+    m_sizeRow->addWidget(m_sizeLabel);
     m_sizeRow->addStretch(1);
     grid->addLayout(m_sizeRow, 5, 0, 1, 3);
     m_buttonRow = new QHBoxLayout;
@@ -188,19 +163,19 @@ void FrameDetails::CreateControls()
     auto* buttons = new QHBoxLayout(m_buttons);
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(6);
-    bt_ZrusitZmeny = new QPushButton(QStringLiteral("&Cancel changes"));
-    bt_ZrusitZmeny->setObjectName(QStringLiteral("bt_ZrusitZmeny"));
-    bt_UlozitZmeny = new QPushButton(QStringLiteral("&Save changes"));
-    bt_UlozitZmeny->setObjectName(QStringLiteral("bt_UlozitZmeny"));
+    m_cancelChangesButton = new QPushButton(QStringLiteral("&Cancel changes"));
+    m_cancelChangesButton->setObjectName(QStringLiteral("bt_ZrusitZmeny"));
+    m_saveChangesButton = new QPushButton(QStringLiteral("&Save changes"));
+    m_saveChangesButton->setObjectName(QStringLiteral("bt_UlozitZmeny"));
     // As wide as its bold caption, so turning bold moves nothing.
-    const QFont normal = bt_UlozitZmeny->font();
+    const QFont normal = m_saveChangesButton->font();
     QFont bold = normal;
     bold.setBold(true);
-    bt_UlozitZmeny->setFont(bold);
-    bt_UlozitZmeny->setMinimumWidth(bt_UlozitZmeny->sizeHint().width());
-    bt_UlozitZmeny->setFont(normal);
-    buttons->addWidget(bt_ZrusitZmeny);
-    buttons->addWidget(bt_UlozitZmeny);
+    m_saveChangesButton->setFont(bold);
+    m_saveChangesButton->setMinimumWidth(m_saveChangesButton->sizeHint().width());
+    m_saveChangesButton->setFont(normal);
+    buttons->addWidget(m_cancelChangesButton);
+    buttons->addWidget(m_saveChangesButton);
 
     // The panel may be as narrow as the buttons on their own line allow.
     PlaceButtons(false);
@@ -213,39 +188,41 @@ void FrameDetails::CreateControls()
     m_details->setMinimumHeight(81);
     m_details->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    Image_Preview = new QLabel;
-    Image_Preview->setObjectName(QStringLiteral("Image_Preview"));
-    Image_Preview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_preview = new QLabel;
+    m_preview->setObjectName(QStringLiteral("Image_Preview"));
+    m_preview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The label holds the whole frame and draws it at the size the panel gives it.
-    Image_Preview->setScaledContents(true);
-    ScrollBox_Picture = new QScrollArea;
-    ScrollBox_Picture->setObjectName(QStringLiteral("ScrollBox_Picture"));
-    ScrollBox_Picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ScrollBox_Picture->setWidget(Image_Preview);
+    m_preview->setScaledContents(true);
+    m_previewArea = new QScrollArea;
+    m_previewArea->setObjectName(QStringLiteral("ScrollBox_Picture"));
+    m_previewArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_previewArea->setWidget(m_preview);
     // The preview always fits, so nothing scrolls.
-    ScrollBox_Picture->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScrollBox_Picture->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScrollBox_Picture->viewport()->installEventFilter(this);
+    m_previewArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewArea->viewport()->installEventFilter(this);
+    for (QLineEdit* field : {m_nameField, m_durationField, m_crossfadeField}) {
+        field->installEventFilter(this);
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_details);
-    layout->addWidget(ScrollBox_Picture, 1);
+    layout->addWidget(m_previewArea, 1);
 
-    connect(ed_PictFileName, &QLineEdit::textChanged, this,
-            Guarded(this, m_services, [this] { ed_PictFileNameChange(); }));
-    connect(ch_StretchPicture, &QCheckBox::stateChanged, this,
-            Guarded(this, m_services, [this] { ch_StretchPictureClick(); }));
-    connect(cb_Prizpusobeni, &QComboBox::currentIndexChanged, this,
-            Guarded(this, m_services, [this] { cb_PrizpusobeniChange(); }));
-    for (QLineEdit* field : {ed_DobaZobrazeni, ed_Prolinani}) {
-        connect(field, &QLineEdit::textChanged, this, Guarded(this, m_services, [this] { ed_DobaZobrazeniChange(); }));
+    connect(m_nameField, &QLineEdit::textChanged, this, Guarded(this, m_services, [this] { OnNameEdited(); }));
+    connect(m_stretchBox, &QCheckBox::stateChanged, this, Guarded(this, m_services, [this] { OnStretchClicked(); }));
+    connect(m_fitBox, &QComboBox::currentIndexChanged, this, Guarded(this, m_services, [this] { OnFitChosen(); }));
+    for (QLineEdit* field : {m_durationField, m_crossfadeField}) {
+        connect(field, &QLineEdit::textChanged, this, Guarded(this, m_services, [this] { OnSecondsEdited(); }));
     }
-    connect(Button2, &QPushButton::clicked, this, Guarded(this, m_services, [this] { Button2Click(); }));
-    connect(bt_ZrusitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_ZrusitZmenyClick(); }));
-    connect(bt_UlozitZmeny, &QPushButton::clicked, this, Guarded(this, m_services, [this] { bt_UlozitZmenyClick(); }));
-    connect(&m_soundProbe, &SoundLengthProbe::Measured, this, &FrameDetails::ShowSoundLength);
+    connect(m_browseButton, &QPushButton::clicked, this, Guarded(this, m_services, [this] { OnBrowseClicked(); }));
+    connect(m_cancelChangesButton, &QPushButton::clicked, this,
+            Guarded(this, m_services, [this] { OnCancelChangesClicked(); }));
+    connect(m_saveChangesButton, &QPushButton::clicked, this,
+            Guarded(this, m_services, [this] { OnSaveChangesClicked(); }));
+    connect(&m_soundProbe, &session::SoundLengthProbe::Measured, this, &FrameDetails::ShowSoundLength);
 }
 
 void FrameDetails::PlaceButtons(bool besideSize)
@@ -266,7 +243,20 @@ void FrameDetails::resizeEvent(QResizeEvent* event)
 
 bool FrameDetails::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ScrollBox_Picture->viewport() && event->type() == QEvent::Resize) {
+    // Undo and redo are the project's while a field holds no typed text; a field's own undo would
+    // only put back what the program filled in, and start an edit of it.
+    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        (watched == m_nameField || watched == m_durationField || watched == m_crossfadeField) &&
+        !m_session.PendingChanges()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            // Ignored, the override lets the window's shortcut run; a press that got here anyway
+            // (nothing to undo) goes nowhere.
+            event->ignore();
+            return true;
+        }
+    }
+    if (watched == m_previewArea->viewport() && event->type() == QEvent::Resize) {
         ScalePreview();
     }
     return QWidget::eventFilter(watched, event);
@@ -281,28 +271,26 @@ void FrameDetails::ShowSelectedFrames()
         return row >= 0 && row < m_session.LineCount() && m_session.SoundAt(row);
     });
     // A sound takes no time and fills no frame.
-    for (QWidget* field :
-         std::initializer_list<QWidget*>{ch_StretchPicture, cb_Prizpusobeni, ed_DobaZobrazeni, ed_Prolinani}) {
+    for (QWidget* field : std::initializer_list<QWidget*>{m_stretchBox, m_fitBox, m_durationField, m_crossfadeField}) {
         field->setEnabled(!m_soundSelected);
     }
     if (selected.isEmpty()) {
-        ed_PictFileName->clear();
+        m_nameField->clear();
         // The fit list follows the stretch box, which keeps its last state.
-        cb_Prizpusobeni->setCurrentIndex(static_cast<int>(
-            ch_StretchPicture->checkState() == Qt::Checked ? project::FitMode::Stretch : project::FitMode::TopLeft));
-        ed_DobaZobrazeni->clear();
-        ed_Prolinani->clear();
+        m_fitBox->setCurrentIndex(static_cast<int>(
+            m_stretchBox->checkState() == Qt::Checked ? project::FitMode::Stretch : project::FitMode::TopLeft));
+        m_durationField->clear();
+        m_crossfadeField->clear();
         return;
     }
-    const std::string& workingCopy = m_session.WorkingCopyPath();
     project::FrameRecord summary{};
     if (selected.size() == 1) {
-        ch_StretchPicture->setTristate(false);
-        project::ReadFrameRecord(workingCopy, m_session.Selection().Current, summary);
+        m_stretchBox->setTristate(false);
+        const auto records = m_session.Records({m_session.Selection().Current});
+        summary = records.empty() ? project::FrameRecord{} : records.front();
     } else {
-        // A block of records at a time rather than one read per selected line or the whole copy.
         bool first = true;
-        ForEachFrameRecord(workingCopy, selected, [&](int, const project::FrameRecord& record) {
+        for (const project::FrameRecord& record : m_session.Records(selected)) {
             if (first) {
                 summary = record;
                 // A fit byte of 255 from elsewhere reads the stretch byte, as 0 does.
@@ -311,16 +299,16 @@ void FrameDetails::ShowSelectedFrames()
             } else {
                 MergeFrameSummary(summary, record);
             }
-        });
-        ch_StretchPicture->setTristate(true);
+        }
+        m_stretchBox->setTristate(true);
     }
-    ed_PictFileName->setText(FromNativePath(project::GetText(summary.PictureFileName)));
-    ch_StretchPicture->setCheckState(summary.Stretch == kDifferentStretch ? Qt::PartiallyChecked
-                                     : summary.Stretch != 0               ? Qt::Checked
-                                                                          : Qt::Unchecked);
-    cb_Prizpusobeni->setCurrentIndex(summary.Fit == kDifferentFit ? -1 : static_cast<int>(project::GetFit(summary)));
-    ShowSeconds(ed_DobaZobrazeni, summary.Duration, kOneFrame);
-    ShowSeconds(ed_Prolinani, summary.Crossfade, kNoCrossfade);
+    m_nameField->setText(FromNativePath(project::GetText(summary.PictureFileName)));
+    m_stretchBox->setCheckState(summary.Stretch == kDifferentStretch ? Qt::PartiallyChecked
+                                : summary.Stretch != 0               ? Qt::Checked
+                                                                     : Qt::Unchecked);
+    m_fitBox->setCurrentIndex(summary.Fit == kDifferentFit ? -1 : static_cast<int>(project::GetFit(summary)));
+    ShowSeconds(m_durationField, summary.Duration, kOneFrame);
+    ShowSeconds(m_crossfadeField, summary.Crossfade, kNoCrossfade);
 }
 
 void FrameDetails::SetEditingMode(bool on)
@@ -329,20 +317,20 @@ void FrameDetails::SetEditingMode(bool on)
         return;
     }
     m_session.SetPendingChanges(on);
-    QFont font = bt_UlozitZmeny->font();
+    QFont font = m_saveChangesButton->font();
     font.setBold(on);
-    bt_UlozitZmeny->setFont(font);
+    m_saveChangesButton->setFont(font);
 }
 
-void FrameDetails::ed_PictFileNameChange()
+void FrameDetails::OnNameEdited()
 {
     SetEditingMode(true);
-    if (!m_fillingPanel && IsExistingFile(ed_PictFileName->text())) {
+    if (!m_fillingPanel && IsExistingFile(m_nameField->text())) {
         RefreshPreview();
     }
 }
 
-void FrameDetails::ch_StretchPictureClick()
+void FrameDetails::OnStretchClicked()
 {
     SetEditingMode(true);
     if (m_fillingPanel || m_syncingFit) {
@@ -351,14 +339,14 @@ void FrameDetails::ch_StretchPictureClick()
     // The box stands for the two fits it has always meant; grey keeps each frame's own fit.
     m_syncingFit = true;
     const auto endSync = qScopeGuard([this] { m_syncingFit = false; });
-    const Qt::CheckState state = ch_StretchPicture->checkState();
-    cb_Prizpusobeni->setCurrentIndex(state == Qt::PartiallyChecked ? -1
-                                     : state == Qt::Checked        ? static_cast<int>(project::FitMode::Stretch)
-                                                                   : static_cast<int>(project::FitMode::TopLeft));
+    const Qt::CheckState state = m_stretchBox->checkState();
+    m_fitBox->setCurrentIndex(state == Qt::PartiallyChecked ? -1
+                              : state == Qt::Checked        ? static_cast<int>(project::FitMode::Stretch)
+                                                            : static_cast<int>(project::FitMode::TopLeft));
     ShowFitted();
 }
 
-void FrameDetails::cb_PrizpusobeniChange()
+void FrameDetails::OnFitChosen()
 {
     SetEditingMode(true);
     const std::optional<project::FitMode> fit = ChosenFit();
@@ -370,18 +358,18 @@ void FrameDetails::cb_PrizpusobeniChange()
     const auto endSync = qScopeGuard([this] { m_syncingFit = false; });
     project::FrameRecord written{};
     project::SetFit(written, *fit);
-    ch_StretchPicture->setCheckState(written.Stretch != 0 ? Qt::Checked : Qt::Unchecked);
+    m_stretchBox->setCheckState(written.Stretch != 0 ? Qt::Checked : Qt::Unchecked);
     ShowFitted();
 }
 
-void FrameDetails::ed_DobaZobrazeniChange()
+void FrameDetails::OnSecondsEdited()
 {
     SetEditingMode(true);
 }
 
 std::optional<project::FitMode> FrameDetails::ChosenFit() const
 {
-    const int index = cb_Prizpusobeni->currentIndex();
+    const int index = m_fitBox->currentIndex();
     return index < 0 ? std::nullopt : std::optional(static_cast<project::FitMode>(index));
 }
 
@@ -404,21 +392,21 @@ bool FrameDetails::ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& m
     return true;
 }
 
-void FrameDetails::Button2Click()
+void FrameDetails::OnBrowseClicked()
 {
     if (m_session.Selection().Rows.isEmpty()) {
         return;
     }
-    SdilenePrvky& dialogs = *m_services.SharedDialog;
+    SharedFileDialog& dialogs = *m_services.SharedDialog;
     dialogs.PrepareFileDialog(kPicturesMode);
     dialogs.OpenDialog.AllowMultiSelect = false;
-    dialogs.OpenDialog.FileName = ed_PictFileName->text();
+    dialogs.OpenDialog.FileName = m_nameField->text();
     if (m_services.RunSharedDialog(window())) {
-        ed_PictFileName->setText(dialogs.OpenDialog.FileName);
+        m_nameField->setText(dialogs.OpenDialog.FileName);
     }
 }
 
-void FrameDetails::bt_ZrusitZmenyClick()
+void FrameDetails::OnCancelChangesClicked()
 {
     if (m_session.Selection().Rows.isEmpty()) {
         return;
@@ -427,13 +415,13 @@ void FrameDetails::bt_ZrusitZmenyClick()
     m_session.SetSelection(m_session.Selection());
 }
 
-void FrameDetails::bt_UlozitZmenyClick()
+void FrameDetails::OnSaveChangesClicked()
 {
     const QList<int> selected = m_session.Selection().Rows;
     if (selected.isEmpty()) {
         return;
     }
-    const QString name = ed_PictFileName->text();
+    const QString name = m_nameField->text();
     const bool keepNames = name == kDifferentNames;
     const std::string nativeName = ToNativePath(name);
     if (!keepNames && nativeName.size() > project::kMaxTextLength) {
@@ -441,8 +429,8 @@ void FrameDetails::bt_UlozitZmenyClick()
         m_services.ReportError(window(), msg::kNameTooLong.arg(project::kMaxTextLength) + name);
         return;
     }
-    DetailsEdit edit;
-    if (!ReadSeconds(ed_DobaZobrazeni, edit.Duration) || !ReadSeconds(ed_Prolinani, edit.Crossfade)) {
+    session::DetailsEdit edit;
+    if (!ReadSeconds(m_durationField, edit.Duration) || !ReadSeconds(m_crossfadeField, edit.Crossfade)) {
         return;
     }
     if (!keepNames) {
@@ -455,7 +443,7 @@ void FrameDetails::bt_UlozitZmenyClick()
         RefreshPreview();
         return;
     }
-    const Qt::CheckState stretch = ch_StretchPicture->checkState();
+    const Qt::CheckState stretch = m_stretchBox->checkState();
     if (stretch != Qt::PartiallyChecked) {
         edit.Stretch = stretch == Qt::Checked ? 1 : 0;
     }
@@ -463,127 +451,6 @@ void FrameDetails::bt_UlozitZmenyClick()
     m_session.SaveDetails(selected, edit);
     SetEditingMode(false);
     RefreshPreview();
-}
-
-void FrameDetails::RefreshPreview()
-{
-    m_sizeCaption->setText(QStringLiteral("Dimension of picture:"));
-    lb_RozmerySnimku->setText(QStringLiteral("none"));
-    m_pictureShown = false;
-    m_soundRequest = 0;  // a length still being read is for another file
-    const QString text = ed_PictFileName->text();
-    Image_Preview->setVisible(!text.isEmpty());
-    if (text.isEmpty()) {
-        return;
-    }
-    if (text == kDifferentNames) {
-        ShowPlaceholder("MULTYSELECT");
-        return;
-    }
-    if (!IsExistingFile(text)) {
-        ShowPlaceholder("FILENOTFOUND");
-        return;
-    }
-    if (m_soundSelected) {
-        // Never read as a picture; its length comes when the sound library has read it.
-        m_sizeCaption->setText(QStringLiteral("Sound:"));
-        lb_RozmerySnimku->setText(QStringLiteral("\u2026"));
-        ShowImage(SoundNotePixmap(QSize(ThumbnailCache::kWidth, ThumbnailCache::kHeight) * 2).toImage());
-        m_soundRequest = m_soundProbe.Measure({text});
-        return;
-    }
-    const std::string path = ToNativePath(text);
-    try {
-        const pictures::PictureFile file(path);
-        if (!pictures::ReadPicture(file.Bytes(), path, m_picture)) {
-            ShowPlaceholder("BADFORMAT");
-            return;
-        }
-    } catch (const Error& error) {
-        ShowPlaceholder("BADFORMAT");
-        m_services.ReportError(window(), msg::kErrorReading + FromCoreText(error.what()) + msg::kCorrectOrRemove);
-        return;
-    }
-    lb_RozmerySnimku->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
-    m_pictureShown = true;
-    ShowFitted();
-}
-
-void FrameDetails::ShowSoundLength(int request, const QList<qint64>& milliseconds)
-{
-    if (request != m_soundRequest || milliseconds.size() != 1) {
-        return;
-    }
-    lb_RozmerySnimku->setText(milliseconds.front() < 0 ? QStringLiteral("length unknown")
-                                                       : SoundLengthText(milliseconds.front()));
-}
-
-void FrameDetails::ShowPlaceholder(const char* name)
-{
-    // Read into the preview's picture like any file, through the program's own reader.
-    QFile resource(QStringLiteral(":/kinetar/placeholders/") + QString::fromLatin1(name) + QStringLiteral(".bmp"));
-    resource.open(QIODevice::ReadOnly);
-    const QByteArray bytes = resource.readAll();
-    pictures::ReadPicture(
-        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())}, name,
-        m_picture);
-    ShowImage(ToImage(m_picture));
-}
-
-void FrameDetails::ShowFitted()
-{
-    if (!m_pictureShown) {
-        return;
-    }
-    const std::string& workingCopy = m_session.WorkingCopyPath();
-    project::ProjectHeader header;
-    (void)project::ReadProjectHeader(workingCopy, header);
-    project::FrameRecord record{};
-    (void)project::ReadFrameRecord(workingCopy, m_session.Selection().Current, record);
-    avi::FitOptions options = avi::FitOptionsFor(header, record);
-    options.Mode = ChosenFit().value_or(options.Mode);
-
-    // A size the video cannot have is proposed from the picture when the video is made.
-    std::int32_t width = header.Width;
-    std::int32_t height = header.Height;
-    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
-    if (!possible(width) || !possible(height)) {
-        width = m_picture.Width();
-        height = m_picture.Height();
-    }
-    if (width == m_picture.Width() && height == m_picture.Height()) {
-        ShowImage(ToImage(m_picture));  // fitting would copy it as it is
-        return;
-    }
-    const double pixels = static_cast<double>(width) * height;
-    if (pixels > kMaxPreviewPixels) {
-        const double scale = std::sqrt(kMaxPreviewPixels / pixels);
-        width = std::max(1, static_cast<std::int32_t>(std::lround(width * scale)));
-        height = std::max(1, static_cast<std::int32_t>(std::lround(height * scale)));
-    }
-    avi::WorkingFrame frame(width, height);
-    avi::FitPicture(m_picture, options, frame);
-    ShowImage(ToImage(frame));
-}
-
-void FrameDetails::ShowImage(const QImage& image)
-{
-    Image_Preview->setPixmap(QPixmap::fromImage(image, Qt::NoFormatConversion));
-    ScalePreview();
-}
-
-void FrameDetails::ScalePreview()
-{
-    const QSize whole = Image_Preview->pixmap().size();
-    const QSize room = ScrollBox_Picture->viewport()->size();
-    if (whole.isEmpty()) {
-        return;
-    }
-    QSize shown = whole;
-    if ((whole.width() > room.width() || whole.height() > room.height()) && !room.isEmpty()) {
-        shown = whole.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    }
-    Image_Preview->resize(shown);
 }
 
 }  // namespace kinetar::ui

@@ -2,12 +2,14 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <optional>
 
 #include "pictures/DecodedPicture.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
-#include "ui/SoundLength.h"
+#include "session/SoundLength.h"
 #include "ui/UiServices.h"
 
 class QCheckBox;
@@ -18,9 +20,11 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 
-namespace kinetar::ui {
-
+namespace kinetar::session {
 class ProjectSession;
+}
+
+namespace kinetar::ui {
 
 // The frame details beside the list: the picture file name, stretch, fit, duration and crossfade
 // of the selected frames, edited and then saved or cancelled, the picture's size and its preview
@@ -29,7 +33,7 @@ class FrameDetails : public QWidget {
     Q_OBJECT
 
 public:
-    FrameDetails(ProjectSession& session, UiServices services);
+    FrameDetails(session::ProjectSession& session, UiServices services);
 
     // Fills the fields from the selected records.
     void ShowSelectedFrames();
@@ -41,14 +45,14 @@ public:
     // Reloads the preview and the dimension label from the name field.
     void RefreshPreview();
 
-    void ed_PictFileNameChange();
-    void ch_StretchPictureClick();
-    void cb_PrizpusobeniChange();
+    void OnNameEdited();
+    void OnStretchClicked();
+    void OnFitChosen();
     // Shared by the duration and crossfade fields.
-    void ed_DobaZobrazeniChange();
-    void Button2Click();
-    void bt_ZrusitZmenyClick();
-    void bt_UlozitZmenyClick();
+    void OnSecondsEdited();
+    void OnBrowseClicked();
+    void OnCancelChangesClicked();
+    void OnSaveChangesClicked();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -73,11 +77,11 @@ private:
     // A sound's length in place of the picture's size, once it has been read.
     void ShowSoundLength(int request, const QList<qint64>& milliseconds);
 
-    ProjectSession& m_session;
+    session::ProjectSession& m_session;
     UiServices m_services;
     // Every selected record names a sound: the picture's fields stand for nothing and are off.
     bool m_soundSelected = false;
-    SoundLengthProbe m_soundProbe;
+    session::SoundLengthProbe m_soundProbe;
     int m_soundRequest = 0;
     // On while the program itself fills the fields, so its writes are not taken for edits.
     bool m_fillingPanel = false;
@@ -85,36 +89,28 @@ private:
     pictures::DecodedPicture m_picture;
     // The preview shows m_picture (not a placeholder), so a new fit or video size redraws it.
     bool m_pictureShown = false;
+    // The background the shown picture's transparent parts were laid over.
+    std::array<std::uint8_t, 3> m_readOver{};
     // On while the stretch box and the fit list follow each other.
     bool m_syncingFit = false;
 
-    QLineEdit* ed_PictFileName = nullptr;
-    QPushButton* Button2 = nullptr;
-    QCheckBox* ch_StretchPicture = nullptr;
-    QComboBox* cb_Prizpusobeni = nullptr;
-    QLineEdit* ed_DobaZobrazeni = nullptr;
-    QLineEdit* ed_Prolinani = nullptr;
-    QPushButton* bt_ZrusitZmeny = nullptr;
-    QPushButton* bt_UlozitZmeny = nullptr;
-    QLabel* lb_RozmerySnimku = nullptr;
+    QLineEdit* m_nameField = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QCheckBox* m_stretchBox = nullptr;
+    QComboBox* m_fitBox = nullptr;
+    QLineEdit* m_durationField = nullptr;
+    QLineEdit* m_crossfadeField = nullptr;
+    QPushButton* m_cancelChangesButton = nullptr;
+    QPushButton* m_saveChangesButton = nullptr;
+    QLabel* m_sizeLabel = nullptr;
     QLabel* m_sizeCaption = nullptr;
     QWidget* m_details = nullptr;
     QWidget* m_buttons = nullptr;
     QHBoxLayout* m_sizeRow = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     int m_oneRowWidth = 0;
-    QScrollArea* ScrollBox_Picture = nullptr;
-    QLabel* Image_Preview = nullptr;
+    QScrollArea* m_previewArea = nullptr;
+    QLabel* m_preview = nullptr;
 };
-
-// A selected record folded into the summary of several: the name becomes two blanks when the names
-// differ (letter case aside), the stretch and the fit 255 and the duration and the crossfade
-// kDifferentMilliseconds when the values differ.
-void MergeFrameSummary(project::FrameRecord& summary, const project::FrameRecord& record);
-
-inline constexpr std::uint8_t kDifferentFit = 255;
-inline constexpr std::uint32_t kDifferentMilliseconds = 0xFFFFFFFF;
-
-QString FormatPictureSize(int width, int height);
 
 }  // namespace kinetar::ui

@@ -1,7 +1,6 @@
 #include "ui/FrameList.h"
 
 #include <QAction>
-#include <QCollator>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -48,18 +47,8 @@ project::SortMode AskSortMode(const UiServices& services, QWidget* parent, const
 
 }  // namespace
 
-int CompareIgnoringCase(const QString& left, const QString& right)
-{
-    static const QCollator collator = [] {
-        QCollator made;
-        made.setCaseSensitivity(Qt::CaseInsensitive);
-        return made;
-    }();
-    return collator.compare(left, right);
-}
-
-FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands commands)
-    : m_session(session), m_services(std::move(services)), m_commands(commands)
+FrameList::FrameList(session::ProjectSession& session, UiServices services)
+    : m_session(session), m_services(std::move(services))
 {
     setObjectName(QStringLiteral("Snimky"));
     m_lines = new FrameListModel(m_session, this);
@@ -72,8 +61,11 @@ FrameList::FrameList(ProjectSession& session, UiServices services, FrameCommands
     setDefaultDropAction(Qt::MoveAction);
     setDropIndicatorShown(true);
     setMinimumWidth(120);
+    // Names longer than the line lose their middle (see the delegate) instead of scrolling sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideMiddle);
 
-    connect(&m_session, &ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
+    connect(&m_session, &session::ProjectSession::SelectionPlaced, this, &FrameList::ShowSelection);
 }
 
 int FrameList::count() const
@@ -107,7 +99,7 @@ void FrameList::currentChanged(const QModelIndex& current, const QModelIndex& pr
     }
 }
 
-void FrameList::ShowSelection(const FrameSelection& selection)
+void FrameList::ShowSelection(const session::FrameSelection& selection)
 {
     const QSignalBlocker quiet(this);
     // The focus line is also where the keyboard extends a selection from.
@@ -143,7 +135,7 @@ QList<int> FrameList::SelectedRows() const
     return rows;
 }
 
-void FrameList::menu_Snimek_PridatClick()
+void FrameList::AddPictures()
 {
     m_services.SharedDialog->PrepareFileDialog(kPicturesMode);
     if (m_services.RunSharedDialog(window())) {
@@ -187,14 +179,19 @@ void FrameList::AddPictureFiles(const QStringList& paths)
     }
 }
 
-void FrameList::menu_Snimek_OdebratClick()
+void FrameList::RemoveSelected()
 {
-    if (m_services.Ask(window(), {msg::kConfirmCaption, msg::kRemoveQuestion, QMessageBox::NoIcon,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
+    const QList<int> rows = SelectedRows();
+    if (rows.isEmpty()) {
+        return;
+    }
+    if (m_services.Ask(window(), {msg::kConfirmCaption, msg::kRemoveQuestion + msg::RemoveCount(rows.size()),
+                                  QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) !=
+        QMessageBox::Yes) {
         return;
     }
     try {
-        m_session.RemoveFrames(SelectedRows());
+        m_session.RemoveFrames(rows);
     } catch (const Error&) {
         m_services.Ask(window(), {msg::kApplicationTitle, msg::kRemoveFailed, QMessageBox::NoIcon, QMessageBox::Ok});
         m_session.SetSelection(m_session.Selection());
@@ -220,17 +217,17 @@ void FrameList::MoveSelectedTo(int destination)
     m_session.MoveFrames(SelectedRows(), destination);
 }
 
-void FrameList::tl_PosunNahoruClick()
+void FrameList::MoveUp()
 {
     MoveFrame(-1);
 }
 
-void FrameList::tl_PosunDoluClick()
+void FrameList::MoveDown()
 {
     MoveFrame(+1);
 }
 
-bool FrameList::SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers)
+bool FrameList::HandleListKey(int key, Qt::KeyboardModifiers modifiers)
 {
     switch (key) {
     case Qt::Key_Up:
@@ -241,13 +238,15 @@ bool FrameList::SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers)
         MoveFrame(key == Qt::Key_Up ? -1 : +1);
         return true;
     case Qt::Key_Insert:
-        if (m_commands.ItemsMenu->isEnabled()) {
-            m_commands.Add->trigger();
+        // The list is off while the details hold edits or a video is made, so only an open project
+        // is left to ask about.
+        if (m_session.IsOpen() && !m_session.PendingChanges() && !m_session.Generating()) {
+            AddPictures();
         }
         return true;
     case Qt::Key_Delete:
-        if (m_commands.Remove->isEnabled()) {
-            m_commands.Remove->trigger();
+        if (!m_session.Selection().Rows.isEmpty() && !m_session.PendingChanges() && !m_session.Generating()) {
+            RemoveSelected();
         }
         return true;
     default:
@@ -258,7 +257,7 @@ bool FrameList::SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers)
 void FrameList::keyPressEvent(QKeyEvent* event)
 {
     bool used = false;
-    Guarded(window(), m_services, [&] { used = SnimkyKeyDown(event->key(), event->modifiers()); })();
+    Guarded(window(), m_services, [&] { used = HandleListKey(event->key(), event->modifiers()); })();
     if (!used) {
         QListView::keyPressEvent(event);
     }

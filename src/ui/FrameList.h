@@ -4,21 +4,10 @@
 #include <QListView>
 #include <QStringList>
 
-#include "ui/ProjectSession.h"
+#include "session/ProjectSession.h"
 #include "ui/UiServices.h"
 
-class QAction;
-
 namespace kinetar::ui {
-
-// The main window's commands that follow the list's selection or add to it.
-struct FrameCommands {
-    QAction* MoveUp = nullptr;
-    QAction* MoveDown = nullptr;
-    QAction* Add = nullptr;
-    QAction* Remove = nullptr;
-    QAction* ItemsMenu = nullptr;  // the "&Items" menu's own action
-};
 
 class FrameListModel;
 
@@ -28,17 +17,17 @@ class FrameList : public QListView {
     Q_OBJECT
 
 public:
-    FrameList(ProjectSession& session, UiServices services, FrameCommands commands);
+    FrameList(session::ProjectSession& session, UiServices services);
 
-    void menu_Snimek_PridatClick();
+    void AddPictures();
     // Appends a frame for each picture, and a sound record for each sound file, asking how to order
     // several by the numbers in their names.
     void AddPictureFiles(const QStringList& paths);
-    void menu_Snimek_OdebratClick();
-    void tl_PosunNahoruClick();
-    void tl_PosunDoluClick();
+    void RemoveSelected();
+    void MoveUp();
+    void MoveDown();
     // The list's own keys; true when the key was used up.
-    bool SnimkyKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    bool HandleListKey(int key, Qt::KeyboardModifiers modifiers);
     // Moves the selected lines as one block in front of line `destination`, as a drag does.
     void MoveSelectedTo(int destination);
     // The line a drop at `position` (in the viewport) puts the dragged lines in front of.
@@ -62,16 +51,12 @@ protected:
 private:
     // Swaps the one selected frame with its neighbour `step` lines away.
     void MoveFrame(int step);
-    void ShowSelection(const FrameSelection& selection);
+    void ShowSelection(const session::FrameSelection& selection);
     void SelectionEdited();
 
-    ProjectSession& m_session;
+    session::ProjectSession& m_session;
     UiServices m_services;
-    FrameCommands m_commands;
     FrameListModel* m_lines = nullptr;
 };
-
-// The comparison of names that the user reads: the locale's collation, letter case ignored.
-int CompareIgnoringCase(const QString& left, const QString& right);
 
 }  // namespace kinetar::ui

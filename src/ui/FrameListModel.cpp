@@ -6,19 +6,19 @@
 
 namespace kinetar::ui {
 
-FrameListModel::FrameListModel(ProjectSession& session, QObject* parent)
+FrameListModel::FrameListModel(session::ProjectSession& session, QObject* parent)
     : QAbstractListModel(parent), m_session(session), m_rows(session.LineCount())
 {
-    connect(&m_session, &ProjectSession::FramesReset, this, &FrameListModel::Reset);
-    connect(&m_session, &ProjectSession::FramesRemoved, this, &FrameListModel::Reset);
-    connect(&m_session, &ProjectSession::FramesInserted, this, [this](int first, int count) {
+    connect(&m_session, &session::ProjectSession::FramesReset, this, &FrameListModel::Reset);
+    connect(&m_session, &session::ProjectSession::FramesRemoved, this, &FrameListModel::Reset);
+    connect(&m_session, &session::ProjectSession::FramesInserted, this, [this](int first, int count) {
         beginInsertRows({}, first, first + count - 1);
         m_rows = m_session.LineCount();
         endInsertRows();
     });
-    connect(&m_session, &ProjectSession::FramesMoved, this,
+    connect(&m_session, &session::ProjectSession::FramesMoved, this,
             [this](int first, int last) { emit dataChanged(index(first), index(last)); });
-    connect(&m_session, &ProjectSession::FramesChanged, this, [this](const QList<int>& rows) {
+    connect(&m_session, &session::ProjectSession::FramesChanged, this, [this](const QList<int>& rows) {
         for (const int row : rows) {
             emit dataChanged(index(row), index(row));
         }

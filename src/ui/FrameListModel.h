@@ -2,7 +2,7 @@
 
 #include <QAbstractListModel>
 
-#include "ui/ProjectSession.h"
+#include "session/ProjectSession.h"
 
 namespace kinetar::ui {
 
@@ -15,7 +15,7 @@ public:
     // What a drag of lines carries: nothing but its kind, as the list moves its own selection.
     static constexpr const char* kLinesMimeType = "application/x-kinetar-frame-lines";
 
-    FrameListModel(ProjectSession& session, QObject* parent);
+    FrameListModel(session::ProjectSession& session, QObject* parent);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -27,7 +27,7 @@ public:
 private:
     void Reset();
 
-    ProjectSession& m_session;
+    session::ProjectSession& m_session;
     int m_rows = 0;
 };
 

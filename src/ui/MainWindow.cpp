@@ -24,48 +24,24 @@
 
 #include "common/Error.h"
 #include "project/ProjectFile.h"
+#include "session/Recovery.h"
+#include "session/SessionNote.h"
 #include "settings/FileTypes.h"
 #include "settings/StoredSettings.h"
 #include "ui/AboutWindow.h"
-#include "ui/AviCreateWindow.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
 #include "ui/Messages.h"
 #include "ui/QtConvert.h"
-#include "ui/Recovery.h"
-#include "ui/SessionNote.h"
 #include "ui/Thumbnails.h"
+#include "ui/VideoSettingsWindow.h"
 
 namespace kinetar::ui {
 
 namespace {
 
-// From the last "." of the file name on; empty when the name has no ".".
-QString Extension(const QString& path)
-{
-    const QString name = FileNamePart(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-enum class Place { None, Project, Items, Edit, View, Tools, ToolsExtension, Help };
-
-// One command of the window: everything about it in one place.
-struct ActionEntry {
-    QAction* MainWindow::*Member;
-    const char* Name;
-    const char* Text;
-    const char* Icon;  // "": none
-    const char* Hint;  // "": the text without its "&"
-    QKeySequence::StandardKey Key;
-    Place Menu;
-    bool SeparatorBefore;    // in its menu
-    const char* ToolButton;  // nullptr: not on the toolbar
-    bool DividerBefore;      // on the toolbar
-    std::function<void()> Handler;
-    bool Checkable = false;
-};
+const QString kWindowTitle = QStringLiteral("Kinetar - program to create AVI video's");
 
 }  // namespace
 
@@ -73,25 +49,25 @@ MainWindow::MainWindow(UiServices services, QStringList arguments, QWidget* pare
     : QMainWindow(parent), m_services(std::move(services)), m_arguments(std::move(arguments))
 {
     setObjectName(QStringLiteral("MainWindow"));
-    setWindowTitle(QStringLiteral("Kinetar - program to create AVI video's"));
+    setWindowTitle(kWindowTitle);
     setWindowIcon(QIcon(QStringLiteral(":/kinetar/icons/kinetar.svg")));
-    m_saveDialogProjekt = ProjectSaveDialogSetup();
+    m_projectSaveDialog = ProjectSaveDialogSetup();
     CreateActions();
     CreateCentralArea();
     CreateStatusBar();
     ConnectSession();
     move(188, 55);
     resize(578, 470);
-    FormCreate();
+    RestoreWindowState();
 }
 
 MainWindow::~MainWindow()
 {
-    // FormDestroy: no more drops, then the settings.
+    // No more drops, then the settings.
     setAcceptDrops(false);
     StoreMainSettings();
     if (m_noteWritten) {
-        RemoveSessionNote(::getpid());
+        session::RemoveSessionNote(::getpid());
     }
     // The panels hold the session: they go first, and nothing the session says reaches the window
     // any more.
@@ -100,153 +76,30 @@ MainWindow::~MainWindow()
     delete takeCentralWidget();
 }
 
-void MainWindow::CreateActions()
-{
-    const auto none = QKeySequence::UnknownKey;
-    const ActionEntry entries[] = {
-        {&MainWindow::menu_Novy, "menu_Novy", "&New...", "project-new", "Create new project", QKeySequence::New,
-         Place::Project, false, "tl_Projekt_Novy", false, [this] { menu_NovyClick(); }},
-        {&MainWindow::menu_Otevrit, "menu_Otevrit", "&Open...", "project-open", "Open existing project",
-         QKeySequence::Open, Place::Project, false, "tl_Project_Open", false, [this] { menu_OtevritClick(); }},
-        {&MainWindow::menu_Ulozit, "menu_Ulozit", "&Save", "project-save", "Save project", QKeySequence::Save,
-         Place::Project, false, "tl_Project_Save", false, [this] { menu_UlozitClick(); }},
-        {&MainWindow::menu_UlozitJako, "menu_UlozitJako", "Save &as...", "project-save-as", "Save project as..",
-         QKeySequence::SaveAs, Place::Project, false, "tl_Project_SaveAs", false, [this] { menu_UlozitJakoClick(); }},
-        {&MainWindow::menu_Zavrit, "menu_Zavrit", "&Close", "project-close", "Close current project",
-         QKeySequence::Close, Place::Project, false, "tl_Project_Close", false, [this] { menu_ZavritClick(); }},
-        {&MainWindow::menu_Konec, "menu_Konec", "&Exit", "", "", QKeySequence::Quit, Place::Project, true, nullptr,
-         false, [this] { menu_KonecClick(); }},
-        // Alt+Up and Alt+Down, Insert and Delete are the list's own keys.
-        {&MainWindow::tl_PosunNahoru, "tl_PosunNahoru", "Move up", "frame-move-up", "Move up(ALT+ UP arrow)", none,
-         Place::None, false, "tl_PosunNahoru", true, [this] { Snimky->tl_PosunNahoruClick(); }},
-        {&MainWindow::tl_PosunDolu, "tl_PosunDolu", "Move down", "frame-move-down", "Move down(ALT+ DOWN arrow)", none,
-         Place::None, false, "tl_PosunDolu", false, [this] { Snimky->tl_PosunDoluClick(); }},
-        {&MainWindow::menu_Snimek_Pridat, "menu_Snimek_Pridat", "&Add pictures...", "frames-add", "Add pictures...",
-         none, Place::Items, false, "tl_Polozka_Add", false, [this] { Snimky->menu_Snimek_PridatClick(); }},
-        {&MainWindow::menu_Snimek_Odebrat, "menu_Snimek_Odebrat", "&Remove items...", "frames-remove",
-         "Remove selected items", none, Place::Items, false, "tl_Polozka_Remove", false,
-         [this] { Snimky->menu_Snimek_OdebratClick(); }},
-        {&MainWindow::menu_Zpet, "menu_Zpet", "&Undo", "edit-undo", "Undo the last change", QKeySequence::Undo,
-         Place::Edit, false, "tl_Zpet", true, [this] { m_session.History().undo(); }},
-        {&MainWindow::menu_Znovu, "menu_Znovu", "&Redo", "edit-redo", "Redo the change undone last", QKeySequence::Redo,
-         Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().redo(); }},
-        {&MainWindow::menu_Nahledy, "menu_Nahledy", "&Thumbnails", "", "Show a small picture before each frame's name",
-         none, Place::View, false, nullptr, false, [this] { ShowThumbnails(menu_Nahledy->isChecked()); }, true},
-        {&MainWindow::menu_GenerovatAVI, "menu_GenerovatAVI", "&Generate AVI file...", "generate-avi",
-         "Generate AVI...", none, Place::Tools, false, "tl_Nastroje_GenerateAVI", true,
-         [this] { menu_GenerovatAVIClick(); }},
-        {&MainWindow::menu_tools_ext_reg, "menu_tools_ext_reg", "&Register", "", "", none, Place::ToolsExtension, false,
-         nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_reg); }},
-        {&MainWindow::menu_tools_ext_unreg, "menu_tools_ext_unreg", "&Unregister", "", "", none, Place::ToolsExtension,
-         false, nullptr, false, [this] { menu_tools_ext_unregClick(menu_tools_ext_unreg); }},
-        {&MainWindow::menu_WWWPage, "menu_WWWPage", "&WWW site...", "", "", none, Place::Help, false, nullptr, false,
-         [this] { menu_WWWPageClick(); }},
-        {&MainWindow::menu_OProgramu, "menu_OProgramu", "&About...", "", "", none, Place::Help, false, nullptr, false,
-         [this] { menu_OProgramuClick(); }},
-    };
-
-    menu_m_projekt = menuBar()->addMenu(QStringLiteral("&Project"));
-    menu_m_polozka = menuBar()->addMenu(QStringLiteral("&Items"));
-    menu_m_upravy = menuBar()->addMenu(QStringLiteral("&Edit"));
-    menu_m_zobrazeni = menuBar()->addMenu(QStringLiteral("&View"));
-    menu_m_nastroje = menuBar()->addMenu(QStringLiteral("&Tools"));
-    menu_m_napoveda = menuBar()->addMenu(QStringLiteral("&Help"));
-    menu_m_projekt->setObjectName(QStringLiteral("menu_m_projekt"));
-    menu_m_polozka->setObjectName(QStringLiteral("menu_m_polozka"));
-    menu_m_upravy->setObjectName(QStringLiteral("menu_m_upravy"));
-    menu_m_zobrazeni->setObjectName(QStringLiteral("menu_m_zobrazeni"));
-    menu_m_nastroje->setObjectName(QStringLiteral("menu_m_nastroje"));
-    menu_m_napoveda->setObjectName(QStringLiteral("menu_m_napoveda"));
-    const auto menuOf = [this](Place place) -> QMenu* {
-        switch (place) {
-        case Place::Project:
-            return menu_m_projekt;
-        case Place::Items:
-            return menu_m_polozka;
-        case Place::Edit:
-            return menu_m_upravy;
-        case Place::View:
-            return menu_m_zobrazeni;
-        case Place::Tools:
-            return menu_m_nastroje;
-        case Place::ToolsExtension:
-            if (menu_tools_ext == nullptr) {
-                menu_tools_ext = menu_m_nastroje->addMenu(QStringLiteral("&Project extension"));
-                menu_tools_ext->setObjectName(QStringLiteral("menu_tools_ext"));
-            }
-            return menu_tools_ext;
-        case Place::Help:
-            return menu_m_napoveda;
-        case Place::None:
-            break;
-        }
-        return nullptr;
-    };
-
-    ToolBar1 = addToolBar(QStringLiteral("Toolbar"));
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->toggleViewAction()->setEnabled(false);
-
-    for (const ActionEntry& entry : entries) {
-        const QString text = QString::fromUtf8(entry.Text);
-        auto* action = new QAction(text, this);
-        this->*entry.Member = action;
-        action->setObjectName(QString::fromLatin1(entry.Name));
-        if (*entry.Icon != '\0') {
-            action->setIcon(
-                QIcon(QStringLiteral(":/kinetar/icons/") + QString::fromLatin1(entry.Icon) + QStringLiteral(".svg")));
-        }
-        action->setToolTip(*entry.Hint != '\0' ? QString::fromUtf8(entry.Hint) : QString(text).remove(u'&'));
-        if (entry.Key != QKeySequence::UnknownKey) {
-            action->setShortcuts(entry.Key);
-        }
-        action->setCheckable(entry.Checkable);
-        connect(action, &QAction::triggered, this, Guarded(this, m_services, entry.Handler));
-        if (QMenu* menu = menuOf(entry.Menu)) {
-            if (entry.SeparatorBefore) {
-                menu->addSeparator();
-            }
-            menu->addAction(action);
-        }
-        if (entry.ToolButton != nullptr) {
-            if (entry.DividerBefore) {
-                ToolBar1->addSeparator();
-            }
-            ToolBar1->addAction(action);
-            ToolBar1->widgetForAction(action)->setObjectName(QString::fromLatin1(entry.ToolButton));
-        }
-    }
-    connect(menu_m_projekt, &QMenu::aboutToShow, this, Guarded(this, m_services, [this] { menu_m_projektClick(); }));
-}
-
 void MainWindow::CreateCentralArea()
 {
-    Snimky = new FrameList(
-        m_session, m_services,
-        {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_m_polozka->menuAction()});
+    m_frameList = new FrameList(m_session, m_services);
     m_thumbnails = std::make_unique<ThumbnailCache>();
-    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, Snimky);
-    Snimky->setItemDelegate(m_thumbnailLines);
+    m_thumbnailLines = new ThumbnailDelegate(*m_thumbnails, m_frameList);
+    m_frameList->setItemDelegate(m_thumbnailLines);
 
-    PanelMain = new QWidget;
-    PanelMain->setObjectName(QStringLiteral("PanelMain"));
-    auto* panelLayout = new QVBoxLayout(PanelMain);
+    m_detailsArea = new QWidget;
+    m_detailsArea->setObjectName(QStringLiteral("PanelMain"));
+    auto* panelLayout = new QVBoxLayout(m_detailsArea);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    Panel1 = new FrameDetails(m_session, m_services);
-    panelLayout->addWidget(Panel1);
+    m_details = new FrameDetails(m_session, m_services);
+    panelLayout->addWidget(m_details);
 
-    sp_Rozdelovatko = new QSplitter(Qt::Horizontal);
-    sp_Rozdelovatko->setObjectName(QStringLiteral("sp_Rozdelovatko"));
-    sp_Rozdelovatko->setHandleWidth(4);
-    sp_Rozdelovatko->setChildrenCollapsible(false);
-    sp_Rozdelovatko->addWidget(Snimky);
-    sp_Rozdelovatko->addWidget(PanelMain);
-    // The list takes what the window gains; the panel keeps its width.
-    sp_Rozdelovatko->setStretchFactor(0, 1);
-    sp_Rozdelovatko->setStretchFactor(1, 0);
-    setCentralWidget(sp_Rozdelovatko);
+    m_splitter = new QSplitter(Qt::Horizontal);
+    m_splitter->setObjectName(QStringLiteral("sp_Rozdelovatko"));
+    m_splitter->setHandleWidth(4);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_frameList);
+    m_splitter->addWidget(m_detailsArea);
+    // What the window gains is shared, the larger part to the panel, whose preview shows more.
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 2);
+    setCentralWidget(m_splitter);
 }
 
 void MainWindow::CreateStatusBar()
@@ -263,26 +116,32 @@ void MainWindow::CreateStatusBar()
 
 void MainWindow::ConnectSession()
 {
-    connect(&m_session, &ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
-    for (const auto signal :
-         {&ProjectSession::ProjectPathChanged, &ProjectSession::ProjectOpened, &ProjectSession::ProjectClosed}) {
+    connect(&m_session, &session::ProjectSession::ProjectPathChanged, this, &MainWindow::ShowProjectPath);
+    for (const auto signal : {&session::ProjectSession::ProjectPathChanged, &session::ProjectSession::ProjectOpened,
+                              &session::ProjectSession::ProjectClosed}) {
         connect(&m_session, signal, this, &MainWindow::UpdateSessionNote);
     }
-    connect(&m_session, &ProjectSession::SelectionChanged, this, &MainWindow::UpdateFrameCommands);
-    connect(&m_session, &ProjectSession::PendingChangesChanged, this, [this](bool on) { EnableFrameEditing(!on); });
-    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateHistoryCommands);
-    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateHistoryCommands);
+    for (const auto signal : {&session::ProjectSession::ProjectPathChanged, &session::ProjectSession::ProjectOpened,
+                              &session::ProjectSession::ProjectClosed, &session::ProjectSession::SelectionChanged}) {
+        connect(&m_session, signal, this, &MainWindow::UpdateCommands);
+    }
+    for (const auto signal :
+         {&session::ProjectSession::PendingChangesChanged, &session::ProjectSession::GeneratingChanged}) {
+        connect(&m_session, signal, this, &MainWindow::UpdateCommands);
+    }
+    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session, &session::ProjectSession::ModifiedChanged, this, &MainWindow::ShowModified);
 }
 
-void MainWindow::FormCreate()
+void MainWindow::RestoreWindowState()
 {
     ShowProjectPath();
-    UpdateHistoryCommands();
     LoadMainSettings();
-    menu_Nahledy->setChecked(settings::LoadThumbnailsShown());
-    ShowThumbnails(menu_Nahledy->isChecked());
+    m_thumbnailsAction->setChecked(settings::LoadThumbnailsShown());
+    ShowThumbnails(m_thumbnailsAction->isChecked());
     setAcceptDrops(true);
-    UpdateFrameCommands();
+    UpdateCommands();
 }
 
 settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastProject) const
@@ -292,7 +151,7 @@ settings::MainWindowSettings MainWindow::CurrentPlacement(const QString& lastPro
     values.Top = y();
     values.Width = width();
     values.Height = height();
-    values.PanelWidth = m_shown ? PanelMain->width() : m_panelWidth;
+    values.PanelWidth = m_shown ? m_detailsArea->width() : m_panelWidth;
     values.LastProject = lastProject;
     return values;
 }
@@ -314,46 +173,16 @@ void MainWindow::StoreMainSettings()
     settings::StoreMainSettings(CurrentPlacement(m_lastProject));
 }
 
-void MainWindow::SetProjectPath(const QString& path)
-{
-    m_session.SetProjectPath(path);
-}
-
 void MainWindow::ShowProjectPath()
 {
     const bool open = m_session.IsOpen();
-    Panel1->setVisible(open);
-    for (QAction* item : {menu_Ulozit, menu_UlozitJako, menu_Zavrit, menu_Snimek_Pridat, menu_GenerovatAVI}) {
-        item->setEnabled(open);
-    }
-    menu_m_polozka->menuAction()->setEnabled(open);
+    m_details->setVisible(open);
     m_statusProject->setText(open ? QStringLiteral("Project: ") + m_session.ProjectPath()
                                   : QStringLiteral("No project opened."));
-}
-
-void MainWindow::UpdateFrameCommands()
-{
-    const qsizetype selected = m_session.Selection().Rows.size();
-    tl_PosunNahoru->setEnabled(selected == 1);
-    tl_PosunDolu->setEnabled(selected == 1);
-    menu_Snimek_Odebrat->setEnabled(selected >= 1);
-}
-
-void MainWindow::UpdateHistoryCommands()
-{
-    menu_Zpet->setEnabled(m_session.History().canUndo() && !m_session.PendingChanges());
-    menu_Znovu->setEnabled(m_session.History().canRedo() && !m_session.PendingChanges());
-}
-
-void MainWindow::EnableFrameEditing(bool enabled)
-{
-    Snimky->setEnabled(enabled);
-    menu_m_polozka->menuAction()->setEnabled(enabled);
-    for (QAction* item : {tl_PosunNahoru, tl_PosunDolu, menu_Snimek_Pridat, menu_Snimek_Odebrat, menu_Novy,
-                          menu_Otevrit, menu_Zavrit, menu_Ulozit, menu_UlozitJako, menu_GenerovatAVI}) {
-        item->setEnabled(enabled);
-    }
-    UpdateHistoryCommands();
+    // The project's name first, as desktop programs name their document; "[*]" marks unsaved changes.
+    setWindowTitle(open ? FileNamePart(m_session.ProjectPath()) + QStringLiteral("[*] - ") + kWindowTitle
+                        : kWindowTitle);
+    ShowModified(m_session.Modified());
 }
 
 void MainWindow::ShowThumbnails(bool shown)
@@ -362,275 +191,61 @@ void MainWindow::ShowThumbnails(bool shown)
     settings::StoreThumbnailsShown(shown);
 }
 
-bool MainWindow::OpenWorkingCopy(const std::string& recovered)
-{
-    // Taken before the copy: a write that comes in meanwhile counts as another program's.
-    m_stampedProject = m_session.ProjectPath();
-    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
-    try {
-        m_session.OpenWorkingCopy(recovered);
-    } catch (const Error& error) {
-        m_services.ReportError(this, msg::kProjectNotOpened + FromCoreText(error.what()));
-        return false;
-    }
-    // Any file opens as a project; one that does not look like one is worth a word.
-    if (const auto doubt = project::ProjectDoubt(ToNativePath(m_stampedProject))) {
-        m_services.Ask(this, {msg::kWarningCaption, FromCoreText(*doubt), QMessageBox::Warning, QMessageBox::Ok});
-    }
-    return true;
-}
-
-bool MainWindow::ProjectChangedOnDisk() const
-{
-    if (!m_session.IsOpen() || m_stampedProject != m_session.ProjectPath()) {
-        return false;
-    }
-    // A file that went away loses nothing by being written again.
-    const std::optional<FileStamp> now = StampOf(ToNativePath(m_stampedProject));
-    return now.has_value() && now != m_projectStamp;
-}
-
-bool MainWindow::SaveProject()
-{
-    if (ProjectChangedOnDisk() &&
-        m_services.Ask(this, {msg::kQuestionCaption, msg::kChangedOnDisk.arg(m_session.ProjectPath()),
-                              QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No}) != QMessageBox::Yes) {
-        return false;
-    }
-    try {
-        m_session.Save();
-    } catch (const Error& error) {
-        m_services.ReportError(this, msg::kProjectNotSaved + FromCoreText(error.what()));
-        return false;
-    }
-    m_stampedProject = m_session.ProjectPath();
-    m_projectStamp = StampOf(ToNativePath(m_stampedProject));
-    return true;
-}
-
-void MainWindow::UpdateSessionNote()
-{
-    if (m_session.IsOpen() && !m_session.WorkingCopyPath().empty()) {
-        m_noteWritten =
-            WriteSessionNote({::getpid(), ToNativePath(m_session.ProjectPath()), m_session.WorkingCopyPath()});
-    } else if (m_noteWritten) {
-        RemoveSessionNote(::getpid());
-        m_noteWritten = false;
-    }
-}
-
-bool MainWindow::RecoverSessions()
-{
-    const RecoveryPlan plan = PlanRecovery();
-    bool recovered = false;
-    for (const SessionNote& note : plan.Recoverable) {
-        // The window holds one project: the others are asked about at a later start.
-        if (recovered) {
-            break;
-        }
-        const auto answer =
-            m_services.Ask(this, {msg::kQuestionCaption, msg::kRecoverChanges.arg(FromNativePath(note.Project)),
-                                  QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
-        if (answer == QMessageBox::Yes) {
-            SetProjectPath(FromNativePath(note.Project));
-            // A working copy that cannot be taken over stays, with its note, for another try.
-            recovered = OpenWorkingCopy(note.WorkingCopy);
-            if (recovered) {
-                DiscardSession(note);
-            }
-        } else if (answer == QMessageBox::No) {
-            DiscardSession(note);
-        }
-    }
-    RemoveStale(plan);
-    return recovered;
-}
-
-bool MainWindow::CloseProject()
-{
-    if (!m_session.IsOpen()) {
-        return true;
-    }
-    if (m_session.Modified() &&
-        m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes) {
-        if (!SaveProject()) {
-            return false;
-        }
-    }
-    m_session.Close();
-    return true;
-}
-
-void MainWindow::OpenProject(const QString& path)
-{
-    if (!CloseProject()) {
-        return;
-    }
-    // Every way here is locked while the details hold unsaved edits, so there is no such mode to
-    // leave (leaving it would enable the frame commands whatever the selection).
-    SetProjectPath(path);
-    OpenWorkingCopy();
-}
-
-void MainWindow::menu_NovyClick()
-{
-    const project::ProjectHeader header = project::NewProjectHeader();
-    SdilenePrvky& dialog = *m_services.SharedDialog;
-    dialog.PrepareFileDialog(kProjectMode);
-    dialog.OpenDialog.Title = msg::kNewProjectTitle;
-    if (!m_services.RunSharedDialog(this)) {
-        return;
-    }
-    const QString chosen = dialog.OpenDialog.FileName;
-    if (QFileInfo::exists(chosen) &&
-        m_services.Ask(this, {msg::kErrorCaption, msg::kProjectFileExists, QMessageBox::Critical,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
-        return;
-    }
-    if (!CloseProject()) {
-        return;
-    }
-    SetProjectPath(chosen);
-    try {
-        // A new file in one step: a project that cannot be written leaves the old file as it was.
-        project::ReplaceProjectFile(ToNativePath(m_session.ProjectPath()), header, {});
-    } catch (const Error& error) {
-        SetProjectPath({});
-        m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
-        return;
-    }
-    OpenWorkingCopy();
-}
-
-void MainWindow::menu_OtevritClick()
-{
-    SdilenePrvky& dialog = *m_services.SharedDialog;
-    dialog.PrepareFileDialog(kProjectMode);
-    dialog.OpenDialog.FileMustExist = true;
-    if (!m_services.RunSharedDialog(this)) {
-        return;
-    }
-    OpenProject(dialog.OpenDialog.FileName);
-}
-
-void MainWindow::menu_UlozitClick()
-{
-    SaveProject();
-}
-
-void MainWindow::menu_UlozitJakoClick()
-{
-    if (!m_services.RunDialog(this, m_saveDialogProjekt)) {
-        return;
-    }
-    const QString chosen = m_saveDialogProjekt.FileName;
-    if (QFileInfo::exists(chosen) &&
-        m_services.Ask(this, {msg::kQuestionCaption, msg::kFileExists, QMessageBox::NoIcon,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
-        return;
-    }
-    // Asked already, if there was a file to overwrite.
-    m_stampedProject.clear();
-    SetProjectPath(chosen);
-    SaveProject();
-}
-
-void MainWindow::menu_ZavritClick()
-{
-    CloseProject();
-}
-
-void MainWindow::menu_KonecClick()
+void MainWindow::OnExitTriggered()
 {
     close();
 }
 
-void MainWindow::menu_m_projektClick()
-{
-    QFont font = menu_Ulozit->font();
-    font.setBold(m_session.Modified());
-    menu_Ulozit->setFont(font);
-}
-
-void MainWindow::menu_GenerovatAVIClick()
+void MainWindow::OnGenerateTriggered()
 {
     // What the window writes is one step of the history, and so is a change it only reports.
     m_session.BeginSettingsEdit();
     bool changed = false;
-    const auto endEdit = qScopeGuard([this, &changed] { m_session.EndSettingsEdit(changed); });
-    TAVICreateWindow window(m_session, m_services, {Snimky, menu_m_polozka, menu_m_projekt, menu_m_upravy}, this);
+    const auto endEdit = qScopeGuard([this, &changed] {
+        m_session.EndSettingsEdit(changed);
+        ReturnFromSettings();
+    });
+    VideoSettingsWindow window(m_session, m_services, this);
     window.exec();
     changed = window.SettingsChanged();
 }
 
-void MainWindow::menu_WWWPageClick()
+void MainWindow::ReturnFromSettings()
+{
+    // A window manager may leave no window active once the dialog is gone; the user goes on in the
+    // list.
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    raise();
+    activateWindow();
+    if (m_frameList->isEnabled()) {
+        m_frameList->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+void MainWindow::OnWebSiteTriggered()
 {
     if (!m_services.OpenDocument(QUrl(WebSiteAddress()))) {
         m_services.Ask(this, {msg::kErrorCaption, msg::kNoBrowser, QMessageBox::Critical, QMessageBox::Ok});
     }
 }
 
-void MainWindow::menu_OProgramuClick()
+void MainWindow::OnAboutTriggered()
 {
     AboutWindow about(this);
     about.exec();
 }
 
-void MainWindow::menu_tools_ext_unregClick(QObject* sender)
+void MainWindow::SetFileTypeRegistered(bool registered)
 {
-    QString text;
-    if (sender == menu_tools_ext_reg) {
+    if (registered) {
         settings::RegisterProjectFileType(QCoreApplication::applicationFilePath());
-        text = msg::kRegistered;
     } else {
         settings::UnregisterProjectFileType();
-        text = msg::kUnregistered;
     }
-    m_services.Ask(this, {msg::kInformationCaption, text, QMessageBox::Information, QMessageBox::Ok});
-}
-
-void MainWindow::DropFiles(const QStringList& paths)
-{
-    if (paths.size() == 1 && Extension(paths.front()) == QStringLiteral(".AVIprj")) {
-        OpenProject(paths.front());
-        return;
-    }
-    if (!m_session.IsOpen()) {
-        m_services.Ask(this, {msg::kErrorCaption, msg::kNoProjectForDrop, QMessageBox::Critical, QMessageBox::Ok});
-        return;
-    }
-    Snimky->AddPictureFiles(paths);
-}
-
-void MainWindow::FormShow()
-{
-    if (RecoverSessions()) {
-        return;
-    }
-    QString project = m_storedProject;
-    if (m_arguments.size() == 1) {
-        const QString& argument = m_arguments.front();
-        if (IsExistingFile(argument)) {
-            project = argument;
-        } else if (m_services.Ask(this, {msg::kQuestionCaption, msg::kProjectDoesntExist, QMessageBox::Question,
-                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) ==
-                   QMessageBox::Yes) {
-            SetProjectPath(argument);
-            project = m_session.ProjectPath();
-            try {
-                project::ReplaceProjectFile(ToNativePath(project), project::BlankProjectHeader(), {});
-            } catch (const Error& error) {
-                SetProjectPath({});
-                project.clear();
-                m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
-            }
-        }
-    }
-    if (!project.isEmpty()) {
-        SetProjectPath(project);
-        OpenWorkingCopy();
-    }
+    m_services.Ask(this, {msg::kInformationCaption, registered ? msg::kRegistered : msg::kUnregistered,
+                          QMessageBox::Information, QMessageBox::Ok});
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -640,17 +255,17 @@ void MainWindow::showEvent(QShowEvent* event)
         return;
     }
     m_shown = true;
-    const int handle = sp_Rozdelovatko->handleWidth();
-    sp_Rozdelovatko->setSizes({std::max(0, sp_Rozdelovatko->width() - m_panelWidth - handle), m_panelWidth});
+    const int handle = m_splitter->handleWidth();
+    m_splitter->setSizes({std::max(0, m_splitter->width() - m_panelWidth - handle), m_panelWidth});
     // After the window is on the screen, so questions appear above it.
-    QTimer::singleShot(0, this, Guarded(this, m_services, [this] { FormShow(); }));
+    QTimer::singleShot(0, this, Guarded(this, m_services, [this] { OpenStartupProject(); }));
 }
 
-bool MainWindow::FormCloseQuery()
+bool MainWindow::MayClose()
 {
     if (m_session.PendingChanges()) {
         m_services.Ask(this, {msg::kWarningCaption, msg::kChangingItems, QMessageBox::Critical, QMessageBox::Ok});
-        Panel1->FocusSaveChanges();
+        m_details->FocusSaveChanges();
         return false;
     }
     if (m_session.Modified()) {
@@ -670,7 +285,7 @@ bool MainWindow::FormCloseQuery()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     bool accept = false;
-    Guarded(this, m_services, [this, &accept] { accept = FormCloseQuery(); })();
+    Guarded(this, m_services, [this, &accept] { accept = MayClose(); })();
     if (accept) {
         event->accept();
     } else {

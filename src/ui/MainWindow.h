@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "session/FileAccess.h"
+#include "session/ProjectSession.h"
 #include "settings/StoredSettings.h"
-#include "ui/FileAccess.h"
-#include "ui/ProjectSession.h"
-#include "ui/SdilenePrvky.h"
+#include "ui/FileDialogs.h"
 #include "ui/UiServices.h"
 
 class QAction;
@@ -36,7 +36,7 @@ public:
     explicit MainWindow(UiServices services, QStringList arguments = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    ProjectSession& Session() { return m_session; }
+    session::ProjectSession& Session() { return m_session; }
     // Empty while no project is open.
     const QString& ProjectPath() const { return m_session.ProjectPath(); }
     const std::string& WorkingCopyPath() const { return m_session.WorkingCopyPath(); }
@@ -55,27 +55,26 @@ public:
     bool SaveProject();
 
     // The project commands, as the menu and the toolbar run them.
-    void menu_NovyClick();
-    void menu_OtevritClick();
-    void menu_UlozitClick();
-    void menu_UlozitJakoClick();
-    void menu_ZavritClick();
-    void menu_KonecClick();
-    void menu_m_projektClick();
-    void menu_GenerovatAVIClick();
-    void menu_WWWPageClick();
-    void menu_OProgramuClick();
-    void menu_tools_ext_unregClick(QObject* sender);
+    void OnNewTriggered();
+    void OnOpenTriggered();
+    void OnSaveTriggered();
+    void OnSaveAsTriggered();
+    void OnCloseTriggered();
+    void OnExitTriggered();
+    void OnGenerateTriggered();
+    void OnWebSiteTriggered();
+    void OnAboutTriggered();
+    void SetFileTypeRegistered(bool registered);
 
     // What dropping these files on the window does.
     void DropFiles(const QStringList& paths);
 
     // The frame list and the details panel beside it.
-    FrameList& Frames() { return *Snimky; }
-    FrameDetails& Details() { return *Panel1; }
+    FrameList& Frames() { return *m_frameList; }
+    FrameDetails& Details() { return *m_details; }
 
     // The command-line project, once, when the window is first shown.
-    void FormShow();
+    void OpenStartupProject();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -90,39 +89,43 @@ private:
     void CreateStatusBar();
     void CreateCentralArea();
     void ConnectSession();
-    void FormCreate();
+    void RestoreWindowState();
     // The window's place and size and the panel's width, with this project.
     settings::MainWindowSettings CurrentPlacement(const QString& lastProject) const;
     void LoadMainSettings();
     void StoreMainSettings();
 
-    // Shows what the project path says: the panel, the commands that need a project, the status.
+    // Shows what the project path says: the panel, the status, the title.
     void ShowProjectPath();
-    // After every change of the selection: the commands that follow it.
-    void UpdateFrameCommands();
-    void UpdateHistoryCommands();
-    // Off while the details panel holds unsaved edits: the list and every command that could change
-    // the selection or the project.
-    void EnableFrameEditing(bool enabled);
+    // The one place that decides which commands can be used now, from the session's state: open,
+    // selection, pending edits, a run, the history. Every signal that changes one of them calls it.
+    void UpdateCommands();
+    // The modified flag in the title ("[*]") and a bold Save.
+    void ShowModified(bool modified);
     void ShowThumbnails(bool shown);
+    // After a run: the window in front, the keyboard on the list.
+    void ReturnFromSettings();
 
     // Closes the open project, asking to save a modified one; false when a save that was asked for
     // failed, so nothing is lost and the caller stops.
     bool CloseProject();
     // Opens the project at `path` after closing the open one.
     void OpenProject(const QString& path);
-    bool FormCloseQuery();
+    bool MayClose();
     // At start, before any other project opens: asks about the unsaved changes each run that ended
     // without closing its project left, opens the first the user recovers, and removes what such
     // runs left with nothing to recover. True when a project was recovered.
     bool RecoverSessions();
+    // Drops this window's edits and reads the project file again, after asking; false when the user
+    // keeps them.
+    bool ReloadProject();
     // Keeps the note of the open project in the user's state folder, or removes it.
     void UpdateSessionNote();
     // Another program wrote the project file since it was opened or saved here.
     bool ProjectChangedOnDisk() const;
 
     UiServices m_services;
-    ProjectSession m_session;
+    session::ProjectSession m_session;
     QStringList m_arguments;
     bool m_shown = false;
     // The last project of the stored settings, opened when the window is first shown.
@@ -130,48 +133,48 @@ private:
     // The project that was open when the window was closed, for the stored settings.
     QString m_lastProject;
     int m_panelWidth = 406;
-    FileDialogSetup m_saveDialogProjekt;
+    FileDialogSetup m_projectSaveDialog;
     // The project file as it was when opened or saved, to see another program's writes.
     QString m_stampedProject;
-    std::optional<FileStamp> m_projectStamp;
+    std::optional<session::FileStamp> m_projectStamp;
     bool m_noteWritten = false;
 
     std::unique_ptr<ThumbnailCache> m_thumbnails;
-    FrameList* Snimky = nullptr;
+    FrameList* m_frameList = nullptr;
     ThumbnailDelegate* m_thumbnailLines = nullptr;
-    QSplitter* sp_Rozdelovatko = nullptr;
-    QWidget* PanelMain = nullptr;
-    FrameDetails* Panel1 = nullptr;
-    QToolBar* ToolBar1 = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QWidget* m_detailsArea = nullptr;
+    FrameDetails* m_details = nullptr;
+    QToolBar* m_toolBar = nullptr;
     QLabel* m_statusVersion = nullptr;
     QLabel* m_statusProject = nullptr;
 
-    QMenu* menu_m_projekt = nullptr;
-    QMenu* menu_m_polozka = nullptr;
-    QMenu* menu_m_upravy = nullptr;
-    QMenu* menu_m_zobrazeni = nullptr;
-    QMenu* menu_m_nastroje = nullptr;
-    QMenu* menu_tools_ext = nullptr;
-    QMenu* menu_m_napoveda = nullptr;
+    QMenu* m_projectMenu = nullptr;
+    QMenu* m_itemsMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_toolsMenu = nullptr;
+    QMenu* m_fileTypeMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
 
-    QAction* menu_Novy = nullptr;
-    QAction* menu_Otevrit = nullptr;
-    QAction* menu_Ulozit = nullptr;
-    QAction* menu_UlozitJako = nullptr;
-    QAction* menu_Zavrit = nullptr;
-    QAction* menu_Konec = nullptr;
-    QAction* menu_Snimek_Pridat = nullptr;
-    QAction* menu_Snimek_Odebrat = nullptr;
-    QAction* menu_Zpet = nullptr;
-    QAction* menu_Znovu = nullptr;
-    QAction* menu_Nahledy = nullptr;
-    QAction* menu_GenerovatAVI = nullptr;
-    QAction* menu_tools_ext_reg = nullptr;
-    QAction* menu_tools_ext_unreg = nullptr;
-    QAction* menu_WWWPage = nullptr;
-    QAction* menu_OProgramu = nullptr;
-    QAction* tl_PosunNahoru = nullptr;
-    QAction* tl_PosunDolu = nullptr;
+    QAction* m_newAction = nullptr;
+    QAction* m_openAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_saveAsAction = nullptr;
+    QAction* m_closeAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    QAction* m_addPicturesAction = nullptr;
+    QAction* m_removeAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QAction* m_thumbnailsAction = nullptr;
+    QAction* m_generateAction = nullptr;
+    QAction* m_registerAction = nullptr;
+    QAction* m_unregisterAction = nullptr;
+    QAction* m_webSiteAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_moveUpAction = nullptr;
+    QAction* m_moveDownAction = nullptr;
 };
 
 // The address the Help menu's web site item opens.

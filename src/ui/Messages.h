@@ -38,7 +38,9 @@ inline const QString kRecoverChanges = QStringLiteral(
     "Yes opens the project with them, No discards them, Cancel asks again at the next start.");
 inline const QString kChangedOnDisk = QStringLiteral(
     "The project file %1 was changed by another program since it was opened or saved here.\r\n"
-    "Do you want to overwrite it, losing those changes?");
+    "Overwrite it with this window's project, losing those changes, or reload it from disk?");
+inline const QString kReloadQuestion = QStringLiteral(
+    "Reload the project %1 from disk?\r\nThe changes made in this window since it was last saved are lost.");
 inline const QString kEditNotUndone = QStringLiteral("The change could not be undone or redone.\r\n");
 
 // Frame list
@@ -47,6 +49,12 @@ inline const QString kSortByNumber =
 inline const QString kNumberAtBegin = QStringLiteral("begin");
 inline const QString kNumberAtEnd = QStringLiteral("end");
 inline const QString kRemoveQuestion = QStringLiteral("Do you really want to remove selected items from project?");
+// Follows the question, so the user sees how much goes.
+inline QString RemoveCount(qsizetype frames)
+{
+    return frames == 1 ? QStringLiteral("\r\n1 frame will be removed.")
+                       : QStringLiteral("\r\n%1 frames will be removed.").arg(frames);
+}
 inline const QString kRemoveFailed =
     QStringLiteral("There is some error, when removing items.\r\nOperation was storned.");
 inline const QString kPicturesNotAdded = QStringLiteral("The pictures were not added.\r\n");

@@ -46,7 +46,11 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const Prompt& prompt
     QMessageBox box(prompt.Icon, prompt.Caption,
                     QString(prompt.Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), prompt.Buttons, parent);
     for (QAbstractButton* button : box.buttons()) {
-        button->setText(ButtonText(box.standardButton(button)));
+        const auto standard = box.standardButton(button);
+        button->setText(prompt.ButtonTexts.value(standard, ButtonText(standard)));
+    }
+    if (prompt.Default != QMessageBox::NoButton) {
+        box.setDefaultButton(prompt.Default);
     }
     if (prompt.Buttons.testFlag(QMessageBox::Cancel)) {
         box.setEscapeButton(QMessageBox::Cancel);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 
@@ -14,6 +15,10 @@ struct Prompt {
     QString Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons = QMessageBox::Ok;
+    // The button Enter presses; NoButton: the box's own choice.
+    QMessageBox::StandardButton Default = QMessageBox::NoButton;
+    // Buttons that say what they do instead of "Yes" or "No".
+    QMap<QMessageBox::StandardButton, QString> ButtonTexts{};
 };
 
 // Shows the prompt in a message box and returns the button pressed; Escape or closing the box

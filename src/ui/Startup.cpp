@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "settings/FileTypes.h"
+#include "ui/FileDialogs.h"
 #include "ui/MainWindow.h"
-#include "ui/SdilenePrvky.h"
 #include "ui/UiServices.h"
 
 namespace kinetar::ui {
@@ -83,7 +83,7 @@ int RunKinetar(int argc, char** argv)
     QApplication application(argc, argv);
     // The shared dialog's holder is handed to the window, so it is there first; the window's creation
     // uses no file dialog all the same.
-    SdilenePrvky holder;
+    SharedFileDialog holder;
     MainWindow window(DesktopServices(holder), arguments);
     window.show();
     QApplication::exec();

@@ -220,6 +220,8 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 {
     QStyleOptionViewItem line = option;
     initStyleOption(&line, index);
+    // A name too long for the line loses its middle, so its start and its extension stay.
+    line.textElideMode = Qt::ElideMiddle;
     if (m_enabled) {
         line.icon = QIcon(index.data(kSoundRole).toBool() ? m_note : m_cache.Thumbnail(PathOf(index)));
     }

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 
+#include "ui/CompressorChooser.h"
 #include "ui/DesktopOpener.h"
 #include "ui/Messages.h"
 
@@ -23,7 +24,7 @@ bool UiServices::RunDialog(QWidget* parent, FileDialogSetup& setup) const
     return true;
 }
 
-UiServices DesktopServices(SdilenePrvky& sharedDialog)
+UiServices DesktopServices(SharedFileDialog& sharedDialog)
 {
     UiServices services;
     services.Ask = ShowMessageBox;
@@ -34,6 +35,10 @@ UiServices DesktopServices(SdilenePrvky& sharedDialog)
         return chosen.isValid() ? std::optional(chosen) : std::nullopt;
     };
     services.CreateAVI = avi::CreateAVI;
+    services.ChooseCompressor = [](QWidget* owner, avi::Container container, project::CodecSettings& variables,
+                                   const avi::FrameDIB& format) {
+        return MakeCompressorChooser(owner, nullptr, container)(variables, format);
+    };
     services.SharedDialog = &sharedDialog;
     return services;
 }

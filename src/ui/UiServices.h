@@ -11,9 +11,10 @@
 #include <string>
 
 #include "avi/engine/AviEngine.h"
+#include "avi/writer/Container.h"
 #include "project/ProjectFile.h"
+#include "ui/FileDialogs.h"
 #include "ui/Prompter.h"
-#include "ui/SdilenePrvky.h"
 
 class QWidget;
 
@@ -25,6 +26,9 @@ using AskFunction = std::function<QMessageBox::StandardButton(QWidget* parent, c
 using OpenFunction = std::function<bool(const QUrl& target)>;
 // Asks for a colour, starting from `initial`; nothing when the user cancelled.
 using ColorFunction = std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
+// Lets the user pick the compressor of a run, over `owner`; false when the user cancelled.
+using CompressorFunction = std::function<bool(QWidget* owner, avi::Container container,
+                                              project::CodecSettings& variables, const avi::FrameDIB& format)>;
 // The generation engine's entry point, callable from any thread.
 using EngineFunction = std::function<void(project::ProjectHeader& header, const std::string& workingCopyPath,
                                           bool& settingsChanged, const avi::ProgressCallback& progress,
@@ -38,8 +42,9 @@ struct UiServices {
     OpenFunction OpenDocument;
     ColorFunction ChooseColor;
     EngineFunction CreateAVI;
+    CompressorFunction ChooseCompressor;
     // The open-file dialog the whole program shares; what one use leaves in it stays for the next.
-    SdilenePrvky* SharedDialog = nullptr;
+    SharedFileDialog* SharedDialog = nullptr;
 
     // An error box: caption "Error", error icon, OK.
     void ReportError(QWidget* parent, const QString& text) const;
@@ -50,6 +55,6 @@ struct UiServices {
 };
 
 // Real message boxes, file and colour dialogs, the desktop's opener and the engine.
-UiServices DesktopServices(SdilenePrvky& sharedDialog);
+UiServices DesktopServices(SharedFileDialog& sharedDialog);
 
 }  // namespace kinetar::ui

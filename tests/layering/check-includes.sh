@@ -19,10 +19,22 @@ declare -A allowed=(
   [avi/muxer]="common project avi/writer"
   [avi/engine]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/muxer"
   [settings]="common project"
-  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine settings"
+  [session]="common project pictures avi/audio"
+  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine settings session"
   [cli]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine"
 )
-qt_layers=" settings ui "
+qt_layers=" settings session ui "
+# Layers that hold no window: Qt's widget headers stay out of them, so the session can be driven
+# by any front end and a panel can only follow it.
+widget_free_layers=" settings session "
+qt_widgets_dir=${QT_WIDGETS_INCLUDE_DIR:-$(find /usr/include /usr/local/include -maxdepth 3 -type d -name QtWidgets -path '*qt6*' 2>/dev/null | head -n 1)}
+is_widget_header() {
+  case $1 in
+    QtWidgets/*) return 0 ;;
+    Qt*/*) return 1 ;;
+  esac
+  [ -n "$qt_widgets_dir" ] && [ -e "$qt_widgets_dir/$1" ]
+}
 codec_layers=" avi/codecs avi/audio avi/muxer "
 # The files that may include a picture library's header: its reader (and for PNG its writer).
 picture_library_file() {
@@ -63,6 +75,9 @@ while IFS= read -r -d '' file; do
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]*|Qt[A-Za-z]*/[^>]*)\> ]]; then
       if [[ $qt_layers != *" $layer "* ]]; then
         echo "$relative: $layer may not include Qt (<${BASH_REMATCH[1]}>)"
+        wrong=1
+      elif [[ $widget_free_layers == *" $layer "* ]] && is_widget_header "${BASH_REMATCH[1]}"; then
+        echo "$relative: $layer may not include Qt's widgets (<${BASH_REMATCH[1]}>)"
         wrong=1
       fi
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(jpeglib\.h|jerror\.h|png\.h|webp/[^>]*|libheif/[^>]*|lcms2\.h)\> ]] &&

@@ -29,6 +29,12 @@ namespace fs = std::filesystem;
 using Rows = std::vector<int>;
 
 const QString kRemoveQuestion = QStringLiteral("Do you really want to remove selected items from project?");
+// The question says how many frames go.
+QString RemoveQuestion(qsizetype frames)
+{
+    return kRemoveQuestion + (frames == 1 ? QStringLiteral("\r\n1 frame will be removed.")
+                                          : QStringLiteral("\r\n%1 frames will be removed.").arg(frames));
+}
 const QString kStartQuestion =
     QStringLiteral("Detected number at the begin of filename\r\nShall added files be sorted by this number?");
 const QString kEndQuestion =
@@ -205,7 +211,7 @@ TEST_F(FramesTest, RemoveKeepsTheUnselectedFramesInOrder)
         Select(*window, test.selected);
         Answer({test.answer});
         Find<QAction>(*window, "menu_Snimek_Odebrat")->trigger();
-        EXPECT_EQ(TakeOnlyAsked(), kRemoveQuestion);
+        EXPECT_EQ(TakeOnlyAsked(), RemoveQuestion(test.selected.size()));
         EXPECT_EQ(Lines(*window), test.left);
         EXPECT_EQ(Records(*window), test.left);
         EXPECT_EQ(window->ProjectModified(), test.modified);
@@ -225,7 +231,7 @@ TEST_F(FramesTest, AFailedRemoveSaysSoAndChangesNothing)
     Answer({QMessageBox::Yes, QMessageBox::Ok});
     Find<QAction>(*window, "menu_Snimek_Odebrat")->trigger();
     EXPECT_EQ(TakeAsked(),
-              QStringList({kRemoveQuestion, "There is some error, when removing items.\r\nOperation was storned."}));
+              QStringList({RemoveQuestion(1), "There is some error, when removing items.\r\nOperation was storned."}));
     EXPECT_EQ(Lines(*window), QStringList({"a.bmp", "b.bmp"}));
     EXPECT_FALSE(fs::exists(window->WorkingCopyPath()));
     EXPECT_TRUE(window->ProjectModified());
@@ -269,7 +275,7 @@ TEST_F(FramesTest, ListKeys)
 
     Answer({QMessageBox::No});
     QTest::keyClick(&list, Qt::Key_Delete);
-    EXPECT_EQ(TakeOnlyAsked(), kRemoveQuestion);
+    EXPECT_EQ(TakeOnlyAsked(), RemoveQuestion(1));
     ChooseFiles({});
     QTest::keyClick(&list, Qt::Key_Insert);
     EXPECT_EQ(DialogsShown().size(), 1U);
@@ -623,6 +629,34 @@ TEST_F(FramesTest, ASoundIsALineWithANoteAndItsLength)
     auto reopened = Window({QPath("p.AVIprj")});
     EXPECT_EQ(Lines(*reopened), QStringList({"a.tga", "b.bmp", kTone}));
     EXPECT_EQ(Sounds(*reopened), QList<bool>({false, false, true}));
+}
+
+// What is transparent in a photo shows the video's background in the preview, as in the video:
+// at the video's own size and fitted into a larger frame, and again when the colour changes.
+TEST_F(FramesTest, ThePreviewLaysTransparencyOverTheBackground)
+{
+    QImage clear(8, 8, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    ASSERT_TRUE(clear.save(QPath("clear.png"), "PNG"));
+    const std::tuple<const char*, std::int32_t, QColor> rows[] = {
+        {"the video's size", 8, QColor(200, 0, 0)},
+        {"fitted into a larger frame", 16, QColor(0, 0, 200)},
+    };
+    for (const auto& [name, side, colour] : rows) {
+        SCOPED_TRACE(name);
+        auto window = Open({File("clear.png")});
+        project::ProjectHeader header = window->Session().Header();
+        header.Width = side;
+        header.Height = side;
+        header.Background = {static_cast<std::uint8_t>(colour.red()), static_cast<std::uint8_t>(colour.green()),
+                             static_cast<std::uint8_t>(colour.blue())};
+        window->Session().WriteHeader(header);
+        Select(*window, {0});
+        EXPECT_EQ(Preview(*window).pixelColor(4, 4), colour);
+        header.Background = {0, 150, 0};
+        window->Session().WriteHeader(header);
+        EXPECT_EQ(Preview(*window).pixelColor(4, 4), QColor(0, 150, 0));
+    }
 }
 
 }  // namespace

@@ -5,11 +5,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "ChooserAnswer.h"
 #include "UiTest.h"
 #include "project/ProjectFile.h"
 #include "support/ExternalTools.h"
-#include "ui/AviCreateWindow.h"
+#include "support/ui/ChooserAnswer.h"
+#include "ui/VideoSettingsWindow.h"
 
 namespace kinetar::test {
 namespace {
@@ -35,7 +35,7 @@ TEST_F(UiTest, GenerateFromTheMainWindowThenRenderTheSavedProject)
         const QString video = QPath(codecName) + ".avi";
         ChooserAnswer chooser(fourcc, 60);
         QTimer::singleShot(0, [&] {
-            auto* settings = window.findChild<ui::TAVICreateWindow*>(QStringLiteral("AVICreateWindow"));
+            auto* settings = window.findChild<ui::VideoSettingsWindow*>(QStringLiteral("AVICreateWindow"));
             ASSERT_NE(settings, nullptr);
             settings->findChild<QLineEdit*>(QStringLiteral("ed_FileNameAVI"))->setText(video);
             settings->findChild<QCheckBox*>(QStringLiteral("ch_playAVIafter"))->setChecked(false);
@@ -44,7 +44,7 @@ TEST_F(UiTest, GenerateFromTheMainWindowThenRenderTheSavedProject)
         Answer({QMessageBox::Ok});
         window.findChild<QAction*>(QStringLiteral("menu_GenerovatAVI"))->trigger();
         EXPECT_EQ(TakeOnlyAsked(), "AVI generation done.");
-        EXPECT_EQ(window.findChild<ui::TAVICreateWindow*>(), nullptr) << "destroyed after use";
+        EXPECT_EQ(window.findChild<ui::VideoSettingsWindow*>(), nullptr) << "destroyed after use";
 
         const auto probed = Probe(video.toStdString(), false);
         ASSERT_TRUE(probed);

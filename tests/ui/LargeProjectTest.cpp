@@ -7,8 +7,8 @@
 
 #include "UiTest.h"
 #include "project/ProjectFile.h"
+#include "session/RecordCache.h"
 #include "ui/FrameList.h"
-#include "ui/RecordCache.h"
 
 namespace kinetar::test {
 namespace {
@@ -53,7 +53,7 @@ TEST_F(LargeProjectTest, LinesAreReadAsShown)
         EXPECT_EQ(Line(*window, row), QStringLiteral("%1.bmp").arg(row));
     }
     EXPECT_EQ(Line(*window, 1), "");
-    EXPECT_LE(window->Session().RecordsHeld(), ui::RecordCache::kPages * ui::RecordCache::kPageRecords);
+    EXPECT_LE(window->Session().RecordsHeld(), session::RecordCache::kPages * session::RecordCache::kPageRecords);
 }
 
 // Undone and redone on a project read line by line, each edit gives back the working copy byte for

@@ -9,9 +9,9 @@
 
 #include "UiTest.h"
 #include "project/ProjectFile.h"
+#include "session/Recovery.h"
 #include "support/ProcessTools.h"
 #include "ui/Messages.h"
-#include "ui/Recovery.h"
 
 namespace kinetar::test {
 namespace {
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 class RecoveryTest : public UiTest {
 protected:
-    static bool NoteThere(long pid) { return fs::exists(ui::SessionNotePath(pid)); }
+    static bool NoteThere(long pid) { return fs::exists(session::SessionNotePath(pid)); }
     // Where working copies are made: the test program's own temporary folder (see main).
     static std::string Temporary(const std::string& name) { return (fs::path(std::getenv("TMPDIR")) / name).string(); }
 };
@@ -59,7 +59,7 @@ TEST_F(RecoveryTest, AStartOffersOnlyTheChangesOfGoneWindows)
             fs::copy_file(File("p.AVIprj"), copy);
         }
         if (row.noted) {
-            ASSERT_TRUE(ui::WriteSessionNote({pid, File("p.AVIprj"), copy}));
+            ASSERT_TRUE(session::WriteSessionNote({pid, File("p.AVIprj"), copy}));
         }
         // A name without a process id, as older versions made them: nobody can tell whose it is.
         WriteFile(Temporary("AVIk3Jx9q"), {});
@@ -80,13 +80,13 @@ TEST_F(RecoveryTest, AStartOffersOnlyTheChangesOfGoneWindows)
             EXPECT_EQ(Lines(*window), QStringList({"a.bmp", "b.bmp", "c.bmp"}));
             EXPECT_TRUE(window->ProjectModified());
             // Taken over into a working copy named for this process, with a note of its own.
-            EXPECT_EQ(ui::WorkingCopyOwner(window->WorkingCopyPath()), ::getpid());
+            EXPECT_EQ(session::WorkingCopyOwner(window->WorkingCopyPath()), ::getpid());
             EXPECT_TRUE(NoteThere(::getpid()));
             window->Session().Close();
             EXPECT_FALSE(NoteThere(::getpid()));
         }
         fs::remove(copy);
-        ui::RemoveSessionNote(pid);
+        session::RemoveSessionNote(pid);
     }
 }
 

@@ -97,7 +97,7 @@ TEST_F(ShellTest, AnErrorNoHandlerCaughtIsShownAndTheProgramGoesOn)
 
 TEST_F(ShellTest, FileDialogModes)
 {
-    ui::SdilenePrvky& holder = *m_holder;
+    ui::SharedFileDialog& holder = *m_holder;
     struct Row {
         int mode;
         QString title;
@@ -156,7 +156,7 @@ TEST_F(ShellTest, TheLastFileIsPreselectedOnlyWhereTheModeTakesIt)
         {ui::kProjectMode, "/f/a.bmp", false},     {ui::kProjectMode, "/f/p.AVIPRJ", true},
         {ui::kAviFileMode, "/f/p.AVIprj", false},  {ui::kAviFileMode, "/f/v.avi", true},
     };
-    ui::SdilenePrvky& holder = *m_holder;
+    ui::SharedFileDialog& holder = *m_holder;
     for (const auto& [mode, last, kept] : rows) {
         SCOPED_TRACE(last.toStdString());
         holder.OpenDialog.FileName = last;
@@ -176,7 +176,7 @@ TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
     for (const char* name : {"lower.bmp", "UPPER.BMP", "Mixed.Gif", "other.txt", "noextension"}) {
         WriteFile(File(name), {});
     }
-    ui::SdilenePrvky& holder = *m_holder;
+    ui::SharedFileDialog& holder = *m_holder;
     holder.PrepareFileDialog(ui::kPicturesMode);
     holder.OpenDialog.FileName = QPath("lower.bmp");
     QFileDialog dialog;
@@ -200,7 +200,7 @@ TEST_F(ShellTest, PatternsMatchNamesInAnyCase)
 
 TEST_F(ShellTest, ATypedNameWithoutExtensionGetsTheModesExtension)
 {
-    ui::SdilenePrvky& holder = *m_holder;
+    ui::SharedFileDialog& holder = *m_holder;
     const std::pair<int, const char*> rows[] = {{ui::kProjectMode, "typed.AVIprj"}, {ui::kAviFileMode, "typed.avi"}};
     for (const auto& [mode, expected] : rows) {
         holder.PrepareFileDialog(mode);

@@ -8,24 +8,10 @@
 #include <fstream>
 
 #include "project/ProjectFile.h"
+#include "support/ui/ChooserAnswer.h"
 #include "ui/FrameList.h"
 
 namespace kinetar::test {
-
-QMessageBox::StandardButton RecordingPrompter::Ask(QWidget* /*parent*/, const ui::Prompt& prompt)
-{
-    Asked.push_back(prompt);
-    if (OnAsk) {
-        OnAsk(prompt);
-    }
-    if (Answers.empty()) {
-        ADD_FAILURE() << "unexpected message: " << prompt.Text.toStdString();
-        return prompt.Buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;
-    }
-    const auto answer = Answers.front();
-    Answers.pop_front();
-    return answer;
-}
 
 TestApplication::TestApplication(const TempDir& home, std::initializer_list<const char*> mimeTypes) : m_home(home)
 {
@@ -100,6 +86,7 @@ ui::UiServices UiTest::Services()
         return answer;
     };
     services.ChooseColor = [this](QWidget*, const QColor&) { return m_colorAnswer; };
+    services.ChooseCompressor = &ChooserAnswer::Answer;
     return services;
 }
 

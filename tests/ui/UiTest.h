@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "support/TestFiles.h"
+#include "support/ui/RecordingPrompter.h"
+#include "support/ui/WindowFinding.h"
+#include "ui/FileDialogs.h"
 #include "ui/MainWindow.h"
 #include "ui/Prompter.h"
-#include "ui/SdilenePrvky.h"
 #include "ui/UiServices.h"
 
 // Test failures print texts, not their UTF-16 units.
@@ -23,18 +25,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 }
 
 namespace kinetar::test {
-
-// Answers message boxes from a queue and keeps every prompt asked. A question nobody expected is
-// answered Cancel (or OK) and fails the test.
-class RecordingPrompter {
-public:
-    QMessageBox::StandardButton Ask(QWidget* parent, const ui::Prompt& prompt);
-
-    std::deque<QMessageBox::StandardButton> Answers;
-    std::vector<ui::Prompt> Asked;
-    // Runs as each prompt is asked, to see the program's state at that moment.
-    std::function<void(const ui::Prompt&)> OnAsk;
-};
 
 // The default application for some file types in a test's home, which the real xdg-open finds and
 // runs: a script that writes the file it was given into a marker and ends with the status the test
@@ -71,9 +61,7 @@ protected:
     template <typename T = QAction>
     static T* Find(const QWidget& window, const char* name)
     {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        return FindIn<T>(window, name);
     }
     static void Trigger(const QWidget& window, const char* action) { Find(window, action)->trigger(); }
     // The list's lines and the working copy's frames by file name, to hold against each other.
@@ -99,7 +87,7 @@ protected:
     std::deque<QStringList> m_dialogAnswers;
     std::optional<QColor> m_colorAnswer;  // the colour dialog's; nothing: cancelled
     std::vector<ui::FileDialogSetup> m_dialogsShown;
-    std::unique_ptr<ui::SdilenePrvky> m_holder = std::make_unique<ui::SdilenePrvky>();
+    std::unique_ptr<ui::SharedFileDialog> m_holder = std::make_unique<ui::SharedFileDialog>();
     QString m_savedCurrent;
 };
 

@@ -1,0 +1,432 @@
+#include "session/ProjectSession.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QUndoCommand>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <limits>
+#include <system_error>
+
+#include "avi/audio/SoundFile.h"
+#include "common/Error.h"
+#include "common/WriteAll.h"
+#include "project/FrameEdits.h"
+#include "session/FileAccess.h"
+#include "session/PathText.h"
+
+namespace kinetar::session {
+
+namespace {
+
+// The rows (ascending, each once) of a list of `count` lines.
+std::vector<int> ValidRows(const QList<int>& rows, int count)
+{
+    std::vector<int> valid;
+    for (const int row : rows) {
+        if (row >= 0 && row < count) {
+            valid.push_back(row);
+        }
+    }
+    std::sort(valid.begin(), valid.end());
+    valid.erase(std::unique(valid.begin(), valid.end()), valid.end());
+    return valid;
+}
+
+// How many of the rows (ascending) come before `row`.
+int CountBelow(const std::vector<int>& rows, int row)
+{
+    return static_cast<int>(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
+}
+
+// Where `row` goes when the `moved` rows (ascending) go as one block to `place`, where it starts
+// once they have left.
+int PlaceAfterMove(const std::vector<int>& moved, int place, int row)
+{
+    const auto found = std::lower_bound(moved.begin(), moved.end(), row);
+    if (found != moved.end() && *found == row) {
+        return place + static_cast<int>(found - moved.begin());
+    }
+    const int left = row - static_cast<int>(found - moved.begin());
+    return left < place ? left : left + static_cast<int>(moved.size());
+}
+
+// The records' bytes from `first` on (to the end), whose change an append is.
+std::int64_t RecordsFrom(int first)
+{
+    return project::FrameRecordOffset(first);
+}
+
+}  // namespace
+
+QString ProjectSession::LineTextAt(int row) const
+{
+    const auto kept = m_lines.KeptTexts.constFind(row);
+    if (kept != m_lines.KeptTexts.cend()) {
+        return *kept;
+    }
+    const LineRecord& record = m_records.At(row);
+    return LineText(record.Picture, record.Sound);
+}
+
+QString LineText(const QString& path, bool sound)
+{
+    return sound ? QStringLiteral("\u266A ") + FileNamePart(path) : FileNamePart(path);
+}
+
+ProjectSession::ProjectSession(QObject* parent) : QObject(parent)
+{
+    connect(&m_history, &QUndoStack::cleanChanged, this, [this](bool clean) { emit ModifiedChanged(!clean); });
+}
+
+ProjectSession::~ProjectSession()
+{
+    if (!m_workingCopyPath.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(m_workingCopyPath, ignored);
+    }
+}
+
+void ProjectSession::SetProjectPath(const QString& path)
+{
+    QString absolute;
+    if (!path.isEmpty()) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QString folder = path.left(slash + 1);
+        if (QDir::setCurrent(folder) || folder.isEmpty()) {
+            absolute = QDir::currentPath();
+            if (!absolute.endsWith(u'/')) {
+                absolute += u'/';
+            }
+            absolute += path.mid(slash + 1);
+        } else {
+            // A folder that cannot be entered stays in the path, so the project is never looked for
+            // or written anywhere else.
+            absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+        }
+    }
+    m_projectPath = absolute;
+    emit ProjectPathChanged();
+}
+
+void ProjectSession::OpenWorkingCopy(const std::string& recovered)
+{
+    const std::string source = recovered.empty() ? ToNativePath(m_projectPath) : recovered;
+    try {
+        m_workingCopyPath = project::MakeTempFileName();
+        project::CopyProjectFile(source, m_workingCopyPath);
+    } catch (const Error&) {
+        // Never an empty working copy that a later Save would put over the project.
+        Close();
+        throw;
+    }
+    Refill();
+    m_selection = {};
+    m_history.clear();
+    if (!recovered.empty()) {
+        // Unsaved changes of an earlier run: nothing in this history leads back to the saved file.
+        m_history.resetClean();
+    }
+    emit FramesReset();
+    emit SelectionChanged();
+    emit ProjectOpened();
+}
+
+void ProjectSession::Save()
+{
+    if (IsOpen()) {
+        project::CopyProjectFile(m_workingCopyPath, ToNativePath(m_projectPath));
+    }
+    m_history.setClean();
+}
+
+void ProjectSession::Close()
+{
+    if (!m_workingCopyPath.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(m_workingCopyPath, ignored);
+        m_workingCopyPath.clear();
+    }
+    Refill();
+    m_selection = {};
+    m_settingsBefore.reset();
+    m_history.clear();
+    SetProjectPath({});
+    emit FramesReset();
+    emit SelectionChanged();
+    emit ProjectClosed();
+}
+
+project::ProjectHeader ProjectSession::Header() const
+{
+    project::ProjectHeader header = project::BlankProjectHeader();
+    if (!m_workingCopyPath.empty()) {
+        (void)project::ReadProjectHeader(m_workingCopyPath, header);
+    }
+    return header;
+}
+
+std::vector<project::FrameRecord> ProjectSession::Records(const QList<int>& rows) const
+{
+    std::vector<project::FrameRecord> records;
+    if (m_workingCopyPath.empty()) {
+        return records;
+    }
+    records.reserve(static_cast<std::size_t>(rows.size()));
+    ForEachFrameRecord(m_workingCopyPath, rows,
+                       [&records](int, const project::FrameRecord& record) { records.push_back(record); });
+    return records;
+}
+
+std::vector<project::FrameRecord> ProjectSession::AllRecords() const
+{
+    std::vector<project::FrameRecord> records;
+    if (!m_workingCopyPath.empty()) {
+        project::ReadProject(m_workingCopyPath, &records);
+    }
+    return records;
+}
+
+void ProjectSession::SetGenerating(bool on)
+{
+    if (m_generating == on) {
+        return;
+    }
+    m_generating = on;
+    emit GeneratingChanged(on);
+}
+
+void ProjectSession::SetPendingChanges(bool on)
+{
+    m_pending = on;
+    emit PendingChangesChanged(on);
+}
+
+void ProjectSession::SetSelection(const FrameSelection& selection)
+{
+    m_selection = selection;
+    emit SelectionChanged();
+}
+
+void ProjectSession::PlaceSelection(const FrameSelection& selection, bool announce)
+{
+    m_selection = selection;
+    emit SelectionPlaced(selection);
+    if (announce) {
+        emit SelectionChanged();
+    }
+}
+
+void ProjectSession::Refill()
+{
+    m_records.Reset(m_workingCopyPath);
+    // A copy too short for its header shows no frames, as an empty project would; the records are
+    // read as their lines are shown.
+    m_lines = {m_workingCopyPath.empty() ? 0 : std::max(project::ProjectFrameCount(m_workingCopyPath), 0), {}};
+}
+
+template <typename Change>
+void ProjectSession::Record(const QString& text, bool stepWhenUnchanged, const std::vector<Region>& regions,
+                            Change change)
+{
+    const Snapshot before = Take();
+    std::vector<FileRegion> regionsBefore;
+    for (const auto& [offset, length] : regions) {
+        regionsBefore.push_back(ReadRegion(m_workingCopyPath, offset, length));
+    }
+    const auto push = [&] {
+        m_records.Forget();
+        RecordsChange written;
+        for (std::size_t i = 0; i < regions.size(); ++i) {
+            const FileRegion after = ReadRegion(m_workingCopyPath, regions[i].first, regions[i].second);
+            // Only the bytes that differ are kept, and the file's sizes on both sides.
+            ByteChange piece = DifferenceOf(regionsBefore[i].Bytes, after.Bytes);
+            piece.Offset += regions[i].first;
+            piece.SizeBefore = regionsBefore[i].FileSize;
+            piece.SizeAfter = after.FileSize;
+            written.Pieces.push_back(std::move(piece));
+        }
+        Push(text, stepWhenUnchanged, std::move(written), before);
+    };
+    try {
+        change();
+    } catch (...) {
+        push();
+        throw;
+    }
+    push();
+}
+
+void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
+{
+    if (picturePaths.empty()) {
+        return;
+    }
+    const int first = m_lines.Count;
+    Record(QStringLiteral("Add pictures"), false, {{RecordsFrom(first), -1}}, [&] {
+        std::vector<project::FrameRecord> records;
+        records.reserve(picturePaths.size());
+        for (const auto& path : picturePaths) {
+            records.push_back(avi::NewRecordFor(path));
+        }
+        // Lines only for records that are in the working copy, so line i stays record i.
+        if (!project::WriteFrameRecords(m_workingCopyPath, first, records)) {
+            throw Error("Can't write project file " + m_workingCopyPath);
+        }
+        m_records.Forget();
+        m_lines.Count += static_cast<int>(records.size());
+        emit FramesInserted(first, static_cast<int>(records.size()));
+        const int last = m_lines.Count - 1;
+        PlaceSelection({{last}, last}, true);
+    });
+}
+
+void ProjectSession::RemoveFrames(const QList<int>& rows)
+{
+    const Snapshot before = Take();
+    const std::vector<int> removed = ValidRows(rows, m_lines.Count);
+    RecordSplice splice;
+    try {
+        project::ProjectHeader header;
+        if (!project::ReadProjectHeader(m_workingCopyPath, header)) {
+            throw Error("Can't read project file " + m_workingCopyPath);
+        }
+        ForEachFrameRecord(m_workingCopyPath, QList<int>(removed.begin(), removed.end()),
+                           [&](int row, const project::FrameRecord& record) {
+                               splice.Removed.push_back({row, record});
+                           });
+        if (splice.Removed.size() != removed.size()) {
+            throw Error("Can't read project file " + m_workingCopyPath);
+        }
+        // The copy is made of whole records, as it always was: what trailed them is left out.
+        splice.TailBefore = ReadRegion(m_workingCopyPath, RecordsFrom(m_lines.Count), -1).Bytes;
+        // Written beside the working copy and renamed over it: a failure leaves it whole.
+        ApplySplice(m_workingCopyPath, m_lines.Count, splice);
+    } catch (...) {
+        Push(QStringLiteral("Remove items"), true, {}, before);
+        throw;
+    }
+    m_records.Forget();
+    QMap<int, QString> kept;
+    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
+        if (!std::binary_search(removed.begin(), removed.end(), line.key())) {
+            kept.insert(line.key() - CountBelow(removed, line.key()), line.value());
+        }
+    }
+    m_lines = {m_lines.Count - static_cast<int>(removed.size()), kept};
+    emit FramesRemoved(QList<int>(removed.begin(), removed.end()));
+    PlaceSelection({}, true);
+    Push(QStringLiteral("Remove items"), true, {{}, std::move(splice)}, before);
+}
+
+bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
+{
+    const int count = m_lines.Count;
+    const std::vector<int> moved = ValidRows(rows, count);
+    destination = std::clamp(destination, 0, count);
+    const int place = destination - CountBelow(moved, destination);
+    // The order stays when the lines are already one block at that place.
+    if (moved.empty() || (moved.front() == place && moved.back() == place + static_cast<int>(moved.size()) - 1)) {
+        return false;
+    }
+    const Snapshot before = Take();
+    RecordSplice splice;
+    try {
+        ForEachFrameRecord(m_workingCopyPath, QList<int>(moved.begin(), moved.end()),
+                           [&](int row, const project::FrameRecord& record) {
+                               splice.Removed.push_back({row, record});
+                           });
+        // A record that cannot be read moves as zeros, as a swap of two reads would.
+        for (std::size_t i = 0; i < moved.size(); ++i) {
+            if (i >= splice.Removed.size() || splice.Removed[i].first != moved[i]) {
+                splice.Removed.insert(splice.Removed.begin() + static_cast<std::ptrdiff_t>(i),
+                                      std::pair<std::int32_t, project::FrameRecord>{moved[i], {}});
+            }
+            splice.Inserted.push_back({place + static_cast<int>(i), splice.Removed[i].second});
+        }
+        splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
+        ApplySplice(m_workingCopyPath, count, splice);
+    } catch (...) {
+        Push(QStringLiteral("Move"), true, {}, before);
+        throw;
+    }
+    m_records.Forget();
+    QMap<int, QString> kept;
+    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
+        kept.insert(PlaceAfterMove(moved, place, line.key()), line.value());
+    }
+    m_lines.KeptTexts = kept;
+    const int first = std::min(moved.front(), place);
+    const int last = std::max(moved.back(), place + static_cast<int>(moved.size()) - 1);
+    emit FramesMoved(first, last);
+    FrameSelection selection;
+    for (const int row : moved) {
+        selection.Rows << PlaceAfterMove(moved, place, row);
+    }
+    std::sort(selection.Rows.begin(), selection.Rows.end());
+    const int current = m_selection.Current;
+    selection.Current = current >= 0 && current < count ? PlaceAfterMove(moved, place, current) : -1;
+    // The details keep showing the same frames, so they are not filled again.
+    PlaceSelection(selection, false);
+    Push(QStringLiteral("Move"), true, {{}, std::move(splice)}, before);
+    return true;
+}
+
+void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit)
+{
+    // Each run of neighbouring rows is one region of the working copy.
+    const std::vector<int> sorted = ValidRows(rows, std::numeric_limits<int>::max());
+    std::vector<Region> regions;
+    for (std::size_t i = 0; i < sorted.size();) {
+        std::size_t end = i + 1;
+        while (end < sorted.size() && sorted[end] == sorted[end - 1] + 1) {
+            ++end;
+        }
+        regions.push_back({RecordsFrom(sorted[i]), static_cast<std::int64_t>(end - i) * project::kFrameRecordSize});
+        i = end;
+    }
+    Record(QStringLiteral("Save changes"), true, regions, [&] {
+        for (const int row : rows) {
+            project::FrameRecord record{};
+            project::ReadFrameRecord(m_workingCopyPath, row, record);
+            if (edit.Name) {
+                // The line keeps its text; its thumbnail shows the new picture.
+                if (row >= 0 && row < m_lines.Count && !m_lines.KeptTexts.contains(row)) {
+                    const bool sound = project::IsSoundRecord(record);
+                    const QString text = LineText(FromNativePath(project::GetText(record.PictureFileName)), sound);
+                    if (text != LineText(FromNativePath(*edit.Name), sound)) {
+                        m_lines.KeptTexts.insert(row, text);
+                    }
+                }
+                project::SetText(record.PictureFileName, *edit.Name);
+            }
+            // A sound among the frames takes its new name only: it has no fit or time.
+            project::ApplyFrameEdit(record, {edit.Stretch, edit.Fit, edit.Duration, edit.Crossfade});
+            project::WriteFrameRecord(m_workingCopyPath, row, record);
+        }
+        m_records.Forget();
+        emit FramesChanged(rows);
+    });
+}
+
+bool ProjectSession::WriteHeader(const project::ProjectHeader& header)
+{
+    bool written = false;
+    const auto write = [&] {
+        written = project::WriteProjectHeader(m_workingCopyPath, header);
+        emit HeaderChanged();
+    };
+    if (m_settingsBefore) {
+        write();
+    } else {
+        Record(QStringLiteral("Video settings"), true, {{0, project::kHeaderSize}}, write);
+    }
+    return written;
+}
+
+}  // namespace kinetar::session

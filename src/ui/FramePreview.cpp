@@ -1,0 +1,157 @@
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScrollArea>
+#include <algorithm>
+#include <cmath>
+
+#include "avi/engine/VideoSettings.h"
+#include "avi/frames/FrameFitting.h"
+#include "common/Error.h"
+#include "pictures/LoadPicture.h"
+#include "pictures/PictureFile.h"
+#include "session/ProjectSession.h"
+#include "ui/FrameDetails.h"
+#include "ui/FrameSummary.h"
+#include "ui/Messages.h"
+#include "ui/QtConvert.h"
+#include "ui/Thumbnails.h"
+
+// The details panel's preview: the picture read and fitted as the video will show it, a
+// placeholder for what cannot be shown, a sound's length.
+
+namespace kinetar::ui {
+
+namespace {
+
+// A preview needs no more pixels than a large screen shows: a larger video is drawn smaller.
+constexpr double kMaxPreviewPixels = 3840.0 * 2160.0;
+
+}  // namespace
+
+void FrameDetails::RefreshPreview()
+{
+    m_sizeCaption->setText(QStringLiteral("Dimension of picture:"));
+    m_sizeLabel->setText(QStringLiteral("none"));
+    m_pictureShown = false;
+    m_soundRequest = 0;  // a length still being read is for another file
+    const QString text = m_nameField->text();
+    m_preview->setVisible(!text.isEmpty());
+    if (text.isEmpty()) {
+        return;
+    }
+    if (text == kDifferentNames) {
+        ShowPlaceholder("MULTYSELECT");
+        return;
+    }
+    if (!IsExistingFile(text)) {
+        ShowPlaceholder("FILENOTFOUND");
+        return;
+    }
+    if (m_soundSelected) {
+        // Never read as a picture; its length comes when the sound library has read it.
+        m_sizeCaption->setText(QStringLiteral("Sound:"));
+        m_sizeLabel->setText(QStringLiteral("\u2026"));
+        ShowImage(SoundNotePixmap(QSize(ThumbnailCache::kWidth, ThumbnailCache::kHeight) * 2).toImage());
+        m_soundRequest = m_soundProbe.Measure({text});
+        return;
+    }
+    const std::string path = ToNativePath(text);
+    // As the video shows it: what is transparent shows the background colour.
+    pictures::PictureRequest request;
+    const project::ProjectHeader header = m_session.Header();
+    request.Background = {header.Background[0], header.Background[1], header.Background[2], 0};
+    m_readOver = header.Background;
+    try {
+        const pictures::PictureFile file(path);
+        if (!pictures::ReadPicture(file.Bytes(), path, m_picture, request)) {
+            ShowPlaceholder("BADFORMAT");
+            return;
+        }
+    } catch (const Error& error) {
+        ShowPlaceholder("BADFORMAT");
+        m_services.ReportError(window(), msg::kErrorReading + FromCoreText(error.what()) + msg::kCorrectOrRemove);
+        return;
+    }
+    m_sizeLabel->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
+    m_pictureShown = true;
+    ShowFitted();
+}
+
+void FrameDetails::ShowSoundLength(int request, const QList<qint64>& milliseconds)
+{
+    if (request != m_soundRequest || milliseconds.size() != 1) {
+        return;
+    }
+    m_sizeLabel->setText(milliseconds.front() < 0 ? QStringLiteral("length unknown")
+                                                  : session::SoundLengthText(milliseconds.front()));
+}
+
+void FrameDetails::ShowPlaceholder(const char* name)
+{
+    // Read into the preview's picture like any file, through the program's own reader.
+    QFile resource(QStringLiteral(":/kinetar/placeholders/") + QString::fromLatin1(name) + QStringLiteral(".bmp"));
+    resource.open(QIODevice::ReadOnly);
+    const QByteArray bytes = resource.readAll();
+    pictures::ReadPicture(
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())}, name,
+        m_picture);
+    ShowImage(ToImage(m_picture));
+}
+
+void FrameDetails::ShowFitted()
+{
+    if (!m_pictureShown) {
+        return;
+    }
+    const project::ProjectHeader header = m_session.Header();
+    const auto records = m_session.Records({m_session.Selection().Current});
+    const project::FrameRecord record = records.empty() ? project::FrameRecord{} : records.front();
+    avi::FitOptions options = avi::FitOptionsFor(header, record);
+    options.Mode = ChosenFit().value_or(options.Mode);
+
+    // A size the video cannot have is proposed from the picture when the video is made.
+    std::int32_t width = header.Width;
+    std::int32_t height = header.Height;
+    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
+    if (!possible(width) || !possible(height)) {
+        width = m_picture.Width();
+        height = m_picture.Height();
+    }
+    if (width == m_picture.Width() && height == m_picture.Height()) {
+        ShowImage(ToImage(m_picture));  // fitting would copy it as it is
+        return;
+    }
+    const double pixels = static_cast<double>(width) * height;
+    if (pixels > kMaxPreviewPixels) {
+        const double scale = std::sqrt(kMaxPreviewPixels / pixels);
+        width = std::max(1, static_cast<std::int32_t>(std::lround(width * scale)));
+        height = std::max(1, static_cast<std::int32_t>(std::lround(height * scale)));
+    }
+    avi::WorkingFrame frame(width, height);
+    avi::FitPicture(m_picture, options, frame);
+    ShowImage(ToImage(frame));
+}
+
+void FrameDetails::ShowImage(const QImage& image)
+{
+    m_preview->setPixmap(QPixmap::fromImage(image, Qt::NoFormatConversion));
+    ScalePreview();
+}
+
+void FrameDetails::ScalePreview()
+{
+    const QSize whole = m_preview->pixmap().size();
+    const QSize room = m_previewArea->viewport()->size();
+    if (whole.isEmpty()) {
+        return;
+    }
+    QSize shown = whole;
+    if ((whole.width() > room.width() || whole.height() > room.height()) && !room.isEmpty()) {
+        shown = whole.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    }
+    m_preview->resize(shown);
+}
+
+}  // namespace kinetar::ui
