@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -118,6 +119,8 @@ AxisFilter MakeFilter(double start, double size, std::int32_t outputs, std::int3
     return filter;
 }
 
+typedef float Floats4 __attribute__((vector_size(16)));
+
 std::uint8_t ToByte(float value)
 {
     return static_cast<std::uint8_t>(std::clamp(value + 0.5F, 0.0F, 255.0F));
@@ -145,7 +148,8 @@ void DrawRegion(const ConstBgrRegion& source, const ViewRect& view, pictures::Pa
                                              static_cast<float>(background.Red)};
 
     const auto drawRows = [&](std::int32_t firstY, std::int32_t endY) {
-        std::vector<float> row(static_cast<std::size_t>(columns) * 3);
+        // One float more than the pixels: each tap reads four, a pixel and the next one's blue.
+        std::vector<float> row(static_cast<std::size_t>(columns) * 3 + 1);
         for (std::int32_t y = firstY; y < endY; ++y) {
             const float* rowWeights =
                 down.Weights.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(down.Taps);
@@ -171,12 +175,14 @@ void DrawRegion(const ConstBgrRegion& source, const ViewRect& view, pictures::Pa
                 const float* from =
                     row.data() +
                     static_cast<std::size_t>(across.First[static_cast<std::size_t>(x)] - across.Lowest) * 3;
-                std::array<float, 3> sum{};
+                // The three colours of a tap at once, in one vector of four.
+                Floats4 sums{};
                 for (std::int32_t t = 0; t < across.Taps; ++t) {
-                    sum[0] += weights[t] * from[3 * t];
-                    sum[1] += weights[t] * from[3 * t + 1];
-                    sum[2] += weights[t] * from[3 * t + 2];
+                    Floats4 colours;
+                    std::memcpy(&colours, from + 3 * t, sizeof colours);
+                    sums += weights[t] * colours;
                 }
+                const std::array<float, 3> sum{sums[0], sums[1], sums[2]};
                 const float covered = coveredDown * across.Covered[static_cast<std::size_t>(x)];
                 std::uint8_t* pixel = target + static_cast<std::size_t>(x) * 3;
                 if (covered >= 1.0F) {
