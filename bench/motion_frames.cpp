@@ -3,9 +3,9 @@
 // codec library's scaler making the same number of 1080p frames from the same decoded picture.
 //   kinetar-motion-bench PHOTO.jpg [FRAMES]
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
