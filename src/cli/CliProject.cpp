@@ -10,6 +10,7 @@
 
 #include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecRegistry.h"
+#include "avi/codecs/QualityPercent.h"
 #include "avi/writer/FourCC.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
@@ -113,7 +114,7 @@ std::string CompressorText(const project::CodecSettings& settings)
     std::string text = Printable(avi::FourccText(settings.Handler));
     text += codec != nullptr ? " (" + codec->Name + ")" : " (not available in this build)";
     if (settings.Quality <= avi::kQualityMax) {
-        text += ", quality " + std::to_string(settings.Quality / 100) + "%";
+        text += ", quality " + std::to_string(avi::PercentFromQuality(settings.Quality)) + "%";
     }
     return text;
 }
@@ -391,7 +392,9 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     out << "  " << JsonText("destination", project::GetText(header.AviFileName)) << ",\n";
     out << "  \"compressor\": " << (chosen ? JsonString(avi::FourccText(codec.Handler)) : "null") << ",\n";
     out << "  \"quality\": "
-        << (chosen && codec.Quality <= avi::kQualityMax ? std::to_string(codec.Quality / 100) : "null") << ",\n";
+        << (chosen && codec.Quality <= avi::kQualityMax ? std::to_string(avi::PercentFromQuality(codec.Quality))
+                                                        : "null")
+        << ",\n";
     out << "  \"play_after_generation\": " << JsonBool(header.PlayAfterCreate != 0) << ",\n";
     out << "  \"background\": \"" << BackgroundText(header) << "\",\n";
     out << "  \"smooth_scaling\": " << JsonBool(header.SmoothScaling != 0) << ",\n";

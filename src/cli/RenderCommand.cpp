@@ -18,6 +18,7 @@
 #include <typeinfo>
 
 #include "avi/codecs/CodecRegistry.h"
+#include "avi/codecs/QualityPercent.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/writer/Container.h"
@@ -222,7 +223,9 @@ int CommandRender(Arguments arguments)
     const avi::CodecInfo* codec = codecText ? &ParseCodec(*codecText) : nullptr;
     std::optional<std::uint32_t> quality;
     if (qualityText) {
-        quality = static_cast<std::uint32_t>(ParseNumber(*qualityText, "--quality", 0, 100)) * 100U;
+        const int percent = ParseNumber(*qualityText, "--quality", 0, 100);
+        // Here 0 has always meant the lowest quality, not the compressor's default.
+        quality = percent == 0 ? 0U : avi::QualityFromPercent(percent);
     }
 
     const std::string destinationGiven = output ? Absolute(*output) : std::string();
