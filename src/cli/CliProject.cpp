@@ -15,6 +15,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Motion.h"
+#include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -402,6 +403,7 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
         << ",\n";
     out << "  \"frames\": [";
+    const std::string folder = project::ProjectFolder(path);
     project::Timeline timeline(rate);
     SoundPlacer sounds(rate);
     std::string piece;
@@ -415,7 +417,7 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
             piece += ", \"sound\": true";
             // A rate that is not positive places no sound.
             if (rate.Numerator > 0) {
-                const SoundPlacer::Place place = sounds.Next(picture, start);
+                const SoundPlacer::Place place = sounds.Next(project::ResolveRecordPath(picture, folder), start);
                 piece += ", \"cue_frame\": " + std::to_string(start) +
                          ", \"start_sample\": " + std::to_string(place.StartSample) +
                          ", \"start_seconds\": " + SampleSeconds(place.StartSample) +
