@@ -10,10 +10,12 @@
 
 #include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecRegistry.h"
+#include "avi/codecs/QualityPercent.h"
 #include "avi/writer/FourCC.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Motion.h"
+#include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -113,7 +115,7 @@ std::string CompressorText(const project::CodecSettings& settings)
     std::string text = Printable(avi::FourccText(settings.Handler));
     text += codec != nullptr ? " (" + codec->Name + ")" : " (not available in this build)";
     if (settings.Quality <= avi::kQualityMax) {
-        text += ", quality " + std::to_string(settings.Quality / 100) + "%";
+        text += ", quality " + std::to_string(avi::PercentFromQuality(settings.Quality)) + "%";
     }
     return text;
 }
@@ -391,7 +393,9 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     out << "  " << JsonText("destination", project::GetText(header.AviFileName)) << ",\n";
     out << "  \"compressor\": " << (chosen ? JsonString(avi::FourccText(codec.Handler)) : "null") << ",\n";
     out << "  \"quality\": "
-        << (chosen && codec.Quality <= avi::kQualityMax ? std::to_string(codec.Quality / 100) : "null") << ",\n";
+        << (chosen && codec.Quality <= avi::kQualityMax ? std::to_string(avi::PercentFromQuality(codec.Quality))
+                                                        : "null")
+        << ",\n";
     out << "  \"play_after_generation\": " << JsonBool(header.PlayAfterCreate != 0) << ",\n";
     out << "  \"background\": \"" << BackgroundText(header) << "\",\n";
     out << "  \"smooth_scaling\": " << JsonBool(header.SmoothScaling != 0) << ",\n";
@@ -399,6 +403,7 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
         << ",\n";
     out << "  \"frames\": [";
+    const std::string folder = project::ProjectFolder(path);
     project::Timeline timeline(rate);
     SoundPlacer sounds(rate);
     std::string piece;
@@ -412,7 +417,7 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
             piece += ", \"sound\": true";
             // A rate that is not positive places no sound.
             if (rate.Numerator > 0) {
-                const SoundPlacer::Place place = sounds.Next(picture, start);
+                const SoundPlacer::Place place = sounds.Next(project::ResolveRecordPath(picture, folder), start);
                 piece += ", \"cue_frame\": " + std::to_string(start) +
                          ", \"start_sample\": " + std::to_string(place.StartSample) +
                          ", \"start_seconds\": " + SampleSeconds(place.StartSample) +

@@ -18,6 +18,7 @@
 #include <typeinfo>
 
 #include "avi/codecs/CodecRegistry.h"
+#include "avi/codecs/QualityPercent.h"
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/writer/Container.h"
@@ -29,6 +30,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/ProjectFile.h"
+#include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -60,7 +62,7 @@ void CatchStopSignals()
 }
 
 // Without a size the video takes the first picture's; one that cannot be read leaves none.
-void CheckFirstPicture(const ProjectHeader& header, const ProjectRecords& records)
+void CheckFirstPicture(const ProjectHeader& header, const ProjectRecords& records, const std::string& folder)
 {
     if (header.Width != 0 && header.Height != 0) {
         return;
@@ -74,7 +76,7 @@ void CheckFirstPicture(const ProjectHeader& header, const ProjectRecords& record
     if (!first) {
         throw Error("The video has no size and no picture to take it from: set one with --size");
     }
-    const std::string picture = project::GetText(first->PictureFileName);
+    const std::string picture = project::ResolveRecordPath(project::GetText(first->PictureFileName), folder);
     if (picture.empty()) {
         throw Error("The video takes its size from the first picture, which has no file name; set a size with --size");
     }
@@ -222,7 +224,9 @@ int CommandRender(Arguments arguments)
     const avi::CodecInfo* codec = codecText ? &ParseCodec(*codecText) : nullptr;
     std::optional<std::uint32_t> quality;
     if (qualityText) {
-        quality = static_cast<std::uint32_t>(ParseNumber(*qualityText, "--quality", 0, 100)) * 100U;
+        const int percent = ParseNumber(*qualityText, "--quality", 0, 100);
+        // Here 0 has always meant the lowest quality, not the compressor's default.
+        quality = percent == 0 ? 0U : avi::QualityFromPercent(percent);
     }
 
     const std::string destinationGiven = output ? Absolute(*output) : std::string();
@@ -233,11 +237,16 @@ int CommandRender(Arguments arguments)
     }
     ProjectHeader header;
     std::int64_t videoFrames = 0;
+    // What the run reads: relative paths of the records are the project folder's, wherever the
+    // command was started.
+    std::optional<project::RecordsWithAbsolutePaths> runRecords;
     try {
         const ProjectRecords records = OpenRecords(path);
         header = records.Header();
-        avi::ProposeSettings(header, Absolute(path), path);
-        CheckFirstPicture(header, records);
+        const std::string folder = project::ProjectFolder(path);
+        runRecords.emplace(path, folder);
+        avi::ProposeSettings(header, Absolute(path), runRecords->Path());
+        CheckFirstPicture(header, records, folder);
         if (output) {
             project::SetText(header.AviFileName, destinationGiven);
         }
@@ -333,7 +342,7 @@ int CommandRender(Arguments arguments)
     bool settingsChanged = false;
     std::uint8_t result = 0;
     try {
-        avi::CreateAVI(header, path, settingsChanged, progress, result, services);
+        avi::CreateAVI(header, runRecords->Path(), settingsChanged, progress, result, services);
     } catch (const Error& error) {
         display.Break();
         const std::string message = OneLine(error.what());

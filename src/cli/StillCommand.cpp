@@ -13,6 +13,7 @@
 #include "common/ReplacingFile.h"
 #include "common/WriteAll.h"
 #include "pictures/PngWriter.h"
+#include "project/RecordPaths.h"
 
 namespace kinetar::cli {
 
@@ -50,7 +51,9 @@ int CommandStill(Arguments arguments)
     const std::string& path = rest[0];
     const ProjectRecords records = OpenRecords(path);
     project::ProjectHeader header = records.Header();
-    avi::ProposeSettings(header, Absolute(path), path);
+    // Relative paths of the records are the project folder's, wherever the command was started.
+    const project::RecordsWithAbsolutePaths stillRecords(path, project::ProjectFolder(path));
+    avi::ProposeSettings(header, Absolute(path), stillRecords.Path());
     if (size) {
         std::tie(header.Width, header.Height) = ParseVideoSize(*size);
     }
@@ -59,7 +62,7 @@ int CommandStill(Arguments arguments)
     if (!frame) {
         Usage("the frame is a time (12.5, 0:12.5) or #INDEX (#300), not '" + rest[1] + "'");
     }
-    const auto still = avi::MakeStill(header, path, *frame);
+    const auto still = avi::MakeStill(header, stillRecords.Path(), *frame);
     const std::vector<std::uint8_t> png =
         pictures::EncodePng(still->Row(0).data(), still->RowBytes(), still->Width(), still->Height());
 

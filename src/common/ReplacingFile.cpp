@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -16,84 +15,19 @@
 #include <system_error>
 #include <utility>
 
-#include "common/Processes.h"
+#include "common/TemporaryFiles.h"
 
 namespace kinetar {
 
 namespace {
 
-// Six letters or digits, fresh for every attempt.
-std::string RandomSuffix()
-{
-    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::array<std::uint8_t, 6> bits{};
-    if (::getrandom(bits.data(), bits.size(), GRND_NONBLOCK) != static_cast<ssize_t>(bits.size())) {
-        // No entropy yet: the clock differs from try to try, and O_EXCL catches a clash.
-        auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        for (auto& bit : bits) {
-            bit = static_cast<std::uint8_t>(ticks);
-            ticks = ticks >> 8 | ticks << 56;
-        }
-    }
-    std::string suffix;
-    for (const std::uint8_t bit : bits) {
-        suffix += kLetters[bit % (sizeof kLetters - 1)];
-    }
-    return suffix;
-}
-
 // The folder of a path and the start of the hidden names beside it: ".name." (the name cut to 200
 // bytes, so the whole hidden name stays within a file name's 255).
-std::pair<std::filesystem::path, std::string> HiddenStem(const std::string& path)
+std::pair<std::string, std::string> HiddenStem(const std::string& path)
 {
     const std::filesystem::path target(path);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    return {folder, "." + target.filename().string().substr(0, 200) + "."};
-}
-
-// Removes the hidden files beside `target` that a process now gone left behind. Only regular files
-// of this user with exactly the hidden name's shape; a live process's file is never touched.
-void RemoveLeftHiddenFiles(const std::string& target)
-{
-    const auto [folder, prefix] = HiddenStem(target);
-    std::error_code error;
-    for (std::filesystem::directory_iterator entries(folder, error), end; !error && entries != end;
-         entries.increment(error)) {
-        const std::string name = entries->path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        const long pid = ProcessInNameTail(std::string_view(name).substr(prefix.size()));
-        struct stat status {};
-        const std::string path = entries->path().string();
-        if (pid > 0 && ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-            ProcessIsGone(pid)) {
-            (void)::unlink(path.c_str());
-        }
-    }
-}
-
-// Opens a new ".name.<pid>.XXXXXX" beside the target. The file is created with 0666, so it gets
-// what a new file gets (umask, default ACLs) without touching the process-wide umask.
-int CreateBeside(const std::string& target, std::string& temporary)
-{
-    const auto [folder, prefix] = HiddenStem(target);
-    const std::string stem = (folder / (prefix + std::to_string(::getpid()) + ".")).string();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = stem + RandomSuffix();
-        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            temporary = candidate;
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return -1;
-        }
-    }
-    return -1;
+    const std::filesystem::path folder = target.parent_path();
+    return {folder.empty() ? "." : folder.string(), "." + target.filename().string().substr(0, 200) + "."};
 }
 
 // The folder a path's last part is in.
@@ -217,8 +151,14 @@ ReplacingFile::ReplacingFile(std::string destination, Permissions permissions) :
         m_refused = true;
         return;
     }
-    RemoveLeftHiddenFiles(m_target);
-    m_fd = CreateBeside(m_target, m_temporary);
+    const auto [folder, prefix] = HiddenStem(m_target);
+    // What processes now gone left beside this destination (killed, or their delete failed).
+    for (const std::string& left : LeftTemporaryFiles(folder, prefix)) {
+        (void)::unlink(left.c_str());
+    }
+    // Created with 0666, so it gets what a new file gets (umask, default ACLs) without touching the
+    // process-wide umask.
+    m_fd = CreateTemporaryFile(folder, prefix, 0666, m_temporary);
     if (m_fd < 0) {
         m_createError = errno;
         m_temporary.clear();

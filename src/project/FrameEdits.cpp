@@ -20,6 +20,13 @@ bool ApplyFrameEdit(FrameRecord& record, const FrameEdit& edit)
     if (edit.Crossfade) {
         record.Crossfade = *edit.Crossfade;
     }
+    if (edit.Motion || edit.Ease) {
+        project::Motion motion = edit.Motion ? *edit.Motion : GetMotion(record);
+        if (edit.Ease) {
+            motion.Ease = *edit.Ease;
+        }
+        SetMotion(record, motion);
+    }
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "project/Motion.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
 
@@ -15,6 +16,10 @@ struct FrameEdit {
     std::optional<FitMode> Fit;
     std::optional<std::uint32_t> Duration;   // milliseconds
     std::optional<std::uint32_t> Crossfade;  // milliseconds
+    // A motion comes with its own easing; an easing alone changes that of the record's motion.
+    // Initialised here so that edits written before motion need not name them.
+    std::optional<project::Motion> Motion = {};
+    std::optional<Easing> Ease = {};
 };
 
 // Writes the edit into a picture's record. A sound record takes none of it: it has no fit and

@@ -13,6 +13,7 @@
 #include "common/Error.h"
 #include "common/ReadAll.h"
 #include "common/RegularFile.h"
+#include "common/TemporaryFiles.h"
 #include "common/WriteAll.h"
 #include "project/ProjectRewrite.h"
 
@@ -129,18 +130,15 @@ bool WriteFrameRecords(const std::string& path, std::int32_t firstIndex, std::sp
 
 std::string MakeTempFileName()
 {
-    const char* fromEnvironment = std::getenv("TMPDIR");
-    std::string directory = (fromEnvironment != nullptr && *fromEnvironment != '\0') ? fromEnvironment : "/tmp";
-    while (directory.size() > 1 && directory.back() == '/') {
-        directory.pop_back();
-    }
+    const std::string directory = TemporaryFolder();
     // The process id in the name tells whose working copy it is: a window at start removes only
     // those of processes that are gone, never one another window is using.
-    std::string name = directory + "/AVI" + std::to_string(::getpid()) + ".XXXXXX";
-    if (name.size() > kMaxTextLength) {
+    if (TemporaryNameStem(directory, kWorkingCopyPrefix).size() + 6 > kMaxTextLength) {
         throw Error("The temporary folder's path is too long: " + directory);
     }
-    const int fd = ::mkstemp(name.data());
+    // Readable by this user alone: it holds the project's picture paths.
+    std::string name;
+    const int fd = CreateTemporaryFile(directory, kWorkingCopyPrefix, 0600, name);
     if (fd < 0) {
         throw Error("Can't create a temporary file in " + directory + ": " + std::strerror(errno));
     }

@@ -143,7 +143,12 @@ bool WriteFrameRecord(const std::string& path, std::int32_t index, FrameRecord r
 // Records firstIndex, firstIndex + 1, ... in one write, as WriteFrameRecord would put them one by one.
 bool WriteFrameRecords(const std::string& path, std::int32_t firstIndex, std::span<const FrameRecord> records);
 
-// A new empty file "AVI<process id>.xxxxxx" in TMPDIR (or /tmp); the caller owns and deletes it.
+// Working copies are temporary files with this prefix in the temporary folder: the name stays the
+// same across versions, so a later start can offer what an earlier version left.
+inline constexpr const char* kWorkingCopyPrefix = "AVI";
+
+// A new empty file "AVI<process id>.xxxxxx" in TMPDIR (or /tmp), readable by this user alone; the
+// caller owns and deletes it.
 std::string MakeTempFileName();
 
 int ColorDepthBits(const ProjectHeader& header);

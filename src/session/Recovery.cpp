@@ -15,18 +15,13 @@
 #include "common/Error.h"
 #include "common/Processes.h"
 #include "common/ReadAll.h"
+#include "common/TemporaryFiles.h"
+#include "project/ProjectFile.h"
 #include "session/FileAccess.h"
 
 namespace kinetar::session {
 
 namespace {
-
-// The folder MakeTempFileName makes working copies in.
-std::filesystem::path TemporaryFolder()
-{
-    const char* fromEnvironment = std::getenv("TMPDIR");
-    return (fromEnvironment != nullptr && *fromEnvironment != '\0') ? fromEnvironment : "/tmp";
-}
 
 // A regular file of this user's, not a link: nothing else is ever deleted as a working copy.
 bool IsOwnRegularFile(const std::string& path)
@@ -70,9 +65,7 @@ void RemoveFile(const std::string& path)
 
 long WorkingCopyOwner(const std::string& path)
 {
-    // "AVI", then the tail every temporary name of a process ends with.
-    const std::string name = std::filesystem::path(path).filename().string();
-    return name.rfind("AVI", 0) == 0 ? ProcessInNameTail(std::string_view(name).substr(3)) : 0;
+    return TemporaryFileOwner(std::filesystem::path(path).filename().string(), project::kWorkingCopyPrefix);
 }
 
 RecoveryPlan PlanRecovery()
@@ -96,12 +89,8 @@ RecoveryPlan PlanRecovery()
             plan.Recoverable.push_back(note);
         }
     }
-    std::error_code failed;
-    for (const auto& entry : std::filesystem::directory_iterator(TemporaryFolder(), failed)) {
-        const std::string path = entry.path().string();
-        const long owner = WorkingCopyOwner(path);
-        if (owner != 0 && !named.contains(entry.path().filename().string()) && ProcessIsGone(owner) &&
-            IsOwnRegularFile(path)) {
+    for (const std::string& path : LeftTemporaryFiles(TemporaryFolder(), project::kWorkingCopyPrefix)) {
+        if (!named.contains(std::filesystem::path(path).filename().string())) {
             plan.StaleWorkingCopies.push_back(path);
         }
     }

@@ -4,9 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <filesystem>
 
 #include "UiTest.h"
 #include "project/ProjectFile.h"
+#include "support/BmpBuilder.h"
 #include "support/ExternalTools.h"
 #include "support/ui/ChooserAnswer.h"
 #include "ui/VideoSettingsWindow.h"
@@ -68,6 +70,48 @@ TEST_F(UiTest, GenerateFromTheMainWindowThenRenderTheSavedProject)
     ASSERT_TRUE(rendered);
     EXPECT_EQ(rendered->size(), 36U);
     EXPECT_TRUE(rendered == DecodeVideoFrames(File("mjpeg.avi")));
+}
+
+// A picture a record names relatively is the project folder's: the window and the command line,
+// started in another folder, make the same frames of it.
+TEST_F(UiTest, ARelativePictureIsTheProjectFoldersForTheWindowAndTheCommandLine)
+{
+    KINETAR_SKIP_WITHOUT(kFfmpeg);
+    std::filesystem::create_directory(File("project"));
+    std::filesystem::create_directory(File("elsewhere"));
+    // 2x2, 24 bits, every pixel red (stored blue, green, red); each row padded to 8 bytes.
+    WriteFile(File("project/red.bmp"),
+              BmpBuilder{}.Size(2, 2).Pixels({0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0}).Build());
+    project::ProjectHeader header = project::NewProjectHeader();
+    header.Width = 16;
+    header.Height = 16;
+    project::ReplaceProjectFile(File("project/p.AVIprj"), header,
+                                {project::NewFrameRecord("red.bmp"), project::NewFrameRecord("red.bmp")});
+
+    ui::MainWindow window(Services(), {QPath("project/p.AVIprj")});
+    window.show();
+    QApplication::processEvents();
+    ChooserAnswer chooser(avi::kUncompressedFourcc);
+    QTimer::singleShot(0, [&] {
+        auto* settings = window.findChild<ui::VideoSettingsWindow*>(QStringLiteral("AVICreateWindow"));
+        ASSERT_NE(settings, nullptr);
+        settings->findChild<QLineEdit*>(QStringLiteral("ed_FileNameAVI"))->setText(QPath("window.avi"));
+        settings->findChild<QCheckBox*>(QStringLiteral("ch_playAVIafter"))->setChecked(false);
+        settings->findChild<QPushButton*>(QStringLiteral("bt_Generuj"))->click();
+    });
+    Answer({QMessageBox::Ok});
+    window.findChild<QAction*>(QStringLiteral("menu_GenerovatAVI"))->trigger();
+    EXPECT_EQ(TakeOnlyAsked(), "AVI generation done.");
+
+    ASSERT_EQ(RunCommand("cd " + ShellQuote(File("elsewhere")) + " && " + ShellQuote(KINETAR_CLI) +
+                         " render --quiet --codec DIB ../project/p.AVIprj --output " + ShellQuote(File("cli.avi"))),
+              0);
+    const auto fromWindow = DecodeVideoFrames(File("window.avi"));
+    const auto fromCommandLine = DecodeVideoFrames(File("cli.avi"));
+    ASSERT_TRUE(fromWindow && fromCommandLine);
+    ASSERT_EQ(fromCommandLine->size(), 2U);
+    EXPECT_EQ(fromCommandLine->front().At(8, 8), 0xFF0000U) << "the picture, not an empty frame";
+    EXPECT_TRUE(fromWindow == fromCommandLine);
 }
 
 }  // namespace

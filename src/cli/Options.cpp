@@ -1,0 +1,105 @@
+#include "cli/Options.h"
+
+#include <optional>
+
+#include "project/Motion.h"
+
+namespace kinetar::cli {
+
+std::size_t ParseIndex(const std::string& text, std::size_t count)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        Usage("a frame index is a whole number from 0, not '" + text + "'");
+    }
+    // Past ten digits it is past any project's last frame.
+    const auto index = text.size() > 10 ? count : static_cast<std::size_t>(std::stoull(text));
+    if (index >= count) {
+        Usage("there is no frame " + text + ": the project has " + std::to_string(count) +
+              (count == 1 ? " frame" : " frames") + ", numbered from 0");
+    }
+    return index;
+}
+
+int ParseDepth(const std::string& text)
+{
+    const std::int32_t bits = ParseNumber(text, "--depth", 1, 24);
+    if (!project::ColorDepthCode(bits)) {
+        Usage("--depth must be 1, 4, 8 or 24, not '" + text + "'");
+    }
+    return bits;
+}
+
+std::uint32_t ParseSecondsOption(const std::string& text, const std::string& name)
+{
+    const auto milliseconds = project::ParseSeconds(text);
+    if (!milliseconds) {
+        Usage(name + " must be seconds from 0 to " + project::FormatSeconds(project::kMaxMilliseconds) +
+              " (such as 3, 0.5 or 2.002), not '" + text + "'");
+    }
+    return *milliseconds;
+}
+
+project::FitMode ParseFit(const std::string& text)
+{
+    const auto mode = project::FitModeFromName(text);
+    if (!mode) {
+        Usage("--fit must be stretch, top-left, letterbox, crop, centre or blur, not '" + text + "'");
+    }
+    return *mode;
+}
+
+bool ParseYesNo(const std::string& text, const std::string& name)
+{
+    if (text != "yes" && text != "no") {
+        Usage(name + " must be yes or no, not '" + text + "'");
+    }
+    return text == "yes";
+}
+
+std::array<std::uint8_t, 3> ParseColour(const std::string& text)
+{
+    const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (digits.size() != 6 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        Usage("--background must be six hex digits RRGGBB, not '" + text + "'");
+    }
+    std::array<std::uint8_t, 3> colour{};
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        colour[i] = static_cast<std::uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+    }
+    return colour;
+}
+
+bool AnyFrameOption(const project::FrameEdit& edit)
+{
+    return edit.Fit || edit.Duration || edit.Crossfade || edit.Motion || edit.Ease;
+}
+
+project::FrameEdit TakeFrameOptions(Arguments& arguments)
+{
+    project::FrameEdit options;
+    if (const auto fit = arguments.Value("--fit")) {
+        options.Fit = ParseFit(*fit);
+    }
+    if (const auto duration = arguments.Value("--duration")) {
+        options.Duration = ParseSecondsOption(*duration, "--duration");
+    }
+    if (const auto crossfade = arguments.Value("--crossfade")) {
+        options.Crossfade = ParseSecondsOption(*crossfade, "--crossfade");
+    }
+    if (const auto motion = arguments.Value("--motion")) {
+        std::string problem;
+        options.Motion = project::ParseMotion(*motion, &problem);
+        if (!options.Motion) {
+            Usage("--motion: " + problem);
+        }
+    }
+    if (const auto easing = arguments.Value("--easing")) {
+        options.Ease = project::ParseEasing(*easing);
+        if (!options.Ease) {
+            Usage("--easing must be linear or smooth, not '" + *easing + "'");
+        }
+    }
+    return options;
+}
+
+}  // namespace kinetar::cli

@@ -1,0 +1,75 @@
+#include "project/RecordPaths.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/Error.h"
+#include "project/FrameRecordReader.h"
+#include "project/ProjectFile.h"
+
+namespace kinetar::project {
+
+std::string ProjectFolder(const std::string& projectPath)
+{
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(projectPath, ignored);
+    return absolute.lexically_normal().parent_path().string();
+}
+
+std::string ResolveRecordPath(const std::string& stored, const std::string& baseFolder)
+{
+    if (stored.empty() || stored.front() == '/' || baseFolder.empty()) {
+        return stored;
+    }
+    return baseFolder.back() == '/' ? baseFolder + stored : baseFolder + "/" + stored;
+}
+
+RecordsWithAbsolutePaths::RecordsWithAbsolutePaths(const std::string& projectPath, const std::string& baseFolder)
+    : m_path(projectPath)
+{
+    try {
+        MakeCopy(projectPath, baseFolder);
+    } catch (...) {
+        // The destructor does not run for an object that was never made.
+        if (!m_copy.empty()) {
+            ::unlink(m_copy.c_str());
+        }
+        throw;
+    }
+}
+
+void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const std::string& baseFolder)
+{
+    const FrameRecordReader reader(projectPath, FrameRecordReader::Reading::InBlocks);
+    FrameRecord record{};
+    for (std::int32_t i = 0; i < reader.Count() && reader.Read(i, record); ++i) {
+        const std::string stored = GetText(record.PictureFileName);
+        const std::string resolved = ResolveRecordPath(stored, baseFolder);
+        if (resolved == stored) {
+            continue;
+        }
+        if (m_copy.empty()) {
+            m_copy = MakeTempFileName();
+            m_path = m_copy;
+            CopyProjectFile(projectPath, m_copy);
+        }
+        if (resolved.size() > kMaxTextLength) {
+            throw Error("The path is longer than " + std::to_string(kMaxTextLength) + " bytes: " + resolved);
+        }
+        SetText(record.PictureFileName, resolved);
+        if (!WriteFrameRecord(m_copy, i, record)) {
+            throw Error("Can't write " + m_copy);
+        }
+    }
+}
+
+RecordsWithAbsolutePaths::~RecordsWithAbsolutePaths()
+{
+    if (!m_copy.empty()) {
+        ::unlink(m_copy.c_str());
+    }
+}
+
+}  // namespace kinetar::project
