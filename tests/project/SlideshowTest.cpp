@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "project/FrameRecordReader.h"
 #include "project/Slideshow.h"
+#include "support/TestFiles.h"
 
 namespace kinetar::project {
 namespace {
@@ -81,6 +83,15 @@ TEST(SoundRecords, TakeNoVideoTimeAndAreCuedWhereTheNextPictureStarts)
         }
         EXPECT_EQ(VideoFrameCount(records, {25, 1}), row.frames);
         EXPECT_EQ(SoundCues(records, {25, 1}), row.cues);
+        // The same from the file, read a block at a time.
+        const test::TempDir dir;
+        const std::string path = dir.File("p.AVIprj");
+        ASSERT_TRUE(WriteProjectHeader(path, NewProjectHeader()));
+        ASSERT_TRUE(WriteFrameRecords(path, 0, records));
+        const TimelineSummary summary =
+            SummariseTimeline(FrameRecordReader(path, FrameRecordReader::Reading::InBlocks), {25, 1});
+        EXPECT_EQ(summary.VideoFrames, row.frames);
+        EXPECT_EQ(summary.Cues, row.cues);
     }
 }
 
