@@ -216,7 +216,9 @@ void FrameDetails::CreateControls()
     m_previewArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewArea->viewport()->installEventFilter(this);
-    for (QLineEdit* field : {m_nameField, m_durationField, m_crossfadeField}) {
+    m_typedFields = {m_nameField, m_durationField, m_crossfadeField};
+    m_typedFields.append(m_motion->TypingWidgets());
+    for (QWidget* field : m_typedFields) {
         field->installEventFilter(this);
     }
 
@@ -271,8 +273,7 @@ bool FrameDetails::eventFilter(QObject* watched, QEvent* event)
     // Undo and redo are the project's while a field holds no typed text; a field's own undo would
     // only put back what the program filled in, and start an edit of it.
     if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-        (watched == m_nameField || watched == m_durationField || watched == m_crossfadeField) &&
-        !m_session.PendingChanges()) {
+        m_typedFields.contains(watched) && !m_session.PendingChanges()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
             // Ignored, the override lets the window's shortcut run; a press that got here anyway

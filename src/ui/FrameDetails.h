@@ -118,6 +118,8 @@ private:
     int m_oneRowWidth = 0;
     QScrollArea* m_previewArea = nullptr;
     QLabel* m_preview = nullptr;
+    // The fields whose own undo gives way to the project's while nothing is pending.
+    QList<QWidget*> m_typedFields;
     MotionFields* m_motion = nullptr;
     ViewRectangles* m_viewRectangles = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScopeGuard>
 
 namespace kinetar::ui {
@@ -163,6 +164,17 @@ MotionFields::MotionFields()
             emit KindEdited();
         }
     });
+}
+
+QList<QWidget*> MotionFields::TypingWidgets() const
+{
+    QList<QWidget*> boxes;
+    for (const auto& view : m_numbers) {
+        for (ViewNumberBox* box : view) {
+            boxes << box << box->findChild<QLineEdit*>();
+        }
+    }
+    return boxes;
 }
 
 void MotionFields::Show(const MotionSummary& summary)

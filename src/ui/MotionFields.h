@@ -54,6 +54,8 @@ public:
     QComboBox* EasingBox() const { return m_easingBox; }
     // The views' numbers under their headings; shown only while the list says Custom or various.
     QWidget* Views() const { return m_views; }
+    // The number boxes and the text fields inside them, where a key press may land.
+    QList<QWidget*> TypingWidgets() const;
 
     // Fills the fields without taking it for an edit.
     void Show(const MotionSummary& summary);

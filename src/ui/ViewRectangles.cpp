@@ -209,7 +209,7 @@ void ViewRectangles::mousePressEvent(QMouseEvent* event)
 
 void ViewRectangles::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_dragged) {
+    if (!m_dragged || !m_views[static_cast<std::size_t>(*m_dragged)]) {
         return;
     }
     const View view = *m_dragged;
@@ -242,7 +242,7 @@ void ViewRectangles::wheelEvent(QWheelEvent* event)
 {
     const View view = ViewAt(event->position()).value_or(m_chosen);
     const auto& framing = m_views[static_cast<std::size_t>(view)];
-    if (!framing || event->angleDelta().y() == 0) {
+    if (!framing || m_picture.isEmpty() || event->angleDelta().y() == 0) {
         event->ignore();
         return;
     }
@@ -264,7 +264,7 @@ void ViewRectangles::keyPressEvent(QKeyEvent* event)
         update();
         return;
     }
-    if (!framing) {
+    if (!framing || m_picture.isEmpty()) {
         QWidget::keyPressEvent(event);
         return;
     }

@@ -118,20 +118,28 @@ TEST_F(MotionDetailsTest, TheMotionListShowsAndSavesWhatTheFramesShare)
     auto* easing = Find<QComboBox>(*window, "cb_Plynulost");
     const auto box = [&](int index) { return Find<QDoubleSpinBox>(*window, kNumberNames[index]); };
     const Motion automatic{MotionKind::Automatic, Easing::Smooth, {}, {}};
+    // What the panel shows: the kind and the easing, then the six numbers while they are shown.
+    const auto shown = [&] {
+        QStringList texts;
+        for (const QComboBox* list : {kind, easing}) {
+            texts << (list->currentIndex() < 0 ? list->placeholderText() : list->currentText());
+        }
+        for (int i = 0; i < 6 && Find<QWidget>(*window, "PanelMotionViews")->isVisibleTo(window.get()); ++i) {
+            texts << box(i)->text();
+        }
+        return texts.join(' ');
+    };
     struct Case {
         const char* name;
         Rows rows;
-        int kind, easing;                  // shown; -1: "various"
-        std::vector<const char*> numbers;  // shown, start X, Y, zoom, end X, Y, zoom; none: hidden
+        const char* shown;
         std::function<void()> edit;
         std::vector<Motion> after;
     };
     const Case cases[] = {
         {"a still frame set moving",
          {0},
-         0,
-         0,
-         {},
+         "None Linear",
          [&] {
              kind->setCurrentIndex(1);
              easing->setCurrentIndex(1);
@@ -139,57 +147,40 @@ TEST_F(MotionDetailsTest, TheMotionListShowsAndSavesWhatTheFramesShare)
          {automatic, first, second}},
         {"one custom frame, untouched",
          {1},
-         2,
-         1,
-         {"0.250", "0.750", "2.000", "0.500", "0.500", "1.000"},
+         "Custom Smooth 0.250 0.750 2.000 0.500 0.500 1.000",
          [] {},
          {still, first, second}},
         {"two frames: the shared zoom typed",
          {1, 2},
-         2,
-         -1,
-         {"0.250", "0.750", "2.000", "various", "0.500", "various"},
+         "Custom various 0.250 0.750 2.000 various 0.500 various",
          [&] { Type(box(5), "1.5"); },
          {still, Custom(first.Start, {0.5, 0.5, 1.5}, Easing::Smooth), Custom(second.Start, {0.6, 0.5, 1.5})}},
         {"two frames: a differing number stepped up from various",
          {1, 2},
-         2,
-         -1,
-         {"0.250", "0.750", "2.000", "various", "0.500", "various"},
+         "Custom various 0.250 0.750 2.000 various 0.500 various",
          [&] { QTest::keyClick(box(3), Qt::Key_Up); },
          {still, Custom(first.Start, {0, 0.5, 1}, Easing::Smooth), Custom(second.Start, {0, 0.5, 3})}},
         {"all three, untouched",
          {0, 1, 2},
-         -1,
-         -1,
-         {"various", "various", "various", "various", "0.500", "various"},
+         "various various various various various various 0.500 various",
          [] {},
          {still, first, second}},
         {"all three stopped",
          {0, 1, 2},
-         -1,
-         -1,
-         {"various", "various", "various", "various", "0.500", "various"},
+         "various various various various various various 0.500 various",
          [&] { kind->setCurrentIndex(0); },
          {still, still, still}},
         {"a still frame made custom: a gentle zoom proposed",
          {0},
-         0,
-         0,
-         {},
+         "None Linear",
          [&] { kind->setCurrentIndex(2); },
          {Custom({0.5, 0.5, 1}, {0.5, 0.5, 1.25}), first, second}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         Select(*window, test.rows);
-        EXPECT_EQ(kind->currentIndex(), test.kind);
-        EXPECT_EQ(easing->currentIndex(), test.easing);
-        EXPECT_EQ(easing->isEnabled(), test.kind != 0);
-        EXPECT_EQ(Find<QWidget>(*window, "PanelMotionViews")->isVisibleTo(window.get()), !test.numbers.empty());
-        for (std::size_t i = 0; i < test.numbers.size(); ++i) {
-            EXPECT_EQ(box(static_cast<int>(i))->text(), QString::fromLatin1(test.numbers[i])) << kNumberNames[i];
-        }
+        EXPECT_EQ(shown(), test.shown);
+        EXPECT_EQ(easing->isEnabled(), kind->currentIndex() != 0);
         test.edit();
         SaveExpectAndUndo(*window, test.after);
     }
@@ -211,80 +202,55 @@ TEST_F(MotionDetailsTest, TheViewsFollowTheMouseTheWheelAndTheKeyboard)
     ExpectRect(views->ShownRect(ui::ViewRectangles::Start), QRectF(100, 75, 200, 150));
     ExpectRect(views->ShownRect(ui::ViewRectangles::End), QRectF(40, 30, 320, 240));
 
-    const auto drag = [&](QPoint from, QPoint to) {
-        QTest::mousePress(views, Qt::LeftButton, {}, from);
-        QTest::mouseMove(views, (from + to) / 2);
-        QTest::mouseMove(views, to);
-        QTest::mouseRelease(views, Qt::LeftButton, {}, to);
+    // One row each: a drag from `at` to `to`, or a wheel turn at `at`, or keys pressed.
+    struct Row {
+        const char* name;
+        QPoint at, to;
+        int wheel;
+        std::vector<Qt::Key> keys;
+        Framing start, end;  // after
     };
-    const auto wheel = [&](QPoint at, int delta) {
-        QWheelEvent event(at, views->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(views, &event);
-    };
-    const auto keys = [&](std::initializer_list<Qt::Key> pressed) {
-        views->setFocus();
-        for (const Qt::Key key : pressed) {
-            QTest::keyClick(views, key);
-        }
-    };
-    const std::tuple<const char*, std::function<void()>, Framing, Framing> rows[] = {
-        {"the start view dragged",
-         [&] {
-             drag({200, 150}, {240, 170});
-         },
-         {0.6, 170.0 / 300, 2},
-         end},
+    const Row rows[] = {
+        {"the start view dragged", {200, 150}, {240, 170}, 0, {}, {0.6, 170.0 / 300, 2}, end},
         // Resized about the opposite corner, keeping the video's shape.
-        {"the end view's corner dragged",
-         [&] {
-             drag({360, 270}, {240, 180});
-         },
-         start,
-         {0.35, 0.35, 2}},
-        {"a drag outside both views",
-         [&] {
-             drag({20, 20}, {60, 60});
-         },
-         start, end},
-        {"the wheel over the end view alone",
-         [&] {
-             wheel({50, 40}, 120);
-         },
-         start,
-         {0.5, 0.5, 1.375}},
-        {"the wheel outside both: the chosen view",
-         [&] {
-             wheel({10, 10}, -240);
-         },
-         {0.5, 0.5, 2 / 1.21},
-         end},
-        {"never farther than the fit's view",
-         [&] {
-             wheel({200, 150}, -1200);
-         },
-         {0.5, 0.5, 1},
-         end},
+        {"the end view's corner dragged", {360, 270}, {240, 180}, 0, {}, start, {0.35, 0.35, 2}},
+        {"a drag outside both views", {20, 20}, {60, 60}, 0, {}, start, end},
+        {"the wheel over the end view alone", {50, 40}, {}, 120, {}, start, {0.5, 0.5, 1.375}},
+        {"the wheel outside both: the chosen view", {10, 10}, {}, -240, {}, {0.5, 0.5, 2 / 1.21}, end},
+        {"never farther than the fit's view", {200, 150}, {}, -1200, {}, {0.5, 0.5, 1}, end},
         {"arrows move, Space chooses, minus widens",
-         [&] {
-             keys({Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Space, Qt::Key_Minus});
-         },
+         {},
+         {},
+         0,
+         {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Space, Qt::Key_Minus},
          {0.52, 0.51, 2},
          {0.5, 0.5, 1.25 / 1.1}},
-        {"a typed number moves the rectangle",
-         [&] {
-             Type(Find<QDoubleSpinBox>(*window, "ed_StartX"), "0.3");
-             ExpectRect(views->ShownRect(ui::ViewRectangles::Start), QRectF(20, 75, 200, 150));
-         },
-         {0.3, 0.5, 2},
-         end},
     };
-    for (const auto& [name, action, startAfter, endAfter] : rows) {
-        SCOPED_TRACE(name);
-        action();
-        EXPECT_TRUE(window->Session().PendingChanges() || (startAfter == start && endAfter == end));
-        SaveExpectAndUndo(*window, {Custom(startAfter, endAfter)});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.wheel != 0) {
+            QWheelEvent event(row.at, views->mapToGlobal(row.at), {}, {0, row.wheel}, Qt::NoButton, {},
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(views, &event);
+        } else if (!row.keys.empty()) {
+            views->setFocus();
+            for (const Qt::Key key : row.keys) {
+                QTest::keyClick(views, key);
+            }
+        } else {
+            QTest::mousePress(views, Qt::LeftButton, {}, row.at);
+            QTest::mouseMove(views, (row.at + row.to) / 2);
+            QTest::mouseMove(views, row.to);
+            QTest::mouseRelease(views, Qt::LeftButton, {}, row.to);
+        }
+        EXPECT_TRUE(window->Session().PendingChanges() || (row.start == start && row.end == end));
+        SaveExpectAndUndo(*window, {Custom(row.start, row.end)});
         ExpectRect(views->ShownRect(ui::ViewRectangles::Start), QRectF(100, 75, 200, 150));
     }
+    // A typed number moves the rectangle.
+    Type(Find<QDoubleSpinBox>(*window, "ed_StartX"), "0.3");
+    ExpectRect(views->ShownRect(ui::ViewRectangles::Start), QRectF(20, 75, 200, 150));
+    SaveExpectAndUndo(*window, {Custom({0.3, 0.5, 2}, end)});
 }
 
 // Every fit shows by name and saves as it was; "Blurred fill" writes fit byte 4.
@@ -333,9 +299,8 @@ TEST(MotionCanvasTest, HoldsEveryViewAndNoMore)
         {FitMode::Stretch, {300, 200}, {40, 30}},
     };
     for (const auto& [mode, picture, video] : rows) {
-        SCOPED_TRACE(std::string(project::FitModeName(mode)) + " " + std::to_string(picture.width()) + "x" +
-                     std::to_string(picture.height()) + " into " + std::to_string(video.width()) + "x" +
-                     std::to_string(video.height()));
+        SCOPED_TRACE(testing::Message() << project::FitModeName(mode) << " " << picture.width() << "x"
+                                        << picture.height() << " into " << video.width() << "x" << video.height());
         const avi::ViewRect canvas = ui::MotionCanvas(mode, picture, video);
         EXPECT_LE(canvas.Left, 0);
         EXPECT_LE(canvas.Top, 0);
