@@ -27,8 +27,10 @@
 #include "ui/CommandGuard.h"
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
+#include "ui/MotionFields.h"
 #include "ui/QtConvert.h"
 #include "ui/Thumbnails.h"
+#include "ui/ViewRectangles.h"
 
 namespace kinetar::ui {
 
@@ -116,7 +118,7 @@ void FrameDetails::CreateControls()
     m_fitBox->setObjectName(QStringLiteral("cb_Prizpusobeni"));
     // In the order of project::FitMode, so an item's index is its mode.
     m_fitBox->addItems({QStringLiteral("Stretch"), QStringLiteral("Top-left"), QStringLiteral("Letterbox"),
-                        QStringLiteral("Crop"), QStringLiteral("Centre")});
+                        QStringLiteral("Crop"), QStringLiteral("Centre"), QStringLiteral("Blurred fill")});
     m_fitBox->setPlaceholderText(kDifferentValues);
     m_fitBox->setCurrentIndex(static_cast<int>(project::FitMode::TopLeft));  // as the stretch box starts
     auto* fitRow = new QHBoxLayout;
@@ -143,6 +145,17 @@ void FrameDetails::CreateControls()
         grid->addLayout(fieldRow, row++, 1, 1, 2);
     }
 
+    m_motion = new MotionFields;
+    m_motion->setParent(this);
+    auto* motionRow = new QHBoxLayout;
+    motionRow->setSpacing(4);
+    motionRow->addWidget(m_motion->KindBox());
+    motionRow->addWidget(m_motion->EasingBox());
+    motionRow->addStretch(1);
+    grid->addWidget(m_motion->KindLabel(), row, 0);
+    grid->addLayout(motionRow, row++, 1, 1, 2);
+    grid->addWidget(m_motion->Views(), row++, 0, 1, 3);
+
     m_sizeRow = new QHBoxLayout;
     m_sizeRow->setSpacing(6);
     m_sizeCaption = new QLabel(QStringLiteral("Dimension of picture:"));
@@ -154,10 +167,10 @@ void FrameDetails::CreateControls()
     m_sizeLabel->setFixedWidth(m_sizeLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000 x 00000")));
     m_sizeRow->addWidget(m_sizeLabel);
     m_sizeRow->addStretch(1);
-    grid->addLayout(m_sizeRow, 5, 0, 1, 3);
+    grid->addLayout(m_sizeRow, row++, 0, 1, 3);
     m_buttonRow = new QHBoxLayout;
     m_buttonRow->addStretch(1);
-    grid->addLayout(m_buttonRow, 6, 0, 1, 3);
+    grid->addLayout(m_buttonRow, row, 0, 1, 3);
 
     m_buttons = new QWidget;
     auto* buttons = new QHBoxLayout(m_buttons);
@@ -197,11 +210,15 @@ void FrameDetails::CreateControls()
     m_previewArea->setObjectName(QStringLiteral("ScrollBox_Picture"));
     m_previewArea->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_previewArea->setWidget(m_preview);
+    m_viewRectangles = new ViewRectangles(m_preview);
+    m_viewRectangles->hide();
     // The preview always fits, so nothing scrolls.
     m_previewArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewArea->viewport()->installEventFilter(this);
-    for (QLineEdit* field : {m_nameField, m_durationField, m_crossfadeField}) {
+    m_typedFields = {m_nameField, m_durationField, m_crossfadeField};
+    m_typedFields.append(m_motion->TypingWidgets());
+    for (QWidget* field : m_typedFields) {
         field->installEventFilter(this);
     }
 
@@ -223,6 +240,16 @@ void FrameDetails::CreateControls()
     connect(m_saveChangesButton, &QPushButton::clicked, this,
             Guarded(this, m_services, [this] { OnSaveChangesClicked(); }));
     connect(&m_soundProbe, &session::SoundLengthProbe::Measured, this, &FrameDetails::ShowSoundLength);
+    connect(m_motion, &MotionFields::KindEdited, this, Guarded(this, m_services, [this] {
+                SetEditingMode(true);
+                ShowFitted();
+            }));
+    connect(m_motion, &MotionFields::ViewsEdited, this, Guarded(this, m_services, [this] {
+                SetEditingMode(true);
+                ShowViews();
+            }));
+    connect(m_viewRectangles, &ViewRectangles::ViewChanged, this,
+            [this](ViewRectangles::View view, const project::Framing& framing) { m_motion->SetView(view, framing); });
 }
 
 void FrameDetails::PlaceButtons(bool besideSize)
@@ -246,8 +273,7 @@ bool FrameDetails::eventFilter(QObject* watched, QEvent* event)
     // Undo and redo are the project's while a field holds no typed text; a field's own undo would
     // only put back what the program filled in, and start an edit of it.
     if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-        (watched == m_nameField || watched == m_durationField || watched == m_crossfadeField) &&
-        !m_session.PendingChanges()) {
+        m_typedFields.contains(watched) && !m_session.PendingChanges()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
             // Ignored, the override lets the window's shortcut run; a press that got here anyway
@@ -274,7 +300,9 @@ void FrameDetails::ShowSelectedFrames()
     for (QWidget* field : std::initializer_list<QWidget*>{m_stretchBox, m_fitBox, m_durationField, m_crossfadeField}) {
         field->setEnabled(!m_soundSelected);
     }
+    m_motion->SetEnabled(!m_soundSelected);
     if (selected.isEmpty()) {
+        m_motion->Show(SummariseMotion({}));
         m_nameField->clear();
         // The fit list follows the stretch box, which keeps its last state.
         m_fitBox->setCurrentIndex(static_cast<int>(
@@ -288,9 +316,12 @@ void FrameDetails::ShowSelectedFrames()
         m_stretchBox->setTristate(false);
         const auto records = m_session.Records({m_session.Selection().Current});
         summary = records.empty() ? project::FrameRecord{} : records.front();
+        m_motion->Show(SummariseMotion(records));
     } else {
         bool first = true;
-        for (const project::FrameRecord& record : m_session.Records(selected)) {
+        const auto records = m_session.Records(selected);
+        m_motion->Show(SummariseMotion(records));
+        for (const project::FrameRecord& record : records) {
             if (first) {
                 summary = record;
                 // A fit byte of 255 from elsewhere reads the stretch byte, as 0 does.
@@ -438,7 +469,7 @@ void FrameDetails::OnSaveChangesClicked()
     }
     if (m_soundSelected) {
         // The picture's fields are off: a sound record keeps its other bytes as they are.
-        m_session.SaveDetails(selected, {edit.Name, {}, {}, {}, {}});
+        m_session.SaveDetails(selected, {edit.Name, {}, {}, {}, {}, {}});
         SetEditingMode(false);
         RefreshPreview();
         return;
@@ -448,6 +479,7 @@ void FrameDetails::OnSaveChangesClicked()
         edit.Stretch = stretch == Qt::Checked ? 1 : 0;
     }
     edit.Fit = ChosenFit();
+    edit.Motion = m_motion->Edit();
     m_session.SaveDetails(selected, edit);
     SetEditingMode(false);
     RefreshPreview();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "avi/frames/FrameFitting.h"
 #include "pictures/DecodedPicture.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
@@ -26,8 +27,11 @@ class ProjectSession;
 
 namespace kinetar::ui {
 
-// The frame details beside the list: the picture file name, stretch, fit, duration and crossfade
-// of the selected frames, edited and then saved or cancelled, the picture's size and its preview
+class MotionFields;
+class ViewRectangles;
+
+// The frame details beside the list: the picture file name, stretch, fit, duration, crossfade and
+// motion of the selected frames, edited and then saved or cancelled, the picture's size and its preview
 // as the video will show it; for a sound record its file name and length.
 class FrameDetails : public QWidget {
     Q_OBJECT
@@ -65,6 +69,9 @@ private:
     void ShowPlaceholder(const char* name);
     // The loaded picture fitted into a frame of the video's size, as the video will show it.
     void ShowFitted();
+    // For custom motion: the whole picture and wherever its views may reach, the views over it.
+    void ShowMotionCanvas(const avi::FitOptions& options, QSize video);
+    void ShowViews();
     void ShowImage(const QImage& image);
     // The preview scaled down to the panel, aspect kept.
     void ScalePreview();
@@ -111,6 +118,10 @@ private:
     int m_oneRowWidth = 0;
     QScrollArea* m_previewArea = nullptr;
     QLabel* m_preview = nullptr;
+    // The fields whose own undo gives way to the project's while nothing is pending.
+    QList<QWidget*> m_typedFields;
+    MotionFields* m_motion = nullptr;
+    ViewRectangles* m_viewRectangles = nullptr;
 };
 
 }  // namespace kinetar::ui

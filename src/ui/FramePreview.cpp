@@ -8,6 +8,7 @@
 
 #include "avi/engine/VideoSettings.h"
 #include "avi/frames/FrameFitting.h"
+#include "avi/frames/MovingView.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "pictures/PictureFile.h"
@@ -15,8 +16,10 @@
 #include "ui/FrameDetails.h"
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
+#include "ui/MotionFields.h"
 #include "ui/QtConvert.h"
 #include "ui/Thumbnails.h"
+#include "ui/ViewRectangles.h"
 
 // The details panel's preview: the picture read and fitted as the video will show it, a
 // placeholder for what cannot be shown, a sound's length.
@@ -27,6 +30,8 @@ namespace {
 
 // A preview needs no more pixels than a large screen shows: a larger video is drawn smaller.
 constexpr double kMaxPreviewPixels = 3840.0 * 2160.0;
+// The whole picture under the views is drawn smaller still: it is seen at the panel's size.
+constexpr double kMaxCanvasPixels = 2048.0 * 1536.0;
 
 }  // namespace
 
@@ -119,6 +124,10 @@ void FrameDetails::ShowFitted()
         width = m_picture.Width();
         height = m_picture.Height();
     }
+    if (m_motion->Custom()) {
+        ShowMotionCanvas(options, QSize(width, height));
+        return;
+    }
     if (width == m_picture.Width() && height == m_picture.Height()) {
         ShowImage(ToImage(m_picture));  // fitting would copy it as it is
         return;
@@ -134,8 +143,28 @@ void FrameDetails::ShowFitted()
     ShowImage(ToImage(frame));
 }
 
+void FrameDetails::ShowMotionCanvas(const avi::FitOptions& options, QSize video)
+{
+    const QSize picture(m_picture.Width(), m_picture.Height());
+    const avi::ViewRect canvas = MotionCanvas(options.Mode, picture, video);
+    const double scale = std::min(1.0, std::sqrt(kMaxCanvasPixels / (canvas.Width * canvas.Height)));
+    avi::WorkingFrame frame(std::max(1, static_cast<std::int32_t>(std::lround(canvas.Width * scale))),
+                            std::max(1, static_cast<std::int32_t>(std::lround(canvas.Height * scale))));
+    avi::DrawView(m_picture, canvas, options.Background, frame);
+    ShowImage(ToImage(frame));
+    m_viewRectangles->SetPlane(options.Mode, picture, video, canvas);
+    ShowViews();
+    m_viewRectangles->show();
+}
+
+void FrameDetails::ShowViews()
+{
+    m_viewRectangles->SetViews(m_motion->View(ViewRectangles::Start), m_motion->View(ViewRectangles::End));
+}
+
 void FrameDetails::ShowImage(const QImage& image)
 {
+    m_viewRectangles->hide();
     m_preview->setPixmap(QPixmap::fromImage(image, Qt::NoFormatConversion));
     ScalePreview();
 }
@@ -152,6 +181,7 @@ void FrameDetails::ScalePreview()
         shown = whole.scaled(room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     }
     m_preview->resize(shown);
+    m_viewRectangles->setGeometry(m_preview->rect());
 }
 
 }  // namespace kinetar::ui

@@ -94,8 +94,8 @@ void VideoSettingsWindow::CreateControls()
 
     m_sizePresetBox = new QComboBox;
     m_sizePresetBox->setObjectName(QStringLiteral("cb_VelikostAVI"));
-    for (const SizePreset& preset : kSizePresets) {
-        m_sizePresetBox->addItem(QString::fromUtf8(preset.Text));
+    for (int index = 0; index < SizePresetCount(); ++index) {
+        m_sizePresetBox->addItem(SizePresetText(index));
     }
     // Shown while the fields hold a size no preset has; not to be chosen.
     m_sizePresetBox->addItem(QStringLiteral("Custom"));
@@ -366,10 +366,10 @@ void VideoSettingsWindow::OnRateEdited()
 
 void VideoSettingsWindow::OnSizePresetChosen(int index)
 {
-    if (index < 0 || index >= kSizePresetCount) {
+    if (index < 0 || index >= SizePresetCount()) {
         return;
     }
-    QSize size = kSizePresets[index].Size;
+    QSize size = SizePresetSize(index);
     if (size.isEmpty()) {
         if (!m_firstPictureSize.isValid()) {
             // Sounds before the first picture are passed over.

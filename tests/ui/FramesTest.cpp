@@ -608,15 +608,16 @@ TEST_F(FramesTest, ASoundIsALineWithANoteAndItsLength)
     EXPECT_TRUE(TakeAsked().isEmpty());  // never read as a picture
     const auto fieldsOn = [&] {
         QList<bool> on;
-        for (const char* name : {"ch_StretchPicture", "cb_Prizpusobeni", "ed_DobaZobrazeni", "ed_Prolinani"}) {
+        for (const char* name :
+             {"ch_StretchPicture", "cb_Prizpusobeni", "ed_DobaZobrazeni", "ed_Prolinani", "cb_Pohyb"}) {
             on << Find<QWidget>(*window, name)->isEnabled();
         }
         return on;
     };
-    EXPECT_EQ(fieldsOn(), QList<bool>(4, false));
+    EXPECT_EQ(fieldsOn(), QList<bool>(5, false));
     Select(*window, {1});
     EXPECT_EQ(Dimension(*window), "40 x 30");
-    EXPECT_EQ(fieldsOn(), QList<bool>(4, true));
+    EXPECT_EQ(fieldsOn(), QList<bool>(5, true));
 
     Select(*window, {2});
     QTest::keyClick(&window->Frames(), Qt::Key_Up, Qt::AltModifier);

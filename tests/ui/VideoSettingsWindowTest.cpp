@@ -515,5 +515,42 @@ TEST_F(PlayingTest, SuccessfulRunsPlayOrSayDone)
     }
 }
 
+// Each named size in the list sets both fields; a size typed in finds its name again.
+TEST_F(AviCreateWindowTest, SizePresetsSetWidthAndHeight)
+{
+    WorkingCopy({"320"});
+    auto window = Window();
+    auto* preset = Find<QComboBox>(*window, "cb_VelikostAVI");
+    auto* width = Find<QLineEdit>(*window, "ed_SirkaAVI");
+    auto* height = Find<QLineEdit>(*window, "ed_VyskaAVI");
+    const std::tuple<QString, const char*, const char*> rows[] = {
+        {QString::fromUtf8("1280 \u00D7 720 (720p)"), "1280", "720"},
+        {QString::fromUtf8("1920 \u00D7 1080 (1080p)"), "1920", "1080"},
+        {QString::fromUtf8("3840 \u00D7 2160 (4k)"), "3840", "2160"},
+        {QString::fromUtf8("1080 \u00D7 1920 (vertical)"), "1080", "1920"},
+        {QString::fromUtf8("1080 \u00D7 1080 (square)"), "1080", "1080"},
+        {QString::fromUtf8("1080 \u00D7 1350 (portrait)"), "1080", "1350"},
+    };
+    for (const auto& [text, wide, high] : rows) {
+        SCOPED_TRACE(text.toStdString());
+        const int index = preset->findText(text);
+        ASSERT_GT(index, 0);
+        width->setText("77");
+        preset->setCurrentIndex(index);
+        emit preset->activated(index);
+        EXPECT_EQ(width->text(), wide);
+        EXPECT_EQ(height->text(), high);
+        // Typed the other way round, the list finds the name by the size.
+        width->setText("1");
+        EXPECT_EQ(preset->currentText(), "Custom");
+        width->setText(QString::fromLatin1(wide));
+        EXPECT_EQ(preset->currentIndex(), index);
+    }
+    ProjectHeader stored = Stored();
+    window->TransferSettings(ui::VideoSettingsWindow::Direction::FromControls, stored);
+    EXPECT_EQ(stored.Width, 1080);
+    EXPECT_EQ(stored.Height, 1350);
+}
+
 }  // namespace
 }  // namespace kinetar::test
