@@ -71,7 +71,7 @@ std::array<std::uint8_t, 3> ParseColour(const std::string& text)
 
 bool AnyFrameOption(const project::FrameEdit& edit)
 {
-    return edit.Fit || edit.Duration || edit.Crossfade || edit.Motion || edit.Ease;
+    return edit.Fit || edit.Duration || edit.Crossfade || edit.Motion.Any();
 }
 
 project::FrameEdit TakeFrameOptions(Arguments& arguments)
@@ -88,14 +88,15 @@ project::FrameEdit TakeFrameOptions(Arguments& arguments)
     }
     if (const auto motion = arguments.Value("--motion")) {
         std::string problem;
-        options.Motion = project::ParseMotion(*motion, &problem);
-        if (!options.Motion) {
+        const auto parsed = project::ParseMotion(*motion, &problem);
+        if (!parsed) {
             Usage("--motion: " + problem);
         }
+        options.Motion = project::MotionEdit::Whole(*parsed);
     }
     if (const auto easing = arguments.Value("--easing")) {
-        options.Ease = project::ParseEasing(*easing);
-        if (!options.Ease) {
+        options.Motion.Ease = project::ParseEasing(*easing);
+        if (!options.Motion.Ease) {
             Usage("--easing must be linear or smooth, not '" + *easing + "'");
         }
     }

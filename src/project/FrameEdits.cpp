@@ -1,5 +1,8 @@
 #include "project/FrameEdits.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace kinetar::project {
 
 bool ApplyFrameEdit(FrameRecord& record, const FrameEdit& edit)
@@ -20,14 +23,35 @@ bool ApplyFrameEdit(FrameRecord& record, const FrameEdit& edit)
     if (edit.Crossfade) {
         record.Crossfade = *edit.Crossfade;
     }
-    if (edit.Motion || edit.Ease) {
-        project::Motion motion = edit.Motion ? *edit.Motion : GetMotion(record);
-        if (edit.Ease) {
-            motion.Ease = *edit.Ease;
+    if (edit.Motion.Any()) {
+        Motion motion = GetMotion(record);
+        motion.Kind = edit.Motion.Kind.value_or(motion.Kind);
+        motion.Ease = edit.Motion.Ease.value_or(motion.Ease);
+        for (const auto& [view, values] :
+             {std::pair{&motion.Start, &edit.Motion.Start}, {&motion.End, &edit.Motion.End}}) {
+            view->X = (*values)[0].value_or(view->X);
+            view->Y = (*values)[1].value_or(view->Y);
+            view->Zoom = (*values)[2].value_or(view->Zoom);
         }
         SetMotion(record, motion);
     }
     return true;
+}
+
+bool MotionEdit::Any() const
+{
+    const auto anyOf = [](const std::array<std::optional<double>, 3>& values) {
+        return std::any_of(values.begin(), values.end(), [](const auto& value) { return value.has_value(); });
+    };
+    return Kind || Ease || anyOf(Start) || anyOf(End);
+}
+
+MotionEdit MotionEdit::Whole(const Motion& motion)
+{
+    return {.Kind = motion.Kind,
+            .Ease = motion.Ease,
+            .Start = {motion.Start.X, motion.Start.Y, motion.Start.Zoom},
+            .End = {motion.End.X, motion.End.Y, motion.End.Zoom}};
 }
 
 }  // namespace kinetar::project

@@ -62,29 +62,7 @@ std::int64_t RecordsFrom(int first)
     return project::FrameRecordOffset(first);
 }
 
-// Written only when something of the motion was edited: an untouched record keeps its bytes.
-void ApplyMotionEdit(project::FrameRecord& record, const MotionEdit& edit)
-{
-    project::Motion motion = project::GetMotion(record);
-    motion.Kind = edit.Kind.value_or(motion.Kind);
-    motion.Ease = edit.Ease.value_or(motion.Ease);
-    for (const auto& [view, values] : {std::pair{&motion.Start, &edit.Start}, {&motion.End, &edit.End}}) {
-        view->X = (*values)[0].value_or(view->X);
-        view->Y = (*values)[1].value_or(view->Y);
-        view->Zoom = (*values)[2].value_or(view->Zoom);
-    }
-    project::SetMotion(record, motion);
-}
-
 }  // namespace
-
-bool MotionEdit::Any() const
-{
-    const auto anyOf = [](const std::array<std::optional<double>, 3>& values) {
-        return std::any_of(values.begin(), values.end(), [](const auto& value) { return value.has_value(); });
-    };
-    return Kind || Ease || anyOf(Start) || anyOf(End);
-}
 
 QString ProjectSession::LineTextAt(int row) const
 {
@@ -428,10 +406,7 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
                 project::SetText(record.PictureFileName, *edit.Name);
             }
             // A sound among the frames takes its new name only: it has no fit or time.
-            if (project::ApplyFrameEdit(record, {edit.Stretch, edit.Fit, edit.Duration, edit.Crossfade}) &&
-                edit.Motion.Any()) {
-                ApplyMotionEdit(record, edit.Motion);
-            }
+            project::ApplyFrameEdit(record, {edit.Stretch, edit.Fit, edit.Duration, edit.Crossfade, edit.Motion});
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }
         m_records.Forget();

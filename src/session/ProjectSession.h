@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "project/FrameEdits.h"
 #include "project/Motion.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
@@ -36,15 +37,6 @@ struct FrameLines {
     bool operator==(const FrameLines&) const = default;
 };
 
-// What saving the details writes of a picture's motion; nullopt keeps each frame's own value. The
-// views are their centre X, Y and zoom one by one, so several frames may share one of them only.
-struct MotionEdit {
-    std::optional<project::MotionKind> Kind;
-    std::optional<project::Easing> Ease;
-    std::array<std::optional<double>, 3> Start, End;
-    bool Any() const;
-};
-
 // What saving the details writes into each selected frame; nullopt keeps each frame's own value.
 struct DetailsEdit {
     std::optional<std::string> Name;
@@ -53,7 +45,7 @@ struct DetailsEdit {
     std::optional<project::FitMode> Fit;
     std::optional<std::uint32_t> Duration;   // milliseconds
     std::optional<std::uint32_t> Crossfade;  // milliseconds
-    MotionEdit Motion;
+    project::MotionEdit Motion;
 };
 
 // Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.

@@ -222,9 +222,9 @@ void MotionFields::SetView(int view, const project::Framing& framing)
     emit ViewsEdited();
 }
 
-session::MotionEdit MotionFields::Edit() const
+project::MotionEdit MotionFields::Edit() const
 {
-    session::MotionEdit edit;
+    project::MotionEdit edit;
     switch (m_kindBox->currentIndex()) {
     case kNone:
         edit.Kind = project::MotionKind::None;

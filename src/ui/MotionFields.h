@@ -67,7 +67,7 @@ public:
     // A view set by the user elsewhere (the rectangles).
     void SetView(int view, const project::Framing& framing);
     // What saving writes: what the frames share or the user set.
-    session::MotionEdit Edit() const;
+    project::MotionEdit Edit() const;
 
 signals:
     // The user changed the kind or the easing.

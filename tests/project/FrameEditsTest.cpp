@@ -68,15 +68,15 @@ TEST(FrameEdits, MotionAndEasing)
     FrameRecord moving = still;
     SetMotion(moving, panning);
     FrameEdit smoothOnly;
-    smoothOnly.Ease = Easing::Smooth;
+    smoothOnly.Motion.Ease = Easing::Smooth;
     FrameEdit linearOnly;
-    linearOnly.Ease = Easing::Linear;
+    linearOnly.Motion.Ease = Easing::Linear;
     FrameEdit automaticOnly;
-    automaticOnly.Motion = automatic;
+    automaticOnly.Motion = MotionEdit::Whole(automatic);
     FrameEdit automaticSmooth = automaticOnly;
-    automaticSmooth.Ease = Easing::Smooth;
+    automaticSmooth.Motion.Ease = Easing::Smooth;
     FrameEdit stop;
-    stop.Motion = Motion{};
+    stop.Motion = MotionEdit::Whole(Motion{});
     struct Row {
         const char* name;
         FrameRecord before;
