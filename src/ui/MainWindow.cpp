@@ -268,13 +268,8 @@ bool MainWindow::MayClose()
         m_details->FocusSaveChanges();
         return false;
     }
-    if (m_session.Modified()) {
-        const auto answer =
-            m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
-        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !SaveProject())) {
-            return false;
-        }
+    if (!SaveChangesIfWanted()) {
+        return false;
     }
     m_lastProject = m_session.ProjectPath();
     // Asked already: closed without a second question.

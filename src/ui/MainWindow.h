@@ -108,6 +108,8 @@ private:
 
     // Closes the open project, asking to save a modified one; false when a save that was asked for
     // failed, so nothing is lost and the caller stops.
+    // Asks whether to save a modified project: false when the answer was Cancel or the save failed.
+    bool SaveChangesIfWanted();
     bool CloseProject();
     // Opens the project at `path` after closing the open one.
     void OpenProject(const QString& path);

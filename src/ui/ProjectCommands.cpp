@@ -129,19 +129,26 @@ bool MainWindow::ReloadProject()
     return OpenWorkingCopy();
 }
 
+bool MainWindow::SaveChangesIfWanted()
+{
+    if (!m_session.Modified()) {
+        return true;
+    }
+    // Escape is Cancel, on leaving the program as on closing a project: the edits stay and
+    // nothing happens.
+    const auto answer =
+        m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+    return answer != QMessageBox::Cancel && (answer != QMessageBox::Yes || SaveProject());
+}
+
 bool MainWindow::CloseProject()
 {
     if (!m_session.IsOpen()) {
         return true;
     }
-    if (m_session.Modified()) {
-        // Escape is Cancel, as on leaving the program: the edits stay and nothing happens.
-        const auto answer =
-            m_services.Ask(this, {msg::kProjectChangedCaption, msg::kSaveChangesQuestion, QMessageBox::Question,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
-        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !SaveProject())) {
-            return false;
-        }
+    if (!SaveChangesIfWanted()) {
+        return false;
     }
     m_session.Close();
     return true;
