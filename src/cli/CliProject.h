@@ -33,7 +33,6 @@ public:
     const project::ProjectHeader& Header() const { return m_header; }
     std::int32_t Count() const { return m_count; }
     project::FrameRecord At(std::int32_t index) const;
-    const project::FrameRecordReader& Reader() const { return m_reader; }
 
 private:
     std::string m_path;

@@ -236,7 +236,6 @@ int CommandRender(Arguments arguments)
         }
     }
     ProjectHeader header;
-    std::int64_t videoFrames = 0;
     // What the run reads: relative paths of the records are the project folder's, wherever the
     // command was started.
     std::optional<project::RecordsWithAbsolutePaths> runRecords;
@@ -251,7 +250,6 @@ int CommandRender(Arguments arguments)
             project::SetText(header.AviFileName, destinationGiven);
         }
         avi::CheckVideoSettings(header);
-        videoFrames = project::SummariseTimeline(records.Reader(), project::GetFrameRate(header)).VideoFrames;
     } catch (const Error& error) {
         std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitRenderError;
@@ -301,7 +299,7 @@ int CommandRender(Arguments arguments)
             unknownCompressor = variables.Handler;
         }
         const std::uint64_t bytes =
-            static_cast<std::uint64_t>(format.ImageSize()) * static_cast<std::uint64_t>(videoFrames);
+            static_cast<std::uint64_t>(format.ImageSize()) * static_cast<std::uint64_t>(outcome.VideoFrames);
         if (variables.Handler == avi::kUncompressedFourcc && bytes > kLargeUncompressedBytes && !quiet) {
             display.Break();
             std::array<char, 32> size{};
@@ -355,8 +353,8 @@ int CommandRender(Arguments arguments)
         const std::string left = std::filesystem::exists(destination) ? Printable(destination) + " was left as it was"
                                                                       : "no video was written";
         const std::string message = "internal error: " + InternalErrorText(error) + " at frame " +
-                                    std::to_string(outcome.FramesWritten) + " of " + std::to_string(videoFrames) +
-                                    "; " + left;
+                                    std::to_string(outcome.FramesWritten) + " of " +
+                                    std::to_string(outcome.VideoFrames) + "; " + left;
         std::cerr << "kinetar-cli: " << message << "\n";
         return end("internal-error", kExitInternalError, message);
     }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "common/Error.h"
 #include "project/FrameRecordReader.h"
@@ -43,11 +44,22 @@ RecordsWithAbsolutePaths::RecordsWithAbsolutePaths(const std::string& projectPat
 void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const std::string& baseFolder)
 {
     const FrameRecordReader reader(projectPath, FrameRecordReader::Reading::InBlocks);
+    // Consecutive changed records go into the copy in one write, not one open each.
+    constexpr std::size_t kRunRecords = 4096;
+    std::vector<FrameRecord> run;
+    std::int32_t runFirst = 0;
+    const auto writeRun = [&] {
+        if (!run.empty() && !WriteFrameRecords(m_copy, runFirst, run)) {
+            throw Error("Can't write " + m_copy);
+        }
+        run.clear();
+    };
     FrameRecord record{};
     for (std::int32_t i = 0; i < reader.Count() && reader.Read(i, record); ++i) {
         const std::string stored = GetText(record.PictureFileName);
         const std::string resolved = ResolveRecordPath(stored, baseFolder);
         if (resolved == stored) {
+            writeRun();
             continue;
         }
         if (m_copy.empty()) {
@@ -59,10 +71,15 @@ void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const st
             throw Error("The path is longer than " + std::to_string(kMaxTextLength) + " bytes: " + resolved);
         }
         SetText(record.PictureFileName, resolved);
-        if (!WriteFrameRecord(m_copy, i, record)) {
-            throw Error("Can't write " + m_copy);
+        if (run.size() == kRunRecords) {
+            writeRun();
         }
+        if (run.empty()) {
+            runFirst = i;
+        }
+        run.push_back(record);
     }
+    writeRun();
 }
 
 RecordsWithAbsolutePaths::~RecordsWithAbsolutePaths()

@@ -163,7 +163,7 @@ void VideoSettingsWindow::CreateControls()
     m_closeButton = new QPushButton(QStringLiteral("&Cancel..."));
     m_closeButton->setObjectName(QStringLiteral("Button3"));
     for (QPushButton* button : {m_browseButton, m_minimizeButton, m_closeButton, m_backgroundButton}) {
-        button->setAutoDefault(false);  // Enter belongs to bt_Generuj
+        button->setAutoDefault(false);  // Enter belongs to the Generate button
     }
 
     auto* sizes = new QHBoxLayout;

@@ -253,6 +253,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         summary = project::SummariseTimeline(walk, rate);
     }
     const std::int64_t videoFrames = summary ? summary->VideoFrames : count;
+    outcome.VideoFrames = videoFrames;
     // The file's headers count frames in 32 bits.
     if (videoFrames > kMaxVideoFrames) {
         throw Error("The video would be " + std::to_string(videoFrames) + " frames long (allowed: up to " +

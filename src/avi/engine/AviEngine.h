@@ -51,6 +51,7 @@ struct LeftOutFiles {
 // fills it in, an error passing through included.
 struct RunOutcome {
     std::uint32_t FramesWritten = 0;   // video frames of pictures in the file, a held picture's each
+    std::int64_t VideoFrames = 0;      // the video's length, known before the compressor is chosen
     bool DestinationReplaced = false;  // the new file took the destination's name
     int SystemError = 0;               // errno of the failed output open/write, 0 if none
     std::string Detail;                // for result 6: what the compressor refuses; for 2: a link refused
