@@ -168,8 +168,10 @@ ReplacingFile::ReplacingFile(std::string destination, Permissions permissions) :
     if (permissions == Permissions::KeepDestination && ::stat(m_target.c_str(), &status) == 0) {
         // The owner and group too, where this user may set them (root always, others their own
         // groups); before the mode, as a change of owner clears the set-id bits.
-        if (::fchown(m_fd, status.st_uid, status.st_gid) != 0) {
-            (void)::fchown(m_fd, static_cast<uid_t>(-1), status.st_gid);
+        // Where neither is allowed the copy keeps this user's own owner and group.
+        if (::fchown(m_fd, status.st_uid, status.st_gid) != 0 &&
+            ::fchown(m_fd, static_cast<uid_t>(-1), status.st_gid) != 0) {
+            errno = 0;
         }
         (void)::fchmod(m_fd, status.st_mode & 07777);
     }
