@@ -15,6 +15,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Motion.h"
+#include "project/PictureDefaults.h"
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 
@@ -148,6 +149,21 @@ std::string FitText(const FrameRecord& record)
         return record.Stretch != 0 ? "stretch" : "no-stretch";
     }
     return std::string(project::FitModeName(fit));
+}
+
+// "3 s, blur, crossfade 0.5 s, motion auto": what pictures added get; one frame for a duration of 0.
+std::string DefaultsText(const project::PictureDefaults& defaults)
+{
+    std::string text =
+        defaults.Duration == 0 ? std::string("1 frame") : project::FormatSeconds(defaults.Duration) + " s";
+    text += ", " + std::string(project::FitModeName(defaults.Fit.value_or(project::FitMode::Stretch)));
+    if (defaults.Crossfade != 0) {
+        text += ", crossfade " + project::FormatSeconds(defaults.Crossfade) + " s";
+    }
+    if (defaults.Motion == project::MotionKind::Automatic) {
+        text += ", motion auto";
+    }
+    return text;
 }
 
 // Sound records take no time; each is cued where the next picture starts and plays from there, or
@@ -312,6 +328,10 @@ void DescribeProject(const std::string& path, std::ostream& out)
     if (header.SmoothScaling != 0) {
         out << "Smooth scaling: yes\n";
     }
+    if (const project::PictureDefaults defaults = project::GetPictureDefaults(header);
+        defaults != project::PictureDefaults{}) {
+        out << "Added pictures: " << DefaultsText(defaults) << "\n";
+    }
     out << "Destination: " << (destination.empty() ? std::string("not set") : Printable(destination)) << "\n";
     out << "Compressor: " << CompressorText(header.CodecSettings) << "\n";
     out << "Play after generation: " << (header.PlayAfterCreate != 0 ? "yes" : "no") << "\n";
@@ -399,6 +419,13 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     out << "  \"play_after_generation\": " << JsonBool(header.PlayAfterCreate != 0) << ",\n";
     out << "  \"background\": \"" << BackgroundText(header) << "\",\n";
     out << "  \"smooth_scaling\": " << JsonBool(header.SmoothScaling != 0) << ",\n";
+    const project::PictureDefaults defaults = project::GetPictureDefaults(header);
+    out << "  \"picture_defaults\": {\"duration\": " << JsonString(project::FormatSeconds(defaults.Duration))
+        << ", \"fit\": "
+        << JsonString(std::string(project::FitModeName(defaults.Fit.value_or(project::FitMode::Stretch))))
+        << ", \"crossfade\": " << JsonString(project::FormatSeconds(defaults.Crossfade))
+        << ", \"motion\": " << JsonString(defaults.Motion == project::MotionKind::Automatic ? "auto" : "none")
+        << "},\n";
     out << "  \"total_frames\": " << totalFrames << ",\n";
     out << "  \"length\": " << (rate.Numerator > 0 ? JsonString(project::VideoLengthText(totalFrames, rate)) : "null")
         << ",\n";

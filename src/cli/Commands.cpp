@@ -19,29 +19,37 @@ constexpr std::string_view kFitAndSeconds =
     "fractions of the picture's width and height (0 to 1) and how much closer than the fit's own view\n"
     "(1 to 10), e.g. 0.5,0.5,1:0.3,0.4,1.4; --easing smooth starts and ends the move gently.\n";
 
-const std::array<Command, 10> kCommands{{
-    {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force]\n",
-     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second)\n",
-     "          -f, --force replaces a file that is already there\n"},
+const std::array<Command, 11> kCommands{{
+    {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force] [--slideshow [--size WxH] [--fps RATE]]\n",
+     "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second);\n"
+     "          --slideshow one ready for photos: 1080p, 25 frames per second, an MP4 video beside it, and\n"
+     "          added pictures shown 3 s each, blurred fill, 0.5 s crossfades, automatic motion\n",
+     "          -f, --force replaces a file that is already there; --size and --fps as set takes them\n"},
     {"set", CommandSet,
      "kinetar-cli set PROJECT [--size WxH] [--fps N|N/D|DECIMAL] [--depth 1|4|8|24] [--output FILE] [--play "
      "yes|no]\n"
      "                               [--background RRGGBB] [--smooth yes|no] [--codec FOURCC] [--quality "
-     "PERCENT|default]\n",
+     "PERCENT|default]\n"
+     "                               [--default-duration SECONDS] [--default-fit MODE] [--default-crossfade "
+     "SECONDS]\n"
+     "                               [--default-motion none|auto]\n",
      "  set     changes the video settings of a project; --fps takes 25, 29.97, 12.5 or 30000/1001,\n"
      "          --background the colour around fitted pictures, --smooth a smooth scaling filter,\n"
      "          --codec and --quality the compressor a generation starts from (as its chooser keeps it)\n",
      "          --size: WxH, each side 1 to 32767, or 720p, 1080p, 4k, vertical (1080x1920), square\n"
      "          (1080x1080) or portrait (1080x1350); --depth: bits per pixel; --play: whether the desktop\n"
      "          program plays the video when it is done; --output: the video file, .avi, .mp4 (.m4v,\n"
-     "          .mov), .mkv or .webm (any other name is an AVI file; a picture's or a sound's is refused)\n"},
+     "          .mov), .mkv or .webm (any other name is an AVI file; a picture's or a sound's is refused);\n"
+     "          --default-*: what pictures added later get unless add says otherwise (0 and stretch, none\n"
+     "          give one frame, stretched, cut, still)\n"},
     {"add", CommandAdd,
      "kinetar-cli add PROJECT [--sort name|start|end] [--no-stretch] [--fit "
      "stretch|top-left|letterbox|crop|centre|blur]\n"
      "                               [--duration SECONDS] [--crossfade SECONDS] [--motion MOTION] [--easing "
      "linear|smooth]\n"
      "                               [--from FILE|-] PICTURE|SOUND...\n",
-     "  add     appends pictures as frames (stretched unless --fit or --no-stretch), sorted by name or number;\n"
+     "  add     appends pictures as frames, sorted by name or number, with the project's defaults (set\n"
+     "          --default-*) where no option says otherwise, else one frame each, stretched;\n"
      "          a sound file (MP3, M4A, OGG, Opus, FLAC, WAV...) becomes a sound record, which takes no time:\n"
      "          its sound starts where the next picture starts, or when the sound before it ends;\n"
      "          --from FILE adds the paths listed in FILE, one a line (- reads them from standard input)\n",
@@ -52,6 +60,10 @@ const std::array<Command, 10> kCommands{{
      "                               [--motion MOTION] [--easing linear|smooth]\n",
      "  frame   changes the fit, duration, crossfade or motion of the frame at INDEX (from 0) or of all frames\n"
      "          (sound records are left as they are)\n",
+     ""},
+    {"fit-music", CommandFitMusic, "kinetar-cli fit-music PROJECT [--keep-ratios]\n",
+     "  fit-music sets the pictures' durations so that the video ends on the frame where its music ends:\n"
+     "          all equal, or with --keep-ratios in the ratios they had; crossfades stay as they are\n",
      ""},
     {"remove", CommandRemove, "kinetar-cli remove PROJECT INDEX...\n",
      "  remove  removes the frames at the INDEXes (as info numbers them)\n", ""},
@@ -117,7 +129,7 @@ std::string CommandHelpText(const Command& command)
 {
     std::string text = "Usage: " + std::string(command.UsageLines) + "\n" + std::string(command.Summary) +
                        std::string(command.Options);
-    if (command.Name == "add" || command.Name == "frame") {
+    if (command.Name == "add" || command.Name == "frame" || command.Name == "set") {
         text += "\n" + std::string(kFitAndSeconds);
     }
     return text;

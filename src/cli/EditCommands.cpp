@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "avi/audio/AudioTrack.h"
 #include "avi/audio/SoundFile.h"
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/codecs/QualityPercent.h"
@@ -28,8 +29,11 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/FrameEdits.h"
+#include "project/MusicFit.h"
+#include "project/PictureDefaults.h"
 #include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
+#include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 
 namespace kinetar::cli {
@@ -154,12 +158,34 @@ void RequirePictureOrSound(const std::string& path)
 int CommandNew(Arguments arguments)
 {
     const bool force = arguments.Flag("--force");
+    const bool slideshow = arguments.Flag("--slideshow");
+    const auto size = arguments.Value("--size");
+    const auto fps = arguments.Value("--fps");
     const std::string path = OneProject(arguments);
+    if (!slideshow && (size || fps)) {
+        Usage("--size and --fps go with --slideshow; set changes them in any project");
+    }
     if (!force && std::filesystem::exists(path)) {
         throw Error(path + " already exists; use --force to replace it");
     }
     RequireRegularFile(path);
-    SaveProject(path, project::NewProjectHeader(), {});
+    ProjectHeader header = project::NewProjectHeader();
+    if (slideshow) {
+        header = project::NewSlideshowHeader();
+        if (size) {
+            std::tie(header.Width, header.Height) = ParseVideoSize(*size);
+        }
+        if (fps) {
+            project::SetFrameRate(header, ParseRate(*fps));
+        }
+        // An MP4 video beside the project, named after it.
+        std::string video = project::DefaultAviFileName(Absolute(path));
+        video.replace(video.size() - 4, 4, ".mp4");
+        if (video.size() <= project::kMaxTextLength) {
+            project::SetText(header.AviFileName, video);
+        }
+    }
+    SaveProject(path, header, {});
     return 0;
 }
 
@@ -174,20 +200,41 @@ int CommandSet(Arguments arguments)
     const auto smooth = arguments.Value("--smooth");
     const auto codecText = arguments.Value("--codec");
     const auto qualityText = arguments.Value("--quality");
+    const auto defaultDuration = arguments.Value("--default-duration");
+    const auto defaultFit = arguments.Value("--default-fit");
+    const auto defaultCrossfade = arguments.Value("--default-crossfade");
+    const auto defaultMotion = arguments.Value("--default-motion");
     const std::string path = OneProject(arguments);
 
     const cli::ProjectRecords records = OpenRecords(path);
     ProjectHeader header = records.Header();
+    project::PictureDefaults defaults = project::GetPictureDefaults(header);
+    if (defaultDuration) {
+        defaults.Duration = ParseSecondsOption(*defaultDuration, "--default-duration");
+    }
+    if (defaultFit) {
+        const FitMode fit = ParseFit(*defaultFit);
+        defaults.Fit = fit == FitMode::Stretch ? std::nullopt : std::optional<FitMode>(fit);
+        if (fit == FitMode::TopLeft) {
+            Usage("--default-fit takes stretch, letterbox, crop, centre or blur");
+        }
+    }
+    if (defaultCrossfade) {
+        defaults.Crossfade = ParseSecondsOption(*defaultCrossfade, "--default-crossfade");
+    }
+    if (defaultMotion) {
+        if (*defaultMotion != "none" && *defaultMotion != "auto") {
+            Usage("--default-motion must be none or auto, not '" + *defaultMotion + "'");
+        }
+        defaults.Motion = *defaultMotion == "auto" ? project::MotionKind::Automatic : project::MotionKind::None;
+    }
+    project::SetPictureDefaults(header, defaults);
     if (size) {
         std::tie(header.Width, header.Height) = ParseVideoSize(*size);
     }
     if (fps) {
-        const auto rate = project::ParseFrameRate(*fps);
-        if (!rate) {
-            Usage("--fps must be a positive rate such as 25, 29.97, 12.5 or 30000/1001, not '" + *fps + "'");
-        }
         // A whole rate keeps the bytes of a project without fractional rates: denominator 0.
-        project::SetFrameRate(header, *rate);
+        project::SetFrameRate(header, ParseRate(*fps));
     }
     if (depth) {
         header.ColorDepth = *project::ColorDepthCode(ParseDepth(*depth));
@@ -275,10 +322,11 @@ int CommandAdd(Arguments arguments)
     }
     std::vector<FrameRecord> added;
     added.reserve(pictures.size());
+    const project::FrameEdit edit = project::WithDefaults(options, project::GetPictureDefaults(records.Header()));
     for (const auto& picture : project::SortPictures(pictures, mode, cli::AsciiCaseLess)) {
         FrameRecord record = avi::NewRecordFor(picture);
         // A sound takes no time and fills no frame: the edit leaves it as it is.
-        project::ApplyFrameEdit(record, options);
+        project::ApplyFrameEdit(record, edit);
         added.push_back(record);
     }
     RewriteProject(path, records.Header(), count + static_cast<std::int32_t>(added.size()), [&](std::int32_t i) {
@@ -385,6 +433,32 @@ int CommandMove(Arguments arguments)
         const bool between = from < to ? i >= from && i < to : i > to && i <= from;
         return records.At(between ? i + shift : i);
     });
+    return 0;
+}
+
+int CommandFitMusic(Arguments arguments)
+{
+    const bool keepRatios = arguments.Flag("--keep-ratios");
+    const std::string path = OneProject(arguments);
+    const cli::ProjectRecords records = OpenRecords(path);
+    const project::FrameRate rate = project::GetFrameRate(records.Header());
+    if (rate.Numerator == 0) {
+        throw Error("The project has no frame rate; set one with set --fps");
+    }
+    std::vector<FrameRecord> all;
+    all.reserve(static_cast<std::size_t>(records.Count()));
+    for (std::int32_t i = 0; i < records.Count(); ++i) {
+        all.push_back(records.At(i));
+    }
+    const std::string folder = project::ProjectFolder(path);
+    const project::MusicFit fit = project::FitPicturesToMusic(all, rate, keepRatios, [&](std::int32_t record) {
+        const FrameRecord& sound = all[static_cast<std::size_t>(record)];
+        return avi::SoundSamples(project::ResolveRecordPath(project::GetText(sound.PictureFileName), folder));
+    });
+    RewriteProject(path, records.Header(), records.Count(),
+                   [&](std::int32_t i) { return fit.Records[static_cast<std::size_t>(i)]; });
+    std::cout << "The pictures now last " << project::VideoLengthText(fit.VideoFrames, rate)
+              << ", as the music does.\n";
     return 0;
 }
 

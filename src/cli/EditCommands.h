@@ -12,5 +12,6 @@ int CommandAdd(Arguments arguments);
 int CommandFrame(Arguments arguments);
 int CommandRemove(Arguments arguments);
 int CommandMove(Arguments arguments);
+int CommandFitMusic(Arguments arguments);
 
 }  // namespace kinetar::cli

@@ -74,6 +74,15 @@ bool AnyFrameOption(const project::FrameEdit& edit)
     return edit.Fit || edit.Duration || edit.Crossfade || edit.Motion.Any();
 }
 
+project::FrameRate ParseRate(const std::string& text)
+{
+    const auto rate = project::ParseFrameRate(text);
+    if (!rate) {
+        Usage("--fps must be a positive rate such as 25, 29.97, 12.5 or 30000/1001, not '" + text + "'");
+    }
+    return *rate;
+}
+
 project::FrameEdit TakeFrameOptions(Arguments& arguments)
 {
     project::FrameEdit options;

@@ -19,6 +19,8 @@ int ParseDepth(const std::string& text);
 // Decimal seconds, as milliseconds; name is the option's, for the message.
 std::uint32_t ParseSecondsOption(const std::string& text, const std::string& name);
 project::FitMode ParseFit(const std::string& text);
+// --fps: 25, 29.97, 12.5 or 30000/1001; bad usage for anything else.
+project::FrameRate ParseRate(const std::string& text);
 bool ParseYesNo(const std::string& text, const std::string& name);
 // RRGGBB, six hex digits, with or without a leading "#".
 std::array<std::uint8_t, 3> ParseColour(const std::string& text);

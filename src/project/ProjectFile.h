@@ -82,7 +82,13 @@ struct ProjectHeader {
     LeUInt32 RateDenominator;                  // 0 = 1: FramesPerSecond is the whole rate
     std::array<std::uint8_t, 3> Background{};  // red, green, blue
     std::uint8_t SmoothScaling = 0;            // 0 = nearest neighbour, 1 = smooth
-    std::array<std::uint8_t, 13> Reserved{};
+    // What an added picture gets (project/PictureDefaults.h); zero in all of them adds pictures
+    // as a project without them always has: one frame, stretched, cut, still.
+    LeUInt32 DefaultDuration;        // milliseconds
+    std::uint8_t DefaultFit = 0;     // the Fit byte of a frame record
+    LeUInt32 DefaultCrossfade;       // milliseconds
+    std::uint8_t DefaultMotion = 0;  // 0 = none, 2 = automatic
+    std::array<std::uint8_t, 3> Reserved{};
 };
 static_assert(sizeof(ProjectHeader) == 360);
 static_assert(offsetof(ProjectHeader, AviFileName) == 8);
@@ -93,6 +99,10 @@ static_assert(offsetof(ProjectHeader, PlayAfterCreate) == 338);
 static_assert(offsetof(ProjectHeader, RateDenominator) == 339);
 static_assert(offsetof(ProjectHeader, Background) == 343);
 static_assert(offsetof(ProjectHeader, SmoothScaling) == 346);
+static_assert(offsetof(ProjectHeader, DefaultDuration) == 347);
+static_assert(offsetof(ProjectHeader, DefaultFit) == 351);
+static_assert(offsetof(ProjectHeader, DefaultCrossfade) == 352);
+static_assert(offsetof(ProjectHeader, DefaultMotion) == 356);
 
 struct FrameRecord {
     std::uint8_t Reserved1 = 0;
