@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <utility>
 
 #include "common/Error.h"
 
@@ -140,15 +141,17 @@ MusicFit FitPicturesToMusic(std::span<const FrameRecord> records, FrameRate rate
         high = low;
     }
     // Among the totals that end the video on the music's last frame, one all pictures share
-    // evenly, if the frame allows it.
+    // evenly if the frame allows it, and of those the one whose pictures end nearest to where the
+    // music does.
     std::optional<std::int64_t> chosen;
+    std::pair<bool, std::int64_t> best{};
     for (std::int64_t total = high; total < high + 2 * frameMilliseconds + count && excess(total) == 0; ++total) {
-        if (!chosen) {
+        const std::int64_t musicMilliseconds = SampleMilliseconds(PlacedEnd(fitted, rate, lengths));
+        const std::pair<bool, std::int64_t> score{!keepRatios && total % count != 0,
+                                                  std::abs(total - musicMilliseconds)};
+        if (!chosen || score < best) {
             chosen = total;
-        }
-        if (keepRatios || total % count == 0) {
-            chosen = total;
-            break;
+            best = score;
         }
     }
     if (!chosen || spread(*chosen) != Spread::Done) {

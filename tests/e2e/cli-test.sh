@@ -1078,6 +1078,49 @@ huge_project)
   expect_status 4 limited timeout --preserve-status -s TERM 3 "$cli" render p.AVIprj --quiet
   ;;
 
+slideshow_defaults)
+  # New slideshow's header, pictures added with its defaults (options winning), set --default-*,
+  # and fit-music ending the rendered video on its song's last frame.
+  pictures a.bmp:64x48:ff0000 b.bmp:48x64:00ff00 c.bmp:64x64:0000ff
+  ffmpeg -v error -f lavfi -i sine=f=330:d=7.3 -c:a flac song.flac
+  expect_status 0 "$cli" new s.AVIprj --slideshow --fps 30
+  [ "$(hex s.AVIprj 0 8)" = 8007000038040000 ] || fail "slideshow size $(hex s.AVIprj 0 8)"
+  [ "$(hex s.AVIprj 347 13)" = b80b000004f401000002000000 ] || fail "slideshow defaults $(hex s.AVIprj 347 13)"
+  json_holds s.AVIprj 'd["fps"] == "30" and d["destination"] == "'"$PWD"'/s.mp4"' \
+    'd["picture_defaults"] == {"duration": "3", "fit": "blur", "crossfade": "0.5", "motion": "auto"}'
+  "$cli" add s.AVIprj song.flac
+  "$cli" add s.AVIprj a.bmp
+  "$cli" add s.AVIprj --fit crop --duration 2 --motion none b.bmp
+  "$cli" info s.AVIprj >info.txt
+  expect_line info.txt "Added pictures: 3 s, blur, crossfade 0.5 s, motion auto"
+  expect_line info.txt $'0\tsound\t'"$PWD"/song.flac
+  expect_line info.txt $'1\tblur\t'"$PWD"$'/a.bmp\tduration 3 s\tcrossfade 0.5 s\tmotion auto'
+  expect_line info.txt $'2\tcrop\t'"$PWD"$'/b.bmp\tduration 2 s\tcrossfade 0.5 s'
+  expect_status 0 "$cli" set s.AVIprj --default-duration 0 --default-fit stretch --default-crossfade 0 --default-motion none
+  [ "$(hex s.AVIprj 347 13)" = 00000000000000000000000000 ] || fail "defaults cleared $(hex s.AVIprj 347 13)"
+  "$cli" add s.AVIprj c.bmp
+  expect_line <("$cli" info s.AVIprj) $'3\tstretch\t'"$PWD"/c.bmp
+  for bad in "--default-fit top-left" "--default-motion 0.5,0.5,1:0.5,0.5,2" "--default-duration -1"; do
+    # shellcheck disable=SC2086
+    expect_status 2 "$cli" set s.AVIprj $bad
+  done
+  expect_status 2 "$cli" new plain.AVIprj --size 720p
+  # Plain New is what it always was.
+  "$cli" new plain.AVIprj
+  [ "$(hex plain.AVIprj 347 13)" = 00000000000000000000000000 ] || fail "plain new has defaults"
+  # Three pictures to a 7.3 s song at 30 fps: 219 frames, the audio as long.
+  expect_status 0 "$cli" fit-music s.AVIprj
+  expect_line out.txt "The pictures now last 0:07.3 — 219 frames, as the music does."
+  "$cli" set s.AVIprj --size 64x36 >/dev/null
+  expect_status 0 "$cli" render s.AVIprj --quiet
+  [ "$(probe s.mp4 nb_read_frames)" = 219 ] || fail "video frames $(probe s.mp4 nb_read_frames)"
+  expect_status 0 "$cli" fit-music s.AVIprj --keep-ratios
+  expect_line <("$cli" info s.AVIprj) "Length: 0:07.3 — 219 frames"
+  "$cli" move s.AVIprj 0 3
+  expect_status 1 "$cli" fit-music s.AVIprj
+  grep -qF "never heard" err.txt || fail "music after the pictures: $(cat err.txt)"
+  ;;
+
 still_motion)
   # Moving pictures, a blurred fill and crossfades: a still of any frame equals that frame of a
   # lossless render, pixel for pixel; malformed motion is refused before anything changes.
