@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "avi/audio/AudioTrack.h"
+#include "avi/audio/SoundMix.h"
 #include "support/ByteWriter.h"
 #include "support/ExternalTools.h"
 #include "support/LimitedRun.h"
@@ -145,6 +146,66 @@ TEST(AudioTrack, PlacesSoundsInTurnAndFadesTheCutOne)
                 EXPECT_NEAR(Peak(left, block, block + 960), gain * kFull, kFull * 0.05 + 10) << block;
             }
         }
+    }
+}
+
+// The mix a player reads: the same samples in any pieces, after a seek back or forward as after
+// reading from the start, and the samples the render encodes (16-bit PCM) to the sample.
+TEST(SoundMix, PiecesAndSeeksGiveTheSamplesTheRenderEncodes)
+{
+    KINETAR_SKIP_WITHOUT(test::kFfmpeg);
+    TempDir dir;
+    const std::string one = Tone(dir, "one.wav", 1.0);
+    const std::string four = Tone(dir, "four.flac", 4.0);
+    const auto records = Records(3000, {{0, one}, {1, four}});
+    const auto cues = project::SoundCues(records, k25);
+    const auto pathOf = [&](std::int32_t record) {
+        return project::GetText(records[static_cast<std::size_t>(record)].PictureFileName);
+    };
+    const auto whole = [&] {
+        auto mix = SoundMix::Make(cues, pathOf, k25, 75);
+        std::vector<float> samples(static_cast<std::size_t>(mix->TotalSamples()) * 2);
+        EXPECT_EQ(mix->Read(samples.data(), mix->TotalSamples()), mix->TotalSamples());
+        return samples;
+    }();
+    ASSERT_EQ(whole.size(), 144'000U * 2);
+
+    struct Row {
+        const char* name;
+        std::vector<std::int64_t> seeks;  // each followed by reading 7,000 samples in odd pieces
+    };
+    const Row rows[] = {
+        {"from the start", {0}},
+        {"into the second sound", {60'000}},
+        {"into the fade, then back before it", {130'000, 20'000}},
+        {"forward past what was read", {10'000, 100'000}},
+        {"the last samples", {143'990}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto mix = SoundMix::Make(cues, pathOf, k25, 75);
+        for (const std::int64_t seek : row.seeks) {
+            mix->Seek(seek);
+            ASSERT_EQ(mix->Position(), seek);
+            std::int64_t at = seek;
+            for (const std::int64_t piece : {1, 999, 4000, 2000}) {
+                std::vector<float> samples(static_cast<std::size_t>(piece) * 2);
+                const std::int64_t read = mix->Read(samples.data(), piece);
+                ASSERT_EQ(read, std::min(piece, 144'000 - at));
+                for (std::int64_t i = 0; i < read * 2; ++i) {
+                    ASSERT_EQ(samples[static_cast<std::size_t>(i)], whole[static_cast<std::size_t>(at * 2 + i)])
+                        << "sample " << at + i / 2;
+                }
+                at += read;
+            }
+        }
+    }
+
+    auto track = AudioTrack::Make(records, k25, 75, AudioCodec::Pcm16);
+    const auto left = Render(*track);
+    ASSERT_EQ(left.size(), 144'000U);
+    for (std::size_t i = 0; i < left.size(); i += 97) {
+        EXPECT_NEAR(left[i], whole[2 * i] * 32767.0, 1.0) << i;
     }
 }
 
