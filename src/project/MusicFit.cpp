@@ -24,15 +24,16 @@ std::int64_t PlacedEnd(std::span<const FrameRecord> records, FrameRate rate,
                        const std::map<std::int32_t, std::int64_t>& lengths)
 {
     const std::int64_t videoFrames = VideoFrameCount(records, rate);
-    std::int64_t end = 0;
+    std::vector<SoundCue> heard;
+    std::vector<std::int64_t> heardLengths;
     for (const SoundCue& cue : SoundCues(records, rate)) {
-        const auto length = lengths.find(cue.Record);
-        if (cue.Frame >= videoFrames || length == lengths.end()) {
-            continue;
+        if (cue.Frame < videoFrames) {
+            heard.push_back(cue);
+            const auto length = lengths.find(cue.Record);
+            heardLengths.push_back(length == lengths.end() ? 0 : length->second);  // unreadable: left out
         }
-        end = std::max(SampleAtFrame(cue.Frame, rate), end) + length->second;
     }
-    return end;
+    return SoundStarts(heard, heardLengths, rate).back();
 }
 
 std::map<std::int32_t, std::int64_t> SoundLengths(std::span<const FrameRecord> records,

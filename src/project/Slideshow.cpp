@@ -370,10 +370,11 @@ TimelineSummary SummariseTimeline(const FrameRecordReader& records, FrameRate ra
         true);
 }
 
-std::string VideoLengthText(std::int64_t frames, FrameRate rate)
+namespace {
+
+// "2:05.3", "1:02:03.5".
+std::string TenthsText(std::uint64_t tenths)
 {
-    const auto tenths = static_cast<std::uint64_t>(RoundedQuotient(
-        Wide{static_cast<std::uint64_t>(frames)} * 10 * rate.Denominator, std::max<std::uint32_t>(rate.Numerator, 1)));
     const std::uint64_t seconds = tenths / 10;
     std::string text;
     const auto twoDigits = [](std::uint64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); };
@@ -382,8 +383,51 @@ std::string VideoLengthText(std::int64_t frames, FrameRate rate)
     } else {
         text = std::to_string(seconds / 60);
     }
-    text += ":" + twoDigits(seconds % 60) + "." + std::to_string(tenths % 10);
-    return text + " \u2014 " + WithThousands(frames) + (frames == 1 ? " frame" : " frames");
+    return text + ":" + twoDigits(seconds % 60) + "." + std::to_string(tenths % 10);
+}
+
+}  // namespace
+
+std::string FrameTimeText(std::int64_t frame, FrameRate rate)
+{
+    return TenthsText(static_cast<std::uint64_t>(
+        RoundedQuotient(Wide{static_cast<std::uint64_t>(std::max<std::int64_t>(frame, 0))} * 10 * rate.Denominator,
+                        std::max<std::uint32_t>(rate.Numerator, 1))));
+}
+
+std::string SampleTimeText(std::int64_t sample)
+{
+    return TenthsText(static_cast<std::uint64_t>(
+        RoundedQuotient(Wide{static_cast<std::uint64_t>(std::max<std::int64_t>(sample, 0))} * 10, kSoundSampleRate)));
+}
+
+std::string VideoLengthText(std::int64_t frames, FrameRate rate)
+{
+    return FrameTimeText(frames, rate) + " \u2014 " + WithThousands(frames) + (frames == 1 ? " frame" : " frames");
+}
+
+std::string PictureTimingText(std::int64_t startFrame, std::uint32_t durationMilliseconds,
+                              std::uint32_t crossfadeMilliseconds, FrameRate rate)
+{
+    std::string text =
+        FrameTimeText(startFrame, rate) + " \u00b7 " +
+        (durationMilliseconds == 0 ? std::string("1 frame") : FormatSeconds(durationMilliseconds) + " s");
+    if (crossfadeMilliseconds != 0) {
+        text += " \u00b7 \u2194 " + FormatSeconds(crossfadeMilliseconds) + " s";
+    }
+    return text;
+}
+
+std::string SoundTimingText(std::int64_t startSample, std::optional<std::int64_t> lengthSamples, bool heard)
+{
+    if (!heard) {
+        return "not heard";
+    }
+    std::string text = "\u25b6 " + SampleTimeText(startSample);
+    if (lengthSamples) {
+        text += " \u00b7 " + SampleTimeText(*lengthSamples);
+    }
+    return text;
 }
 
 std::int64_t SampleAtFrame(std::int64_t frame, FrameRate rate)

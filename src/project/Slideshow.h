@@ -115,5 +115,18 @@ std::vector<std::int64_t> SoundStarts(std::span<const SoundCue> cues, std::span<
 // "2:05.3 — 3,133 frames": the video's length in minutes, seconds and tenths (hours in front when
 // it has any) and its frames.
 std::string VideoLengthText(std::int64_t frames, FrameRate rate);
+// "2:05.3": the time at which a frame starts (or a length in frames), as VideoLengthText gives it.
+std::string FrameTimeText(std::int64_t frame, FrameRate rate);
+// A sample as a time in the same form.
+std::string SampleTimeText(std::int64_t sample);
+
+// What the frame list says of a picture's timing: when it appears and how long it shows, and its
+// crossfade: "0:03.0 · 3 s", "0:03.1 · 1 frame", "0:06.0 · 3 s · ↔ 0.5 s".
+std::string PictureTimingText(std::int64_t startFrame, std::uint32_t durationMilliseconds,
+                              std::uint32_t crossfadeMilliseconds, FrameRate rate);
+// What it says of a sound: from when it plays and for how long, "▶ 0:03.0 · 2:10.0", or that it
+// is never heard (cued at the video's end, after the last picture); its length unknown (not read
+// yet, or unreadable) leaves it out.
+std::string SoundTimingText(std::int64_t startSample, std::optional<std::int64_t> lengthSamples, bool heard);
 
 }  // namespace kinetar::project

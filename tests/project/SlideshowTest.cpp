@@ -205,3 +205,36 @@ TEST(FitMode, AFitByteThisProgramDoesNotKnowFollowsTheStretchByte)
 
 }  // namespace
 }  // namespace kinetar::project
+
+namespace kinetar::project {
+namespace {
+
+// The frame list's timing texts for (start, duration, crossfade, rate) rows.
+TEST(TimingText, PicturesAndSoundsSayWhenAndHowLong)
+{
+    struct Row {
+        std::int64_t start;
+        std::uint32_t duration, crossfade;
+        FrameRate rate;
+        const char* text;
+    };
+    const Row rows[] = {
+        {75, 3000, 0, {25, 1}, "0:03.0 \u00b7 3 s"},
+        {0, 0, 0, {8, 1}, "0:00.0 \u00b7 1 frame"},
+        {150, 3000, 500, {25, 1}, "0:06.0 \u00b7 3 s \u00b7 \u2194 0.5 s"},
+        {90, 2002, 0, {30000, 1001}, "0:03.0 \u00b7 2.002 s"},
+        {1799, 1000, 250, {30000, 1001}, "1:00.0 \u00b7 1 s \u00b7 \u2194 0.25 s"},
+        {90'000, 4000, 0, {25, 1}, "1:00:00.0 \u00b7 4 s"},
+        {3, 0, 0, {25, 1}, "0:00.1 \u00b7 1 frame"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(PictureTimingText(row.start, row.duration, row.crossfade, row.rate), row.text);
+    }
+    EXPECT_EQ(SoundTimingText(144'000, 6'240'000, true), "\u25b6 0:03.0 \u00b7 2:10.0");
+    EXPECT_EQ(SoundTimingText(0, std::nullopt, true), "\u25b6 0:00.0");
+    EXPECT_EQ(SoundTimingText(480'000, 6'240'000, false), "not heard");
+    EXPECT_EQ(VideoLengthText(3133, {25, 1}), "2:05.3 \u2014 3,133 frames");
+}
+
+}  // namespace
+}  // namespace kinetar::project
