@@ -62,14 +62,15 @@ PictureDefaults SlideshowDefaults()
     return {.Duration = 3000, .Fit = FitMode::Blur, .Crossfade = 500, .Motion = MotionKind::Automatic};
 }
 
-ProjectHeader NewSlideshowHeader()
+ProjectHeader NewSlideshowHeader(const SlideshowSettings& settings)
 {
     ProjectHeader header = NewProjectHeader();
-    header.Width = 1920;
-    header.Height = 1080;
-    SetFrameRate(header, {25, 1});
+    header.Width = settings.Width;
+    header.Height = settings.Height;
+    SetFrameRate(header, settings.Rate);
+    header.Background = settings.Background;
     header.SmoothScaling = 1;
-    SetPictureDefaults(header, SlideshowDefaults());
+    SetPictureDefaults(header, settings.Defaults);
     return header;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -31,8 +32,16 @@ FrameEdit WithDefaults(const FrameEdit& given, const PictureDefaults& defaults);
 // The defaults of a new slideshow: three seconds a picture, letterboxed over a blurred copy of
 // itself, half a second of crossfade, automatic motion.
 PictureDefaults SlideshowDefaults();
-// A new slideshow's header: the New command's, at 1920x1080 and 25 frames per second, smooth
-// scaling, with SlideshowDefaults().
-ProjectHeader NewSlideshowHeader();
+// What a new slideshow is made with; the defaults are 1920x1080 at 25 frames per second on black,
+// with SlideshowDefaults().
+struct SlideshowSettings {
+    std::int32_t Width = 1920;
+    std::int32_t Height = 1080;
+    FrameRate Rate{25, 1};
+    std::array<std::uint8_t, 3> Background{};  // red, green, blue
+    PictureDefaults Defaults = SlideshowDefaults();
+};
+// A new slideshow's header: the New command's with these settings and smooth scaling.
+ProjectHeader NewSlideshowHeader(const SlideshowSettings& settings = {});
 
 }  // namespace kinetar::project

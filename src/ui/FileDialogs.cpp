@@ -93,6 +93,10 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogSetup& setup)
 void SharedFileDialog::PrepareFileDialog(int mode)
 {
     const QPair<QString, QString> allFiles{QStringLiteral("All files (*.*)"), QStringLiteral("*.*")};
+    // Sound files are told by their content; the names are only what the dialog shows.
+    const QPair<QString, QString> soundFiles{
+        QStringLiteral("Sound files (*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV)"),
+        QStringLiteral("*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV")};
     switch (mode) {
     case kProjectMode:
         OpenDialog.Title = QStringLiteral("Select project...");
@@ -116,11 +120,18 @@ void SharedFileDialog::PrepareFileDialog(int mode)
             {QStringLiteral("HEIF files (*.HEIC;*.HEIF;*.AVIF)"), QStringLiteral("*.HEIC;*.HEIF;*.AVIF")},
             {QStringLiteral("Graphics files "),
              QStringLiteral("*.BMP;*.PCX;*.TGA;*.GIF;*.JPG;*.JPEG;*.PNG;*.WEBP;*.HEIC;*.HEIF;*.AVIF")},
-            // Sound files are told by their content; the names are only what the dialog shows.
-            {QStringLiteral("Sound files (*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV)"),
-             QStringLiteral("*.MP3;*.M4A;*.AAC;*.OGG;*.OPUS;*.FLAC;*.WAV")},
+            soundFiles,
             allFiles};
         OpenDialog.FilterIndex = 9;
+        OpenDialog.DefaultExtension.clear();
+        OpenDialog.AllowMultiSelect = true;
+        OpenDialog.FileMustExist = true;
+        OpenDialog.HideReadOnly = false;
+        break;
+    case kMusicMode:
+        OpenDialog.Title = QStringLiteral("Select music...");
+        OpenDialog.Filters = {soundFiles, allFiles};
+        OpenDialog.FilterIndex = 1;
         OpenDialog.DefaultExtension.clear();
         OpenDialog.AllowMultiSelect = true;
         OpenDialog.FileMustExist = true;

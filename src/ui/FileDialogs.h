@@ -43,7 +43,7 @@ QStringList ShowFileDialog(QWidget* parent, const FileDialogSetup& setup);
 // Whether a file name matches a pattern list ("*.BMP;*.PCX"), in any letter case.
 bool MatchesPatterns(const QString& fileName, const QString& patterns);
 
-enum FileDialogMode { kProjectMode = 0, kPicturesMode = 1, kAviFileMode = 2 };
+enum FileDialogMode { kProjectMode = 0, kPicturesMode = 1, kAviFileMode = 2, kMusicMode = 3 };
 
 // The holder of the open-file dialog that the whole program shares: made at start-up and handed to
 // every window that uses it.
@@ -51,7 +51,7 @@ class SharedFileDialog {
 public:
     FileDialogSetup OpenDialog;
 
-    // Sets the shared dialog up for one of the three modes; any other mode leaves it as it is. The
+    // Sets the shared dialog up for one of the four modes; any other mode leaves it as it is. The
     // file chosen last is preselected only when the mode's first filter takes it (a project is no
     // picture); otherwise the dialog opens in its folder with nothing selected.
     void PrepareFileDialog(int mode);
