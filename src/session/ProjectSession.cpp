@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QUndoCommand>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -17,6 +16,7 @@
 #include "common/Error.h"
 #include "common/WriteAll.h"
 #include "project/FrameEdits.h"
+#include "project/RecordPaths.h"
 #include "session/FileAccess.h"
 #include "session/PathText.h"
 
@@ -56,6 +56,19 @@ int PlaceAfterMove(const std::vector<int>& moved, int place, int row)
     return left < place ? left : left + static_cast<int>(moved.size());
 }
 
+// The texts that lines keep, each at the row `newRow` gives its line (-1: the line is gone).
+template <typename NewRow>
+QMap<int, QString> MoveKeptTexts(const QMap<int, QString>& texts, NewRow newRow)
+{
+    QMap<int, QString> moved;
+    for (auto line = texts.cbegin(); line != texts.cend(); ++line) {
+        if (const int row = newRow(line.key()); row >= 0) {
+            moved.insert(row, line.value());
+        }
+    }
+    return moved;
+}
+
 // The records' bytes from `first` on (to the end), whose change an append is.
 std::int64_t RecordsFrom(int first)
 {
@@ -81,7 +94,7 @@ QString LineText(const QString& path, bool sound)
 
 ProjectSession::ProjectSession(QObject* parent) : QObject(parent)
 {
-    connect(&m_history, &QUndoStack::cleanChanged, this, [this](bool clean) { emit ModifiedChanged(!clean); });
+    connect(&m_history, &UndoHistory::CleanChanged, this, [this](bool clean) { emit ModifiedChanged(!clean); });
 }
 
 ProjectSession::~ProjectSession()
@@ -94,24 +107,20 @@ ProjectSession::~ProjectSession()
 
 void ProjectSession::SetProjectPath(const QString& path)
 {
-    QString absolute;
-    if (!path.isEmpty()) {
-        const qsizetype slash = path.lastIndexOf(u'/');
-        const QString folder = path.left(slash + 1);
-        if (QDir::setCurrent(folder) || folder.isEmpty()) {
-            absolute = QDir::currentPath();
-            if (!absolute.endsWith(u'/')) {
-                absolute += u'/';
-            }
-            absolute += path.mid(slash + 1);
-        } else {
-            // A folder that cannot be entered stays in the path, so the project is never looked for
-            // or written anywhere else.
-            absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-        }
-    }
-    m_projectPath = absolute;
+    // The process's current folder stays as it is: relative record paths are resolved against the
+    // project's folder wherever a file is read (FileOf, RecordsWithAbsolutePaths).
+    m_projectPath = path.isEmpty() ? QString() : QDir::cleanPath(QDir::current().absoluteFilePath(path));
     emit ProjectPathChanged();
+}
+
+std::string ProjectSession::ProjectFolder() const
+{
+    return m_projectPath.isEmpty() ? std::string() : project::ProjectFolder(ToNativePath(m_projectPath));
+}
+
+QString ProjectSession::FileOf(const QString& recordPath) const
+{
+    return FromNativePath(project::ResolveRecordPath(ToNativePath(recordPath), ProjectFolder()));
 }
 
 void ProjectSession::OpenWorkingCopy(const std::string& recovered)
@@ -127,10 +136,10 @@ void ProjectSession::OpenWorkingCopy(const std::string& recovered)
     }
     Refill();
     m_selection = {};
-    m_history.clear();
+    m_history.Clear();
     if (!recovered.empty()) {
         // Unsaved changes of an earlier run: nothing in this history leads back to the saved file.
-        m_history.resetClean();
+        m_history.ResetClean();
     }
     emit FramesReset();
     emit SelectionChanged();
@@ -142,7 +151,7 @@ void ProjectSession::Save()
     if (IsOpen()) {
         project::CopyProjectFile(m_workingCopyPath, ToNativePath(m_projectPath));
     }
-    m_history.setClean();
+    m_history.SetClean();
 }
 
 void ProjectSession::Close()
@@ -155,7 +164,7 @@ void ProjectSession::Close()
     Refill();
     m_selection = {};
     m_settingsBefore.reset();
-    m_history.clear();
+    m_history.Clear();
     SetProjectPath({});
     emit FramesReset();
     emit SelectionChanged();
@@ -231,8 +240,7 @@ void ProjectSession::Refill()
 }
 
 template <typename Change>
-void ProjectSession::Record(const QString& text, bool stepWhenUnchanged, const std::vector<Region>& regions,
-                            Change change)
+void ProjectSession::Record(bool stepWhenUnchanged, const std::vector<Region>& regions, Change change)
 {
     const Snapshot before = Take();
     std::vector<FileRegion> regionsBefore;
@@ -251,7 +259,7 @@ void ProjectSession::Record(const QString& text, bool stepWhenUnchanged, const s
             piece.SizeAfter = after.FileSize;
             written.Pieces.push_back(std::move(piece));
         }
-        Push(text, stepWhenUnchanged, std::move(written), before);
+        Push(stepWhenUnchanged, std::move(written), before);
     };
     try {
         change();
@@ -268,7 +276,7 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
         return;
     }
     const int first = m_lines.Count;
-    Record(QStringLiteral("Add pictures"), false, {{RecordsFrom(first), -1}}, [&] {
+    Record(false, {{RecordsFrom(first), -1}}, [&] {
         std::vector<project::FrameRecord> records;
         records.reserve(picturePaths.size());
         for (const auto& path : picturePaths) {
@@ -308,20 +316,17 @@ void ProjectSession::RemoveFrames(const QList<int>& rows)
         // Written beside the working copy and renamed over it: a failure leaves it whole.
         ApplySplice(m_workingCopyPath, m_lines.Count, splice);
     } catch (...) {
-        Push(QStringLiteral("Remove items"), true, {}, before);
+        Push(true, {}, before);
         throw;
     }
     m_records.Forget();
-    QMap<int, QString> kept;
-    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
-        if (!std::binary_search(removed.begin(), removed.end(), line.key())) {
-            kept.insert(line.key() - CountBelow(removed, line.key()), line.value());
-        }
-    }
-    m_lines = {m_lines.Count - static_cast<int>(removed.size()), kept};
+    const auto rowAfter = [&removed](int row) {
+        return std::binary_search(removed.begin(), removed.end(), row) ? -1 : row - CountBelow(removed, row);
+    };
+    m_lines = {m_lines.Count - static_cast<int>(removed.size()), MoveKeptTexts(m_lines.KeptTexts, rowAfter)};
     emit FramesRemoved(QList<int>(removed.begin(), removed.end()));
     PlaceSelection({}, true);
-    Push(QStringLiteral("Remove items"), true, {{}, std::move(splice)}, before);
+    Push(true, {{}, std::move(splice)}, before);
 }
 
 bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
@@ -352,15 +357,11 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
         splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
         ApplySplice(m_workingCopyPath, count, splice);
     } catch (...) {
-        Push(QStringLiteral("Move"), true, {}, before);
+        Push(true, {}, before);
         throw;
     }
     m_records.Forget();
-    QMap<int, QString> kept;
-    for (auto line = m_lines.KeptTexts.cbegin(); line != m_lines.KeptTexts.cend(); ++line) {
-        kept.insert(PlaceAfterMove(moved, place, line.key()), line.value());
-    }
-    m_lines.KeptTexts = kept;
+    m_lines.KeptTexts = MoveKeptTexts(m_lines.KeptTexts, [&](int row) { return PlaceAfterMove(moved, place, row); });
     const int first = std::min(moved.front(), place);
     const int last = std::max(moved.back(), place + static_cast<int>(moved.size()) - 1);
     emit FramesMoved(first, last);
@@ -373,7 +374,7 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
     selection.Current = current >= 0 && current < count ? PlaceAfterMove(moved, place, current) : -1;
     // The details keep showing the same frames, so they are not filled again.
     PlaceSelection(selection, false);
-    Push(QStringLiteral("Move"), true, {{}, std::move(splice)}, before);
+    Push(true, {{}, std::move(splice)}, before);
     return true;
 }
 
@@ -390,7 +391,7 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
         regions.push_back({RecordsFrom(sorted[i]), static_cast<std::int64_t>(end - i) * project::kFrameRecordSize});
         i = end;
     }
-    Record(QStringLiteral("Save changes"), true, regions, [&] {
+    Record(true, regions, [&] {
         for (const int row : rows) {
             project::FrameRecord record{};
             project::ReadFrameRecord(m_workingCopyPath, row, record);
@@ -406,7 +407,7 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
                 project::SetText(record.PictureFileName, *edit.Name);
             }
             // A sound among the frames takes its new name only: it has no fit or time.
-            project::ApplyFrameEdit(record, {edit.Stretch, edit.Fit, edit.Duration, edit.Crossfade, edit.Motion});
+            project::ApplyFrameEdit(record, edit.Frame);
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }
         m_records.Forget();
@@ -424,7 +425,7 @@ bool ProjectSession::WriteHeader(const project::ProjectHeader& header)
     if (m_settingsBefore) {
         write();
     } else {
-        Record(QStringLiteral("Video settings"), true, {{0, project::kHeaderSize}}, write);
+        Record(true, {{0, project::kHeaderSize}}, write);
     }
     return written;
 }

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QUndoStack>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "project/Slideshow.h"
 #include "session/RecordCache.h"
 #include "session/RecordSplice.h"
+#include "session/UndoHistory.h"
 
 namespace kinetar::session {
 
@@ -37,15 +37,11 @@ struct FrameLines {
     bool operator==(const FrameLines&) const = default;
 };
 
-// What saving the details writes into each selected frame; nullopt keeps each frame's own value.
+// What saving the details writes into each selected frame: the file's name, and the frame's
+// settings as the core edits them; nullopt keeps each frame's own value.
 struct DetailsEdit {
     std::optional<std::string> Name;
-    std::optional<std::uint8_t> Stretch;
-    // Also sets the stretch byte, as readers that know only that byte should draw the frame.
-    std::optional<project::FitMode> Fit;
-    std::optional<std::uint32_t> Duration;   // milliseconds
-    std::optional<std::uint32_t> Crossfade;  // milliseconds
-    project::MotionEdit Motion;
+    project::FrameEdit Frame;
 };
 
 // Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.
@@ -84,18 +80,18 @@ public:
     const QString& ProjectPath() const { return m_projectPath; }
     const std::string& WorkingCopyPath() const { return m_workingCopyPath; }
     // The working copy differs from the project file: the history is away from where it was saved.
-    bool Modified() const { return !m_history.isClean(); }
+    bool Modified() const { return !m_history.IsClean(); }
     // The lines, one per frame record of the working copy.
     int LineCount() const { return m_lines.Count; }
     // A line's text: the file-name part of its record's picture as it was when the line was made.
     QString LineTextAt(int row) const;
-    // The line's record's picture path now, and whether it names a sound.
-    QString PictureAt(int row) const { return m_records.At(row).Picture; }
+    // The file the line's record names now, and whether it is a sound.
+    QString FileAt(int row) const { return FileOf(m_records.At(row).Picture); }
     bool SoundAt(int row) const { return m_records.At(row).Sound; }
     // How many records are held in memory for the lines: a few pages, whatever the file's size.
     std::size_t RecordsHeld() const { return m_records.Size(); }
     const FrameSelection& Selection() const { return m_selection; }
-    QUndoStack& History() { return m_history; }
+    UndoHistory& History() { return m_history; }
 
     // What the windows read of the project, all through here: the header (a blank one while no
     // project is open), the records of the given rows (ascending; rows past the end are left out)
@@ -108,9 +104,13 @@ public:
     bool Generating() const { return m_generating; }
     void SetGenerating(bool on);
 
-    // Makes the path absolute (the process's current folder becomes the project's folder) and stores
-    // it as the project path; empty: no project.
+    // Makes the path absolute and stores it as the project path; empty: no project.
     void SetProjectPath(const QString& path);
+    // The project file's folder; empty while no project is open.
+    std::string ProjectFolder() const;
+    // The file a record's path names: a relative path is the project folder's, whichever folder the
+    // program was started in.
+    QString FileOf(const QString& recordPath) const;
     // Copies the project at the project path into a new working copy and reads its lines. Raises an
     // Error, and leaves no project open, when the copy cannot be made or the project is no regular
     // file. `recovered`: the working copy an earlier run left, copied instead and marked modified.
@@ -190,8 +190,8 @@ private:
     // Runs an edit that writes only within the regions and records the step from their bytes before
     // and after it; rethrows its failure.
     template <typename Change>
-    void Record(const QString& text, bool stepWhenUnchanged, const std::vector<Region>& regions, Change change);
-    void Push(const QString& text, bool stepWhenUnchanged, RecordsChange change, const Snapshot& before);
+    void Record(bool stepWhenUnchanged, const std::vector<Region>& regions, Change change);
+    void Push(bool stepWhenUnchanged, RecordsChange change, const Snapshot& before);
     void PlaceSelection(const FrameSelection& selection, bool announce);
 
     QString m_projectPath;
@@ -200,7 +200,7 @@ private:
     FrameSelection m_selection;
     bool m_pending = false;
     bool m_generating = false;
-    QUndoStack m_history;
+    UndoHistory m_history;
     std::optional<SettingsBefore> m_settingsBefore;
     mutable RecordCache m_records;
 };

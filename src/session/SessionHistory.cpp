@@ -1,5 +1,5 @@
-#include <QUndoCommand>
 #include <algorithm>
+#include <memory>
 
 #include "session/ProjectSession.h"
 
@@ -11,34 +11,21 @@ namespace kinetar::session {
 namespace {
 
 // One step of the history: the working copy's bytes, the lines and the selection on both sides.
-// The edit itself has been made when the step is pushed, so its first redo does nothing.
-class SessionStep : public QUndoCommand {
+class SessionStep : public UndoStep {
 public:
-    SessionStep(ProjectSession& session, const QString& text, RecordsChange change, ProjectSession::Snapshot before,
+    SessionStep(ProjectSession& session, RecordsChange change, ProjectSession::Snapshot before,
                 ProjectSession::Snapshot after)
-        : QUndoCommand(text),
-          m_session(session),
-          m_change(std::move(change)),
-          m_before(std::move(before)),
-          m_after(std::move(after))
+        : m_session(session), m_change(std::move(change)), m_before(std::move(before)), m_after(std::move(after))
     {
     }
 
-    void undo() override { m_session.Restore(m_change, false, m_before); }
-    void redo() override
-    {
-        if (m_made) {
-            m_made = false;
-            return;
-        }
-        m_session.Restore(m_change, true, m_after);
-    }
+    void Undo() override { m_session.Restore(m_change, false, m_before); }
+    void Redo() override { m_session.Restore(m_change, true, m_after); }
 
 private:
     ProjectSession& m_session;
     RecordsChange m_change;
     ProjectSession::Snapshot m_before, m_after;
-    bool m_made = true;
 };
 
 }  // namespace
@@ -72,13 +59,13 @@ ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vect
     return change;
 }
 
-void ProjectSession::Push(const QString& text, bool stepWhenUnchanged, RecordsChange change, const Snapshot& before)
+void ProjectSession::Push(bool stepWhenUnchanged, RecordsChange change, const Snapshot& before)
 {
     Snapshot after = Take();
     if (change.Empty() && before.Lines == after.Lines && !stepWhenUnchanged) {
         return;
     }
-    m_history.push(new SessionStep(*this, text, std::move(change), before, std::move(after)));
+    m_history.Push(std::make_unique<SessionStep>(*this, std::move(change), before, std::move(after)));
 }
 
 void ProjectSession::BeginSettingsEdit()
@@ -98,7 +85,7 @@ void ProjectSession::EndSettingsEdit(bool changed)
     ByteChange piece = DifferenceOf(before.Header.Bytes, after.Bytes);
     piece.SizeBefore = before.Header.FileSize;
     piece.SizeAfter = after.FileSize;
-    Push(QStringLiteral("Video settings"), changed, {{std::move(piece)}, {}}, before.Side);
+    Push(changed, {{std::move(piece)}, {}}, before.Side);
 }
 
 void ProjectSession::Restore(const RecordsChange& change, bool after, const Snapshot& side)

@@ -356,7 +356,7 @@ void FrameDetails::SetEditingMode(bool on)
 void FrameDetails::OnNameEdited()
 {
     SetEditingMode(true);
-    if (!m_fillingPanel && IsExistingFile(m_nameField->text())) {
+    if (!m_fillingPanel && IsExistingFile(m_session.FileOf(m_nameField->text()))) {
         RefreshPreview();
     }
 }
@@ -431,7 +431,7 @@ void FrameDetails::OnBrowseClicked()
     SharedFileDialog& dialogs = *m_services.SharedDialog;
     dialogs.PrepareFileDialog(kPicturesMode);
     dialogs.OpenDialog.AllowMultiSelect = false;
-    dialogs.OpenDialog.FileName = m_nameField->text();
+    dialogs.OpenDialog.FileName = m_session.FileOf(m_nameField->text());
     if (m_services.RunSharedDialog(window())) {
         m_nameField->setText(dialogs.OpenDialog.FileName);
     }
@@ -461,7 +461,7 @@ void FrameDetails::OnSaveChangesClicked()
         return;
     }
     session::DetailsEdit edit;
-    if (!ReadSeconds(m_durationField, edit.Duration) || !ReadSeconds(m_crossfadeField, edit.Crossfade)) {
+    if (!ReadSeconds(m_durationField, edit.Frame.Duration) || !ReadSeconds(m_crossfadeField, edit.Frame.Crossfade)) {
         return;
     }
     if (!keepNames) {
@@ -469,17 +469,17 @@ void FrameDetails::OnSaveChangesClicked()
     }
     if (m_soundSelected) {
         // The picture's fields are off: a sound record keeps its other bytes as they are.
-        m_session.SaveDetails(selected, {edit.Name, {}, {}, {}, {}, {}});
+        m_session.SaveDetails(selected, {edit.Name, {}});
         SetEditingMode(false);
         RefreshPreview();
         return;
     }
     const Qt::CheckState stretch = m_stretchBox->checkState();
     if (stretch != Qt::PartiallyChecked) {
-        edit.Stretch = stretch == Qt::Checked ? 1 : 0;
+        edit.Frame.Stretch = stretch == Qt::Checked ? 1 : 0;
     }
-    edit.Fit = ChosenFit();
-    edit.Motion = m_motion->Edit();
+    edit.Frame.Fit = ChosenFit();
+    edit.Frame.Motion = m_motion->Edit();
     m_session.SaveDetails(selected, edit);
     SetEditingMode(false);
     RefreshPreview();

@@ -53,7 +53,7 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return m_session.LineTextAt(index.row());
     case ThumbnailDelegate::kPathRole:
-        return m_session.PictureAt(index.row());
+        return m_session.FileAt(index.row());
     case ThumbnailDelegate::kSoundRole:
         return m_session.SoundAt(index.row());
     default:

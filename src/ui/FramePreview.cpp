@@ -50,7 +50,8 @@ void FrameDetails::RefreshPreview()
         ShowPlaceholder("MULTYSELECT");
         return;
     }
-    if (!IsExistingFile(text)) {
+    const QString named = m_session.FileOf(text);
+    if (!IsExistingFile(named)) {
         ShowPlaceholder("FILENOTFOUND");
         return;
     }
@@ -59,10 +60,10 @@ void FrameDetails::RefreshPreview()
         m_sizeCaption->setText(QStringLiteral("Sound:"));
         m_sizeLabel->setText(QStringLiteral("\u2026"));
         ShowImage(SoundNotePixmap(QSize(ThumbnailCache::kWidth, ThumbnailCache::kHeight) * 2).toImage());
-        m_soundRequest = m_soundProbe.Measure({text});
+        m_soundRequest = m_soundProbe.Measure({named});
         return;
     }
-    const std::string path = ToNativePath(text);
+    const std::string path = ToNativePath(named);
     // As the video shows it: what is transparent shows the background colour.
     pictures::PictureRequest request;
     const project::ProjectHeader header = m_session.Header();

@@ -129,9 +129,15 @@ void MainWindow::ConnectSession()
          {&session::ProjectSession::PendingChangesChanged, &session::ProjectSession::GeneratingChanged}) {
         connect(&m_session, signal, this, &MainWindow::UpdateCommands);
     }
-    connect(&m_session.History(), &QUndoStack::canUndoChanged, this, &MainWindow::UpdateCommands);
-    connect(&m_session.History(), &QUndoStack::canRedoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session.History(), &session::UndoHistory::CanUndoChanged, this, &MainWindow::UpdateCommands);
+    connect(&m_session.History(), &session::UndoHistory::CanRedoChanged, this, &MainWindow::UpdateCommands);
     connect(&m_session, &session::ProjectSession::ModifiedChanged, this, &MainWindow::ShowModified);
+    // Minimised during a run, the window comes back when the run ends, before its final message.
+    connect(&m_session, &session::ProjectSession::GeneratingChanged, this, [this](bool on) {
+        if (!on) {
+            ShowRestored();
+        }
+    });
 }
 
 void MainWindow::RestoreWindowState()
@@ -206,17 +212,24 @@ void MainWindow::OnGenerateTriggered()
         ReturnFromSettings();
     });
     VideoSettingsWindow window(m_session, m_services, this);
+    connect(&window, &VideoSettingsWindow::MinimizeRequested, this, &QWidget::showMinimized);
     window.exec();
     changed = window.SettingsChanged();
+}
+
+void MainWindow::ShowRestored()
+{
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+    }
 }
 
 void MainWindow::ReturnFromSettings()
 {
     // A window manager may leave no window active once the dialog is gone; the user goes on in the
     // list.
-    if (isMinimized()) {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    }
+    ShowRestored();
     raise();
     activateWindow();
     if (m_frameList->isEnabled()) {

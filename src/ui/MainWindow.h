@@ -42,8 +42,8 @@ public:
     const std::string& WorkingCopyPath() const { return m_session.WorkingCopyPath(); }
     bool ProjectModified() const { return m_session.Modified(); }
 
-    // Makes the path absolute (the process's current folder becomes the project's folder), stores it
-    // as the project path and enables the commands that need a project.
+    // Makes the path absolute, stores it as the project path and enables the commands that need a
+    // project.
     void SetProjectPath(const QString& path);
     // Copies the project (or `recovered`, the working copy of a run that ended without closing it)
     // into a new working copy and fills the frame list from it. A project that cannot be copied is
@@ -105,6 +105,8 @@ private:
     void ShowThumbnails(bool shown);
     // After a run: the window in front, the keyboard on the list.
     void ReturnFromSettings();
+    // Back from the task bar when it was minimised.
+    void ShowRestored();
 
     // Closes the open project, asking to save a modified one; false when a save that was asked for
     // failed, so nothing is lost and the caller stops.

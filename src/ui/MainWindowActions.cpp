@@ -64,9 +64,9 @@ void MainWindow::CreateActions()
          "Remove selected items", none, Place::Items, false, "tl_Polozka_Remove", false,
          [this] { m_frameList->RemoveSelected(); }},
         {&MainWindow::m_undoAction, "menu_Zpet", "&Undo", "edit-undo", "Undo the last change", QKeySequence::Undo,
-         Place::Edit, false, "tl_Zpet", true, [this] { m_session.History().undo(); }},
+         Place::Edit, false, "tl_Zpet", true, [this] { m_session.History().Undo(); }},
         {&MainWindow::m_redoAction, "menu_Znovu", "&Redo", "edit-redo", "Redo the change undone last",
-         QKeySequence::Redo, Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().redo(); }},
+         QKeySequence::Redo, Place::Edit, false, "tl_Znovu", false, [this] { m_session.History().Redo(); }},
         {&MainWindow::m_thumbnailsAction, "menu_Nahledy", "&Thumbnails", "",
          "Show a small picture before each frame's name", none, Place::View, false, nullptr, false,
          [this] { ShowThumbnails(m_thumbnailsAction->isChecked()); }, true},
@@ -174,7 +174,7 @@ void MainWindow::UpdateCommands()
     // Pending edits in the details lock everything that could change the selection or the project.
     const bool idle = !m_session.PendingChanges() && !generating;
     const qsizetype selected = m_session.Selection().Rows.size();
-    const QUndoStack& history = m_session.History();
+    const session::UndoHistory& history = m_session.History();
     const std::pair<QAction*, bool> states[] = {
         {m_newAction, idle},
         {m_openAction, idle},
@@ -187,8 +187,8 @@ void MainWindow::UpdateCommands()
         {m_removeAction, open && idle && selected >= 1},
         {m_moveUpAction, open && idle && selected == 1},
         {m_moveDownAction, open && idle && selected == 1},
-        {m_undoAction, idle && history.canUndo()},
-        {m_redoAction, idle && history.canRedo()},
+        {m_undoAction, idle && history.CanUndo()},
+        {m_redoAction, idle && history.CanRedo()},
     };
     for (const auto& [action, enabled] : states) {
         action->setEnabled(enabled);

@@ -12,6 +12,7 @@
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/writer/Container.h"
+#include "project/RecordPaths.h"
 #include "session/ProjectSession.h"
 #include "ui/CommandGuard.h"
 #include "ui/QtConvert.h"
@@ -109,11 +110,10 @@ void VideoSettingsWindow::OnGenerateClicked()
         ShowUncaughtError(m_services.Ask, this, error);
         m_cancelRequested = true;
     }
+    // Minimised during the run: back before the final message (the main window comes back as the
+    // session stops generating).
     EndGenerating();
-    // Minimised during the run: back before the final message.
-    if (QWidget* owner = OwnerWindow(); owner->isMinimized()) {
-        owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
-        owner->show();
+    if (isMinimized()) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
         show();
     }
@@ -132,6 +132,13 @@ void VideoSettingsWindow::OnGenerateClicked()
 
 void VideoSettingsWindow::RunEngine(project::ProjectHeader& header)
 {
+    // The engine is given the project folder's files by absolute paths, the pictures and sounds the
+    // records name relatively and the destination alike, wherever the program was started; the
+    // header keeps the destination as it was typed.
+    const project::RecordsWithAbsolutePaths records(m_session.WorkingCopyPath(), m_session.ProjectFolder());
+    project::ProjectHeader runHeader = header;
+    project::SetText(runHeader.AviFileName,
+                     ToNativePath(m_session.FileOf(FromNativePath(project::GetText(header.AviFileName)))));
     // What opening proposed is written with the first run, as the run uses it.
     m_settingsChanged = m_settingsChanged || m_proposed;
     m_proposed = false;
@@ -169,9 +176,8 @@ void VideoSettingsWindow::RunEngine(project::ProjectHeader& header)
     std::uint8_t result = avi::kResultDone;
     bool settingsChanged = m_settingsChanged;
     try {
-        m_engineThread.Run([&] {
-            m_services.CreateAVI(header, m_session.WorkingCopyPath(), settingsChanged, progress, result, services);
-        });
+        m_engineThread.Run(
+            [&] { m_services.CreateAVI(runHeader, records.Path(), settingsChanged, progress, result, services); });
     } catch (const std::exception& error) {
         m_settingsChanged = m_settingsChanged || settingsChanged;
         m_fieldAtFault = FieldAtFault(header, result);
@@ -180,6 +186,7 @@ void VideoSettingsWindow::RunEngine(project::ProjectHeader& header)
         return;
     }
     m_settingsChanged = m_settingsChanged || settingsChanged;
+    header.CodecSettings = runHeader.CodecSettings;
     if (result == avi::kResultDone || result == avi::kResultStopped) {
         // The header now holds the run's compressor choice.
         if (m_settingsChanged) {
@@ -271,13 +278,8 @@ void VideoSettingsWindow::OnCloseOrCancelClicked()
 void VideoSettingsWindow::OnMinimizeClicked()
 {
     // The program's own windows go down together; the user's other programs stay as they are.
-    OwnerWindow()->showMinimized();
+    emit MinimizeRequested();
     showMinimized();
-}
-
-QWidget* VideoSettingsWindow::OwnerWindow()
-{
-    return parentWidget() != nullptr ? parentWidget()->window() : this;
 }
 
 bool VideoSettingsWindow::MayClose()
@@ -303,7 +305,7 @@ void VideoSettingsWindow::closeEvent(QCloseEvent* event)
 
 void VideoSettingsWindow::PlayVideo()
 {
-    if (!m_services.OpenDocument(QUrl::fromLocalFile(m_destinationField->text()))) {
+    if (!m_services.OpenDocument(QUrl::fromLocalFile(m_session.FileOf(m_destinationField->text())))) {
         m_services.Ask(this,
                        {QStringLiteral("Error"),
                         QStringLiteral("Can't play AVI file. There is some error.\r\nHave you associate AVI file?"),

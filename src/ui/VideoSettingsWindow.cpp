@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "avi/engine/AviEngine.h"
 #include "avi/engine/ResultCode.h"
@@ -29,6 +29,7 @@
 #include "avi/writer/Container.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 #include "session/ProjectSession.h"
 #include "settings/StoredSettings.h"
@@ -291,7 +292,7 @@ void VideoSettingsWindow::FillFromProject()
     m_records = m_session.AllRecords();
     for (const project::FrameRecord& record : m_records) {
         if (project::IsSoundRecord(record)) {
-            m_soundPaths << FromNativePath(project::GetText(record.PictureFileName));
+            m_soundPaths << m_session.FileOf(FromNativePath(project::GetText(record.PictureFileName)));
         }
     }
     if (!m_soundPaths.isEmpty()) {
@@ -307,7 +308,16 @@ void VideoSettingsWindow::FillFromProject()
         project::SetText(header.AviFileName, "-");
     }
     const bool sizeMissing = header.Width == 0 || header.Height == 0;
-    bool changed = avi::ProposeSettings(header, projectPath, m_session.WorkingCopyPath());
+    // The first picture is the project folder's when its record names it relatively; records that
+    // cannot be copied so propose no size, as an unreadable picture does.
+    std::optional<project::RecordsWithAbsolutePaths> records;
+    if (sizeMissing) {
+        try {
+            records.emplace(m_session.WorkingCopyPath(), m_session.ProjectFolder());
+        } catch (const Error&) {
+        }
+    }
+    bool changed = avi::ProposeSettings(header, projectPath, records ? records->Path() : std::string());
     if (sizeMissing && header.Width != 0 && header.Height != 0) {
         m_firstPictureSize = QSize(header.Width, header.Height);  // the size list shows where it came from
     }
@@ -381,7 +391,8 @@ void VideoSettingsWindow::OnSizePresetChosen(int index)
                 return;
             }
             try {
-                const auto picture = pictures::LoadPicture(project::GetText(first->PictureFileName));
+                const auto picture = pictures::LoadPicture(
+                    project::ResolveRecordPath(project::GetText(first->PictureFileName), m_session.ProjectFolder()));
                 m_firstPictureSize = QSize(picture->Width(), picture->Height());
             } catch (const Error& error) {
                 m_services.ReportError(this, FromCoreText(error.what()));
@@ -474,7 +485,7 @@ void VideoSettingsWindow::OnBrowseClicked()
     // The destination's own folder, not the one the program stands in; a typed folder that is not
     // there yet stays in the name, whole.
     if (!m_destinationField->text().isEmpty()) {
-        dialog.OpenDialog.Directory = ExistingFolderOf(QDir::current().absoluteFilePath(m_destinationField->text()));
+        dialog.OpenDialog.Directory = ExistingFolderOf(m_session.FileOf(m_destinationField->text()));
     }
     if (m_services.RunSharedDialog(this)) {
         m_destinationField->setText(dialog.OpenDialog.FileName);

@@ -63,6 +63,11 @@ public:
     bool ShowProgress(int percent);
     void PlayVideo();
 
+signals:
+    // Minimalize was pressed: the program's other windows go down too. They come back when a run
+    // ends, as the session stops generating, before any final message.
+    void MinimizeRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -75,8 +80,6 @@ private:
     void StorePosition();
     bool MayClose();
     void SetGenerating(bool on);
-    // The window this one belongs to (itself when it stands alone), minimised and restored with it.
-    QWidget* OwnerWindow();
     void EndGenerating();
     // Steps of a run after the header has been filled from the controls. The engine runs on a
     // thread of its own; its reports and questions come back to this thread in their order.

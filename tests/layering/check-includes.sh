@@ -24,16 +24,21 @@ declare -A allowed=(
   [cli]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine"
 )
 qt_layers=" settings session ui "
-# Layers that hold no window: Qt's widget headers stay out of them, so the session can be driven
-# by any front end and a panel can only follow it.
-widget_free_layers=" settings session "
-qt_widgets_dir=${QT_WIDGETS_INCLUDE_DIR:-$(find /usr/include /usr/local/include -maxdepth 3 -type d -name QtWidgets -path '*qt6*' 2>/dev/null | head -n 1)}
-is_widget_header() {
+# Layers that hold no window: Qt Core alone, neither widgets nor Qt Gui (pictures, colours, the
+# undo stack), so the session can be driven by any front end and a panel can only follow it.
+core_only_layers=" settings session "
+qt_module_dir() {
+  find /usr/include /usr/local/include -maxdepth 3 -type d -name "$1" -path '*qt6*' 2>/dev/null | head -n 1
+}
+qt_widgets_dir=${QT_WIDGETS_INCLUDE_DIR:-$(qt_module_dir QtWidgets)}
+qt_gui_dir=${QT_GUI_INCLUDE_DIR:-$(qt_module_dir QtGui)}
+# Whether a Qt header belongs to the module whose folder is given, by its folder or by its name.
+is_module_header() {
   case $1 in
-    QtWidgets/*) return 0 ;;
+    "$2"/*) return 0 ;;
     Qt*/*) return 1 ;;
   esac
-  [ -n "$qt_widgets_dir" ] && [ -e "$qt_widgets_dir/$1" ]
+  [ -n "$3" ] && [ -e "$3/$1" ]
 }
 codec_layers=" avi/codecs avi/audio avi/muxer "
 # The files that may include a picture library's header: its reader (and for PNG its writer).
@@ -76,8 +81,11 @@ while IFS= read -r -d '' file; do
       if [[ $qt_layers != *" $layer "* ]]; then
         echo "$relative: $layer may not include Qt (<${BASH_REMATCH[1]}>)"
         wrong=1
-      elif [[ $widget_free_layers == *" $layer "* ]] && is_widget_header "${BASH_REMATCH[1]}"; then
+      elif [[ $core_only_layers == *" $layer "* ]] && is_module_header "${BASH_REMATCH[1]}" QtWidgets "$qt_widgets_dir"; then
         echo "$relative: $layer may not include Qt's widgets (<${BASH_REMATCH[1]}>)"
+        wrong=1
+      elif [[ $core_only_layers == *" $layer "* ]] && is_module_header "${BASH_REMATCH[1]}" QtGui "$qt_gui_dir"; then
+        echo "$relative: $layer may not include Qt Gui (<${BASH_REMATCH[1]}>)"
         wrong=1
       fi
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(jpeglib\.h|jerror\.h|png\.h|webp/[^>]*|libheif/[^>]*|lcms2\.h)\> ]] &&

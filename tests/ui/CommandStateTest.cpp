@@ -206,7 +206,7 @@ TEST_F(CommandStateTest, UndoKeysInADetailsFieldAreTheProjectsUnlessTextWasTyped
         auto window = Open({"/a.bmp"});
         if (row.moving) {
             session::DetailsEdit moving;
-            moving.Motion.Kind = project::MotionKind::Custom;
+            moving.Frame.Motion.Kind = project::MotionKind::Custom;
             window->Session().SaveDetails({0}, moving);
         }
         window->Session().AddFrames({"/b.bmp"});
@@ -273,7 +273,7 @@ TEST_F(CommandStateTest, TheSettingsWindowChangesNothingUnlessAValueChanged)
         Trigger(*window, "menu_GenerovatAVI");
         EXPECT_EQ(ReadFile(window->WorkingCopyPath()), before);
         EXPECT_EQ(window->ProjectModified(), edit);
-        EXPECT_EQ(window->Session().History().count(), edit ? 1 : 0);
+        EXPECT_EQ(window->Session().History().Count(), edit ? 1 : 0);
     }
 }
 

@@ -623,7 +623,7 @@ TEST_F(FramesTest, ASoundIsALineWithANoteAndItsLength)
     QTest::keyClick(&window->Frames(), Qt::Key_Up, Qt::AltModifier);
     EXPECT_EQ(Lines(*window), QStringList({"a.tga", kTone, "b.bmp"}));
     EXPECT_EQ(Sounds(*window), QList<bool>({false, true, false}));
-    window->Session().History().undo();
+    window->Session().History().Undo();
     EXPECT_EQ(Sounds(*window), QList<bool>({false, false, true}));
     Trigger(*window, "menu_Ulozit");
     window.reset();

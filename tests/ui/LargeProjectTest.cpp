@@ -100,8 +100,8 @@ TEST_F(LargeProjectTest, UndoAndRedoOfShiftingEdits)
              Find<QLineEdit>(window, "ed_PictFileName")->setText(QStringLiteral("/renamed.bmp"));
              Find<QPushButton>(window, "bt_UlozitZmeny")->click();
              window.Frames().MoveSelectedTo(kCount);
-             window.Session().History().undo();
-             window.Session().History().redo();
+             window.Session().History().Undo();
+             window.Session().History().Redo();
              window.Frames().MoveSelectedTo(kCount / 2);
          },
          {{0, ""}, {kCount / 2 - 1, "5000.bmp"}, {kCount / 2, "0.bmp"}}},
@@ -118,12 +118,12 @@ TEST_F(LargeProjectTest, UndoAndRedoOfShiftingEdits)
         for (const auto& [line, text] : row.linesAfter) {
             EXPECT_EQ(Line(*window, line), text) << line;
         }
-        while (window->Session().History().canUndo()) {
+        while (window->Session().History().CanUndo()) {
             Trigger(*window, "menu_Zpet");
         }
         EXPECT_EQ(ReadFile(window->WorkingCopyPath()), bytesBefore);
         EXPECT_EQ(Lines(*window), linesBefore);
-        while (window->Session().History().canRedo()) {
+        while (window->Session().History().CanRedo()) {
             Trigger(*window, "menu_Znovu");
         }
         EXPECT_EQ(ReadFile(window->WorkingCopyPath()), bytesAfter);

@@ -92,9 +92,10 @@ TEST_F(MainWindowTest, NewOverTheOpenModifiedProjectAsksToOverwriteThenToSave)
     EXPECT_TRUE(window->ProjectModified());
 }
 
-TEST_F(MainWindowTest, OpenFillsTheListAndMovesIntoTheProjectsFolder)
+TEST_F(MainWindowTest, OpenFillsTheListAndLeavesTheCurrentFolderAlone)
 {
     fs::create_directory(File("sub"));
+    const QString startedIn = QDir::currentPath();
     WriteProject(File("sub/p.AVIprj"), {"/pictures/one.bmp", "two.tga"});
     auto window = Window();
     ChooseFiles({QPath("sub/p.AVIprj")});
@@ -105,7 +106,7 @@ TEST_F(MainWindowTest, OpenFillsTheListAndMovesIntoTheProjectsFolder)
     ASSERT_EQ(list->model()->rowCount(), 2);
     EXPECT_EQ(list->model()->index(0, 0).data().toString(), "one.bmp");
     EXPECT_EQ(list->model()->index(1, 0).data().toString(), "two.tga");
-    EXPECT_EQ(QDir::currentPath(), QPath("sub"));
+    EXPECT_EQ(QDir::currentPath(), startedIn);
     const std::string workingCopy = window->WorkingCopyPath();
     EXPECT_EQ(ReadFile(workingCopy), ReadFile(File("sub/p.AVIprj")));
 
@@ -315,6 +316,27 @@ TEST_F(MainWindowTest, StoredPlacementIsApplied)
     EXPECT_EQ(window->pos(), QPoint(-20, 30));
     EXPECT_EQ(window->size(), QSize(700, 500));
     EXPECT_EQ(Find<QWidget>(*window, "PanelMain")->width(), 300);
+}
+
+// What a larger window gains goes to both sides, the larger part to the details and their
+// preview; a smaller one gives it back.
+TEST_F(MainWindowTest, AWiderWindowWidensThePanelMost)
+{
+    auto window = Window();
+    const QWidget* list = Find<QWidget>(*window, "Snimky");
+    const QWidget* panel = Find<QWidget>(*window, "PanelMain");
+    const int listBefore = list->width();
+    ASSERT_EQ(panel->width(), 406);
+    for (const int gained : {1000, 0}) {
+        SCOPED_TRACE(gained);
+        window->resize(578 + gained, 470);
+        QApplication::processEvents();
+        const int listGained = list->width() - listBefore;
+        const int panelGained = panel->width() - 406;
+        EXPECT_EQ(listGained + panelGained, gained);
+        EXPECT_GE(listGained, gained / 4);
+        EXPECT_GE(panelGained, gained / 2);
+    }
 }
 
 TEST_F(MainWindowTest, TextsOfMenusAndToolbar)

@@ -66,7 +66,7 @@ TEST_F(SessionTest, UndoAndRedoPutEverythingBack)
         const QList<int> selectedAfter = Selected(*window);
         EXPECT_NE(bytesAfter, bytesBefore);
         EXPECT_TRUE(window->ProjectModified());
-        EXPECT_EQ(window->Session().History().count(), 1);
+        EXPECT_EQ(window->Session().History().Count(), 1);
 
         Trigger(*window, "menu_Zpet");
         EXPECT_EQ(ReadFile(window->WorkingCopyPath()), bytesBefore);
@@ -111,7 +111,7 @@ TEST_F(SessionTest, SavingKeepsTheHistoryOpeningAndClosingClearIt)
 
     Trigger(*window, "menu_Zavrit");
     EXPECT_FALSE(Find(*window, "menu_Zpet")->isEnabled());
-    EXPECT_EQ(window->Session().History().count(), 0);
+    EXPECT_EQ(window->Session().History().Count(), 0);
 }
 
 // Dragged lines land as one block in front of the line they are dropped on, exactly as the same
