@@ -179,8 +179,7 @@ int CommandNew(Arguments arguments)
             project::SetFrameRate(header, ParseRate(*fps));
         }
         // An MP4 video beside the project, named after it.
-        std::string video = project::DefaultAviFileName(Absolute(path));
-        video.replace(video.size() - 4, 4, ".mp4");
+        const std::string video = project::SlideshowVideoPath(Absolute(path));
         if (video.size() <= project::kMaxTextLength) {
             project::SetText(header.AviFileName, video);
         }

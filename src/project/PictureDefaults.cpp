@@ -74,4 +74,10 @@ ProjectHeader NewSlideshowHeader(const SlideshowSettings& settings)
     return header;
 }
 
+std::string SlideshowVideoPath(const std::string& projectPath)
+{
+    std::string video = DefaultAviFileName(projectPath);
+    return video.replace(video.size() - 4, 4, ".mp4");
+}
+
 }  // namespace kinetar::project

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "project/FrameEdits.h"
 #include "project/Motion.h"
@@ -43,5 +44,7 @@ struct SlideshowSettings {
 };
 // A new slideshow's header: the New command's with these settings and smooth scaling.
 ProjectHeader NewSlideshowHeader(const SlideshowSettings& settings = {});
+// The video a new slideshow makes: an MP4 file beside the project, named after it.
+std::string SlideshowVideoPath(const std::string& projectPath);
 
 }  // namespace kinetar::project

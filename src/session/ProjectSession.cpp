@@ -16,6 +16,7 @@
 #include "common/Error.h"
 #include "common/WriteAll.h"
 #include "project/FrameEdits.h"
+#include "project/PictureDefaults.h"
 #include "project/RecordPaths.h"
 #include "session/FileAccess.h"
 #include "session/PathText.h"
@@ -270,6 +271,75 @@ void ProjectSession::Record(bool stepWhenUnchanged, const std::vector<Region>& r
     push();
 }
 
+std::vector<project::FrameRecord> ProjectSession::NewRecords(const std::vector<std::string>& paths) const
+{
+    const project::FrameEdit defaults = project::WithDefaults({}, project::GetPictureDefaults(Header()));
+    std::vector<project::FrameRecord> records;
+    records.reserve(paths.size());
+    for (const auto& path : paths) {
+        records.push_back(avi::NewRecordFor(path));
+        // A sound takes no time and fills no frame: the edit leaves it as it is.
+        project::ApplyFrameEdit(records.back(), defaults);
+    }
+    return records;
+}
+
+void ProjectSession::InsertFrames(int row, const std::vector<std::string>& paths)
+{
+    const int count = m_lines.Count;
+    row = std::clamp(row, 0, count);
+    if (paths.empty()) {
+        return;
+    }
+    if (row == count) {
+        AddFrames(paths);
+        return;
+    }
+    const std::vector<project::FrameRecord> records = NewRecords(paths);
+    const Snapshot before = Take();
+    RecordSplice splice;
+    try {
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            splice.Inserted.push_back({row + static_cast<int>(i), records[i]});
+        }
+        splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
+        ApplySplice(m_workingCopyPath, count, splice);
+    } catch (...) {
+        Push(true, {}, before);
+        throw;
+    }
+    m_records.Forget();
+    const int added = static_cast<int>(records.size());
+    m_lines = {count + added,
+               MoveKeptTexts(m_lines.KeptTexts, [&](int line) { return line < row ? line : line + added; })};
+    emit FramesInserted(row, added);
+    FrameSelection selection;
+    for (int line = row; line < row + added; ++line) {
+        selection.Rows << line;
+    }
+    selection.Current = row + added - 1;
+    PlaceSelection(selection, true);
+    Push(true, {{}, std::move(splice)}, before);
+}
+
+void ProjectSession::ReplaceRecords(const QList<int>& rows, const std::vector<project::FrameRecord>& records)
+{
+    std::vector<Region> regions;
+    for (const int row : rows) {
+        regions.push_back({RecordsFrom(row), project::kFrameRecordSize});
+    }
+    Record(true, regions, [&] {
+        const auto written = std::min(static_cast<std::size_t>(rows.size()), records.size());
+        for (std::size_t i = 0; i < written; ++i) {
+            if (!project::WriteFrameRecord(m_workingCopyPath, rows[static_cast<qsizetype>(i)], records[i])) {
+                throw Error("Can't write project file " + m_workingCopyPath);
+            }
+        }
+        m_records.Forget();
+        emit FramesChanged(rows);
+    });
+}
+
 void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
 {
     if (picturePaths.empty()) {
@@ -277,11 +347,7 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
     }
     const int first = m_lines.Count;
     Record(false, {{RecordsFrom(first), -1}}, [&] {
-        std::vector<project::FrameRecord> records;
-        records.reserve(picturePaths.size());
-        for (const auto& path : picturePaths) {
-            records.push_back(avi::NewRecordFor(path));
-        }
+        const std::vector<project::FrameRecord> records = NewRecords(picturePaths);
         // Lines only for records that are in the working copy, so line i stays record i.
         if (!project::WriteFrameRecords(m_workingCopyPath, first, records)) {
             throw Error("Can't write project file " + m_workingCopyPath);

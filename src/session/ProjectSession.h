@@ -133,7 +133,13 @@ public:
     // step is recorded, so undo puts back whatever part was written.
     // Frames for these files after the last one, a sound record for each sound file; the last new
     // line becomes the selection.
+    // Added pictures take the project's defaults for new pictures.
     void AddFrames(const std::vector<std::string>& picturePaths);
+    // The same in front of line `row` (after the last: at the end); the new lines become the
+    // selection.
+    void InsertFrames(int row, const std::vector<std::string>& paths);
+    // Writes these records over those of the lines (ascending, one record each), as one step.
+    void ReplaceRecords(const QList<int>& rows, const std::vector<project::FrameRecord>& records);
     // Leaves out the records of these lines; nothing is selected afterwards.
     void RemoveFrames(const QList<int>& rows);
     // Moves the lines (sorted) as one block in front of line `destination`; they stay selected and
@@ -187,6 +193,8 @@ private:
     Snapshot Take() const { return {m_lines, m_selection}; }
     // Counts the lines of the working copy from its size; none while there is none.
     void Refill();
+    // Records for added files: a sound record for a sound, the project's defaults for a picture.
+    std::vector<project::FrameRecord> NewRecords(const std::vector<std::string>& paths) const;
     // Runs an edit that writes only within the regions and records the step from their bytes before
     // and after it; rethrows its failure.
     template <typename Change>

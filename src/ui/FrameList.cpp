@@ -143,6 +143,29 @@ void FrameList::AddPictures()
     }
 }
 
+void FrameList::AddMusic()
+{
+    m_services.SharedDialog->PrepareFileDialog(kMusicMode);
+    if (!m_services.RunSharedDialog(window())) {
+        return;
+    }
+    std::vector<std::string> sounds;
+    for (const QString& path : m_services.SharedDialog->OpenDialog.Files) {
+        sounds.push_back(ToNativePath(path));
+    }
+    const QList<int>& selected = m_session.Selection().Rows;
+    const int row = selected.isEmpty() ? 0 : *std::min_element(selected.begin(), selected.end());
+    try {
+        m_session.InsertFrames(row, project::SortPictures(sounds, project::SortMode::Name,
+                                                          [](const std::string& left, const std::string& right) {
+                                                              return CompareIgnoringCase(FromNativePath(left),
+                                                                                         FromNativePath(right)) < 0;
+                                                          }));
+    } catch (const Error& error) {
+        m_services.ReportError(window(), msg::kMusicNotAdded + FromCoreText(error.what()));
+    }
+}
+
 void FrameList::AddPictureFiles(const QStringList& paths)
 {
     // A path the record cannot hold is left out and named; the others still go in.

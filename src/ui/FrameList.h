@@ -20,6 +20,9 @@ public:
     FrameList(session::ProjectSession& session, UiServices services);
 
     void AddPictures();
+    // Sounds chosen in the music dialog, put in front of the first selected line (of the first line
+    // when none is), so that they play from there on.
+    void AddMusic();
     // Appends a frame for each picture, and a sound record for each sound file, asking how to order
     // several by the numbers in their names.
     void AddPictureFiles(const QStringList& paths);

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 
 #include "session/ProjectSession.h"
+#include "session/SoundLength.h"
 
 namespace kinetar::ui {
 
@@ -24,11 +25,26 @@ public:
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
+    // A line's timing: when a picture appears and for how long, when a sound starts and for how
+    // long it plays, or that it is never heard.
+    static constexpr int kTimingRole = Qt::UserRole + 2;
+    // Lists longer than this say no timing: it would mean reading every record on each edit.
+    static constexpr int kMaxTimedLines = 100'000;
+
 private:
     void Reset();
+    // The timing of every line, worked out again after an edit, on the first line asked for.
+    void ForgetTiming(int fromRow);
+    void WorkOutTiming() const;
 
     session::ProjectSession& m_session;
     int m_rows = 0;
+    mutable bool m_timed = false;
+    mutable QStringList m_timing;
+    // Sound lines' lengths, read on a thread of their own; the timing shows them when they come.
+    mutable session::SoundLengthProbe m_soundProbe;
+    mutable QStringList m_probedSounds;
+    mutable QList<qint64> m_soundMilliseconds;
 };
 
 }  // namespace kinetar::ui

@@ -23,7 +23,9 @@
 #include <functional>
 
 #include "common/Error.h"
+#include "project/MusicFit.h"
 #include "project/ProjectFile.h"
+#include "project/Slideshow.h"
 #include "session/Recovery.h"
 #include "session/SessionNote.h"
 #include "settings/FileTypes.h"
@@ -110,8 +112,58 @@ void MainWindow::CreateStatusBar()
     m_statusVersion->setFixedWidth(190);
     m_statusProject = new QLabel;
     m_statusProject->setObjectName(QStringLiteral("StatusBar_Project"));
+    m_statusLength = new QLabel;
+    m_statusLength->setObjectName(QStringLiteral("StatusBar_Length"));
     statusBar()->addWidget(m_statusVersion);
     statusBar()->addWidget(m_statusProject, 1);
+    statusBar()->addPermanentWidget(m_statusLength);
+}
+
+void MainWindow::ShowShowLength()
+{
+    const project::FrameRate rate = project::GetFrameRate(m_session.Header());
+    if (!m_session.IsOpen() || rate.Numerator == 0) {
+        m_statusLength->clear();
+        return;
+    }
+    const std::vector<project::FrameRecord> records = m_session.AllRecords();
+    QStringList sounds;
+    std::vector<std::int32_t> soundRecords;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (project::IsSoundRecord(records[i])) {
+            sounds << m_session.FileOf(FromNativePath(project::GetText(records[i].PictureFileName)));
+            soundRecords.push_back(static_cast<std::int32_t>(i));
+        }
+    }
+    if (sounds != m_probedSounds) {
+        m_probedSounds = sounds;
+        m_soundMilliseconds.clear();
+        if (!sounds.isEmpty()) {
+            m_lengthProbe.Measure(sounds);
+        }
+    }
+    const std::int64_t frames = project::VideoFrameCount(records, rate);
+    QString text = FromCoreText(project::VideoLengthText(frames, rate));
+    if (!sounds.isEmpty()) {
+        text += QStringLiteral(" \u00b7 music ");
+        if (m_soundMilliseconds.size() != sounds.size()) {
+            text += QStringLiteral("\u2026");
+        } else {
+            qint64 total = 0;
+            for (const qint64 length : m_soundMilliseconds) {
+                total += std::max<qint64>(length, 0);
+            }
+            text += session::SoundLengthText(total);
+            const std::int64_t musicEnd = project::MusicEndSample(records, rate, [&](std::int32_t record) {
+                const auto at = std::find(soundRecords.begin(), soundRecords.end(), record) - soundRecords.begin();
+                return std::optional<std::int64_t>(std::max<qint64>(m_soundMilliseconds[at], 0) * 48);
+            });
+            if (musicEnd < project::SampleAtFrame(frames, rate)) {
+                text += QStringLiteral(" \u00b7 silent from ") + FromCoreText(project::SampleTimeText(musicEnd));
+            }
+        }
+    }
+    m_statusLength->setText(text);
 }
 
 void MainWindow::ConnectSession()
@@ -132,6 +184,20 @@ void MainWindow::ConnectSession()
     connect(&m_session.History(), &session::UndoHistory::CanUndoChanged, this, &MainWindow::UpdateCommands);
     connect(&m_session.History(), &session::UndoHistory::CanRedoChanged, this, &MainWindow::UpdateCommands);
     connect(&m_session, &session::ProjectSession::ModifiedChanged, this, &MainWindow::ShowModified);
+    for (const auto signal : {&session::ProjectSession::ProjectOpened, &session::ProjectSession::ProjectClosed,
+                              &session::ProjectSession::FramesReset, &session::ProjectSession::HeaderChanged}) {
+        connect(&m_session, signal, this, &MainWindow::ShowShowLength);
+    }
+    connect(&m_session, &session::ProjectSession::FramesInserted, this, &MainWindow::ShowShowLength);
+    connect(&m_session, &session::ProjectSession::FramesRemoved, this, &MainWindow::ShowShowLength);
+    connect(&m_session, &session::ProjectSession::FramesMoved, this, &MainWindow::ShowShowLength);
+    connect(&m_session, &session::ProjectSession::FramesChanged, this, &MainWindow::ShowShowLength);
+    connect(&m_lengthProbe, &session::SoundLengthProbe::Measured, this, [this](int, const QList<qint64>& milliseconds) {
+        if (milliseconds.size() == m_probedSounds.size()) {
+            m_soundMilliseconds = milliseconds;
+            ShowShowLength();
+        }
+    });
     // Minimised during a run, the window comes back when the run ends, before its final message.
     connect(&m_session, &session::ProjectSession::GeneratingChanged, this, [this](bool on) {
         if (!on) {

@@ -9,6 +9,7 @@
 
 #include "session/FileAccess.h"
 #include "session/ProjectSession.h"
+#include "session/SoundLength.h"
 #include "settings/StoredSettings.h"
 #include "ui/FileDialogs.h"
 #include "ui/UiServices.h"
@@ -54,8 +55,16 @@ public:
     // project marked modified; false then.
     bool SaveProject();
 
+    // Asks for the name of a project to create (a file there is replaced only when the user says
+    // so); nothing when the user cancelled.
+    std::optional<QString> AskNewProjectPath();
+    // The status bar's length: "2:05.3 — 3,133 frames · music 2:10.0".
+    void ShowShowLength();
+
     // The project commands, as the menu and the toolbar run them.
     void OnNewTriggered();
+    void OnNewSlideshowTriggered();
+    void OnFitToMusicTriggered();
     void OnOpenTriggered();
     void OnSaveTriggered();
     void OnSaveAsTriggered();
@@ -152,6 +161,11 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_statusVersion = nullptr;
     QLabel* m_statusProject = nullptr;
+    // The show's length, its music's, and where the music stops when it ends before the pictures.
+    QLabel* m_statusLength = nullptr;
+    session::SoundLengthProbe m_lengthProbe;
+    QStringList m_probedSounds;
+    QList<qint64> m_soundMilliseconds;  // of m_probedSounds, once measured
 
     QMenu* m_projectMenu = nullptr;
     QMenu* m_itemsMenu = nullptr;
@@ -168,6 +182,9 @@ private:
     QAction* m_closeAction = nullptr;
     QAction* m_exitAction = nullptr;
     QAction* m_addPicturesAction = nullptr;
+    QAction* m_addMusicAction = nullptr;
+    QAction* m_newSlideshowAction = nullptr;
+    QAction* m_fitToMusicAction = nullptr;
     QAction* m_removeAction = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;

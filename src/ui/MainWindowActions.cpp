@@ -33,6 +33,7 @@ struct ActionEntry {
     bool DividerBefore;      // on the toolbar
     std::function<void()> Handler;
     bool Checkable = false;
+    const char* OtherKey = nullptr;  // a key no standard one names
 };
 
 }  // namespace
@@ -43,6 +44,8 @@ void MainWindow::CreateActions()
     const ActionEntry entries[] = {
         {&MainWindow::m_newAction, "menu_Novy", "&New...", "project-new", "Create new project", QKeySequence::New,
          Place::Project, false, "tl_Projekt_Novy", false, [this] { OnNewTriggered(); }},
+        {&MainWindow::m_newSlideshowAction, "newSlideshowAction", "New sli&deshow...", "", "", none, Place::Project,
+         false, nullptr, false, [this] { OnNewSlideshowTriggered(); }, false, "Ctrl+Shift+N"},
         {&MainWindow::m_openAction, "menu_Otevrit", "&Open...", "project-open", "Open existing project",
          QKeySequence::Open, Place::Project, false, "tl_Project_Open", false, [this] { OnOpenTriggered(); }},
         {&MainWindow::m_saveAction, "menu_Ulozit", "&Save", "project-save", "Save project", QKeySequence::Save,
@@ -51,6 +54,8 @@ void MainWindow::CreateActions()
          QKeySequence::SaveAs, Place::Project, false, "tl_Project_SaveAs", false, [this] { OnSaveAsTriggered(); }},
         {&MainWindow::m_closeAction, "menu_Zavrit", "&Close", "project-close", "Close current project",
          QKeySequence::Close, Place::Project, false, "tl_Project_Close", false, [this] { OnCloseTriggered(); }},
+        {&MainWindow::m_fitToMusicAction, "fitToMusicAction", "&Fit pictures to music", "", "", none, Place::Project,
+         true, nullptr, false, [this] { OnFitToMusicTriggered(); }},
         {&MainWindow::m_exitAction, "menu_Konec", "&Exit", "", "", QKeySequence::Quit, Place::Project, true, nullptr,
          false, [this] { OnExitTriggered(); }},
         // Alt+Up and Alt+Down, Insert and Delete are the list's own keys.
@@ -60,6 +65,8 @@ void MainWindow::CreateActions()
          none, Place::None, false, "tl_PosunDolu", false, [this] { m_frameList->MoveDown(); }},
         {&MainWindow::m_addPicturesAction, "menu_Snimek_Pridat", "&Add pictures...", "frames-add", "Add pictures...",
          none, Place::Items, false, "tl_Polozka_Add", false, [this] { m_frameList->AddPictures(); }},
+        {&MainWindow::m_addMusicAction, "addMusicAction", "Add &music...", "", "", none, Place::Items, false, nullptr,
+         false, [this] { m_frameList->AddMusic(); }},
         {&MainWindow::m_removeAction, "menu_Snimek_Odebrat", "&Remove items...", "frames-remove",
          "Remove selected items", none, Place::Items, false, "tl_Polozka_Remove", false,
          [this] { m_frameList->RemoveSelected(); }},
@@ -139,6 +146,9 @@ void MainWindow::CreateActions()
         if (entry.Key != QKeySequence::UnknownKey) {
             action->setShortcuts(entry.Key);
         }
+        if (entry.OtherKey != nullptr) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(entry.OtherKey)));
+        }
         action->setCheckable(entry.Checkable);
         connect(action, &QAction::triggered, this, Guarded(this, m_services, entry.Handler));
         if (QMenu* menu = menuOf(entry.Menu)) {
@@ -177,6 +187,9 @@ void MainWindow::UpdateCommands()
     const session::UndoHistory& history = m_session.History();
     const std::pair<QAction*, bool> states[] = {
         {m_newAction, idle},
+        {m_newSlideshowAction, idle},
+        {m_fitToMusicAction, open && idle},
+        {m_addMusicAction, open && idle},
         {m_openAction, idle},
         {m_saveAction, open && idle},
         {m_saveAsAction, open && idle},

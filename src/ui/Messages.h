@@ -58,6 +58,10 @@ inline QString RemoveCount(qsizetype frames)
 inline const QString kRemoveFailed =
     QStringLiteral("There is some error, when removing items.\r\nOperation was storned.");
 inline const QString kPicturesNotAdded = QStringLiteral("The pictures were not added.\r\n");
+inline const QString kMusicNotAdded = QStringLiteral("The music was not added.\r\n");
+inline const QString kNotFitted = QStringLiteral("The pictures were not fitted to the music.\r\n");
+inline const QString kKeepDurationRatios =
+    QStringLiteral("Keep the ratios of the pictures' durations?\r\n(No gives every picture the same duration.)");
 inline const QString kPathsTooLong = QStringLiteral(
     "These pictures were not added: their paths are longer than %1 bytes, more than a frame can hold.\r\n");
 

@@ -188,7 +188,7 @@ void NewSlideshowDialog::ChooseMusic()
     }
 }
 
-std::optional<SlideshowChoices> AskNewSlideshow(const UiServices& services, QWidget* parent)
+std::optional<SlideshowChoices> AskNewSlideshow(QWidget* parent, const UiServices& services)
 {
     NewSlideshowDialog dialog(services, parent);
     if (dialog.exec() != QDialog::Accepted) {

@@ -13,14 +13,6 @@ class QPushButton;
 
 namespace kinetar::ui {
 
-// What the New slideshow dialog was given: the project's settings, and the pictures and music to
-// start with (either may be empty).
-struct SlideshowChoices {
-    project::SlideshowSettings Settings;
-    QStringList Pictures;
-    QStringList Music;
-};
-
 // One dialog for a slideshow's settings: size, rate, how long each picture shows, its fit,
 // crossfade and motion, the background, and optionally pictures and music. Files are chosen
 // through the services' file dialogs and the colour through its colour dialog.
@@ -52,6 +44,6 @@ private:
 };
 
 // The real dialog, as the seam runs it: nothing when the user cancelled.
-std::optional<SlideshowChoices> AskNewSlideshow(const UiServices& services, QWidget* parent);
+std::optional<SlideshowChoices> AskNewSlideshow(QWidget* parent, const UiServices& services);
 
 }  // namespace kinetar::ui

@@ -1,8 +1,16 @@
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QStatusBar>
 
+#include "avi/audio/AudioTrack.h"
+#include "avi/audio/SoundFile.h"
 #include "common/Error.h"
+#include "project/MusicFit.h"
+#include "project/PictureDefaults.h"
+#include "project/PictureOrder.h"
 #include "project/ProjectFile.h"
 #include "session/PathText.h"
 #include "session/Recovery.h"
@@ -165,36 +173,125 @@ void MainWindow::OpenProject(const QString& path)
     OpenWorkingCopy();
 }
 
-void MainWindow::OnNewTriggered()
+std::optional<QString> MainWindow::AskNewProjectPath()
 {
-    const project::ProjectHeader header = project::NewProjectHeader();
     SharedFileDialog& dialog = *m_services.SharedDialog;
     dialog.PrepareFileDialog(kProjectMode);
     dialog.OpenDialog.Title = msg::kNewProjectTitle;
     // The dialog names a file to make, not one to open.
     dialog.OpenDialog.AcceptText = QStringLiteral("&Create");
     if (!m_services.RunSharedDialog(this)) {
-        return;
+        return std::nullopt;
     }
     const QString chosen = dialog.OpenDialog.FileName;
     if (QFileInfo::exists(chosen) &&
         m_services.Ask(this, {msg::kErrorCaption, msg::kProjectFileExists, QMessageBox::Critical,
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel}) != QMessageBox::Yes) {
+        return std::nullopt;
+    }
+    return chosen;
+}
+
+void MainWindow::OnNewTriggered()
+{
+    const std::optional<QString> chosen = AskNewProjectPath();
+    if (!chosen || !CloseProject()) {
         return;
     }
-    if (!CloseProject()) {
-        return;
-    }
-    SetProjectPath(chosen);
+    SetProjectPath(*chosen);
     try {
         // A new file in one step: a project that cannot be written leaves the old file as it was.
-        project::ReplaceProjectFile(ToNativePath(m_session.ProjectPath()), header, {});
+        project::ReplaceProjectFile(ToNativePath(m_session.ProjectPath()), project::NewProjectHeader(), {});
     } catch (const Error& error) {
         SetProjectPath({});
         m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
         return;
     }
     OpenWorkingCopy();
+}
+
+void MainWindow::OnNewSlideshowTriggered()
+{
+    const std::optional<SlideshowChoices> choices = m_services.AskSlideshow(this, m_services);
+    if (!choices) {
+        return;
+    }
+    const std::optional<QString> chosen = AskNewProjectPath();
+    if (!chosen || !CloseProject()) {
+        return;
+    }
+    SetProjectPath(*chosen);
+    try {
+        const std::string path = ToNativePath(m_session.ProjectPath());
+        project::ProjectHeader header = project::NewSlideshowHeader(choices->Settings);
+        if (const std::string video = project::SlideshowVideoPath(path); video.size() <= project::kMaxTextLength) {
+            project::SetText(header.AviFileName, video);
+        }
+        // The music first, so that it plays from the first picture on; the pictures by name.
+        std::vector<std::string> pictures;
+        for (const QString& picture : choices->Pictures) {
+            pictures.push_back(ToNativePath(picture));
+        }
+        std::vector<project::FrameRecord> records;
+        for (const QString& sound : choices->Music) {
+            records.push_back(avi::NewRecordFor(ToNativePath(sound)));
+        }
+        const project::FrameEdit defaults = project::WithDefaults({}, choices->Settings.Defaults);
+        const auto byName = [](const std::string& left, const std::string& right) {
+            return CompareIgnoringCase(FromNativePath(left), FromNativePath(right)) < 0;
+        };
+        for (const std::string& picture : project::SortPictures(pictures, project::SortMode::Name, byName)) {
+            records.push_back(avi::NewRecordFor(picture));
+            project::ApplyFrameEdit(records.back(), defaults);
+        }
+        project::ReplaceProjectFile(path, header, records);
+    } catch (const Error& error) {
+        SetProjectPath({});
+        m_services.ReportError(this, msg::kProjectNotCreated + FromCoreText(error.what()));
+        return;
+    }
+    OpenWorkingCopy();
+}
+
+void MainWindow::OnFitToMusicTriggered()
+{
+    const auto keepRatios =
+        m_services.Ask(this, {msg::kQuestionCaption, msg::kKeepDurationRatios, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel});
+    if (keepRatios == QMessageBox::Cancel) {
+        return;
+    }
+    const std::vector<project::FrameRecord> records = m_session.AllRecords();
+    const project::FrameRate rate = project::GetFrameRate(m_session.Header());
+    try {
+        if (rate.Numerator == 0) {
+            throw Error("The project has no frame rate; set one in the settings window");
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const project::MusicFit fit =
+            project::FitPicturesToMusic(records, rate, keepRatios == QMessageBox::Yes, [&](std::int32_t record) {
+                const QString stored =
+                    FromNativePath(project::GetText(records[static_cast<std::size_t>(record)].PictureFileName));
+                return avi::SoundSamples(ToNativePath(m_session.FileOf(stored)));
+            });
+        QList<int> rows;
+        std::vector<project::FrameRecord> changed;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (fit.Records[i].Duration != records[i].Duration) {
+                rows << static_cast<int>(i);
+                changed.push_back(fit.Records[i]);
+            }
+        }
+        if (!rows.isEmpty()) {
+            m_session.ReplaceRecords(rows, changed);
+        }
+        statusBar()->showMessage(QStringLiteral("The pictures now last %1, as the music does.")
+                                     .arg(FromCoreText(project::VideoLengthText(fit.VideoFrames, rate))),
+                                 10'000);
+    } catch (const Error& error) {
+        m_services.ReportError(this, msg::kNotFitted + FromCoreText(error.what()));
+    }
 }
 
 void MainWindow::OnOpenTriggered()

@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QPainter>
+#include <algorithm>
 #include <mutex>
 
 #include "pictures/LoadPicture.h"
+#include "ui/FrameListModel.h"
 #include "ui/QtConvert.h"
 
 namespace kinetar::ui {
@@ -227,7 +230,36 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
     const QWidget* widget = option.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    const QString timing = index.data(FrameListModel::kTimingRole).toString();
+    if (timing.isEmpty()) {
+        style->drawControl(QStyle::CE_ItemViewItem, &line, painter, widget);
+        return;
+    }
+    // The timing at the line's right end in a quieter colour; the name keeps the rest.
+    const QString name = line.text;
+    line.text.clear();
     style->drawControl(QStyle::CE_ItemViewItem, &line, painter, widget);
+    line.text = name;
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &line, widget).adjusted(2, 0, -2, 0);
+    // Half the line at least, more where the name leaves room.
+    const int timingWidth =
+        std::min(line.fontMetrics.horizontalAdvance(timing),
+                 std::max(text.width() / 2, text.width() - line.fontMetrics.horizontalAdvance(name) - 8));
+    const bool selected = (line.state & QStyle::State_Selected) != 0;
+    const QPalette::ColorGroup group =
+        (line.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+    QColor colour = line.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    painter->save();
+    painter->setFont(line.font);
+    painter->setPen(colour);
+    const QRect nameRect = text.adjusted(0, 0, -(timingWidth + 8), 0);
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      line.fontMetrics.elidedText(name, Qt::ElideMiddle, nameRect.width()));
+    colour.setAlphaF(0.6F);
+    painter->setPen(colour);
+    painter->drawText(text, Qt::AlignRight | Qt::AlignVCenter,
+                      line.fontMetrics.elidedText(timing, Qt::ElideRight, timingWidth));
+    painter->restore();
 }
 
 void ThumbnailDelegate::ThumbnailReady(const QString& path)

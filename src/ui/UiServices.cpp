@@ -5,6 +5,7 @@
 #include "ui/CompressorChooser.h"
 #include "ui/DesktopOpener.h"
 #include "ui/Messages.h"
+#include "ui/NewSlideshowDialog.h"
 
 namespace kinetar::ui {
 
@@ -39,6 +40,7 @@ UiServices DesktopServices(SharedFileDialog& sharedDialog)
                                    const avi::FrameDIB& format) {
         return MakeCompressorChooser(owner, nullptr, container)(variables, format);
     };
+    services.AskSlideshow = AskNewSlideshow;
     services.SharedDialog = &sharedDialog;
     return services;
 }

@@ -12,6 +12,7 @@
 
 #include "avi/engine/AviEngine.h"
 #include "avi/writer/Container.h"
+#include "project/PictureDefaults.h"
 #include "project/ProjectFile.h"
 #include "ui/FileDialogs.h"
 #include "ui/Prompter.h"
@@ -34,6 +35,17 @@ using EngineFunction = std::function<void(project::ProjectHeader& header, const 
                                           bool& settingsChanged, const avi::ProgressCallback& progress,
                                           std::uint8_t& result, const avi::EngineServices& services)>;
 
+// What the New slideshow dialog was given: the project's settings, and the pictures and music to
+// start with (either may be empty).
+struct SlideshowChoices {
+    project::SlideshowSettings Settings;
+    QStringList Pictures;
+    QStringList Music;
+};
+struct UiServices;
+// Shows the New slideshow dialog; nothing when the user cancelled.
+using SlideshowFunction = std::function<std::optional<SlideshowChoices>(QWidget* parent, const UiServices& services)>;
+
 // Everything the windows ask of the world outside them, handed to each window that needs it: the
 // program passes the desktop's services, tests pass their own.
 struct UiServices {
@@ -43,6 +55,7 @@ struct UiServices {
     ColorFunction ChooseColor;
     EngineFunction CreateAVI;
     CompressorFunction ChooseCompressor;
+    SlideshowFunction AskSlideshow;
     // The open-file dialog the whole program shares; what one use leaves in it stays for the next.
     SharedFileDialog* SharedDialog = nullptr;
 
