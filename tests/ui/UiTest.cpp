@@ -86,6 +86,7 @@ ui::UiServices UiTest::Services()
         return answer;
     };
     services.ChooseColor = [this](QWidget*, const QColor&) { return m_colorAnswer; };
+    services.AskSlideshow = [this](QWidget*, const ui::UiServices&) { return m_slideshowAnswer; };
     services.ChooseCompressor = &ChooserAnswer::Answer;
     return services;
 }

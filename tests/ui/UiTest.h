@@ -85,7 +85,8 @@ protected:
     TempDir m_dir;
     RecordingPrompter* m_prompter = nullptr;
     std::deque<QStringList> m_dialogAnswers;
-    std::optional<QColor> m_colorAnswer;  // the colour dialog's; nothing: cancelled
+    std::optional<QColor> m_colorAnswer;                    // the colour dialog's; nothing: cancelled
+    std::optional<ui::SlideshowChoices> m_slideshowAnswer;  // the New slideshow dialog's; nothing: cancelled
     std::vector<ui::FileDialogSetup> m_dialogsShown;
     std::unique_ptr<ui::SharedFileDialog> m_holder = std::make_unique<ui::SharedFileDialog>();
     QString m_savedCurrent;
