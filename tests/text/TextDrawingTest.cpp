@@ -268,28 +268,5 @@ TEST(TextDrawing, AFamilyNotInstalledIsNamedOnce)
     EXPECT_EQ(warnings[0].rfind("The font family \"No Such Family Kt\" is not installed; \"", 0), 0U) << warnings[0];
 }
 
-TEST(TextDrawing, ATitlesLinesAreCentredAndReadableOnTheirBackground)
-{
-    project::Title title{
-        .Text = "Summer", .Subtitle = "2024", .Background = {250, 250, 250}, .BlurredBackground = false, .Font = {}};
-    const auto light = DrawTitle(title, 1280, 720);
-    EXPECT_NEAR(light->Ink().X + light->Ink().Width / 2, 640, 3);
-    EXPECT_NEAR(light->Ink().Y + light->Ink().Height / 2, 360, 720 * 0.05);
-    EXPECT_GT(light->Ink().Height, 720 * 0.09);  // two lines, the first 9 % high
-    Frame onLight(1280, 720, 250);
-    onLight.Put(*light);
-    title.Background = {10, 10, 10};
-    Frame onDark(1280, 720, 10);
-    onDark.Put(*DrawTitle(title, 1280, 720));
-    int darkLetters = 0;
-    int lightLetters = 0;
-    for (std::size_t i = 0; i < onLight.Pixels.size(); i += 3) {
-        darkLetters += onLight.Pixels[i] < 60 ? 1 : 0;
-        lightLetters += onDark.Pixels[i] > 200 ? 1 : 0;
-    }
-    EXPECT_GT(darkLetters, 500);
-    EXPECT_GT(lightLetters, 500);
-}
-
 }  // namespace
 }  // namespace kinetar::text
