@@ -182,14 +182,6 @@ TEST(TextRecords, CaptionsTakeNoTimeAndTitlesTakeTheirs)
 
 TEST(TextRecords, NamesAndSizesAsTheCommandLineTakesThem)
 {
-    for (int position = 0; position < 9; ++position) {
-        const auto value = static_cast<TextPosition>(position);
-        EXPECT_EQ(TextPositionFromName(TextPositionName(value)), value);
-    }
-    EXPECT_FALSE(TextPositionFromName("centre"));
-    EXPECT_EQ(ReadabilityFromName("outline"), Readability::Outline);
-    EXPECT_FALSE(ReadabilityFromName("glow"));
-
     const struct {
         const char* text;
         std::optional<std::uint16_t> tenths;
