@@ -5,11 +5,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "cli/CliProject.h"
 #include "common/Error.h"
+#include "project/TextRecords.h"
+#include "text/TextDrawing.h"
 
-// The input is a project file, read the way kinetar-cli info reads one, as text and as JSON.
+// The input is a project file, read the way kinetar-cli info reads one, as text and as JSON; the
+// words of its first caption and title records are laid out and drawn on a small frame.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::string path = [] {
@@ -29,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         (void)kinetar::cli::DescribeProject(path);
         (void)kinetar::cli::DescribeProjectJson(path);
+        std::vector<kinetar::project::FrameRecord> records;
+        (void)kinetar::project::ReadProject(path, &records);
+        for (std::size_t i = 0; i < records.size() && i < 4; ++i) {
+            if (kinetar::project::IsCaptionRecord(records[i])) {
+                (void)kinetar::text::DrawCaption(kinetar::project::GetCaption(records[i]), 64, 36);
+            } else if (kinetar::project::IsTitleRecord(records[i])) {
+                (void)kinetar::text::DrawTitle(kinetar::project::GetTitle(records[i]), 64, 36);
+            }
+        }
     } catch (const kinetar::Error&) {
     }
     return 0;

@@ -18,6 +18,7 @@
 #include "project/PictureDefaults.h"
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::cli {
 
@@ -166,6 +167,44 @@ std::string DefaultsText(const project::PictureDefaults& defaults)
     return text;
 }
 
+std::string ColourText(std::span<const std::uint8_t> colour)
+{
+    std::string text = "#";
+    for (const std::uint8_t channel : colour) {
+        text += HexByte(channel);
+    }
+    return text;
+}
+
+// A caption's text and its looks, the text's line breaks and control characters shown as \xNN.
+std::string CaptionText(const project::Caption& caption)
+{
+    std::string text = Printable(caption.Text) + "\tposition " +
+                       std::string(project::TextPositionName(caption.Position)) + "\tsize " +
+                       project::FormatTextSize(caption.Size) + "%\tcolour " + ColourText(caption.Colour) + "\tstyle " +
+                       std::string(project::ReadabilityName(caption.Style));
+    if (caption.Style == project::Readability::Box) {
+        text += "\tbox " + ColourText(caption.Box);
+    }
+    if (caption.Font != project::FontChoice{}) {
+        text += "\tfont " + Printable(project::FormatFontChoice(caption.Font));
+    }
+    return text;
+}
+
+std::string TitleText(const project::Title& title)
+{
+    std::string text = Printable(title.Text);
+    if (!title.Subtitle.empty()) {
+        text += "\tsubtitle " + Printable(title.Subtitle);
+    }
+    text += "\tbackground " + (title.BlurredBackground ? std::string("blur") : ColourText(title.Background));
+    if (title.Font != project::FontChoice{}) {
+        text += "\tfont " + Printable(project::FormatFontChoice(title.Font));
+    }
+    return text;
+}
+
 // Sound records take no time; each is cued where the next picture starts and plays from there, or
 // from where the sound before it ends when that is later. Walked in record order, so a project of
 // any length needs only the end of the last sound.
@@ -240,6 +279,11 @@ bool IsUtf8(const std::string& text)
 
 }  // namespace
 
+bool IsValidUtf8(const std::string& text)
+{
+    return IsUtf8(text);
+}
+
 std::string JsonString(const std::string& text)
 {
     std::string json = "\"";
@@ -284,6 +328,28 @@ std::string JsonText(const std::string& key, const std::string& text)
 const char* JsonBool(bool value)
 {
     return value ? "true" : "false";
+}
+
+std::string FontJson(const project::FontChoice& font)
+{
+    return "{" + JsonText("family", font.Family) + ", \"bold\": " + JsonBool(font.Bold) +
+           ", \"italic\": " + JsonBool(font.Italic) + "}";
+}
+
+std::string CaptionJson(const project::Caption& caption)
+{
+    return "{" + JsonText("text", caption.Text) + ", \"position\": \"" +
+           std::string(project::TextPositionName(caption.Position)) +
+           "\", \"size_percent\": " + project::FormatTextSize(caption.Size) + ", \"colour\": \"" +
+           ColourText(caption.Colour) + "\", \"style\": \"" + std::string(project::ReadabilityName(caption.Style)) +
+           "\", \"box\": \"" + ColourText(caption.Box) + "\", \"font\": " + FontJson(caption.Font) + "}";
+}
+
+std::string TitleJson(const project::Title& title)
+{
+    return "{" + JsonText("text", title.Text) + ", " + JsonText("subtitle", title.Subtitle) + ", \"background\": \"" +
+           (title.BlurredBackground ? std::string("blur") : ColourText(title.Background)) +
+           "\", \"font\": " + FontJson(title.Font) + "}";
 }
 
 }  // namespace
@@ -342,7 +408,7 @@ void DescribeProject(const std::string& path, std::ostream& out)
         for (std::int32_t i = 0; i < records.Count(); ++i) {
             const FrameRecord record = records.At(i);
             timed = timed || record.Duration != 0;
-            if (!project::IsSoundRecord(record)) {
+            if (!project::TakesNoVideoTime(record)) {
                 timeline.Advance(record.Duration);
             }
         }
@@ -357,8 +423,12 @@ void DescribeProject(const std::string& path, std::ostream& out)
         const std::string picture = Printable(project::GetText(record.PictureFileName));
         if (project::IsSoundRecord(record)) {
             piece += std::to_string(i) + "\tsound\t" + picture + "\n";
+        } else if (project::IsCaptionRecord(record)) {
+            piece += std::to_string(i) + "\tcaption\t" + CaptionText(project::GetCaption(record)) + "\n";
         } else {
-            piece += std::to_string(i) + "\t" + FitText(record) + "\t" + picture;
+            const bool title = project::IsTitleRecord(record);
+            piece += std::to_string(i) + "\t" +
+                     (title ? "title\t" + TitleText(project::GetTitle(record)) : FitText(record) + "\t" + picture);
             if (record.Duration != 0) {
                 piece += "\tduration " + project::FormatSeconds(record.Duration) + " s";
             }
@@ -395,7 +465,7 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
         project::Timeline timeline(rate);
         for (std::int32_t i = 0; i < records.Count(); ++i) {
             const FrameRecord record = records.At(i);
-            if (!project::IsSoundRecord(record)) {
+            if (!project::TakesNoVideoTime(record)) {
                 timeline.Advance(record.Duration);
             }
         }
@@ -437,9 +507,20 @@ void DescribeProjectJson(const std::string& path, std::ostream& out)
     for (std::int32_t i = 0; i < records.Count(); ++i) {
         const FrameRecord record = records.At(i);
         const std::string picture = project::GetText(record.PictureFileName);
+        const bool caption = project::IsCaptionRecord(record);
+        const bool title = project::IsTitleRecord(record);
+        // A caption's or title's text names no file.
         piece += (i == 0 ? "\n" : ",\n") + std::string("    {\"index\": ") + std::to_string(i) + ", " +
-                 JsonText("path", picture);
+                 (caption || title ? std::string("\"path\": null") : JsonText("path", picture));
         const std::int64_t start = timeline.Frames();
+        if (caption) {
+            piece += ", \"caption\": " + CaptionJson(project::GetCaption(record)) + "}";
+            PassOn(piece, out);
+            continue;
+        }
+        if (title) {
+            piece += ", \"title\": " + TitleJson(project::GetTitle(record));
+        }
         if (project::IsSoundRecord(record)) {
             piece += ", \"sound\": true";
             // A rate that is not positive places no sound.

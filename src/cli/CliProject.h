@@ -19,6 +19,9 @@ bool AsciiCaseLess(const std::string& left, const std::string& right);
 // through it.
 std::string Printable(const std::string& text);
 
+// Whether the text is well-formed UTF-8 (no overlong forms, surrogates or codes past U+10FFFF).
+bool IsValidUtf8(const std::string& text);
+
 // A JSON string; a byte that is not part of UTF-8 becomes U+FFFD.
 std::string JsonString(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include "cli/InfoCommands.h"
 #include "cli/RenderCommand.h"
 #include "cli/StillCommand.h"
+#include "cli/TextCommands.h"
 
 namespace kinetar::cli {
 namespace {
@@ -19,7 +20,7 @@ constexpr std::string_view kFitAndSeconds =
     "fractions of the picture's width and height (0 to 1) and how much closer than the fit's own view\n"
     "(1 to 10), e.g. 0.5,0.5,1:0.3,0.4,1.4; --easing smooth starts and ends the move gently.\n";
 
-const std::array<Command, 11> kCommands{{
+const std::array<Command, 12> kCommands{{
     {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force] [--slideshow [--size WxH] [--fps RATE]]\n",
      "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second);\n"
      "          --slideshow one ready for photos: 1080p, 25 frames per second, an MP4 video beside it, and\n"
@@ -69,9 +70,33 @@ const std::array<Command, 11> kCommands{{
      "  remove  removes the frames at the INDEXes (as info numbers them)\n", ""},
     {"move", CommandMove, "kinetar-cli move PROJECT FROM TO\n",
      "  move    moves the frame at FROM so that it becomes the frame at TO\n", ""},
+    {"caption", CommandCaption,
+     "kinetar-cli caption PROJECT INDEX|all TEXT [--position POSITION] [--size PERCENT] [--colour RRGGBB]\n"
+     "                               [--style shadow|outline|box|plain] [--box RRGGBBAA] [--font \"FAMILY[ "
+     "bold][ italic]\"]\n"
+     "       kinetar-cli caption PROJECT INDEX|all --remove\n",
+     "  caption puts words on the picture at INDEX (or on every picture), replacing its caption, or\n"
+     "          removes them; {date} (when the photo was taken), {name} (its file name), {index} and\n"
+     "          {count} are filled in when the video is made\n",
+     "          --position: bottom (the default), bottom-left, bottom-right, middle, middle-left,\n"
+     "          middle-right, top, top-left or top-right, inside the frame's safe margin; --size: the letters'\n"
+     "          height in percent of the frame's (5 when not given); --colour: the letters' (white);\n"
+     "          --style: what keeps them readable (shadow); --box: the box's colour and opacity (000000a0);\n"
+     "          --font: a family fontconfig knows (a missing one is named and another stands in)\n"
+     "          A new text keeps the looks of the caption it replaces unless options change them.\n"},
+    {"title", CommandTitle,
+     "kinetar-cli title PROJECT [--at INDEX] TEXT [--subtitle TEXT] --duration SECONDS\n"
+     "                               [--background RRGGBB|blur] [--font \"FAMILY[ bold][ italic]\"] [--crossfade "
+     "SECONDS]\n"
+     "                               [--motion MOTION] [--easing linear|smooth]\n",
+     "  title   adds a title card, a frame of its own with a title and an optional second line, at the end\n"
+     "          or before the frame at INDEX\n",
+     "          --background: the card's colour (black), or blur: the next picture blurred and darkened;\n"
+     "          --duration, --crossfade, --motion and --easing as for pictures\n"},
     {"info", CommandInfo, "kinetar-cli info PROJECT [--json]\n",
      "  info    shows the settings and the video's length, then one line per frame: index, fit, path,\n"
-     "          and its duration and crossfade when set (\"sound\" in place of the fit for a sound);\n"
+     "          and its duration and crossfade when set (\"sound\", \"caption\" or \"title\" in place of the fit\n"
+     "          for those, with their words and looks);\n"
      "          --json prints all of it as JSON, with each sound's cue frame and start in seconds\n",
      ""},
     {"still", CommandStill, "kinetar-cli still PROJECT TIME|#FRAME --output FILE.png [--size WxH]\n",
@@ -129,7 +154,7 @@ std::string CommandHelpText(const Command& command)
 {
     std::string text = "Usage: " + std::string(command.UsageLines) + "\n" + std::string(command.Summary) +
                        std::string(command.Options);
-    if (command.Name == "add" || command.Name == "frame" || command.Name == "set") {
+    if (command.Name == "add" || command.Name == "frame" || command.Name == "set" || command.Name == "title") {
         text += "\n" + std::string(kFitAndSeconds);
     }
     return text;

@@ -35,6 +35,7 @@
 #include "project/ProjectFile.h"
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::cli {
 namespace {
@@ -360,6 +361,10 @@ int CommandFrame(Arguments arguments)
         if (project::IsSoundRecord(records.At(first))) {
             Usage("frame " + std::to_string(first) + " is a sound, which has no fit, duration, crossfade or motion");
         }
+        if (project::IsCaptionRecord(records.At(first))) {
+            Usage("frame " + std::to_string(first) +
+                  " is a caption, which shows with its picture and has no fit, duration, crossfade or motion");
+        }
     }
     const auto edited = [&](std::int32_t i) {
         FrameRecord record = records.At(i);
@@ -392,6 +397,20 @@ int CommandRemove(Arguments arguments)
     std::vector<std::int32_t> removed;
     for (std::size_t i = 1; i < rest.size(); ++i) {
         removed.push_back(static_cast<std::int32_t>(ParseIndex(rest[i], static_cast<std::size_t>(records.Count()))));
+    }
+    // A picture's captions go with it: left behind, they would go on the next picture.
+    for (std::size_t i = 0, given = removed.size(); i < given; ++i) {
+        if (!project::IsPictureRecord(records.At(removed[i]))) {
+            continue;
+        }
+        for (std::int32_t before = removed[i] - 1; before >= 0; --before) {
+            const FrameRecord record = records.At(before);
+            if (project::IsCaptionRecord(record)) {
+                removed.push_back(before);
+            } else if (!project::IsSoundRecord(record)) {
+                break;
+            }
+        }
     }
     std::sort(removed.begin(), removed.end());
     removed.erase(std::unique(removed.begin(), removed.end()), removed.end());

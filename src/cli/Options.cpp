@@ -56,17 +56,41 @@ bool ParseYesNo(const std::string& text, const std::string& name)
     return text == "yes";
 }
 
-std::array<std::uint8_t, 3> ParseColour(const std::string& text)
+namespace {
+
+// Pairs of hex digits, with or without a leading "#"; nothing when the text is not that.
+template <std::size_t N>
+std::optional<std::array<std::uint8_t, N>> HexBytes(const std::string& text)
 {
     const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
-    if (digits.size() != 6 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-        Usage("--background must be six hex digits RRGGBB, not '" + text + "'");
+    if (digits.size() != 2 * N || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        return std::nullopt;
     }
-    std::array<std::uint8_t, 3> colour{};
-    for (std::size_t i = 0; i < colour.size(); ++i) {
-        colour[i] = static_cast<std::uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+    std::array<std::uint8_t, N> bytes{};
+    for (std::size_t i = 0; i < N; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
     }
-    return colour;
+    return bytes;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 3> ParseColour(const std::string& text, const std::string& name)
+{
+    const auto colour = HexBytes<3>(text);
+    if (!colour) {
+        Usage(name + " must be six hex digits RRGGBB, not '" + text + "'");
+    }
+    return *colour;
+}
+
+std::array<std::uint8_t, 4> ParseColourWithOpacity(const std::string& text, const std::string& name)
+{
+    const auto colour = HexBytes<4>(text);
+    if (!colour) {
+        Usage(name + " must be eight hex digits RRGGBBAA (AA the opacity, ff opaque), not '" + text + "'");
+    }
+    return *colour;
 }
 
 bool AnyFrameOption(const project::FrameEdit& edit)

@@ -22,8 +22,10 @@ project::FitMode ParseFit(const std::string& text);
 // --fps: 25, 29.97, 12.5 or 30000/1001; bad usage for anything else.
 project::FrameRate ParseRate(const std::string& text);
 bool ParseYesNo(const std::string& text, const std::string& name);
-// RRGGBB, six hex digits, with or without a leading "#".
-std::array<std::uint8_t, 3> ParseColour(const std::string& text);
+// RRGGBB, six hex digits, with or without a leading "#"; name is the option's, for the message.
+std::array<std::uint8_t, 3> ParseColour(const std::string& text, const std::string& name = "--background");
+// RRGGBBAA: a colour and its opacity.
+std::array<std::uint8_t, 4> ParseColourWithOpacity(const std::string& text, const std::string& name);
 
 // The slideshow settings of frames that add and frame take (--fit, --duration, --crossfade,
 // --motion, --easing); each only when given.

@@ -32,6 +32,7 @@
 #include "project/ProjectFile.h"
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::cli {
 
@@ -69,7 +70,7 @@ void CheckFirstPicture(const ProjectHeader& header, const ProjectRecords& record
     }
     std::optional<FrameRecord> first;
     for (std::int32_t i = 0; i < records.Count() && !first; ++i) {
-        if (FrameRecord record = records.At(i); !project::IsSoundRecord(record)) {
+        if (FrameRecord record = records.At(i); project::IsPictureRecord(record)) {
             first = record;
         }
     }

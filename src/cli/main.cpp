@@ -10,6 +10,7 @@
 #include "cli/CliProject.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "text/TextDrawing.h"
 
 using namespace kinetar::cli;
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
         std::cout << "kinetar-cli " << KINETAR_VERSION << "\n";
         return 0;
     }
+    kinetar::text::SetFontWarningHandler(
+        [](const std::string& message) { std::cerr << "kinetar-cli: " << OneLine(message) << "\n"; });
     try {
         const Command& command = FindCommand(name);
         if (AsksForHelp(argc, argv)) {

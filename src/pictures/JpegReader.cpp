@@ -92,15 +92,17 @@ public:
     jpeg_decompress_struct& Info() { return m_info; }
     std::span<const std::uint8_t> Profile() const { return {m_profile, m_profileSize}; }
 
-    int Orientation() const
+    int Orientation() const { return ExifOrientation(Exif()); }
+
+    std::span<const std::uint8_t> Exif() const
     {
         for (const jpeg_marker_struct* marker = m_info.marker_list; marker != nullptr; marker = marker->next) {
             if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
                 std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
-                return ExifOrientation({marker->data, marker->data_length});
+                return {marker->data, marker->data_length};
             }
         }
-        return 1;
+        return {};
     }
 
     bool ReadHeader()
@@ -216,6 +218,16 @@ void ReadJpegPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         refuse();
     }
     picture = Oriented(std::move(decoded), orientation);
+}
+
+std::vector<std::uint8_t> ReadJpegExif(std::span<const std::uint8_t> bytes)
+{
+    JpegDecoder decoder(bytes);
+    if (!decoder.ReadHeader()) {
+        return {};
+    }
+    const std::span<const std::uint8_t> exif = decoder.Exif();
+    return {exif.begin(), exif.end()};
 }
 
 }  // namespace kinetar::pictures

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "pictures/DecodedPicture.h"
 #include "pictures/PictureRequest.h"
@@ -15,5 +16,8 @@ namespace kinetar::pictures {
 // "Bad JPEG file " + path and the library's words on the next line.
 void ReadJpegPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
                      DecodedPicture& picture);
+// The EXIF data of a JPEG file's APP1 marker, its "Exif\0\0" included; empty when it has none or
+// its header cannot be read.
+std::vector<std::uint8_t> ReadJpegExif(std::span<const std::uint8_t> bytes);
 
 }  // namespace kinetar::pictures

@@ -37,8 +37,103 @@ private:
 constexpr std::uint16_t kOrientationTag = 0x0112;
 constexpr std::uint16_t kShortType = 3;
 constexpr std::size_t kEntrySize = 12;
+constexpr std::uint16_t kDateTimeTag = 0x0132;
+constexpr std::uint16_t kExifDirectoryTag = 0x8769;
+constexpr std::uint16_t kDateTimeOriginalTag = 0x9003;
+constexpr std::uint16_t kAsciiType = 2;
+
+// The TIFF data after an optional "Exif\0\0", or nothing when it has no TIFF header.
+std::optional<TiffData> OpenTiff(std::span<const std::uint8_t>& exif)
+{
+    if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0) {
+        exif = exif.subspan(6);
+    }
+    if (exif.size() < 8 || exif[0] != exif[1] || (exif[0] != 'I' && exif[0] != 'M')) {
+        return std::nullopt;
+    }
+    const TiffData tiff(exif, exif[0] == 'M');
+    if (tiff.Value(2, 2) != 42U) {
+        return std::nullopt;
+    }
+    return tiff;
+}
+
+// The offset of the entry with that tag in the directory at `directory`.
+std::optional<std::size_t> FindEntry(const TiffData& tiff, std::size_t directory, std::uint16_t wanted)
+{
+    const auto entryCount = tiff.Value(directory, 2);
+    for (std::size_t i = 0; entryCount && i < *entryCount; ++i) {
+        const std::size_t entry = directory + 2 + i * kEntrySize;
+        const auto tag = tiff.Value(entry, 2);
+        if (!tag) {
+            return std::nullopt;
+        }
+        if (*tag == wanted) {
+            return entry;
+        }
+    }
+    return std::nullopt;
+}
+
+// "YYYY:MM:DD HH:MM:SS" as its date; nothing for anything else (blank dates are common).
+std::optional<CalendarDate> DateOfEntry(const TiffData& tiff, std::span<const std::uint8_t> bytes, std::size_t entry)
+{
+    const auto type = tiff.Value(entry + 2, 2);
+    const auto count = tiff.Value(entry + 4, 4);
+    const auto offset = tiff.Value(entry + 8, 4);
+    constexpr std::size_t kDateLength = 10;
+    if (type != kAsciiType || !count || *count < kDateLength || !offset || *offset > bytes.size() ||
+        bytes.size() - *offset < kDateLength) {
+        return std::nullopt;
+    }
+    const auto digits = [&](std::size_t at, std::size_t length) -> std::optional<int> {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) {
+            const std::uint8_t letter = bytes[*offset + i];
+            if (letter < '0' || letter > '9') {
+                return std::nullopt;
+            }
+            value = value * 10 + (letter - '0');
+        }
+        return value;
+    };
+    const auto year = digits(0, 4);
+    const auto month = digits(5, 2);
+    const auto day = digits(8, 2);
+    if (!year || !month || !day || *year == 0 || *month < 1 || *month > 12 || *day < 1 || *day > 31) {
+        return std::nullopt;
+    }
+    return CalendarDate{*year, *month, *day};
+}
 
 }  // namespace
+
+std::optional<CalendarDate> ExifDateTaken(std::span<const std::uint8_t> exif)
+{
+    const auto tiff = OpenTiff(exif);
+    if (!tiff) {
+        return std::nullopt;
+    }
+    const auto directory = tiff->Value(4, 4);
+    if (!directory) {
+        return std::nullopt;
+    }
+    // When it was taken is in the EXIF directory; the main one's date is when the file was last
+    // changed, which cameras set to the same.
+    if (const auto pointer = FindEntry(*tiff, *directory, kExifDirectoryTag)) {
+        if (const auto exifDirectory = tiff->Value(*pointer + 8, 4)) {
+            if (const auto entry = FindEntry(*tiff, *exifDirectory, kDateTimeOriginalTag)) {
+                if (const auto date = DateOfEntry(*tiff, exif, *entry)) {
+                    return date;
+                }
+            }
+        }
+    }
+    if (const auto entry = FindEntry(*tiff, *directory, kDateTimeTag)) {
+        return DateOfEntry(*tiff, exif, *entry);
+    }
+    return std::nullopt;
+}
 
 int ExifOrientation(std::span<const std::uint8_t> exif)
 {

@@ -146,14 +146,16 @@ public:
         return {profile, length};
     }
 
-    int Orientation() const
+    int Orientation() const { return ExifOrientation(Exif()); }
+
+    std::span<const std::uint8_t> Exif() const
     {
         png_uint_32 length = 0;
         png_bytep exif = nullptr;
         if (png_get_eXIf_1(m_png, m_info, &length, &exif) == 0) {
-            return 1;
+            return {};
         }
-        return ExifOrientation({exif, length});
+        return {exif, length};
     }
 
 private:
@@ -242,6 +244,16 @@ void ReadPngPicture(std::span<const std::uint8_t> bytes, const std::string& path
         refuse();
     }
     picture = Oriented(std::move(decoded), decoder.Orientation());
+}
+
+std::vector<std::uint8_t> ReadPngExif(std::span<const std::uint8_t> bytes)
+{
+    PngDecoder decoder(bytes);
+    if (!decoder.ReadInfo()) {
+        return {};
+    }
+    const std::span<const std::uint8_t> exif = decoder.Exif();
+    return {exif.begin(), exif.end()};
 }
 
 }  // namespace kinetar::pictures

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "pictures/DecodedPicture.h"
 #include "pictures/PictureRequest.h"
@@ -16,5 +17,8 @@ namespace kinetar::pictures {
 // "Bad PNG file " + path and the library's words on the next line.
 void ReadPngPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
                     DecodedPicture& picture);
+
+// The EXIF data of an eXIf chunk; empty when there is none or the file cannot be read that far.
+std::vector<std::uint8_t> ReadPngExif(std::span<const std::uint8_t> bytes);
 
 }  // namespace kinetar::pictures

@@ -160,4 +160,12 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     picture = Oriented(std::move(decoded), orientation);
 }
 
+std::vector<std::uint8_t> ReadWebpExif(std::span<const std::uint8_t> bytes)
+{
+    const WebPData data{bytes.data(), bytes.size()};
+    const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
+    const std::span<const std::uint8_t> exif = Chunk(demux.get(), "EXIF");
+    return {exif.begin(), exif.end()};
+}
+
 }  // namespace kinetar::pictures

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "pictures/DecodedPicture.h"
 #include "pictures/PictureRequest.h"
@@ -15,5 +16,8 @@ namespace kinetar::pictures {
 // refused with "Bad WebP file " + path and the library's words on the next line.
 void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
                      DecodedPicture& picture);
+
+// The EXIF data of an EXIF chunk; empty when there is none or the file cannot be read that far.
+std::vector<std::uint8_t> ReadWebpExif(std::span<const std::uint8_t> bytes);
 
 }  // namespace kinetar::pictures

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "project/TextRecords.h"
+
 namespace kinetar::project {
 
 bool ApplyFrameEdit(FrameRecord& record, const FrameEdit& edit)
 {
-    if (IsSoundRecord(record)) {
+    if (TakesNoVideoTime(record)) {
         return false;
     }
     if (edit.Stretch) {

@@ -34,8 +34,8 @@ struct FrameEdit {
     MotionEdit Motion = {};
 };
 
-// Writes the edit into a picture's record. A sound record takes none of it: it has no fit and
-// takes no time. Returns false for a sound record, which stays as it was.
+// Writes the edit into a picture's or title's record. A sound or caption record takes none of it:
+// it has no fit and takes no time. Returns false for those, which stay as they were.
 bool ApplyFrameEdit(FrameRecord& record, const FrameEdit& edit);
 
 }  // namespace kinetar::project

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::project {
 namespace {
@@ -62,7 +63,7 @@ MusicFit FitPicturesToMusic(std::span<const FrameRecord> records, FrameRate rate
 {
     std::vector<std::size_t> pictures;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (!IsSoundRecord(records[i])) {
+        if (!TakesNoVideoTime(records[i])) {  // pictures and title cards
             pictures.push_back(i);
         }
     }

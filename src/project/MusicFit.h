@@ -25,7 +25,8 @@ struct MusicFit {
     std::int64_t MusicEnd = 0;  // in samples
 };
 
-// The pictures' durations set so that the video ends on the frame where its music ends: equal
+// The pictures' (and title cards') durations set so that the video ends on the frame where its
+// music ends: equal
 // (to the millisecond; exactly equal where the frame allows) or, with keepRatios, in the ratios
 // of the durations they had (one frame for a duration of 0). Crossfades and sounds stay as they
 // are. Throws Error when there is no picture, no music that is heard, or no durations of at most

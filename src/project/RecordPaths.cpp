@@ -9,6 +9,7 @@
 #include "common/Error.h"
 #include "project/FrameRecordReader.h"
 #include "project/ProjectFile.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::project {
 
@@ -58,7 +59,8 @@ void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const st
     for (std::int32_t i = 0; i < reader.Count() && reader.Read(i, record); ++i) {
         const std::string stored = GetText(record.PictureFileName);
         const std::string resolved = ResolveRecordPath(stored, baseFolder);
-        if (resolved == stored) {
+        // A caption's or title's text names no file.
+        if (resolved == stored || IsCaptionRecord(record) || IsTitleRecord(record)) {
             writeRun();
             continue;
         }

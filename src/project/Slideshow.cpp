@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "project/FrameRecordReader.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::project {
 
@@ -330,9 +331,10 @@ TimelineSummary Summarise(RecordAt recordAt, FrameRate rate, bool withCues)
     Timeline timeline(rate);
     FrameRecord record;
     for (std::int32_t i = 0; i < std::numeric_limits<std::int32_t>::max() && recordAt(i, record); ++i) {
-        if (!IsSoundRecord(record)) {
+        if (!TakesNoVideoTime(record)) {
             timeline.Advance(record.Duration);
-        } else if (withCues) {
+            summary.Pictures += IsPictureRecord(record) ? 1 : 0;
+        } else if (withCues && IsSoundRecord(record)) {
             summary.Cues.push_back({i, timeline.Frames()});
         }
     }

@@ -80,7 +80,7 @@ bool IsSoundRecord(const FrameRecord& record);
 // A record for an added sound file. Refuses a path over 260 bytes, as NewFrameRecord does.
 FrameRecord NewSoundRecord(std::string_view soundPath);
 
-// The number of frames of the video the records make; sound records take none.
+// The number of frames of the video the records make; sound and caption records take none.
 std::int64_t VideoFrameCount(std::span<const FrameRecord> records, FrameRate rate);
 
 // Where a sound record is cued: the frame where the next picture starts (the video's length when
@@ -98,6 +98,7 @@ class FrameRecordReader;
 struct TimelineSummary {
     std::int64_t VideoFrames = 0;
     std::vector<SoundCue> Cues;
+    std::int64_t Pictures = 0;  // picture records: not sounds, captions or titles
 };
 TimelineSummary SummariseTimeline(const FrameRecordReader& records, FrameRate rate);
 

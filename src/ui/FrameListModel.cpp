@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 #include "ui/QtConvert.h"
 #include "ui/Thumbnails.h"
 
@@ -107,6 +108,10 @@ void FrameListModel::WorkOutTiming() const
             const bool heard = cues[sound].Frame < videoFrames;
             m_timing << FromCoreText(project::SoundTimingText(starts[sound], length, heard));
             ++sound;
+            continue;
+        }
+        if (project::IsCaptionRecord(record)) {
+            m_timing << QString();  // shown with the picture after it
             continue;
         }
         const std::int64_t start = timeline.Frames();

@@ -1161,6 +1161,116 @@ PY
   cmp -s s.AVIprj before.AVIprj || fail "a refused --motion changed the project"
   ;;
 
+captions)
+  # Captions and a title card among moving, crossfading pictures: a still of any frame equals that
+  # frame of a lossless render, pixel for pixel; removing every caption gives back the project's
+  # exact bytes; an OCR reader (when installed) reads a caption back from a 720p still.
+  /usr/bin/python3 - <<'PY'
+from PIL import Image, ImageDraw
+for i, (w, h) in enumerate([(800, 600), (600, 900), (1024, 640)]):
+    im = Image.new('RGB', (w, h), (30 + 60 * i, 120, 200 - 50 * i))
+    d = ImageDraw.Draw(im)
+    for y in range(0, h, 18):
+        d.rectangle([0, y, w, y + 8], fill=((y * 5) % 256, (y * 3 + 70 * i) % 256, 180 - y % 180))
+    im.save(f'p{i}.jpg', quality=92)
+PY
+  "$cli" new s.AVIprj
+  "$cli" add s.AVIprj --fit crop --duration 1.2 --crossfade 0.4 --motion auto p0.jpg p1.jpg
+  "$cli" add s.AVIprj --fit blur --duration 1 --crossfade 0.4 --motion 0.5,0.3,1:0.5,0.7,1.5 p2.jpg
+  "$cli" set s.AVIprj --size 320x180 --fps 25 --output "$PWD/s.avi" >/dev/null
+  cp s.AVIprj plain.AVIprj
+  expect_status 0 "$cli" caption s.AVIprj all '{name} {index}/{count}' --style outline
+  expect_status 0 "$cli" caption s.AVIprj 3 'Second — שלום' --position top-right --style box --box 20408080 \
+    --size 7.5 --colour ffee00 --font "DejaVu Serif bold italic"
+  expect_status 0 "$cli" title s.AVIprj --at 0 'Kinetar' --subtitle 'A trip' --duration 0.8 --background blur
+  expect_status 0 "$cli" frame s.AVIprj 0 --motion 0.5,0.5,1:0.5,0.5,1.3
+  expect_status 0 "$cli" info s.AVIprj
+  expect_line out.txt $'0\ttitle\tKinetar\tsubtitle A trip\tbackground blur\tduration 0.8 s\tmotion 0.5,0.5,1:0.5,0.5,1.3'
+  expect_line out.txt $'1\tcaption\t{name} {index}/{count}\tposition bottom\tsize 5%\tcolour #ffffff\tstyle outline'
+  expect_line out.txt $'3\tcaption\tSecond — שלום\tposition top-right\tsize 7.5%\tcolour #ffee00\tstyle box\tbox #20408080\tfont DejaVu Serif bold italic'
+  expect_line out.txt "Length: 0:04.2 — 105 frames"
+  json_holds s.AVIprj "d['frames'][3]['caption']['font'] == {'family': 'DejaVu Serif', 'bold': True, 'italic': True}" \
+    "d['frames'][0]['title']['background'] == 'blur' and d['frames'][0]['path'] is None" \
+    "d['frames'][0]['frame_count'] == 20 and d['total_frames'] == 105"
+  expect_status 0 "$cli" render s.AVIprj --codec DIB --quiet
+  for frame in 0 10 19 22 30 50 52 60 80 104; do
+    expect_status 0 "$cli" still s.AVIprj "#$frame" --output "still$frame.png"
+    ffmpeg -v error -y -i s.avi -vf "select=eq(n\,$frame)" -frames:v 1 "video$frame.png"
+    cmp -s <(/usr/bin/convert "still$frame.png" rgb:-) <(/usr/bin/convert "video$frame.png" rgb:-) ||
+      fail "the still of frame $frame differs from the video's"
+  done
+  # The captions show: the same frame without them differs.
+  cp s.AVIprj uncaptioned.AVIprj
+  "$cli" caption uncaptioned.AVIprj all --remove
+  "$cli" still uncaptioned.AVIprj "#60" --output uncaptioned60.png
+  cmp -s <(/usr/bin/convert uncaptioned60.png rgb:-) <(/usr/bin/convert still60.png rgb:-) &&
+    fail "the captions left the frame as it was"
+  cp s.AVIprj captioned.AVIprj
+  expect_status 0 "$cli" remove s.AVIprj 0
+  expect_status 0 "$cli" caption s.AVIprj all --remove
+  cmp -s s.AVIprj plain.AVIprj || fail "removing the title and the captions did not give back the project"
+  expect_status 1 "$cli" caption s.AVIprj 0 --remove
+  expect_line err.txt "kinetar-cli: frame 0 has no caption; nothing was changed"
+  # Removing a picture takes its captions along.
+  cp captioned.AVIprj r.AVIprj
+  expect_status 0 "$cli" remove r.AVIprj 4
+  "$cli" info r.AVIprj | grep -c $'\tcaption\t' | grep -qx 2 || fail "picture 4's caption stayed: $("$cli" info r.AVIprj)"
+  if command -v tesseract >/dev/null; then
+    "$cli" new ocr.AVIprj
+    "$cli" add ocr.AVIprj p1.jpg
+    "$cli" set ocr.AVIprj --size 720p >/dev/null
+    "$cli" caption ocr.AVIprj 0 'Sunset at the harbour' --size 8 --style box
+    "$cli" still ocr.AVIprj 0 --output ocr.png
+    tesseract ocr.png ocr >/dev/null 2>&1 || fail "tesseract failed"
+    grep -q "Sunset at the harbour" ocr.txt || fail "OCR read '$(cat ocr.txt)'"
+  fi
+  ;;
+
+captions_refused)
+  pictures a.bmp:64x48:ff0000
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj a.bmp a.bmp
+  /usr/bin/python3 -c 'import wave; w = wave.open("s.wav", "wb"); w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000); w.writeframes(b"\0\0" * 800)'
+  "$cli" add p.AVIprj s.wav
+  "$cli" caption p.AVIprj 1 first
+  cp p.AVIprj before.AVIprj
+  long=$(printf 'x%.0s' $(seq 261))
+  expect_status 1 "$cli" caption p.AVIprj 0 "$long"
+  expect_line err.txt "kinetar-cli: The caption is 261 bytes long; together they may take up to 259 bytes, a text alone 260; nothing was changed"
+  expect_status 1 "$cli" caption p.AVIprj 0 "${long:0:250}" --font "DejaVu Sans"
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --position centre
+  grep -qF "kinetar-cli: --position must be bottom, bottom-left, bottom-right, middle, middle-left, middle-right, top, top-left or top-right, not 'centre'" err.txt || fail "$(cat err.txt)"
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --size 0.5
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --colour red
+  grep -qF "kinetar-cli: --colour must be six hex digits RRGGBB, not 'red'" err.txt || fail "$(cat err.txt)"
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --box ffffff
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --style glow
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --font ""
+  expect_status 2 "$cli" caption p.AVIprj 0 ""
+  expect_line err.txt "kinetar-cli: the caption is empty"
+  expect_status 2 "$cli" caption p.AVIprj 0 $'bad\xff'
+  expect_status 2 "$cli" caption p.AVIprj 0 hello world
+  expect_status 2 "$cli" caption p.AVIprj 0 hello --remove
+  expect_status 2 "$cli" caption p.AVIprj 9 hello
+  expect_line err.txt "kinetar-cli: there is no frame 9: the project has 4 frames, numbered from 0"
+  expect_status 2 "$cli" caption p.AVIprj 1 hello
+  expect_line err.txt "kinetar-cli: frame 1 is a caption; give the index of its picture (2)"
+  expect_status 2 "$cli" caption p.AVIprj 3 hello
+  expect_line err.txt "kinetar-cli: frame 3 is a sound; a caption goes on a picture"
+  expect_status 2 "$cli" frame p.AVIprj 1 --duration 2
+  expect_status 2 "$cli" title p.AVIprj Hello
+  expect_line err.txt "kinetar-cli: title needs --duration SECONDS: how long the card shows"
+  expect_status 2 "$cli" title p.AVIprj Hello --duration 1 --fit crop
+  expect_status 2 "$cli" title p.AVIprj $'Two\nlines' --duration 1
+  expect_status 2 "$cli" title p.AVIprj Hello --duration 1 --at 5
+  expect_status 2 "$cli" title p.AVIprj Hello --duration 1 --background blurry
+  cmp -s p.AVIprj before.AVIprj || fail "a refused caption or title changed the project"
+  expect_status 0 "$cli" caption p.AVIprj 0 hello --font "No Such Family Kt"
+  expect_status 0 "$cli" still p.AVIprj 0 --output s.png
+  [ "$(grep -c 'The font family "No Such Family Kt" is not installed' err.txt)" -eq 1 ] ||
+    fail "the missing family was not named once: $(cat err.txt)"
+  ;;
+
 *)
   fail "no such case"
   ;;

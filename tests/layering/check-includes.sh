@@ -2,7 +2,7 @@
 # Checks the include lines of every source file under SRC against the layering: each folder may
 # include only the folders it builds on, Qt only in the desktop layers, the codec libraries only
 # in avi/codecs, avi/audio and avi/muxer (the scaler also in the one file that scales frames), each picture library only in
-# the one reader over it. Prints every wrong include and exits 1 when there is one.
+# the one reader over it, the text libraries (Pango, Cairo, fontconfig) only in text. Prints every wrong include and exits 1 when there is one.
 #   check-includes.sh SRC
 set -uo pipefail
 src=${1:?usage: check-includes.sh SRC}
@@ -12,16 +12,17 @@ declare -A allowed=(
   [common]=""
   [project]="common"
   [pictures]="common"
+  [text]="common project"
   [avi/writer]="common"
-  [avi/frames]="common pictures project"
+  [avi/frames]="common pictures project text"
   [avi/codecs]="common project avi/frames avi/writer"
   [avi/audio]="common project pictures avi/writer"
   [avi/muxer]="common project avi/writer"
-  [avi/engine]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/muxer"
+  [avi/engine]="common project pictures text avi/frames avi/writer avi/codecs avi/audio avi/muxer"
   [settings]="common project"
   [session]="common project pictures avi/audio"
-  [ui]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine settings session"
-  [cli]="common project pictures avi/frames avi/writer avi/codecs avi/audio avi/engine"
+  [ui]="common project pictures text avi/frames avi/writer avi/codecs avi/audio avi/engine settings session"
+  [cli]="common project pictures text avi/frames avi/writer avi/codecs avi/audio avi/engine"
 )
 qt_layers=" settings session ui "
 # Layers that hold no window: Qt Core alone, neither widgets nor Qt Gui (pictures, colours, the
@@ -95,6 +96,10 @@ while IFS= read -r -d '' file; do
         echo "$relative: only ${allowed// / and } may include <${BASH_REMATCH[1]}>"
         wrong=1
       fi
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(pango/[^>]*|cairo[^>]*|fontconfig/[^>]*|glib\.h)\> ]] &&
+         [ "$layer" != text ]; then
+      echo "$relative: only text may include the text libraries (<${BASH_REMATCH[1]}>)"
+      wrong=1
     elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<((libav|libsw)[a-z]*/[^>]*|jpeglib\.h|turbojpeg\.h)\> ]]; then
       if [[ $codec_layers != *" $layer "* ]] &&
          ! [[ $relative == avi/frames/SmoothScaler.cpp && ${BASH_REMATCH[1]} =~ ^libsw(scale|resample)/|^libavutil/ ]]; then

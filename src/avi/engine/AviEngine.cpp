@@ -12,6 +12,7 @@
 #include "avi/audio/AudioTrack.h"
 #include "avi/codecs/CodecLibraryVersion.h"
 #include "avi/engine/CodecChoice.h"
+#include "avi/engine/FrameText.h"
 #include "avi/engine/PictureReadAhead.h"
 #include "avi/engine/VideoOutput.h"
 #include "avi/engine/VideoSettings.h"
@@ -21,6 +22,7 @@
 #include "pictures/LoadPicture.h"
 #include "project/FrameRecordReader.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::avi {
 
@@ -163,6 +165,8 @@ struct PendingPicture {
     project::FrameRecord record;
     FitOptions options;
     PictureReadAhead::Ticket picture;
+    std::vector<project::FrameRecord> captions;  // the caption records before it
+    std::int64_t pictureIndex = 0;               // among the picture records, for {index}
 };
 
 }  // namespace
@@ -194,6 +198,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         summary = project::SummariseTimeline(walk, rate);
     }
     const std::int64_t videoFrames = summary ? summary->VideoFrames : count;
+    const std::int64_t pictureCount = summary ? summary->Pictures : count;
     outcome.VideoFrames = videoFrames;
     // The file's headers count frames in 32 bits.
     if (videoFrames > kMaxVideoFrames) {
@@ -351,19 +356,25 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
     const std::int32_t frameWidth = run.workingFrame->Width();
     const std::int32_t frameHeight = run.workingFrame->Height();
     PictureReadAhead readAhead;
-    // Sound records take no video time: the next picture record is the next frame.
+    // Sound and caption records take no video time: the next picture or title record is the next
+    // frame, and the captions before it go on it.
+    std::int64_t picturesRequested = 0;
     const auto startLoading = [&](std::int32_t& index) {
         PendingPicture pending;
         do {
             pending.exists = recordReader.Read(index++, pending.record);
-        } while (pending.exists && project::IsSoundRecord(pending.record));
+            if (pending.exists && project::IsCaptionRecord(pending.record)) {
+                pending.captions.push_back(pending.record);
+            }
+        } while (pending.exists && project::TakesNoVideoTime(pending.record));
         if (pending.exists) {
             pending.options = FitOptionsFor(header, pending.record);
-            pending.picture =
-                readAhead.Request([path = project::GetText(pending.record.PictureFileName),
-                                   request = PictureRequestFor(header, pending.record, frameWidth, frameHeight)] {
-                    return pictures::LoadPicture(path, request);
-                });
+            pending.pictureIndex = project::IsPictureRecord(pending.record) ? picturesRequested++ : 0;
+            pending.picture = readAhead.Request(
+                [record = pending.record, header,
+                 next = project::IsTitleRecord(pending.record) ? NextPicturePath(recordReader, index) : std::string(),
+                 request = PictureRequestFor(header, pending.record, frameWidth, frameHeight), frameWidth,
+                 frameHeight] { return LoadFramePicture(record, header, next, request, frameWidth, frameHeight); });
         }
         return pending;
     };
@@ -468,10 +479,13 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         const std::int64_t fade = previous ? project::CrossfadeFrames(current.record.Crossfade, rate, end - start) : 0;
         const bool nextFades = !ahead.empty() && ahead.front().exists && ahead.front().record.Crossfade != 0;
         const std::int64_t number = pictureNumber++;
+        const Captions captions =
+            DrawCaptions(current.captions, current.record, current.pictureIndex, pictureCount, frameWidth, frameHeight);
         if (project::GetMotion(current.record).Kind != project::MotionKind::None || movingPrevious) {
             // A moving picture, or one fading in over a moving one: every frame is drawn.
             ShownPicture shown = MakeShownPicture(std::move(run.picture), header, current.record, number, end - start,
                                                   frameWidth, frameHeight);
+            shown.Captions = captions;
             loadAhead();
             if (!blended) {
                 blended = std::make_unique<WorkingFrame>(frameWidth, frameHeight);
@@ -508,12 +522,13 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             }
             continue;
         }
-        if (fade == 0 && !nextFades && run.picture->BitsPerPixel() == 24 &&
+        if (fade == 0 && !nextFades && captions.empty() && run.picture->BitsPerPixel() == 24 &&
             run.picture->Width() == run.workingFrame->Width() && run.picture->Height() == run.workingFrame->Height()) {
             run.frameDib = GetFrameDIB(std::move(run.picture), bits);  // fitting would only copy it
             loadAhead();
         } else {
             FitPicture(*run.picture, current.options, *run.workingFrame);
+            PutCaptions(captions, *run.workingFrame);
             run.picture.reset();
             loadAhead();
             run.frameDib = GetFrameDIB(*run.workingFrame, bits);

@@ -1,12 +1,14 @@
 #include "avi/engine/StillFrame.h"
 
 #include <charconv>
+#include <vector>
 
+#include "avi/engine/FrameText.h"
 #include "avi/frames/ShownPicture.h"
 #include "common/Error.h"
-#include "pictures/LoadPicture.h"
 #include "project/FrameRecordReader.h"
 #include "project/Motion.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::avi {
 
@@ -14,21 +16,27 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// A picture record and its place in the video.
+// A picture or title record and its place in the video.
 struct Placed {
     project::FrameRecord Record;
-    std::int64_t Number = 0;  // among the pictures
+    std::int64_t Number = 0;  // among the pictures and titles
     std::int64_t Start = 0;
     std::int64_t End = 0;
+    std::vector<project::FrameRecord> Captions;  // the caption records before it
+    std::int64_t PictureIndex = 0;               // among the picture records
+    std::string NextPicture;                     // for a title's blurred background
 };
 
-ShownPicture Show(const Placed& placed, const project::ProjectHeader& header, std::int32_t width, std::int32_t height)
+ShownPicture Show(const Placed& placed, const project::ProjectHeader& header, std::int64_t pictureCount,
+                  std::int32_t width, std::int32_t height)
 {
-    const std::string path = project::GetText(placed.Record.PictureFileName);
     std::shared_ptr<const pictures::DecodedPicture> picture =
-        pictures::LoadPicture(path, PictureRequestFor(header, placed.Record, width, height));
-    return MakeShownPicture(std::move(picture), header, placed.Record, placed.Number, placed.End - placed.Start, width,
-                            height);
+        LoadFramePicture(placed.Record, header, placed.NextPicture,
+                         PictureRequestFor(header, placed.Record, width, height), width, height);
+    ShownPicture shown = MakeShownPicture(std::move(picture), header, placed.Record, placed.Number,
+                                          placed.End - placed.Start, width, height);
+    shown.Captions = DrawCaptions(placed.Captions, placed.Record, placed.PictureIndex, pictureCount, width, height);
+    return shown;
 }
 
 }  // namespace
@@ -38,17 +46,29 @@ std::unique_ptr<WorkingFrame> MakeStill(const project::ProjectHeader& header, co
 {
     const project::FrameRate rate = project::GetFrameRate(header);
     const project::FrameRecordReader records(workingCopyPath, project::FrameRecordReader::Reading::InBlocks);
+    const std::int64_t pictureCount = project::SummariseTimeline(records, rate).Pictures;
     project::Timeline timeline(rate);
     std::optional<Placed> previous;
     std::optional<Placed> current;
     std::int64_t number = 0;
+    std::int64_t pictureIndex = 0;
+    std::vector<project::FrameRecord> captions;
     project::FrameRecord record;
     for (std::int32_t i = 0; i < records.Count() && records.Read(i, record); ++i) {
-        if (project::IsSoundRecord(record)) {
+        if (project::IsCaptionRecord(record)) {
+            captions.push_back(record);
+        }
+        if (project::TakesNoVideoTime(record)) {
             continue;
         }
         const std::int64_t start = timeline.Frames();
-        const Placed placed{record, number++, start, timeline.Advance(record.Duration)};
+        Placed placed{record, number++, start, timeline.Advance(record.Duration), std::move(captions), 0, {}};
+        captions.clear();
+        if (project::IsPictureRecord(record)) {
+            placed.PictureIndex = pictureIndex++;
+        } else {
+            placed.NextPicture = NextPicturePath(records, i + 1);
+        }
         if (frame < placed.End) {
             current = placed;
             break;
@@ -66,7 +86,7 @@ std::unique_ptr<WorkingFrame> MakeStill(const project::ProjectHeader& header, co
     };
     ShownPicture shown;
     try {
-        shown = Show(*current, header, still->Width(), still->Height());
+        shown = Show(*current, header, pictureCount, still->Width(), still->Height());
     } catch (const Error& error) {
         throw unreadable(*current, error);
     }
@@ -79,7 +99,7 @@ std::unique_ptr<WorkingFrame> MakeStill(const project::ProjectHeader& header, co
     if (k < fade) {
         std::optional<ShownPicture> before;
         try {
-            before = Show(*previous, header, still->Width(), still->Height());
+            before = Show(*previous, header, pictureCount, still->Width(), still->Height());
         } catch (const Error&) {
             return still;
         }

@@ -7,6 +7,7 @@
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 
 namespace kinetar::avi {
 
@@ -59,13 +60,13 @@ void CheckVideoSettings(const ProjectHeader& header)
 bool ProposeSettings(ProjectHeader& header, const std::string& projectPath, const std::string& workingCopyPath)
 {
     bool proposed = false;
-    // The first picture: sound records before it have no size.
+    // The first picture: sound, caption and title records before it have no size.
     project::FrameRecord first;
     std::int32_t index = 0;
     bool found = false;
     while (header.Width == 0 || header.Height == 0) {
         found = project::ReadFrameRecord(workingCopyPath, index++, first);
-        if (!found || !project::IsSoundRecord(first)) {
+        if (!found || project::IsPictureRecord(first)) {
             break;
         }
     }

@@ -7,6 +7,27 @@
 
 namespace kinetar::avi {
 
+namespace {
+
+void DrawPicture(const ShownPicture& shown, std::int64_t k, WorkingFrame& frame)
+{
+    if (!shown.Motion) {
+        FitPicture(*shown.Picture, shown.Options, frame);
+        return;
+    }
+    const project::Framing framing = project::FramingAt(*shown.Motion, k, shown.Frames);
+    const ViewRect view = FramedView(shown.Options.Mode, shown.Picture->Width(), shown.Picture->Height(), frame.Width(),
+                                     frame.Height(), framing);
+    if (shown.Options.Mode == project::FitMode::Blur) {
+        DrawBlurredFill(*shown.Picture, shown.Options.Background, frame);
+        DrawView(*shown.Picture, view, shown.Options.Background, frame, Under::Frame);
+        return;
+    }
+    DrawView(*shown.Picture, view, shown.Options.Background, frame);
+}
+
+}  // namespace
+
 ShownPicture MakeShownPicture(std::shared_ptr<const pictures::DecodedPicture> picture,
                               const project::ProjectHeader& header, const project::FrameRecord& record,
                               std::int64_t number, std::int64_t frames, std::int32_t frameWidth,
@@ -40,21 +61,18 @@ pictures::PictureRequest PictureRequestFor(const project::ProjectHeader& header,
     return request;
 }
 
+void PutCaptions(const Captions& captions, WorkingFrame& frame)
+{
+    for (const auto& caption : captions) {
+        caption->PutOn({frame.Row(0).data(), frame.RowBytes() * static_cast<std::size_t>(frame.Height())},
+                       frame.RowBytes(), frame.Width(), frame.Height());
+    }
+}
+
 void DrawShownPicture(const ShownPicture& shown, std::int64_t k, WorkingFrame& frame)
 {
-    if (!shown.Motion) {
-        FitPicture(*shown.Picture, shown.Options, frame);
-        return;
-    }
-    const project::Framing framing = project::FramingAt(*shown.Motion, k, shown.Frames);
-    const ViewRect view = FramedView(shown.Options.Mode, shown.Picture->Width(), shown.Picture->Height(), frame.Width(),
-                                     frame.Height(), framing);
-    if (shown.Options.Mode == project::FitMode::Blur) {
-        DrawBlurredFill(*shown.Picture, shown.Options.Background, frame);
-        DrawView(*shown.Picture, view, shown.Options.Background, frame, Under::Frame);
-        return;
-    }
-    DrawView(*shown.Picture, view, shown.Options.Background, frame);
+    DrawPicture(shown, k, frame);
+    PutCaptions(shown.Captions, frame);
 }
 
 }  // namespace kinetar::avi
