@@ -1,0 +1,192 @@
+#include "avi/engine/ShowFrames.h"
+
+#include <algorithm>
+
+#include "common/Error.h"
+#include "pictures/LoadPicture.h"
+
+namespace kinetar::avi {
+
+void ComposeShowFrame(const ShownPicture* current, const ShownPicture* previous, std::int64_t k, std::int64_t fade,
+                      pictures::PaletteEntry background, WorkingFrame& frame)
+{
+    if (current == nullptr) {
+        frame.Fill(background);
+        return;
+    }
+    DrawShownPicture(*current, k, frame);
+    // A crossfade blends from the picture before, when it could be read: the render cuts in
+    // after a picture it had to leave out.
+    if (k >= fade || previous == nullptr) {
+        return;
+    }
+    WorkingFrame from(frame.Width(), frame.Height());
+    DrawShownPicture(*previous, previous->Frames + k, from);
+    WorkingFrame blended(frame.Width(), frame.Height());
+    BlendFrames(from, frame, k, fade, blended);
+    frame = std::move(blended);
+}
+
+ShowFrames::ShowFrames(const project::ProjectHeader& header, std::vector<project::FrameRecord> records,
+                       std::int32_t width, std::int32_t height)
+    : m_header(header),
+      m_records(std::move(records)),
+      m_width(width),
+      m_height(height),
+      m_rate(project::GetFrameRate(header))
+{
+    if (m_rate.Numerator == 0) {
+        throw Error("The frame rate is not positive");
+    }
+    project::Timeline timeline(m_rate);
+    for (std::size_t i = 0; i < m_records.size(); ++i) {
+        if (project::IsSoundRecord(m_records[i])) {
+            continue;
+        }
+        const std::int64_t first = timeline.Frames();
+        m_spans.push_back({static_cast<std::int32_t>(i), first, timeline.Advance(m_records[i].Duration)});
+    }
+    m_reader = std::thread([this] { ReadAhead(); });
+}
+
+ShowFrames::~ShowFrames()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_reader.join();
+}
+
+std::int64_t ShowFrames::FrameCount() const
+{
+    return m_spans.empty() ? 0 : m_spans.back().End;
+}
+
+std::size_t ShowFrames::SpanAt(std::int64_t frame) const
+{
+    const auto after = std::upper_bound(m_spans.begin(), m_spans.end(), frame,
+                                        [](std::int64_t f, const Span& span) { return f < span.End; });
+    return static_cast<std::size_t>(after - m_spans.begin());
+}
+
+std::optional<std::int32_t> ShowFrames::RecordAt(std::int64_t frame) const
+{
+    const std::size_t span = SpanAt(frame);
+    if (frame < 0 || span >= m_spans.size()) {
+        return std::nullopt;
+    }
+    return m_spans[span].Record;
+}
+
+std::int64_t ShowFrames::FirstFrameOf(std::int32_t record) const
+{
+    const auto at = std::lower_bound(m_spans.begin(), m_spans.end(), record,
+                                     [](const Span& span, std::int32_t r) { return span.Record < r; });
+    return at == m_spans.end() ? FrameCount() : at->First;
+}
+
+ShowFrames::Shown ShowFrames::Read(std::size_t span) const
+{
+    const project::FrameRecord& record = m_records[static_cast<std::size_t>(m_spans[span].Record)];
+    try {
+        std::shared_ptr<const pictures::DecodedPicture> picture = pictures::LoadPicture(
+            project::GetText(record.PictureFileName), PictureRequestFor(m_header, record, m_width, m_height));
+        return std::make_shared<const ShownPicture>(
+            MakeShownPicture(std::move(picture), m_header, record, static_cast<std::int64_t>(span),
+                             m_spans[span].End - m_spans[span].First, m_width, m_height));
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
+ShowFrames::Shown ShowFrames::Get(std::size_t span)
+{
+    std::unique_lock lock(m_mutex);
+    const auto [at, added] = m_cache.try_emplace(span);
+    if (!added) {
+        m_changed.wait(lock, [&] { return m_cache[span].Ready; });
+        return m_cache[span].Picture;
+    }
+    lock.unlock();
+    Shown shown = Read(span);
+    lock.lock();
+    Entry& entry = m_cache[span];
+    entry = {true, shown};
+    ++m_read;
+    m_changed.notify_all();
+    return shown;
+}
+
+void ShowFrames::KeepAround(std::size_t span)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        // Ready pictures away from here go; one being read stays until it is ready.
+        std::erase_if(m_cache, [&](const auto& item) {
+            return item.second.Ready && (item.first + 1 < span || item.first > span + 1);
+        });
+        // Only the latest wish counts: after a seek, the picture after the old place is not needed.
+        m_wanted.reset();
+        if (span + 1 < m_spans.size() && !m_cache.contains(span + 1)) {
+            m_wanted = span + 1;
+        }
+    }
+    m_changed.notify_all();
+}
+
+void ShowFrames::ReadAhead()
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [&] { return m_stopping || m_wanted.has_value(); });
+        if (m_stopping) {
+            return;
+        }
+        const std::size_t span = *m_wanted;
+        m_wanted.reset();
+        if (!m_cache.try_emplace(span).second) {
+            continue;  // asked for in the meantime
+        }
+        lock.unlock();
+        Shown shown = Read(span);
+        lock.lock();
+        m_cache[span] = {true, shown};
+        ++m_read;
+        m_changed.notify_all();
+    }
+}
+
+std::int64_t ShowFrames::PicturesRead() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_read;
+}
+
+void ShowFrames::Frame(std::int64_t frame, WorkingFrame& out)
+{
+    const std::size_t span = SpanAt(frame);
+    if (frame < 0 || span >= m_spans.size()) {
+        throw Error("The video has " + std::to_string(FrameCount()) + " frames; there is no frame " +
+                    std::to_string(frame));
+    }
+    const Span& place = m_spans[span];
+    const project::FrameRecord& record = m_records[static_cast<std::size_t>(place.Record)];
+    const Shown current = Get(span);
+    const std::int64_t k = frame - place.First;
+    const std::int64_t fade =
+        span > 0 ? project::CrossfadeFrames(record.Crossfade, m_rate, place.End - place.First) : 0;
+    const Shown previous = k < fade ? Get(span - 1) : nullptr;
+    KeepAround(span);
+    ComposeShowFrame(current.get(), previous.get(), k, fade, FitOptionsFor(m_header, record).Background, out);
+}
+
+std::unique_ptr<WorkingFrame> ShowFrames::Frame(std::int64_t frame)
+{
+    auto out = std::make_unique<WorkingFrame>(m_width, m_height);
+    Frame(frame, *out);
+    return out;
+}
+
+}  // namespace kinetar::avi
