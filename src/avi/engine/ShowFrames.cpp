@@ -27,6 +27,31 @@ void ComposeShowFrame(const ShownPicture* current, const ShownPicture* previous,
     frame = std::move(blended);
 }
 
+std::int64_t FrameAtSample(std::int64_t sample, project::FrameRate rate)
+{
+    if (sample <= 0 || rate.Numerator == 0) {
+        return 0;
+    }
+    __extension__ typedef unsigned __int128 Wide;
+    auto frame = static_cast<std::int64_t>(Wide{static_cast<std::uint64_t>(sample)} * rate.Numerator /
+                                           (Wide{project::kSoundSampleRate} * rate.Denominator));
+    // SampleAtFrame rounds, so the frame may start a sample either side of the quotient.
+    while (frame > 0 && project::SampleAtFrame(frame, rate) > sample) {
+        --frame;
+    }
+    while (project::SampleAtFrame(frame + 1, rate) <= sample) {
+        ++frame;
+    }
+    return frame;
+}
+
+std::string FrameTimeText(std::int64_t frame, project::FrameRate rate)
+{
+    // The length's own text without its frame count, so the two never differ in form.
+    const std::string text = project::VideoLengthText(frame, rate);
+    return text.substr(0, text.find(" \u2014 "));
+}
+
 ShowFrames::ShowFrames(const project::ProjectHeader& header, std::vector<project::FrameRecord> records,
                        std::int32_t width, std::int32_t height)
     : m_header(header),

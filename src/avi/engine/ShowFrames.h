@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,6 +23,12 @@ namespace kinetar::avi {
 // through here, so they agree to the pixel (MakeStill should call it too).
 void ComposeShowFrame(const ShownPicture* current, const ShownPicture* previous, std::int64_t k, std::int64_t fade,
                       pictures::PaletteEntry background, WorkingFrame& frame);
+
+// The frame showing while sample plays (48 kHz samples from the video's start): the last frame
+// whose first sample (SampleAtFrame) is not after it.
+std::int64_t FrameAtSample(std::int64_t sample, project::FrameRate rate);
+// "0:12.4": when frame starts, as the video's length is written.
+std::string FrameTimeText(std::int64_t frame, project::FrameRate rate);
 
 // The frames of a show at any size, in any order, for a player: a picture's place in the video
 // worked out once, its decoded picture kept while it or its neighbours show, and the next one
