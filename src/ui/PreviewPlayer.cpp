@@ -90,12 +90,12 @@ PreviewPlayer::PreviewPlayer(session::ProjectSession& session, QWidget* parent)
     // Any edit: the frames are made anew from the next one on.
     for (const auto signal :
          {&ProjectSession::FramesReset, &ProjectSession::HeaderChanged, &ProjectSession::ProjectOpened}) {
-        connect(&m_session, signal, this, [this] { SourceChanged(); });
+        connect(&m_session, signal, this, [this] { SourceChanged(true); });
     }
-    connect(&m_session, &ProjectSession::FramesInserted, this, [this] { SourceChanged(); });
-    connect(&m_session, &ProjectSession::FramesRemoved, this, [this] { SourceChanged(); });
-    connect(&m_session, &ProjectSession::FramesMoved, this, [this] { SourceChanged(); });
-    connect(&m_session, &ProjectSession::FramesChanged, this, [this] { SourceChanged(); });
+    connect(&m_session, &ProjectSession::FramesInserted, this, [this] { SourceChanged(true); });
+    connect(&m_session, &ProjectSession::FramesRemoved, this, [this] { SourceChanged(true); });
+    connect(&m_session, &ProjectSession::FramesMoved, this, [this] { SourceChanged(true); });
+    connect(&m_session, &ProjectSession::FramesChanged, this, [this] { SourceChanged(true); });
     connect(&m_session, &ProjectSession::ProjectClosed, this, [this] {
         Pause();
         SetActive(false);
@@ -207,7 +207,7 @@ void PreviewPlayer::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (m_source && m_picture->isVisible() && FrameSize() != QSize(m_source->Width(), m_source->Height())) {
-        SourceChanged();
+        SourceChanged(false);
     }
 }
 
@@ -247,23 +247,24 @@ avi::ShowFrames* PreviewPlayer::Source()
     return m_source.get();
 }
 
-void PreviewPlayer::SourceChanged()
+void PreviewPlayer::SourceChanged(bool soundToo)
 {
     m_sourceStale = true;
     if (!m_active) {
         return;
     }
-    if (Playing()) {
-        // Picked up at the next frame; the sound is mixed anew from there.
+    if (!Playing()) {
+        ShowStill(m_position);
+    } else if (soundToo) {
+        // The sound is mixed anew from where the clock is; the picture follows at the next frame.
         const std::int64_t frame = ClockFrame();
         m_clock.reset();
         if (Source() != nullptr && frame < FrameCount()) {
             StartClock(frame);
         } else {
-            Pause();
+            m_ticks.stop();
+            ShowStill(frame);
         }
-    } else {
-        ShowStill(m_position);
     }
 }
 
@@ -411,7 +412,7 @@ void PreviewPlayer::ShowLarge()
     show();
     SetActive(true);
     m_picture->show();
-    SourceChanged();
+    SourceChanged(false);
     m_picture->setFocus();
 }
 
@@ -429,7 +430,7 @@ void PreviewPlayer::closeEvent(QCloseEvent* event)
         layout->insertWidget(m_homeIndex, this);
     }
     show();
-    SourceChanged();
+    SourceChanged(false);
 }
 
 void PreviewPlayer::ShowStill(std::int64_t frame)
@@ -497,11 +498,9 @@ void PreviewPlayer::Tick()
     if (!m_clock) {
         return;
     }
-    if (m_sourceStale) {
-        SourceChanged();
-        if (!m_clock) {
-            return;
-        }
+    // A new size is picked up here, at the next frame.
+    if (Source() == nullptr) {
+        return;
     }
     const std::int64_t now = ClockFrame();
     if (now >= FrameCount()) {

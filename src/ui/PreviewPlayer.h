@@ -85,7 +85,8 @@ private:
     void SetActive(bool active);
     // The frame source for the panel's size and the project as it is now, made when needed.
     avi::ShowFrames* Source();
-    void SourceChanged();
+    // The frames are made anew at the next one; soundToo: the sound is mixed anew too.
+    void SourceChanged(bool soundToo);
     std::unique_ptr<avi::SoundMix> MakeMix() const;
     void StartClock(std::int64_t frame);
     void Tick();

@@ -119,5 +119,36 @@ TEST(ShowFrames, PicturesAreReadOnceWhilePlaying)
     EXPECT_EQ(frames.PicturesRead(), 6);
 }
 
+TEST(ShowFrames, FramesAtSamplesAndTheirTimes)
+{
+    const project::FrameRate ntsc{30000, 1001};
+    const struct {
+        std::int64_t sample;
+        project::FrameRate rate;
+        std::int64_t frame;
+        const char* time;
+    } rows[] = {
+        {0, {25, 1}, 0, "0:00.0"},
+        {1'919, {25, 1}, 0, "0:00.0"},
+        {1'920, {25, 1}, 1, "0:00.0"},
+        {6'015'360, {25, 1}, 3'133, "2:05.3"},
+        {6'013'439, {25, 1}, 3'131, "2:05.2"},
+        {1'601, ntsc, 0, "0:00.0"},
+        {1'602, ntsc, 1, "0:00.0"},
+        {48'048 * 30, ntsc, 900, "0:30.0"},
+        {-5, {25, 1}, 0, "0:00.0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.sample);
+        EXPECT_EQ(FrameAtSample(row.sample, row.rate), row.frame);
+        EXPECT_EQ(FrameTimeText(row.frame, row.rate), row.time);
+        // The frame starts no later than the sample, and the next one after it.
+        if (row.sample >= 0) {
+            EXPECT_LE(project::SampleAtFrame(row.frame, row.rate), row.sample);
+            EXPECT_GT(project::SampleAtFrame(row.frame + 1, row.rate), row.sample);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kinetar::avi
