@@ -243,6 +243,7 @@ avi::ShowFrames* PreviewPlayer::Source()
         m_frames.SetSource(m_source);
         m_ready.clear();
         m_timeBar->setRange(0, static_cast<int>(std::max<std::int64_t>(0, FrameCount() - 1)));
+        ShowTime(m_position);
     }
     return m_source.get();
 }
@@ -251,6 +252,8 @@ void PreviewPlayer::SourceChanged(bool soundToo)
 {
     m_sourceStale = true;
     if (!m_active) {
+        // The time bar shows the length before anything plays.
+        Source();
         return;
     }
     if (!Playing()) {
