@@ -1,5 +1,7 @@
 #include "ui/PlayerFrames.h"
 
+#include <algorithm>
+
 #include "common/Error.h"
 #include "ui/QtConvert.h"
 
@@ -12,7 +14,13 @@ constexpr std::int64_t kFramesAhead = 2;
 
 }  // namespace
 
-PlayerFrames::PlayerFrames() : m_worker([this] { Work(); }) {}
+PlayerFrames::PlayerFrames()
+{
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+    for (unsigned i = 0; i < workers; ++i) {
+        m_workers.emplace_back([this] { Work(); });
+    }
+}
 
 PlayerFrames::~PlayerFrames()
 {
@@ -21,7 +29,9 @@ PlayerFrames::~PlayerFrames()
         m_stopping = true;
     }
     m_changed.notify_all();
-    m_worker.join();
+    for (std::thread& worker : m_workers) {
+        worker.join();
+    }
 }
 
 void PlayerFrames::SetSource(std::shared_ptr<avi::ShowFrames> source)
@@ -75,7 +85,7 @@ void PlayerFrames::Work()
         if (m_stopping) {
             return;
         }
-        m_made = next;
+        m_made = next;  // the other worker takes the one after
         const std::shared_ptr<avi::ShowFrames> source = m_source;
         const std::uint64_t generation = m_generation;
         lock.unlock();

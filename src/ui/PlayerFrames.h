@@ -7,12 +7,14 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "avi/engine/ShowFrames.h"
 
 namespace kinetar::ui {
 
-// Makes the player's frames on a thread of its own, so the window never waits for a picture: while
+// Makes the player's frames on threads of their own (one a core, at most two: a large panel takes
+// more than one core's worth at 25 frames a second), so the window never waits for a picture: while
 // playing, the frames from where the clock is on (a few ahead, never behind it: a frame the clock
 // has passed is not made); while still, the one frame asked for. Each comes back by FrameMade.
 class PlayerFrames : public QObject {
@@ -44,7 +46,7 @@ private:
     bool m_playing = false;
     std::int64_t m_made = -1;  // the last frame made or being made
     bool m_stopping = false;
-    std::thread m_worker;
+    std::vector<std::thread> m_workers;
 };
 
 }  // namespace kinetar::ui

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <thread>
 
 #include "avi/engine/ShowFrames.h"
 #include "avi/engine/StillFrame.h"
@@ -87,6 +88,25 @@ TEST(ShowFrames, EveryFrameIsTheStillInAnyOrder)
         for (const std::int64_t f : row.order) {
             EXPECT_TRUE(SamePixels(*frames.Frame(f), *expected[static_cast<std::size_t>(f)])) << "frame " << f;
         }
+    }
+}
+
+TEST(ShowFrames, TwoThreadsTakingTurnsMakeTheStills)
+{
+    test::ShowProject show(64, 36, 10);
+    show.Write();
+    ShowFrames frames(show.header, show.records, 64, 36);
+    std::vector<std::unique_ptr<WorkingFrame>> made(40);
+    const auto work = [&](std::int64_t first) {
+        for (std::int64_t f = first; f < 40; f += 2) {
+            made[static_cast<std::size_t>(f)] = frames.Frame(f);
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    for (std::int64_t f = 0; f < 40; ++f) {
+        EXPECT_TRUE(SamePixels(*made[static_cast<std::size_t>(f)], *Expected(show, f))) << "frame " << f;
     }
 }
 

@@ -129,16 +129,18 @@ ShowFrames::Shown ShowFrames::Read(std::size_t span) const
 ShowFrames::Shown ShowFrames::Get(std::size_t span)
 {
     std::unique_lock lock(m_mutex);
-    const auto [at, added] = m_cache.try_emplace(span);
-    if (!added) {
-        m_changed.wait(lock, [&] { return m_cache[span].Ready; });
-        return m_cache[span].Picture;
+    // Another thread may be reading it; a picture forgotten meanwhile is read here.
+    for (auto at = m_cache.find(span); at != m_cache.end(); at = m_cache.find(span)) {
+        if (at->second.Ready) {
+            return at->second.Picture;
+        }
+        m_changed.wait(lock);
     }
+    m_cache.try_emplace(span);
     lock.unlock();
     Shown shown = Read(span);
     lock.lock();
-    Entry& entry = m_cache[span];
-    entry = {true, shown};
+    m_cache[span] = {true, shown};
     ++m_read;
     m_changed.notify_all();
     return shown;

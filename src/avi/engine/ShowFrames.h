@@ -32,7 +32,7 @@ std::string FrameTimeText(std::int64_t frame, project::FrameRate rate);
 
 // The frames of a show at any size, in any order, for a player: a picture's place in the video
 // worked out once, its decoded picture kept while it or its neighbours show, and the next one
-// read ahead on a thread of its own. Frame() may be called from one thread at a time.
+// read ahead on a thread of its own. Frame() may be called from several threads at once.
 class ShowFrames {
 public:
     // A picture's place in the video.
