@@ -41,11 +41,12 @@ int main(int argc, char** argv)
         const QSize size = player.FrameSize();
         player.Pause();
         const double counted = static_cast<double>(shown + dropped);
-        std::printf("frame %dx%d, %.0f s played: %.1f frames shown a second, %lld of %lld dropped (%.2f %%) after "
-                    "the first second\n",
-                    size.width(), size.height(), seconds, static_cast<double>(shown) / (seconds - 1.0),
-                    static_cast<long long>(dropped), static_cast<long long>(shown + dropped),
-                    counted > 0 ? 100.0 * static_cast<double>(dropped) / counted : 0.0);
+        std::printf(
+            "frame %dx%d, %.0f s played: %.1f frames shown a second, %lld of %lld dropped (%.2f %%) after "
+            "the first second\n",
+            size.width(), size.height(), seconds, static_cast<double>(shown) / (seconds - 1.0),
+            static_cast<long long>(dropped), static_cast<long long>(shown + dropped),
+            counted > 0 ? 100.0 * static_cast<double>(dropped) / counted : 0.0);
         QApplication::quit();
     });
     return QApplication::exec();
