@@ -20,7 +20,7 @@ constexpr std::string_view kFitAndSeconds =
     "fractions of the picture's width and height (0 to 1) and how much closer than the fit's own view\n"
     "(1 to 10), e.g. 0.5,0.5,1:0.3,0.4,1.4; --easing smooth starts and ends the move gently.\n";
 
-const std::array<Command, 12> kCommands{{
+const std::array<Command, 13> kCommands{{
     {"new", CommandNew, "kinetar-cli new PROJECT.AVIprj [--force] [--slideshow [--size WxH] [--fps RATE]]\n",
      "  new     creates a project with the defaults of the New command (24 bits, 8 frames per second);\n"
      "          --slideshow one ready for photos: 1080p, 25 frames per second, an MP4 video beside it, and\n"

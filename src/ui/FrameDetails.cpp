@@ -28,6 +28,7 @@
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
 #include "ui/MotionFields.h"
+#include "ui/PreviewPlayer.h"
 #include "ui/QtConvert.h"
 #include "ui/Thumbnails.h"
 #include "ui/ViewRectangles.h"
@@ -67,7 +68,10 @@ FrameDetails::FrameDetails(session::ProjectSession& session, UiServices services
     CreateControls();
     connect(&m_session, &session::ProjectSession::SelectionChanged, this, Guarded(this, m_services, [this] {
         ShowSelectedFrames();
-        RefreshPreview();
+        // While the player shows the show, the still preview waits (reading a photo would hold it up).
+        if (!m_player->Active()) {
+            RefreshPreview();
+        }
     }));
     // The video's size and background come from the settings.
     connect(&m_session, &session::ProjectSession::HeaderChanged, this, Guarded(this, m_services, [this] {
@@ -227,6 +231,14 @@ void FrameDetails::CreateControls()
     layout->setSpacing(0);
     layout->addWidget(m_details);
     layout->addWidget(m_previewArea, 1);
+    m_player = new PreviewPlayer(m_session);
+    layout->addWidget(m_player);
+    connect(m_player, &PreviewPlayer::ActiveChanged, this, [this](bool active) {
+        m_previewArea->setVisible(!active);
+        if (!active) {
+            RefreshPreview();
+        }
+    });
 
     connect(m_nameField, &QLineEdit::textChanged, this, Guarded(this, m_services, [this] { OnNameEdited(); }));
     connect(m_stretchBox, &QCheckBox::stateChanged, this, Guarded(this, m_services, [this] { OnStretchClicked(); }));

@@ -28,6 +28,7 @@ class ProjectSession;
 namespace kinetar::ui {
 
 class MotionFields;
+class PreviewPlayer;
 class ViewRectangles;
 
 // The frame details beside the list: the picture file name, stretch, fit, duration, crossfade and
@@ -48,6 +49,8 @@ public:
     void FocusSaveChanges();
     // Reloads the preview and the dimension label from the name field.
     void RefreshPreview();
+    // The player in the preview's place.
+    PreviewPlayer& Player() { return *m_player; }
 
     void OnNameEdited();
     void OnStretchClicked();
@@ -122,6 +125,7 @@ private:
     QList<QWidget*> m_typedFields;
     MotionFields* m_motion = nullptr;
     ViewRectangles* m_viewRectangles = nullptr;
+    PreviewPlayer* m_player = nullptr;
 };
 
 }  // namespace kinetar::ui

@@ -58,6 +58,7 @@ MainWindow::MainWindow(UiServices services, QStringList arguments, QWidget* pare
     CreateCentralArea();
     CreateStatusBar();
     ConnectSession();
+    ConnectPlayer();
     move(188, 55);
     resize(578, 470);
     RestoreWindowState();

@@ -98,6 +98,8 @@ private:
     void CreateStatusBar();
     void CreateCentralArea();
     void ConnectSession();
+    // The preview player: the list follows it, its notes go to the status bar.
+    void ConnectPlayer();
     void RestoreWindowState();
     // The window's place and size and the panel's width, with this project.
     settings::MainWindowSettings CurrentPlacement(const QString& lastProject) const;
@@ -196,6 +198,8 @@ private:
     QAction* m_aboutAction = nullptr;
     QAction* m_moveUpAction = nullptr;
     QAction* m_moveDownAction = nullptr;
+    QAction* m_playAction = nullptr;
+    QAction* m_largePreviewAction = nullptr;
 };
 
 // The address the Help menu's web site item opens.

@@ -9,6 +9,7 @@
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
 #include "ui/MainWindow.h"
+#include "ui/PreviewPlayer.h"
 
 // The main window's commands: each declared once, with its menu and toolbar place, and the one
 // rule that decides which of them can be used.
@@ -77,6 +78,12 @@ void MainWindow::CreateActions()
         {&MainWindow::m_thumbnailsAction, "menu_Nahledy", "&Thumbnails", "",
          "Show a small picture before each frame's name", none, Place::View, false, nullptr, false,
          [this] { ShowThumbnails(m_thumbnailsAction->isChecked()); }, true},
+        // Space is the player's on the list and the preview only, so typing a space anywhere else works.
+        {&MainWindow::m_playAction, "menu_Play", "&Play / Pause", "",
+         "Play the show in the preview, or pause it (Space)", none, Place::View, true, nullptr, false,
+         [this] { m_details->Player().TogglePlay(); }},
+        {&MainWindow::m_largePreviewAction, "menu_LargePreview", "Large preview", "", "", none, Place::View, false,
+         nullptr, false, [this] { m_details->Player().ShowLarge(); }},
         {&MainWindow::m_generateAction, "menu_GenerovatAVI", "&Generate AVI file...", "generate-avi", "Generate AVI...",
          none, Place::Tools, false, "tl_Nastroje_GenerateAVI", true, [this] { OnGenerateTriggered(); }},
         {&MainWindow::m_registerAction, "menu_tools_ext_reg", "&Register", "", "", none, Place::ToolsExtension, false,
@@ -165,6 +172,7 @@ void MainWindow::CreateActions()
             m_toolBar->widgetForAction(action)->setObjectName(QString::fromLatin1(entry.ToolButton));
         }
     }
+    m_largePreviewAction->setShortcut(QKeySequence(Qt::Key_F11));  // no standard key means it
 }
 
 void MainWindow::ShowModified(bool modified)
@@ -202,6 +210,8 @@ void MainWindow::UpdateCommands()
         {m_moveDownAction, open && idle && selected == 1},
         {m_undoAction, idle && history.CanUndo()},
         {m_redoAction, idle && history.CanRedo()},
+        {m_playAction, open && !generating},
+        {m_largePreviewAction, open && !generating},
     };
     for (const auto& [action, enabled] : states) {
         action->setEnabled(enabled);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "avi/engine/FrameText.h"
+#include "avi/engine/ShowFrames.h"
 #include "avi/frames/ShownPicture.h"
 #include "common/Error.h"
 #include "project/FrameRecordReader.h"
@@ -91,24 +92,18 @@ std::unique_ptr<WorkingFrame> MakeStill(const project::ProjectHeader& header, co
         throw unreadable(*current, error);
     }
     const std::int64_t k = frame - current->Start;
-    DrawShownPicture(shown, k, *still);
-    // A crossfade blends from the picture before, when it could be read: the render cuts in
-    // after a picture it had to leave out.
     const std::int64_t fade =
         previous ? project::CrossfadeFrames(current->Record.Crossfade, rate, current->End - current->Start) : 0;
+    std::optional<ShownPicture> before;
     if (k < fade) {
-        std::optional<ShownPicture> before;
         try {
             before = Show(*previous, header, pictureCount, still->Width(), still->Height());
         } catch (const Error&) {
-            return still;
+            // Left out by the render too, which cuts in after it.
         }
-        WorkingFrame from(still->Width(), still->Height());
-        DrawShownPicture(*before, before->Frames + k, from);
-        WorkingFrame blended(still->Width(), still->Height());
-        BlendFrames(from, *still, k, fade, blended);
-        *still = std::move(blended);
     }
+    ComposeShowFrame(&shown, before ? &*before : nullptr, k, fade, FitOptionsFor(header, current->Record).Background,
+                     *still);
     return still;
 }
 
