@@ -7,6 +7,7 @@
 #include "avi/engine/ShowFrames.h"
 #include "avi/engine/StillFrame.h"
 #include "common/Error.h"
+#include "project/TextRecords.h"
 #include "support/ShowProject.h"
 
 namespace kinetar::avi {
@@ -88,6 +89,35 @@ TEST(ShowFrames, EveryFrameIsTheStillInAnyOrder)
         for (const std::int64_t f : row.order) {
             EXPECT_TRUE(SamePixels(*frames.Frame(f), *expected[static_cast<std::size_t>(f)])) << "frame " << f;
         }
+    }
+}
+
+// Words on the show: a caption on a picture and one on a title card whose background is the
+// blurred picture after it, drawn as the still draws them, the title taking its time.
+TEST(ShowFrames, CaptionsAndTitleCardsAreTheStills)
+{
+    test::ShowProject show(96, 54, 10);
+    const auto plain = ShowFrames(show.header, show.records, 96, 54).Frame(12);
+    project::Caption caption;
+    caption.Text = "No. {index} of {count}";
+    caption.Style = project::Readability::Box;
+    show.records.insert(show.records.begin() + 2, project::NewCaptionRecord(caption));
+    project::Title title;
+    title.Text = "Chapter two";
+    title.Subtitle = "Autumn";
+    title.BlurredBackground = true;
+    project::FrameRecord card = project::NewTitleRecord(title);
+    card.Duration = 700;
+    card.Crossfade = 300;
+    show.records.insert(show.records.begin() + 5, card);
+    show.records.insert(show.records.begin() + 5, project::NewCaptionRecord(caption));
+    show.Write();
+    ShowFrames frames(show.header, show.records, 96, 54);
+    ASSERT_EQ(frames.FrameCount(), 40 + 7);
+    // The caption is there to be seen.
+    EXPECT_FALSE(SamePixels(*frames.Frame(12), *plain));
+    for (const std::int64_t f : {12, 16, 24, 27, 29, 30, 31, 33, 35, 46, 5}) {
+        EXPECT_TRUE(SamePixels(*frames.Frame(f), *Expected(show, f))) << "frame " << f;
     }
 }
 
