@@ -129,11 +129,9 @@ void MainWindow::ShowShowLength()
     }
     const std::vector<project::FrameRecord> records = m_session.AllRecords();
     QStringList sounds;
-    std::vector<std::int32_t> soundRecords;
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (project::IsSoundRecord(records[i])) {
             sounds << m_session.FileOf(FromNativePath(project::GetText(records[i].PictureFileName)));
-            soundRecords.push_back(static_cast<std::int32_t>(i));
         }
     }
     if (sounds != m_probedSounds) {
@@ -143,26 +141,10 @@ void MainWindow::ShowShowLength()
             m_lengthProbe.Measure(sounds);
         }
     }
-    const std::int64_t frames = project::VideoFrameCount(records, rate);
-    QString text = FromCoreText(project::VideoLengthText(frames, rate));
+    QString text = FromCoreText(project::VideoLengthText(project::VideoFrameCount(records, rate), rate));
     if (!sounds.isEmpty()) {
-        text += QStringLiteral(" \u00b7 music ");
-        if (m_soundMilliseconds.size() != sounds.size()) {
-            text += QStringLiteral("\u2026");
-        } else {
-            qint64 total = 0;
-            for (const qint64 length : m_soundMilliseconds) {
-                total += std::max<qint64>(length, 0);
-            }
-            text += session::SoundLengthText(total);
-            const std::int64_t musicEnd = project::MusicEndSample(records, rate, [&](std::int32_t record) {
-                const auto at = std::find(soundRecords.begin(), soundRecords.end(), record) - soundRecords.begin();
-                return std::optional<std::int64_t>(std::max<qint64>(m_soundMilliseconds[at], 0) * 48);
-            });
-            if (musicEnd < project::SampleAtFrame(frames, rate)) {
-                text += QStringLiteral(" \u00b7 silent from ") + FromCoreText(project::SampleTimeText(musicEnd));
-            }
-        }
+        text += QStringLiteral(" \u00b7 ") +
+                session::MusicLengthText(records, rate, m_soundMilliseconds, QStringLiteral(" \u00b7 "));
     }
     m_statusLength->setText(text);
 }

@@ -264,10 +264,7 @@ void VideoSettingsWindow::ConnectHandlers()
     handle(m_destinationField, &QLineEdit::textChanged, &VideoSettingsWindow::ShowPaddingNote);
     connect(&m_soundProbe, &session::SoundLengthProbe::Measured, this, [this](int, const QList<qint64>& milliseconds) {
         // A sound whose length cannot be read adds nothing, as it adds nothing to the video.
-        m_musicMs = 0;
-        for (const qint64 length : milliseconds) {
-            m_musicMs += std::max<qint64>(length, 0);
-        }
+        m_soundMs = milliseconds;
         ShowLength();
     });
     // Only the user's picks: the list following the fields fills nothing.
@@ -443,8 +440,8 @@ void VideoSettingsWindow::ShowLength()
         (rate ? QString::fromStdString(project::VideoLengthText(project::VideoFrameCount(m_records, *rate), *rate))
               : QStringLiteral("\u2014"));
     if (!m_soundPaths.isEmpty()) {
-        text += QStringLiteral("; music ") +
-                (m_musicMs < 0 ? QStringLiteral("\u2026") : session::SoundLengthText(m_musicMs));
+        text += QStringLiteral("; ") + session::MusicLengthText(m_records, rate.value_or(project::FrameRate{0, 1}),
+                                                                m_soundMs, QStringLiteral("; "));
     }
     m_lengthLabel->setText(text);
 }

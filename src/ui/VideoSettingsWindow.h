@@ -124,7 +124,7 @@ private:
     QSize m_firstPictureSize;
     // The sound records' files: their total length once it has been read, -1 before.
     QStringList m_soundPaths;
-    qint64 m_musicMs = -1;
+    QList<qint64> m_soundMs;  // of m_soundPaths, once measured
     session::SoundLengthProbe m_soundProbe;
 
     QLineEdit* m_widthField = nullptr;

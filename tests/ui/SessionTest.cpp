@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "UiTest.h"
+#include "project/Slideshow.h"
+#include "session/SoundLength.h"
 #include "ui/FrameList.h"
 
 namespace kinetar::test {
@@ -166,6 +168,53 @@ TEST_F(SessionTest, DraggingEqualsTheMoves)
     EXPECT_EQ(list.DropDestination(second.center() - QPoint(0, second.height() / 4)), 1);
     EXPECT_EQ(list.DropDestination(second.center() + QPoint(0, second.height() / 4)), 2);
     EXPECT_EQ(list.DropDestination({5, list.viewport()->height() - 2}), 3);
+}
+
+}  // namespace
+}  // namespace kinetar::test
+
+namespace kinetar::test {
+namespace {
+
+// The music's part of the length lines: its length, and where it stops when pictures go on after it,
+// the sounds placed one after another from their cues.
+TEST(MusicLengthText, SaysTheMusicsLengthAndWhereItStops)
+{
+    const auto picture = [](std::uint32_t milliseconds) {
+        project::FrameRecord record = project::NewFrameRecord("/a.bmp");
+        record.Duration = milliseconds;
+        return record;
+    };
+    const project::FrameRecord sound = project::NewSoundRecord("/song.wav");
+    const project::FrameRate rate{25, 1};
+    struct Row {
+        const char* name;
+        std::vector<project::FrameRecord> records;
+        QList<qint64> lengths;
+        QString text;
+    };
+    const Row rows[] = {
+        {"longer than the pictures", {sound, picture(3000)}, {5000}, QStringLiteral("music 0:05.0")},
+        {"shorter", {sound, picture(8000)}, {5000}, QStringLiteral("music 0:05.0; silent from 0:05.0")},
+        {"two in turn",
+         {sound, sound, picture(8000)},
+         {3000, 2500},
+         QStringLiteral("music 0:05.5; silent from 0:05.5")},
+        {"cued at the second picture",
+         {picture(2000), sound, picture(6000)},
+         {3000},
+         QStringLiteral("music 0:03.0; silent from 0:05.0")},
+        {"after the last picture: never heard",
+         {picture(2000), sound},
+         {3000},
+         QStringLiteral("music 0:03.0; silent from 0:00.0")},
+        {"unreadable", {sound, picture(2000)}, {-1}, QStringLiteral("music 0:00.0; silent from 0:00.0")},
+        {"not measured yet", {sound, picture(2000)}, {}, QStringLiteral("music \u2026")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(session::MusicLengthText(row.records, rate, row.lengths, QStringLiteral("; ")), row.text);
+    }
 }
 
 }  // namespace
