@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliProject.h"
+#include "cli/ProjectDescription.h"
 #include "common/Error.h"
 #include "project/TextRecords.h"
 #include "text/TextDrawing.h"

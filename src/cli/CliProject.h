@@ -14,6 +14,9 @@ namespace kinetar::cli {
 // The command line's order of sort keys: byte by byte, ASCII letters without case.
 bool AsciiCaseLess(const std::string& left, const std::string& right);
 
+// "0a": a byte as two lowercase hex digits.
+std::string HexByte(std::uint8_t value);
+
 // The text with control characters (C0, DEL, C1) and bytes that are not UTF-8 shown as \xNN, so
 // that a file name cannot steer the terminal. Everything the command line prints from files goes
 // through it.
@@ -43,18 +46,6 @@ private:
     project::FrameRecordReader m_reader;
     std::int32_t m_count = 0;
 };
-
-// The settings, then one line per frame: index, "stretch" or "no-stretch" (or the fit mode when it
-// is letterbox, crop or centre), path, and "duration N s" / "crossfade N s" when set. Settings
-// that are at their defaults add no line, so a project without slideshow settings reads as before.
-// Control characters in texts are shown as \xNN so that every frame stays on one line.
-// Written as the records are read, a project of millions of frames included.
-void DescribeProject(const std::string& path, std::ostream& out);
-std::string DescribeProject(const std::string& path);
-
-// The same as one JSON object for scripts, with each frame's place in the video.
-void DescribeProjectJson(const std::string& path, std::ostream& out);
-std::string DescribeProjectJson(const std::string& path);
 
 // The message with the file it is about: the path where the message has it (with a blank before it
 // when it is glued to the text), else "PATH: " before the message.

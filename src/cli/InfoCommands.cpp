@@ -9,6 +9,7 @@
 #include "avi/writer/FourCC.h"
 #include "cli/CliProject.h"
 #include "cli/Options.h"
+#include "cli/ProjectDescription.h"
 #include "project/ProjectFile.h"
 
 namespace kinetar::cli {

@@ -20,6 +20,22 @@ std::string ProjectFolder(const std::string& projectPath)
     return absolute.lexically_normal().parent_path().string();
 }
 
+bool NamesAFile(const FrameRecord& record)
+{
+    // A caption's or title's text names no file.
+    return !IsCaptionRecord(record) && !IsTitleRecord(record);
+}
+
+void ResolveRecordPaths(std::span<FrameRecord> records, const std::string& baseFolder)
+{
+    for (FrameRecord& record : records) {
+        const std::string resolved = ResolveRecordPath(GetText(record.PictureFileName), baseFolder);
+        if (NamesAFile(record) && resolved.size() <= kMaxTextLength) {
+            SetText(record.PictureFileName, resolved);
+        }
+    }
+}
+
 std::string ResolveRecordPath(const std::string& stored, const std::string& baseFolder)
 {
     if (stored.empty() || stored.front() == '/' || baseFolder.empty()) {
@@ -59,8 +75,7 @@ void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const st
     for (std::int32_t i = 0; i < reader.Count() && reader.Read(i, record); ++i) {
         const std::string stored = GetText(record.PictureFileName);
         const std::string resolved = ResolveRecordPath(stored, baseFolder);
-        // A caption's or title's text names no file.
-        if (resolved == stored || IsCaptionRecord(record) || IsTitleRecord(record)) {
+        if (resolved == stored || !NamesAFile(record)) {
             writeRun();
             continue;
         }

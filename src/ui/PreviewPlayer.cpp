@@ -18,6 +18,7 @@
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
 #include "session/ProjectSession.h"
+#include "ui/PlayerPicture.h"
 #include "ui/QtConvert.h"
 
 namespace kinetar::ui {
@@ -27,50 +28,11 @@ namespace {
 // How often the picture looks at the clock: well within a frame at any usual rate.
 constexpr int kTickMilliseconds = 4;
 
-// The frame on screen, drawn as large as the widget allows, aspect kept, on black.
-class PlayerPicture : public QWidget {
-public:
-    PlayerPicture()
-    {
-        setObjectName(QStringLiteral("PlayerPicture"));
-        setFocusPolicy(Qt::StrongFocus);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        setMinimumSize(32, 18);
-    }
-    void SetImage(const QImage& image)
-    {
-        m_image = image;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::black);
-        if (m_image.isNull()) {
-            return;
-        }
-        const QSize shown = m_image.size().scaled(size(), Qt::KeepAspectRatio);
-        painter.drawImage(QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown),
-                          m_image);
-    }
-
-private:
-    QImage m_image;
-};
-
 // The records with their paths made absolute in the project's folder, as a run reads them.
 std::vector<project::FrameRecord> ResolvedRecords(const session::ProjectSession& session)
 {
     std::vector<project::FrameRecord> records = session.AllRecords();
-    const std::string folder = project::ProjectFolder(ToNativePath(session.ProjectPath()));
-    for (project::FrameRecord& record : records) {
-        const std::string path = project::ResolveRecordPath(project::GetText(record.PictureFileName), folder);
-        if (path.size() < record.PictureFileName.size()) {
-            project::SetText(record.PictureFileName, path);
-        }
-    }
+    project::ResolveRecordPaths(records, session.ProjectFolder());
     return records;
 }
 
@@ -115,92 +77,6 @@ PreviewPlayer::PreviewPlayer(session::ProjectSession& session, QWidget* parent)
 PreviewPlayer::~PreviewPlayer()
 {
     m_clock.reset();
-}
-
-void PreviewPlayer::CreateControls()
-{
-    auto* picture = new PlayerPicture;
-    picture->installEventFilter(this);
-    picture->hide();
-    m_picture = picture;
-
-    m_playButton = new QToolButton;
-    m_playButton->setObjectName(QStringLiteral("PlayerPlay"));
-    m_playButton->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-    m_playButton->setToolTip(QStringLiteral("Play (Space)"));
-    m_playButton->setAutoRaise(true);
-    connect(m_playButton, &QToolButton::clicked, this, [this] { TogglePlay(); });
-
-    m_timeBar = new QSlider(Qt::Horizontal);
-    m_timeBar->setObjectName(QStringLiteral("PlayerTimeBar"));
-    m_timeBar->setFocusPolicy(Qt::NoFocus);
-    m_timeBar->setRange(0, 0);
-    connect(m_timeBar, &QSlider::sliderMoved, this, [this](int frame) {
-        const bool playing = Playing();
-        Pause();
-        ShowStill(frame);
-        if (playing) {
-            Play();
-        }
-    });
-
-    m_timeLabel = new QLabel;
-    m_timeLabel->setObjectName(QStringLiteral("PlayerTime"));
-    m_timeLabel->setTextInteractionFlags(Qt::NoTextInteraction);
-
-    auto* controls = new QHBoxLayout;
-    controls->setContentsMargins(2, 2, 2, 2);
-    controls->addWidget(m_playButton);
-    controls->addWidget(m_timeBar, 1);
-    controls->addWidget(m_timeLabel);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_picture, 1);
-    layout->addLayout(controls);
-    ShowTime(0);
-}
-
-void PreviewPlayer::TakeKeysOf(QWidget* widget)
-{
-    widget->installEventFilter(this);
-}
-
-bool PreviewPlayer::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && isEnabled()) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (HandleKey(key->key(), key->modifiers(), watched != m_picture)) {
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void PreviewPlayer::keyPressEvent(QKeyEvent* event)
-{
-    if (!HandleKey(event->key(), event->modifiers(), false)) {
-        QWidget::keyPressEvent(event);
-    }
-}
-
-bool PreviewPlayer::HandleKey(int key, Qt::KeyboardModifiers modifiers, bool fromList)
-{
-    // The list keeps its own arrows, Home and End; Ctrl with the arrows is the player's there.
-    const Qt::KeyboardModifiers stepModifier = fromList ? Qt::ControlModifier : Qt::NoModifier;
-    if (key == Qt::Key_Space && modifiers == Qt::NoModifier) {
-        TogglePlay();
-        return true;
-    }
-    if ((key == Qt::Key_Left || key == Qt::Key_Right) && modifiers == stepModifier) {
-        Step(key == Qt::Key_Left ? -1 : 1);
-        return true;
-    }
-    if (!fromList && (key == Qt::Key_Home || key == Qt::Key_End) && modifiers == Qt::NoModifier) {
-        key == Qt::Key_Home ? GoToStart() : GoToEnd();
-        return true;
-    }
-    return false;
 }
 
 void PreviewPlayer::resizeEvent(QResizeEvent* event)

@@ -5,6 +5,7 @@
 #include "avi/codecs/CodecRegistry.h"
 #include "avi/codecs/Compressor.h"
 #include "cli/CliProject.h"
+#include "cli/ProjectDescription.h"
 #include "project/ProjectFile.h"
 #include "support/TestFiles.h"
 

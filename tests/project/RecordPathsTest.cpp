@@ -9,6 +9,7 @@
 #include "project/ProjectFile.h"
 #include "project/RecordPaths.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 #include "support/TestFiles.h"
 
 namespace kinetar::project {
@@ -103,6 +104,30 @@ TEST(RecordPaths, APathTooLongForARecordIsRefusedAndNoCopyIsLeft)
     EXPECT_THROW(RecordsWithAbsolutePaths(project, "/" + std::string(100, 'b')), Error);
     saved != nullptr ? ::setenv("TMPDIR", savedValue.c_str(), 1) : ::unsetenv("TMPDIR");
     EXPECT_TRUE(std::filesystem::is_empty(temporary.Path()));
+}
+
+}  // namespace
+}  // namespace kinetar::project
+
+namespace kinetar::project {
+namespace {
+
+// Records in memory take their folder as a run's copy does: captions and titles keep their words,
+// and a path that would not fit stays as it was.
+TEST(RecordPaths, RecordsInMemoryResolveTheirFilesOnly)
+{
+    Caption caption;
+    caption.Text = "photos/day one";
+    Title title;
+    title.Text = "trip";
+    std::vector<FrameRecord> records = {NewFrameRecord("a.jpg"), NewCaptionRecord(caption), NewTitleRecord(title),
+                                        NewSoundRecord("/music/song.mp3"), NewFrameRecord(std::string(250, 'x'))};
+    ResolveRecordPaths(records, "/base/folder");
+    EXPECT_EQ(GetText(records[0].PictureFileName), "/base/folder/a.jpg");
+    EXPECT_EQ(GetCaption(records[1]).Text, "photos/day one");
+    EXPECT_EQ(GetTitle(records[2]).Text, "trip");
+    EXPECT_EQ(GetText(records[3].PictureFileName), "/music/song.mp3");
+    EXPECT_EQ(GetText(records[4].PictureFileName), std::string(250, 'x'));
 }
 
 }  // namespace
