@@ -235,30 +235,40 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         style->drawControl(QStyle::CE_ItemViewItem, &line, painter, widget);
         return;
     }
-    // The timing at the line's right end in a quieter colour; the name keeps the rest.
+    // The timing in a quieter colour: under the name where the line has room for two (with
+    // thumbnails), else at its right end when the whole name leaves room; the name comes first.
     const QString name = line.text;
     line.text.clear();
     style->drawControl(QStyle::CE_ItemViewItem, &line, painter, widget);
     line.text = name;
     const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &line, widget).adjusted(2, 0, -2, 0);
-    // Half the line at least, more where the name leaves room.
-    const int timingWidth =
-        std::min(line.fontMetrics.horizontalAdvance(timing),
-                 std::max(text.width() / 2, text.width() - line.fontMetrics.horizontalAdvance(name) - 8));
+    const QFontMetrics& metrics = line.fontMetrics;
     const bool selected = (line.state & QStyle::State_Selected) != 0;
     const QPalette::ColorGroup group =
         (line.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
     QColor colour = line.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
+    QColor quieter = colour;
+    quieter.setAlphaF(0.6F);
     painter->save();
     painter->setFont(line.font);
-    painter->setPen(colour);
-    const QRect nameRect = text.adjusted(0, 0, -(timingWidth + 8), 0);
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      line.fontMetrics.elidedText(name, Qt::ElideMiddle, nameRect.width()));
-    colour.setAlphaF(0.6F);
-    painter->setPen(colour);
-    painter->drawText(text, Qt::AlignRight | Qt::AlignVCenter,
-                      line.fontMetrics.elidedText(timing, Qt::ElideRight, timingWidth));
+    const auto draw = [&](const QRect& rect, const QString& words, Qt::Alignment alignment, Qt::TextElideMode elide,
+                          const QColor& pen) {
+        painter->setPen(pen);
+        painter->drawText(rect, alignment | Qt::AlignVCenter, metrics.elidedText(words, elide, rect.width()));
+    };
+    if (text.height() >= 2 * metrics.height()) {
+        const int middle = text.center().y();
+        draw({text.left(), middle - metrics.height(), text.width(), metrics.height()}, name, Qt::AlignLeft,
+             Qt::ElideMiddle, colour);
+        draw({text.left(), middle, text.width(), metrics.height()}, timing, Qt::AlignLeft, Qt::ElideRight, quieter);
+    } else {
+        const int room = text.width() - metrics.horizontalAdvance(name) - 8;
+        const bool timed = room >= metrics.horizontalAdvance(QStringLiteral("0:00.0"));
+        draw(text.adjusted(0, 0, timed ? -(room + 8) : 0, 0), name, Qt::AlignLeft, Qt::ElideMiddle, colour);
+        if (timed) {
+            draw(text.adjusted(text.width() - room, 0, 0, 0), timing, Qt::AlignRight, Qt::ElideRight, quieter);
+        }
+    }
     painter->restore();
 }
 
