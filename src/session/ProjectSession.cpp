@@ -284,6 +284,12 @@ std::vector<project::FrameRecord> ProjectSession::NewRecords(const std::vector<s
     return records;
 }
 
+void ProjectSession::ApplyKeepingTail(RecordSplice& splice, int count)
+{
+    splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
+    ApplySplice(m_workingCopyPath, count, splice);
+}
+
 void ProjectSession::InsertFrames(int row, const std::vector<std::string>& paths)
 {
     const int count = m_lines.Count;
@@ -302,8 +308,7 @@ void ProjectSession::InsertFrames(int row, const std::vector<std::string>& paths
         for (std::size_t i = 0; i < records.size(); ++i) {
             splice.Inserted.push_back({row + static_cast<int>(i), records[i]});
         }
-        splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
-        ApplySplice(m_workingCopyPath, count, splice);
+        ApplyKeepingTail(splice, count);
     } catch (...) {
         Push(true, {}, before);
         throw;
@@ -420,8 +425,7 @@ bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
             }
             splice.Inserted.push_back({place + static_cast<int>(i), splice.Removed[i].second});
         }
-        splice.TailBefore = splice.TailAfter = ReadRegion(m_workingCopyPath, RecordsFrom(count), -1).Bytes;
-        ApplySplice(m_workingCopyPath, count, splice);
+        ApplyKeepingTail(splice, count);
     } catch (...) {
         Push(true, {}, before);
         throw;

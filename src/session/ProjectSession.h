@@ -193,6 +193,8 @@ private:
     Snapshot Take() const { return {m_lines, m_selection}; }
     // Counts the lines of the working copy from its size; none while there is none.
     void Refill();
+    // Applies a splice that keeps what trails the `count` whole records as it is.
+    void ApplyKeepingTail(RecordSplice& splice, int count);
     // Records for added files: a sound record for a sound, the project's defaults for a picture.
     std::vector<project::FrameRecord> NewRecords(const std::vector<std::string>& paths) const;
     // Runs an edit that writes only within the regions and records the step from their bytes before

@@ -154,6 +154,11 @@ ShowFrames::Shown ShowFrames::Get(std::size_t span)
         m_changed.wait(lock);
     }
     m_cache.try_emplace(span);
+    return ReadUnlocked(lock, span);
+}
+
+ShowFrames::Shown ShowFrames::ReadUnlocked(std::unique_lock<std::mutex>& lock, std::size_t span)
+{
     lock.unlock();
     Shown shown = Read(span);
     lock.lock();
@@ -193,12 +198,7 @@ void ShowFrames::ReadAhead()
         if (!m_cache.try_emplace(span).second) {
             continue;  // asked for in the meantime
         }
-        lock.unlock();
-        Shown shown = Read(span);
-        lock.lock();
-        m_cache[span] = {true, shown};
-        ++m_read;
-        m_changed.notify_all();
+        ReadUnlocked(lock, span);
     }
 }
 

@@ -78,6 +78,9 @@ private:
     Shown Read(std::size_t span) const;
     // The span's picture, read here unless the thread reading ahead has it or is at it.
     Shown Get(std::size_t span);
+    // Reads the span's picture (its cache entry already placed, not ready) with the lock let go,
+    // then makes it ready for every thread waiting on it.
+    Shown ReadUnlocked(std::unique_lock<std::mutex>& lock, std::size_t span);
     // Forgets the pictures away from span, and asks for the next one ahead.
     void KeepAround(std::size_t span);
     void ReadAhead();
