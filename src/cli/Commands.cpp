@@ -132,6 +132,12 @@ std::string UsageText()
     return text;
 }
 
+std::string CommandUsageText(const Command& command)
+{
+    return "Usage: " + std::string(command.UsageLines) + "'kinetar-cli " + std::string(command.Name) +
+           " --help' tells more.\n";
+}
+
 std::string HelpText()
 {
     std::string text = UsageText() +

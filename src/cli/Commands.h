@@ -20,6 +20,8 @@ struct Command {
 };
 
 std::string UsageText();
+// What bad usage of a known command prints after its message: that command's usage alone.
+std::string CommandUsageText(const Command& command);
 std::string HelpText();
 std::string CommandHelpText(const Command& command);
 // The command of that name; an unknown name is bad usage, answered with the nearest name.

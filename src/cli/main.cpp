@@ -35,15 +35,18 @@ int main(int argc, char** argv)
     }
     kinetar::text::SetFontWarningHandler(
         [](const std::string& message) { std::cerr << "kinetar-cli: " << OneLine(message) << "\n"; });
+    const Command* command = nullptr;
     try {
-        const Command& command = FindCommand(name);
+        command = &FindCommand(name);
         if (AsksForHelp(argc, argv)) {
-            std::cout << CommandHelpText(command);
+            std::cout << CommandHelpText(*command);
             return 0;
         }
-        return command.Run(Arguments(argc, argv, 2));
+        return command->Run(Arguments(argc, argv, 2));
     } catch (const UsageError& error) {
-        std::cerr << "kinetar-cli: " << OneLine(error.message) << "\n" << UsageText();
+        // A slip in one command's options is answered with that command's usage, not all of them.
+        std::cerr << "kinetar-cli: " << OneLine(error.message) << "\n"
+                  << (command ? CommandUsageText(*command) : UsageText());
         return kExitUsage;
     } catch (const std::filesystem::filesystem_error& error) {
         // A path the system refuses to work with: say which and why, not the library's wording.

@@ -724,7 +724,16 @@ did_you_mean)
     # shellcheck disable=SC2086
     expect_status 2 "$cli" $arguments
     [ "$(head -n 1 err.txt)" = "kinetar-cli: $message" ] || fail "'$arguments': $(head -n 1 err.txt)"
-    grep -q '^Usage: kinetar-cli new' err.txt || fail "'$arguments' shows no usage"
+    # A known command's slip shows that command's usage alone; an unknown command, every usage.
+    command=${arguments%% *}
+    if grep -q '^unknown command' <<<"$message"; then
+      grep -q '^Usage: kinetar-cli new' err.txt || fail "'$arguments' shows no usage"
+    else
+      [ "$(sed -n 2p err.txt | cut -d' ' -f1-3)" = "Usage: kinetar-cli $command" ] ||
+        fail "'$arguments' shows the usage of $(sed -n 2p err.txt)"
+      grep -q "^'kinetar-cli $command --help' tells more.$" err.txt || fail "'$arguments' names no help"
+      [ "$(grep -c '^ *kinetar-cli ' err.txt)" -le 2 ] || fail "'$arguments' shows other commands' usage"
+    fi
   done <<'ROWS'
 add p.AVIprj --duraton 3 a.bmp|unknown option --duraton; did you mean --duration?
 add p.AVIprj --crosfade=1 a.bmp|unknown option --crosfade=1; did you mean --crossfade?
