@@ -81,7 +81,7 @@ const std::array<Command, 13> kCommands{{
      "          --position: bottom (the default), bottom-left, bottom-right, middle, middle-left,\n"
      "          middle-right, top, top-left or top-right, inside the frame's safe margin; --size: the letters'\n"
      "          height in percent of the frame's (5 when not given); --colour: the letters' (white);\n"
-     "          --style: what keeps them readable (shadow); --box: the box's colour and opacity (000000a0);\n"
+     "          --style: what keeps them readable (shadow); --box: the box's colour and opacity (000000c0);\n"
      "          --font: a family fontconfig knows (a missing one is named and another stands in)\n"
      "          A new text keeps the looks of the caption it replaces unless options change them.\n"},
     {"title", CommandTitle,

@@ -73,7 +73,7 @@ struct Caption {
     std::uint16_t Size = kDefaultCaptionSize;
     Rgb Colour{255, 255, 255};
     Readability Style = Readability::Shadow;
-    Rgba Box{0, 0, 0, 160};  // the box's colour and opacity, for Readability::Box
+    Rgba Box{0, 0, 0, 192};  // the box's colour and opacity, for Readability::Box
     FontChoice Font;
     bool operator==(const Caption&) const = default;
 };

@@ -191,13 +191,110 @@ struct Piece {
 struct Look {
     project::Readability Style = project::Readability::Plain;
     project::Rgb Colour{255, 255, 255};
-    project::Rgba Box{0, 0, 0, 160};
+    project::Rgba Box{0, 0, 0, 192};
     double Pixels = 10;  // the letters' size, which the shadow, outline and box follow
 };
 
 void SetColour(cairo_t* cairo, const project::Rgb& colour, double alpha = 1.0)
 {
     cairo_set_source_rgba(cairo, colour[0] / 255.0, colour[1] / 255.0, colour[2] / 255.0, alpha);
+}
+
+// Each readability style's measures follow the letters' size.
+std::int32_t ShadowOffset(double pixels)
+{
+    return static_cast<std::int32_t>(std::max(1.0, std::round(pixels * 0.04)));
+}
+double ShadowSpread(double pixels)
+{
+    return std::max(1.0, pixels * 0.35);
+}
+std::int32_t ShadowRadius(double pixels)
+{
+    return static_cast<std::int32_t>(std::max(1.0, std::round(pixels * 0.08)));
+}
+double OutlineWidth(double pixels)
+{
+    return std::max(1.5, pixels * 0.12);
+}
+std::int32_t BoxPadding(double pixels)
+{
+    return static_cast<std::int32_t>(std::round(pixels * 0.3));
+}
+
+// How far a style's marks reach past the letters' own box, so that they too stay inside the safe area.
+double StyleReach(project::Readability style, double pixels)
+{
+    switch (style) {
+    case project::Readability::Plain:
+        break;
+    case project::Readability::Shadow:
+        return ShadowOffset(pixels) + ShadowSpread(pixels) / 2 + 3 * ShadowRadius(pixels);
+    case project::Readability::Outline:
+        return OutlineWidth(pixels) / 2 + 1;
+    case project::Readability::Box:
+        return BoxPadding(pixels);
+    }
+    return 0;
+}
+
+// One pass of a running-sum box blur of an 8-bit mask, along rows (step 1) or columns (step the
+// stride); three passes come close to a Gaussian of the same reach.
+void BoxBlurPass(unsigned char* data, std::int32_t count, std::int32_t lines, std::size_t step, std::size_t lineStep,
+                 std::int32_t radius)
+{
+    std::vector<unsigned char> line(static_cast<std::size_t>(count));
+    const std::int32_t window = 2 * radius + 1;
+    for (std::int32_t l = 0; l < lines; ++l) {
+        unsigned char* start = data + static_cast<std::size_t>(l) * lineStep;
+        for (std::int32_t i = 0; i < count; ++i) {
+            line[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i) * step];
+        }
+        const auto at = [&](std::int32_t i) -> std::int32_t {
+            return i < 0 || i >= count ? 0 : line[static_cast<std::size_t>(i)];
+        };
+        std::int32_t sum = 0;
+        for (std::int32_t i = -radius; i <= radius; ++i) {
+            sum += at(i);
+        }
+        for (std::int32_t i = 0; i < count; ++i) {
+            start[static_cast<std::size_t>(i) * step] = static_cast<unsigned char>((sum + window / 2) / window);
+            sum += at(i + radius + 1) - at(i - radius);
+        }
+    }
+}
+
+// The letters' shape, thickened, moved down and right and blurred: a soft dark shade that keeps
+// light letters apart from a light or busy picture behind them, where a hard copy of the letters
+// only doubles their edges.
+void DrawSoftShadow(cairo_t* cr, const std::vector<Piece>& pieces, const Box& place, double offset, double spread,
+                    std::int32_t radius)
+{
+    const std::unique_ptr<cairo_surface_t, SurfaceDestroy> mask(
+        cairo_image_surface_create(CAIRO_FORMAT_A8, place.Width, place.Height));
+    {
+        const std::unique_ptr<cairo_t, CairoDestroy> maskCairo(cairo_create(mask.get()));
+        cairo_t* m = maskCairo.get();
+        cairo_set_source_rgba(m, 0, 0, 0, 1);
+        cairo_set_line_width(m, spread);
+        cairo_set_line_join(m, CAIRO_LINE_JOIN_ROUND);
+        for (const Piece& piece : pieces) {
+            cairo_move_to(m, piece.X - place.X + offset, piece.Y - place.Y + offset);
+            pango_cairo_layout_path(m, piece.Layout);
+            cairo_fill_preserve(m);
+            cairo_stroke(m);
+        }
+    }
+    cairo_surface_flush(mask.get());
+    unsigned char* data = cairo_image_surface_get_data(mask.get());
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(mask.get()));
+    for (int pass = 0; pass < 3; ++pass) {
+        BoxBlurPass(data, place.Width, place.Height, 1, stride, radius);
+        BoxBlurPass(data, place.Height, place.Width, stride, 1, radius);
+    }
+    cairo_surface_mark_dirty(mask.get());
+    SetColour(cr, {0, 0, 0}, 0.9);
+    cairo_mask_surface(cr, mask.get(), 0, 0);
 }
 
 std::shared_ptr<const DrawnText> Render(const std::vector<Piece>& pieces, const Look& look, std::int32_t frameWidth,
@@ -211,15 +308,18 @@ std::shared_ptr<const DrawnText> Render(const std::vector<Piece>& pieces, const 
         logical = Union(logical, piece.LogicalBox());
         unknown += pango_layout_get_unknown_glyphs_count(piece.Layout);
     }
-    const auto shadowOffset = static_cast<std::int32_t>(std::max(1.0, std::round(look.Pixels * 0.06)));
-    const double outlineWidth = std::max(1.5, look.Pixels * 0.12);
-    const auto boxPadding = static_cast<std::int32_t>(std::round(look.Pixels * 0.3));
+    const auto shadowOffset = ShadowOffset(look.Pixels);
+    const double shadowSpread = ShadowSpread(look.Pixels);
+    const auto shadowRadius = ShadowRadius(look.Pixels);
+    const double outlineWidth = OutlineWidth(look.Pixels);
+    const auto boxPadding = BoxPadding(look.Pixels);
     Box reach = Union(ink, logical);
     switch (look.Style) {
     case project::Readability::Plain:
         break;
     case project::Readability::Shadow:
-        reach = Union(reach, Box{ink.X + shadowOffset, ink.Y + shadowOffset, ink.Width, ink.Height});
+        reach = Union(reach, Grown(Box{ink.X + shadowOffset, ink.Y + shadowOffset, ink.Width, ink.Height},
+                                   static_cast<std::int32_t>(std::ceil(shadowSpread / 2)) + 3 * shadowRadius));
         break;
     case project::Readability::Outline:
         reach = Grown(reach, static_cast<std::int32_t>(std::ceil(outlineWidth / 2)));
@@ -243,14 +343,13 @@ std::shared_ptr<const DrawnText> Render(const std::vector<Piece>& pieces, const 
         cairo_set_source_rgba(cr, look.Box[0] / 255.0, look.Box[1] / 255.0, look.Box[2] / 255.0, look.Box[3] / 255.0);
         cairo_fill(cr);
     }
+    if (look.Style == project::Readability::Shadow) {
+        DrawSoftShadow(cr, pieces, place, shadowOffset, shadowSpread, shadowRadius);
+    }
     for (const Piece& piece : pieces) {
         const double x = piece.X - place.X;
         const double y = piece.Y - place.Y;
-        if (look.Style == project::Readability::Shadow) {
-            SetColour(cr, {0, 0, 0}, 0.75);
-            cairo_move_to(cr, x + shadowOffset, y + shadowOffset);
-            pango_cairo_show_layout(cr, piece.Layout);
-        } else if (look.Style == project::Readability::Outline) {
+        if (look.Style == project::Readability::Outline) {
             cairo_move_to(cr, x, y);
             pango_cairo_layout_path(cr, piece.Layout);
             SetColour(cr, {0, 0, 0});
@@ -337,10 +436,7 @@ std::shared_ptr<const DrawnText> DrawCaption(const project::Caption& caption, st
     const PangoAlignment alignment =
         column == 1 ? PANGO_ALIGN_LEFT : (column == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_CENTER);
     // The box and outline reach past the letters; they too stay inside the safe area.
-    const auto reach = static_cast<std::int32_t>(
-        std::ceil(caption.Style == project::Readability::Box
-                      ? pixels * 0.3
-                      : (caption.Style == project::Readability::Plain ? 0 : pixels * 0.06 + 1)));
+    const auto reach = static_cast<std::int32_t>(std::ceil(StyleReach(caption.Style, pixels)));
     const Box room{safe.X + reach, safe.Y + reach, std::max(safe.Width - 2 * reach, 1),
                    std::max(safe.Height - 2 * reach, 1)};
     const Context context = NewContext();
