@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -186,6 +187,56 @@ TEST(CreateAVI, ALongHeldPictureStillReportsProgressAndStops)
         const auto probed = project.Probe();
         ASSERT_TRUE(probed.has_value());
         EXPECT_EQ(probed->CountedFrames, row.frames);
+    }
+}
+
+// An unreadable picture's frames stay empty; a long run of them is passed in steps with a report
+// after each, so a stop is heard within it and the file ends where the stop came.
+TEST(CreateAVI, ALongUnreadablePictureStillReportsProgressAndStops)
+{
+    const struct {
+        int stopAfterReports;
+        int result;
+        std::int64_t headerFrames;
+        std::int64_t decodedFrames;
+    } rows[] = {{-1, kResultDone, 30'060, 60}, {3, kResultStopped, 4'126, 30}};
+    for (const auto& row : rows) {
+        EngineRun project(8, 6, 3, 30);
+        project.Picture("a.bmp", test::Bmp24(test::SolidImage(8, 6, 0x808080)));
+        project.Frames({{"a.bmp", 1, 1'000}, {"missing.bmp", 1, 1'000'000}, {"a.bmp", 1, 1'000}});
+        RunOptions options;
+        options.stopAfterReports = row.stopAfterReports;
+        const auto run =
+            project.Generate(WithChooser(Choosing(MakeCodecSettings(FourCC('M', 'J', 'P', 'G')))), options);
+        EXPECT_EQ(run.result, row.result);
+        EXPECT_GE(run.progress.size(), row.stopAfterReports < 0 ? 8U : 3U);
+        EXPECT_TRUE(std::is_sorted(run.progress.begin(), run.progress.end()));
+        const auto probed = project.Probe();
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->HeaderFrames, row.headerFrames);
+        EXPECT_EQ(probed->CountedFrames, row.decodedFrames);
+    }
+}
+
+// A show of days at a high rate has more than 21,474,836 frames, where a 32-bit product wraps.
+TEST(CreateAVI, ThePercentageStaysFrom0To99HoweverLongTheVideo)
+{
+    const struct {
+        std::int64_t index, count;
+        int percent;
+    } rows[] = {
+        {0, 0, 0},
+        {0, 1, 0},
+        {1, 3, 33},
+        {2, 3, 66},
+        {99, 100, 99},
+        {21'474'836, 25'920'000, 82},
+        {21'474'837, 25'920'000, 82},
+        {25'919'999, 25'920'000, 99},
+        {2'999'999'999, 3'000'000'000, 99},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ProgressPercent(row.index, row.count), row.percent) << row.index << " of " << row.count;
     }
 }
 

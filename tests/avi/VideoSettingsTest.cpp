@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "avi/codecs/CodecRegistry.h"
 #include "avi/engine/ResultCode.h"
 #include "avi/engine/VideoSettings.h"
 #include "common/Error.h"
@@ -108,6 +109,31 @@ TEST(VideoSizeRefusal, RefusesOnlySizesNothingCanPlay)
     header.Width = 32767;
     header.Height = 32767;
     EXPECT_THROW(CheckVideoSettings(header), Error);
+}
+
+// A decoder pads the picture to its codec's blocks, so a size under the limit can code as one
+// over it: H.264 at 16242 x 16242 codes as 16256 x 16256, which no player shows.
+TEST(VideoSizeRefusal, ACompressorIsRefusedTheSizesItWouldCodePastTheLimit)
+{
+    const struct {
+        const char* codec;
+        std::int32_t side;
+        bool refused;
+    } rows[] = {
+        {"DIB ", 16255, false}, {"MJPG", 16255, false}, {"H264", 16240, false}, {"H264", 16242, true},
+        {"XVID", 16240, false}, {"XVID", 16241, true},  {"HEVC", 16248, false}, {"HEVC", 16250, true},
+        {"VP90", 16248, false}, {"VP90", 16250, true},
+    };
+    for (const auto& row : rows) {
+        const CodecInfo* codec = CodecRegistry::Default().FindByText(row.codec);
+        if (codec == nullptr) {
+            continue;  // not in this build's codec library
+        }
+        const Container container = codec->GoesInto(Container::Mkv) ? Container::Mkv : Container::Avi;
+        const std::string text = RefusalText(*codec, 24, row.side, row.side, container);
+        EXPECT_EQ(text.find("larger than video players can show") != std::string::npos, row.refused)
+            << row.codec << " " << row.side << ": " << text;
+    }
 }
 
 }  // namespace

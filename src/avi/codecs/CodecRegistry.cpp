@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 #include "avi/codecs/JpegCompressor.h"
 #include "avi/codecs/LibavCompressors.h"
@@ -113,12 +114,26 @@ std::string ContainerTitle(Container container)
 
 }  // namespace
 
+bool DecodersTakeSize(std::int64_t width, std::int64_t height)
+{
+    constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max() / 8;
+    return (width + 128) * (height + 128) < kLimit;
+}
+
 std::string RefusalText(const CodecInfo& codec, int bitsPerPixel, std::int32_t width, std::int32_t height,
                         Container container)
 {
     const std::string name = ShortName(codec.Name);
     if (!codec.GoesInto(container)) {
         return "a " + ContainerTitle(container) + " file cannot carry " + name;
+    }
+    const auto coded = [&codec](std::int32_t side) {
+        return (std::int64_t{side} + codec.CodedBlock - 1) / codec.CodedBlock * codec.CodedBlock;
+    };
+    if (!DecodersTakeSize(coded(width), coded(height))) {
+        return name + " codes " + std::to_string(width) + " x " + std::to_string(height) + " as " +
+               std::to_string(coded(width)) + " x " + std::to_string(coded(height)) +
+               ", larger than video players can show";
     }
     const unsigned depths = codec.Depths | (container == Container::Avi ? 0U : codec.OtherDepths);
     const bool sizeRule = codec.SizeMultiple > 1 && (container == Container::Avi || codec.OtherDepths == 0);

@@ -49,6 +49,9 @@ struct CodecInfo {
     unsigned OtherDepths = 0;                            // further depths taken outside AVI
     // Both sides must be multiples of it; outside AVI a codec with OtherDepths pads an odd side.
     int SizeMultiple = 1;
+    // The side of the blocks it codes: a decoder works on the picture padded to them, and that
+    // padded picture must be one decoders take.
+    int CodedBlock = 1;
 
     bool Takes(int bitsPerPixel) const { return (Depths & DepthBit(bitsPerPixel)) != 0; }
     bool Takes(int bitsPerPixel, Container container) const
@@ -57,6 +60,10 @@ struct CodecInfo {
     }
     bool GoesInto(Container container) const { return (Containers & ContainerBit(container)) != 0; }
 };
+
+// Whether decoders built on the codec library take a picture of this size: they refuse one whose
+// area with a margin of 128 reaches a limit, and a player built on them shows nothing.
+bool DecodersTakeSize(std::int64_t width, std::int64_t height);
 
 // What the codec refuses of frames of this depth and size in this kind of file, for a user: "H.264
 // takes only 24-bit frames of even width and height". Empty when it takes them.

@@ -54,6 +54,10 @@ public:
     virtual std::optional<VideoStreamParameters> StreamParameters() const { return std::nullopt; }
     // Hands out the samples still held back, at the end of a run.
     virtual bool Flush(const SampleSink& /*sink*/) { return true; }
+    // Hands out the samples of the frames taken so far and goes on taking frames, where that does
+    // not end the stream (an intra-only encoder on several threads); an encoder whose frames
+    // depend on later ones keeps its own. False when the sink or the encoder failed.
+    virtual bool CatchUp(const SampleSink& /*sink*/) { return true; }
 };
 
 }  // namespace kinetar::avi

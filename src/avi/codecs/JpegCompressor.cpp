@@ -313,6 +313,7 @@ public:
         return m_workers && m_workers->Push(std::move(frame), sink);
     }
     bool Flush(const SampleSink& sink) override { return !m_workers || m_workers->Finish(sink); }
+    bool CatchUp(const SampleSink& sink) override { return Flush(sink); }
 
 private:
     int m_quality;

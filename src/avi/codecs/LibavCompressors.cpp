@@ -49,6 +49,7 @@ struct LibraryCodec {
     QualityScale Quality = QualityScale::None;
     bool EveryFrameKey = true;
     int SizeMultiple = 1;          // both sides must be multiples of it
+    int CodedBlock = 1;            // the blocks it codes, which a decoder pads the picture to
     const char* Options = "";      // encoder options, "key=value:key=value"
     bool HeadersInFormat = false;  // the encoder's stream headers behind the bitmap header too
     unsigned Containers = ContainerBit(Container::Avi);
@@ -68,7 +69,8 @@ const LibraryCodec kLibraryCodecs[] = {
      .Name = "MPEG-4 Part 2, Xvid compatible (plays on Windows)",
      .Format = Input::Yuv420,
      .Quality = QualityScale::QScale,
-     .EveryFrameKey = false},
+     .EveryFrameKey = false,
+     .CodedBlock = 16},
     // A minimum key-frame distance of 1 makes every picture a scene cut starts an IDR picture: the
     // encoder flags its other intra pictures as key frames too, and a decoder cannot start on those.
     // No B-frames: AVI has no room for a decoding order that differs from the display order.
@@ -81,6 +83,7 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
+     .CodedBlock = 16,
      .Options = "preset=veryfast:bf=0:keyint_min=1:x264-params=repeat-headers=1",
      .HeadersInFormat = true,
      .Containers = kMp4Mkv,
@@ -93,6 +96,7 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
+     .CodedBlock = 8,
      .Containers = ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv),
      .ContainerOptions = "preset=fast:x265-params=log-level=error",
      .CrfDefault = 28.0},
@@ -103,6 +107,7 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
+     .CodedBlock = 8,
      .Containers = ContainerBit(Container::Mkv) | ContainerBit(Container::WebM),
      .ContainerOptions = "deadline=good:cpu-used=5:row-mt=1:lag-in-frames=0:b=0",
      .CrfWorst = 63,
@@ -115,6 +120,7 @@ const LibraryCodec kLibraryCodecs[] = {
      .Quality = QualityScale::Crf,
      .EveryFrameKey = false,
      .SizeMultiple = 2,
+     .CodedBlock = 8,
      .Containers = ContainerBit(Container::Mp4) | ContainerBit(Container::Mkv) | ContainerBit(Container::WebM),
      .ContainerOptions = "usage=realtime:cpu-used=8:row-mt=1:lag-in-frames=0:b=0",
      .CrfWorst = 63,
@@ -583,7 +589,8 @@ void AddLibavCompressors(CodecRegistry& registry)
                       .EveryFrameKey = codec.EveryFrameKey,
                       .Containers = codec.Containers,
                       .OtherDepths = codec.Format == Input::Yuv420 ? kEveryDepth : 0U,
-                      .SizeMultiple = codec.SizeMultiple});
+                      .SizeMultiple = codec.SizeMultiple,
+                      .CodedBlock = codec.CodedBlock});
     }
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <optional>
 
@@ -33,21 +32,17 @@ std::string FrameErrorText(const std::string& message)
     return message + "\r\nDo you want continue?";
 }
 
-namespace {
-
-// i x 100 / count: the product a 32-bit integer, the quotient in floating point, truncated, as
-// for a project of whole frames; a video longer than 32 bits count in 64.
+// The quotient in floating point, truncated. The product is taken in 64 bits: in 32
+// it wraps past 21,474,836 frames (a long show at a high rate) and the bar would go negative.
 int ProgressPercent(std::int64_t index, std::int64_t count)
 {
     if (count <= 0) {
         return 0;
     }
-    if (count > std::numeric_limits<std::int32_t>::max()) {
-        return static_cast<int>(index * 100 / count);
-    }
-    const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(index) * 100U);
-    return static_cast<int>(static_cast<double>(product) / static_cast<double>(count));
+    return static_cast<int>(static_cast<double>(index * 100) / static_cast<double>(count));
 }
+
+namespace {
 
 // The objects one run holds, in the order they are acquired.
 class AviRun {
@@ -158,6 +153,8 @@ constexpr std::size_t kPicturesAhead = 2;
 // A held picture's sample is written at most this many times per compression, so progress
 // reports and a stop still come every few seconds of video.
 constexpr std::int64_t kMaxRepeats = 250;
+// Empty positions filled between two progress reports: a few milliseconds of writing.
+constexpr std::int64_t kPositionsSkippedAtOnce = 4096;
 
 // A frame record and its picture, being read.
 struct PendingPicture {
@@ -272,7 +269,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         return;
     }
 
-    const bool formatTaken = codec->GoesInto(container) && codec->Takes(bits, container) &&
+    const bool formatTaken = RefusalText(*codec, bits, header.Width, header.Height, container).empty() &&
                              run.compressedStream->SetFormat(run.frameDib->Format()) &&
                              run.file->SetFormat(*run.compressedStream, *codec);
     if (!formatTaken) {
@@ -430,6 +427,32 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
         return Step::Go;
     };
 
+    // Leaves the positions up to end empty. Before a long gap the compressor hands out the frames it
+    // holds where it can; then the positions are filled a few thousand at a time, with a progress
+    // report between two steps (a short gap makes none, as skipped frames never have): a stop is
+    // heard within a long gap, and closing the file has none left to fill. An encoder that keeps
+    // its frames leaves the gap to be filled at its next sample.
+    const auto skipTo = [&](std::int64_t end) {
+        if (end - run.positions > kPositionsSkippedAtOnce && !run.compressedStream->CatchUp(sink)) {
+            return Step::Failed;
+        }
+        while (waiting.empty() && run.positions < end) {
+            const std::int64_t next = std::min(end, run.positions + kPositionsSkippedAtOnce);
+            if (!run.file->SkipTo(next)) {
+                return Step::Failed;
+            }
+            run.positions = next;
+            if (next < end && progress &&
+                !progress({.Percent = ProgressPercent(run.positions - 1, videoFrames),
+                           .FramesDone = run.positions,
+                           .FramesTotal = videoFrames})) {
+                return Step::Stop;
+            }
+        }
+        run.positions = std::max(run.positions, end);
+        return Step::Go;
+    };
+
     project::Timeline timeline(rate);
     std::unique_ptr<WorkingFrame> previous;  // the last picture, fitted, for a crossfade out of it
     std::unique_ptr<WorkingFrame> blended;
@@ -464,7 +487,7 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
             if (answer == FrameErrorAnswer::Yes) {
                 outcome.LeftOut.Add(file);
                 // Its positions stay empty, and the next picture cuts in.
-                run.positions = end;
+                step = skipTo(end);
                 previous.reset();
                 movingPrevious.reset();
                 ++pictureNumber;

@@ -35,6 +35,10 @@ inline constexpr const char* kChooserTitle = "Select compression type...";
 // The question's text: the failure's message, a line break, "Do you want continue?".
 std::string FrameErrorText(const std::string& message);
 
+// The whole percentage the progress callback is given after frame `index` (from 0) of `count`:
+// index x 100 / count, truncated toward zero.
+int ProgressPercent(std::int64_t index, std::int64_t count);
+
 // The pictures left empty and the sounds left out: all counted, the first hundred of each kind
 // kept in turn, so a project of a million unreadable records does not hold a million messages.
 struct LeftOutFiles {

@@ -35,6 +35,7 @@ public:
     {
         return m_writer.WriteSample(position, sample, keyFrame);
     }
+    bool SkipTo(std::int64_t position) override { return m_writer.PadTo(position); }
     // PCM follows on from the chunk before: its time is its place in the stream.
     bool WriteAudio(std::span<const std::uint8_t> packet, std::int64_t /*pts*/, std::int64_t /*duration*/) override
     {
@@ -71,6 +72,8 @@ public:
     {
         return m_muxer.WriteVideo(position, sample, keyFrame);
     }
+    // A sample's time is its position: a gap costs nothing.
+    bool SkipTo(std::int64_t /*position*/) override { return !m_muxer.Failed(); }
     bool WriteAudio(std::span<const std::uint8_t> packet, std::int64_t pts, std::int64_t duration) override
     {
         return m_muxer.WriteAudio(packet, pts, duration);

@@ -27,6 +27,9 @@ public:
     virtual bool Start() = 0;
 
     virtual bool WriteSample(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) = 0;
+    // The positions before this one that have no sample stay empty. An AVI file writes an empty
+    // chunk for each at once (it would at the next sample); the other kinds need nothing.
+    virtual bool SkipTo(std::int64_t position) = 0;
     // An encoded audio packet: its time and length in samples of the audio stream's rate.
     virtual bool WriteAudio(std::span<const std::uint8_t> packet, std::int64_t pts, std::int64_t duration) = 0;
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 
+#include "avi/codecs/CodecRegistry.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
@@ -27,15 +28,12 @@ using project::ProjectHeader;
 
 std::optional<std::string> VideoSizeRefusal(std::int32_t width, std::int32_t height)
 {
-    // The codec library's decoders refuse a picture whose padded area reaches this; every player
-    // built on it shows nothing of such a video.
-    constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max() / 8;
-    if ((static_cast<std::int64_t>(width) + 128) * (static_cast<std::int64_t>(height) + 128) < kLimit) {
+    if (DecodersTakeSize(width, height)) {
         return std::nullopt;
     }
     return "Video size " + std::to_string(width) + " x " + std::to_string(height) +
            " is larger than video players can show ((width + 128) x (height + 128) must stay under " +
-           std::to_string(kLimit) + "; 16255 x 16255 is the largest square)";
+           std::to_string(std::numeric_limits<std::int32_t>::max() / 8) + "; 16255 x 16255 is the largest square)";
 }
 
 void CheckVideoSettings(const ProjectHeader& header)

@@ -433,7 +433,7 @@ bool AviWriter::AppendChunk(std::span<const std::uint8_t> data, bool keyFrame, b
     return true;
 }
 
-bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t> data, bool keyFrame)
+bool AviWriter::PadTo(std::int64_t position)
 {
     if (m_failed || !m_segmentOpen) {
         return false;
@@ -442,6 +442,14 @@ bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t>
         if (!AppendChunk({}, false)) {
             return false;
         }
+    }
+    return true;
+}
+
+bool AviWriter::WriteSample(std::int64_t position, std::span<const std::uint8_t> data, bool keyFrame)
+{
+    if (!PadTo(position)) {
+        return false;
     }
     if (position < m_totalSamples) {
         return Fail();  // samples come in order

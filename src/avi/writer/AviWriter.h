@@ -55,6 +55,8 @@ public:
     // Writes the sample at the given position. Positions skipped since the last sample become
     // empty chunks, so later samples keep their time. False after any write failure; the frames
     // written before it stay.
+    // Empty chunks for the positions before this one that have none yet.
+    bool PadTo(std::int64_t position);
     bool WriteSample(std::int64_t position, std::span<const std::uint8_t> data, bool keyFrame);
     // Pads with empty samples up to the given count, writes the indexes and the final header and
     // closes the file. True when the file is a valid AVI; Failed() then tells whether it holds
