@@ -79,7 +79,8 @@ std::string LeftOutSummary(const avi::LeftOutFiles& leftOut)
         std::uint64_t listed = 0;
         for (const avi::UnreadableFile& file : leftOut.Kept) {
             if (file.Sound == sounds && listed < kNamesListed) {
-                text += (listed++ == 0 ? "" : ", ") + Printable(file.Path);
+                text += (listed++ == 0 ? "" : ", ") +
+                        (file.Path.empty() ? "(a frame without a file name)" : Printable(file.Path));
             }
         }
         if (count > listed) {

@@ -98,6 +98,8 @@ constexpr int kExitInternalError = 9;
 constexpr std::uint64_t kLargeUncompressedBytes = 2ULL << 30;
 // The bar and the JSON lines are redrawn at most this often; the last frame always is.
 constexpr auto kReportInterval = std::chrono::milliseconds(200);
+// Unreadable files named one by one before the rest are left to the summary.
+constexpr std::uint64_t kUnreadableMessagesShown = 100;
 
 // What an unexpected failure was, in words, not a library's name for it.
 std::string InternalErrorText(const std::exception& error)
@@ -310,13 +312,22 @@ int CommandRender(Arguments arguments)
         }
         return true;
     };
+    std::uint64_t messagesShown = 0;
     services.AskFrameError = [&](const avi::UnreadableFile& file) {
         // A run of unreadable pictures makes no progress reports; a stop asked meanwhile ends it here.
         if (g_interrupted != 0) {
             return avi::FrameErrorAnswer::No;
         }
-        display.Break();
-        std::cerr << "kinetar-cli: " << OneLine(NamedMessage(file.Message, file.Path)) << "\n";
+        // Each named as it comes up to a point; a project of a million unreadable pictures leaves the
+        // rest to the closing summary rather than flood the terminal.
+        if (messagesShown < kUnreadableMessagesShown) {
+            display.Break();
+            std::cerr << "kinetar-cli: " << OneLine(NamedMessage(file.Message, file.Path)) << "\n";
+        } else if (messagesShown == kUnreadableMessagesShown) {
+            display.Break();
+            std::cerr << "kinetar-cli: more files cannot be read; the summary at the end counts them\n";
+        }
+        ++messagesShown;
         return stopOnError ? avi::FrameErrorAnswer::No : avi::FrameErrorAnswer::Yes;
     };
     const auto progress = [&](const avi::RunProgress& report) {

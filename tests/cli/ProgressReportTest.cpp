@@ -138,6 +138,8 @@ TEST(LeftOutSummary, NamesWhatWasLeftOutOnOneLine)
          "1 sound could not be read and was left out: /s.mp3"},
         {{picture("1"), picture("2"), picture("3"), picture("4"), picture("5"), picture("6"), picture("7")},
          "7 pictures could not be read and were left empty: 1, 2, 3, 4, 5 and 2 more"},
+        {{picture(""), picture("/b.png")},
+         "2 pictures could not be read and were left empty: (a frame without a file name), /b.png"},
     };
     for (const auto& row : rows) {
         avi::LeftOutFiles leftOut;

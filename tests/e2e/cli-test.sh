@@ -380,6 +380,17 @@ render_on_error)
   expect_line err.txt "kinetar-cli: stopped before the first frame; $work/p.avi was left as it was"
   [ ! -s out.txt ] && cmp -s p.avi before.avi || fail "a run stopped before its first frame replaced the video"
   expect_status 2 "$cli" render p.AVIprj --on-error maybe
+  # A hundred unreadable files are named one by one; the rest are left to the summary.
+  "$cli" new many.AVIprj
+  "$cli" set many.AVIprj --size 16x8
+  for i in $(seq 130); do cp good.bmp "m$i.bmp"; done
+  "$cli" add many.AVIprj --sort name m*.bmp
+  rm m*.bmp
+  expect_status 0 "$cli" render many.AVIprj --quiet
+  [ "$(grep -c "^kinetar-cli: Can't open file" err.txt)" = 100 ] || fail "$(grep -c . err.txt) lines for 130 unreadable"
+  grep -qx "kinetar-cli: more files cannot be read; the summary at the end counts them" err.txt || fail "no word of the rest"
+  tail -n 1 err.txt | grep -q "^kinetar-cli: 130 pictures could not be read and were left empty: .* and 125 more$" ||
+    fail "summary: $(tail -n 1 err.txt)"
   ;;
 
 render_codec)
