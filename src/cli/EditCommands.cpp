@@ -152,6 +152,10 @@ void RequirePictureOrSound(const std::string& path)
         throw Error(path + " is not a picture or sound file Kinetar reads (" + WhatTheContentLooksLike(path) +
                     "); nothing was added");
     }
+    // A sound the render would leave out, said now.
+    if (const auto refusal = avi::SoundRefusal(path)) {
+        throw Error(OneLine(*refusal) + "; nothing was added");
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "avi/audio/AudioTrack.h"
+#include "avi/audio/SoundFile.h"
 #include "avi/audio/SoundMix.h"
 #include "support/ByteWriter.h"
 #include "support/ExternalTools.h"
@@ -347,10 +348,20 @@ TEST(AudioTrack, AbsurdRatesAndChannelsAreRefusedOrPlayedWithinMemoryAndTime)
         std::uint32_t rate;
         std::uint16_t channels;
         bool played;
-    } rows[] = {{1, 1, false},       {999, 1, false},    {1'000, 1, true},    {8'000, 1, true},
-                {384'000, 2, true},  {768'000, 1, true}, {768'001, 1, false}, {2'147'483'647, 1, false},
-                {48'000, 0, false},  {48'000, 24, true},  // named by the 22.2 layout
-                {48'000, 255, false}};
+        const char* why = "";  // what the refusal says after the file's name
+    } rows[] = {
+        {1, 1, false, ": its sample rate of 1 Hz is not one Kinetar plays (1000 to 768000 Hz)"},
+        {999, 1, false, ": its sample rate of 999 Hz is not one Kinetar plays (1000 to 768000 Hz)"},
+        {1'000, 1, true},
+        {8'000, 1, true},
+        {384'000, 2, true},
+        {768'000, 1, true},
+        {768'001, 1, false, ": its sample rate of 768001 Hz is not one Kinetar plays (1000 to 768000 Hz)"},
+        {2'147'483'647, 1, false, ": its sample rate of 2147483647 Hz is not one Kinetar plays (1000 to 768000 Hz)"},
+        {48'000, 0, false},  // the file's reader finds no sound in it
+        {48'000, 24, true},  // named by the 22.2 layout
+        {48'000, 255, false, ": it has 255 channels (Kinetar plays 1 to 64)"},
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.rate) + " Hz, " + std::to_string(row.channels) + " channels");
         TempDir dir;
@@ -367,7 +378,8 @@ TEST(AudioTrack, AbsurdRatesAndChannelsAreRefusedOrPlayedWithinMemoryAndTime)
             },
             std::uint64_t{1} << 30, 60);
         EXPECT_TRUE(run.Returned) << "signal " << run.Signal;
-        EXPECT_EQ(run.Result, row.played ? "played at 10%, measured" : "Can't read sound file " + path);
+        EXPECT_EQ(run.Result, row.played ? "played at 10%, measured" : "Can't read sound file " + path + row.why);
+        EXPECT_EQ(SoundRefusal(path).value_or("none"), row.played ? "none" : "Can't read sound file " + path + row.why);
     }
 }
 

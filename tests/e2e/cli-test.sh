@@ -992,6 +992,8 @@ add_refuses)
   /usr/bin/python3 -c 'import random; random.seed(7); open("noise.bmp", "wb").write(bytes(1) + random.randbytes(3000))'
   printf 'RIFF\0\0\0\0WAVEnot really\n' >fake.mp3
   { printf '\n\3\1'; head -c 125 /dev/zero; } >old.pcx
+  # A WAV whose header claims a rate no sound file holds: the render would leave it out.
+  /usr/bin/python3 -c 'import struct; d = bytes(2000); open("slow.wav", "wb").write(b"RIFF" + struct.pack("<I", 36 + len(d)) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 1, 1, 2, 2, 16) + b"data" + struct.pack("<I", len(d)) + d)'
   "$cli" new p.AVIprj
   "$cli" add p.AVIprj a.bmp
   cp p.AVIprj before
@@ -1008,6 +1010,7 @@ empty.png|$work/empty.png is not a picture or sound file Kinetar reads (it is em
 noise.bmp|$work/noise.bmp is not a picture or sound file Kinetar reads (unknown content); nothing was added
 fake.mp3|$work/fake.mp3 is not a picture or sound file Kinetar reads (unknown content); nothing was added
 old.pcx|Format of PCX is old. Supported is only version 5.0: $work/old.pcx; nothing was added
+slow.wav|Can't read sound file $work/slow.wav: its sample rate of 1 Hz is not one Kinetar plays (1000 to 768000 Hz); nothing was added
 ROWS
   # What the readers recognise by its first bytes or a .tga name is taken, cut short or not; the
   # render is what reports a picture it cannot read.

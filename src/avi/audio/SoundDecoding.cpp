@@ -122,6 +122,17 @@ SoundSource::SoundSource(const std::string& path) : m_input(path), m_format(m_in
         m_decoder == nullptr) {
         throw Error(message);
     }
+    // The file's own claims, said: a rate or a channel count no sound file holds.
+    const AVCodecParameters* claimed = Stream()->codecpar;
+    if (claimed->sample_rate != 0 && !PlayableRate(claimed->sample_rate)) {
+        throw Error(message + ": its sample rate of " + std::to_string(claimed->sample_rate) +
+                    " Hz is not one Kinetar plays (" + std::to_string(kMinSoundRate) + " to " +
+                    std::to_string(kMaxSoundRate) + " Hz)");
+    }
+    if (claimed->ch_layout.nb_channels <= 0 || claimed->ch_layout.nb_channels > kMaxSoundChannels) {
+        throw Error(message + ": it has " + std::to_string(claimed->ch_layout.nb_channels) +
+                    " channels (Kinetar plays 1 to " + std::to_string(kMaxSoundChannels) + ")");
+    }
     m_codec = OpenDecoder(false);
     const int rate = m_codec != nullptr ? m_codec->sample_rate : 0;
     const int channels = m_codec != nullptr ? m_codec->ch_layout.nb_channels : 0;

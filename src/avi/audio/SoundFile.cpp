@@ -9,7 +9,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "avi/audio/AudioStages.h"
 #include "avi/audio/SoundInput.h"
+#include "common/Error.h"
 #include "common/RegularFile.h"
 #include "pictures/LoadPicture.h"
 #include "project/Slideshow.h"
@@ -85,6 +87,16 @@ bool LooksLikePicture(const std::string& path)
 bool IsSoundFile(const std::string& path)
 {
     return Probe(path).IsSound();
+}
+
+std::optional<std::string> SoundRefusal(const std::string& path)
+{
+    try {
+        const audio::SoundSource source(path);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return std::nullopt;
 }
 
 std::optional<std::int64_t> SoundMilliseconds(const std::string& path)

@@ -12,6 +12,10 @@ namespace kinetar::avi {
 // moving pictures (a cover picture is allowed). Never blocks on a FIFO or a device.
 bool IsSoundFile(const std::string& path);
 
+// Why a sound file cannot be played ("Can't read sound file X: its sample rate of 1 Hz is not one
+// Kinetar plays (…)"), by the track's own checks; nothing when it can.
+std::optional<std::string> SoundRefusal(const std::string& path);
+
 // The sound's length in whole milliseconds as its file declares it; nothing when the file is not
 // a sound or declares no length.
 std::optional<std::int64_t> SoundMilliseconds(const std::string& path);
