@@ -28,6 +28,7 @@
 #include "cli/ProgressReport.h"
 #include "cli/RunMessages.h"
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "pictures/LoadPicture.h"
 #include "project/ProjectFile.h"
 #include "project/RecordPaths.h"
@@ -46,6 +47,7 @@ volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void OnInterrupt(int)
 {
     g_interrupted = 1;
+    RequestStop();
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a run at its next progress report, which keeps the frames

@@ -135,6 +135,7 @@ public:
         const bool cmyk = m_info.out_color_space == JCS_CMYK;
         m_row.resize(cmyk ? static_cast<std::size_t>(width) * 4 : 0);
         while (m_info.output_scanline < m_info.output_height) {
+            ThrowIfStopRequested(m_info.output_scanline);
             std::uint8_t* const target = picture.Row(static_cast<std::int32_t>(m_info.output_scanline)).data();
             JSAMPROW row = cmyk ? m_row.data() : target;
             (void)jpeg_read_scanlines(&m_info, &row, 1);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "common/Error.h"
+#include "common/StopRequest.h"
+
 namespace kinetar::pictures {
 
 int ReductionFor(std::int64_t width, std::int64_t height, std::int32_t targetWidth, std::int32_t targetHeight)
@@ -28,6 +31,13 @@ void CompositeRow(const std::uint8_t* bgra, std::size_t pixelCount, PaletteEntry
             const unsigned mixed = alpha * bgra[channel] + (255 - alpha) * back[channel] + 128;
             bgr[channel] = static_cast<std::uint8_t>((mixed + (mixed >> 8)) >> 8);
         }
+    }
+}
+
+void ThrowIfStopRequested(std::int64_t row)
+{
+    if (row % 64 == 0 && StopRequested()) {
+        throw Error("Reading the picture was stopped");
     }
 }
 

@@ -24,4 +24,7 @@ void CompositeRow(const std::uint8_t* bgra, std::size_t pixelCount, PaletteEntry
 // writes every pixel. The padding at the end of each row is zeroed here.
 DecodedPicture NewPhotoPicture(std::int32_t width, std::int32_t height);
 
+// Every 64 rows, a stop asked of the process ends the decoding: a huge picture takes seconds.
+void ThrowIfStopRequested(std::int64_t row);
+
 }  // namespace kinetar::pictures

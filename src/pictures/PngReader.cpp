@@ -104,6 +104,7 @@ public:
             // until they are laid over the background.
             m_row.resize(alpha ? static_cast<std::size_t>(width) * 4 : 0);
             for (std::int32_t y = 0; y < height; ++y) {
+                ThrowIfStopRequested(y);
                 std::uint8_t* const target = picture.Row(y).data();
                 std::uint8_t* const row = alpha ? m_row.data() : target;
                 png_read_row(m_png, row, nullptr);
@@ -120,6 +121,7 @@ public:
                 const auto columns = static_cast<std::size_t>(PNG_PASS_COLS(Width(), pass));
                 const png_uint_32 rows = columns == 0 ? 0 : PNG_PASS_ROWS(Height(), pass);
                 for (png_uint_32 passRow = 0; passRow < rows; ++passRow) {
+                    ThrowIfStopRequested(static_cast<std::int64_t>(passRow));
                     png_read_row(m_png, m_row.data(), nullptr);
                     FinishRow(m_row.data(), columns, alpha, background, m_finished.data());
                     const auto target = picture.Row(static_cast<std::int32_t>(PNG_ROW_FROM_PASS_ROW(passRow, pass)));
