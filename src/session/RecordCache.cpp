@@ -83,8 +83,8 @@ const LineRecord& RecordCache::At(std::int32_t row)
         page->Lines.clear();
         if (!m_path.empty()) {
             for (const auto& record : ReadFrameRecordRange(m_path, first, kPageRecords)) {
-                page->Lines.push_back(
-                    {FromNativePath(project::GetText(record.PictureFileName)), project::IsSoundRecord(record)});
+                page->Lines.push_back({FromNativePath(project::GetText(record.PictureFileName)),
+                                       project::IsSoundRecord(record), record.Reserved1});
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "avi/engine/FrameText.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/frames/FrameFitting.h"
 #include "avi/frames/MovingView.h"
@@ -13,6 +14,8 @@
 #include "pictures/LoadPicture.h"
 #include "pictures/PictureFile.h"
 #include "session/ProjectSession.h"
+#include "text/Templates.h"
+#include "ui/CaptionFields.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
@@ -41,6 +44,9 @@ void FrameDetails::RefreshPreview()
     m_sizeLabel->setText(QStringLiteral("none"));
     m_pictureShown = false;
     m_soundRequest = 0;  // a length still being read is for another file
+    if (ShowTitleCard()) {
+        return;
+    }
     const QString text = m_nameField->text();
     m_preview->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
@@ -129,7 +135,8 @@ void FrameDetails::ShowFitted()
         ShowMotionCanvas(options, QSize(width, height));
         return;
     }
-    if (width == m_picture.Width() && height == m_picture.Height()) {
+    const bool captioned = m_caption->Shown().has_value();
+    if (width == m_picture.Width() && height == m_picture.Height() && !captioned) {
         ShowImage(ToImage(m_picture));  // fitting would copy it as it is
         return;
     }
@@ -141,7 +148,75 @@ void FrameDetails::ShowFitted()
     }
     avi::WorkingFrame frame(width, height);
     avi::FitPicture(m_picture, options, frame);
+    DrawCaption(frame);
     ShowImage(ToImage(frame));
+}
+
+void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
+{
+    const std::optional<project::Caption> caption = m_caption->Shown();
+    const auto records = m_session.Records({m_session.Selection().Current});
+    if (!caption || records.empty() || !project::IsPictureRecord(records.front())) {
+        return;
+    }
+    project::FrameRecord captionRecord;
+    try {
+        captionRecord = project::NewCaptionRecord(*caption);
+    } catch (const Error&) {
+        return;  // words too long to store are refused when they are saved
+    }
+    // The picture's place and the count only when the words ask for them: they take every record.
+    std::int64_t index = 0;
+    std::int64_t count = 0;
+    if (caption->Text.find("{index}") != std::string::npos || caption->Text.find("{count}") != std::string::npos) {
+        const std::vector<project::FrameRecord> all = m_session.AllRecords();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (project::IsPictureRecord(all[i])) {
+                index += static_cast<std::int64_t>(i) < m_session.Selection().Current ? 1 : 0;
+                ++count;
+            }
+        }
+    }
+    project::FrameRecord picture = records.front();
+    project::SetText(picture.PictureFileName, ToNativePath(m_session.FileOf(m_nameField->text())));
+    avi::PutCaptions(avi::DrawCaptions({&captionRecord, 1}, picture, index, count, frame.Width(), frame.Height()),
+                     frame);
+}
+
+bool FrameDetails::ShowTitleCard()
+{
+    const QList<int>& rows = m_session.Selection().Rows;
+    const int row = m_session.Selection().Current;
+    if (rows.size() != 1 || row < 0 || m_session.KindAt(row) != project::kTitleRecord) {
+        return false;
+    }
+    const project::ProjectHeader header = m_session.Header();
+    const std::vector<project::FrameRecord> all = m_session.AllRecords();
+    if (static_cast<std::size_t>(row) >= all.size()) {
+        return false;
+    }
+    // The picture a blurred background is made of: the first one after the card.
+    std::string next;
+    for (std::size_t i = static_cast<std::size_t>(row) + 1; i < all.size() && next.empty(); ++i) {
+        if (project::IsPictureRecord(all[i])) {
+            next = ToNativePath(m_session.FileOf(FromNativePath(project::GetText(all[i].PictureFileName))));
+        }
+    }
+    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
+    const std::int32_t width = possible(header.Width) ? std::int32_t{header.Width} : 1280;
+    const std::int32_t height = possible(header.Height) ? std::int32_t{header.Height} : 720;
+    m_preview->setVisible(true);
+    try {
+        m_picture =
+            std::move(*avi::LoadFramePicture(all[static_cast<std::size_t>(row)], header, next, {}, width, height));
+    } catch (const Error&) {
+        ShowPlaceholder("BADFORMAT");
+        return true;
+    }
+    m_sizeLabel->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
+    m_pictureShown = true;
+    ShowFitted();
+    return true;
 }
 
 void FrameDetails::ShowMotionCanvas(const avi::FitOptions& options, QSize video)
