@@ -140,6 +140,22 @@ TEST_F(CaptionsTest, TheCaptionFieldPutsInChangesAndTakesOutACaptionRecordAsOneS
     }
 }
 
+// Words too long for a record are refused before anything is written; the edit stays open.
+TEST_F(CaptionsTest, WordsTooLongToStoreAreRefusedAndNothingChanges)
+{
+    auto window = OpenLayout({"a.bmp", "c:Old", "b.bmp"});
+    Select(*window, {0, 2});
+    const auto before = ReadFile(window->WorkingCopyPath());
+    Field(*window)->setPlainText(QString(261, QLatin1Char('x')));
+    Answer({QMessageBox::Ok});
+    Save(*window);
+    EXPECT_EQ(TakeOnlyAsked(),
+              "The caption is 261 bytes long; together they may take up to 259 bytes, a text alone 260.");
+    EXPECT_EQ(ReadFile(window->WorkingCopyPath()), before);
+    EXPECT_TRUE(window->Session().PendingChanges());
+    EXPECT_FALSE(window->Session().History().CanUndo());
+}
+
 TEST_F(CaptionsTest, SeveralPicturesTakeOneCaptionEditTogether)
 {
     auto window = OpenLayout({"a.bmp", "c:Mine", "b.bmp", "c.bmp"});
