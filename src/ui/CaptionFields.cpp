@@ -131,7 +131,8 @@ std::optional<project::Caption> CaptionFields::Shown() const
 {
     project::Caption caption = m_style.value_or(m_first);
     caption.Text = m_various && !m_textEdited ? m_first.Text : m_field->toPlainText().toStdString();
-    if (!m_field->isEnabled() || caption.Text.empty()) {
+    // The panel may be off for a moment while the selection changes: the field's own state counts.
+    if (!m_field->isEnabledTo(m_row) || caption.Text.empty()) {
         return std::nullopt;
     }
     return caption;
@@ -164,15 +165,12 @@ void CaptionFields::OnTitleClicked()
     project::FrameRecord record = records.front();
     const std::optional<TitleChoices> chosen =
         m_services.AskTitle(m_dialogParent, m_services, {project::GetTitle(record), record.Duration});
-    m_titleButton->setFocus();
-    if (!chosen) {
-        return;
+    if (chosen) {
+        project::SetTitle(record, chosen->Title);
+        record.Duration = chosen->Duration;
+        m_session.ReplaceRecords({row}, {record});
     }
-    project::SetTitle(record, chosen->Title);
-    record.Duration = chosen->Duration;
-    m_session.ReplaceRecords({row}, {record});
-    // The details show the title's new time.
-    m_session.SetSelection(m_session.Selection());
+    emit TitleEdited();
 }
 
 }  // namespace kinetar::ui

@@ -46,6 +46,8 @@ public:
 signals:
     // The user typed words or chose a style.
     void Edited();
+    // The title's window was closed, saved or not: the details are filled again.
+    void TitleEdited();
 
 private:
     void InsertWord(const QString& word);

@@ -271,6 +271,11 @@ void FrameDetails::CreateControls()
                 SetEditingMode(true);
                 ShowFitted();
             }));
+    // What the title's window saved replaces whatever the fields held; they show the card as it is.
+    connect(m_caption, &CaptionFields::TitleEdited, this, Guarded(this, m_services, [this] {
+                SetEditingMode(false);
+                m_session.SetSelection(m_session.Selection());
+            }));
     connect(m_viewRectangles, &ViewRectangles::ViewChanged, this,
             [this](ViewRectangles::View view, const project::Framing& framing) { m_motion->SetView(view, framing); });
 }

@@ -82,6 +82,9 @@ private:
     void DrawCaption(avi::WorkingFrame& frame);
     // A title card's frame in place of a picture; false when the selection is no single title.
     bool ShowTitleCard();
+    // The picture the preview shows: the focused line's, or for a caption line the picture it goes
+    // on (-1: none).
+    int ShownPictureRow() const;
     // The preview scaled down to the panel, aspect kept.
     void ScalePreview();
     // The fit chosen in the panel; nullopt while the selected frames differ in it.

@@ -47,7 +47,14 @@ void FrameDetails::RefreshPreview()
     if (ShowTitleCard()) {
         return;
     }
-    const QString text = m_nameField->text();
+    // A caption line alone shows the picture it goes on, with its words.
+    const int shown = ShownPictureRow();
+    const bool captionLine =
+        shown >= 0 && shown != m_session.Selection().Current && m_session.Selection().Rows.size() == 1;
+    const std::vector<project::FrameRecord> shownRecords =
+        captionLine ? m_session.Records({shown}) : std::vector<project::FrameRecord>{};
+    const QString text = shownRecords.empty() ? m_nameField->text()
+                                              : FromNativePath(project::GetText(shownRecords.front().PictureFileName));
     m_preview->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
         return;
@@ -118,10 +125,13 @@ void FrameDetails::ShowFitted()
         return;
     }
     const project::ProjectHeader header = m_session.Header();
-    const auto records = m_session.Records({m_session.Selection().Current});
+    const auto records = m_session.Records({ShownPictureRow()});
     const project::FrameRecord record = records.empty() ? project::FrameRecord{} : records.front();
     avi::FitOptions options = avi::FitOptionsFor(header, record);
-    options.Mode = ChosenFit().value_or(options.Mode);
+    // A caption line's fields are off: its picture shows with the picture's own fit.
+    if (!m_timelessSelected) {
+        options.Mode = ChosenFit().value_or(options.Mode);
+    }
 
     // A size the video cannot have is proposed from the picture when the video is made.
     std::int32_t width = header.Width;
@@ -155,8 +165,9 @@ void FrameDetails::ShowFitted()
 void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
 {
     const std::optional<project::Caption> caption = m_caption->Shown();
-    const auto records = m_session.Records({m_session.Selection().Current});
-    if (!caption || records.empty() || !project::IsPictureRecord(records.front())) {
+    const int row = ShownPictureRow();
+    const auto records = m_session.Records({row});
+    if (!caption || row < 0 || records.empty() || !project::IsPictureRecord(records.front())) {
         return;
     }
     project::FrameRecord captionRecord;
@@ -172,15 +183,31 @@ void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
         const std::vector<project::FrameRecord> all = m_session.AllRecords();
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (project::IsPictureRecord(all[i])) {
-                index += static_cast<std::int64_t>(i) < m_session.Selection().Current ? 1 : 0;
+                index += static_cast<std::int64_t>(i) < row ? 1 : 0;
                 ++count;
             }
         }
     }
     project::FrameRecord picture = records.front();
-    project::SetText(picture.PictureFileName, ToNativePath(m_session.FileOf(m_nameField->text())));
+    // The name field's picture while its name is being edited; a caption line's picture as it is.
+    const QString name =
+        m_nameField->isEnabled() ? m_nameField->text() : FromNativePath(project::GetText(picture.PictureFileName));
+    project::SetText(picture.PictureFileName, ToNativePath(m_session.FileOf(name)));
     avi::PutCaptions(avi::DrawCaptions({&captionRecord, 1}, picture, index, count, frame.Width(), frame.Height()),
                      frame);
+}
+
+int FrameDetails::ShownPictureRow() const
+{
+    const int current = m_session.Selection().Current;
+    if (current < 0 || current >= m_session.LineCount() || m_session.KindAt(current) != project::kCaptionRecord) {
+        return current;
+    }
+    int row = current;
+    while (row < m_session.LineCount() && m_session.RoleAt(row) != project::RecordRole::Frame) {
+        ++row;
+    }
+    return row < m_session.LineCount() && m_session.KindAt(row) != project::kTitleRecord ? row : -1;
 }
 
 bool FrameDetails::ShowTitleCard()

@@ -78,6 +78,18 @@ protected:
         }
         return captions;
     }
+    // How many pixels of the preview are light: words over the black pictures.
+    static int LightPixels(const ui::MainWindow& window)
+    {
+        const QImage image = Find<QLabel>(window, "Image_Preview")->pixmap().toImage();
+        int light = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                light += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
+            }
+        }
+        return light;
+    }
     static QPlainTextEdit* Field(const ui::MainWindow& window) { return Find<QPlainTextEdit>(window, "ed_Caption"); }
     static void Save(const ui::MainWindow& window) { Find<QPushButton>(window, "bt_UlozitZmeny")->click(); }
     // Undoes one step and expects the working copy as it was.
@@ -220,21 +232,22 @@ TEST_F(CaptionsTest, ThePreviewShowsTheCaptionAsItIsTyped)
 {
     auto window = OpenLayout({"a.bmp"});
     Select(*window, {0});
-    const auto lightPixels = [&] {
-        const QImage image = Find<QLabel>(*window, "Image_Preview")->pixmap().toImage();
-        int light = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                light += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
-            }
-        }
-        return light;
-    };
+    const auto lightPixels = [&] { return LightPixels(*window); };
     EXPECT_EQ(lightPixels(), 0);
     Field(*window)->setPlainText("HI");
     EXPECT_GT(lightPixels(), 10);
     Field(*window)->setPlainText("");
     EXPECT_EQ(lightPixels(), 0);
+}
+
+// A caption's own line shows the picture it goes on, with its words.
+TEST_F(CaptionsTest, ACaptionLineShowsThePictureItGoesOnWithItsWords)
+{
+    auto window = OpenLayout({"c:HELLO", "a.bmp"});
+    Select(*window, {0});
+    EXPECT_GT(LightPixels(*window), 10);
+    Select(*window, {1});
+    EXPECT_GT(LightPixels(*window), 10);
 }
 
 TEST_F(CaptionsTest, AddTitlePutsACardBeforeTheSelectedPictureAndItsCaption)
@@ -294,7 +307,9 @@ TEST_F(CaptionsTest, ASelectedTitleCardsWordsAndTimeAreEditedThroughItsDialog)
     EXPECT_FALSE(Find<QWidget>(*window, "ed_PictFileName")->isEnabled());
     const auto before = ReadFile(window->WorkingCopyPath());
     m_titleAnswer = ui::TitleChoices{{"The end", "Thanks", {255, 255, 255}, true, {"Serif", true, false}}, 1500};
+    edit->setFocus();
     edit->click();
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(&window->Frames()));
     ASSERT_EQ(m_titlesShown.size(), 2U);
     EXPECT_EQ(m_titlesShown[1].Title.Text, "Start");
     EXPECT_EQ(m_titlesShown[1].Duration, 3000U);
