@@ -271,11 +271,9 @@ void FrameDetails::CreateControls()
                 SetEditingMode(true);
                 ShowFitted();
             }));
-    // What the title's window saved replaces whatever the fields held; they show the card as it is.
-    connect(m_caption, &CaptionFields::TitleEdited, this, Guarded(this, m_services, [this] {
-                SetEditingMode(false);
-                m_session.SetSelection(m_session.Selection());
-            }));
+    // The details show the card as its window left it.
+    connect(m_caption, &CaptionFields::TitleEdited, this,
+            Guarded(this, m_services, [this] { m_session.SetSelection(m_session.Selection()); }));
     connect(m_viewRectangles, &ViewRectangles::ViewChanged, this,
             [this](ViewRectangles::View view, const project::Framing& framing) { m_motion->SetView(view, framing); });
 }
@@ -392,6 +390,8 @@ void FrameDetails::SetEditingMode(bool on)
     QFont font = m_saveChangesButton->font();
     font.setBold(on);
     m_saveChangesButton->setFont(font);
+    // The title's window saves at once: first the fields' edits are saved or cancelled.
+    m_caption->TitleButton()->setEnabled(!on);
 }
 
 void FrameDetails::OnNameEdited()

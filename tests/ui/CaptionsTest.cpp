@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -320,6 +321,11 @@ TEST_F(CaptionsTest, ASelectedTitleCardsWordsAndTimeAreEditedThroughItsDialog)
     EXPECT_EQ(records[0].Duration, 1500U);
     EXPECT_EQ(Lines(*window)[0], "Title: The end / Thanks");
     ExpectOneUndoStep(*window, before);
+    // While the fields hold an edit, the title's window waits for it to be saved or cancelled.
+    Find<QLineEdit>(*window, "ed_DobaZobrazeni")->setText("9");
+    EXPECT_FALSE(edit->isEnabled());
+    Find<QPushButton>(*window, "bt_ZrusitZmeny")->click();
+    EXPECT_TRUE(edit->isEnabled());
     // A picture has no title to edit.
     Select(*window, {1});
     EXPECT_FALSE(edit->isVisible());
