@@ -3,7 +3,6 @@
 
 #include "common/Error.h"
 #include "project/CaptionedMoves.h"
-#include "project/Slideshow.h"
 #include "project/TextRecords.h"
 #include "session/LineRows.h"
 #include "session/ProjectSession.h"
@@ -41,28 +40,8 @@ std::optional<project::FrameRecord> EditedCaption(const std::optional<project::C
     return project::NewCaptionRecord(caption);
 }
 
-}  // namespace
-
-QString WordsLineText(std::uint8_t kind, const QString& words)
-{
-    // One line: a caption's line breaks and a title's second line become spaced slashes.
-    QString line = words;
-    line.replace(QLatin1Char('\n'), QStringLiteral(" / "));
-    return kind == project::kTitleRecord ? QStringLiteral("Title: ") + line
-                                         : QStringLiteral("Caption: \u201C") + line + QStringLiteral("\u201D");
-}
-
-project::RecordRole ProjectSession::RoleAt(int row) const
-{
-    const LineRecord& record = m_records.At(row);
-    if (record.Kind == project::kCaptionRecord) {
-        return project::RecordRole::Caption;
-    }
-    return record.Sound ? project::RecordRole::Sound : project::RecordRole::Frame;
-}
-
-namespace {
-
+// Whom the caption edit of these lines reaches, each once: a selected caption line that a selected
+// picture holds is reached through the picture.
 std::vector<CaptionTarget> CaptionTargets(const ProjectSession& session, const QList<int>& rows)
 {
     const std::vector<int> valid = ValidRows(rows, session.LineCount());
@@ -87,6 +66,24 @@ std::vector<CaptionTarget> CaptionTargets(const ProjectSession& session, const Q
 }
 
 }  // namespace
+
+QString WordsLineText(std::uint8_t kind, const QString& words)
+{
+    // One line: a caption's line breaks and a title's second line become spaced slashes.
+    QString line = words;
+    line.replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    return kind == project::kTitleRecord ? QStringLiteral("Title: ") + line
+                                         : QStringLiteral("Caption: \u201C") + line + QStringLiteral("\u201D");
+}
+
+project::RecordRole ProjectSession::RoleAt(int row) const
+{
+    const LineRecord& record = m_records.At(row);
+    if (record.Kind == project::kCaptionRecord) {
+        return project::RecordRole::Caption;
+    }
+    return record.Sound ? project::RecordRole::Sound : project::RecordRole::Frame;
+}
 
 std::vector<std::optional<project::Caption>> ProjectSession::CaptionsOfSelection(const QList<int>& rows) const
 {
