@@ -28,6 +28,7 @@
 #include "cli/ProjectWriting.h"
 #include "common/Error.h"
 #include "pictures/LoadPicture.h"
+#include "project/CaptionedMoves.h"
 #include "project/FrameEdits.h"
 #include "project/MusicFit.h"
 #include "project/PictureDefaults.h"
@@ -446,15 +447,17 @@ int CommandMove(Arguments arguments)
     if (from == to) {
         return 0;
     }
-    // The frames between the two shift by one toward where the moved one was.
-    const std::int32_t shift = from < to ? 1 : -1;
-    RewriteProject(rest[0], records.Header(), records.Count(), [&](std::int32_t i) {
-        if (i == to) {
-            return records.At(from);
-        }
-        const bool between = from < to ? i >= from && i < to : i > to && i <= from;
-        return records.At(between ? i + shift : i);
-    });
+    // A picture goes with its captions, and lands before or after a captioned picture, never
+    // between its captions and it.
+    const project::RecordMove move =
+        project::PlanMove({from}, from < to ? to + 1 : to, records.Count(),
+                          [&records](std::int32_t i) { return project::RoleOf(records.At(i)); });
+    const std::vector<std::int32_t> order = project::OrderAfterMove(move, records.Count());
+    if (std::is_sorted(order.begin(), order.end())) {
+        return 0;
+    }
+    RewriteProject(rest[0], records.Header(), records.Count(),
+                   [&](std::int32_t i) { return records.At(order[static_cast<std::size_t>(i)]); });
     return 0;
 }
 

@@ -19,64 +19,10 @@
 #include "project/PictureDefaults.h"
 #include "project/RecordPaths.h"
 #include "session/FileAccess.h"
+#include "session/LineRows.h"
 #include "session/PathText.h"
 
 namespace kinetar::session {
-
-namespace {
-
-// The rows (ascending, each once) of a list of `count` lines.
-std::vector<int> ValidRows(const QList<int>& rows, int count)
-{
-    std::vector<int> valid;
-    for (const int row : rows) {
-        if (row >= 0 && row < count) {
-            valid.push_back(row);
-        }
-    }
-    std::sort(valid.begin(), valid.end());
-    valid.erase(std::unique(valid.begin(), valid.end()), valid.end());
-    return valid;
-}
-
-// How many of the rows (ascending) come before `row`.
-int CountBelow(const std::vector<int>& rows, int row)
-{
-    return static_cast<int>(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
-}
-
-// Where `row` goes when the `moved` rows (ascending) go as one block to `place`, where it starts
-// once they have left.
-int PlaceAfterMove(const std::vector<int>& moved, int place, int row)
-{
-    const auto found = std::lower_bound(moved.begin(), moved.end(), row);
-    if (found != moved.end() && *found == row) {
-        return place + static_cast<int>(found - moved.begin());
-    }
-    const int left = row - static_cast<int>(found - moved.begin());
-    return left < place ? left : left + static_cast<int>(moved.size());
-}
-
-// The texts that lines keep, each at the row `newRow` gives its line (-1: the line is gone).
-template <typename NewRow>
-QMap<int, QString> MoveKeptTexts(const QMap<int, QString>& texts, NewRow newRow)
-{
-    QMap<int, QString> moved;
-    for (auto line = texts.cbegin(); line != texts.cend(); ++line) {
-        if (const int row = newRow(line.key()); row >= 0) {
-            moved.insert(row, line.value());
-        }
-    }
-    return moved;
-}
-
-// The records' bytes from `first` on (to the end), whose change an append is.
-std::int64_t RecordsFrom(int first)
-{
-    return project::FrameRecordOffset(first);
-}
-
-}  // namespace
 
 QString ProjectSession::LineTextAt(int row) const
 {
@@ -85,6 +31,9 @@ QString ProjectSession::LineTextAt(int row) const
         return *kept;
     }
     const LineRecord& record = m_records.At(row);
+    if (record.Kind == project::kCaptionRecord || record.Kind == project::kTitleRecord) {
+        return WordsLineText(record.Kind, record.Picture);
+    }
     return LineText(record.Picture, record.Sound);
 }
 
@@ -292,16 +241,23 @@ void ProjectSession::ApplyKeepingTail(RecordSplice& splice, int count)
 
 void ProjectSession::InsertFrames(int row, const std::vector<std::string>& paths)
 {
-    const int count = m_lines.Count;
-    row = std::clamp(row, 0, count);
     if (paths.empty()) {
         return;
     }
-    if (row == count) {
+    if (row >= m_lines.Count) {
         AddFrames(paths);
         return;
     }
-    const std::vector<project::FrameRecord> records = NewRecords(paths);
+    InsertRecords(row, NewRecords(paths));
+}
+
+void ProjectSession::InsertRecords(int row, const std::vector<project::FrameRecord>& records)
+{
+    const int count = m_lines.Count;
+    row = std::clamp(row, 0, count);
+    if (records.empty()) {
+        return;
+    }
     const Snapshot before = Take();
     RecordSplice splice;
     try {
@@ -365,91 +321,12 @@ void ProjectSession::AddFrames(const std::vector<std::string>& picturePaths)
     });
 }
 
-void ProjectSession::RemoveFrames(const QList<int>& rows)
-{
-    const Snapshot before = Take();
-    const std::vector<int> removed = ValidRows(rows, m_lines.Count);
-    RecordSplice splice;
-    try {
-        project::ProjectHeader header;
-        if (!project::ReadProjectHeader(m_workingCopyPath, header)) {
-            throw Error("Can't read project file " + m_workingCopyPath);
-        }
-        ForEachFrameRecord(m_workingCopyPath, QList<int>(removed.begin(), removed.end()),
-                           [&](int row, const project::FrameRecord& record) {
-                               splice.Removed.push_back({row, record});
-                           });
-        if (splice.Removed.size() != removed.size()) {
-            throw Error("Can't read project file " + m_workingCopyPath);
-        }
-        // The copy is made of whole records, as it always was: what trailed them is left out.
-        splice.TailBefore = ReadRegion(m_workingCopyPath, RecordsFrom(m_lines.Count), -1).Bytes;
-        // Written beside the working copy and renamed over it: a failure leaves it whole.
-        ApplySplice(m_workingCopyPath, m_lines.Count, splice);
-    } catch (...) {
-        Push(true, {}, before);
-        throw;
-    }
-    m_records.Forget();
-    const auto rowAfter = [&removed](int row) {
-        return std::binary_search(removed.begin(), removed.end(), row) ? -1 : row - CountBelow(removed, row);
-    };
-    m_lines = {m_lines.Count - static_cast<int>(removed.size()), MoveKeptTexts(m_lines.KeptTexts, rowAfter)};
-    emit FramesRemoved(QList<int>(removed.begin(), removed.end()));
-    PlaceSelection({}, true);
-    Push(true, {{}, std::move(splice)}, before);
-}
-
-bool ProjectSession::MoveFrames(const QList<int>& rows, int destination)
-{
-    const int count = m_lines.Count;
-    const std::vector<int> moved = ValidRows(rows, count);
-    destination = std::clamp(destination, 0, count);
-    const int place = destination - CountBelow(moved, destination);
-    // The order stays when the lines are already one block at that place.
-    if (moved.empty() || (moved.front() == place && moved.back() == place + static_cast<int>(moved.size()) - 1)) {
-        return false;
-    }
-    const Snapshot before = Take();
-    RecordSplice splice;
-    try {
-        ForEachFrameRecord(m_workingCopyPath, QList<int>(moved.begin(), moved.end()),
-                           [&](int row, const project::FrameRecord& record) {
-                               splice.Removed.push_back({row, record});
-                           });
-        // A record that cannot be read moves as zeros, as a swap of two reads would.
-        for (std::size_t i = 0; i < moved.size(); ++i) {
-            if (i >= splice.Removed.size() || splice.Removed[i].first != moved[i]) {
-                splice.Removed.insert(splice.Removed.begin() + static_cast<std::ptrdiff_t>(i),
-                                      std::pair<std::int32_t, project::FrameRecord>{moved[i], {}});
-            }
-            splice.Inserted.push_back({place + static_cast<int>(i), splice.Removed[i].second});
-        }
-        ApplyKeepingTail(splice, count);
-    } catch (...) {
-        Push(true, {}, before);
-        throw;
-    }
-    m_records.Forget();
-    m_lines.KeptTexts = MoveKeptTexts(m_lines.KeptTexts, [&](int row) { return PlaceAfterMove(moved, place, row); });
-    const int first = std::min(moved.front(), place);
-    const int last = std::max(moved.back(), place + static_cast<int>(moved.size()) - 1);
-    emit FramesMoved(first, last);
-    FrameSelection selection;
-    for (const int row : moved) {
-        selection.Rows << PlaceAfterMove(moved, place, row);
-    }
-    std::sort(selection.Rows.begin(), selection.Rows.end());
-    const int current = m_selection.Current;
-    selection.Current = current >= 0 && current < count ? PlaceAfterMove(moved, place, current) : -1;
-    // The details keep showing the same frames, so they are not filled again.
-    PlaceSelection(selection, false);
-    Push(true, {{}, std::move(splice)}, before);
-    return true;
-}
-
 void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit)
 {
+    if (edit.Caption) {
+        SaveDetailsWithCaptions(rows, edit);
+        return;
+    }
     // Each run of neighbouring rows is one region of the working copy.
     const std::vector<int> sorted = ValidRows(rows, std::numeric_limits<int>::max());
     std::vector<Region> regions;
@@ -465,24 +342,30 @@ void ProjectSession::SaveDetails(const QList<int>& rows, const DetailsEdit& edit
         for (const int row : rows) {
             project::FrameRecord record{};
             project::ReadFrameRecord(m_workingCopyPath, row, record);
-            if (edit.Name) {
-                // The line keeps its text; its thumbnail shows the new picture.
-                if (row >= 0 && row < m_lines.Count && !m_lines.KeptTexts.contains(row)) {
-                    const bool sound = project::IsSoundRecord(record);
-                    const QString text = LineText(FromNativePath(project::GetText(record.PictureFileName)), sound);
-                    if (text != LineText(FromNativePath(*edit.Name), sound)) {
-                        m_lines.KeptTexts.insert(row, text);
-                    }
-                }
-                project::SetText(record.PictureFileName, *edit.Name);
-            }
-            // A sound among the frames takes its new name only: it has no fit or time.
-            project::ApplyFrameEdit(record, edit.Frame);
+            EditRecord(row, record, edit);
             project::WriteFrameRecord(m_workingCopyPath, row, record);
         }
         m_records.Forget();
         emit FramesChanged(rows);
     });
+}
+
+void ProjectSession::EditRecord(int row, project::FrameRecord& record, const DetailsEdit& edit)
+{
+    // A caption's or a title's text field holds its words, never a file's name.
+    if (edit.Name && (project::IsSoundRecord(record) || project::IsPictureRecord(record))) {
+        // The line keeps its text; its thumbnail shows the new picture.
+        if (row >= 0 && row < m_lines.Count && !m_lines.KeptTexts.contains(row)) {
+            const bool sound = project::IsSoundRecord(record);
+            const QString text = LineText(FromNativePath(project::GetText(record.PictureFileName)), sound);
+            if (text != LineText(FromNativePath(*edit.Name), sound)) {
+                m_lines.KeptTexts.insert(row, text);
+            }
+        }
+        project::SetText(record.PictureFileName, *edit.Name);
+    }
+    // A sound or a caption among the frames has no fit or time.
+    project::ApplyFrameEdit(record, edit.Frame);
 }
 
 bool ProjectSession::WriteHeader(const project::ProjectHeader& header)

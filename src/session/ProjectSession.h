@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "project/CaptionedMoves.h"
 #include "project/FrameEdits.h"
 #include "project/Motion.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
+#include "project/TextRecords.h"
 #include "session/RecordCache.h"
 #include "session/RecordSplice.h"
 #include "session/UndoHistory.h"
@@ -37,11 +39,20 @@ struct FrameLines {
     bool operator==(const FrameLines&) const = default;
 };
 
+// What saving the details writes into the caption of each selected picture (or into a selected
+// caption): its words, an empty text taking the caption away, and its looks (all of the caption but
+// its words); nullopt keeps each caption's own.
+struct CaptionEdit {
+    std::optional<std::string> Text;
+    std::optional<project::Caption> Style;
+};
+
 // What saving the details writes into each selected frame: the file's name, and the frame's
 // settings as the core edits them; nullopt keeps each frame's own value.
 struct DetailsEdit {
     std::optional<std::string> Name;
     project::FrameEdit Frame;
+    std::optional<CaptionEdit> Caption;
 };
 
 // Bytes of the working copy that one edit changed, from `Offset` on, and its size before and after.
@@ -56,6 +67,8 @@ ByteChange DifferenceOf(const std::vector<std::uint8_t>& before, const std::vect
 
 // The line a record shows: its file's name, with a note sign in front for a sound.
 QString LineText(const QString& path, bool sound);
+// The line of a caption or a title record (`kind`), from its words: what it says, on one line.
+QString WordsLineText(std::uint8_t kind, const QString& words);
 
 // What one step changed in the working copy: bytes overwritten in place (or appended), or records
 // taken out and put in.
@@ -88,6 +101,9 @@ public:
     // The file the line's record names now, and whether it is a sound.
     QString FileAt(int row) const { return FileOf(m_records.At(row).Picture); }
     bool SoundAt(int row) const { return m_records.At(row).Sound; }
+    // The record's kind byte (project::kCaptionRecord, kTitleRecord...) and what the move rules see.
+    std::uint8_t KindAt(int row) const { return m_records.At(row).Kind; }
+    project::RecordRole RoleAt(int row) const;
     // How many records are held in memory for the lines: a few pages, whatever the file's size.
     std::size_t RecordsHeld() const { return m_records.Size(); }
     const FrameSelection& Selection() const { return m_selection; }
@@ -143,8 +159,17 @@ public:
     // Leaves out the records of these lines; nothing is selected afterwards.
     void RemoveFrames(const QList<int>& rows);
     // Moves the lines (sorted) as one block in front of line `destination`; they stay selected and
-    // the line with the focus keeps it. False, and nothing recorded, when the order stays the same.
+    // the line with the focus keeps it. A frame takes its captions along, and the block never lands
+    // between a caption and its frame. False, and nothing recorded, when the order stays the same.
     bool MoveFrames(const QList<int>& rows, int destination);
+    // Moves one line (a frame with its captions) past the neighbouring frame: step -1 up, +1 down.
+    bool MoveFrameStep(int row, int step);
+    // Puts these records in front of line `row` (after the last: at the end) as one step; they
+    // become the selection.
+    void InsertRecords(int row, const std::vector<project::FrameRecord>& records);
+    // The caption each selected line's caption edit reaches: a picture's first caption (nullopt:
+    // it has none yet), or a selected caption itself. Titles and sounds take none and are left out.
+    std::vector<std::optional<project::Caption>> CaptionsOfSelection(const QList<int>& rows) const;
     // Writes the edit into the record of each line.
     void SaveDetails(const QList<int>& rows, const DetailsEdit& edit);
     // One header write; inside a settings edit, part of its step.
@@ -195,6 +220,12 @@ private:
     void Refill();
     // Applies a splice that keeps what trails the `count` whole records as it is.
     void ApplyKeepingTail(RecordSplice& splice, int count);
+    // The move once its block and place are known; `selected` stay selected.
+    bool MoveRecords(const project::RecordMove& move, const QList<int>& selected);
+    // SaveDetails with a caption edit: records go and come, so it is one splice.
+    void SaveDetailsWithCaptions(const QList<int>& rows, const DetailsEdit& edit);
+    // The name and frame settings of an edit, written into one record of line `row`.
+    void EditRecord(int row, project::FrameRecord& record, const DetailsEdit& edit);
     // Records for added files: a sound record for a sound, the project's defaults for a picture.
     std::vector<project::FrameRecord> NewRecords(const std::vector<std::string>& paths) const;
     // Runs an edit that writes only within the regions and records the step from their bytes before

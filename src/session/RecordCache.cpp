@@ -34,7 +34,10 @@ std::vector<project::FrameRecord> ReadFrameRecordRange(const std::string& path, 
     const std::size_t got = ReadUpTo(file.Descriptor(), static_cast<std::int64_t>(project::FrameRecordOffset(first)),
                                      bytes.data(), bytes.size());
     records.resize(got / sizeof(project::FrameRecord));
-    std::memcpy(records.data(), bytes.data(), records.size() * sizeof(project::FrameRecord));
+    // Nothing read (a row past the end, as while an undo puts the lines back): no copy from nowhere.
+    if (!records.empty()) {
+        std::memcpy(records.data(), bytes.data(), records.size() * sizeof(project::FrameRecord));
+    }
     return records;
 }
 
@@ -83,8 +86,8 @@ const LineRecord& RecordCache::At(std::int32_t row)
         page->Lines.clear();
         if (!m_path.empty()) {
             for (const auto& record : ReadFrameRecordRange(m_path, first, kPageRecords)) {
-                page->Lines.push_back(
-                    {FromNativePath(project::GetText(record.PictureFileName)), project::IsSoundRecord(record)});
+                page->Lines.push_back({FromNativePath(project::GetText(record.PictureFileName)),
+                                       project::IsSoundRecord(record), record.Reserved1});
             }
         }
     }

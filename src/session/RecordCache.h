@@ -14,8 +14,9 @@ namespace kinetar::session {
 
 // What a line needs of its record.
 struct LineRecord {
-    QString Picture;
+    QString Picture;  // the path, or a caption's or a title's words
     bool Sound = false;
+    std::uint8_t Kind = 0;  // the record's kind byte: picture, sound, caption or title
 };
 
 // The records of a working copy read when a line is asked for, a page at a time. A list paints the

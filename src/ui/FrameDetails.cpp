@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
@@ -24,6 +25,7 @@
 #include "pictures/PictureFile.h"
 #include "session/ProjectSession.h"
 #include "session/RecordCache.h"
+#include "ui/CaptionFields.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
@@ -40,7 +42,6 @@ namespace {
 // What an empty field means, and that it stands for several frames' differing values.
 const QString kOneFrame = QStringLiteral("one frame");
 const QString kNoCrossfade = QStringLiteral("none");
-const QString kDifferentValues = QStringLiteral("various");
 
 void ShowSeconds(QLineEdit* field, std::uint32_t milliseconds, const QString& emptyMeans)
 {
@@ -160,6 +161,11 @@ void FrameDetails::CreateControls()
     grid->addLayout(motionRow, row++, 1, 1, 2);
     grid->addWidget(m_motion->Views(), row++, 0, 1, 3);
 
+    m_caption = new CaptionFields(m_session, m_services, this);
+    m_caption->setParent(this);
+    grid->addWidget(m_caption->Label(), row, 0, Qt::AlignTop);
+    grid->addWidget(m_caption->Row(), row++, 1, 1, 2);
+
     m_sizeRow = new QHBoxLayout;
     m_sizeRow->setSpacing(6);
     m_sizeCaption = new QLabel(QStringLiteral("Dimension of picture:"));
@@ -221,6 +227,7 @@ void FrameDetails::CreateControls()
     m_previewArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_previewArea->viewport()->installEventFilter(this);
     m_typedFields = {m_nameField, m_durationField, m_crossfadeField};
+    m_typedFields.append(m_caption->Field());
     m_typedFields.append(m_motion->TypingWidgets());
     for (QWidget* field : m_typedFields) {
         field->installEventFilter(this);
@@ -260,6 +267,13 @@ void FrameDetails::CreateControls()
                 SetEditingMode(true);
                 ShowViews();
             }));
+    connect(m_caption, &CaptionFields::Edited, this, Guarded(this, m_services, [this] {
+                SetEditingMode(true);
+                ShowFitted();
+            }));
+    // The details show the card as its window left it.
+    connect(m_caption, &CaptionFields::TitleEdited, this,
+            Guarded(this, m_services, [this] { m_session.SetSelection(m_session.Selection()); }));
     connect(m_viewRectangles, &ViewRectangles::ViewChanged, this,
             [this](ViewRectangles::View view, const project::Framing& framing) { m_motion->SetView(view, framing); });
 }
@@ -305,14 +319,27 @@ void FrameDetails::ShowSelectedFrames()
     const QList<int> selected = m_session.Selection().Rows;
     m_fillingPanel = true;
     const auto endFilling = qScopeGuard([this] { m_fillingPanel = false; });
-    m_soundSelected = !selected.isEmpty() && std::all_of(selected.begin(), selected.end(), [&](int row) {
-        return row >= 0 && row < m_session.LineCount() && m_session.SoundAt(row);
-    });
-    // A sound takes no time and fills no frame.
+    const auto all = [&](auto kind) {
+        return !selected.isEmpty() && std::all_of(selected.begin(), selected.end(), [&](int row) {
+            return row >= 0 && row < m_session.LineCount() && kind(row);
+        });
+    };
+    m_soundSelected = all([this](int row) { return m_session.SoundAt(row); });
+    m_timelessSelected =
+        all([this](int row) { return m_session.SoundAt(row) || m_session.KindAt(row) == project::kCaptionRecord; });
+    // A sound or a caption takes no time and fills no frame.
     for (QWidget* field : std::initializer_list<QWidget*>{m_stretchBox, m_fitBox, m_durationField, m_crossfadeField}) {
-        field->setEnabled(!m_soundSelected);
+        field->setEnabled(!m_timelessSelected);
     }
-    m_motion->SetEnabled(!m_soundSelected);
+    m_motion->SetEnabled(!m_timelessSelected);
+    // A caption's or a title's words are no file's name: the caption field and the title's dialog
+    // edit them.
+    const bool words = std::any_of(selected.begin(), selected.end(), [this](int row) {
+        return m_session.KindAt(row) == project::kCaptionRecord || m_session.KindAt(row) == project::kTitleRecord;
+    });
+    m_nameField->setEnabled(!words);
+    m_browseButton->setEnabled(!words);
+    m_caption->Show(selected);
     if (selected.isEmpty()) {
         m_motion->Show(SummariseMotion({}));
         m_nameField->clear();
@@ -345,7 +372,7 @@ void FrameDetails::ShowSelectedFrames()
         }
         m_stretchBox->setTristate(true);
     }
-    m_nameField->setText(FromNativePath(project::GetText(summary.PictureFileName)));
+    m_nameField->setText(words ? QString() : FromNativePath(project::GetText(summary.PictureFileName)));
     m_stretchBox->setCheckState(summary.Stretch == kDifferentStretch ? Qt::PartiallyChecked
                                 : summary.Stretch != 0               ? Qt::Checked
                                                                      : Qt::Unchecked);
@@ -363,6 +390,8 @@ void FrameDetails::SetEditingMode(bool on)
     QFont font = m_saveChangesButton->font();
     font.setBold(on);
     m_saveChangesButton->setFont(font);
+    // The title's window saves at once: first the fields' edits are saved or cancelled.
+    m_caption->TitleButton()->setEnabled(!on);
 }
 
 void FrameDetails::OnNameEdited()
@@ -414,87 +443,6 @@ std::optional<project::FitMode> FrameDetails::ChosenFit() const
 {
     const int index = m_fitBox->currentIndex();
     return index < 0 ? std::nullopt : std::optional(static_cast<project::FitMode>(index));
-}
-
-bool FrameDetails::ReadSeconds(QLineEdit* field, std::optional<std::uint32_t>& milliseconds)
-{
-    const QString text = field->text().trimmed();
-    if (text.isEmpty()) {
-        // Several frames' differing values stay unless the user has edited the field.
-        const bool keep = field->placeholderText() == kDifferentValues && !field->isModified();
-        milliseconds = keep ? std::nullopt : std::optional<std::uint32_t>(0);
-        return true;
-    }
-    milliseconds = project::ParseSeconds(text.toStdString());
-    if (!milliseconds) {
-        m_services.ReportError(window(), msg::kNotSeconds.arg(text).arg(project::kMaxMilliseconds / 1000));
-        field->setFocus();
-        field->selectAll();
-        return false;
-    }
-    return true;
-}
-
-void FrameDetails::OnBrowseClicked()
-{
-    if (m_session.Selection().Rows.isEmpty()) {
-        return;
-    }
-    SharedFileDialog& dialogs = *m_services.SharedDialog;
-    dialogs.PrepareFileDialog(kPicturesMode);
-    dialogs.OpenDialog.AllowMultiSelect = false;
-    dialogs.OpenDialog.FileName = m_session.FileOf(m_nameField->text());
-    if (m_services.RunSharedDialog(window())) {
-        m_nameField->setText(dialogs.OpenDialog.FileName);
-    }
-}
-
-void FrameDetails::OnCancelChangesClicked()
-{
-    if (m_session.Selection().Rows.isEmpty()) {
-        return;
-    }
-    SetEditingMode(false);
-    m_session.SetSelection(m_session.Selection());
-}
-
-void FrameDetails::OnSaveChangesClicked()
-{
-    const QList<int> selected = m_session.Selection().Rows;
-    if (selected.isEmpty()) {
-        return;
-    }
-    const QString name = m_nameField->text();
-    const bool keepNames = name == kDifferentNames;
-    const std::string nativeName = ToNativePath(name);
-    if (!keepNames && nativeName.size() > project::kMaxTextLength) {
-        // Nothing is stored and the edit stays open for a shorter name.
-        m_services.ReportError(window(), msg::kNameTooLong.arg(project::kMaxTextLength) + name);
-        return;
-    }
-    session::DetailsEdit edit;
-    if (!ReadSeconds(m_durationField, edit.Frame.Duration) || !ReadSeconds(m_crossfadeField, edit.Frame.Crossfade)) {
-        return;
-    }
-    if (!keepNames) {
-        edit.Name = nativeName;
-    }
-    if (m_soundSelected) {
-        // The picture's fields are off: a sound record keeps its other bytes as they are.
-        m_session.SaveDetails(selected, {edit.Name, {}});
-        SetEditingMode(false);
-        RefreshPreview();
-        return;
-    }
-    const Qt::CheckState stretch = m_stretchBox->checkState();
-    if (stretch != Qt::PartiallyChecked) {
-        edit.Frame.Stretch = stretch == Qt::Checked ? 1 : 0;
-    }
-    edit.Frame.Fit = ChosenFit();
-    edit.Frame.Motion = m_motion->Edit();
-    m_session.SaveDetails(selected, edit);
-    SetEditingMode(false);
-    RefreshPreview();
 }
 
 }  // namespace kinetar::ui

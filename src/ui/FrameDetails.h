@@ -27,6 +27,7 @@ class ProjectSession;
 
 namespace kinetar::ui {
 
+class CaptionFields;
 class MotionFields;
 class PreviewPlayer;
 class ViewRectangles;
@@ -51,6 +52,7 @@ public:
     void RefreshPreview();
     // The player in the preview's place.
     PreviewPlayer& Player() { return *m_player; }
+    CaptionFields& Caption() { return *m_caption; }
 
     void OnNameEdited();
     void OnStretchClicked();
@@ -76,6 +78,13 @@ private:
     void ShowMotionCanvas(const avi::FitOptions& options, QSize video);
     void ShowViews();
     void ShowImage(const QImage& image);
+    // The caption as the panel holds it, drawn over the fitted frame as the video draws it.
+    void DrawCaption(avi::WorkingFrame& frame);
+    // A title card's frame in place of a picture; false when the selection is no single title.
+    bool ShowTitleCard();
+    // The picture the preview shows: the focused line's, or for a caption line the picture it goes
+    // on (-1: none).
+    int ShownPictureRow() const;
     // The preview scaled down to the panel, aspect kept.
     void ScalePreview();
     // The fit chosen in the panel; nullopt while the selected frames differ in it.
@@ -91,6 +100,8 @@ private:
     UiServices m_services;
     // Every selected record names a sound: the picture's fields stand for nothing and are off.
     bool m_soundSelected = false;
+    // Every selected record is a sound or a caption: they have no fit and take no time.
+    bool m_timelessSelected = false;
     session::SoundLengthProbe m_soundProbe;
     int m_soundRequest = 0;
     // On while the program itself fills the fields, so its writes are not taken for edits.
@@ -124,6 +135,7 @@ private:
     // The fields whose own undo gives way to the project's while nothing is pending.
     QList<QWidget*> m_typedFields;
     MotionFields* m_motion = nullptr;
+    CaptionFields* m_caption = nullptr;
     ViewRectangles* m_viewRectangles = nullptr;
     PreviewPlayer* m_player = nullptr;
 };

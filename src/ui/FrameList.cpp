@@ -9,7 +9,9 @@
 #include <algorithm>
 
 #include "common/Error.h"
+#include "project/CaptionedMoves.h"
 #include "project/PictureOrder.h"
+#include "project/TextRecords.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameListModel.h"
 #include "ui/Messages.h"
@@ -166,6 +168,32 @@ void FrameList::AddMusic()
     }
 }
 
+void FrameList::AddTitle()
+{
+    const std::optional<TitleChoices> chosen = m_services.AskTitle(window(), m_services, {});
+    setFocus(Qt::OtherFocusReason);
+    if (!chosen) {
+        return;
+    }
+    project::FrameRecord record;
+    try {
+        record = project::NewTitleRecord(chosen->Title);
+    } catch (const Error& error) {
+        m_services.ReportError(window(), FromCoreText(error.what()));
+        return;
+    }
+    record.Duration = chosen->Duration;
+    const QList<int>& selected = m_session.Selection().Rows;
+    int row = selected.isEmpty() ? m_session.LineCount() : *std::min_element(selected.begin(), selected.end());
+    // Before the picture's captions, which stay on it.
+    if (row < m_session.LineCount() && m_session.RoleAt(row) == project::RecordRole::Frame) {
+        const std::vector<std::int32_t> captions =
+            project::CaptionsOf(row, [this](std::int32_t line) { return m_session.RoleAt(line); });
+        row = captions.empty() ? row : captions.front();
+    }
+    m_session.InsertRecords(row, {record});
+}
+
 void FrameList::AddPictureFiles(const QStringList& paths)
 {
     // A path the record cannot hold is left out and named; the others still go in.
@@ -227,12 +255,8 @@ void FrameList::MoveFrame(int step)
     if (selected.size() != 1 || selected.front().height() != 1) {
         return;
     }
-    const int from = currentRow();
-    const int to = from + step;
-    if (from < 0 || to < 0 || to >= count()) {
-        return;
-    }
-    m_session.MoveFrames({from}, step < 0 ? to : to + 1);
+    // A captioned picture steps past the whole neighbouring frame, its captions going along.
+    m_session.MoveFrameStep(currentRow(), step);
 }
 
 void FrameList::MoveSelectedTo(int destination)

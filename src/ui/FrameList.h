@@ -23,6 +23,9 @@ public:
     // Sounds chosen in the music dialog, put in front of the first selected line (of the first line
     // when none is), so that they play from there on.
     void AddMusic();
+    // A title card from the title dialog, in front of the first selected line and its captions (at
+    // the end when none is selected); the keyboard stays on the list.
+    void AddTitle();
     // Appends a frame for each picture, and a sound record for each sound file, asking how to order
     // several by the numbers in their names.
     void AddPictureFiles(const QStringList& paths);

@@ -137,6 +137,9 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const
         return m_session.FileAt(index.row());
     case ThumbnailDelegate::kSoundRole:
         return m_session.SoundAt(index.row());
+    case ThumbnailDelegate::kWordsRole:
+        return m_session.KindAt(index.row()) == project::kCaptionRecord ||
+               m_session.KindAt(index.row()) == project::kTitleRecord;
     case kTimingRole:
         if (!m_timed) {
             WorkOutTiming();

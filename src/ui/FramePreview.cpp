@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "avi/engine/FrameText.h"
 #include "avi/engine/VideoSettings.h"
 #include "avi/frames/FrameFitting.h"
 #include "avi/frames/MovingView.h"
@@ -13,6 +14,8 @@
 #include "pictures/LoadPicture.h"
 #include "pictures/PictureFile.h"
 #include "session/ProjectSession.h"
+#include "text/Templates.h"
+#include "ui/CaptionFields.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameSummary.h"
 #include "ui/Messages.h"
@@ -41,7 +44,17 @@ void FrameDetails::RefreshPreview()
     m_sizeLabel->setText(QStringLiteral("none"));
     m_pictureShown = false;
     m_soundRequest = 0;  // a length still being read is for another file
-    const QString text = m_nameField->text();
+    if (ShowTitleCard()) {
+        return;
+    }
+    // A caption line alone shows the picture it goes on, with its words.
+    const int shown = ShownPictureRow();
+    const bool captionLine =
+        shown >= 0 && shown != m_session.Selection().Current && m_session.Selection().Rows.size() == 1;
+    const std::vector<project::FrameRecord> shownRecords =
+        captionLine ? m_session.Records({shown}) : std::vector<project::FrameRecord>{};
+    const QString text = shownRecords.empty() ? m_nameField->text()
+                                              : FromNativePath(project::GetText(shownRecords.front().PictureFileName));
     m_preview->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
         return;
@@ -112,10 +125,13 @@ void FrameDetails::ShowFitted()
         return;
     }
     const project::ProjectHeader header = m_session.Header();
-    const auto records = m_session.Records({m_session.Selection().Current});
+    const auto records = m_session.Records({ShownPictureRow()});
     const project::FrameRecord record = records.empty() ? project::FrameRecord{} : records.front();
     avi::FitOptions options = avi::FitOptionsFor(header, record);
-    options.Mode = ChosenFit().value_or(options.Mode);
+    // A caption line's fields are off: its picture shows with the picture's own fit.
+    if (!m_timelessSelected) {
+        options.Mode = ChosenFit().value_or(options.Mode);
+    }
 
     // A size the video cannot have is proposed from the picture when the video is made.
     std::int32_t width = header.Width;
@@ -129,7 +145,8 @@ void FrameDetails::ShowFitted()
         ShowMotionCanvas(options, QSize(width, height));
         return;
     }
-    if (width == m_picture.Width() && height == m_picture.Height()) {
+    const bool captioned = m_caption->Shown().has_value();
+    if (width == m_picture.Width() && height == m_picture.Height() && !captioned) {
         ShowImage(ToImage(m_picture));  // fitting would copy it as it is
         return;
     }
@@ -141,7 +158,92 @@ void FrameDetails::ShowFitted()
     }
     avi::WorkingFrame frame(width, height);
     avi::FitPicture(m_picture, options, frame);
+    DrawCaption(frame);
     ShowImage(ToImage(frame));
+}
+
+void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
+{
+    const std::optional<project::Caption> caption = m_caption->Shown();
+    const int row = ShownPictureRow();
+    const auto records = m_session.Records({row});
+    if (!caption || row < 0 || records.empty() || !project::IsPictureRecord(records.front())) {
+        return;
+    }
+    project::FrameRecord captionRecord;
+    try {
+        captionRecord = project::NewCaptionRecord(*caption);
+    } catch (const Error&) {
+        return;  // words too long to store are refused when they are saved
+    }
+    // The picture's place and the count only when the words ask for them: they take every record.
+    std::int64_t index = 0;
+    std::int64_t count = 0;
+    if (caption->Text.find("{index}") != std::string::npos || caption->Text.find("{count}") != std::string::npos) {
+        const std::vector<project::FrameRecord> all = m_session.AllRecords();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (project::IsPictureRecord(all[i])) {
+                index += static_cast<std::int64_t>(i) < row ? 1 : 0;
+                ++count;
+            }
+        }
+    }
+    project::FrameRecord picture = records.front();
+    // The name field's picture while its name is being edited; a caption line's picture as it is.
+    const QString name =
+        m_nameField->isEnabled() ? m_nameField->text() : FromNativePath(project::GetText(picture.PictureFileName));
+    project::SetText(picture.PictureFileName, ToNativePath(m_session.FileOf(name)));
+    avi::PutCaptions(avi::DrawCaptions({&captionRecord, 1}, picture, index, count, frame.Width(), frame.Height()),
+                     frame);
+}
+
+int FrameDetails::ShownPictureRow() const
+{
+    const int current = m_session.Selection().Current;
+    if (current < 0 || current >= m_session.LineCount() || m_session.KindAt(current) != project::kCaptionRecord) {
+        return current;
+    }
+    int row = current;
+    while (row < m_session.LineCount() && m_session.RoleAt(row) != project::RecordRole::Frame) {
+        ++row;
+    }
+    return row < m_session.LineCount() && m_session.KindAt(row) != project::kTitleRecord ? row : -1;
+}
+
+bool FrameDetails::ShowTitleCard()
+{
+    const QList<int>& rows = m_session.Selection().Rows;
+    const int row = m_session.Selection().Current;
+    if (rows.size() != 1 || row < 0 || m_session.KindAt(row) != project::kTitleRecord) {
+        return false;
+    }
+    const project::ProjectHeader header = m_session.Header();
+    const std::vector<project::FrameRecord> all = m_session.AllRecords();
+    if (static_cast<std::size_t>(row) >= all.size()) {
+        return false;
+    }
+    // The picture a blurred background is made of: the first one after the card.
+    std::string next;
+    for (std::size_t i = static_cast<std::size_t>(row) + 1; i < all.size() && next.empty(); ++i) {
+        if (project::IsPictureRecord(all[i])) {
+            next = ToNativePath(m_session.FileOf(FromNativePath(project::GetText(all[i].PictureFileName))));
+        }
+    }
+    const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
+    const std::int32_t width = possible(header.Width) ? std::int32_t{header.Width} : 1280;
+    const std::int32_t height = possible(header.Height) ? std::int32_t{header.Height} : 720;
+    m_preview->setVisible(true);
+    try {
+        m_picture =
+            std::move(*avi::LoadFramePicture(all[static_cast<std::size_t>(row)], header, next, {}, width, height));
+    } catch (const Error&) {
+        ShowPlaceholder("BADFORMAT");
+        return true;
+    }
+    m_sizeLabel->setText(FormatPictureSize(m_picture.Width(), m_picture.Height()));
+    m_pictureShown = true;
+    ShowFitted();
+    return true;
 }
 
 void FrameDetails::ShowMotionCanvas(const avi::FitOptions& options, QSize video)

@@ -10,6 +10,8 @@ namespace kinetar::ui {
 
 // The name field's text while the selected frames name different files.
 inline const QString kDifferentNames = QStringLiteral("  ");
+// What an empty field says while the selected frames differ in its value.
+inline const QString kDifferentValues = QStringLiteral("various");
 // The summary's stretch and fit while the selected frames differ in them; never stored.
 inline constexpr std::uint8_t kDifferentStretch = 255;
 inline constexpr std::uint8_t kDifferentFit = 255;

@@ -31,6 +31,7 @@
 #include "settings/FileTypes.h"
 #include "settings/StoredSettings.h"
 #include "ui/AboutWindow.h"
+#include "ui/CaptionFields.h"
 #include "ui/CommandGuard.h"
 #include "ui/FrameDetails.h"
 #include "ui/FrameList.h"
@@ -92,6 +93,9 @@ void MainWindow::CreateCentralArea()
     panelLayout->setContentsMargins(0, 0, 0, 0);
     m_details = new FrameDetails(m_session, m_services);
     panelLayout->addWidget(m_details);
+    // The title's window saves at once; the keyboard goes back to the list, as after Add title....
+    connect(&m_details->Caption(), &CaptionFields::TitleEdited, m_frameList,
+            [this] { m_frameList->setFocus(Qt::OtherFocusReason); });
 
     m_splitter = new QSplitter(Qt::Horizontal);
     m_splitter->setObjectName(QStringLiteral("sp_Rozdelovatko"));

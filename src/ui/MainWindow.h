@@ -185,6 +185,7 @@ private:
     QAction* m_exitAction = nullptr;
     QAction* m_addPicturesAction = nullptr;
     QAction* m_addMusicAction = nullptr;
+    QAction* m_addTitleAction = nullptr;
     QAction* m_newSlideshowAction = nullptr;
     QAction* m_fitToMusicAction = nullptr;
     QAction* m_removeAction = nullptr;

@@ -184,7 +184,8 @@ ThumbnailDelegate::ThumbnailDelegate(ThumbnailCache& cache, QObject* parent)
     : QStyledItemDelegate(parent),
       m_cache(cache),
       m_view(qobject_cast<QAbstractItemView*>(parent)),
-      m_note(SoundNotePixmap(kBox))
+      m_note(SoundNotePixmap(kBox)),
+      m_words(QIcon(QStringLiteral(":/kinetar/icons/words.svg")).pixmap(kBox))
 {
     connect(&m_cache, &ThumbnailCache::Ready, this, &ThumbnailDelegate::ThumbnailReady);
 }
@@ -226,7 +227,9 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     // A name too long for the line loses its middle, so its start and its extension stay.
     line.textElideMode = Qt::ElideMiddle;
     if (m_enabled) {
-        line.icon = QIcon(index.data(kSoundRole).toBool() ? m_note : m_cache.Thumbnail(PathOf(index)));
+        line.icon = QIcon(index.data(kSoundRole).toBool()   ? m_note
+                          : index.data(kWordsRole).toBool() ? m_words
+                                                            : m_cache.Thumbnail(PathOf(index)));
     }
     const QWidget* widget = option.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();

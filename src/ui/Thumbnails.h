@@ -87,6 +87,8 @@ public:
     static constexpr int kPathRole = Qt::UserRole;
     // True for a line that names a sound: it shows a note, and its file is never read as a picture.
     static constexpr int kSoundRole = Qt::UserRole + 1;
+    // True for a caption's or a title's line: it shows a sign for words, and no file is read.
+    static constexpr int kWordsRole = Qt::UserRole + 3;  // after the list model's timing
 
     // When the parent is a view, its lines are repainted as their thumbnails arrive.
     ThumbnailDelegate(ThumbnailCache& cache, QObject* parent);
@@ -106,6 +108,7 @@ private:
     ThumbnailCache& m_cache;
     QPointer<QAbstractItemView> m_view;
     QPixmap m_note;
+    QPixmap m_words;
     bool m_enabled = true;
 };
 

@@ -2,10 +2,12 @@
 
 #include <QColorDialog>
 
+#include "ui/CaptionStyleDialog.h"
 #include "ui/CompressorChooser.h"
 #include "ui/DesktopOpener.h"
 #include "ui/Messages.h"
 #include "ui/NewSlideshowDialog.h"
+#include "ui/TitleDialog.h"
 
 namespace kinetar::ui {
 
@@ -41,6 +43,8 @@ UiServices DesktopServices(SharedFileDialog& sharedDialog)
         return MakeCompressorChooser(owner, nullptr, container)(variables, format);
     };
     services.AskSlideshow = AskNewSlideshow;
+    services.AskCaptionStyle = AskCaptionStyle;
+    services.AskTitle = AskTitleCard;
     services.SharedDialog = &sharedDialog;
     return services;
 }

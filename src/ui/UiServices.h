@@ -14,6 +14,7 @@
 #include "avi/writer/Container.h"
 #include "project/PictureDefaults.h"
 #include "project/ProjectFile.h"
+#include "project/TextRecords.h"
 #include "ui/FileDialogs.h"
 #include "ui/Prompter.h"
 
@@ -46,6 +47,19 @@ struct UiServices;
 // Shows the New slideshow dialog; nothing when the user cancelled.
 using SlideshowFunction = std::function<std::optional<SlideshowChoices>(QWidget* parent, const UiServices& services)>;
 
+// A caption's looks (its words are left as they are), starting from `initial`; nothing when the
+// user cancelled.
+using CaptionStyleFunction = std::function<std::optional<project::Caption>(QWidget* parent, const UiServices& services,
+                                                                           const project::Caption& initial)>;
+// A title card's words, looks and time.
+struct TitleChoices {
+    project::Title Title;
+    std::uint32_t Duration = 3000;  // milliseconds
+};
+// Shows the title dialog filled from `initial`; nothing when the user cancelled.
+using TitleFunction = std::function<std::optional<TitleChoices>(QWidget* parent, const UiServices& services,
+                                                                const TitleChoices& initial)>;
+
 // Everything the windows ask of the world outside them, handed to each window that needs it: the
 // program passes the desktop's services, tests pass their own.
 struct UiServices {
@@ -56,6 +70,8 @@ struct UiServices {
     EngineFunction CreateAVI;
     CompressorFunction ChooseCompressor;
     SlideshowFunction AskSlideshow;
+    CaptionStyleFunction AskCaptionStyle;
+    TitleFunction AskTitle;
     // The open-file dialog the whole program shares; what one use leaves in it stays for the next.
     SharedFileDialog* SharedDialog = nullptr;
 

@@ -515,6 +515,20 @@ move p.AVIprj 0 3|b.bmp c.bmp d.bmp a.bmp
 move p.AVIprj 3 1|a.bmp d.bmp b.bmp c.bmp
 move p.AVIprj 2 2|a.bmp b.bmp c.bmp d.bmp
 ROWS
+  # A picture moves with the caption in front of it and never lands between another and its caption.
+  while IFS='|' read -r from to want; do
+    cp base.AVIprj p.AVIprj
+    "$cli" caption p.AVIprj 1 'on b'
+    expect_status 0 "$cli" move p.AVIprj "$from" "$to"
+    got=$("$cli" info p.AVIprj | awk -F'\t' '$1 ~ /^[0-9]+$/ { if ($2 == "caption") printf "[%s] ", $3; else { n = split($3, p, "/"); printf "%s ", p[n] } }')
+    [ "$got" = "$want " ] || fail "move $from $to: $got"
+  done <<'ROWS'
+2|4|a.bmp c.bmp d.bmp [on b] b.bmp
+2|0|[on b] b.bmp a.bmp c.bmp d.bmp
+0|1|[on b] b.bmp a.bmp c.bmp d.bmp
+4|1|a.bmp d.bmp [on b] b.bmp c.bmp
+1|4|a.bmp b.bmp c.bmp d.bmp [on b]
+ROWS
   # The records left are the same bytes, and the header stays.
   cp base.AVIprj p.AVIprj
   "$cli" remove p.AVIprj 0

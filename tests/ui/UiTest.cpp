@@ -87,6 +87,14 @@ ui::UiServices UiTest::Services()
     };
     services.ChooseColor = [this](QWidget*, const QColor&) { return m_colorAnswer; };
     services.AskSlideshow = [this](QWidget*, const ui::UiServices&) { return m_slideshowAnswer; };
+    services.AskCaptionStyle = [this](QWidget*, const ui::UiServices&, const project::Caption& initial) {
+        m_captionStylesShown.push_back(initial);
+        return m_captionStyleAnswer;
+    };
+    services.AskTitle = [this](QWidget*, const ui::UiServices&, const ui::TitleChoices& initial) {
+        m_titlesShown.push_back(initial);
+        return m_titleAnswer;
+    };
     services.ChooseCompressor = &ChooserAnswer::Answer;
     return services;
 }

@@ -87,6 +87,11 @@ protected:
     std::deque<QStringList> m_dialogAnswers;
     std::optional<QColor> m_colorAnswer;                    // the colour dialog's; nothing: cancelled
     std::optional<ui::SlideshowChoices> m_slideshowAnswer;  // the New slideshow dialog's; nothing: cancelled
+    // The caption style and title dialogs' answers (nothing: cancelled) and what each was shown.
+    std::optional<project::Caption> m_captionStyleAnswer;
+    std::optional<ui::TitleChoices> m_titleAnswer;
+    std::vector<project::Caption> m_captionStylesShown;
+    std::vector<ui::TitleChoices> m_titlesShown;
     std::vector<ui::FileDialogSetup> m_dialogsShown;
     std::unique_ptr<ui::SharedFileDialog> m_holder = std::make_unique<ui::SharedFileDialog>();
     QString m_savedCurrent;
