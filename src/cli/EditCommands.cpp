@@ -404,21 +404,8 @@ int CommandRemove(Arguments arguments)
         removed.push_back(static_cast<std::int32_t>(ParseIndex(rest[i], static_cast<std::size_t>(records.Count()))));
     }
     // A picture's captions go with it: left behind, they would go on the next picture.
-    for (std::size_t i = 0, given = removed.size(); i < given; ++i) {
-        if (!project::IsPictureRecord(records.At(removed[i]))) {
-            continue;
-        }
-        for (std::int32_t before = removed[i] - 1; before >= 0; --before) {
-            const FrameRecord record = records.At(before);
-            if (project::IsCaptionRecord(record)) {
-                removed.push_back(before);
-            } else if (!project::IsSoundRecord(record)) {
-                break;
-            }
-        }
-    }
-    std::sort(removed.begin(), removed.end());
-    removed.erase(std::unique(removed.begin(), removed.end()), removed.end());
+    removed = project::WithTheirCaptions(std::move(removed),
+                                         [&records](std::int32_t at) { return project::RoleOf(records.At(at)); });
     // Asked for in order: each new record is the next old one that is not removed.
     std::int32_t old = 0;
     auto skip = removed.begin();

@@ -11,6 +11,7 @@
 #include "cli/Options.h"
 #include "cli/ProjectWriting.h"
 #include "common/Error.h"
+#include "project/CaptionedMoves.h"
 #include "project/FrameEdits.h"
 #include "project/ProjectFile.h"
 #include "project/Slideshow.h"
@@ -115,21 +116,10 @@ std::int32_t FrameAfterCaptions(const ProjectRecords& records, std::int32_t inde
     return index;
 }
 
-// The captions that go on the picture at `index`: the caption records between it and the frame
-// before it (sound records among them take no time and stay).
+// The captions that go on the picture at `index`, by the core's one rule.
 std::vector<std::int32_t> CaptionsOf(const ProjectRecords& records, std::int32_t index)
 {
-    std::vector<std::int32_t> captions;
-    for (std::int32_t i = index - 1; i >= 0; --i) {
-        const FrameRecord record = records.At(i);
-        if (project::IsCaptionRecord(record)) {
-            captions.push_back(i);
-        } else if (!project::IsSoundRecord(record)) {
-            break;
-        }
-    }
-    std::reverse(captions.begin(), captions.end());
-    return captions;
+    return project::CaptionsOf(index, [&records](std::int32_t at) { return project::RoleOf(records.At(at)); });
 }
 
 // Only a picture takes a caption; anything else at the index is refused with what it is.
