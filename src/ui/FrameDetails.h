@@ -84,6 +84,8 @@ private:
     bool ShowTitleCard();
     // The picture the preview shows: the focused line's, or for a caption line the picture it goes
     // on (-1: none).
+    // A picture's line, by the session's kept kinds: not a caption, a sound or a title.
+    bool IsPictureLine(int row) const;
     int ShownPictureRow() const;
     // The preview scaled down to the panel, aspect kept.
     void ScalePreview();

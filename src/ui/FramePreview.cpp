@@ -180,10 +180,9 @@ void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
     std::int64_t index = 0;
     std::int64_t count = 0;
     if (caption->Text.find("{index}") != std::string::npos || caption->Text.find("{count}") != std::string::npos) {
-        const std::vector<project::FrameRecord> all = m_session.AllRecords();
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (project::IsPictureRecord(all[i])) {
-                index += static_cast<std::int64_t>(i) < row ? 1 : 0;
+        for (int line = 0; line < m_session.LineCount(); ++line) {
+            if (IsPictureLine(line)) {
+                index += line < row ? 1 : 0;
                 ++count;
             }
         }
@@ -195,6 +194,11 @@ void FrameDetails::DrawCaption(avi::WorkingFrame& frame)
     project::SetText(picture.PictureFileName, ToNativePath(m_session.FileOf(name)));
     avi::PutCaptions(avi::DrawCaptions({&captionRecord, 1}, picture, index, count, frame.Width(), frame.Height()),
                      frame);
+}
+
+bool FrameDetails::IsPictureLine(int row) const
+{
+    return m_session.RoleAt(row) == project::RecordRole::Frame && m_session.KindAt(row) != project::kTitleRecord;
 }
 
 int FrameDetails::ShownPictureRow() const
@@ -218,15 +222,19 @@ bool FrameDetails::ShowTitleCard()
         return false;
     }
     const project::ProjectHeader header = m_session.Header();
-    const std::vector<project::FrameRecord> all = m_session.AllRecords();
-    if (static_cast<std::size_t>(row) >= all.size()) {
+    const std::vector<project::FrameRecord> card = m_session.Records({row});
+    if (card.empty()) {
         return false;
     }
     // The picture a blurred background is made of: the first one after the card.
     std::string next;
-    for (std::size_t i = static_cast<std::size_t>(row) + 1; i < all.size() && next.empty(); ++i) {
-        if (project::IsPictureRecord(all[i])) {
-            next = ToNativePath(m_session.FileOf(FromNativePath(project::GetText(all[i].PictureFileName))));
+    for (int line = row + 1; line < m_session.LineCount() && next.empty(); ++line) {
+        if (IsPictureLine(line)) {
+            const std::vector<project::FrameRecord> picture = m_session.Records({line});
+            if (!picture.empty()) {
+                next =
+                    ToNativePath(m_session.FileOf(FromNativePath(project::GetText(picture.front().PictureFileName))));
+            }
         }
     }
     const auto possible = [](std::int32_t side) { return side >= avi::kMinVideoSide && side <= avi::kMaxVideoSide; };
@@ -234,8 +242,7 @@ bool FrameDetails::ShowTitleCard()
     const std::int32_t height = possible(header.Height) ? std::int32_t{header.Height} : 720;
     m_preview->setVisible(true);
     try {
-        m_picture =
-            std::move(*avi::LoadFramePicture(all[static_cast<std::size_t>(row)], header, next, {}, width, height));
+        m_picture = std::move(*avi::LoadFramePicture(card.front(), header, next, {}, width, height));
     } catch (const Error&) {
         ShowPlaceholder("BADFORMAT");
         return true;
