@@ -2,6 +2,8 @@
 
 #include <malloc.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -10,11 +12,14 @@
 #include "cli/CliProject.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "common/StopRequest.h"
 #include "text/TextDrawing.h"
 
 using namespace kinetar::cli;
 
-int main(int argc, char** argv)
+namespace {
+
+int RunCommandLine(int argc, char** argv)
 {
     // A run allocates and frees a picture and a converted frame for every frame. Keeping freed
     // blocks in the heap spares the kernel mapping and zeroing them anew each time.
@@ -61,4 +66,20 @@ int main(int argc, char** argv)
         std::cerr << "kinetar-cli: " << OneLine(error.what()) << "\n";
         return kExitFailure;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int status = RunCommandLine(argc, argv);
+    if (kinetar::CallsStillRunning()) {
+        // A picture's decoding left to finish after a stop still uses the library's static
+        // objects, which an ordinary exit would destroy under it.
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -1,6 +1,9 @@
 #include "common/StopRequest.h"
 
 #include <atomic>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 namespace kinetar {
 
@@ -9,6 +12,8 @@ namespace {
 // Lock-free, so a signal handler may set it.
 std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+
+std::atomic<int> g_callsRunning{0};
 
 }  // namespace
 
@@ -20,6 +25,30 @@ void RequestStop() noexcept
 bool StopRequested() noexcept
 {
     return g_stopRequested.load(std::memory_order_relaxed);
+}
+
+namespace detail {
+
+void RunCounted(std::function<void()> work)
+{
+    g_callsRunning.fetch_add(1);
+    const auto counted = std::make_shared<std::function<void()>>([work = std::move(work)]() mutable {
+        work();
+        work = nullptr;  // what the call holds goes before it stops being counted
+        g_callsRunning.fetch_sub(1);
+    });
+    try {
+        std::thread([counted] { (*counted)(); }).detach();
+    } catch (const std::system_error&) {
+        (*counted)();
+    }
+}
+
+}  // namespace detail
+
+bool CallsStillRunning() noexcept
+{
+    return g_callsRunning.load() != 0;
 }
 
 }  // namespace kinetar

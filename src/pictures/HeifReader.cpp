@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "pictures/ColorProfile.h"
 #include "pictures/Messages.h"
 #include "pictures/PhotoPixels.h"
@@ -101,17 +103,33 @@ struct Samples {
 // Rows are given back in steps of about this much, so a small picture costs no system calls.
 constexpr std::size_t kReleaseStep = 1024 * 1024;
 
-std::unique_ptr<heif_image, ImageDeleter> Decode(const heif_image_handle* handle, heif_chroma chroma,
-                                                 const std::function<void(const heif_error&)>& check)
+using Image = std::unique_ptr<heif_image, ImageDeleter>;
+
+// The library decodes a picture in one call that nothing interrupts, for seconds when the picture
+// is huge: it runs on a thread of its own so that a stop is heard meanwhile, and holds the handle
+// (and through it the file's bytes) until it ends.
+Image Decode(std::shared_ptr<const heif_image_handle> handle, heif_chroma chroma,
+             const std::function<void(const heif_error&)>& check)
 {
-    const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
-    options->convert_hdr_to_8bit = 1;
-    options->strict_decoding = 1;  // damage is refused, never decoded around
-    heif_image* rawImage = nullptr;
-    const heif_error decoding = heif_decode_image(handle, &rawImage, heif_colorspace_RGB, chroma, options.get());
+    struct Decoded {
+        Image Picture;
+        heif_error Outcome{};
+    };
+    std::optional<Decoded> decoded = CallUnlessStopped<Decoded>([handle, chroma] {
+        const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+        options->convert_hdr_to_8bit = 1;
+        options->strict_decoding = 1;  // damage is refused, never decoded around
+        heif_image* rawImage = nullptr;
+        const heif_error outcome =
+            heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, chroma, options.get());
+        return Decoded{Image(rawImage), outcome};
+    });
+    if (!decoded) {
+        throw Error(msg::kPictureReadingStopped);
+    }
     // Strict decoding refuses a picture the decoder had to patch up, yet hands it over all the same.
-    std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
-    check(decoding);
+    Image image = std::move(decoded->Picture);
+    check(decoded->Outcome);  // its message lies in the handle, which the caller holds
     return image;
 }
 
@@ -135,10 +153,11 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         throw std::bad_alloc();
     }
     heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide + 1);
-    check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr));
+    // A copy the library keeps: a decode left running after a stop outlives the caller's bytes.
+    check(heif_context_read_from_memory(context.get(), bytes.data(), bytes.size(), nullptr));
     heif_image_handle* rawHandle = nullptr;
     const heif_error found = heif_context_get_primary_image_handle(context.get(), &rawHandle);
-    const std::unique_ptr<const heif_image_handle, HandleDeleter> handle(rawHandle);
+    const std::shared_ptr<const heif_image_handle> handle(rawHandle, HandleDeleter());
     check(found);
     CheckPictureSize(heif_image_handle_get_width(rawHandle), heif_image_handle_get_height(rawHandle), path);
     CheckAuxiliarySizes(rawHandle, path);
@@ -152,7 +171,7 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     const heif_chroma interleaved = alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
     bool planar = heif_image_handle_get_luma_bits_per_pixel(rawHandle) == 8 &&
                   heif_image_handle_get_chroma_bits_per_pixel(rawHandle) == 8;
-    auto image = Decode(rawHandle, planar ? heif_chroma_444 : interleaved, check);
+    auto image = Decode(handle, planar ? heif_chroma_444 : interleaved, check);
     constexpr std::array<heif_channel, 4> kPlaneChannels = {heif_channel_R, heif_channel_G, heif_channel_B,
                                                             heif_channel_Alpha};
     const auto plane = [&](std::size_t channel) {
@@ -169,7 +188,7 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
                     [&](heif_channel channel) { return heif_image_get_bits_per_pixel(image.get(), channel) != 8; })) {
         image.reset();  // an alpha plane deeper than the colours
         planar = false;
-        image = Decode(rawHandle, interleaved, check);
+        image = Decode(handle, interleaved, check);
     }
     const heif_channel sizeChannel = planar ? heif_channel_R : heif_channel_interleaved;
     const int width = heif_image_get_width(image.get(), sizeChannel);

@@ -8,6 +8,8 @@ inline constexpr const char* kCantOpenFile = "Can't open file ";
 inline constexpr const char* kUnknownFileFormat = "Unknown file format ";
 inline constexpr const char* kPictureTooLarge = "Picture is too large ";
 inline constexpr const char* kScanLineOutOfRange = "Scan line index out of range";
+// A process stop heard while a huge picture was being decoded.
+inline constexpr const char* kPictureReadingStopped = "Reading the picture was stopped";
 
 // BMP
 inline constexpr const char* kCantReadFileHeader = "Can't read file header ";

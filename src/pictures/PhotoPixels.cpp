@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 #include "common/StopRequest.h"
+#include "pictures/Messages.h"
 
 namespace kinetar::pictures {
 
@@ -37,7 +38,7 @@ void CompositeRow(const std::uint8_t* bgra, std::size_t pixelCount, PaletteEntry
 void ThrowIfStopRequested(std::int64_t row)
 {
     if (row % 64 == 0 && StopRequested()) {
-        throw Error("Reading the picture was stopped");
+        throw Error(msg::kPictureReadingStopped);
     }
 }
 

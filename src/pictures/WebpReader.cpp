@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "pictures/ColorProfile.h"
 #include "pictures/Messages.h"
 #include "pictures/Orientation.h"
@@ -77,6 +80,29 @@ void FinishRows(const std::uint8_t* bgra, std::size_t stride, const SrgbConversi
     }
 }
 
+// The library decodes a picture in one call that nothing interrupts, for seconds when the picture
+// is huge: it runs on a thread of its own so that a stop is heard meanwhile. Left running after a
+// stop, it must outlive the caller's memory: it owns a copy of the file's bytes and what it
+// decodes into, which the caller reads through it once it has ended.
+template <class Owned>
+struct Decoding {
+    std::vector<std::uint8_t> Bytes;
+    Owned Into;
+};
+
+template <class Owned, class Decode>
+auto DecodeHearingStop(std::span<const std::uint8_t> bytes, Owned into, Decode decode)
+{
+    auto decoding = std::make_shared<Decoding<Owned>>(Decoding<Owned>{{bytes.begin(), bytes.end()}, std::move(into)});
+    using Result = decltype(decode(decoding->Bytes, decoding->Into));
+    const std::optional<Result> result =
+        CallUnlessStopped<Result>([decoding, decode]() mutable { return decode(decoding->Bytes, decoding->Into); });
+    if (!result) {
+        throw Error(msg::kPictureReadingStopped);
+    }
+    return std::pair{*result, std::move(decoding)};
+}
+
 }  // namespace
 
 void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& path, const PictureRequest& request,
@@ -110,12 +136,21 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
         }
         options.color_mode = MODE_BGRA;
         options.use_threads = 0;
-        const std::unique_ptr<WebPAnimDecoder, AnimationDeleter> animation(WebPAnimDecoderNew(&data, &options));
-        std::uint8_t* canvas = nullptr;
-        int timestamp = 0;
-        if (!animation || WebPAnimDecoderGetNext(animation.get(), &canvas, &timestamp) == 0) {
+        struct Animation {
+            std::unique_ptr<WebPAnimDecoder, AnimationDeleter> Decoder;
+            std::uint8_t* Canvas = nullptr;  // the decoder's
+        };
+        const auto [decodedFirst, animation] =
+            DecodeHearingStop(bytes, Animation{}, [options](const std::vector<std::uint8_t>& file, Animation& into) {
+                const WebPData whole{file.data(), file.size()};
+                into.Decoder.reset(WebPAnimDecoderNew(&whole, &options));
+                int timestamp = 0;
+                return into.Decoder && WebPAnimDecoderGetNext(into.Decoder.get(), &into.Canvas, &timestamp) != 0;
+            });
+        if (!decodedFirst) {
             refuse(VP8_STATUS_BITSTREAM_ERROR);
         }
+        const std::uint8_t* const canvas = animation->Into.Canvas;
         decoded = NewPhotoPicture(features.width, features.height);
         FinishRows(canvas, static_cast<std::size_t>(features.width) * 4, conversion, request.Background, decoded, row);
         picture = Oriented(std::move(decoded), orientation);
@@ -135,20 +170,31 @@ void ReadWebpPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     }
     // Opaque pictures are decoded straight into the picture's rows (which lie one after another,
     // Stride() apart), the others beside it first and the picture made after them.
+    struct Output {
+        DecodedPicture Picture;
+        std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>> Bgra;
+    };
+    Output output;
     if (!alpha) {
-        decoded = NewPhotoPicture(width, height);
+        output.Picture = NewPhotoPicture(width, height);
     }
-    std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>> bgra(
-        alpha ? static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height) : 0);
-    WebPRGBABuffer& output = config.output.u.RGBA;
+    output.Bgra.resize(alpha ? static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height) : 0);
     config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
     config.output.is_external_memory = 1;
-    output.rgba = alpha ? bgra.data() : decoded.Row(0).data();
-    output.stride = alpha ? width * 4 : static_cast<int>(decoded.Stride());
-    output.size = alpha ? bgra.size() : decoded.Stride() * static_cast<std::size_t>(height);
-    if (const VP8StatusCode status = WebPDecode(bytes.data(), bytes.size(), &config); status != VP8_STATUS_OK) {
+    // The buffers keep their memory as they move into the decoding.
+    WebPRGBABuffer& rows = config.output.u.RGBA;
+    rows.rgba = alpha ? output.Bgra.data() : output.Picture.Row(0).data();
+    rows.stride = alpha ? width * 4 : static_cast<int>(output.Picture.Stride());
+    rows.size = alpha ? output.Bgra.size() : output.Picture.Stride() * static_cast<std::size_t>(height);
+    const auto [status, decodedOutput] =
+        DecodeHearingStop(bytes, std::move(output), [config](const std::vector<std::uint8_t>& file, Output&) mutable {
+            return WebPDecode(file.data(), file.size(), &config);
+        });
+    if (status != VP8_STATUS_OK) {
         refuse(status);
     }
+    decoded = std::move(decodedOutput->Into.Picture);
+    const auto& bgra = decodedOutput->Into.Bgra;
     if (alpha) {
         decoded = NewPhotoPicture(width, height);
         FinishRows(bgra.data(), static_cast<std::size_t>(width) * 4, conversion, request.Background, decoded, row);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "project/FrameRecordReader.h"
 #include "project/ProjectFile.h"
 #include "project/TextRecords.h"
@@ -72,7 +73,9 @@ void RecordsWithAbsolutePaths::MakeCopy(const std::string& projectPath, const st
         run.clear();
     };
     FrameRecord record{};
-    for (std::int32_t i = 0; i < reader.Count() && reader.Read(i, record); ++i) {
+    // A walk through millions of records takes a second: a stop asked of the process ends it where
+    // it is, and the run the copy is for stops at its first report.
+    for (std::int32_t i = 0; i < reader.Count() && !StopRequestedAt(i) && reader.Read(i, record); ++i) {
         const std::string stored = GetText(record.PictureFileName);
         const std::string resolved = ResolveRecordPath(stored, baseFolder);
         if (resolved == stored || !NamesAFile(record)) {

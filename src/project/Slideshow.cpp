@@ -5,6 +5,7 @@
 #include <limits>
 #include <numeric>
 
+#include "common/StopRequest.h"
 #include "project/FrameRecordReader.h"
 #include "project/TextRecords.h"
 
@@ -367,9 +368,13 @@ std::vector<SoundCue> SoundCues(std::span<const FrameRecord> records, FrameRate 
 
 TimelineSummary SummariseTimeline(const FrameRecordReader& records, FrameRate rate)
 {
+    // A walk through millions of records takes a second: a stop asked of the process ends it where
+    // it is, and the run it prepares stops at its first report.
     return Summarise(
-        [&](std::int32_t i, FrameRecord& record) { return i < records.Count() && records.Read(i, record); }, rate,
-        true);
+        [&](std::int32_t i, FrameRecord& record) {
+            return i < records.Count() && !StopRequestedAt(i) && records.Read(i, record);
+        },
+        rate, true);
 }
 
 namespace {

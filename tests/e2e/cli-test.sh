@@ -481,6 +481,27 @@ render_interrupt)
   done
   ;;
 
+render_stop_in_decoding)
+  # A picture whose decoding is one library call of seconds (12000x12000, flat, in 38 bytes): a
+  # stop is heard within the call, not once it has ended, and the run ends as stopped runs do.
+  /usr/bin/python3 -c 'import sys; open("huge.webp", "wb").write(bytes.fromhex(sys.argv[1]))' \
+    524946461e000000574542505650384c110000002fdfeeb71b0750ada214b9c88188e87f0000
+  "$cli" new p.AVIprj
+  "$cli" add p.AVIprj huge.webp huge.webp
+  "$cli" set p.AVIprj --size 320x240 >/dev/null
+  "$cli" render p.AVIprj >out.txt 2>err.txt &
+  pid=$!
+  sleep 1
+  asked=$EPOCHREALTIME
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  took=$(awk -v from="$asked" -v to="$EPOCHREALTIME" 'BEGIN { printf "%.2f", to - from }')
+  [ "$status" -eq 4 ] || fail "exit $status, expected 4: $(cat err.txt)"
+  expect_line err.txt "kinetar-cli: stopped before the first frame; no video was written"
+  awk -v took="$took" 'BEGIN { exit !(took < 1) }' || fail "the stop took $took s"
+  ;;
+
 render_invalid)
   pictures bad.bmp:2x2:000000
   "$cli" new p.AVIprj

@@ -203,8 +203,10 @@ void CreateAVI(ProjectHeader& header, const std::string& workingCopyPath, bool& 
                     std::to_string(kMaxVideoFrames) + ")");
     }
     const CodecRegistry& codecs = services.Codecs != nullptr ? *services.Codecs : CodecRegistry::Default();
-    if (progress) {
-        (void)progress({.Percent = 0, .FramesDone = 0, .FramesTotal = videoFrames});
+    // A stop asked before the first frame (during the walk, say) leaves no file behind.
+    if (progress && !progress({.Percent = 0, .FramesDone = 0, .FramesTotal = videoFrames})) {
+        result = kResultStopped;
+        return;
     }
 
     const std::uint32_t version =
