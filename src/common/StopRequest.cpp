@@ -3,7 +3,6 @@
 #include <atomic>
 #include <memory>
 #include <system_error>
-#include <thread>
 
 namespace kinetar {
 
@@ -29,7 +28,7 @@ bool StopRequested() noexcept
 
 namespace detail {
 
-void RunCounted(std::function<void()> work)
+CountedThread::CountedThread(std::function<void()> work)
 {
     g_callsRunning.fetch_add(1);
     const auto counted = std::make_shared<std::function<void()>>([work = std::move(work)]() mutable {
@@ -38,9 +37,23 @@ void RunCounted(std::function<void()> work)
         g_callsRunning.fetch_sub(1);
     });
     try {
-        std::thread([counted] { (*counted)(); }).detach();
+        m_thread = std::thread([counted] { (*counted)(); });
     } catch (const std::system_error&) {
         (*counted)();
+    }
+}
+
+CountedThread::~CountedThread()
+{
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CountedThread::Leave()
+{
+    if (m_thread.joinable()) {
+        m_thread.detach();
     }
 }
 

@@ -6,6 +6,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace kinetar {
 
@@ -21,9 +22,20 @@ inline bool StopRequestedAt(std::int64_t step) noexcept
 }
 
 namespace detail {
-// Runs the work on a thread of its own, counted while it runs; on the caller's thread when the
-// system has no thread to give.
-void RunCounted(std::function<void()> work);
+// A thread counted while it runs (CallsStillRunning), joined unless left. The work runs on the
+// caller's thread when the system has no thread to give.
+class CountedThread {
+public:
+    explicit CountedThread(std::function<void()> work);
+    CountedThread(const CountedThread&) = delete;
+    CountedThread& operator=(const CountedThread&) = delete;
+    ~CountedThread();
+
+    void Leave();
+
+private:
+    std::thread m_thread;
+};
 }  // namespace detail
 
 // Runs a call that cannot be interrupted (a library decoding a huge picture in one go) on a thread
@@ -36,9 +48,10 @@ std::optional<Result> CallUnlessStopped(std::function<Result()> call,
 {
     auto task = std::make_shared<std::packaged_task<Result()>>(std::move(call));
     std::future<Result> result = task->get_future();
-    detail::RunCounted([task]() mutable { (*task)(); });
+    detail::CountedThread thread([task]() mutable { (*task)(); });
     while (result.wait_for(std::chrono::milliseconds(40)) != std::future_status::ready) {
         if (stopped()) {
+            thread.Leave();
             return std::nullopt;
         }
     }
