@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "pictures/ByteCursor.h"
 #include "pictures/Messages.h"
+#include "pictures/PhotoPixels.h"
 #include "pictures/PictureFile.h"
 
 namespace kinetar::pictures {
@@ -72,7 +74,8 @@ std::vector<PaletteEntry> ReadColorTable(ByteCursor& cursor, const InfoHeader& i
 }
 
 // Rows come bottom-up unless the height is negative.
-void ReadUncompressed(ByteCursor& cursor, DecodedPicture& picture, bool topDown, const std::string& path)
+void ReadUncompressed(ByteCursor& cursor, DecodedPicture& picture, bool topDown, const std::string& path,
+                      BytesGivenBack& givenBack)
 {
     const std::int32_t height = picture.Height();
     const std::size_t stride = picture.Stride();
@@ -85,9 +88,11 @@ void ReadUncompressed(ByteCursor& cursor, DecodedPicture& picture, bool topDown,
     }
     picture.AllocateRowsToOverwrite();
     for (std::int32_t stored = 0; stored < height; ++stored) {
+        ThrowIfStopRequested(stored);
         const auto row = picture.Row(topDown ? stored : height - 1 - stored);
         const auto bytes = cursor.Take(stride);
         std::memcpy(row.data(), bytes.data(), stride);
+        givenBack.ReadUpTo(bytes.data() + stride);
     }
 }
 
@@ -105,7 +110,10 @@ public:
     void Decode(ByteCursor& cursor)
     {
         const auto height = static_cast<std::size_t>(m_picture.Height());
-        while (m_y < height) {
+        for (std::int64_t pairs = 0; m_y < height; ++pairs) {
+            if (StopRequestedAt(pairs)) {
+                throw Error(msg::kPictureReadingStopped);
+            }
             const auto first = cursor.TryU8();
             const auto second = cursor.TryU8();
             if (!first || !second) {
@@ -201,6 +209,12 @@ private:
 
 void ReadBmpPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture)
 {
+    ReadBmpPicture(bytes, path, picture, false);
+}
+
+void ReadBmpPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
+                    bool bytesDisposable)
+{
     ByteCursor cursor(bytes);
     const FileHeader fileHeader = OrFail(msg::kCantReadFileHeader + path, [&] { return ReadFileHeader(cursor); });
     const InfoHeader info = OrFail(msg::kCantReadFileInfo + path, [&] { return ReadInfoHeader(cursor); });
@@ -228,9 +242,11 @@ void ReadBmpPicture(std::span<const std::uint8_t> bytes, const std::string& path
 
     cursor.Seek(fileHeader.OffBits);
     switch (info.Compression) {
-    case kBiRgb:
-        ReadUncompressed(cursor, picture, info.Height < 0, path);
+    case kBiRgb: {
+        BytesGivenBack givenBack(bytes, bytesDisposable);
+        ReadUncompressed(cursor, picture, info.Height < 0, path, givenBack);
         break;
+    }
     case kBiRle8:
         RleDecoder(picture, false).Decode(cursor);
         break;
@@ -245,7 +261,7 @@ void ReadBmpPicture(std::span<const std::uint8_t> bytes, const std::string& path
 void ReadBmpPicture(const std::string& path, DecodedPicture& picture)
 {
     const PictureFile file(path);
-    ReadBmpPicture(file.Bytes(), path, picture);
+    ReadBmpPicture(file.Bytes(), path, picture, true);
 }
 
 }  // namespace kinetar::pictures

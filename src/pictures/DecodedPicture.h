@@ -76,6 +76,30 @@ private:
 // A page given back reads as zeros: only for memory that is freed without being read again.
 void ReleasePages(const void* begin, const void* end);
 
+// Gives a file's bytes back to the system behind a reader that reads them once, front to back, when
+// they are its own copy of the file: an uncompressed picture and its file are then never both
+// whole. With bytes someone else keeps, it does nothing.
+class BytesGivenBack {
+public:
+    BytesGivenBack(std::span<const std::uint8_t> bytes, bool disposable)
+        : m_released(disposable ? bytes.data() : nullptr)
+    {
+    }
+
+    // Everything before `position` has been read for the last time.
+    void ReadUpTo(const std::uint8_t* position)
+    {
+        // In steps of a megabyte or more, so a small file costs no system calls.
+        if (m_released != nullptr && position - m_released >= std::ptrdiff_t{1} << 20) {
+            ReleasePages(m_released, position);
+            m_released = position;
+        }
+    }
+
+private:
+    const std::uint8_t* m_released;
+};
+
 // Bytes per row at the given depth, padded to a multiple of 4.
 constexpr std::size_t RowStride(std::int64_t width, int bitsPerPixel)
 {

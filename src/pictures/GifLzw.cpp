@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "common/Error.h"
+#include "common/StopRequest.h"
 #include "pictures/DecodedPicture.h"
 #include "pictures/Messages.h"
 
@@ -201,7 +202,11 @@ void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height,
         return code >= firstFree && code < nextFree && code < kTableSize;
     };
 
-    while (!writer.Full()) {
+    // A huge picture takes seconds: a stop asked meanwhile is heard.
+    for (std::int64_t codes = 0; !writer.Full(); ++codes) {
+        if (StopRequestedAt(codes)) {
+            throw Error(msg::kPictureReadingStopped);
+        }
         std::uint32_t code = reader.Next();
         if (code == endCode || code == kNoMoreData) {
             if (code == kNoMoreData) {

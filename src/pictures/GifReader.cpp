@@ -15,6 +15,7 @@
 #include "pictures/ByteUtils.h"
 #include "pictures/GifLzw.h"
 #include "pictures/Messages.h"
+#include "pictures/PhotoPixels.h"
 #include "pictures/PictureFile.h"
 
 #ifndef KINETAR_SUPPORT_EMAIL
@@ -237,6 +238,7 @@ void ReadGifPicture(std::span<const std::uint8_t> bytes, const std::string& path
     std::vector<std::uint8_t> zeroRow(picture.Stride(), 0);
     ExpandRow(zeroWork, info, lookup, zeroRow);
     for (std::int32_t r = 0; r < info.Height; ++r) {
+        ThrowIfStopRequested(r);
         const auto workRow = work.Bytes().subspan(stride * static_cast<std::size_t>(r), stride);
         const auto row = picture.Row(info.Height - 1 - r);
         if (std::memcmp(workRow.data(), zeroWork.data(), stride) == 0) {

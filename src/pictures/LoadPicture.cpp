@@ -174,12 +174,16 @@ PictureFormat RecognisePictureFile(const std::string& path)
     return DetectPictureFormat({head.data(), got}, path);
 }
 
-bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
-                 const PictureRequest& request)
+namespace {
+
+// `bytesDisposable`: the bytes are a copy of the file made for this read alone, which a reader may
+// give back to the system as it goes.
+bool ReadPictureBytes(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
+                      const PictureRequest& request, bool bytesDisposable)
 {
     switch (DetectPictureFormat(bytes, path)) {
     case PictureFormat::Bmp:
-        ReadBmpPicture(bytes, path, picture);
+        ReadBmpPicture(bytes, path, picture, bytesDisposable);
         return true;
     case PictureFormat::Pcx:
         ReadPcxPicture(bytes, path, picture);
@@ -197,7 +201,7 @@ bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, D
         ReadHeifPicture(bytes, path, request, picture);
         return true;
     case PictureFormat::Tga:
-        ReadTgaPicture(bytes, path, picture);
+        ReadTgaPicture(bytes, path, picture, bytesDisposable);
         return true;
     case PictureFormat::Gif:
         ReadGifPicture(bytes, path, picture);
@@ -208,20 +212,34 @@ bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, D
     return false;
 }
 
-std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes, const std::string& path,
-                                            const PictureRequest& request)
+std::unique_ptr<DecodedPicture> LoadPictureBytes(std::span<const std::uint8_t> bytes, const std::string& path,
+                                                 const PictureRequest& request, bool bytesDisposable)
 {
     auto picture = std::make_unique<DecodedPicture>();
-    if (!ReadPicture(bytes, path, *picture, request)) {
+    if (!ReadPictureBytes(bytes, path, *picture, request, bytesDisposable)) {
         throw Error(msg::kUnknownFileFormat + path);
     }
     return picture;
 }
 
+}  // namespace
+
+bool ReadPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
+                 const PictureRequest& request)
+{
+    return ReadPictureBytes(bytes, path, picture, request, false);
+}
+
+std::unique_ptr<DecodedPicture> LoadPicture(std::span<const std::uint8_t> bytes, const std::string& path,
+                                            const PictureRequest& request)
+{
+    return LoadPictureBytes(bytes, path, request, false);
+}
+
 std::unique_ptr<DecodedPicture> LoadPicture(const std::string& path, const PictureRequest& request)
 {
     const PictureFile file(path);
-    return LoadPicture(file.Bytes(), path, request);
+    return LoadPictureBytes(file.Bytes(), path, request, true);
 }
 
 }  // namespace kinetar::pictures

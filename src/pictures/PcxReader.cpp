@@ -7,6 +7,7 @@
 
 #include "common/Error.h"
 #include "pictures/Messages.h"
+#include "pictures/PhotoPixels.h"
 #include "pictures/PictureFile.h"
 
 namespace kinetar::pictures {
@@ -143,6 +144,7 @@ void ReadPcxPicture(std::span<const std::uint8_t> bytes, const std::string& path
     picture.SetPixelFormat(24);
     const std::size_t pixels = std::min(static_cast<std::size_t>(width), bytesPerLine);
     for (std::int32_t y = 0; y < height; ++y) {
+        ThrowIfStopRequested(y);
         DecodeLine(cursor, line);
         if (header.Planes == 1) {
             ConvertIndexedLine(line, palette, pixels, picture.Row(y));

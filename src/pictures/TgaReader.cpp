@@ -9,6 +9,7 @@
 #include "pictures/ByteCursor.h"
 #include "pictures/ByteUtils.h"
 #include "pictures/Messages.h"
+#include "pictures/PhotoPixels.h"
 #include "pictures/PictureFile.h"
 
 namespace kinetar::pictures {
@@ -112,31 +113,28 @@ std::vector<PaletteEntry> ReadPalette(ByteCursor& cursor, const TgaHeader& heade
     return palette;
 }
 
-// The reader's own rows, bottom row of the image first. It starts zeroed, so pixels that run-length
-// data leaves out show black.
+// The picture's rows in the order the file stores them. They start zeroed, so pixels that
+// run-length data leaves out show black.
 class WorkBuffer {
 public:
-    explicit WorkBuffer(const TgaHeader& header)
-        : m_height(header.Height),
-          m_stride(RowStride(header.Width, header.PixelDepth == 16 ? 24 : header.PixelDepth)),
-          m_bytes(m_stride * m_height, 0),
-          m_topToBottom(IsBitSet(header.Descriptor, kTopToBottomBit))
+    WorkBuffer(const TgaHeader& header, DecodedPicture& picture)
+        : m_picture(picture), m_topToBottom(IsBitSet(header.Descriptor, kTopToBottomBit))
     {
+        m_picture.Fill(0);
     }
 
-    std::size_t Height() const { return m_height; }
-    // The buffer row that the stored row with this number fills.
+    std::size_t Height() const { return static_cast<std::size_t>(m_picture.Height()); }
+    // The picture row that the stored row with this number fills; a stop asked meanwhile is heard
+    // every few rows, as a huge picture takes seconds.
     std::uint8_t* StoredRow(std::size_t stored)
     {
-        return m_bytes.data() + m_stride * (m_topToBottom ? m_height - 1 - stored : stored);
+        ThrowIfStopRequested(static_cast<std::int64_t>(stored));
+        const auto row = static_cast<std::int32_t>(m_topToBottom ? stored : Height() - 1 - stored);
+        return m_picture.Row(row).data();
     }
-    const std::uint8_t* Row(std::size_t row) const { return m_bytes.data() + m_stride * row; }
-    std::size_t Stride() const { return m_stride; }
 
 private:
-    std::size_t m_height;
-    std::size_t m_stride;
-    std::vector<std::uint8_t> m_bytes;
+    DecodedPicture& m_picture;
     bool m_topToBottom;
 };
 
@@ -151,7 +149,7 @@ void Expand16BitRow(std::span<const std::uint8_t> source, std::uint8_t* row)
     }
 }
 
-void DecodeUncompressed(ByteCursor& cursor, const TgaHeader& header, WorkBuffer& buffer)
+void DecodeUncompressed(ByteCursor& cursor, const TgaHeader& header, WorkBuffer& buffer, BytesGivenBack& givenBack)
 {
     const std::size_t rowBytes = std::size_t{header.Width} * (header.PixelDepth / 8U);
     for (std::size_t stored = 0; stored < buffer.Height(); ++stored) {
@@ -161,6 +159,7 @@ void DecodeUncompressed(ByteCursor& cursor, const TgaHeader& header, WorkBuffer&
         } else {
             std::memcpy(buffer.StoredRow(stored), source.data(), rowBytes);
         }
+        givenBack.ReadUpTo(source.data() + rowBytes);
     }
 }
 
@@ -218,6 +217,12 @@ bool CanHoldImage(const ByteCursor& cursor, const TgaHeader& header)
 
 void ReadTgaPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture)
 {
+    ReadTgaPicture(bytes, path, picture, false);
+}
+
+void ReadTgaPicture(std::span<const std::uint8_t> bytes, const std::string& path, DecodedPicture& picture,
+                    bool bytesDisposable)
+{
     ByteCursor cursor(bytes);
     const TgaHeader header = OrFail(msg::kCantReadSoubor + path, [&] { return ReadHeader(cursor); });
     CheckTypeAndDepth(header, path);
@@ -249,24 +254,19 @@ void ReadTgaPicture(std::span<const std::uint8_t> bytes, const std::string& path
     if (!CanHoldImage(cursor, header)) {
         throw Error(msg::kReadTgaError);
     }
-    WorkBuffer buffer(header);
+    WorkBuffer buffer(header, picture);
     if (IsRunLength(header)) {
         DecodeRunLength(cursor, header, buffer);
     } else {
-        DecodeUncompressed(cursor, header, buffer);
-    }
-    const std::int32_t height = picture.Height();
-    // Whole rows, padding included, replace whatever the picture held.
-    picture.AllocateRowsToOverwrite();
-    for (std::int32_t r = 0; r < height; ++r) {
-        std::memcpy(picture.Row(height - 1 - r).data(), buffer.Row(static_cast<std::size_t>(r)), buffer.Stride());
+        BytesGivenBack givenBack(bytes, bytesDisposable);
+        DecodeUncompressed(cursor, header, buffer, givenBack);
     }
 }
 
 void ReadTgaPicture(const std::string& path, DecodedPicture& picture)
 {
     const PictureFile file(path);
-    ReadTgaPicture(file.Bytes(), path, picture);
+    ReadTgaPicture(file.Bytes(), path, picture, true);
 }
 
 }  // namespace kinetar::pictures

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "support/ErrorText.h"
 #include "support/PcxBuilder.h"
 #include "support/TestFiles.h"
+#include "support/TgaBuilder.h"
 
 namespace kinetar::pictures {
 namespace {
@@ -200,6 +202,51 @@ TEST(LoadPicture, ReaderErrorEndsTheLoad)
     const auto whole = test::BmpBuilder{}.Size(4, 4).Bits(24).Pixels(std::vector<std::uint8_t>(48, 7)).Build();
     test::WriteFile(path, std::vector<std::uint8_t>(whole.begin(), whole.begin() + 60));
     EXPECT_EQ(LoadError(path), "Reading pixels FAILED" + path);
+}
+
+// A picture read from its file gives the file's bytes back to the system as its rows are copied
+// (a 16384 x 16384 BMP would otherwise be held twice); the rows come out as from bytes the caller
+// keeps, which are left untouched.
+TEST(LoadPicture, AnUncompressedPictureFromItsFileEqualsOneFromBytesKept)
+{
+    constexpr int kWidth = 1000;
+    constexpr int kHeight = 700;  // rows of 3000 bytes: 2.1 MB, past the steps bytes are given back in
+    std::vector<std::uint8_t> pixels(std::size_t{kWidth} * 3 * kHeight);
+    std::mt19937 random(7);
+    for (std::uint8_t& byte : pixels) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+    } rows[] = {
+        {"bottom-up.bmp", test::BmpBuilder{}.Size(kWidth, kHeight).Bits(24).Pixels(pixels).Build()},
+        {"top-down.bmp", test::BmpBuilder{}.Size(kWidth, -kHeight).Bits(24).Pixels(pixels).Build()},
+        {"bottom-up.tga", test::TgaBuilder{}.Size(kWidth, kHeight).Data(pixels).Build()},
+        {"top-down.tga", test::TgaBuilder{}.Size(kWidth, kHeight).Descriptor(0x20).Data(pixels).Build()},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir.File(row.name);
+        test::WriteFile(path, row.file);
+        const std::vector<std::uint8_t> kept = row.file;
+        const auto fromFile = LoadPicture(path);
+        const auto fromBytes = LoadPicture(kept, path);
+        EXPECT_EQ(kept, row.file);
+        ASSERT_EQ(fromFile->Height(), kHeight);
+        ASSERT_EQ(fromBytes->Height(), kHeight);
+        for (std::int32_t y = 0; y < kHeight; ++y) {
+            const auto a = fromFile->Row(y);
+            const auto b = fromBytes->Row(y);
+            ASSERT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << "row " << y;
+        }
+        // Bottom-up files store the last row first.
+        const auto top = fromFile->Row(0);
+        const std::size_t firstStored = row.name[0] == 'b' ? std::size_t{kWidth} * 3 * (kHeight - 1) : 0;
+        EXPECT_TRUE(std::equal(top.begin(), top.begin() + kWidth * 3,
+                               pixels.begin() + static_cast<std::ptrdiff_t>(firstStored)));
+    }
 }
 
 }  // namespace
