@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks of drawn captions against independent tools:
-# - readability: a Latin caption on a light, a dark and a busy photo, in each readability style,
-#   at 720p and 1080p; each still read back by tesseract, as a reader looks at a caption: the band
-#   of the frame where a bottom caption goes (80 % to 96 % of its height), as one line of text
-#   (--psm 7; on the whole frame its page analysis takes a busy photo for text); prints what it
-#   read and whether every word came back;
+# - readability: a Latin caption on a light, a dark and five busy photos, in each readability
+#   style, at 720p and 1080p; each still read back by tesseract three ways, as a reader might:
+#   the whole frame with tesseract's own page analysis (--psm 3), the whole frame as sparse text
+#   (--psm 11), and a crop around the caption (its letters, the white pixels that the same still
+#   without the caption lacks, grown by half the letters' height each way) as one line (--psm 7);
+#   prints what each read and whether every word came back;
 # - layout: the letters' bounding box in a still against pango-view drawing the same string, font
 #   and size (the box's width and height, which placement does not change; the goal is 2 px).
 #
@@ -23,44 +24,93 @@ cd "$work"
 py=/usr/bin/python3
 
 $py - <<'PY'
-from PIL import Image, ImageFilter
+from PIL import Image
 import numpy as np
 rng = np.random.default_rng(7)
-# Light: a pale sky with a little grain; dark: a night with grain; busy: a photograph.
+# Light: a pale sky with a little grain; dark: a night with grain; busy: photographs.
 light = np.clip(230 + rng.normal(0, 6, (1080, 1920, 3)), 0, 255).astype(np.uint8)
 dark = np.clip(25 + rng.normal(0, 6, (1080, 1920, 3)), 0, 255).astype(np.uint8)
 Image.fromarray(light).save('light.png')
 Image.fromarray(dark).save('dark.png')
-Image.open('/usr/lib/python3/dist-packages/skimage/data/astronaut.png').convert('RGB').save('busy.png')
+data = '/usr/lib/python3/dist-packages/skimage/data/'
+for name, file in [('astronaut', 'astronaut.png'), ('coffee', 'coffee.png'), ('cat', 'chelsea.png'),
+                   ('rocket', 'rocket.jpg'), ('motorcycle', 'motorcycle_left.png')]:
+    Image.open(data + file).convert('RGB').save(name + '.png')
 Image.new('RGB', (1920, 1080), (0, 0, 0)).save('black.png')
 PY
 
 text='Holiday in Lisbon 2024'
-printf 'readability (tesseract, "%s"):\n' "$text"
-total=0
-passed=0
+backgrounds='light dark astronaut coffee cat rocket motorcycle'
 for size in 720p 1080p; do
-  for background in light dark busy; do
-    for style in shadow outline box plain; do
+  for background in $backgrounds; do
+    for style in none shadow outline box plain; do
       "$cli" new ocr.AVIprj --force
       "$cli" add ocr.AVIprj --fit crop "$background.png"
       "$cli" set ocr.AVIprj --size "$size" >/dev/null
-      "$cli" caption ocr.AVIprj 0 "$text" --style "$style"
-      "$cli" still ocr.AVIprj 0 --output ocr.png
-      height=${size%p}
-      /usr/bin/convert ocr.png -crop "$((height * 16 / 9))x$((height * 16 / 100))+0+$((height * 80 / 100))" band.png
-      read_back=$(tesseract band.png - --psm 7 2>/dev/null | tr '\n' ' ' | sed 's/  */ /g; s/ *$//')
-      verdict=no
-      if [ "$(echo "$read_back" | grep -c -F "$text")" -gt 0 ]; then
-        verdict=yes
-        [ "$style" = plain ] || passed=$((passed + 1))
-      fi
-      [ "$style" = plain ] || total=$((total + 1))
-      printf '  %-5s %-5s %-7s read %-3s "%s"\n' "$size" "$background" "$style" "$verdict" "$read_back"
+      [ "$style" = none ] || "$cli" caption ocr.AVIprj 0 "$text" --style "$style"
+      "$cli" still ocr.AVIprj 0 --output "ocr-$size-$background-$style.png"
     done
   done
 done
-printf '  with a readability style: %d of %d read back whole (plain is shown for comparison)\n' "$passed" "$total"
+printf 'readability (tesseract, "%s"; the whole frame as a page, as sparse text, a crop around the caption):\n' "$text"
+$py - "$text" $backgrounds <<'PY'
+import io
+import re
+import subprocess
+import sys
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+from PIL import Image
+
+text, backgrounds = sys.argv[1], sys.argv[2:]
+sizes = ['720p', '1080p']
+styles = ['shadow', 'outline', 'box', 'plain']
+ways = [('page', 3, False), ('sparse', 11, False), ('crop', 7, True)]
+
+
+def read(size, background, style, psm, crop):
+    still = Image.open(f'ocr-{size}-{background}-{style}.png').convert('RGB')
+    if crop:
+        # The caption's letters: white pixels the same still without the caption lacks.
+        pixels = np.asarray(still).astype(int)
+        bare = np.asarray(Image.open(f'ocr-{size}-{background}-none.png').convert('RGB')).astype(int)
+        letters = (pixels.min(axis=2) >= 240) & (np.abs(pixels - bare).max(axis=2) > 24)
+        ys, xs = np.nonzero(letters)
+        if len(xs) == 0:
+            return ''
+        margin = (ys.max() - ys.min() + 1) // 2
+        still = still.crop((max(xs.min() - margin, 0), max(ys.min() - margin, 0),
+                            min(xs.max() + 1 + margin, still.width), min(ys.max() + 1 + margin, still.height)))
+    png = io.BytesIO()
+    still.save(png, 'PNG')
+    out = subprocess.run(['tesseract', 'stdin', 'stdout', '--psm', str(psm)], input=png.getvalue(),
+                         capture_output=True, check=True).stdout.decode('utf-8', 'replace')
+    return re.sub(r'\s+', ' ', out).strip()
+
+
+jobs = [(size, background, style, psm, crop) for size in sizes for background in backgrounds for style in styles
+        for _, psm, crop in ways]
+with ThreadPoolExecutor(2) as pool:
+    results = dict(zip(jobs, pool.map(lambda job: read(*job), jobs)))
+passed = {name: 0 for name, _, _ in ways}
+total = 0
+for size in sizes:
+    for background in backgrounds:
+        for style in styles:
+            verdicts = []
+            for name, psm, crop in ways:
+                read_back = results[(size, background, style, psm, crop)]
+                whole = text in read_back
+                if style != 'plain':
+                    passed[name] += whole
+                shown = read_back if len(read_back) <= 60 else read_back[:25] + ' ... ' + read_back[-30:]
+                verdicts.append(f'{name} {"yes" if whole else "no "} "{shown}"')
+            total += style != 'plain'
+            print(f'  {size:5} {background:10} {style:7} ' + '; '.join(verdicts))
+print('  with a readability style, read back whole: ' +
+      ', '.join(f'{name} {passed[name]} of {total}' for name, _, _ in ways) + ' (plain is shown for comparison)')
+PY
 
 echo "layout (ink box: ours against pango-view, width x height):"
 ink_box() {  # the box of pixels brighter than 40 in a picture on black: WxH

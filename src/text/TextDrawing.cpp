@@ -205,21 +205,34 @@ std::int32_t ShadowOffset(double pixels)
 {
     return static_cast<std::int32_t>(std::max(1.0, std::round(pixels * 0.04)));
 }
+// The shade is wide enough to fill the gaps between letters and words evenly: a narrower one
+// leaves patches of a light picture showing through between words in odd shapes, which read
+// (to a person and to OCR) as stray marks or make the words run together.
 double ShadowSpread(double pixels)
 {
-    return std::max(1.0, pixels * 0.35);
+    return std::max(1.0, pixels * 0.6);
 }
 std::int32_t ShadowRadius(double pixels)
 {
-    return static_cast<std::int32_t>(std::max(1.0, std::round(pixels * 0.08)));
+    return static_cast<std::int32_t>(std::max(1.0, std::round(pixels * 0.1)));
 }
+constexpr double kShadowOpacity = 1.0;
 double OutlineWidth(double pixels)
 {
     return std::max(1.5, pixels * 0.12);
 }
+// The outline sits on a fainter shade of the same reach, so a busy picture between the words
+// does not pass for letters beside the outlined ones.
+constexpr double kOutlineShadeOpacity = 0.85;
 std::int32_t BoxPadding(double pixels)
 {
     return static_cast<std::int32_t>(std::round(pixels * 0.3));
+}
+
+// How far the soft shade reaches past the letters' shape, offset left out.
+std::int32_t ShadeReach(double pixels)
+{
+    return static_cast<std::int32_t>(std::ceil(ShadowSpread(pixels) / 2)) + 3 * ShadowRadius(pixels);
 }
 
 // How far a style's marks reach past the letters' own box, so that they too stay inside the safe area.
@@ -229,9 +242,9 @@ double StyleReach(project::Readability style, double pixels)
     case project::Readability::Plain:
         break;
     case project::Readability::Shadow:
-        return ShadowOffset(pixels) + ShadowSpread(pixels) / 2 + 3 * ShadowRadius(pixels);
+        return ShadowOffset(pixels) + ShadeReach(pixels);
     case project::Readability::Outline:
-        return OutlineWidth(pixels) / 2 + 1;
+        return std::max(OutlineWidth(pixels) / 2 + 1, static_cast<double>(ShadeReach(pixels)));
     case project::Readability::Box:
         return BoxPadding(pixels);
     }
@@ -264,11 +277,11 @@ void BoxBlurPass(unsigned char* data, std::int32_t count, std::int32_t lines, st
     }
 }
 
-// The letters' shape, thickened, moved down and right and blurred: a soft dark shade that keeps
-// light letters apart from a light or busy picture behind them, where a hard copy of the letters
-// only doubles their edges.
+// The letters' shape, thickened, moved down and right by the offset and blurred: a soft dark shade
+// that keeps light letters apart from a light or busy picture behind them, where a hard copy of
+// the letters only doubles their edges.
 void DrawSoftShadow(cairo_t* cr, const std::vector<Piece>& pieces, const Box& place, double offset, double spread,
-                    std::int32_t radius)
+                    std::int32_t radius, double opacity)
 {
     const std::unique_ptr<cairo_surface_t, SurfaceDestroy> mask(
         cairo_image_surface_create(CAIRO_FORMAT_A8, place.Width, place.Height));
@@ -293,7 +306,7 @@ void DrawSoftShadow(cairo_t* cr, const std::vector<Piece>& pieces, const Box& pl
         BoxBlurPass(data, place.Height, place.Width, stride, 1, radius);
     }
     cairo_surface_mark_dirty(mask.get());
-    SetColour(cr, {0, 0, 0}, 0.9);
+    SetColour(cr, {0, 0, 0}, opacity);
     cairo_mask_surface(cr, mask.get(), 0, 0);
 }
 
@@ -319,10 +332,11 @@ std::shared_ptr<const DrawnText> Render(const std::vector<Piece>& pieces, const 
         break;
     case project::Readability::Shadow:
         reach = Union(reach, Grown(Box{ink.X + shadowOffset, ink.Y + shadowOffset, ink.Width, ink.Height},
-                                   static_cast<std::int32_t>(std::ceil(shadowSpread / 2)) + 3 * shadowRadius));
+                                   ShadeReach(look.Pixels)));
         break;
     case project::Readability::Outline:
-        reach = Grown(reach, static_cast<std::int32_t>(std::ceil(outlineWidth / 2)));
+        reach = Union(Grown(reach, static_cast<std::int32_t>(std::ceil(outlineWidth / 2))),
+                      Grown(ink, ShadeReach(look.Pixels)));
         break;
     case project::Readability::Box:
         reach = Grown(reach, boxPadding);
@@ -344,7 +358,10 @@ std::shared_ptr<const DrawnText> Render(const std::vector<Piece>& pieces, const 
         cairo_fill(cr);
     }
     if (look.Style == project::Readability::Shadow) {
-        DrawSoftShadow(cr, pieces, place, shadowOffset, shadowSpread, shadowRadius);
+        DrawSoftShadow(cr, pieces, place, shadowOffset, shadowSpread, shadowRadius, kShadowOpacity);
+    }
+    if (look.Style == project::Readability::Outline) {
+        DrawSoftShadow(cr, pieces, place, 0, shadowSpread, shadowRadius, kOutlineShadeOpacity);
     }
     for (const Piece& piece : pieces) {
         const double x = piece.X - place.X;

@@ -231,6 +231,59 @@ TEST(TextDrawing, ReadabilityStylesDrawWhatTheySay)
     }
 }
 
+// White words on a white picture: the shadow's and the outline's shade fills the space between two
+// words, so the picture does not show through it as a stray mark, at every frame size.
+TEST(TextDrawing, TheShadeFillsTheSpaceBetweenWords)
+{
+    const struct {
+        Readability style;
+        std::int32_t height;
+        int lightestAllowed;  // of the middle of the space, 0 to 255
+    } rows[] = {
+        {Readability::Shadow, 360, 40},  {Readability::Shadow, 720, 40},  {Readability::Shadow, 1080, 40},
+        {Readability::Outline, 360, 80}, {Readability::Outline, 720, 80}, {Readability::Outline, 1080, 80},
+        {Readability::Plain, 720, 255},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(project::ReadabilityName(row.style)) + " " + std::to_string(row.height));
+        const std::int32_t width = row.height * 16 / 9;
+        Caption caption;
+        caption.Text = "Holiday in";
+        caption.Style = Readability::Plain;
+        // Where the space is, from the plain letters on black: the widest run of empty columns
+        // within their ink.
+        Frame black(width, row.height, 0);
+        const auto plain = DrawCaption(caption, width, row.height);
+        black.Put(*plain);
+        const Box ink = plain->Ink();
+        std::int32_t gapStart = 0;
+        std::int32_t gapWidth = 0;
+        for (std::int32_t x = ink.X, run = 0; x < ink.X + ink.Width; ++x) {
+            bool empty = true;
+            for (std::int32_t y = ink.Y; y < ink.Y + ink.Height && empty; ++y) {
+                empty = black.At(x, y)[1] < 40;
+            }
+            run = empty ? run + 1 : 0;
+            if (run > gapWidth) {
+                gapWidth = run;
+                gapStart = x - run + 1;
+            }
+        }
+        ASSERT_GT(gapWidth, row.height / 100);
+        caption.Style = row.style;
+        const auto drawn = DrawCaption(caption, width, row.height);
+        Frame white(width, row.height, 255);
+        white.Put(*drawn);
+        // The same layout, moved by how far the style reaches.
+        const std::uint8_t* middle =
+            white.At(drawn->Ink().X + (gapStart - ink.X) + gapWidth / 2, drawn->Ink().Y + drawn->Ink().Height / 2);
+        EXPECT_LE(middle[1], row.lightestAllowed);
+        if (row.style == Readability::Plain) {
+            EXPECT_EQ(middle[1], 255);
+        }
+    }
+}
+
 // Premultiplied pixels over the frame as Cairo's OVER blends them; parts outside the frame left out.
 TEST(TextDrawing, WordsBlendOverTheFrameAndStayInsideIt)
 {
