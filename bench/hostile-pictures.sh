@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Pictures small on disk that are large decoded, or that carry metadata the frame never shows: each
 # decoded by kinetar-decode of this tree and of an older revision, and by the format library's own
-# command-line decoder (pngtopnm, dwebp, heif-convert), whole process against whole process: wall
-# time and peak memory (/usr/bin/time). Then `kinetar-cli render` of a project of one 16384x16384
-# HEIC and of one of six 16384x16384 PNGs into 1280x720 Motion JPEG, by both builds, whose videos
-# must be equal. Goal: peak memory at most 300 MiB over the largest decoded picture (768 MiB for
-# 16384x16384 at 24 bits), and metadata costing no more than its reading.
+# command-line decoder (pngtopnm, dwebp, heif-convert; netpbm's for BMP, TGA, GIF and PCX), whole
+# process against whole process: wall time and peak memory (/usr/bin/time). Then `kinetar-cli
+# render` of a project of one 16384x16384 HEIC and of one of six 16384x16384 PNGs into 1280x720
+# Motion JPEG, by both builds, whose videos must be equal. Goal: peak memory at most 300 MiB over
+# the largest decoded picture (768 MiB for 16384x16384 at 24 bits), and metadata costing no more
+# than its reading.
 #
 # Usage: bench/hostile-pictures.sh [REVISION]
 #   REVISION  the older build, 1247b32 by default (the last before pictures were bounded this way)
 # Builds the ci preset of both (the older one from `git archive` under build/, kept for the next
 # run), or takes NEW_BUILD=dir and OLD_BUILD=dir (build folders holding bench/kinetar-decode and
 # src/cli/kinetar-cli). The inputs are made once into build/bench-hostile/in; heif-enc takes
-# minutes over the HEIC. Needs /usr/bin/python3 with PIL, heif-enc, pngtopnm, dwebp, heif-convert
+# minutes over the HEIC. Needs /usr/bin/python3 with PIL, heif-enc, netpbm, dwebp, heif-convert
 # and /usr/bin/time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,7 +41,7 @@ rm -rf "$work"
 mkdir -p "$in" "$work"
 trap 'rm -rf "$work"' EXIT
 
-if [ ! -s "$in/flat.heic" ]; then
+if [ ! -s "$in/flat.heic" ] || [ ! -s "$in/flat.pcx" ]; then
   echo "Making the pictures..."
   /usr/bin/python3 - "$in" <<'EOF'
 import struct, sys, zlib
@@ -73,6 +74,14 @@ text = zlib.compress(b'a' * 16_000_000, 9)
 png('ztxt.png', 1024, 768, 2, bytes([40, 90, 200]),
     extra=b''.join(chunk(b'zTXt', b'Comment%d\0\0' % i + text) for i in range(400)))
 Image.new('RGBA', (16383, 16383), (40, 90, 200, 200)).save(f'{folder}/alpha.webp', quality=50)
+# The formats read here without a library, at the same size: an uncompressed BMP (805 MB on
+# disk), a run-length TGA, a GIF and a PCX.
+Image.MAX_IMAGE_PIXELS = None
+flat = Image.new('RGB', (16384, 16384), (40, 90, 200))
+flat.save(f'{folder}/flat.bmp')
+flat.save(f'{folder}/flat.tga', compression='tga_rle')
+flat.save(f'{folder}/flat.pcx')
+Image.new('P', (16384, 16384), 3).save(f'{folder}/flat.gif')
 EOF
   heif-enc -q 50 "$in/flat-rgb.png" -o "$in/flat.heic" >/dev/null
 fi
@@ -94,11 +103,15 @@ peer() {
   *.png) echo pngtopnm "$1" ;;
   *.webp) echo dwebp -quiet "$1" -pam -o /dev/null ;;
   *.heic) echo heif-convert -q 90 "$1" "$work/peer.jpg" ;;
+  *.bmp) echo bmptopnm "$1" ;;
+  *.tga) echo tgatoppm "$1" ;;
+  *.gif) echo giftopnm "$1" ;;
+  *.pcx) echo pcxtoppm "$1" ;;
   esac
 }
 
 printf '%-16s %-20s %-20s %-20s %s\n' file older this peer "(peer)"
-for file in flat-rgb.png adam7-rgba.png ztxt.png flat.heic alpha.webp; do
+for file in flat-rgb.png adam7-rgba.png ztxt.png flat.heic alpha.webp flat.bmp flat.tga flat.gif flat.pcx; do
   path=$in/$file
   old=$(measure old "$old_build/bench/kinetar-decode" "$path")
   new=$(measure new "$new_build/bench/kinetar-decode" "$path")
