@@ -197,8 +197,16 @@ void ReadHeifPicture(std::span<const std::uint8_t> bytes, const std::string& pat
     const Samples green = plane(1);
     const Samples blue = plane(2);
     const Samples opacity = alpha ? plane(3) : Samples{};
+    // The alpha plane is an image of its own, whose size a damaged file may give apart from the
+    // picture's: each plane must cover the picture.
+    const bool planesCover =
+        !planar || std::all_of(kPlaneChannels.begin(), kPlaneChannels.begin() + static_cast<std::ptrdiff_t>(channels),
+                               [&](heif_channel channel) {
+                                   return heif_image_get_width(image.get(), channel) >= width &&
+                                          heif_image_get_height(image.get(), channel) >= height;
+                               });
     if (red.first == nullptr || green.first == nullptr || blue.first == nullptr ||
-        (alpha && opacity.first == nullptr) || width <= 0 || height <= 0) {
+        (alpha && opacity.first == nullptr) || width <= 0 || height <= 0 || !planesCover) {
         throw Error(msg::kBadHeif + path);
     }
     CheckPictureSize(width, height, path);

@@ -249,5 +249,13 @@ TEST(LoadPicture, AnUncompressedPictureFromItsFileEqualsOneFromBytesKept)
     }
 }
 
+// Found by fuzzing: a file whose alpha plane, an image of its own, is smaller than the picture
+// was read past the plane's end.
+TEST(LoadPicture, AHeifAlphaPlaneSmallerThanThePictureIsRefused)
+{
+    const std::string path = std::string(KINETAR_TEST_DATA_DIR) + "/heif-alpha-smaller-than-picture.heic";
+    EXPECT_EQ(LoadError(path), "Bad HEIF file " + path);
+}
+
 }  // namespace
 }  // namespace kinetar::pictures
