@@ -221,9 +221,9 @@ double OutlineWidth(double pixels)
 {
     return std::max(1.5, pixels * 0.12);
 }
-// The outline sits on a fainter shade of the same reach, so a busy picture between the words
-// does not pass for letters beside the outlined ones.
-constexpr double kOutlineShadeOpacity = 0.85;
+// The outline sits on a shade of the same reach, so a busy picture between the words does not
+// pass for letters beside the outlined ones (a fainter shade let a pale sky show as a mark).
+constexpr double kOutlineShadeOpacity = 1.0;
 std::int32_t BoxPadding(double pixels)
 {
     return static_cast<std::int32_t>(std::round(pixels * 0.3));
