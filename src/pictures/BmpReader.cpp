@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/Error.h"
-#include "common/StopRequest.h"
 #include "pictures/ByteCursor.h"
 #include "pictures/Messages.h"
 #include "pictures/PhotoPixels.h"
@@ -111,9 +110,7 @@ public:
     {
         const auto height = static_cast<std::size_t>(m_picture.Height());
         for (std::int64_t pairs = 0; m_y < height; ++pairs) {
-            if (StopRequestedAt(pairs)) {
-                throw Error(msg::kPictureReadingStopped);
-            }
+            ThrowIfStopRequested(pairs, 4096);
             const auto first = cursor.TryU8();
             const auto second = cursor.TryU8();
             if (!first || !second) {

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "common/Error.h"
-#include "common/StopRequest.h"
 #include "pictures/DecodedPicture.h"
 #include "pictures/Messages.h"
+#include "pictures/PhotoPixels.h"
 
 namespace kinetar::pictures {
 
@@ -204,9 +204,7 @@ void DecodeGifImage(ByteCursor& cursor, std::int32_t width, std::int32_t height,
 
     // A huge picture takes seconds: a stop asked meanwhile is heard.
     for (std::int64_t codes = 0; !writer.Full(); ++codes) {
-        if (StopRequestedAt(codes)) {
-            throw Error(msg::kPictureReadingStopped);
-        }
+        ThrowIfStopRequested(codes, 4096);
         std::uint32_t code = reader.Next();
         if (code == endCode || code == kNoMoreData) {
             if (code == kNoMoreData) {

@@ -35,9 +35,9 @@ void CompositeRow(const std::uint8_t* bgra, std::size_t pixelCount, PaletteEntry
     }
 }
 
-void ThrowIfStopRequested(std::int64_t row)
+void ThrowIfStopRequested(std::int64_t step, std::int64_t every)
 {
-    if (row % 64 == 0 && StopRequested()) {
+    if (step % every == 0 && StopRequested()) {
         throw Error(msg::kPictureReadingStopped);
     }
 }

@@ -24,7 +24,8 @@ void CompositeRow(const std::uint8_t* bgra, std::size_t pixelCount, PaletteEntry
 // writes every pixel. The padding at the end of each row is zeroed here.
 DecodedPicture NewPhotoPicture(std::int32_t width, std::int32_t height);
 
-// Every 64 rows, a stop asked of the process ends the decoding: a huge picture takes seconds.
-void ThrowIfStopRequested(std::int64_t row);
+// Every `every` steps (64 rows, or 4096 codes of a quick loop), a stop asked of the process ends
+// the decoding: a huge picture takes seconds.
+void ThrowIfStopRequested(std::int64_t step, std::int64_t every = 64);
 
 }  // namespace kinetar::pictures

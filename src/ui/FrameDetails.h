@@ -82,10 +82,10 @@ private:
     void DrawCaption(avi::WorkingFrame& frame);
     // A title card's frame in place of a picture; false when the selection is no single title.
     bool ShowTitleCard();
-    // The picture the preview shows: the focused line's, or for a caption line the picture it goes
-    // on (-1: none).
     // A picture's line, by the session's kept kinds: not a caption, a sound or a title.
     bool IsPictureLine(int row) const;
+    // The picture the preview shows: the focused line's, or for a caption line the picture it goes
+    // on (-1: none).
     int ShownPictureRow() const;
     // The preview scaled down to the panel, aspect kept.
     void ScalePreview();
