@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <stdexcept>
-#include <string>
 #include <thread>
 
 #include "common/StopRequest.h"
@@ -13,66 +12,38 @@ namespace kinetar {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-// A call that cannot be interrupted: it runs until `release` is set, then gives its value.
-struct HeldCall {
-    std::shared_ptr<std::atomic<bool>> release = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
-
-    std::function<std::unique_ptr<std::string>()> Make() const
-    {
-        return [release = release, ended = ended] {
-            while (!*release) {
-                std::this_thread::sleep_for(1ms);
-            }
-            *ended = true;
-            return std::make_unique<std::string>("decoded");
-        };
-    }
-};
-
-void WaitUntilNoCallRuns()
-{
-    const auto deadline = Clock::now() + 10s;
-    while (CallsStillRunning() && Clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
-}
-
+// The result or the error comes back as the call gave it, and nothing of the call goes on after.
 TEST(CallUnlessStopped, GivesTheCallsResultOrItsErrorWhenNoStopComes)
 {
-    const auto value = CallUnlessStopped<int>([] { return 42; }, [] { return false; });
-    ASSERT_TRUE(value.has_value());
-    EXPECT_EQ(*value, 42);
+    EXPECT_EQ(CallUnlessStopped<int>([] { return 42; }, [] { return false; }).value_or(0), 42);
     EXPECT_THROW(CallUnlessStopped<int>([]() -> int { throw std::runtime_error("damaged"); }, [] { return false; }),
                  std::runtime_error);
-    // Nothing of a call that ended goes on after it: its thread is gone.
     EXPECT_FALSE(CallsStillRunning());
 }
 
-// The stop is heard while the call still runs, and the call is left to end by itself, its result
-// freed by it; until then it counts as running, so a process knows not to destroy what it uses.
+// A call that cannot be interrupted, held until released: the stop is heard while it runs, and the
+// call, left to end by itself, counts as running until it has, so a process knows not to destroy
+// what it uses.
 TEST(CallUnlessStopped, ReturnsAtOnceOnAStopAndLeavesTheCallToEnd)
 {
-    const HeldCall call;
-    std::atomic<bool> stop = false;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(100ms);
-        stop = true;
-    });
-    const auto asked = Clock::now();
-    const auto value = CallUnlessStopped<std::unique_ptr<std::string>>(call.Make(), [&] { return stop.load(); });
-    const auto waited = Clock::now() - asked;
-    stopper.join();
+    const auto release = std::make_shared<std::promise<void>>();
+    const std::shared_future<void> released = release->get_future().share();
+    const auto asked = std::chrono::steady_clock::now();
+    const auto value = CallUnlessStopped<int>(
+        [released] {
+            released.wait();
+            return 1;
+        },
+        [] { return true; });
     EXPECT_FALSE(value.has_value());
-    EXPECT_LT(waited, 1s);
-    EXPECT_FALSE(*call.ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
     EXPECT_TRUE(CallsStillRunning());
 
-    *call.release = true;
-    WaitUntilNoCallRuns();
-    EXPECT_TRUE(*call.ended);
+    release->set_value();
+    for (int waited = 0; waited < 10'000 && CallsStillRunning(); ++waited) {
+        std::this_thread::sleep_for(1ms);
+    }
     EXPECT_FALSE(CallsStillRunning());
 }
 
