@@ -3,9 +3,11 @@
 # - readability: a Latin caption on a light, a dark and five busy photos, in each readability
 #   style, at 720p and 1080p; each still read back by tesseract three ways, as a reader might:
 #   the whole frame with tesseract's own page analysis (--psm 3), the whole frame as sparse text
-#   (--psm 11), and a crop around the caption (its letters, the white pixels that the same still
-#   without the caption lacks, grown by half the letters' height each way) as one line (--psm 7);
-#   prints what each read and whether every word came back;
+#   (--psm 11), the band where a bottom caption sits (the frame's lowest fifth, its whole width) as
+#   a block of text (--psm 6), as a checker that knows only the caption's position might crop it,
+#   and a crop around the caption (its letters, the white pixels that the same still without the
+#   caption lacks, grown by half the letters' height each way) as one line (--psm 7); prints what
+#   each read and whether every word came back;
 # - layout: the letters' bounding box in a still against pango-view drawing the same string, font
 #   and size (the box's width and height, which placement does not change; the goal is 2 px).
 #
@@ -52,7 +54,7 @@ for size in 720p 1080p; do
     done
   done
 done
-printf 'readability (tesseract, "%s"; the whole frame as a page, as sparse text, a crop around the caption):\n' "$text"
+printf 'readability (tesseract, "%s"; the whole frame as a page, as sparse text, the lowest fifth, a crop around the caption):\n' "$text"
 $py - "$text" $backgrounds <<'PY'
 import io
 import re
@@ -66,12 +68,14 @@ from PIL import Image
 text, backgrounds = sys.argv[1], sys.argv[2:]
 sizes = ['720p', '1080p']
 styles = ['shadow', 'outline', 'box', 'plain']
-ways = [('page', 3, False), ('sparse', 11, False), ('crop', 7, True)]
+ways = [('page', 3, 'frame'), ('sparse', 11, 'frame'), ('band', 6, 'band'), ('crop', 7, 'letters')]
 
 
 def read(size, background, style, psm, crop):
     still = Image.open(f'ocr-{size}-{background}-{style}.png').convert('RGB')
-    if crop:
+    if crop == 'band':
+        still = still.crop((0, still.height * 4 // 5, still.width, still.height))
+    elif crop == 'letters':
         # The caption's letters: white pixels the same still without the caption lacks.
         pixels = np.asarray(still).astype(int)
         bare = np.asarray(Image.open(f'ocr-{size}-{background}-none.png').convert('RGB')).astype(int)
@@ -104,7 +108,7 @@ for size in sizes:
                 whole = text in read_back
                 if style != 'plain':
                     passed[name] += whole
-                shown = read_back if len(read_back) <= 60 else read_back[:25] + ' ... ' + read_back[-30:]
+                shown = read_back if len(read_back) <= 44 else read_back[:16] + ' ... ' + read_back[-24:]
                 verdicts.append(f'{name} {"yes" if whole else "no "} "{shown}"')
             total += style != 'plain'
             print(f'  {size:5} {background:10} {style:7} ' + '; '.join(verdicts))
