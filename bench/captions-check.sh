@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks of drawn captions against independent tools:
 # - readability: a Latin caption on a light, a dark and five busy photos, in each readability
-#   style, at 720p and 1080p; each still read back by tesseract three ways, as a reader might:
+#   style, at 720p and 1080p; each still read back by tesseract four ways, as a reader might:
 #   the whole frame with tesseract's own page analysis (--psm 3), the whole frame as sparse text
 #   (--psm 11), the band where a bottom caption sits (the frame's lowest fifth, its whole width) as
 #   a block of text (--psm 6), as a checker that knows only the caption's position might crop it,
